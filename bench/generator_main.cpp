@@ -1,0 +1,40 @@
+// tavex-gerador: writes a synthetic COTEPE file.
+//   tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--semente N] [--lf]
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "generator.h"
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "Uso: tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--semente N] [--lf]\n");
+    return 2;
+  }
+  tavex::GeneratorOptions options;
+  for (int i = 2; i < argc; ++i) {
+    const std::string a = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (a == "--tipo" && hasValue) {
+      const std::string k = argv[++i];
+      options.kind = k == "MF" ? tavex::FileKind::MF : k == "MFD" ? tavex::FileKind::MFD
+                   : k == "RZ" ? tavex::FileKind::RZ : tavex::FileKind::TDM;
+    } else if (a == "--bytes" && hasValue) {
+      options.targetBytes = std::stoull(argv[++i]);
+    } else if (a == "--semente" && hasValue) {
+      options.seed = std::stoull(argv[++i]);
+    } else if (a == "--lf") {
+      options.crlf = false;
+    } else {
+      std::fprintf(stderr, "tavex-gerador: argumento desconhecido: %s\n", a.c_str());
+      return 2;
+    }
+  }
+  std::ofstream out(argv[1], std::ios::binary);
+  if (!out) {
+    std::fprintf(stderr, "tavex-gerador: não foi possível criar %s\n", argv[1]);
+    return 2;
+  }
+  tavex::generateCotepe(out, options);
+  return out.good() ? 0 : 2;
+}

@@ -1,0 +1,34 @@
+// The subcommands of tavex-cli. Each lives in its own file (cmd_<name>.cpp) and
+// is listed once in the table of main.cpp.
+//
+// Exit status of every command: 0 done and nothing wrong found; 1 done and the
+// file has errors or the signature is invalid; 2 could not run.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tavex::cli {
+
+inline constexpr int kOk = 0;
+inline constexpr int kFound = 1;
+inline constexpr int kCannotRun = 2;
+
+using Args = std::vector<std::string>;
+
+struct Command {
+  const char* name;
+  const char* synopsis;  // one line for the general help; the command prints its own --help
+  int (*run)(const Args& args);
+};
+
+// True when the arguments ask for help.
+bool wantsHelp(const Args& args);
+// Prints `problem` and the usage on standard error; answers kCannotRun.
+int usageError(const char* usage, const std::string& problem);
+// Prints a cp1252 text on standard output, converted to UTF-8, CR LF as LF.
+void printCp1252(const std::string& text);
+
+int runValidar(const Args& args);
+
+}  // namespace tavex::cli

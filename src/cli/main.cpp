@@ -1,0 +1,65 @@
+// tavex-cli: the file work of Tavex for scripts and batch audits.
+#include <cstdio>
+#include <string>
+
+#include "cli/commands.h"
+#include "cotepe/text.h"
+
+namespace tavex::cli {
+
+namespace {
+
+const Command kCommands[] = {
+    {"validar", "validar ARQUIVO [--tolerancia TEXTO] [--formato]", runValidar},
+};
+
+void printGeneralHelp(std::FILE* out) {
+  std::fputs("Uso: tavex-cli COMANDO [ARGUMENTOS]\n\nComandos:\n", out);
+  for (const Command& c : kCommands) std::fprintf(out, "  %s\n", c.synopsis);
+  std::fputs("\nUse \"tavex-cli COMANDO --help\" para a ajuda de um comando.\n", out);
+}
+
+}  // namespace
+
+bool wantsHelp(const Args& args) {
+  for (const std::string& a : args)
+    if (a == "--help" || a == "-h") return true;
+  return false;
+}
+
+int usageError(const char* usage, const std::string& problem) {
+  std::fprintf(stderr, "tavex-cli: %s\n", problem.c_str());
+  if (usage != nullptr) std::fprintf(stderr, "\n%s", usage);
+  return kCannotRun;
+}
+
+void printCp1252(const std::string& text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) shown.push_back(text[i]);
+  const std::string utf8 = cp1252ToUtf8(shown);
+  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+}
+
+}  // namespace tavex::cli
+
+int main(int argc, char** argv) {
+  using namespace tavex::cli;
+  Args args(argv + 1, argv + argc);
+  if (args.empty()) {
+    printGeneralHelp(stderr);
+    return kCannotRun;
+  }
+  if (args[0] == "--help" || args[0] == "-h" || args[0] == "ajuda") {
+    printGeneralHelp(stdout);
+    return kOk;
+  }
+  const std::string name = args[0];
+  args.erase(args.begin());
+  for (const Command& c : kCommands)
+    if (name == c.name) return c.run(args);
+  std::fprintf(stderr, "tavex-cli: comando desconhecido: %s\n\n", name.c_str());
+  printGeneralHelp(stderr);
+  return kCannotRun;
+}

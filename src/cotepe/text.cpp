@@ -1,0 +1,89 @@
+#include "cotepe/text.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <limits>
+
+namespace tavex {
+
+std::string utf8ToCp1252(std::string_view utf8, char replacement) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    const int b = detail::cp1252ByteOf(detail::decodeUtf8(utf8, i));
+    out.push_back(b < 0 ? replacement : static_cast<char>(b));
+  }
+  return out;
+}
+
+std::string cp1252ToUtf8(std::string_view cp1252) {
+  std::string out;
+  out.reserve(cp1252.size() + cp1252.size() / 8);
+  for (char c : cp1252) {
+    const auto b = static_cast<unsigned char>(c);
+    char32_t cp = b;
+    if (b >= 0x80 && b < 0xA0 && detail::kCp1252High[b - 0x80] != 0) cp = detail::kCp1252High[b - 0x80];
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+std::string cformat(const char* format, ...) {
+  char small[512];
+  va_list args;
+  va_start(args, format);
+  va_list again;
+  va_copy(again, args);
+  const int n = std::vsnprintf(small, sizeof small, format, args);
+  va_end(args);
+  if (n < 0) {
+    va_end(again);
+    return {};
+  }
+  if (static_cast<std::size_t>(n) < sizeof small) {
+    va_end(again);
+    return std::string(small, static_cast<std::size_t>(n));
+  }
+  std::string out(static_cast<std::size_t>(n) + 1, '\0');
+  std::vsnprintf(out.data(), out.size(), format, again);
+  va_end(again);
+  out.resize(static_cast<std::size_t>(n));
+  return out;
+}
+
+std::int64_t leadingInt(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+  std::int64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    const int digit = text[i] - '0';
+    if (value > (kMax - digit) / 10) return negative ? std::numeric_limits<std::int64_t>::min() : kMax;
+    value = value * 10 + digit;
+  }
+  return negative ? -value : value;
+}
+
+std::string_view sliceField(std::string_view line, int start, int width) {
+  const auto from = static_cast<std::size_t>(start - 1);
+  if (start < 1 || from >= line.size() || width <= 0) return {};
+  return line.substr(from, static_cast<std::size_t>(width));
+}
+
+std::string_view trimRight(std::string_view text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\n')) text.remove_suffix(1);
+  return text;
+}
+
+}  // namespace tavex

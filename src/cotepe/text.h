@@ -1,0 +1,126 @@
+// cp1252 text: compile-time message literals, conversions at the boundaries,
+// printf-style formatting into std::string, and the small text rules every
+// COTEPE reader shares (leading-digits integers, bounds-checked slicing).
+//
+// The core keeps every text as std::string / std::string_view of cp1252 bytes.
+// Sources are UTF-8; "..."_cp turns a UTF-8 literal into a NUL-terminated cp1252
+// literal at compile time (a character cp1252 cannot hold does not compile).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tavex {
+
+namespace detail {
+
+// Unicode code points of the cp1252 bytes 0x80..0x9F (0 where the byte is undefined).
+inline constexpr char32_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0};
+
+// The cp1252 byte of a code point, or -1 when cp1252 has none.
+constexpr int cp1252ByteOf(char32_t cp) {
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<int>(cp);
+  if (cp >= 0x80 && cp < 0xA0 && kCp1252High[cp - 0x80] == 0) return static_cast<int>(cp);  // undefined bytes
+  for (int i = 0; i < 32; ++i)
+    if (kCp1252High[i] != 0 && kCp1252High[i] == cp) return 0x80 + i;
+  return -1;
+}
+
+// Decodes one UTF-8 sequence at s[i]; returns the code point and advances i.
+// Returns U+FFFD (and advances one byte) on a malformed sequence.
+constexpr char32_t decodeUtf8(std::string_view s, std::size_t& i) {
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  if (b0 < 0x80) {
+    ++i;
+    return b0;
+  }
+  const int extra = (b0 >> 5) == 0x6 ? 1 : (b0 >> 4) == 0xE ? 2 : (b0 >> 3) == 0x1E ? 3 : -1;
+  if (extra < 0 || i + static_cast<std::size_t>(extra) >= s.size()) {
+    ++i;
+    return 0xFFFD;
+  }
+  char32_t cp = b0 & (0x3F >> extra);
+  for (int k = 1; k <= extra; ++k) {
+    const auto b = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+    if ((b & 0xC0) != 0x80) {
+      ++i;
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (b & 0x3F);
+  }
+  i += static_cast<std::size_t>(extra) + 1;
+  return cp;
+}
+
+template <std::size_t N>
+struct Utf8Literal {
+  char chars[N]{};
+  consteval Utf8Literal(const char (&s)[N]) {
+    for (std::size_t i = 0; i < N; ++i) chars[i] = s[i];
+  }
+  constexpr std::string_view view() const { return {chars, N - 1}; }
+};
+
+template <std::size_t N>
+struct Cp1252Bytes {
+  char bytes[N]{};
+};
+
+template <Utf8Literal S>
+consteval std::size_t cp1252LengthOf() {
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < S.view().size(); ++n) decodeUtf8(S.view(), i);
+  return n;
+}
+
+template <Utf8Literal S>
+consteval auto toCp1252() {
+  Cp1252Bytes<cp1252LengthOf<S>() + 1> out{};
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < S.view().size();) {
+    const int b = cp1252ByteOf(decodeUtf8(S.view(), i));
+    if (b < 0) throw "character outside cp1252 in a _cp literal";
+    out.bytes[n++] = static_cast<char>(b);
+  }
+  return out;
+}
+
+template <Utf8Literal S>
+inline constexpr auto kCp1252Literal = toCp1252<S>();
+
+}  // namespace detail
+
+// "Número"_cp: the NUL-terminated cp1252 bytes of a UTF-8 literal, in static storage.
+template <detail::Utf8Literal S>
+consteval const char* operator""_cp() {
+  return detail::kCp1252Literal<S>.bytes;
+}
+
+// UTF-8 -> cp1252; characters cp1252 cannot hold (and malformed bytes) become `replacement`.
+std::string utf8ToCp1252(std::string_view utf8, char replacement = '?');
+// cp1252 -> UTF-8; the five undefined bytes map to the C1 control of the same value.
+std::string cp1252ToUtf8(std::string_view cp1252);
+
+// printf into a std::string, with the C library's formatting rules (the formats are
+// part of the output: "%02.2d", "% 06.6d", "%.15s" ...).
+std::string cformat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The leading-digits rule: leading white space skipped, an optional sign, then decimal
+// digits up to the first other character; no digits gives 0. Saturates at the int64
+// limits instead of overflowing.
+std::int64_t leadingInt(std::string_view text);
+
+// The characters [start, start + width) of `line` (start 1-based), cut to what the line
+// holds: a field beyond the end of a short line is shorter or empty, never an overrun.
+std::string_view sliceField(std::string_view line, int start, int width);
+
+// Removes trailing blanks and line feeds.
+std::string_view trimRight(std::string_view text);
+
+}  // namespace tavex

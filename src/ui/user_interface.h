@@ -1,0 +1,46 @@
+// The port through which every command reaches the user. The window implements it
+// with real dialogs, tavex-cli with the terminal, tests with a scripted fake.
+//
+// Texts cross the port as cp1252 bytes; an implementation converts them for display.
+// Called only from the user-interface thread.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tavex {
+
+enum class Icon { None, Information, Warning, Error };
+
+struct OpenFileRequest {
+  std::string defaultExtension;  // e.g. "*.txt"
+  std::string initialName;
+  std::string filter;            // e.g. "Arquivos Texto (*.txt)|*.txt||"
+  bool mustExist = true;
+};
+
+class WorkerJob;
+
+// How a modal progress wait ended.
+enum class WorkerOutcome { NotStarted, Finished, Cancelled };
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+
+  // A message box with one OK button.
+  virtual void showMessage(std::string_view text, std::string_view title, Icon icon) = 0;
+
+  // A file-open chooser; nothing when the user cancels.
+  virtual std::optional<std::string> chooseOpenFile(const OpenFileRequest& request) = 0;
+
+  // A folder chooser; nothing when the user cancels.
+  virtual std::optional<std::string> chooseFolder(std::string_view title) = 0;
+
+  // Starts `job` on the worker and waits in a modal progress display until it
+  // finishes or the user cancels.
+  virtual WorkerOutcome runWithProgress(WorkerJob& job, bool showPercentage) = 0;
+};
+
+}  // namespace tavex

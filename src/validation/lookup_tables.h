@@ -1,0 +1,77 @@
+// The lookup tables of a validation run. They keep the observable rules of the
+// fixed tables they replace (order of first appearance, a value 0 is never stored
+// in a number list, names compared on their full sliced width) without their
+// capacity limits or their linear searches.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tavex {
+
+// A list of integers in order of first appearance. 0 is the list's end marker and
+// is never stored: looking it up answers the list's length.
+class NumberList {
+ public:
+  // Index of `value`; appended when absent. For 0: the current length, nothing stored.
+  std::size_t findOrAdd(std::int64_t value);
+  bool contains(std::int64_t value) const { return value != 0 && index_.count(value) != 0; }
+  std::size_t size() const { return values_.size(); }
+  const std::vector<std::int64_t>& values() const { return values_; }
+
+ private:
+  std::vector<std::int64_t> values_;
+  std::unordered_map<std::int64_t, std::size_t> index_;
+};
+
+// Entries keyed by a name, in order of first appearance. Small tables are searched
+// directly; a hash index is built once a table grows past a handful of names.
+template <class Value>
+class NamedTable {
+ public:
+  struct Entry {
+    std::string name;
+    Value value{};
+  };
+
+  // Index of `name`; appended (with a default value) when absent.
+  std::size_t findOrAdd(std::string_view name) {
+    if (index_.empty()) {
+      for (std::size_t i = 0; i < entries_.size(); ++i)
+        if (entries_[i].name == name) return i;
+    } else if (auto it = index_.find(std::string(name)); it != index_.end()) {
+      return it->second;
+    }
+    entries_.push_back(Entry{std::string(name), Value{}});
+    const std::size_t i = entries_.size() - 1;
+    if (!index_.empty()) {
+      index_.emplace(entries_[i].name, i);
+    } else if (entries_.size() > kDirectSearchLimit) {
+      for (std::size_t k = 0; k < entries_.size(); ++k) index_.emplace(entries_[k].name, k);
+    }
+    return i;
+  }
+
+  Entry& operator[](std::size_t i) { return entries_[i]; }
+  const Entry& operator[](std::size_t i) const { return entries_[i]; }
+  std::size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+  auto begin() { return entries_.begin(); }
+  auto end() { return entries_.end(); }
+  auto begin() const { return entries_.begin(); }
+  auto end() const { return entries_.end(); }
+  void clear() {
+    entries_.clear();
+    index_.clear();
+  }
+
+ private:
+  static constexpr std::size_t kDirectSearchLimit = 16;
+  std::vector<Entry> entries_;
+  std::unordered_map<std::string, std::size_t> index_;
+};
+
+}  // namespace tavex

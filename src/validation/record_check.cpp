@@ -1,0 +1,78 @@
+#include "validation/record_check.h"
+
+#include <string>
+
+#include "cotepe/text.h"
+#include "validation/field_checks.h"
+#include "validation/messages.h"
+
+namespace tavex {
+
+namespace {
+
+bool allDigits(std::string_view text) {
+  for (char c : text)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+bool allBlanks(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
+
+}  // namespace
+
+RecordFields::RecordFields(const RecordLayout& layout, std::string_view line) : layout_(&layout) {
+  for (std::size_t i = 0; i < layout.fields.size() && i < values_.size(); ++i)
+    values_[i] = sliceField(line, layout.fields[i].start, layout.fields[i].width);
+}
+
+std::int64_t RecordFields::asInt(int number) const { return leadingInt((*this)[number]); }
+
+bool passesFieldFormat(std::string_view value, FieldCheck kind) {
+  switch (kind) {
+    case FieldCheck::Number:
+      return allDigits(value);
+    case FieldCheck::Date:
+      if (leadingInt(value) != 0) return allDigits(value) && isValidDate(value, 1900);
+      return allBlanks(value);
+    case FieldCheck::Time:
+      if (leadingInt(value) != 0) return allDigits(value);
+      return allBlanks(value);
+    case FieldCheck::None:
+      return true;
+  }
+  return true;
+}
+
+void checkFieldFormat(ValidationRun& run, RecordFields& fields, int fieldNumber, FieldCheck kind,
+                      const RecordLine& rec) {
+  if (passesFieldFormat(fields[fieldNumber], kind)) return;
+  const char* format = kind == FieldCheck::Number ? msg::kFormatNumber
+                       : kind == FieldCheck::Date ? msg::kFormatDate
+                                                  : msg::kFormatTime;
+  run.reportError(cformat(format, rec.number, fieldNumber, rec.type));
+  run.formatFailed = true;
+  fields.replaceWithZero(fieldNumber);
+}
+
+bool checkLengthAndFormat(ValidationRun& run, const RecordLine& rec, RecordFields& fields) {
+  const RecordLayout& layout = fields.layout();
+  const auto length = static_cast<int>(rec.text.size());
+  if (length != layout.length) {
+    if (layout.type == kEadType)
+      run.reportError(cformat(msg::kEadLength, rec.number, layout.length, length));
+    else
+      run.reportError(cformat(msg::kRecordLength, rec.number, rec.type, layout.length, length));
+    return false;
+  }
+  for (const FieldLayout& field : layout.fields)
+    if (field.check != FieldCheck::None) checkFieldFormat(run, fields, field.number, field.check, rec);
+  return true;
+}
+
+void checkEcfIdentity(ValidationRun& run, const RecordLine& rec, std::string_view serial,
+                      std::string_view model) {
+  if (serial != run.ecfSerial) run.reportWarning(cformat(msg::kIdentitySerial, rec.number, rec.type, rec.type));
+  if (model != run.ecfModel) run.reportWarning(cformat(msg::kIdentityModel, rec.number, rec.type, rec.type));
+}
+
+}  // namespace tavex

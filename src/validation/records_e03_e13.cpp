@@ -1,0 +1,115 @@
+// Records of the fiscal memory: E03 to E13. Most check only their identity;
+// E04 raises the user number, E07 and E10 compare with earlier records, E09, E12
+// and E13 store what later checks and the totals cross-checks read.
+#include <string>
+
+#include "cotepe/text.h"
+#include "validation/field_checks.h"
+#include "validation/messages.h"
+#include "validation/record_checks.h"
+
+namespace tavex {
+
+namespace {
+
+// Length and format checks; true when the content checks are due.
+bool begin(ValidationRun& run, const RecordLine& rec, RecordFields& f) {
+  return checkLengthAndFormat(run, rec, f) && contentChecksDue(run, rec);
+}
+
+void checkIdentityOnly(ValidationRun& run, const RecordLine& rec) {
+  RecordFields f(*layoutOf(rec.type), rec.text);
+  if (!begin(run, rec, f)) return;
+  checkEcfIdentity(run, rec, f[2], f[4]);
+}
+
+// The user filter of the reduction records: every user while none is known.
+bool countsForUser(const ValidationRun& run, std::int64_t recordUser) {
+  return run.userNumber == 0 || run.userNumber == recordUser;
+}
+
+}  // namespace
+
+void checkRecordE03(ValidationRun& run, const RecordLine& rec) { checkIdentityOnly(run, rec); }
+void checkRecordE05(ValidationRun& run, const RecordLine& rec) { checkIdentityOnly(run, rec); }
+void checkRecordE06(ValidationRun& run, const RecordLine& rec) { checkIdentityOnly(run, rec); }
+void checkRecordE08(ValidationRun& run, const RecordLine& rec) { checkIdentityOnly(run, rec); }
+void checkRecordE11(ValidationRun& run, const RecordLine& rec) { checkIdentityOnly(run, rec); }
+
+void checkRecordE04(ValidationRun& run, const RecordLine& rec) {
+  RecordFields f(*layoutOf(4), rec.text);
+  if (!begin(run, rec, f)) return;
+  const std::int64_t user = f.asInt(5);
+  if (user >= 1 && user <= 19 && user > run.userNumber) run.userNumber = static_cast<std::int32_t>(user);
+  checkEcfIdentity(run, rec, f[2], f[4]);
+}
+
+void checkRecordE07(ValidationRun& run, const RecordLine& rec) {
+  RecordFields f(*layoutOf(7), rec.text);
+  if (!begin(run, rec, f)) return;
+  checkEcfIdentity(run, rec, f[2], f[4]);
+  if (f[6] > std::string_view(run.sbDate)) run.reportError(cformat(msg::kE07DateAfterSb, rec.number, rec.type));
+}
+
+void checkRecordE09(ValidationRun& run, const RecordLine& rec) {
+  RecordFields f(*layoutOf(9), rec.text);
+  if (!begin(run, rec, f)) return;
+  const std::size_t index = run.mfRegistrationCros.findOrAdd(f.asInt(5));
+  if (run.mfRegistrations.size() <= index) run.mfRegistrations.resize(index + 1);
+  MfRegistration& entry = run.mfRegistrations[index];
+  if (!entry.recordDate.empty()) --run.registeredMfCount[static_cast<unsigned char>(entry.registeredMfAdicional)];
+  entry.registeredMfAdicional = f[3][0];
+  entry.recordDate = std::string(f[6]);
+  entry.recordTime = std::string(f[7]);
+  ++run.registeredMfCount[static_cast<unsigned char>(entry.registeredMfAdicional)];
+  checkEcfIdentity(run, rec, f[2], f[4]);
+}
+
+void checkRecordE10(ValidationRun& run, const RecordLine& rec) {
+  RecordFields f(*layoutOf(10), rec.text);
+  if (!begin(run, rec, f)) return;
+  checkEcfIdentity(run, rec, f[2], f[4]);
+  if (run.registeredMfCount[static_cast<unsigned char>(f[3][0])] == 0)
+    run.reportError(cformat(msg::kE10MfAdicional, rec.number, rec.type));
+}
+
+void checkRecordE12(ValidationRun& run, const RecordLine& rec) {
+  RecordFields f(*layoutOf(12), rec.text);
+  if (!begin(run, rec, f)) return;
+  const std::int64_t crz = f.asInt(6);
+  if (crz > kMaxCrz) {
+    run.reportError(cformat(msg::kCrzInvalid, rec.number, rec.type));
+    return;
+  }
+  if (countsForUser(run, f.asInt(5))) {
+    if (run.firstStoredCrz == 0) run.firstStoredCrz = run.crzCursor = static_cast<std::int32_t>(crz);
+    run.cooList.findOrAdd(f.asInt(7));
+    CrzSlot& slot = run.crzTable[static_cast<std::size_t>(crz)];
+    slot.grossSales = f.asInt(12);
+    slot.reductionLine = rec.number;
+    slot.reductionCoo = static_cast<std::int32_t>(f.asInt(7));
+    slot.reductionUser = static_cast<std::uint8_t>(f.asInt(5));
+    slot.issFlag = f[13] == "S" || f[13] == "s";
+  }
+  if (crz < run.crzFirst || crz > run.crzLast) run.reportWarning(cformat(msg::kCrzOutOfRange, rec.number, rec.type));
+  checkEcfIdentity(run, rec, f[2], f[4]);
+}
+
+void checkRecordE13(ValidationRun& run, const RecordLine& rec) {
+  RecordFields f(*layoutOf(13), rec.text);
+  if (!begin(run, rec, f)) return;
+  const std::int64_t crz = f.asInt(6);
+  if (crz > kMaxCrz) {
+    run.reportError(cformat(msg::kCrzInvalid, rec.number, rec.type));
+    return;
+  }
+  if (countsForUser(run, f.asInt(5))) {
+    CrzSlot& slot = run.crzTable[static_cast<std::size_t>(crz)];
+    DeclaredTotal& total = slot.totalizers[slot.totalizers.findOrAdd(f[7])].value;
+    total.value = f.asInt(8);
+    total.line = rec.number;
+  }
+  checkEcfIdentity(run, rec, f[2], f[4]);
+}
+
+}  // namespace tavex

@@ -1,0 +1,14 @@
+// The two passes a full run makes over the whole file before any record is
+// examined: record order and kinds, then record sizes. Each rewinds the file
+// itself, reports only errors, and answers whether it passed.
+#pragma once
+
+#include "cotepe/line_reader.h"
+#include "validation/validation_run.h"
+
+namespace tavex {
+
+bool scanStructure(LineReader& file, ValidationRun& run);
+bool scanRecordSizes(LineReader& file, ValidationRun& run);
+
+}  // namespace tavex

@@ -1,0 +1,23 @@
+// The totals cross-checks: each document against its own items when it is
+// complete (closeCoupon, closeNonFiscalDocument), and at the end of the file the
+// missing COO numbers and every reduction total against the documents' sums,
+// within the run's tolerance.
+#pragma once
+
+#include "validation/validation_run.h"
+
+namespace tavex {
+
+// REQUIRES: documentTotals.currentCoo != 0 and its entry has a header line.
+// Both end with currentCoo 0; clearing the sums is the caller's task.
+void closeCoupon(ValidationRun& run);
+void closeNonFiscalDocument(ValidationRun& run);
+
+// True when the document being read has a header (the closing condition).
+bool currentDocumentHasHeader(ValidationRun& run);
+
+void reportMissingCoo(ValidationRun& run);
+void checkNonFiscalAndPaymentTotals(ValidationRun& run);
+void checkReductionTotals(ValidationRun& run);
+
+}  // namespace tavex

@@ -1,0 +1,206 @@
+#include "validation/validate.h"
+
+#include <ctime>
+#include <string>
+
+#include "cotepe/line_reader.h"
+#include "cotepe/record_layout.h"
+#include "cotepe/text.h"
+#include "validation/messages.h"
+#include "validation/record_check.h"
+#include "validation/structure_scan.h"
+#include "validation/totals.h"
+#include "validation/validation_run.h"
+
+namespace tavex {
+
+namespace {
+
+const std::string kDashes(92, '-');
+
+// The values of the header block: E01 and E02 as sliced, or question marks.
+struct HeaderValues {
+  std::string serial = "????????????????????";
+  std::string mfAdicional = "?";
+  std::string ecfType = "???????";
+  std::string brandModel = "?????? / ??????";
+  std::string sbVersion = "??????????";
+  std::string sequence = "???";
+  std::string command = "???";
+  std::string period = "\\????  até  \\????"_cp;
+  std::string dllVersion = "????????";
+  std::string atoVersion = "???????????????";
+  std::string cnpj = "??????????????";
+  std::string ie = "??????????????";
+  std::string name = std::string(40, '?');
+  std::string address = std::string(40, '?');
+  std::string registered = "\\???? às ??:??:??"_cp;
+};
+
+std::string text(std::string_view field) { return std::string(field); }
+
+HeaderValues gatherHeader(LineReader& file) {
+  HeaderValues values;
+  file.rewind();
+  std::string_view raw;
+  if (!file.next(raw)) return values;
+  std::string_view line = stripLineEnd(raw);
+  if (recordTypeOf(line) == 1) {
+    const auto f = [&](int start, int width) { return text(sliceField(line, start, width)); };
+    values.serial = f(4, 20);
+    values.mfAdicional = f(24, 1);
+    values.ecfType = f(25, 7);
+    values.brandModel = cformat("%s / %s", text(trimRight(sliceField(line, 32, 20))).c_str(),
+                                text(trimRight(sliceField(line, 52, 20))).c_str());
+    values.sbVersion = f(72, 10);
+    values.sequence = f(96, 3);
+    values.command = f(113, 3);
+    const std::string start = f(128, 8), end = f(136, 8);
+    values.period = cformat("%2.2s/%2.2s/%4.4s  até  %2.2s/%2.2s/%4.4s"_cp, text(sliceField(start, 7, 2)).c_str(),
+                            text(sliceField(start, 5, 2)).c_str(), text(sliceField(start, 1, 4)).c_str(),
+                            text(sliceField(end, 7, 2)).c_str(), text(sliceField(end, 5, 2)).c_str(),
+                            text(sliceField(end, 1, 4)).c_str());
+    values.dllVersion = f(144, 8);
+    values.atoVersion = f(152, 15);
+  }
+  if (!file.next(raw)) return values;
+  line = stripLineEnd(raw);
+  if (recordTypeOf(line) == 2) {
+    values.cnpj = text(sliceField(line, 45, 14));
+    values.ie = text(sliceField(line, 59, 14));
+    values.name = text(trimRight(sliceField(line, 73, 40)));
+    values.address = text(trimRight(sliceField(line, 113, 120)));
+    const std::string date = text(sliceField(line, 233, 8)), time = text(sliceField(line, 241, 6));
+    values.registered = cformat("%2.2s/%2.2s/%4.4s às %2.2s:%2.2s:%2.2s"_cp, text(sliceField(date, 7, 2)).c_str(),
+                                text(sliceField(date, 5, 2)).c_str(), text(sliceField(date, 1, 4)).c_str(),
+                                text(sliceField(time, 1, 2)).c_str(), text(sliceField(time, 3, 2)).c_str(),
+                                text(sliceField(time, 5, 2)).c_str());
+  }
+  return values;
+}
+
+void writeHeader(ValidationLog& log, const std::string& path, const HeaderValues& v) {
+  std::string out = kDashes + "\n";
+  out += cformat("Arquivo cotepe: %s\n\n", utf8ToCp1252(path).c_str());
+  out += cformat("Nº de fabricação do ECF:  %s\n"_cp, v.serial.c_str());
+  out += cformat("MF Adicional:             %s\n", v.mfAdicional.c_str());
+  out += cformat("Tipo do ECF:              %s\n", v.ecfType.c_str());
+  out += cformat("Marca / Modelo:           %s\n", v.brandModel.c_str());
+  out += cformat("Versão do SB:             %s\n"_cp, v.sbVersion.c_str());
+  out += cformat("Número seqüencial do ECF: %s\n"_cp, v.sequence.c_str());
+  out += cformat("Comando de geração:       %s\n"_cp, v.command.c_str());
+  out += cformat("Período:                  %s\n"_cp, v.period.c_str());
+  out += cformat("Versão da biblioteca:     %s\n"_cp, v.dllVersion.c_str());
+  out += cformat("Versão do Ato Cotepe:     %s\n"_cp, v.atoVersion.c_str());
+  out += cformat("CNPJ:                     %s\n", v.cnpj.c_str());
+  out += cformat("IE:                       %s\n", v.ie.c_str());
+  out += cformat("Nome do contribuinte:     %s\n", v.name.c_str());
+  out += cformat("Endereço:                 %s\n"_cp, v.address.c_str());
+  out += cformat("Data e hora do cadastro:  %s\n", v.registered.c_str());
+  out += kDashes + "\n";
+  out += "\n";
+  log.appendLog(out);
+}
+
+void writeSummary(ValidationLog& log) {
+  std::string out = "\n" + kDashes + "\n";
+  out += cformat("%d erro(s) encontrado(s).\n", log.errorCount());
+  out += cformat("%d avisos(s) encontrado(s).\n", log.warningCount());
+  out += "\n";
+  out += "Fim da validação do arquivo.\n"_cp;
+  out += "\n\n\n";
+  log.appendLog(out);
+}
+
+// Opens the file and creates the log, telling the user when either fails.
+bool startRun(ValidationRun& run, LineReader& file, const std::string& path) {
+  if (path.empty()) {
+    run.ui.showMessage(msg::kNoOpenFile, msg::kTitleTavexError, Icon::Error);
+    return false;
+  }
+  if (!file.open(path)) {
+    run.ui.showMessage(msg::kCannotOpenCotepe, msg::kTitleError, Icon::Error);
+    return false;
+  }
+  if (!run.log.create(path + ".log")) {
+    file.close();
+    run.ui.showMessage(msg::kCannotCreateLog, msg::kTitleError, Icon::Error);
+    return false;
+  }
+  return true;
+}
+
+// The line pass: every non-empty line to its record check.
+void checkLines(ValidationRun& run, LineReader& file, CheckMode mode) {
+  file.rewind();
+  int lineNumber = 0;
+  std::string_view raw;
+  while (file.next(raw)) {
+    const std::string_view line = stripLineEnd(raw);
+    ++lineNumber;
+    if (line.empty()) continue;
+    const int type = recordTypeOf(line);
+    if (mode == CheckMode::Full && (type == 16 || type == 21) && currentDocumentHasHeader(run)) {
+      if (type == 16)
+        closeCoupon(run);
+      else
+        closeNonFiscalDocument(run);
+    }
+    const RecordCheck check = recordCheckFor(type);
+    if (check == nullptr) {
+      run.reportError(cformat(msg::kUnknownRecordType, lineNumber));
+      continue;
+    }
+    check(run, RecordLine{line, lineNumber, type, mode});
+  }
+}
+
+ValidationSummary finish(ValidationRun& run) {
+  writeSummary(run.log);
+  run.log.close();
+  return ValidationSummary{true, run.log.errorCount(), run.log.warningCount()};
+}
+
+}  // namespace
+
+std::string localToday() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return cformat("%4.4d%2.2d%2.2d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
+
+ValidationSummary validateCotepeFile(UserInterface& ui, const std::string& path, std::int64_t toleranceCents,
+                                     const ValidationOptions& options) {
+  ValidationRun run(ui);
+  run.toleranceCents = toleranceCents < 0 ? 0 : toleranceCents;
+  LineReader file;
+  if (!startRun(run, file, path)) return {};
+  const HeaderValues header = gatherHeader(file);
+  run.today = options.today.empty() ? localToday() : options.today;
+  writeHeader(run.log, path, header);
+
+  if (scanStructure(file, run) && scanRecordSizes(file, run)) {
+    checkLines(run, file, CheckMode::Full);
+    file.close();
+    reportMissingCoo(run);
+    const FileKind kind = fileKindOf(run.fileKind);
+    if (kind == FileKind::MFD || kind == FileKind::TDM) checkNonFiscalAndPaymentTotals(run);
+    if (kind == FileKind::TDM || run.fileKind.starts_with("RZ")) checkReductionTotals(run);
+  }
+  return finish(run);
+}
+
+ValidationSummary validateCotepeFileQuick(UserInterface& ui, const std::string& path,
+                                          const ValidationOptions& options) {
+  ValidationRun run(ui);
+  LineReader file;
+  if (!startRun(run, file, path)) return {};
+  const HeaderValues header = gatherHeader(file);
+  run.today = options.today.empty() ? localToday() : options.today;
+  writeHeader(run.log, path, header);
+  checkLines(run, file, CheckMode::FormatOnly);
+  return finish(run);
+}
+
+}  // namespace tavex

@@ -1,0 +1,116 @@
+// One validation of a COTEPE file: its log, its counters, the reference values of
+// E01/E02 and the tables the record checks fill and the totals cross-checks read.
+//
+// A ValidationRun lives for one call of validateCotepeFile / validateCotepeFileQuick
+// and is used from that caller's thread only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "validation/lookup_tables.h"
+#include "validation/validation_log.h"
+
+namespace tavex {
+
+enum class CheckMode { Full, FormatOnly };
+
+// A total declared by the fiscal memory (E13, E17, E18) and the documents' sum of it.
+struct DeclaredTotal {
+  std::int32_t line = 0;  // line of the declaring record; 0 when only documents named it
+  std::int64_t value = 0;
+  std::int64_t documentSum = 0;
+};
+
+// One Z reduction, indexed by its CRZ.
+struct CrzSlot {
+  std::int32_t reductionCoo = 0;  // E12 COO; 0 = slot never filled
+  std::int32_t reductionLine = 0;
+  std::int64_t grossSales = 0;      // E12 VENDA_BRUTA_DIARIA
+  std::int64_t documentsGross = 0;  // sum of the documents' gross
+  std::uint8_t reductionUser = 0;   // E12 NUM_USUARIO, kept in 8 bits
+  bool issFlag = false;             // E12 ISS_DISC is "S" or "s"
+  NamedTable<DeclaredTotal> totalizers;  // E13, by TOTALIZADOR (7 characters)
+  // Documents' sums of the totalizers "DT", "DS", "AT", "AS", "Can-T", "Can-S".
+  std::int64_t sumDT = 0, sumDS = 0, sumAT = 0, sumAS = 0, sumCanT = 0, sumCanS = 0;
+  NamedTable<DeclaredTotal> nonFiscal;  // E17, by TOT_NF (15 characters)
+  NamedTable<DeclaredTotal> payments;   // E18, by MEIO_PAG (15 characters)
+};
+
+inline constexpr int kMaxCrz = 5001;  // crzTable holds slots 0..5001
+
+// The header of a document (E14 coupon or E19 non-fiscal document).
+struct DocumentEntry {
+  std::int32_t headerLine = 0;  // 0 = no header seen for this COO
+  std::int64_t subtotal = 0, netTotal = 0, discount = 0, surcharge = 0, cancelledSurcharge = 0;
+  char orderIndicator = ' ';
+  std::int16_t discountPercent = 0, surchargePercent = 0;
+  bool isCancelled = false, surchargeIsPercent = false, discountIsPercent = false;
+};
+
+// The sums of the items of the document being read.
+struct DocumentTotals {
+  std::int32_t currentCoo = 0;
+  std::int64_t itemsNetTotal = 0;
+  std::int64_t icmsNetTotal = 0;
+  NamedTable<std::int64_t> itemTotalizers;  // by TOTALIZADOR_PARCIAL
+  std::int64_t computedGross = 0, computedGrossIss = 0, computedGrossIcms = 0;
+  std::int64_t itemDiscountIcms = 0, itemDiscountIss = 0, itemSurchargeIcms = 0, itemSurchargeIss = 0;
+  std::int64_t cancelledIcms = 0, cancelledIss = 0;
+  std::int64_t cancelledSurchargeSum = 0, cancelledSurchargeIcms = 0, cancelledSurchargeIss = 0;
+  NamedTable<std::int64_t> nonFiscalItems;  // by DENOMINACAO
+  std::int64_t nonFiscalDiscount = 0, nonFiscalSurcharge = 0, nonFiscalCancelled = 0;
+
+  void clear() { *this = DocumentTotals{}; }
+};
+
+// An E09 registration of an MF addition, by CRO.
+struct MfRegistration {
+  char registeredMfAdicional = 0;
+  std::string recordDate;  // AAAAMMDD
+  std::string recordTime;  // HHMMSS
+};
+
+class ValidationRun {
+ public:
+  explicit ValidationRun(UserInterface& ui) : ui(ui), log(ui) {}
+
+  UserInterface& ui;
+  ValidationLog log;
+  bool formatFailed = false;  // sticky: the first field-format failure ends content checks
+  std::string today;          // AAAAMMDD of the run
+
+  // Reference values from E01 / E02.
+  std::string fileKind;  // 3 characters
+  std::string ecfSerial, ecfBrand, ecfModel;
+  char mfAdicional = 0;
+  std::string userCnpj, sbDate, periodStart, periodEnd;
+  std::int32_t crzFirst = 0, crzLast = 0;
+  std::int32_t userNumber = 0;
+
+  std::int64_t toleranceCents = 0;
+  NumberList cooList;  // COO of every E12, E14, E16 and E19
+
+  // Fiscal memory.
+  std::vector<CrzSlot> crzTable = std::vector<CrzSlot>(kMaxCrz + 1);
+  std::int32_t firstStoredCrz = 0;
+  std::int32_t crzCursor = 0;
+  NumberList mfRegistrationCros;
+  std::vector<MfRegistration> mfRegistrations;
+  std::array<int, 256> registeredMfCount{};  // entries per MF letter, for the E10 test
+
+  // Documents.
+  NumberList documentCooList;
+  std::vector<DocumentEntry> documentTable;
+  DocumentTotals documentTotals;
+
+  // The entry of a COO in documentTable, found or added through documentCooList.
+  DocumentEntry& documentEntry(std::int64_t coo);
+
+  void reportError(std::string_view text) { log.reportError(text); }
+  void reportWarning(std::string_view text) { log.reportWarning(text); }
+};
+
+}  // namespace tavex

@@ -1,0 +1,78 @@
+#include "cotepe/line_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "support/files.h"
+
+namespace tavex {
+namespace {
+
+using testing::TempDir;
+
+std::vector<std::string> readAll(LineReader& reader) {
+  std::vector<std::string> lines;
+  std::string_view line;
+  while (reader.next(line)) lines.emplace_back(line);
+  return lines;
+}
+
+TEST(LineReader, HandsOutRawLinesWithTheirLineFeeds) {
+  TempDir dir;
+  testing::writeFile(dir.file("a.txt"), "one\r\ntwo\n\nlast");
+  LineReader reader;
+  ASSERT_TRUE(reader.open(dir.file("a.txt")));
+  EXPECT_EQ(readAll(reader), (std::vector<std::string>{"one\r\n", "two\n", "\n", "last"}));
+  reader.rewind();
+  EXPECT_EQ(readAll(reader).size(), 4u);
+}
+
+TEST(LineReader, ReadsLinesLongerThanItsBufferWhole) {
+  TempDir dir;
+  const std::string huge(3 * 1024 * 1024 + 7, 'x');
+  testing::writeFile(dir.file("b.txt"), "E01\n" + huge + "\nE02");
+  LineReader reader;
+  ASSERT_TRUE(reader.open(dir.file("b.txt")));
+  const auto lines = readAll(reader);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[1].size(), huge.size() + 1);
+  EXPECT_EQ(lines[2], "E02");
+}
+
+TEST(LineReader, KeepsNulBytesInsideLines) {
+  TempDir dir;
+  testing::writeFile(dir.file("c.txt"), std::string("a\0b\nc", 5));
+  LineReader reader;
+  ASSERT_TRUE(reader.open(dir.file("c.txt")));
+  EXPECT_EQ(readAll(reader), (std::vector<std::string>{std::string("a\0b\n", 4), "c"}));
+}
+
+TEST(LineReader, TellsWhetherALineWasTheLast) {
+  TempDir dir;
+  testing::writeFile(dir.file("d.txt"), "a\nb\n");
+  LineReader reader;
+  ASSERT_TRUE(reader.open(dir.file("d.txt")));
+  std::string_view line;
+  ASSERT_TRUE(reader.next(line));
+  EXPECT_FALSE(reader.atEnd());
+  ASSERT_TRUE(reader.next(line));
+  EXPECT_TRUE(reader.atEnd());
+  EXPECT_FALSE(reader.next(line));
+}
+
+TEST(LineReader, RefusesMissingFilesAndFolders) {
+  TempDir dir;
+  LineReader reader;
+  EXPECT_FALSE(reader.open(dir.file("missing.txt")));
+  EXPECT_FALSE(reader.open(dir.path().string()));
+  EXPECT_FALSE(reader.open(""));
+  testing::writeFile(dir.file("empty.txt"), "");
+  ASSERT_TRUE(reader.open(dir.file("empty.txt")));
+  std::string_view line;
+  EXPECT_FALSE(reader.next(line));
+  EXPECT_TRUE(reader.atEnd());
+}
+
+}  // namespace
+}  // namespace tavex

@@ -1,0 +1,66 @@
+#include "cotepe/text.h"
+
+#include <gtest/gtest.h>
+
+namespace tavex {
+namespace {
+
+TEST(Cp1252Literal, ConvertsAtCompileTime) {
+  EXPECT_EQ(std::string("ã"_cp), "\xE3");
+  EXPECT_EQ(std::string("é"_cp), "\xE9");
+  EXPECT_EQ(std::string("º"_cp), "\xBA");
+  EXPECT_EQ(std::string("ü"_cp), "\xFC");
+  EXPECT_EQ(std::string("–"_cp), "\x96");
+  EXPECT_EQ(std::string("€"_cp), "\x80");
+  EXPECT_EQ(std::string("Nº de fabricação"_cp), "N\xBA de fabrica\xE7\xE3o");
+}
+
+TEST(Cp1252Conversion, RoundTripsEveryDefinedByte) {
+  std::string all;
+  for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+  EXPECT_EQ(utf8ToCp1252(cp1252ToUtf8(all)), all);
+}
+
+TEST(Cp1252Conversion, ReplacesWhatCp1252CannotHold) {
+  EXPECT_EQ(utf8ToCp1252("a\xE4\xB8\xAD" "b"), "a?b");     // a CJK character
+  EXPECT_EQ(utf8ToCp1252("x\xFFy"), "x?y");                // not UTF-8 at all
+  EXPECT_EQ(utf8ToCp1252("fim\xC3"), "fim?");              // cut in the middle
+  EXPECT_EQ(cp1252ToUtf8("\x96"), "\xE2\x80\x93");
+}
+
+TEST(CFormat, FollowsTheCLibraryRules) {
+  // Formats held in variables, as the message tables hold them.
+  const char* type = "E%02.2d";
+  const char* coo = "COO:% 06.6d";
+  EXPECT_EQ(cformat(type, 5), "E05");
+  EXPECT_EQ(cformat(coo, 123), "COO: 000123");
+  EXPECT_EQ(cformat("%7.7s|", "F1"), "     F1|");
+  EXPECT_EQ(cformat("%.15s", "DINHEIRO        XYZ"), "DINHEIRO       ");
+  EXPECT_EQ(cformat("%s", std::string(5000, 'a').c_str()).size(), 5000u);
+}
+
+TEST(LeadingInt, StopsAtTheFirstNonDigit) {
+  EXPECT_EQ(leadingInt("000123"), 123);
+  EXPECT_EQ(leadingInt("  42x"), 42);
+  EXPECT_EQ(leadingInt("-7"), -7);
+  EXPECT_EQ(leadingInt("x1"), 0);
+  EXPECT_EQ(leadingInt(""), 0);
+  EXPECT_EQ(leadingInt("999999999999999999"), 999999999999999999LL);
+  EXPECT_EQ(leadingInt("99999999999999999999999"), INT64_MAX);
+}
+
+TEST(SliceField, NeverReadsPastTheLine) {
+  EXPECT_EQ(sliceField("abcdef", 2, 3), "bcd");
+  EXPECT_EQ(sliceField("abcdef", 5, 10), "ef");
+  EXPECT_EQ(sliceField("abc", 4, 2), "");
+  EXPECT_EQ(sliceField("abc", 0, 2), "");
+}
+
+TEST(TrimRight, RemovesBlanksAndLineFeeds) {
+  EXPECT_EQ(trimRight("abc  \n "), "abc");
+  EXPECT_EQ(trimRight("   "), "");
+  EXPECT_EQ(trimRight(" a\tb "), " a\tb");
+}
+
+}  // namespace
+}  // namespace tavex

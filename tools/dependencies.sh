@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what Tavex needs to build and test on Debian 12, when it is missing.
+# Sourced by ./run and ./test; uses sudo when not root.
+tavex_packages=(
+  cmake ninja-build g++ pkg-config
+  libgtest-dev libgmock-dev
+  libsqlite3-dev libtomcrypt-dev
+  libxml2-utils openssl clang
+)
+
+tavex_install_dependencies() {
+  local missing=()
+  local p
+  for p in "${tavex_packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Instalando dependências: ${missing[*]}" >&2
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq || return 1
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
+}
+
+# tavex_build DIR [cmake options...]: configures (once) and builds DIR.
+tavex_build() {
+  local dir=$1
+  shift
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null || return 1
+  fi
+  cmake --build "$dir" || return 1
+}
