@@ -1,0 +1,152 @@
+// The frame of a validation run: its messages boxes, the log's header and summary,
+// the line pass and the format-only run.
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "cotepe/text.h"
+#include "validation_fixture.h"
+
+namespace tavex::testing {
+namespace {
+
+using Findings = std::vector<std::string>;
+std::string cp(const std::string& utf8) { return utf8ToCp1252(utf8); }
+
+TEST_F(ValidationTest, AValidFileGivesHeaderAndSummaryOnly) {
+  const auto summary = validate(sampleMfFile());
+  EXPECT_TRUE(summary.ran);
+  EXPECT_EQ(findings(), Findings{});
+  EXPECT_EQ(summary.errors, 0);
+  EXPECT_EQ(summary.warnings, 0);
+  EXPECT_TRUE(ui.messages.empty());
+  expectMatchesGolden(log(), "validation/golden/valid_mf.log");
+}
+
+TEST_F(ValidationTest, AFirstLineThatIsNotE01GivesPlaceholdersAndOneError) {
+  auto lines = sampleMfFile();
+  lines[0] = "XYZ nothing to see";
+  lines[1] = "E03 neither";
+  const auto summary = validate(lines);
+  EXPECT_EQ(summary.errors, 1);
+  expectMatchesGolden(log(), "validation/golden/first_line_not_e01.log");
+}
+
+TEST_F(ValidationTest, TheLogIsCp1252WithCrLfLineEnds) {
+  validate(sampleMfFile());
+  const std::string text = readFile(path() + ".log");
+  EXPECT_NE(text.find(cp("Fim da validação do arquivo.\r\n")), std::string::npos);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << "bare LF at byte " << i;
+    }
+  }
+}
+
+TEST_F(ValidationTest, TheHeaderPathIsConvertedToCp1252) {
+  const std::string name = dir.file("relatório 中.txt");
+  writeFile(name, joinLines(sampleMfFile()));
+  validateCotepeFile(ui, name, 0, ValidationOptions{kSampleToday});
+  const std::string text = readFile(name + ".log");
+  EXPECT_NE(text.find(cp("Arquivo cotepe: ") + utf8ToCp1252(name) + "\r\n"), std::string::npos);
+  EXPECT_NE(text.find("relat\xF3rio ?.txt"), std::string::npos);
+}
+
+TEST_F(ValidationTest, MessageBoxesWhenTheRunCannotStart) {
+  validateCotepeFile(ui, "", 0);
+  validateCotepeFile(ui, dir.file("missing.txt"), 0);
+  validateCotepeFile(ui, dir.path().string(), 0);
+  const std::vector<ShownMessage> expected = {
+      {cp("Para validar um arquivo COTEPE aberto, primeiramente execute a Leitura de Registro Salvo."),
+       "Tavex - Erro!", Icon::Error},
+      {"Problemas ao abrir o arquivo COTEPE.", "Erro!", Icon::Error},
+      {"Problemas ao abrir o arquivo COTEPE.", "Erro!", Icon::Error}};
+  EXPECT_EQ(ui.messages, expected);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("missing.txt.log")));
+}
+
+TEST_F(ValidationTest, ALogThatCannotBeCreatedIsReported) {
+  if (::geteuid() == 0) {
+    // root writes anywhere; a log path under a regular file cannot be created by anyone.
+    writeFile(path(), joinLines(sampleMfFile()));
+    std::filesystem::create_directory(path() + ".log");
+  } else {
+    writeFile(path(), joinLines(sampleMfFile()));
+    ::chmod(dir.path().c_str(), 0555);
+  }
+  const auto summary = validateCotepeFile(ui, path(), 0);
+  EXPECT_FALSE(summary.ran);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0], (ShownMessage{"Problemas ao criar o arquivo de log.", "Erro!", Icon::Error}));
+}
+
+TEST_F(ValidationTest, AnExistingLogIsReplaced) {
+  writeFile(path() + ".log", std::string(100000, '#'));
+  validate(sampleMfFile());
+  EXPECT_EQ(readFile(path() + ".log").find('#'), std::string::npos);
+}
+
+TEST_F(ValidationTest, UnknownRecordTypesAreReportedWithTheirLine) {
+  auto lines = sampleMfFile();
+  validateQuick({lines[0], lines[1], "E22 too far", "ABC", lines.back()});
+  EXPECT_EQ(findings(), (Findings{cp("[ERR] Linha 3: Tipo de registro desconhecido."),
+                                  cp("[ERR] Linha 4: Tipo de registro desconhecido.")}));
+}
+
+TEST_F(ValidationTest, AWrongLengthSkipsTheRecord) {
+  auto lines = sampleMfFile();
+  lines[2] = lines[2].substr(0, 105);  // E03
+  validateQuick(lines);
+  EXPECT_EQ(findings(), (Findings{cp("[ERR] Linha 3: E03 -> Tamanho de registro inválido. Esperado 106 caracteres e o "
+                                     "registro apresenta 105 caracteres.")}));
+}
+
+TEST_F(ValidationTest, FormatOnlyCountsBlankLinesAndIgnoresOrder) {
+  auto lines = sampleMfFile();
+  std::swap(lines[3], lines[4]);                  // out of order: not the format run's business
+  lines.insert(lines.begin() + 5, "");            // a blank line moves every later line number
+  lines[7] = sampleRecord(7, {{"DATA_GRAVACAO", "2010AB01"}});
+  validateQuick(lines);
+  EXPECT_EQ(findings(), (Findings{cp("[ERR] Linha 8: Campo 6 do registro Tipo E07 com conteúdo inválido. Campo Data - "
+                                     "informação com formato incompatível.")}));
+}
+
+TEST_F(ValidationTest, FormatOnlyRunHasNoContentChecks) {
+  auto lines = sampleMfFile();
+  lines[2] = sampleRecord(3, {{"NUM_FABR", "OTHER SERIAL"}});
+  lines.back() = "EAD" + std::string(256, '0');
+  validateQuick(lines);
+  EXPECT_EQ(findings(), Findings{});
+  expectMatchesGolden(log(), "validation/golden/format_only_clean.log");
+}
+
+TEST_F(ValidationTest, TheFirstFormatErrorSwitchesOffLaterContentChecks) {
+  auto lines = sampleMfFile();
+  lines[4] = sampleRecord(5, {{"CNPJ", "1122233300018X"}});            // format error, line 5
+  lines[9] = sampleRecord(10, {{"NUM_FABR", "SOMEONE ELSE"}});         // content problem, line 10
+  validate(lines);
+  EXPECT_EQ(findings(), (Findings{cp("[ERR] Linha 5: Campo 5 do registro Tipo E05 com conteúdo inválido. Campo "
+                                     "numérico - informação com formato incompatível.")}));
+  lines[4] = sampleRecord(5);
+  validate(lines);
+  EXPECT_EQ(findings(), (Findings{cp("[AVISO] Linha 10: E10 -> Número de fabricação informado em Registro Tipo E10 "
+                                     "não é válido.")}));
+}
+
+TEST_F(ValidationTest, BadInputNeverStopsTheRun) {
+  std::string garbage;
+  for (int i = 0; i < 20000; ++i) garbage.push_back(static_cast<char>((i * 7919) % 256));
+  for (const std::string& bytes : {std::string(), std::string(5000, '\0'), garbage,
+                                   "E01" + std::string(100000, '9') + "\n" + std::string(100000, 'E'),
+                                   std::string("\n\n\n\n"), std::string("E01")}) {
+    const auto summary = validateBytes(bytes);
+    EXPECT_TRUE(summary.ran);
+    EXPECT_GE(summary.errors, 1);
+    writeFile(path(), bytes);
+    EXPECT_TRUE(validateCotepeFileQuick(ui, path()).ran);
+  }
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+}  // namespace
+}  // namespace tavex::testing
