@@ -1,0 +1,42 @@
+// libFuzzer target for the XML reader: any bytes as a document, then a walk of the
+// whole tree with the cursor and every content read. Built by run-xml-fuzzer.sh.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "xml/xml_document.h"
+
+namespace {
+
+void walk(tavex::XmlDocument& doc, std::size_t& budget) {
+  while (budget > 0 && doc.findElem()) {
+    --budget;
+    (void)doc.getData();
+    (void)doc.nameOf(doc.currentPos());
+    if (doc.findChildElem()) (void)doc.getChildData();
+    if (doc.intoElem()) {
+      walk(doc, budget);
+      doc.outOfElem();
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  tavex::XmlDocument doc;
+  const bool ok = doc.setDoc(std::string(reinterpret_cast<const char*>(data), size));
+  if (!ok) {
+    (void)doc.getError();
+    if (doc.findElem() || doc.findChildElem()) __builtin_trap();  // a failed parse keeps no elements
+    return 0;
+  }
+  // The walk recurses per level; the budget keeps it bounded on deep inputs.
+  std::size_t budget = 2000;
+  walk(doc, budget);
+  // Names given to the searches: with tails after the delimiters they accept.
+  doc.setDoc(std::string(reinterpret_cast<const char*>(data), size));
+  doc.findChildElem(std::string(reinterpret_cast<const char*>(data), size < 8 ? size : 8));
+  doc.findElem("a b");
+  return 0;
+}
