@@ -1,8 +1,15 @@
 #include "cli/terminal_ui.h"
 
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <string>
+#include <thread>
 
 #include "cotepe/text.h"
+#include "printer/worker_job.h"
 
 namespace tavex {
 
@@ -27,6 +34,58 @@ std::optional<std::string> TerminalUserInterface::chooseOpenFile(const OpenFileR
 
 std::optional<std::string> TerminalUserInterface::chooseFolder(std::string_view) { return nextAnswer(); }
 
-WorkerOutcome TerminalUserInterface::runWithProgress(WorkerJob&, bool) { return WorkerOutcome::NotStarted; }
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+int animation = 0;  // the animated bar's position, program-wide, kept from one wait to the next
+extern "C" void onInterrupt(int) { interrupted = 1; }
+
+// "[#########           ]  45%" on one line of standard error, redrawn in place.
+void drawBar(int position, bool showPercentage) {
+  constexpr int kWidth = 40;
+  const int filled = position * kWidth / 100;
+  std::string bar = "\r[" + std::string(static_cast<std::size_t>(filled), '#') +
+                    std::string(static_cast<std::size_t>(kWidth - filled), ' ') + "]";
+  if (showPercentage) bar += cformat(" %3d%%", position);
+  std::fputs(bar.c_str(), stderr);
+  std::fflush(stderr);
+}
+
+void clearBar() {
+  std::fputs("\r\033[K", stderr);
+  std::fflush(stderr);
+}
+
+}  // namespace
+
+// Waits for the worker, polling ten times a second. On a terminal, standard error
+// shows a bar: the percentage when asked, else an animation advancing 5 a tick.
+// Ctrl-C during the wait cancels the worker (the conversion stops between records).
+WorkerOutcome TerminalUserInterface::runWithProgress(WorkerJob& job, bool showPercentage) {
+  if (!job.start()) return WorkerOutcome::NotStarted;
+  const bool terminal = ::isatty(STDERR_FILENO) == 1;
+  interrupted = 0;
+  struct sigaction action {}, previous{};
+  action.sa_handler = onInterrupt;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, &previous);
+  WorkerOutcome outcome = WorkerOutcome::Finished;
+  for (;;) {
+    if (terminal) {
+      if (!showPercentage) animation = animation + 5 > 100 ? 0 : animation + 5;
+      drawBar(showPercentage ? job.progress() : animation, showPercentage);
+    }
+    if (job.isFinished()) break;
+    if (interrupted != 0) {
+      job.cancel();
+      outcome = WorkerOutcome::Cancelled;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  sigaction(SIGINT, &previous, nullptr);
+  if (terminal) clearBar();
+  return outcome;
+}
 
 }  // namespace tavex

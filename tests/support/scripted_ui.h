@@ -2,12 +2,15 @@
 // recorded (text, title, icon) so a test can assert the exact box a user would see.
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <functional>
+#include <thread>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "printer/worker_job.h"
 #include "ui/user_interface.h"
 
 namespace tavex::testing {
@@ -56,5 +59,36 @@ class ScriptedUserInterface : public UserInterface {
   }
   std::deque<std::optional<std::string>> answers_;
 };
+
+// progressHandler helpers. runJobToEnd starts the job and waits (polling, as the
+// progress display does) until the worker finishes: Finished. cancelJobWhen starts
+// the job and cancels it as soon as `when(job)` holds (checked before the first
+// poll too, so a condition that is already true cancels at once): Cancelled, or
+// Finished when the worker finished first. Both give up after a minute (Cancelled)
+// so a worker that never finishes fails the test instead of hanging it.
+inline WorkerOutcome runJobUntil(WorkerJob& job, const std::function<bool(const WorkerJob&)>& when) {
+  if (!job.start()) return WorkerOutcome::NotStarted;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  for (;;) {
+    if (when && when(job)) {
+      job.cancel();
+      return WorkerOutcome::Cancelled;
+    }
+    if (job.isFinished()) return WorkerOutcome::Finished;
+    if (std::chrono::steady_clock::now() > deadline) {
+      job.cancel();
+      return WorkerOutcome::Cancelled;
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+}
+
+inline std::function<WorkerOutcome(WorkerJob&, bool)> runJobToEnd() {
+  return [](WorkerJob& job, bool) { return runJobUntil(job, {}); };
+}
+
+inline std::function<WorkerOutcome(WorkerJob&, bool)> cancelJobWhen(std::function<bool(const WorkerJob&)> when) {
+  return [when = std::move(when)](WorkerJob& job, bool) { return runJobUntil(job, when); };
+}
 
 }  // namespace tavex::testing

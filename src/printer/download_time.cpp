@@ -1,0 +1,38 @@
+#include "printer/download_time.h"
+
+#include <cstdio>
+
+#include "cotepe/text.h"
+
+namespace tavex {
+
+namespace {
+
+struct Clock {
+  long hours, minutes, seconds;
+};
+
+Clock clockOf(std::int64_t ms) {
+  return {static_cast<long>(ms / 3600000), static_cast<long>((ms / 60000) % 60), static_cast<long>((ms / 1000) % 60)};
+}
+
+}  // namespace
+
+std::string downloadTimeText(std::int64_t elapsedMs) {
+  const Clock c = clockOf(elapsedMs);
+  return cformat("Tempo de download: %02ld:%02ld:%02ld (hh:mm:ss)", c.hours, c.minutes, c.seconds);
+}
+
+void recordDownloadTime(UserInterface& ui, std::int64_t elapsedMs) {
+  const std::string text = downloadTimeText(elapsedMs);
+  if (std::FILE* f = std::fopen("./Arquivos de Trabalho/tempo_download.txt", "wb")) {
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+  const Clock c = clockOf(elapsedMs);
+  ui.showMessage(cformat("Processo finalizado com sucesso!\n\r\n\rTempo de download: %02ld:%02ld:%02ld (hh:mm:ss)",
+                         c.hours, c.minutes, c.seconds),
+                 "Tavex!", Icon::Information);
+}
+
+}  // namespace tavex

@@ -1,0 +1,115 @@
+#include "printer/worker_job.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+#include "cotepe/text.h"
+#include "support/scripted_ui.h"
+
+namespace tavex {
+namespace {
+
+using testing::ScriptedUserInterface;
+
+TEST(WorkerJob, FinishedRunPublishesStatusProgressAndNoticesInOrder) {
+  ScriptedUserInterface ui;
+  ui.progressHandler = testing::runJobToEnd();
+  WorkerJob job;
+  job.inputPath = "entrada.txt";
+  std::string seenInput;
+  const WorkerOutcome outcome = runOnWorker(ui, job, [&](WorkerContext& c) {
+    seenInput = c.inputPath();
+    c.setProgress(250);
+    c.notify({"primeira", "Erro!", Icon::Error});
+    c.notify({"segunda", "Aviso", Icon::Information});
+    c.finish(7);
+  }, true);
+  EXPECT_EQ(outcome, WorkerOutcome::Finished);
+  EXPECT_EQ(job.status(), 7);
+  EXPECT_EQ(job.progress(), 100);  // clamped
+  EXPECT_EQ(seenInput, "entrada.txt");
+  ASSERT_EQ(ui.messages.size(), 2u);
+  EXPECT_EQ(ui.messages[0], (testing::ShownMessage{"primeira", "Erro!", Icon::Error}));
+  EXPECT_EQ(ui.messages[1].text, "segunda");
+}
+
+TEST(WorkerJob, ThreadThatCannotStartShowsTheStartError) {
+  ScriptedUserInterface ui;  // its default progress handler reports NotStarted
+  WorkerJob job;
+  bool ran = false;
+  EXPECT_EQ(runOnWorker(ui, job, [&](WorkerContext& c) { ran = true; c.finish(0); }, false),
+            WorkerOutcome::NotStarted);
+  EXPECT_FALSE(ran);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0], (testing::ShownMessage{"Erro de inicialização da thread!"_cp, "Erro!", Icon::Error}));
+}
+
+TEST(WorkerJob, StatusIsVisibleOnceFinishedIsSeen) {
+  // Many short runs: the interface must never read a status older than `finished`.
+  WorkerJob job;
+  for (int i = 1; i <= 300; ++i) {
+    job.prepare([i](WorkerContext& c) { c.finish(i); }, CancelMode::Cooperative);
+    ASSERT_TRUE(job.start());
+    while (!job.isFinished()) std::this_thread::yield();
+    ASSERT_EQ(job.status(), i);
+  }
+}
+
+TEST(WorkerJob, CooperativeCancelWaitsUntilTheWorkerHasStopped) {
+  ScriptedUserInterface ui;
+  ui.progressHandler = testing::cancelJobWhen([](const WorkerJob& j) { return j.progress() >= 3; });
+  WorkerJob job;
+  std::atomic<bool> leftCleanly{false};
+  const WorkerOutcome outcome = runOnWorker(ui, job, [&](WorkerContext& c) {
+    for (int step = 0; !c.cancelRequested(); ++step) {
+      c.setProgress(step % 100);
+      std::this_thread::sleep_for(std::chrono::microseconds(50));
+    }
+    leftCleanly = true;  // a conversion closes its files here
+  }, true);
+  EXPECT_EQ(outcome, WorkerOutcome::Cancelled);
+  EXPECT_TRUE(leftCleanly.load());  // cancel returned only after the worker stopped
+  EXPECT_FALSE(job.isFinished());
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST(WorkerJob, AbandonedWorkerStaysInvisibleAndANewRunStarts) {
+  ScriptedUserInterface ui;
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<bool> entered{false};
+  ui.progressHandler = testing::cancelJobWhen([&](const WorkerJob&) { return entered.load(); });
+  WorkerJob job;
+  bool closeCalled = false;
+  std::promise<void> workerDone;
+  auto done = workerDone.get_future();
+  const WorkerOutcome outcome = runOnWorker(
+      ui, job,
+      [&, released](WorkerContext& c) {
+        entered = true;
+        released.wait();  // a library call blocked on the printer
+        c.notify({"tarde demais", "Erro!", Icon::Error});
+        c.finish(99);
+        workerDone.set_value();
+      },
+      false, CancelMode::Abandon, [&] { closeCalled = true; });
+  EXPECT_EQ(outcome, WorkerOutcome::Cancelled);
+  EXPECT_TRUE(closeCalled);
+  release.set_value();
+  done.wait();
+  EXPECT_FALSE(job.isFinished());
+  EXPECT_EQ(job.status(), 0);
+  EXPECT_TRUE(job.takeNotices().empty());
+  EXPECT_TRUE(ui.messages.empty());
+
+  ui.progressHandler = testing::runJobToEnd();
+  EXPECT_EQ(runOnWorker(ui, job, [](WorkerContext& c) { c.finish(3); }, false), WorkerOutcome::Finished);
+  EXPECT_EQ(job.status(), 3);
+}
+
+}  // namespace
+}  // namespace tavex
