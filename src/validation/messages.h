@@ -135,3 +135,121 @@ namespace tavex::msg {
 inline constexpr const char* kEadUnsigned = "Linha %d: EAD -> Assinatura Digital não preenchida.\n"_cp;
 
 }  // namespace tavex::msg
+
+namespace tavex::msg {
+
+// Serial number and MF addition of E14 to E21 (line, type, type).
+inline constexpr const char* kDocumentSerial =
+    "Linha %d: E%02.2d -> Número de fabricação informado no registro tipo E%02.2d não é válido.\n"_cp;
+inline constexpr const char* kDocumentMfAdicional =
+    "Linha %d: E%02.2d -> MF Adicional informada em registro tipo E%02.2d não é válida.\n"_cp;
+
+// E14.
+inline constexpr const char* kE14DiscountType =
+    "Linha %d: E%02.2d -> Indicador do tipo de desconto informado em Registro Tipo E14 não é válido.\n"_cp;
+inline constexpr const char* kE14SurchargeType =
+    "Linha %d: E%02.2d -> Indicador do tipo de acréscimo informado em Registro Tipo E14 não é válido.\n"_cp;
+inline constexpr const char* kE14Cancelled =
+    "Linha %d: E%02.2d -> Indicador de cancelamento informado em registro tipo E14 não é válido.\n"_cp;
+inline constexpr const char* kE14Order =
+    "Linha %d: E%02.2d -> Indicador de ordem de aplicação de desconto e acréscimo informado em registro tipo E14 não é válido.\n"_cp;
+inline constexpr const char* kE14Customer =
+    "Linha %d: E%02.2d -> CPF/CNPJ do adquirente informado em registro tipo E14 não é válido segundo critério da RFB.\n"_cp;
+inline constexpr const char* kE14Date =
+    "Linha %d: E%02.2d -> Data de início da emissão do documento informada em registro tipo E14 não é válida.\n"_cp;
+inline constexpr const char* kE14DateOutsidePeriod =
+    "Linha %d: E%02.2d -> Data de início da emissão do documento informada em Registro Tipo E14 não está compreendida no período informado no Registro Tipo E01.\n"_cp;
+
+// E15.
+inline constexpr const char* kE15Totalizer =
+    "Linha %d: E%02.2d -> Código do totalizador parcial informado em registro tipo E15 não é válido.\n"_cp;
+inline constexpr const char* kE15Cancelled =
+    "Linha %d: E%02.2d -> Indicador de cancelamento informado em registro tipo E15 não é válido.\n"_cp;
+inline constexpr const char* kE15Iat =
+    "Linha %d: E%02.2d -> Indicador de arredondamento ou truncamento (IAT) em registro do tipo E15 não é válido.\n"_cp;
+inline constexpr const char* kE15Coo = "Linha %d: E%02.2d -> N.º do COO informado em registro tipo E15 não é válido.\n"_cp;
+inline constexpr const char* kE15NoProductCode =
+    "Linha %d: E%02.2d -> Código do produto ou serviço não informado em registro tipo E15.\n"_cp;
+inline constexpr const char* kE15NoDescription =
+    "Linha %d: E%02.2d -> Descrição do produto ou serviço não informada em registro tipo E15.\n"_cp;
+inline constexpr const char* kE15PartialQuantity =
+    "Linha %d: E%02.2d -> Quantidade referente a cancelamento parcial informada em registro do tipo E15 não é válida.\n"_cp;
+inline constexpr const char* kE15PartialValue =
+    "Linha %d: E%02.2d -> Valor referente a cancelamento parcial informado no regisro tipo E15 não é válido.\n"_cp;
+inline constexpr const char* kE15CancelledQuantity =
+    "Linha %d: E%02.2d -> Valor do campo 19 inválido. Esperado valor menor que do campo 11.\n"_cp;
+inline constexpr const char* kItemNetTotal =
+    "Linha %d: E%02.2d -> Valor Total Líquido não confere com demais dados do item. COO:%06.6d\n"_cp;
+
+// E16.
+inline constexpr const char* kE16NoGnf = "Linha %d: E%02.2d -> N.º do GNF em registro tipo E16 não foi informado.\n"_cp;
+inline constexpr const char* kE16NoGrg = "Linha %d: E%02.2d -> N.º do GRG em registro tipo E16 não foi informado.\n"_cp;
+inline constexpr const char* kE16NoCdc = "Linha %d: E%02.2d -> N.º do CDC em registro tipo E16 não foi informado.\n"_cp;
+inline constexpr const char* kE16NoCrz = "Linha %d: E%02.2d -> N.º do CRZ em registro tipo E16 não foi informado.\n"_cp;
+inline constexpr const char* kE16Denomination =
+    "Linha %d: E%02.2d -> Denominação do documento fiscal informada em registro tipo E16 não é válida.\n"_cp;
+inline constexpr const char* kE16Date =
+    "Linha %d: E%02.2d -> Data final da emissão do documento informada em Registro Tipo E16 não é válida.\n"_cp;
+inline constexpr const char* kE16Time =
+    "Linha %d: E%02.2d -> Hora final da emissão do documento informada em Registro Tipo E16 não é válida.\n"_cp;
+inline constexpr const char* kE16User =
+    "Linha %d: E%02.2d -> Campo 5 contém valor inesperado. Valor diferente da referência (E12) - CRZ: %s.\n"_cp;
+inline constexpr const char* kE16Coo =
+    "Linha %d: E%02.2d -> Campo 6 contém valor de COO inesperado. Valor diferente da referência (E12) - CRZ: %s.\n"_cp;
+
+// E19.
+inline constexpr const char* kE19CancelledWarning =
+    "Linha %d: E%02.2d -> Indicador de cancelamento informado em registro do tipo E19 não é válido.\n"_cp;
+inline constexpr const char* kE19OrderSubtotal =
+    "Linha %d: E%02.2d -> Indicador de ordem de aplicação de desconto e acréscimo em subtotal informado em registro tipo E19 não é válido.\n"_cp;
+inline constexpr const char* kE19Customer =
+    "Linha %d: E%02.2d -> CPF/CNPJ do adquirente informado em registro tipo E19 não é válido segundo critério da RFB.\n"_cp;
+inline constexpr const char* kE19DiscountType =
+    "Linha %d: E%02.2d -> Tipo de desconto informado em Registro Tipo E19 não é válido.\n"_cp;
+inline constexpr const char* kE19SurchargeType =
+    "Linha %d: E%02.2d -> Tipo de acréscimo informado em Registro Tipo E19 não é válido.\n"_cp;
+inline constexpr const char* kE19CancelledError =
+    "Linha %d: E%02.2d -> Indicador de cancelamento informado em registro tipo E19 não é válido.\n"_cp;
+inline constexpr const char* kE19Order =
+    "Linha %d: E%02.2d -> Indicador de ordem de aplicação de desconto e acréscimo informado em registro tipo E19 não é válido.\n"_cp;
+inline constexpr const char* kE19Date =
+    "Linha %d: E%02.2d -> Data de início da emissão do documento informada em registro tipo E19 não é válida.\n"_cp;
+inline constexpr const char* kE19DateBeforePeriod =
+    "Linha %d: E%02.2d -> Data de início da emissão do documento informada em Registro Tipo E19 não está compreendida no período informado no Registro Tipo E01.\n"_cp;
+inline constexpr const char* kDocumentNetTotal =
+    "Linha %d: E%02.2d -> Valor Total Líquido não confere com demais dados do documento. COO:%06.6d\n"_cp;
+
+// E20, E21.
+inline constexpr const char* kE20Cancelled =
+    "Linha %d: E%02.2d -> Indicador de cancelamento informado em registro tipo E20 não é válido.\n"_cp;
+inline constexpr const char* kE20Coo = "Linha %d: E%02.2d -> N.º do COO informado em registro tipo E20 não é válido.\n"_cp;
+inline constexpr const char* kE21Reversal =
+    "Linha %d: E%02.2d -> Indicador de estorno de pagamento informado em registro tipo E21 não é válido.\n"_cp;
+inline constexpr const char* kE21ZeroCoo = "Linha %d: E%02.2d -> Campo COO com valor válido.\n"_cp;
+inline constexpr const char* kE21NoCcfOrGnf =
+    "Linha %d: E%02.2d -> Ao menos um dos campos CCF ou GNF precisam ser preenchidos.\n"_cp;
+inline constexpr const char* kE21NoReversalValue =
+    "Linha %d: E%02.2d -> Valor do estorno de pagamento efetuado não informado em registro do tipo E21.\n"_cp;
+
+// Totals cross-checks.
+inline constexpr const char* kCouponHeaderNet =
+    "Linha %d: E14 -> Valor Total Líquido não confere com demais dados do documento. COO:%06.6d\n"_cp;
+inline constexpr const char* kCouponGross =
+    "Linha %d: E14 -> Erro no valor totalizador de Valor Total Bruto (campo 9). Valor não confere com o somatório dos itens deste cupom. COO:% 06.6d\n"_cp;
+inline constexpr const char* kCouponNet =
+    "Linha %d: E14 -> Erro no valor totalizador de Valor Total Líquido (campo 12). Valor não confere com o somatório dos itens deste cupom. COO:% 06.6d\n"_cp;
+inline constexpr const char* kNonFiscalSubtotal =
+    "Linha %d: E19 -> Erro no totalizador de Subtotal do Documento (campo 9). Valor não confere com o somatório dos itens deste documento. COO:% 06.6d\n"_cp;
+inline constexpr const char* kNonFiscalNet =
+    "Linha %d: E19 -> Erro no totalizador de Valor Total Líquido (campo 12). Valor não confere com o somatório dos itens deste documento. COO:% 06.6d\n"_cp;
+inline constexpr const char* kMissingCoo = "Erro -> COO faltante de numero %06.6d.\n"_cp;
+inline constexpr const char* kPaymentTotal =
+    "Linha %d: E18 -> Erro no valor totalizador de Meio de Pagamento (%.15s). Valor não confere com o somatório de pagamento dos cupons. CRZ:% 06.6d\n"_cp;
+inline constexpr const char* kNonFiscalTotal =
+    "Linha %d: E17 -> Erro no valor totalizador Não Fiscal (%.15s). Valor não confere com o somatório de itens não fiscais dos documentos. CRZ:% 06.6d\n"_cp;
+inline constexpr const char* kGrossSales =
+    "Linha %d: E12 -> Erro no valor totalizador de Venda Bruta Diária (campo 12). Valor não confere com o somatório das vendas brutas dos cupons. CRZ:% 06.6d\n"_cp;
+inline constexpr const char* kTotalizerTotal =
+    "Linha %d: E13 -> Erro no totalizador %7.7s (campo 8). Valor não confere com o somatório das vendas dos cupons. CRZ:% 06.6d\n"_cp;
+
+}  // namespace tavex::msg

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cotepe/text.h"
+#include "validation/document_checks.h"
 #include "validation/field_checks.h"
 #include "validation/messages.h"
 #include "validation/record_checks.h"
@@ -21,11 +22,6 @@ void checkIdentityOnly(ValidationRun& run, const RecordLine& rec) {
   RecordFields f(*layoutOf(rec.type), rec.text);
   if (!begin(run, rec, f)) return;
   checkEcfIdentity(run, rec, f[2], f[4]);
-}
-
-// The user filter of the reduction records: every user while none is known.
-bool countsForUser(const ValidationRun& run, std::int64_t recordUser) {
-  return run.userNumber == 0 || run.userNumber == recordUser;
 }
 
 }  // namespace
@@ -90,6 +86,7 @@ void checkRecordE12(ValidationRun& run, const RecordLine& rec) {
     slot.reductionCoo = static_cast<std::int32_t>(f.asInt(7));
     slot.reductionUser = static_cast<std::uint8_t>(f.asInt(5));
     slot.issFlag = f[13] == "S" || f[13] == "s";
+    ++run.reductionVersion;
   }
   if (crz < run.crzFirst || crz > run.crzLast) run.reportWarning(cformat(msg::kCrzOutOfRange, rec.number, rec.type));
   checkEcfIdentity(run, rec, f[2], f[4]);

@@ -97,6 +97,11 @@ class ValidationRun {
   std::vector<CrzSlot> crzTable = std::vector<CrzSlot>(kMaxCrz + 1);
   std::int32_t firstStoredCrz = 0;
   std::int32_t crzCursor = 0;
+  // Running maxima of the reduction COOs, for finding a document's reduction; rebuilt
+  // when reductionVersion (raised by every stored E12) has moved on.
+  std::uint64_t reductionVersion = 0;
+  std::uint64_t reductionMaximaVersion = ~std::uint64_t{0};
+  std::vector<std::int64_t> reductionMaxima;
   NumberList mfRegistrationCros;
   std::vector<MfRegistration> mfRegistrations;
   std::array<int, 256> registeredMfCount{};  // entries per MF letter, for the E10 test

@@ -74,7 +74,7 @@ std::vector<std::string> sampleMfFile() {
   std::vector<std::string> lines = {sampleE01("MF "), sampleE02()};
   for (int type = 3; type <= 11; ++type) lines.push_back(sampleRecord(type));
   lines.push_back(sampleRecord(12, {{"CRZ", "1"}, {"COO", "10"}}));
-  lines.push_back(sampleRecord(12, {{"CRZ", "2"}, {"COO", "20"}, {"DATA_MOVIMENTO", "20121002"}, {"DATA_EMISSAO", "20121002"}}));
+  lines.push_back(sampleRecord(12, {{"CRZ", "2"}, {"COO", "11"}, {"DATA_MOVIMENTO", "20121002"}, {"DATA_EMISSAO", "20121002"}}));
   lines.push_back(sampleRecord(13, {{"CRZ", "1"}, {"TOTALIZADOR", "01T1800"}, {"VALOR_ACUMULADO", "1000"}}));
   lines.push_back(sampleRecord(13, {{"CRZ", "2"}, {"TOTALIZADOR", "01T1800"}, {"VALOR_ACUMULADO", "2000"}}));
   lines.push_back(sampleEad());
