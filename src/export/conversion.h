@@ -1,0 +1,72 @@
+// What the three COTEPE conversions (CSV export, database export, split) share:
+// the state the main window lends their commands, the input chooser, and input
+// reading with progress.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cotepe/line_reader.h"
+#include "printer/worker_job.h"
+#include "ui/user_interface.h"
+
+namespace tavex {
+
+// The window's state a conversion command reads and updates. The window (or
+// tavex-cli) owns every referenced object; they outlive the command.
+struct ConversionSession {
+  WorkerJob& job;                  // the program-wide worker job
+  std::string& currentCotepeFile;  // set to the chosen input, as the window shows it
+  std::string mdbDirectory;        // database folder of the selected manufacturer; empty: none selected
+};
+
+// The status a conversion returns when it stopped for a cancellation: it then
+// publishes no status and leaves `finished` clear.
+inline constexpr int kConversionCancelled = -1;
+
+// The file-open chooser of the conversion commands ("Arquivo TXT Formatado").
+OpenFileRequest cotepeFileRequest();
+
+// Removes a real line end only: LF or CR LF. A last line without LF keeps every
+// character.
+std::string_view removeLineFeed(std::string_view rawLine);
+
+// Reads a COTEPE file line by line (lines of any length) and reports the share of
+// its bytes consumed as progress.
+class ConversionReader {
+ public:
+  explicit ConversionReader(WorkerControl& control) : control_(control) {}
+
+  // False when the file cannot be opened for reading (or is a folder).
+  bool open(const std::string& path);
+
+  // The next raw line (with its line end); false at the end of the file.
+  bool next(std::string_view& rawLine);
+
+  LineReader& reader() { return reader_; }
+
+ private:
+  WorkerControl& control_;
+  LineReader reader_;
+  std::uint64_t size_ = 0;
+  std::uint64_t consumed_ = 0;
+  int lastProgress_ = -1;
+};
+
+// Runs `convert` (a conversion returning its status or kConversionCancelled) as a
+// worker procedure: finishes with its status unless it was cancelled.
+template <typename Convert>
+WorkerProcedure conversionProcedure(Convert convert) {
+  return [convert = std::move(convert)](WorkerContext& context) mutable {
+    const int status = convert(static_cast<WorkerControl&>(context));
+    if (status != kConversionCancelled) context.finish(status);
+  };
+}
+
+// The path made absolute against the current directory (a command changes the
+// current directory before its worker opens the file). Unchanged if that fails.
+std::string absolutePath(const std::string& path);
+
+}  // namespace tavex

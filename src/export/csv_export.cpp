@@ -1,0 +1,192 @@
+#include "export/csv_export.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <filesystem>
+#include <initializer_list>
+
+#include "cotepe/record_layout.h"
+#include "cotepe/text.h"
+#include "export/line_file.h"
+
+namespace tavex {
+
+namespace {
+
+// Field numbers written behind an apostrophe, by record type.
+struct ApostropheFields {
+  int type;
+  std::initializer_list<int> fields;
+};
+
+const ApostropheFields kApostrophes[] = {
+    {1, {7, 9, 11, 13, 14, 15, 16, 17, 18}},
+    {2, {5, 6, 10, 11}},
+    {3, {7, 8, 9}},
+    {4, {7, 8, 9, 10}},
+    {5, {5, 7}},
+    {6, {5, 7}},
+    {7, {}},
+    {8, {5}},
+    {9, {5, 7}},
+    {10, {5, 7, 8, 9}},
+    {11, {5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16, 17}},
+    {12, {6, 7, 8, 11}},
+    {13, {6}},
+    {14, {6, 7, 19}},
+    {15, {6, 7, 9}},
+    {16, {6, 7, 8, 9, 10, 13}},
+    {17, {6}},
+    {18, {6}},
+    {19, {6, 7, 8, 19}},
+    {20, {6, 7, 8}},
+    {21, {6, 7, 8}},
+};
+
+// Per type, a bit per field number: written behind an apostrophe.
+const std::array<std::uint32_t, 22> kApostropheMask = [] {
+  std::array<std::uint32_t, 22> mask{};
+  for (const ApostropheFields& row : kApostrophes)
+    for (int field : row.fields) mask[static_cast<std::size_t>(row.type)] |= 1u << field;
+  return mask;
+}();
+
+std::string csvFileName(int type) { return cformat("E%02d.csv", type); }
+
+bool isReadable(const std::string& path) {
+  std::error_code ec;
+  return !std::filesystem::is_directory(path, ec) && ::access(path.c_str(), R_OK) == 0;
+}
+
+// The 21 output files, opened at the first record of their type and kept open
+// until the end (the export never holds more than 21 files).
+class CsvOutputs {
+ public:
+  explicit CsvOutputs(std::string folder) : folder_(std::move(folder)) {}
+
+  bool write(int type, const std::string& line) {
+    LineFile& file = files_[static_cast<std::size_t>(type)];
+    if (!file.isOpen() && !openFor(type, file)) return false;
+    return file.writeLine(line);
+  }
+
+  bool closeAll() {
+    bool ok = true;
+    for (LineFile& f : files_) ok = f.close() && ok;
+    return ok;
+  }
+
+ private:
+  bool openFor(int type, LineFile& file) {
+    const std::string path = (std::filesystem::path(folder_) / csvFileName(type)).string();
+    if (isReadable(path)) return file.open(path, LineFile::Mode::Append);
+    if (!file.open(path, LineFile::Mode::Create)) return false;
+    return file.writeLine(csvHeader(type) + "\r\n");
+  }
+
+  std::string folder_;
+  std::array<LineFile, 22> files_;
+};
+
+}  // namespace
+
+int csvRecordType(std::string_view line) {
+  if (line.size() < 3 || line[0] != 'E' || line[1] < '0' || line[1] > '9' || line[2] < '0' || line[2] > '9') return 0;
+  const int type = (line[1] - '0') * 10 + (line[2] - '0');
+  return type >= 1 && type <= 21 ? type : 0;
+}
+
+std::string csvHeader(int type) {
+  std::string header;
+  for (const FieldLayout& f : layoutOf(type)->fields) {
+    if (!header.empty()) header += ';';
+    header += f.name;
+  }
+  return header;
+}
+
+void appendCsvRecord(std::string& out, int type, std::string_view record) {
+  const RecordLayout& layout = *layoutOf(type);
+  const std::uint32_t apostrophes = kApostropheMask[static_cast<std::size_t>(type)];
+  for (const FieldLayout& f : layout.fields) {
+    if (f.number > 1) {
+      out += ';';
+      if ((apostrophes >> f.number) & 1u) out += '\'';
+    }
+    out += sliceField(record, f.start, f.width);
+  }
+  out += "\r\n";
+}
+
+int convertToCsv(const std::string& inputPath, const std::string& outputFolder, WorkerControl& control) {
+  ConversionReader input(control);
+  if (!input.open(inputPath)) return kCsvInputUnreadable;
+  CsvOutputs outputs(outputFolder);
+  std::string line;
+  std::string_view raw;
+  while (input.next(raw)) {
+    if (control.cancelRequested()) {
+      outputs.closeAll();
+      return kConversionCancelled;
+    }
+    const std::string_view record = removeLineFeed(raw);
+    const int type = csvRecordType(record);
+    if (type == 0) continue;
+    line.clear();
+    appendCsvRecord(line, type, record);
+    if (!outputs.write(type, line)) {
+      outputs.closeAll();
+      return kCsvOutputFailed;
+    }
+  }
+  return outputs.closeAll() ? kCsvDone : kCsvOutputFailed;
+}
+
+std::optional<int> exportCsv(UserInterface& ui, ConversionSession& session) {
+  const std::optional<std::string> input = ui.chooseOpenFile(cotepeFileRequest());
+  if (!input) return std::nullopt;
+  session.currentCotepeFile = *input;
+  std::error_code ec;
+  const std::filesystem::path previousDirectory = std::filesystem::current_path(ec);
+
+  std::string folder;
+  for (;;) {
+    const std::optional<std::string> chosen = ui.chooseFolder("Selecione o diretório de saída dos arquivos CSV:"_cp);
+    if (!chosen || chosen->empty()) return std::nullopt;
+    if (!isReadable((std::filesystem::path(*chosen) / "E01.csv").string())) {
+      folder = *chosen;
+      break;
+    }
+    ui.showMessage("Este diretório já contém arquivos COTEPE! Selecione outro diretório."_cp, "Erro!", Icon::Error);
+  }
+
+  const std::string inputPath = absolutePath(*input);
+  const std::string outputFolder = absolutePath(folder);
+  std::filesystem::current_path(outputFolder, ec);
+  session.job.inputPath = inputPath;
+  const WorkerOutcome outcome = runOnWorker(
+      ui, session.job,
+      conversionProcedure([inputPath, outputFolder](WorkerControl& c) { return convertToCsv(inputPath, outputFolder, c); }),
+      true);
+  if (outcome != WorkerOutcome::Finished) return std::nullopt;
+
+  if (!previousDirectory.empty()) std::filesystem::current_path(previousDirectory, ec);
+  const int status = session.job.status();
+  switch (status) {
+    case kCsvInputUnreadable:
+      ui.showMessage("Problemas ao abrir o arquivo COTEPE.", "Erro!", Icon::Error);
+      break;
+    case kCsvOutputFailed:
+      ui.showMessage("Problemas ao abrir o arquivo CSV de saída."_cp, "Erro!", Icon::Error);
+      break;
+    default:
+      ui.showMessage(cformat("Processo de conversão finalizado.\nArquivos salvos no caminho:\n%s"_cp,
+                             utf8ToCp1252(folder).c_str()),
+                     "Aviso", Icon::Information);
+      break;
+  }
+  return status;
+}
+
+}  // namespace tavex

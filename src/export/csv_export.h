@@ -1,0 +1,47 @@
+// CSV export: one COTEPE file into "E01.csv" .. "E21.csv" (semicolon-separated,
+// CR LF line ends, bytes copied as they are), one file per record type present.
+//
+// Field cuts and header names come from the record layouts; a few fields are
+// written behind an apostrophe so spreadsheets keep their leading zeros. A file
+// that already exists is appended to without a new header. EAD and every line
+// that does not begin with "E01" .. "E21" are not exported.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "export/conversion.h"
+
+namespace tavex {
+
+// Worker statuses of the CSV export.
+inline constexpr int kCsvDone = 0;
+inline constexpr int kCsvInputUnreadable = 1;  // the COTEPE file cannot be opened
+inline constexpr int kCsvOutputFailed = 2;     // an output file cannot be created, opened or written
+
+// The type 1..21 of a line whose first three characters are "E01" .. "E21"
+// (case-sensitive), else 0.
+int csvRecordType(std::string_view line);
+
+// The header line of record type 1..21, without its line end.
+std::string csvHeader(int type);
+
+// Appends the CSV line of `record` (type 1..21, line end removed) to `out`, CR LF
+// included. A record shorter than its layout gives shortened or empty fields with
+// every separator present.
+void appendCsvRecord(std::string& out, int type, std::string_view record);
+
+// The conversion, run on the worker: writes into `outputFolder`. Returns a status
+// above, or kConversionCancelled when it stopped between two records for a
+// cancellation (every line written stays whole).
+int convertToCsv(const std::string& inputPath, const std::string& outputFolder, WorkerControl& control);
+
+// The "Exportar CSV" command: asks for the file and the output folder (again while
+// the folder already holds "E01.csv"), makes the folder current, runs the
+// conversion on the worker and shows the outcome. The current directory is set
+// back once the worker has finished. Returns the worker's status, or nothing when
+// a chooser was cancelled, the worker did not start or the user cancelled it.
+std::optional<int> exportCsv(UserInterface& ui, ConversionSession& session);
+
+}  // namespace tavex

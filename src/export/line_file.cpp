@@ -1,0 +1,84 @@
+#include "export/line_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+namespace tavex {
+
+namespace {
+constexpr std::size_t kFlushAt = 1 << 16;
+}
+
+LineFile::~LineFile() { close(); }
+
+LineFile::LineFile(LineFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      pending_(std::move(other.pending_)),
+      committed_(other.committed_),
+      failed_(other.failed_) {}
+
+LineFile& LineFile::operator=(LineFile&& other) noexcept {
+  if (this != &other) {
+    close();
+    fd_ = std::exchange(other.fd_, -1);
+    pending_ = std::move(other.pending_);
+    committed_ = other.committed_;
+    failed_ = other.failed_;
+  }
+  return *this;
+}
+
+bool LineFile::open(const std::string& path, Mode mode) {
+  close();
+  failed_ = false;
+  pending_.clear();
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Mode::Create ? O_TRUNC : O_APPEND);
+  fd_ = ::open(path.c_str(), flags, 0666);
+  if (fd_ < 0) return false;
+  const off_t end = ::lseek(fd_, 0, SEEK_END);
+  committed_ = end < 0 ? 0 : static_cast<long long>(end);
+  return true;
+}
+
+bool LineFile::writeLine(std::string_view line) {
+  if (fd_ < 0 || failed_) return false;
+  pending_.append(line);
+  if (pending_.size() >= kFlushAt) return flush();
+  return true;
+}
+
+bool LineFile::flush() {
+  if (fd_ < 0) return false;
+  if (failed_) return false;
+  std::size_t done = 0;
+  while (done < pending_.size()) {
+    const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      // Cut the partial block off: the file ends after its last whole line.
+      if (::ftruncate(fd_, static_cast<off_t>(committed_)) != 0) {
+        // Nothing more can be done; the failure is reported all the same.
+      }
+      failed_ = true;
+      pending_.clear();
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  committed_ += static_cast<long long>(pending_.size());
+  pending_.clear();
+  return true;
+}
+
+bool LineFile::close() {
+  if (fd_ < 0) return !failed_;
+  const bool ok = flush();
+  ::close(fd_);
+  fd_ = -1;
+  return ok;
+}
+
+}  // namespace tavex

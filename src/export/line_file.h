@@ -1,0 +1,46 @@
+// An output file written in whole lines. Lines are gathered in memory and written
+// in large blocks; when a write fails (disk full, file size limit, the folder
+// gone) the file is cut back to its last complete line, so a reader never finds
+// half a line. One owner; not thread-safe.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tavex {
+
+class LineFile {
+ public:
+  enum class Mode { Create, Append };  // Create empties an existing file
+
+  LineFile() = default;
+  ~LineFile();  // closes (keeping what was written whole)
+  LineFile(const LineFile&) = delete;
+  LineFile& operator=(const LineFile&) = delete;
+  LineFile(LineFile&& other) noexcept;
+  LineFile& operator=(LineFile&& other) noexcept;
+
+  // False when the file cannot be created or opened.
+  bool open(const std::string& path, Mode mode);
+  bool isOpen() const { return fd_ >= 0; }
+
+  // Adds one complete line (its line end included). False once a write failed;
+  // the failing line and everything after it are then dropped.
+  bool writeLine(std::string_view line);
+
+  // Writes what is gathered. False (and the file cut back) when that fails.
+  bool flush();
+
+  // Flushes and closes. False when the flush failed. A closed file can be reopened.
+  bool close();
+
+  bool failed() const { return failed_; }
+
+ private:
+  int fd_ = -1;
+  std::string pending_;
+  long long committed_ = 0;  // size of the file after the last successful write
+  bool failed_ = false;
+};
+
+}  // namespace tavex
