@@ -1,5 +1,8 @@
-// Synthetic COTEPE files of any size, deterministic from a seed, for benchmarks,
-// examples and whole-file tests.
+// Synthetic COTEPE files of any size, deterministic from a seed, internally
+// consistent: every coupon adds up to its items, every reduction's declared
+// totals (E12 gross sales, E13 totalizers, E17 non-fiscal totals, E18 payment
+// means) add up to its documents, COO numbers have no gaps. A file of any kind
+// validates with 0 errors and 0 warnings on a date after its period.
 #pragma once
 
 #include <cstdint>
@@ -13,8 +16,10 @@ namespace tavex {
 struct GeneratorOptions {
   FileKind kind = FileKind::TDM;
   std::uint64_t seed = 1;
-  std::uint64_t targetBytes = 100000;  // grows reductions until the file reaches this size
-  std::string periodStart = "20120102";  // first day of movement
+  std::uint64_t targetBytes = 100000;   // reductions are added until the file is about this size
+  std::uint64_t reductions = 0;         // when not 0: exactly this many reductions (targetBytes ignored)
+  std::uint64_t couponsPerReduction = 20;
+  std::string periodStart = "20120102";  // the first reduction's day; one reduction per day
   bool crlf = true;
 };
 

@@ -1,5 +1,5 @@
 // tavex-gerador: writes a synthetic COTEPE file.
-//   tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--semente N] [--lf]
+//   tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf]
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -8,7 +8,7 @@
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "Uso: tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--semente N] [--lf]\n");
+    std::fprintf(stderr, "Uso: tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf]\n");
     return 2;
   }
   tavex::GeneratorOptions options;
@@ -21,6 +21,10 @@ int main(int argc, char** argv) {
                    : k == "RZ" ? tavex::FileKind::RZ : tavex::FileKind::TDM;
     } else if (a == "--bytes" && hasValue) {
       options.targetBytes = std::stoull(argv[++i]);
+    } else if (a == "--reducoes" && hasValue) {
+      options.reductions = std::stoull(argv[++i]);
+    } else if (a == "--cupons" && hasValue) {
+      options.couponsPerReduction = std::stoull(argv[++i]);
     } else if (a == "--semente" && hasValue) {
       options.seed = std::stoull(argv[++i]);
     } else if (a == "--lf") {
