@@ -30,5 +30,6 @@ int usageError(const char* usage, const std::string& problem);
 void printCp1252(const std::string& text);
 
 int runValidar(const Args& args);
+int runFabricantes(const Args& args);
 
 }  // namespace tavex::cli

@@ -11,6 +11,7 @@ namespace {
 
 const Command kCommands[] = {
     {"validar", "validar ARQUIVO [--tolerancia TEXTO] [--formato]", runValidar},
+    {"fabricantes", "fabricantes [PASTA]", runFabricantes},
 };
 
 void printGeneralHelp(std::FILE* out) {
