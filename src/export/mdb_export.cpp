@@ -1,0 +1,327 @@
+#include "export/mdb_export.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <initializer_list>
+#include <memory>
+
+#include "cotepe/record_layout.h"
+#include "cotepe/text.h"
+
+namespace tavex {
+
+namespace {
+
+// Column names of each table, in field order; the widths are the fields' widths.
+struct TableColumns {
+  int type;
+  std::initializer_list<const char*> names;
+};
+
+const TableColumns kTables[22] = {
+    {1, {"registro", "fabricacao", "mf_adicional", "tipo_do_ecf", "marca", "modelo", "versao_sb", "data_sb", "hora_sb",
+         "numero_ecf", "cnpj", "comando_geracao", "crz_inicial", "crz_final", "data_inicial", "data_final",
+         "versao_dll", "versao_ato_cotepe"}},
+    {2, {"registro", "fabricacao", "mf_adicional", "modelo", "cnpj", "ie", "contribuinte", "endereco",
+         "data_cadastro", "hora_cadastro", "cro", "gt", "usuario"}},
+    {3, {"registro", "fabricacao", "mf_adicional", "modelo", "prestador", "data_cadastro", "hora_cadastro", "cnpj",
+         "ie", "VB"}},
+    {4, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "data_cadastro", "hora_cadastro", "cnpj",
+         "ie", "CRO", "GT"}},
+    {5, {"registro", "fabricacao", "mf_adicional", "modelo", "cnpj", "data_cadastro", "hora_cadastro", "C0", "C1",
+         "C2", "C3", "C4", "C5", "C6", "C7", "C8", "C9"}},
+    {6, {"registro", "fabricacao", "mf_adicional", "modelo", "cnpj", "data_cadastro", "hora_cadastro", "moeda"}},
+    {7, {"registro", "fabricacao", "mf_adicional", "modelo", "versao_sb", "data_gravacao"}},
+    {8, {"registro", "fabricacao", "mf_adicional", "modelo", "cnpj", "serie_MFD"}},
+    {9, {"registro", "fabricacao", "mf_adicional", "modelo", "CRO", "data_gravacao", "hora_gravacao",
+         "perda_dados_MIT"}},
+    {10, {"registro", "fabricacao", "mf_adicional", "modelo", "CFD", "data_emissao", "coo_inicial", "coo_final",
+          "cnpj"}},
+    {11, {"registro", "fabricacao", "mf_adicional", "modelo", "CRZ", "CRO", "COO", "GNF", "CCF", "CVC", "CBP", "GRG",
+          "CMV", "CFD", "GT", "data_leitura", "hora_leitura"}},
+    {12, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "CRZ", "COO", "CRO", "data_movimento",
+          "data_emissao", "hora_emissao", "VB", "desconto_ISSQN"}},
+    {13, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "CRZ", "totalizador", "valor"}},
+    {14, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "contador", "COO", "data_inicio_emissao",
+          "subtotal", "desconto_subtotal", "tipo_desconto", "acrescimo_subtotal", "tipo_acrescimo", "total_liquido",
+          "cancelamento", "cancelamento_acrescimo", "ordem_desc_acres", "nome_cliente", "cnpj_cliente"}},
+    {15, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "COO", "contador", "item", "codigo",
+          "descricao", "quantidade", "unidade", "valor_unitario", "desconto_item", "acrescimo_item",
+          "valor_liquido_total", "totalizador_parcial", "cancelamento", "quantidade_cancelada", "valor_cancelado",
+          "cancelamento_acrescimo", "arredondamento", "casas_quantidade", "casas_valor"}},
+    {16, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "COO", "GNF", "GRG", "CDC", "CRZ",
+          "denominacao", "data_final", "hora_final"}},
+    {17, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "CRZ", "totalizador_nf", "valor"}},
+    {18, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "CRZ", "descricao", "valor"}},
+    {19, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "COO", "GNF", "data_inicio_emissao",
+          "subtotal", "desconto_subtotal", "tipo_desconto", "acrescimo_subtotal", "tipo_acrescimo", "total_liquido",
+          "cancelamento", "cancelamento_acrescimo", "ordem_desc_acres", "nome_cliente", "cnpj_cliente"}},
+    {20, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "COO", "GNF", "item", "operacao", "valor",
+          "desconto", "acrescimo", "valor_liquido", "cancelamento", "cancelamento_acrescimo"}},
+    {21, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "COO", "CCF", "GNF", "meio_pagamento",
+          "valor", "estorno", "valor_estornado"}},
+    {kEadType, {"registro", "assinatura"}},
+};
+
+constexpr int kEadTable = 21;
+constexpr int kE15Table = 14;
+
+const char* const kEngineErrorTitle = "Erro na Criação do Banco de Dados"_cp;
+
+void engineNotice(WorkerControl& control, const std::string& description) {
+  control.notify({utf8ToCp1252(description), kEngineErrorTitle, Icon::None});
+}
+
+std::string tableName(int table) { return std::string(layoutOf(kTables[table].type)->tag); }
+
+bool isAscii(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+}  // namespace
+
+int mdbTableOf(std::string_view line) {
+  if (line.size() < 3 || line[0] != 'E') return -1;
+  if (line[1] == 'A' && line[2] == 'D') return kEadTable;
+  if (line[1] < '0' || line[1] > '9' || line[2] < '0' || line[2] > '9') return -1;
+  const int type = (line[1] - '0') * 10 + (line[2] - '0');
+  return type >= 1 && type <= 21 ? type - 1 : -1;
+}
+
+std::string mdbCreateStatement(int table) {
+  const RecordLayout& layout = *layoutOf(kTables[table].type);
+  std::string sql = "CREATE TABLE " + tableName(table) + " ( ";
+  std::size_t i = 0;
+  for (const char* name : kTables[table].names) {
+    if (i > 0) sql += ", ";
+    sql += name;
+    if (table == kEadTable && i == 1)
+      sql += " MEMO";
+    else
+      sql += cformat(" VARCHAR(%d)", layout.fields[i].width);
+    ++i;
+  }
+  return sql + " )";
+}
+
+std::string mdbInsertStatement(int table) {
+  std::string sql = "INSERT INTO " + tableName(table) + " ( ";
+  std::string values;
+  bool first = true;
+  for (const char* name : kTables[table].names) {
+    if (!first) {
+      sql += ", ";
+      values += ", ";
+    }
+    first = false;
+    sql += name;
+    values += "?";
+  }
+  return sql + " ) VALUES (" + values + ")";
+}
+
+std::string mdbFileName(std::string_view serial, const std::tm& when) {
+  // The tools' own format (the zero flags are ignored next to the precisions, which
+  // pad with zeros all the same).
+  const char* const kFormat = "%.*s_%04.4d%02.2d%02.2d_%02.2d%02.2d%02.2d.MDB"_cp;
+  return cformat(kFormat, static_cast<int>(serial.size()), serial.data(),
+                 when.tm_year + 1900, when.tm_mon + 1, when.tm_mday, when.tm_hour, when.tm_min, when.tm_sec);
+}
+
+namespace {
+
+bool execute(CotepeDatabase& database, const std::string& sql, WorkerControl& control) {
+  char* error = nullptr;
+  if (sqlite3_exec(database.db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return true;
+  engineNotice(control, error != nullptr ? error : sqlite3_errmsg(database.db));
+  sqlite3_free(error);
+  return false;
+}
+
+void release(CotepeDatabase& database) {
+  for (sqlite3_stmt*& s : database.inserts) {
+    sqlite3_finalize(s);
+    s = nullptr;
+  }
+  sqlite3_close(database.db);
+  database.db = nullptr;
+  database.inTransaction = false;
+}
+
+}  // namespace
+
+int createCotepeDatabase(CotepeDatabase& database, const std::string& path, WorkerControl& control) {
+  // Claim the name first: an existing file is an error, never overwritten.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    engineNotice(control, cformat("unable to create database file \"%s\": %s", path.c_str(), std::strerror(errno)));
+    return 1;
+  }
+  ::close(fd);
+  auto fail = [&] {
+    release(database);
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    return 1;
+  };
+  if (sqlite3_open_v2(path.c_str(), &database.db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    engineNotice(control, database.db != nullptr ? sqlite3_errmsg(database.db) : "out of memory");
+    return fail();
+  }
+  sqlite3_extended_result_codes(database.db, 1);
+  // The schema and every row are one transaction: one sync for the whole export.
+  if (!execute(database, "BEGIN", control)) return fail();
+  database.inTransaction = true;
+  for (int table = 0; table < 22; ++table)
+    if (!execute(database, mdbCreateStatement(table), control)) return fail();
+  for (int table = 0; table < 22; ++table) {
+    const std::string sql = mdbInsertStatement(table);
+    if (sqlite3_prepare_v2(database.db, sql.c_str(), -1, &database.inserts[static_cast<std::size_t>(table)],
+                           nullptr) != SQLITE_OK) {
+      engineNotice(control, sqlite3_errmsg(database.db));
+      return fail();
+    }
+  }
+  return 0;
+}
+
+int insertMdbRecord(CotepeDatabase& database, int table, std::string_view record, WorkerControl& control) {
+  sqlite3_stmt* insert = database.inserts[static_cast<std::size_t>(table)];
+  const RecordLayout& layout = *layoutOf(kTables[table].type);
+  std::string converted[24];  // UTF-8 copies of the non-ASCII fields, alive until the step
+  int column = 1;
+  for (const FieldLayout& f : layout.fields) {
+    const std::string_view value = sliceField(record, f.start, f.width);
+    int rc;
+    if (table == kEadTable && f.number == 2) {
+      rc = sqlite3_bind_blob(insert, column, value.empty() ? "" : value.data(), static_cast<int>(value.size()),
+                             SQLITE_STATIC);
+    } else if (value.empty()) {
+      rc = sqlite3_bind_text(insert, column, "", 0, SQLITE_STATIC);  // an empty text, never NULL
+    } else if (isAscii(value)) {
+      rc = sqlite3_bind_text(insert, column, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
+    } else {
+      std::string& utf8 = converted[column - 1];
+      utf8 = cp1252ToUtf8(value);
+      rc = sqlite3_bind_text(insert, column, utf8.data(), static_cast<int>(utf8.size()), SQLITE_STATIC);
+    }
+    if (rc != SQLITE_OK) break;
+    ++column;
+  }
+  const int rc = sqlite3_step(insert);
+  sqlite3_reset(insert);
+  sqlite3_clear_bindings(insert);
+  if (rc == SQLITE_DONE) return 0;
+  if (table == kE15Table) engineNotice(control, sqlite3_errmsg(database.db));
+  return 1;
+}
+
+bool closeCotepeDatabase(CotepeDatabase& database, WorkerControl& control) {
+  if (database.db == nullptr) return true;
+  bool ok = true;
+  if (database.inTransaction) ok = execute(database, "COMMIT", control);
+  release(database);
+  return ok;
+}
+
+MdbResult convertToMdb(const std::string& inputPath, const std::string& folder, const std::tm& startedAt,
+                       WorkerControl& control) {
+  MdbResult result;
+  ConversionReader input(control);
+  if (!input.open(inputPath)) {
+    result.status = kMdbInputUnreadable;
+    return result;
+  }
+  // The serial number: up to 20 characters after the first three of the file,
+  // stopping at a line end. It becomes part of a file name: a path separator or a
+  // NUL in it is replaced, and the cp1252 text is named in UTF-8.
+  std::string serial;
+  std::string_view first;
+  if (input.reader().next(first)) {
+    for (std::size_t i = 3; i < first.size() && i < 23 && first[i] != '\n' && first[i] != '\r'; ++i)
+      serial += (first[i] == '/' || first[i] == '\0') ? '_' : first[i];
+  }
+  input.reader().rewind();
+  const std::string name = cp1252ToUtf8(mdbFileName(serial, startedAt));
+  result.path = folder.empty() ? name : (std::filesystem::path(folder) / name).string();
+
+  CotepeDatabase database;
+  if (createCotepeDatabase(database, result.path, control) != 0) {
+    result.status = kMdbDatabaseFailed;
+    return result;
+  }
+  std::string_view raw;
+  while (input.next(raw)) {
+    if (control.cancelRequested()) {
+      closeCotepeDatabase(database, control);
+      result.status = kConversionCancelled;
+      return result;
+    }
+    const std::string_view record = removeLineFeed(raw);
+    const int table = mdbTableOf(record);
+    if (table < 0) continue;
+    if (insertMdbRecord(database, table, record, control) != 0) {
+      closeCotepeDatabase(database, control);
+      result.status = kMdbDatabaseFailed;
+      return result;
+    }
+  }
+  result.status = closeCotepeDatabase(database, control) ? kMdbDone : kMdbDatabaseFailed;
+  return result;
+}
+
+std::optional<int> exportMdb(UserInterface& ui, ConversionSession& session) {
+  const std::optional<std::string> input = ui.chooseOpenFile(cotepeFileRequest());
+  if (!input) return std::nullopt;
+  session.currentCotepeFile = *input;
+  const std::optional<std::string> chosen = ui.chooseFolder("Selecione o diretório de saída do arquivo MDB:"_cp);
+  if (!chosen || chosen->empty()) return std::nullopt;
+
+  const std::string inputPath = absolutePath(*input);
+  const std::string shownFolder = session.mdbDirectory.empty() ? *chosen : session.mdbDirectory;
+  const std::string folder = absolutePath(shownFolder);
+  std::error_code ec;
+  std::filesystem::current_path(absolutePath(*chosen), ec);
+  const std::time_t now = std::time(nullptr);
+  std::tm startedAt{};
+  localtime_r(&now, &startedAt);
+
+  auto path = std::make_shared<std::string>();
+  session.job.inputPath = inputPath;
+  const WorkerOutcome outcome = runOnWorker(
+      ui, session.job,
+      conversionProcedure([inputPath, folder, startedAt, path](WorkerControl& c) {
+        MdbResult r = convertToMdb(inputPath, folder, startedAt, c);
+        *path = std::move(r.path);
+        return r.status;
+      }),
+      true);
+  if (outcome != WorkerOutcome::Finished) return std::nullopt;
+
+  const int status = session.job.status();
+  switch (status) {
+    case kMdbInputUnreadable:
+      ui.showMessage("Problemas ao abrir o arquivo COTEPE.", "Erro!", Icon::Error);
+      break;
+    case kMdbDatabaseFailed:
+      ui.showMessage("Problemas ao criar o arquivo MDB de saída."_cp, "Erro!", Icon::Error);
+      break;
+    default: {
+      const std::string shown = (std::filesystem::path(shownFolder) / std::filesystem::path(*path).filename()).string();
+      ui.showMessage(cformat("Processo de conversão finalizado.\nArquivo salvo no caminho:\n%s"_cp,
+                             utf8ToCp1252(shown).c_str()),
+                     "Aviso", Icon::Information);
+      break;
+    }
+  }
+  return status;
+}
+
+}  // namespace tavex
