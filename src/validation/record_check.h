@@ -61,4 +61,10 @@ void checkEcfIdentity(ValidationRun& run, const RecordLine& rec, std::string_vie
 using RecordCheck = void (*)(ValidationRun&, const RecordLine&);
 RecordCheck recordCheckFor(int type);
 
+// One line of the line pass, its line end already removed: an empty line is
+// skipped; in a full run the coupon (before E16) or non-fiscal document (before
+// E21) being read is closed first; then the line goes to its record check, or an
+// unknown type is reported.
+void checkRecordLine(ValidationRun& run, std::string_view line, int lineNumber, CheckMode mode);
+
 }  // namespace tavex

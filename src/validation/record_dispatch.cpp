@@ -1,5 +1,8 @@
+#include "cotepe/text.h"
+#include "validation/messages.h"
 #include "validation/record_check.h"
 #include "validation/record_checks.h"
+#include "validation/totals.h"
 
 namespace tavex {
 
@@ -12,6 +15,23 @@ RecordCheck recordCheckFor(int type) {
   if (type >= 1 && type <= 21) return kChecks[type - 1];
   if (type == kEadType) return checkRecordEad;
   return nullptr;
+}
+
+void checkRecordLine(ValidationRun& run, std::string_view line, int lineNumber, CheckMode mode) {
+  if (line.empty()) return;
+  const int type = recordTypeOf(line);
+  if (mode == CheckMode::Full && (type == 16 || type == 21) && currentDocumentHasHeader(run)) {
+    if (type == 16)
+      closeCoupon(run);
+    else
+      closeNonFiscalDocument(run);
+  }
+  const RecordCheck check = recordCheckFor(type);
+  if (check == nullptr) {
+    run.reportError(cformat(msg::kUnknownRecordType, lineNumber));
+    return;
+  }
+  check(run, RecordLine{line, lineNumber, type, mode});
 }
 
 bool isRestBlank(std::string_view line, int position) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 #include "validation/document_checks.h"
 #include "validation/messages.h"
@@ -235,6 +236,13 @@ void closeNonFiscalDocument(ValidationRun& run) {
   if (!d.isCancelled)
     for (const auto& e : names) addTo(slot.nonFiscal[slot.nonFiscal.findOrAdd(e.name)].value.documentSum, e.value);
   t.currentCoo = 0;
+}
+
+void runEndOfFileReports(ValidationRun& run) {
+  reportMissingCoo(run);
+  const FileKind kind = fileKindOf(run.fileKind);
+  if (kind == FileKind::MFD || kind == FileKind::TDM) checkNonFiscalAndPaymentTotals(run);
+  if (kind == FileKind::TDM || run.fileKind.starts_with("RZ")) checkReductionTotals(run);
 }
 
 void reportMissingCoo(ValidationRun& run) {

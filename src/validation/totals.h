@@ -16,6 +16,10 @@ void closeNonFiscalDocument(ValidationRun& run);
 // True when the document being read has a header (the closing condition).
 bool currentDocumentHasHeader(ValidationRun& run);
 
+// The end-of-file reports in their order: missing COO numbers; for MFD and TDM files
+// the non-fiscal and payment totals; for TDM (and RZ) files the reduction totals.
+void runEndOfFileReports(ValidationRun& run);
+
 void reportMissingCoo(ValidationRun& run);
 void checkNonFiscalAndPaymentTotals(ValidationRun& run);
 void checkReductionTotals(ValidationRun& run);

@@ -130,29 +130,12 @@ bool startRun(ValidationRun& run, LineReader& file, const std::string& path) {
   return true;
 }
 
-// The line pass: every non-empty line to its record check.
+// The line pass: every line to its record check, counting empty lines too.
 void checkLines(ValidationRun& run, LineReader& file, CheckMode mode) {
   file.rewind();
   int lineNumber = 0;
   std::string_view raw;
-  while (file.next(raw)) {
-    const std::string_view line = stripLineEnd(raw);
-    ++lineNumber;
-    if (line.empty()) continue;
-    const int type = recordTypeOf(line);
-    if (mode == CheckMode::Full && (type == 16 || type == 21) && currentDocumentHasHeader(run)) {
-      if (type == 16)
-        closeCoupon(run);
-      else
-        closeNonFiscalDocument(run);
-    }
-    const RecordCheck check = recordCheckFor(type);
-    if (check == nullptr) {
-      run.reportError(cformat(msg::kUnknownRecordType, lineNumber));
-      continue;
-    }
-    check(run, RecordLine{line, lineNumber, type, mode});
-  }
+  while (file.next(raw)) checkRecordLine(run, stripLineEnd(raw), ++lineNumber, mode);
 }
 
 ValidationSummary finish(ValidationRun& run) {
@@ -183,10 +166,7 @@ ValidationSummary validateCotepeFile(UserInterface& ui, const std::string& path,
   if (scanStructure(file, run) && scanRecordSizes(file, run)) {
     checkLines(run, file, CheckMode::Full);
     file.close();
-    reportMissingCoo(run);
-    const FileKind kind = fileKindOf(run.fileKind);
-    if (kind == FileKind::MFD || kind == FileKind::TDM) checkNonFiscalAndPaymentTotals(run);
-    if (kind == FileKind::TDM || run.fileKind.starts_with("RZ")) checkReductionTotals(run);
+    runEndOfFileReports(run);
   }
   return finish(run);
 }

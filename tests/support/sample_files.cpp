@@ -81,4 +81,37 @@ std::vector<std::string> sampleMfFile() {
   return lines;
 }
 
+std::vector<std::string> sampleDocuments() {
+  return {
+      sampleRecord(14, {{"CCF/CVC/CBP", "1"}, {"COO", "1"}, {"SUBTOTAL", "1000"}, {"TOTAL_LIQUIDO", "1000"}}),
+      sampleRecord(15, {{"COO", "1"}, {"CCF/CVC/CBP", "1"}, {"QTD", "1000"}, {"VL_UNIT", "1000"},
+                        {"TOTAL_LIQUIDO", "1000"}}),
+      sampleRecord(16, {{"COO", "3"}, {"CRZ", "1"}, {"DENOMINACAO", "RZ"}, {"HORA_FINAL", "235000"}}),
+      sampleRecord(17, {{"CRZ", "1"}, {"TOT_NF", "SUPRIMENTO"}, {"VALOR_ACUM", "500"}}),
+      sampleRecord(18, {{"CRZ", "1"}, {"MEIO_PAG", "DINHEIRO"}, {"VALOR_ACUM", "1500"}}),
+      sampleRecord(19, {{"COO", "2"}, {"GNF", "1"}, {"SUBTOTAL", "500"}, {"TOTAL_LIQUIDO", "500"}}),
+      sampleRecord(20, {{"COO", "2"}, {"GNF", "1"}, {"DENOMINACAO", "SUPRIMENTO"}, {"VL_OPERACAO", "500"},
+                        {"TOTAL_LIQUIDO", "500"}}),
+      sampleRecord(21, {{"COO", "1"}, {"CCF", "1"}, {"MEIO_PAG", "DINHEIRO"}, {"VL_PAGO", "1000"}}),
+      sampleRecord(21, {{"COO", "2"}, {"GNF", "1"}, {"MEIO_PAG", "DINHEIRO"}, {"VL_PAGO", "500"}}),
+  };
+}
+
+std::vector<std::string> sampleMfdFile() {
+  std::vector<std::string> lines = {sampleE01("MFD"), sampleE02()};
+  for (const std::string& l : sampleDocuments()) lines.push_back(l);
+  lines.push_back(sampleEad());
+  return lines;
+}
+
+std::vector<std::string> sampleTdmFile() {
+  std::vector<std::string> lines = {sampleE01("TDM"), sampleE02()};
+  for (int type = 3; type <= 11; ++type) lines.push_back(sampleRecord(type));
+  lines.push_back(sampleRecord(12, {{"CRZ", "1"}, {"COO", "3"}, {"VENDA_BRUTA_DIARIA", "1000"}}));
+  lines.push_back(sampleRecord(13, {{"CRZ", "1"}, {"TOTALIZADOR", "01T1800"}, {"VALOR_ACUMULADO", "1000"}}));
+  for (const std::string& l : sampleDocuments()) lines.push_back(l);
+  lines.push_back(sampleEad());
+  return lines;
+}
+
 }  // namespace tavex::testing

@@ -27,4 +27,13 @@ std::string sampleEad();
 // A valid MF file: E01, E02, E03..E11 once each, E12/E13 for reductions 1 and 2, EAD.
 std::vector<std::string> sampleMfFile();
 
+// The documents of one day, for MFD and TDM files: a coupon (COO 1, R$ 10,00), a
+// non-fiscal document (COO 2, SUPRIMENTO R$ 5,00), the reduction Z (COO 3, CRZ 1),
+// the reduction's E17/E18 and both payments in cash. Types 14..21 in order.
+std::vector<std::string> sampleDocuments();
+// A valid MFD file: E01, E02, sampleDocuments(), EAD.
+std::vector<std::string> sampleMfdFile();
+// A valid TDM file: E01, E02, E03..E11, the E12/E13 of that day, sampleDocuments(), EAD.
+std::vector<std::string> sampleTdmFile();
+
 }  // namespace tavex::testing
