@@ -1,0 +1,466 @@
+#include "export/file_split.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "cotepe/record_layout.h"
+#include "cotepe/text.h"
+#include "export/line_file.h"
+
+namespace tavex {
+
+namespace {
+
+constexpr std::size_t kPathLimit = 1024;
+constexpr std::size_t kPendingBudget = 16u << 20;  // bytes gathered in memory before the outputs are written
+constexpr const char* kTempName = "ctp_file.tmp";
+const std::string kBlankDate(8, ' ');
+
+bool validReduction(std::int64_t z) { return z >= kFirstReduction && z <= kLastReduction; }
+
+// A field of exactly `width` characters: a short line's missing characters are blanks.
+std::string paddedField(std::string_view line, int start, int width) {
+  std::string value(sliceField(line, start, width));
+  value.resize(static_cast<std::size_t>(width), ' ');
+  return value;
+}
+
+std::int64_t fieldInt(std::string_view line, int start, int width) { return leadingInt(sliceField(line, start, width)); }
+
+// The COO ranges of the reductions and the lookup of the reduction a COO belongs
+// to: the first Z with first <= COO < last. An index over every possible COO
+// (0 .. 1,000,000) answers in constant time; it is painted reduction by reduction
+// in increasing Z, each cell once, and rebuilt only when a range changes out of
+// that order (a repeated or lower CRZ).
+class ReductionRanges {
+ public:
+  struct Range {
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+  };
+
+  ReductionRanges() : ranges_(kLastReduction + 1) {}
+
+  const Range& operator[](int z) const { return ranges_[static_cast<std::size_t>(z)]; }
+
+  // Reduction z ends at COO `last`; it starts one after the end of z - 1 (1 when
+  // that one is empty).
+  void close(int z, std::int64_t last) {
+    Range& r = ranges_[static_cast<std::size_t>(z)];
+    const bool wasSet = r.first != 0 || r.last != 0;
+    r.first = ranges_[static_cast<std::size_t>(z - 1)].last + 1;
+    r.last = last;
+    if (wasSet || z <= paintedUpTo_) {
+      dirty_ = true;
+    } else if (!dirty_ && !owner_.empty()) {
+      paint(z);
+      paintedUpTo_ = z;
+    } else {
+      paintedUpTo_ = z;  // painted by the next rebuild
+      dirty_ = true;
+    }
+  }
+
+  // The reduction of `coo`, or 0 for none.
+  int reductionOf(std::int64_t coo) {
+    if (coo < 0 || coo >= kCells) {
+      for (int z = kFirstReduction; z <= kLastReduction; ++z)
+        if ((*this)[z].first <= coo && coo < (*this)[z].last) return z;
+      return 0;
+    }
+    if (dirty_ || owner_.empty()) rebuild();
+    return owner_[static_cast<std::size_t>(coo)];
+  }
+
+ private:
+  static constexpr std::int64_t kCells = 1000001;
+
+  void rebuild() {
+    owner_.assign(kCells, 0);
+    next_.resize(kCells + 1);
+    for (std::size_t i = 0; i < next_.size(); ++i) next_[i] = static_cast<std::int32_t>(i);
+    paintedUpTo_ = 0;
+    for (int z = kFirstReduction; z <= kLastReduction; ++z) {
+      paint(z);
+      if ((*this)[z].first != 0 || (*this)[z].last != 0) paintedUpTo_ = z;
+    }
+    dirty_ = false;
+  }
+
+  // The first unpainted cell at or after c.
+  std::int32_t unpainted(std::int32_t c) {
+    while (next_[static_cast<std::size_t>(c)] != c) {
+      auto& n = next_[static_cast<std::size_t>(c)];
+      n = next_[static_cast<std::size_t>(n)];
+      c = n;
+    }
+    return c;
+  }
+
+  // Gives reduction z the cells of its range that no lower reduction holds.
+  void paint(int z) {
+    const Range& r = (*this)[z];
+    const auto from = static_cast<std::int32_t>(std::clamp<std::int64_t>(r.first, 0, kCells));
+    const auto to = static_cast<std::int32_t>(std::clamp<std::int64_t>(r.last, 0, kCells));
+    for (std::int32_t c = unpainted(from); c < to; c = unpainted(c + 1)) {
+      owner_[static_cast<std::size_t>(c)] = z;
+      next_[static_cast<std::size_t>(c)] = c + 1;
+    }
+  }
+
+  std::vector<Range> ranges_;
+  std::vector<std::int32_t> owner_;  // reduction of each COO, 0 for none
+  std::vector<std::int32_t> next_;   // union-find over painted cells
+  int paintedUpTo_ = 0;
+  bool dirty_ = false;
+};
+
+// The first record in file order whose COO lies in [lo, hi]: the COOs of the
+// candidate records sorted, with a sparse table of the minimum file position.
+class FirstInCooRange {
+ public:
+  void add(std::int64_t coo, std::size_t order, std::string date) {
+    entries_.push_back({coo, order, std::move(date)});
+  }
+
+  void build() {
+    std::sort(entries_.begin(), entries_.end(),
+              [](const Entry& a, const Entry& b) { return a.coo != b.coo ? a.coo < b.coo : a.order < b.order; });
+    const std::size_t n = entries_.size();
+    table_.clear();
+    if (n == 0) return;
+    table_.emplace_back(n);
+    for (std::size_t i = 0; i < n; ++i) table_[0][i] = i;
+    for (std::size_t k = 1; (std::size_t{1} << k) <= n; ++k) {
+      const std::size_t half = std::size_t{1} << (k - 1);
+      std::vector<std::size_t> level(n - (std::size_t{1} << k) + 1);
+      for (std::size_t i = 0; i < level.size(); ++i) level[i] = better(table_[k - 1][i], table_[k - 1][i + half]);
+      table_.push_back(std::move(level));
+    }
+  }
+
+  // The date of the first record (in file order) with lo <= COO <= hi, if any.
+  const std::string* first(std::int64_t lo, std::int64_t hi) const {
+    const auto begin = std::lower_bound(entries_.begin(), entries_.end(), lo,
+                                        [](const Entry& e, std::int64_t v) { return e.coo < v; });
+    const auto end = std::upper_bound(entries_.begin(), entries_.end(), hi,
+                                      [](std::int64_t v, const Entry& e) { return v < e.coo; });
+    if (begin >= end) return nullptr;
+    const auto l = static_cast<std::size_t>(begin - entries_.begin());
+    const auto r = static_cast<std::size_t>(end - entries_.begin());  // exclusive
+    std::size_t k = 0;
+    while ((std::size_t{1} << (k + 1)) <= r - l) ++k;
+    return &entries_[better(table_[k][l], table_[k][r - (std::size_t{1} << k)])].date;
+  }
+
+ private:
+  struct Entry {
+    std::int64_t coo;
+    std::size_t order;
+    std::string date;
+  };
+  std::size_t better(std::size_t a, std::size_t b) const { return entries_[a].order <= entries_[b].order ? a : b; }
+
+  std::vector<Entry> entries_;
+  std::vector<std::vector<std::size_t>> table_;
+};
+
+class Splitter {
+ public:
+  Splitter(const std::string& inputPath, WorkerControl& control)
+      : inputPath_(inputPath), control_(control), input_(control), reductions_(kLastReduction + 1) {}
+
+  int run() {
+    if (inputPath_.size() >= kPathLimit) return kSplitPathTooLong;
+    if (!input_.open(inputPath_)) return kSplitInputMissing;
+    const std::size_t slash = inputPath_.rfind('/');
+    directory_ = slash == std::string::npos ? "" : inputPath_.substr(0, slash + 1);
+    tempPath_ = directory_ + kTempName;
+    if (!temp_.open(tempPath_, LineFile::Mode::Create)) return kSplitCannotWrite;
+    tempOpen_ = true;
+    const int status = splitLines();
+    return finish(status);
+  }
+
+ private:
+  struct Reduction {
+    bool hasOutput = false;  // its output was created in this split
+    bool onDisk = false;     // the output file exists (later writes append)
+    std::string date;        // eight characters, or empty for none
+    std::string pending;     // lines not yet written
+  };
+
+  int splitLines() {
+    std::string_view raw;
+    while (input_.next(raw)) {
+      if (control_.cancelRequested()) return kConversionCancelled;
+      const std::string_view line = stripLineEnd(raw);
+      if (line.empty()) continue;
+      const int status = splitRecord(line);
+      if (status >= 0) return status;
+      if (pendingBytes_ > kPendingBudget && !writeOutputs()) return kSplitCannotWrite;
+      if (failed_) return kSplitCannotWrite;
+    }
+    return kSplitDone;
+  }
+
+  // A status when the split ends at this record, -1 to go on.
+  int splitRecord(std::string_view line) {
+    const int type = recordTypeOf(line);
+    switch (type) {
+      case 1: {
+        headHead_ = std::string(line.substr(0, std::min<std::size_t>(line.size(), 115)));
+        headTail_ = line.size() > 143 ? std::string(line.substr(143)) : std::string();
+        const FileKind kind = fileKindOf(sliceField(line, 113, 3));
+        if (kind == FileKind::MF) {
+          control_.notify({"O arquivo selecionado é um Ato/COTEPE 17/04 da MF. Não é possível separar este tipo de "
+                           "arquivo."_cp,
+                           "Erro!", Icon::Error});
+          return kSplitDone;
+        }
+        if (kind == FileKind::MFD && !prescanned_) {
+          prescanned_ = true;
+          mfd_ = true;
+          prescan();
+        }
+        return -1;
+      }
+      case 2:
+        appendToTemp(line);
+        if (mfd_ && !mfdOutputsCreated_) {
+          mfdOutputsCreated_ = true;
+          closeTemp();
+          for (int z = kFirstReduction; z <= kLastReduction; ++z)
+            if (ranges_[z].first != 0) createOutput(z);
+        }
+        return -1;
+      case 3: case 4: case 5: case 6: case 7: case 8: case 9: case 10: case 11:
+        appendToTemp(line);
+        return -1;
+      case 12: {
+        closeTemp();
+        const std::int64_t z = fieldInt(line, 47, 6);
+        if (!validReduction(z)) return -1;
+        const int zi = static_cast<int>(z);
+        ranges_.close(zi, fieldInt(line, 53, 6));
+        reductions_[static_cast<std::size_t>(zi)].date = paddedField(line, 65, 8);
+        if (!reductions_[static_cast<std::size_t>(zi)].hasOutput) createOutput(zi);
+        write(zi, line);
+        return -1;
+      }
+      case 13: case 17: case 18: {
+        const std::int64_t z = fieldInt(line, 47, 6);
+        if (validReduction(z) && reductions_[static_cast<std::size_t>(z)].hasOutput) write(static_cast<int>(z), line);
+        return -1;
+      }
+      case 14:
+        closeTemp();
+        writeToCoo(fieldInt(line, 53, 6), line);
+        return -1;
+      case 15: case 19: case 20: case 21:
+        writeToCoo(fieldInt(line, 47, 6), line);
+        return -1;
+      case 16: {
+        const bool rz = sliceField(line, 75, 2) == "RZ";
+        writeToCoo(fieldInt(line, 47, 6) - (rz ? 1 : 0), line);
+        return -1;
+      }
+      case kEadType:
+        return -1;
+      default:
+        return kSplitUnknownRecord;
+    }
+  }
+
+  // MFD: every reduction from the E16 "RZ" documents, then each one's date from
+  // the first E14 (else the first E16 "LX") whose COO lies in it. One pass.
+  void prescan() {
+    LineReader reader;
+    if (!reader.open(inputPath_)) return;
+    FirstInCooRange receipts;
+    FirstInCooRange readings;
+    std::string_view raw;
+    for (std::size_t order = 0; reader.next(raw); ++order) {
+      const std::string_view line = stripLineEnd(raw);
+      const int type = recordTypeOf(line);
+      if (type == 14) {
+        receipts.add(fieldInt(line, 53, 6), order, paddedField(line, 59, 8));
+      } else if (type == 16) {
+        const std::string_view denomination = sliceField(line, 75, 2);
+        if (denomination == "RZ") {
+          const std::int64_t z = fieldInt(line, 69, 6);
+          if (!validReduction(z)) continue;
+          ranges_.close(static_cast<int>(z), fieldInt(line, 47, 6));
+          reductions_[static_cast<std::size_t>(z)].date.clear();
+        } else if (denomination == "LX") {
+          readings.add(fieldInt(line, 47, 6), order, paddedField(line, 77, 8));
+        }
+      }
+    }
+    receipts.build();
+    readings.build();
+    for (int z = kFirstReduction; z <= kLastReduction; ++z) {
+      const auto& r = ranges_[z];
+      if (r.first == 0) continue;
+      const std::string* date = receipts.first(r.first, r.last);
+      if (date == nullptr) date = readings.first(r.first, r.last);
+      reductions_[static_cast<std::size_t>(z)].date = date != nullptr ? *date : std::string();
+    }
+  }
+
+  void appendToTemp(std::string_view line) {
+    if (!tempOpen_) return;  // the header records were already copied into the outputs
+    std::string text(line);
+    text += "\r\n";
+    if (!temp_.writeLine(text)) failed_ = true;
+  }
+
+  void closeTemp() {
+    if (!tempOpen_) return;
+    tempOpen_ = false;
+    if (!temp_.close()) failed_ = true;
+  }
+
+  // The rewritten E01 and the header records start the output of reduction z.
+  void createOutput(int z) {
+    Reduction& r = reductions_[static_cast<std::size_t>(z)];
+    r.hasOutput = true;
+    const std::string number = cformat("%06d", z);
+    const std::string& date = r.date.empty() ? kBlankDate : r.date;
+    std::string head = headHead_ + number + number + date + date + headTail_ + "\r\n";
+    if (!tempContent_) {
+      closeTemp();
+      std::FILE* f = std::fopen(tempPath_.c_str(), "rb");
+      if (f != nullptr) {
+        std::string content;
+        char block[1 << 16];
+        std::size_t n;
+        while ((n = std::fread(block, 1, sizeof block, f)) > 0) content.append(block, n);
+        std::fclose(f);
+        tempContent_ = std::move(content);
+      } else {
+        control_.notify({"Erro, nao abriu arquivo temporário."_cp, "Erro!", Icon::Error});
+      }
+    }
+    if (tempContent_) head += *tempContent_;
+    // A file created earlier in this split under this number is replaced.
+    r.onDisk = false;
+    pendingBytes_ -= std::min(pendingBytes_, r.pending.size());
+    r.pending = std::move(head);
+    pendingBytes_ += r.pending.size();
+  }
+
+  void write(int z, std::string_view line) {
+    Reduction& r = reductions_[static_cast<std::size_t>(z)];
+    r.pending.append(line);
+    r.pending += "\r\n";
+    pendingBytes_ += line.size() + 2;
+  }
+
+  void writeToCoo(std::int64_t coo, std::string_view line) {
+    const int z = ranges_.reductionOf(coo);
+    if (z != 0 && reductions_[static_cast<std::size_t>(z)].hasOutput) write(z, line);
+  }
+
+  // Writes every gathered line, one file open at a time.
+  bool writeOutputs() {
+    bool ok = true;
+    for (int z = kFirstReduction; z <= kLastReduction; ++z) {
+      Reduction& r = reductions_[static_cast<std::size_t>(z)];
+      if (!r.hasOutput || (r.onDisk && r.pending.empty())) continue;
+      LineFile file;
+      const bool opened = file.open(splitOutputPath(inputPath_, z), r.onDisk ? LineFile::Mode::Append
+                                                                               : LineFile::Mode::Create);
+      ok = opened && file.writeLine(r.pending) && file.close() && ok;
+      if (!opened) ok = false;
+      r.onDisk = true;
+      r.pending.clear();
+      r.pending.shrink_to_fit();
+    }
+    pendingBytes_ = 0;
+    return ok;
+  }
+
+  int finish(int status) {
+    input_.reader().close();
+    if (tempOpen_) {
+      tempOpen_ = false;
+      temp_.close();
+    }
+    std::error_code ec;
+    std::filesystem::remove(tempPath_, ec);
+    if (!writeOutputs() && (status == kSplitDone || status == kConversionCancelled)) {
+      if (status == kSplitDone) status = kSplitCannotWrite;
+    }
+    return status;
+  }
+
+  const std::string& inputPath_;
+  WorkerControl& control_;
+  ConversionReader input_;
+  std::string directory_;
+  std::string tempPath_;
+  LineFile temp_;
+  bool tempOpen_ = false;
+  std::optional<std::string> tempContent_;
+  std::string headHead_;  // E01's first 115 characters
+  std::string headTail_;  // E01 from position 144 on
+  bool mfd_ = false;
+  bool prescanned_ = false;
+  bool mfdOutputsCreated_ = false;
+  bool failed_ = false;
+  ReductionRanges ranges_;
+  std::vector<Reduction> reductions_;
+  std::size_t pendingBytes_ = 0;
+};
+
+}  // namespace
+
+std::string splitOutputPath(const std::string& inputPath, int z) {
+  const std::size_t slash = inputPath.rfind('/');
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = inputPath.rfind('.');
+  const std::string base = dot != std::string::npos && dot >= nameStart ? inputPath.substr(0, dot) : inputPath;
+  const std::string number = cformat("%06d", z);
+  return base + "_" + number.substr(number.size() - 4) + ".txt";
+}
+
+int splitFile(const std::string& inputPath, WorkerControl& control) { return Splitter(inputPath, control).run(); }
+
+std::optional<int> splitCotepeFile(UserInterface& ui, ConversionSession& session) {
+  const std::optional<std::string> input = ui.chooseOpenFile(cotepeFileRequest());
+  if (!input) return std::nullopt;
+  const std::string path = *input;
+  session.job.inputPath = path;
+  const WorkerOutcome outcome =
+      runOnWorker(ui, session.job, conversionProcedure([path](WorkerControl& c) { return splitFile(path, c); }), true);
+  if (outcome != WorkerOutcome::Finished) return std::nullopt;
+  const int status = session.job.status();
+  switch (status) {
+    case kSplitDone:
+      ui.showMessage("Processo finalizado!", "Alerta!", Icon::Information);
+      break;
+    case kSplitPathTooLong:
+      ui.showMessage("Caminho de arquivo muito longo!", "Erro!", Icon::Error);
+      break;
+    case kSplitInputMissing:
+      ui.showMessage("Arquivo não encontrado!"_cp, "Erro!", Icon::Error);
+      break;
+    case kSplitCannotWrite:
+      ui.showMessage("Sem permissão para gravação no diretório selecionado!"_cp, "Erro!", Icon::Error);
+      break;
+    case kSplitUnknownRecord:
+      ui.showMessage("Arquivo contem registros não conhecidos! Processo encerrado de maneira anormal!"_cp, "Erro!",
+                     Icon::Error);
+      break;
+    default:
+      ui.showMessage("Erro desconhecido!", "Erro!", Icon::Error);
+      break;
+  }
+  return status;
+}
+
+}  // namespace tavex

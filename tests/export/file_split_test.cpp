@@ -1,0 +1,236 @@
+#include "export/file_split.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "cotepe/text.h"
+#include "export_fixture.h"
+
+namespace tavex {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace testing;
+
+std::string e12(int crz, int coo, const std::string& day) {
+  return sampleRecord(12, {{"CRZ", std::to_string(crz)}, {"COO", std::to_string(coo)}, {"DATA_MOVIMENTO", day}});
+}
+std::string withCoo(int type, int coo, const Overrides& more = {}) {
+  Overrides o = {{"COO", std::to_string(coo)}};
+  o.insert(o.end(), more.begin(), more.end());
+  return sampleRecord(type, o);
+}
+std::string withCrz(int type, int crz) { return sampleRecord(type, {{"CRZ", std::to_string(crz)}}); }
+
+// A TDM file with reductions 1 (COO 1..10), 2 (11..20) and 3 (21..30).
+std::vector<std::string> tdmLines() {
+  std::vector<std::string> lines = {sampleE01("TDM"), sampleE02()};
+  for (int type = 3; type <= 11; ++type) lines.push_back(sampleRecord(type));
+  lines.push_back(e12(1, 10, "20121001"));
+  lines.push_back(e12(2, 20, "20121002"));
+  lines.push_back(e12(3, 30, "20121003"));
+  lines.push_back(withCrz(13, 1));
+  lines.push_back(withCrz(13, 3));
+  lines.push_back(withCrz(13, 9));  // no such reduction: dropped
+  lines.push_back(withCoo(14, 5));
+  lines.push_back(withCoo(14, 10));  // the reduction document itself: in no file
+  lines.push_back(withCoo(14, 11));
+  lines.push_back(withCoo(15, 15));
+  lines.push_back("");
+  lines.push_back(withCoo(16, 20, {{"DENOMINACAO", "RZ"}, {"CRZ", "2"}}));  // lands in its own reduction
+  lines.push_back(withCoo(16, 25, {{"DENOMINACAO", "LX"}}));
+  lines.push_back(withCrz(17, 2));
+  lines.push_back(withCrz(18, 3));
+  lines.push_back(withCoo(19, 29));
+  lines.push_back(withCoo(20, 29));
+  lines.push_back(withCoo(21, 31));  // after the last reduction: dropped
+  lines.push_back(sampleEad());
+  return lines;
+}
+
+TEST(FileSplit, OutputNamesCutTheExtensionOfTheFileNameOnly) {
+  EXPECT_EQ(splitOutputPath("/d/dados.txt", 7), "/d/dados_0007.txt");
+  EXPECT_EQ(splitOutputPath("/d.x/dados", 4999), "/d.x/dados_4999.txt");
+  EXPECT_EQ(splitOutputPath("a.b.txt", 12), "a.b_0012.txt");
+}
+
+TEST(FileSplit, TdmFileGivesOneFileperReductionMatchingTheGolden) {
+  TempDir dir;
+  writeFile(dir.file("dados.txt"), joinLines(tdmLines(), "\n"));
+  DirectWorkerControl control;
+  EXPECT_EQ(splitFile(dir.file("dados.txt"), control), kSplitDone);
+  EXPECT_TRUE(control.notices.empty());
+  EXPECT_FALSE(fs::exists(dir.path() / "ctp_file.tmp"));
+  fs::remove(dir.path() / "dados.txt");
+  const std::string listing = folderListing(dir.path());
+  expectMatchesGolden(listing, "export/golden/split_tdm.txt");
+  // Each output begins with E01 naming its reduction and date, then E02..E11.
+  const std::string first = readFile(dir.file("dados_0002.txt"));
+  const std::string e01 = first.substr(0, first.find("\r\n"));
+  EXPECT_EQ(e01.size(), 166u);
+  EXPECT_EQ(e01.substr(115, 28), "000002000002" "20121002" "20121002");
+  EXPECT_EQ(e01.substr(0, 115), sampleE01("TDM").substr(0, 115));
+  EXPECT_EQ(e01.substr(143), sampleE01("TDM").substr(143));
+  EXPECT_EQ(first.substr(e01.size() + 2, 274), sampleE02() + "\r\n");
+}
+
+TEST(FileSplit, MfdFileFindsReductionsAndDatesBeforehandEvenAfterABlankFirstLine) {
+  TempDir dir;
+  const std::vector<std::string> lines = {
+      "",  // a blank first line
+      sampleE01("MFD"),
+      sampleE02(),
+      withCoo(14, 3, {{"DATA_INICIO", "20121001"}}),
+      withCoo(15, 3),
+      withCoo(14, 4, {{"DATA_INICIO", "20121031"}}),
+      withCoo(16, 5, {{"DENOMINACAO", "RZ"}, {"CRZ", "1"}}),
+      withCoo(16, 7, {{"DENOMINACAO", "LX"}, {"DATA_FINAL", "20121002"}}),
+      withCoo(16, 8, {{"DENOMINACAO", "RZ"}, {"CRZ", "2"}}),
+      withCoo(16, 12, {{"DENOMINACAO", "RZ"}, {"CRZ", "3"}}),
+      withCoo(21, 11),
+      sampleEad(),
+  };
+  writeFile(dir.file("mfd.txt"), joinLines(lines));
+  DirectWorkerControl control;
+  ASSERT_EQ(splitFile(dir.file("mfd.txt"), control), kSplitDone);
+  auto e01Of = [&](int z) {
+    const std::string text = readFile(splitOutputPath(dir.file("mfd.txt"), z));
+    return text.substr(0, text.find("\r\n"));
+  };
+  EXPECT_EQ(e01Of(1).substr(115, 28), "000001000001" "20121001" "20121001");  // first E14 in range
+  EXPECT_EQ(e01Of(2).substr(115, 28), "000002000002" "20121002" "20121002");  // its LX reading
+  EXPECT_EQ(e01Of(3).substr(115, 28), "000003000003" + std::string(16, ' '));  // none
+  fs::remove(dir.path() / "mfd.txt");
+  expectMatchesGolden(folderListing(dir.path()), "export/golden/split_mfd.txt");
+}
+
+TEST(FileSplit, RepeatedCrzKeepsItsFileAndHugeLinesStayWhole) {
+  TempDir dir;
+  const std::string huge = withCoo(15, 5) + std::string(100000, 'Z');
+  writeFile(dir.file("r.txt"), joinLines({sampleE01("TDM"), sampleE02(), e12(1, 10, "20121001"), withCoo(14, 5),
+                                          e12(1, 10, "20121001"), huge}));
+  DirectWorkerControl control;
+  ASSERT_EQ(splitFile(dir.file("r.txt"), control), kSplitDone);
+  EXPECT_EQ(readFile(dir.file("r_0001.txt")),
+            joinLines({sampleE01("TDM", {{"CRZ_INI", "1"}, {"CRZ_FIM", "1"}, {"DATA_INI", "20121001"},
+                                         {"DATA_FIM", "20121001"}}),
+                       sampleE02(), e12(1, 10, "20121001"), withCoo(14, 5), e12(1, 10, "20121001"), huge}));
+}
+
+TEST(FileSplit, MfFileIsRefusedWithoutLeavingFiles) {
+  TempDir dir;
+  writeFile(dir.file("mf.txt"), joinLines(sampleMfFile()));
+  DirectWorkerControl control;
+  EXPECT_EQ(splitFile(dir.file("mf.txt"), control), kSplitDone);
+  ASSERT_EQ(control.notices.size(), 1u);
+  EXPECT_EQ(control.notices[0].text,
+            "O arquivo selecionado é um Ato/COTEPE 17/04 da MF. Não é possível separar este tipo de arquivo."_cp);
+  EXPECT_EQ(control.notices[0].title, "Erro!");
+  EXPECT_EQ(folderListing(dir.path()), "### mf.txt\n" + readFile(dir.file("mf.txt")));
+}
+
+TEST(FileSplit, UnknownRecordStopsKeepingWhatWasWrittenAndRemovesTheTemporaryFile) {
+  TempDir dir;
+  writeFile(dir.file("u.txt"), joinLines({sampleE01("TDM"), sampleE02(), e12(1, 10, "20121001"), withCoo(14, 5),
+                                          "E22 desconhecido", withCoo(14, 6)}));
+  DirectWorkerControl control;
+  EXPECT_EQ(splitFile(dir.file("u.txt"), control), kSplitUnknownRecord);
+  EXPECT_FALSE(fs::exists(dir.path() / "ctp_file.tmp"));
+  const std::string out = readFile(dir.file("u_0001.txt"));
+  EXPECT_NE(out.find(withCoo(14, 5) + "\r\n"), std::string::npos);
+  EXPECT_EQ(out.find(withCoo(14, 6)), std::string::npos);
+}
+
+TEST(FileSplit, CancellationLeavesWholeLinesAndNoTemporaryFile) {
+  TempDir dir;
+  std::vector<std::string> lines = {sampleE01("TDM"), sampleE02(), e12(1, 1000, "20121001")};
+  for (int i = 1; i <= 40; ++i) lines.push_back(withCoo(15, i));
+  writeFile(dir.file("c.txt"), joinLines(lines));
+  CancelAtCheck control(14);  // stops before line 14: ten E15 are in
+  EXPECT_EQ(splitFile(dir.file("c.txt"), control), kConversionCancelled);
+  EXPECT_FALSE(fs::exists(dir.path() / "ctp_file.tmp"));
+  const std::string out = readFile(dir.file("c_0001.txt"));
+  EXPECT_TRUE(allLinesWhole(out));
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2 + 1 + 10);
+}
+
+TEST(FileSplit, BadPathsGiveTheirStatuses) {
+  TempDir dir;
+  DirectWorkerControl control;
+  EXPECT_EQ(splitFile(dir.file("nao-existe.txt"), control), kSplitInputMissing);
+  EXPECT_EQ(splitFile("/" + std::string(1030, 'a'), control), kSplitPathTooLong);
+  // The temporary file's name taken by a folder: it cannot be created.
+  writeFile(dir.file("t.txt"), joinLines(tdmLines()));
+  fs::create_directory(dir.path() / "ctp_file.tmp");
+  EXPECT_EQ(splitFile(dir.file("t.txt"), control), kSplitCannotWrite);
+  EXPECT_TRUE(fs::is_directory(dir.path() / "ctp_file.tmp"));
+  EXPECT_FALSE(fs::exists(dir.path() / "t_0001.txt"));
+}
+
+TEST(FileSplit, ManyReductionsKeepTheirOwnRecords) {
+  // 3000 reductions of three documents each, records grouped by type as in a real
+  // file: every output holds exactly its reduction's documents.
+  TempDir dir;
+  std::vector<std::string> lines = {sampleE01("TDM"), sampleE02()};
+  const int n = 3000;
+  for (int z = 1; z <= n; ++z) lines.push_back(e12(z, 4 * z, "20121001"));
+  for (int z = 1; z <= n; ++z) lines.push_back(withCrz(13, z));
+  for (int coo = 1; coo <= 4 * n; ++coo) lines.push_back(withCoo(21, coo));
+  writeFile(dir.file("m.txt"), joinLines(lines));
+  DirectWorkerControl control;
+  ASSERT_EQ(splitFile(dir.file("m.txt"), control), kSplitDone);
+  for (int z : {1, 1500, 1501, 2999, 3000}) {
+    const std::string out = readFile(splitOutputPath(dir.file("m.txt"), z));
+    std::string expected;
+    for (int coo = 4 * z - 3; coo < 4 * z; ++coo) expected += withCoo(21, coo) + "\r\n";
+    ASSERT_GE(out.size(), expected.size());
+    EXPECT_EQ(out.substr(out.size() - expected.size()), expected) << z;
+    EXPECT_NE(out.find(withCrz(13, z)), std::string::npos);
+  }
+}
+
+class SplitCommand : public ::testing::Test {
+ protected:
+  void SetUp() override { ui.progressHandler = runJobToEnd(); }
+  ShownMessage runOn(const std::string& path) {
+    ui.answer(path);
+    splitCotepeFile(ui, s.session);
+    return ui.messages.empty() ? ShownMessage{} : ui.messages.back();
+  }
+  TempDir dir;
+  ScriptedUserInterface ui;
+  SessionFixture s;
+};
+
+TEST_F(SplitCommand, EveryStatusShowsItsMessage) {
+  writeFile(dir.file("ok.txt"), joinLines(tdmLines()));
+  EXPECT_EQ(runOn(dir.file("ok.txt")), (ShownMessage{"Processo finalizado!", "Alerta!", Icon::Information}));
+  EXPECT_EQ(runOn("/" + std::string(1100, 'x')), (ShownMessage{"Caminho de arquivo muito longo!", "Erro!", Icon::Error}));
+  EXPECT_EQ(runOn(dir.file("nada.txt")), (ShownMessage{"Arquivo não encontrado!"_cp, "Erro!", Icon::Error}));
+  fs::create_directory(dir.path() / "sub");
+  fs::create_directory(dir.path() / "sub" / "ctp_file.tmp");
+  writeFile(dir.file("sub/x.txt"), joinLines(tdmLines()));
+  EXPECT_EQ(runOn(dir.file("sub/x.txt")),
+            (ShownMessage{"Sem permissão para gravação no diretório selecionado!"_cp, "Erro!", Icon::Error}));
+  writeFile(dir.file("e22.txt"), joinLines({sampleE01("TDM"), "E22"}));
+  EXPECT_EQ(runOn(dir.file("e22.txt")),
+            (ShownMessage{"Arquivo contem registros não conhecidos! Processo encerrado de maneira anormal!"_cp, "Erro!",
+                          Icon::Error}));
+  writeFile(dir.file("mf.txt"), joinLines(sampleMfFile()));
+  const std::size_t before = ui.messages.size();
+  runOn(dir.file("mf.txt"));
+  ASSERT_EQ(ui.messages.size(), before + 2);
+  EXPECT_EQ(ui.messages[before].title, "Erro!");
+  EXPECT_EQ(ui.messages[before + 1].text, "Processo finalizado!");
+}
+
+TEST_F(SplitCommand, CancelledChooserSaysNothing) {
+  EXPECT_EQ(splitCotepeFile(ui, s.session), std::nullopt);
+  EXPECT_TRUE(ui.messages.empty());
+  ASSERT_EQ(ui.openRequests.size(), 1u);
+  EXPECT_EQ(ui.openRequests[0].initialName, "Arquivo TXT Formatado");
+}
+
+}  // namespace
+}  // namespace tavex
