@@ -28,12 +28,15 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
 #include "cotepe/record_builder.h"
+#include "cotepe/record_layout.h"
+#include "generator.h"
 
 namespace fs = std::filesystem;
 
@@ -41,7 +44,6 @@ namespace {
 
 constexpr std::string_view kMagic = "TAVEX-ECF-SIMULADO 1\n";
 constexpr const char* kSerial = "SI010100000000000001";
-constexpr const char* kUserCnpj = "11222333000181";
 constexpr const char* kModels[] = {"SIM-1000 FI", "3202DT", "SIM-50 SEM MFD"};
 constexpr std::string_view kNoDetailTapeModel = "SIM-50 SEM MFD";
 
@@ -140,55 +142,49 @@ const char* kindName(const std::string& kind) {
 // Signing hook: the EAD record of `body` (every line before it). Until the
 // simulator signs with simulator/chave_privada.pem, it is an unsigned placeholder
 // of the right form.
-std::string eadRecordFor(const std::string& body) {
+std::string signedEadRecord(const std::string& body) {
   (void)body;
   return "EAD" + std::string(128, 'A') + std::string(128, '1');
 }
 
-// The COTEPE records of the simulated printer's fiscal memory: two Z reductions
-// between 01/10/2012 and 05/10/2012.
+// Sets field `name` of `line` (a record of `type`) to `value`, when the record has it.
+void setField(std::string& line, int type, std::string_view name, std::string_view value) {
+  const tavex::RecordLayout* layout = tavex::layoutOf(type);
+  if (layout == nullptr) return;
+  for (const tavex::FieldLayout& f : layout->fields)
+    if (f.name == name && line.size() >= static_cast<std::size_t>(f.start - 1 + f.width))
+      line.replace(static_cast<std::size_t>(f.start - 1), static_cast<std::size_t>(f.width),
+                   tavex::layField(value, f.width, false));
+}
+
+// The COTEPE file of the simulated printer's memories for `kind` ("0" MF, "1" MFD,
+// "2" TDM, "3" RZ): a small, internally consistent file from the file generator
+// (a few days from 02/01/2012), carrying this printer's serial number, brand and
+// model, closed by the EAD record of the signing hook.
 std::string cotepeFile(const std::string& kind, const std::string& model) {
-  using tavex::makeRecord;
-  const std::string serial = kSerial;
-  auto id = [&](std::initializer_list<tavex::FieldValue> more) {
-    std::vector<tavex::FieldValue> v = {{"NUM_FABR", serial}, {"MF_ADICIONAL", " "}, {"MODELO", model}};
-    v.insert(v.end(), more.begin(), more.end());
-    return v;
-  };
-  std::vector<std::string> lines;
-  lines.push_back(makeRecord(
-      1, {{"NUM_FABR", serial}, {"MF_ADICIONAL", " "}, {"TIPO_ECF", "ECF-IF"}, {"MARCA", "DATAREGIS"},
-          {"MODELO", model}, {"VER_SB", "01.00.01"}, {"DATA_GRAVACAO_SB", "20100301"},
-          {"HORA_GRAVACAO_SB", "101500"}, {"NUM_SEQ_ECF", "1"}, {"CNPJ_USUARIO", kUserCnpj},
-          {"COMANDO_GERACAO", kindName(kind)}, {"CRZ_INI", "1"}, {"CRZ_FIM", "2"}, {"DATA_INI", "20121001"},
-          {"DATA_FIM", "20121005"}, {"VER_DLL", "01.00.00"}, {"VER_ATOCTP", "ATO170401.00.00"}}));
-  auto add = [&](int type, std::initializer_list<tavex::FieldValue> more) {
-    const auto v = id(more);
-    lines.push_back(makeRecord(type, std::span<const tavex::FieldValue>(v.data(), v.size())));
-  };
-  add(2, {{"CNPJ", kUserCnpj}, {"IE", "123456789012"}, {"CONTRIBUINTE", "COMERCIO SIMULADO LTDA"},
-          {"ENDERECO", "RUA DO TESTE, 1"}, {"DATA_CADASTRO", "20100301"}, {"HORA_CADASTRO", "110000"},
-          {"CRO", "1"}, {"NUM_USUARIO", "1"}});
-  add(3, {{"NUM_PRESTADOR", "01"}, {"DATA_CADASTRO", "20100301"}, {"HORA_CADASTRO", "100000"}, {"CNPJ", kUserCnpj}});
-  add(4, {{"NUM_USUARIO", "01"}, {"DATA_CADASTRO", "20100301"}, {"HORA_CADASTRO", "110000"}, {"CNPJ", kUserCnpj},
-          {"CRO", "1"}});
-  add(5, {{"CNPJ", kUserCnpj}, {"DATA_GRAVACAO", "20100301"}, {"HORA_GRAVACAO", "110000"}});
-  add(6, {{"CNPJ", kUserCnpj}, {"DATA_GRAVACAO", "20100301"}, {"HORA_GRAVACAO", "110000"}, {"MOEDA", "R$"}});
-  add(7, {{"VERSAO_SB", "01.00.00"}, {"DATA_GRAVACAO", "20100301"}});
-  add(8, {{"CNPJ", kUserCnpj}, {"NUM_SERIE_MFD", "MFD000001"}});
-  add(9, {{"CRO", "1"}, {"DATA_GRAVACAO", "20100301"}, {"HORA_GRAVACAO", "110000"}, {"IND_PERDA_DADOS_MT", "N"}});
-  add(10, {{"CFD", "1"}, {"DATA_EMISSAO", "20121001"}, {"COO_INI", "1"}, {"COO_FINAL", "2"},
-           {"CNPJ_USUARIO", kUserCnpj}});
-  add(11, {{"CRZ", "2"}, {"CRO", "1"}, {"COO", "11"}, {"DATA_CAP", "20121005"}, {"HORA_CAP", "180000"}});
-  add(12, {{"NUM_USUARIO", "01"}, {"CRZ", "1"}, {"COO", "10"}, {"CRO", "1"}, {"DATA_MOVIMENTO", "20121001"},
-           {"DATA_EMISSAO", "20121001"}, {"HORA_EMISSAO", "180000"}, {"ISS_DISC", "N"}});
-  add(12, {{"NUM_USUARIO", "01"}, {"CRZ", "2"}, {"COO", "11"}, {"CRO", "1"}, {"DATA_MOVIMENTO", "20121002"},
-           {"DATA_EMISSAO", "20121002"}, {"HORA_EMISSAO", "180000"}, {"ISS_DISC", "N"}});
-  add(13, {{"NUM_USUARIO", "01"}, {"CRZ", "1"}, {"TOTALIZADOR", "01T1800"}, {"VALOR_ACUMULADO", "1000"}});
-  add(13, {{"NUM_USUARIO", "01"}, {"CRZ", "2"}, {"TOTALIZADOR", "01T1800"}, {"VALOR_ACUMULADO", "2000"}});
+  tavex::GeneratorOptions options;
+  options.kind = kind == "0" ? tavex::FileKind::MF
+                 : kind == "1" ? tavex::FileKind::MFD
+                 : kind == "2" ? tavex::FileKind::TDM
+                               : tavex::FileKind::RZ;
+  options.seed = 1704;
+  options.targetBytes = 12000;
+  options.crlf = true;
+  std::ostringstream generated;
+  tavex::generateCotepe(generated, options);
+
   std::string body;
-  for (const std::string& l : lines) body += l + "\r\n";
-  return body + eadRecordFor(body) + "\r\n";
+  std::istringstream in(generated.str());
+  for (std::string line; std::getline(in, line);) {
+    line = std::string(tavex::stripLineEnd(line));
+    const int type = tavex::recordTypeOf(line);
+    if (type == 99) continue;  // the EAD is made again below
+    setField(line, type, "NUM_FABR", kSerial);
+    setField(line, type, "MODELO", model);
+    if (type == 1) setField(line, type, "MARCA", "DATAREGIS");
+    body += line + "\r\n";
+  }
+  return body + signedEadRecord(body) + "\r\n";
 }
 
 bool writeText(const fs::path& path, const std::string& bytes) {

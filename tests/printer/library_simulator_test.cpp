@@ -44,16 +44,41 @@ TEST_F(Simulator, DownloadAndTextFileMakeAValidCotepeFile) {
   ASSERT_EQ(lib->geraRegistrosTipoE(mf.c_str(), "", "0", "", "", ""), 0);
   const fs::path cotepe = folder() / "Arquivos TXT Formatados" / "SI010100000000000001_MF.txt";
   ASSERT_TRUE(fs::exists(cotepe));
-  const ValidationSummary summary = validateCotepeFile(ui, cotepe.string(), 0, {.today = "20121009"});
+  const ValidationSummary summary = validateCotepeFile(ui, cotepe.string(), 0);
   EXPECT_TRUE(summary.ran);
   EXPECT_EQ(summary.errors, 0) << readFile(cotepe.string() + ".log");
   EXPECT_TRUE(ui.messages.empty());
+  const std::string text = readFile(cotepe.string());
+  EXPECT_TRUE(text.starts_with("E01SI010100000000000001 ECF-IF DATAREGIS")) << text.substr(0, 80);
+  EXPECT_NE(text.find("\r\nEAD"), std::string::npos);
 
   EXPECT_EQ(log(),
             "Open(\"COM1\", \"SIM-1000 FI\") = 0\r\n"
             "DownloadMemorias(\"0\", \"3\", \"\", \"\") = 0\r\n"
             "Close() = 0\r\n"
             "GeraRegistrosTipoE(\"" + mf.string() + "\", \"\", \"0\", \"\", \"\", \"\") = 0\r\n");
+}
+
+TEST_F(Simulator, TextFilesOfEveryKindValidate) {
+  ASSERT_EQ(lib->open("COM1", "3202DT"), 0);
+  ASSERT_EQ(lib->downloadMemorias("2", "3", "", ""), 0);
+  ASSERT_EQ(lib->leituraRz("3202DT"), 0);
+  ASSERT_EQ(lib->close(), 0);
+  const std::string mf = (folder() / "Arquivos MF" / "SI010100000000000001.mf").string();
+  const std::string mfd = (folder() / "Arquivos Binários" / "SI010100000000000001.mfd").string();
+  const std::string rz = (folder() / "Arquivos Binários" / "SI010100000000000001.rz").string();
+  struct Kind {
+    const char* digit;
+    std::string mf, other;
+    const char* file;
+  };
+  for (const Kind& k : {Kind{"1", "", mfd, "MFD"}, Kind{"2", mf, mfd, "TDM"}, Kind{"3", "", rz, "RZ"}}) {
+    ASSERT_EQ(lib->geraRegistrosTipoE(k.mf.c_str(), k.other.c_str(), k.digit, "0", "", ""), 0) << k.file;
+    const fs::path cotepe = folder() / "Arquivos TXT Formatados" / (std::string("SI010100000000000001_") + k.file + ".txt");
+    const ValidationSummary summary = validateCotepeFile(ui, cotepe.string(), 0);
+    EXPECT_TRUE(summary.ran) << k.file;
+    EXPECT_EQ(summary.errors, 0) << readFile(cotepe.string() + ".log");
+  }
 }
 
 TEST_F(Simulator, TdmDownloadWritesBothMemoriesAndMirrorsReadThem) {
