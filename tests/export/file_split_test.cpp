@@ -13,15 +13,21 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing;
 
+// (Overrides hold views: the numbers' texts must outlive the record's making.)
 std::string e12(int crz, int coo, const std::string& day) {
-  return sampleRecord(12, {{"CRZ", std::to_string(crz)}, {"COO", std::to_string(coo)}, {"DATA_MOVIMENTO", day}});
+  const std::string z = std::to_string(crz), c = std::to_string(coo);
+  return sampleRecord(12, {{"CRZ", z}, {"COO", c}, {"DATA_MOVIMENTO", day}});
 }
 std::string withCoo(int type, int coo, const Overrides& more = {}) {
-  Overrides o = {{"COO", std::to_string(coo)}};
+  const std::string c = std::to_string(coo);
+  Overrides o = {{"COO", c}};
   o.insert(o.end(), more.begin(), more.end());
   return sampleRecord(type, o);
 }
-std::string withCrz(int type, int crz) { return sampleRecord(type, {{"CRZ", std::to_string(crz)}}); }
+std::string withCrz(int type, int crz) {
+  const std::string z = std::to_string(crz);
+  return sampleRecord(type, {{"CRZ", z}});
+}
 
 // A TDM file with reductions 1 (COO 1..10), 2 (11..20) and 3 (21..30).
 std::vector<std::string> tdmLines() {
