@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -92,21 +93,111 @@ const char* const kDocuments[] = {
     "<a><b><c/><c></c><c>1</c></b><b><c>2</c><d><e><f>3</f></e></d></b>text after<g>4</g></a>",
 };
 
+// Compares the reader's listing of `xml` with xmllint's, through a file in `dir`.
+void expectSameAsXmllint(const TempDir& dir, const std::string& name, const std::string& xml) {
+  const std::string file = dir.file(name);
+  writeFile(file, xml);
+  XmlDocument doc;
+  ASSERT_TRUE(doc.setDoc(xml)) << doc.getError() << "\n" << xml;
+  Listing listing;
+  walk(doc, "", listing);
+  const std::string expression = "concat(count(//*),'" + std::string(kSep) + "'" + listing.xpath + ")";
+  const std::string expected = std::to_string(doc.nextFreeNode() - 1) + kSep + listing.ours + "\n";
+  EXPECT_EQ(runXpath(expression, file), expected) << xml;
+}
+
+// Random well-formed documents within the common ground of both readers.
+class DocumentMaker {
+ public:
+  explicit DocumentMaker(unsigned seed) : random_(seed) {}
+
+  std::string document() {
+    std::string xml;
+    if (coin()) xml += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    if (coin()) xml += "<!-- " + words() + " -->\n";
+    const std::string root = name();
+    if (coin()) xml += "<!DOCTYPE " + root + " [ <!ELEMENT " + root + " ANY> ]>\n";
+    xml += element(root, 0);
+    if (coin()) xml += "\n<!-- fim -->\n";
+    return xml;
+  }
+
+ private:
+  bool coin() { return random_() % 2 == 0; }
+  int below(int n) { return static_cast<int>(random_() % static_cast<unsigned>(n)); }
+
+  std::string name() {
+    static const std::string first = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_";
+    static const std::string rest = first + "0123456789.-";
+    std::string n(1, first[static_cast<std::size_t>(below(static_cast<int>(first.size())))]);
+    for (int i = below(8); i > 0; --i) n += rest[static_cast<std::size_t>(below(static_cast<int>(rest.size())))];
+    return n;
+  }
+  std::string words() {
+    static const char* const pieces[] = {"chave", "modelo", "x", "1,00", "R$", "a-b", "Módulo"};
+    std::string w = pieces[below(7)];
+    for (int i = below(3); i > 0; --i) w += std::string(" ") + pieces[below(7)];
+    return w;
+  }
+  std::string blanks() {
+    static const char* const options[] = {"", " ", "\n", "\t", "\n  ", "  "};
+    return options[below(6)];
+  }
+  std::string text() {
+    static const char* const pieces[] = {"a", "Z", "9", " ", "\t", "\n", "&amp;", "&lt;", "&gt;", "&apos;", "&quot;",
+                                         ">", "'", "\"", "ç", "x y", "0A"};
+    std::string t;
+    for (int i = below(8); i > 0; --i) t += pieces[below(17)];
+    return t;
+  }
+  std::string attributes() {
+    std::string a;
+    for (int i = below(3); i > 0; --i)
+      a += " " + name() + "=" + (coin() ? "\"v" + std::to_string(i) + " '\"" : "'w" + std::to_string(i) + " \"'");
+    return a;
+  }
+  std::string element(const std::string& tag, int depth) {
+    const int shape = depth >= 5 ? below(3) : below(5);
+    const std::string open = "<" + tag + attributes();
+    switch (shape) {
+      case 0:
+        return open + (coin() ? "/>" : " />");
+      case 1:
+        return open + ">" + text() + "</" + tag + (coin() ? ">" : " >");
+      case 2: {
+        std::string cdata = "<![CDATA[";
+        static const char* const pieces[] = {"<", "&", ">", "x", "[", "] ", "&amp;"};  // never "]]>"
+        for (int i = below(6); i > 0; --i) cdata += pieces[below(7)];
+        return open + ">" + cdata + "]]></" + tag + ">";
+      }
+      default: {
+        std::string xml = open + ">";
+        for (int i = below(5); i >= 0; --i) {
+          xml += blanks();
+          if (below(4) == 0) xml += "<!--" + words() + "-->" + blanks();
+          if (below(6) == 0) xml += "<?pi " + words() + "?>" + blanks();
+          xml += element(name(), depth + 1);
+        }
+        return xml + blanks() + "</" + tag + ">";
+      }
+    }
+  }
+
+  std::mt19937 random_;
+};
+
+TEST(XmlAgainstXmllint, SameOnRandomWellFormedDocuments) {
+  if (!xmllintAvailable()) GTEST_SKIP() << "xmllint (libxml2-utils) is not installed";
+  TempDir dir;
+  DocumentMaker maker(20261207);
+  for (int i = 0; i < 60; ++i) expectSameAsXmllint(dir, "random" + std::to_string(i) + ".xml", maker.document());
+}
+
 TEST(XmlAgainstXmllint, SameNamesAndContents) {
   if (!xmllintAvailable()) GTEST_SKIP() << "xmllint (libxml2-utils) is not installed";
   TempDir dir;
   int index = 0;
-  for (const char* xml : kDocuments) {
-    const std::string file = dir.file("doc" + std::to_string(index++) + ".xml");
-    writeFile(file, xml);
-    XmlDocument doc;
-    ASSERT_TRUE(doc.setDoc(xml)) << doc.getError() << "\n" << xml;
-    Listing listing;
-    walk(doc, "", listing);
-    const std::string expression = "concat(count(//*),'" + std::string(kSep) + "'" + listing.xpath + ")";
-    const std::string expected = std::to_string(doc.nextFreeNode() - 1) + kSep + listing.ours + "\n";
-    EXPECT_EQ(runXpath(expression, file), expected) << xml;
-  }
+  for (const char* xml : kDocuments) expectSameAsXmllint(dir, "doc" + std::to_string(index++) + ".xml", xml);
 }
 
 }  // namespace
