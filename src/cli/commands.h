@@ -31,5 +31,8 @@ void printCp1252(const std::string& text);
 
 int runValidar(const Args& args);
 int runFabricantes(const Args& args);
+int runExportarCsv(const Args& args);
+int runExportarMdb(const Args& args);
+int runSeparar(const Args& args);
 
 }  // namespace tavex::cli

@@ -12,6 +12,9 @@ namespace {
 const Command kCommands[] = {
     {"validar", "validar ARQUIVO [--tolerancia TEXTO] [--formato]", runValidar},
     {"fabricantes", "fabricantes [PASTA]", runFabricantes},
+    {"exportar-csv", "exportar-csv ARQUIVO PASTA", runExportarCsv},
+    {"exportar-mdb", "exportar-mdb ARQUIVO PASTA [--fabricante NOME]", runExportarMdb},
+    {"separar", "separar ARQUIVO", runSeparar},
 };
 
 void printGeneralHelp(std::FILE* out) {

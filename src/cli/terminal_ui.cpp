@@ -58,9 +58,11 @@ void clearBar() {
 
 }  // namespace
 
-// Waits for the worker, polling ten times a second. On a terminal, standard error
-// shows a bar: the percentage when asked, else an animation advancing 5 a tick.
-// Ctrl-C during the wait cancels the worker (the conversion stops between records).
+// Waits for the worker. On a terminal, standard error shows a bar redrawn ten
+// times a second: the percentage when asked, else an animation advancing 5 a
+// tick. The end is noticed within a few milliseconds (a script waits no longer
+// than the work). Ctrl-C during the wait cancels the worker (a conversion stops
+// between two records).
 WorkerOutcome TerminalUserInterface::runWithProgress(WorkerJob& job, bool showPercentage) {
   if (!job.start()) return WorkerOutcome::NotStarted;
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
@@ -70,8 +72,10 @@ WorkerOutcome TerminalUserInterface::runWithProgress(WorkerJob& job, bool showPe
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, &previous);
   WorkerOutcome outcome = WorkerOutcome::Finished;
-  for (;;) {
-    if (terminal) {
+  constexpr auto kCheck = std::chrono::milliseconds(2);
+  constexpr int kChecksPerTick = 50;  // 100 ms
+  for (int check = 0;; ++check) {
+    if (terminal && check % kChecksPerTick == 0) {
       if (!showPercentage) animation = animation + 5 > 100 ? 0 : animation + 5;
       drawBar(showPercentage ? job.progress() : animation, showPercentage);
     }
@@ -81,7 +85,7 @@ WorkerOutcome TerminalUserInterface::runWithProgress(WorkerJob& job, bool showPe
       outcome = WorkerOutcome::Cancelled;
       break;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(kCheck);
   }
   sigaction(SIGINT, &previous, nullptr);
   if (terminal) clearBar();

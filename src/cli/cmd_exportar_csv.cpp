@@ -1,0 +1,45 @@
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "cli/terminal_ui.h"
+#include "export/csv_export.h"
+
+namespace tavex::cli {
+
+namespace {
+
+const char* const kUsage =
+    "Uso: tavex-cli exportar-csv ARQUIVO PASTA\n"
+    "\n"
+    "Converte o arquivo COTEPE ARQUIVO em E01.csv ... E21.csv na PASTA, como o botão\n"
+    "\"Exportar CSV\" da janela (uma PASTA que já tem E01.csv é recusada; arquivos de\n"
+    "outros tipos que já existam recebem as novas linhas no fim). Num terminal, mostra\n"
+    "o progresso; Ctrl-C interrompe entre dois registros.\n"
+    "\n"
+    "Saída: 0 convertido, 2 quando não foi possível converter.\n";
+
+}  // namespace
+
+int runExportarCsv(const Args& args) {
+  if (wantsHelp(args)) {
+    std::fputs(kUsage, stdout);
+    return kOk;
+  }
+  std::vector<std::string> paths;
+  for (const std::string& a : args) {
+    if (a.starts_with("--")) return usageError(kUsage, "opção desconhecida: " + a);
+    paths.push_back(a);
+  }
+  if (paths.size() != 2) return usageError(kUsage, "informe o ARQUIVO e a PASTA");
+
+  TerminalUserInterface ui;
+  ui.queueAnswer(paths[0]);
+  ui.queueAnswer(paths[1]);
+  WorkerJob job;
+  std::string currentFile;
+  ConversionSession session{job, currentFile, ""};
+  const std::optional<int> status = exportCsv(ui, session);
+  return status == kCsvDone && ui.errorMessagesShown() == 0 ? kOk : kCannotRun;
+}
+
+}  // namespace tavex::cli

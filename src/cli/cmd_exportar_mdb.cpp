@@ -1,0 +1,65 @@
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/commands.h"
+#include "cli/terminal_ui.h"
+#include "export/mdb_export.h"
+#include "printer/manufacturer_catalogue.h"
+
+namespace tavex::cli {
+
+namespace {
+
+const char* const kUsage =
+    "Uso: tavex-cli exportar-mdb ARQUIVO PASTA [--fabricante NOME]\n"
+    "\n"
+    "Carrega o arquivo COTEPE ARQUIVO num novo banco de dados SQLite, uma tabela por\n"
+    "tipo de registro, como o botão \"Exportar MDB\" da janela. O arquivo se chama\n"
+    "NUMERO-DE-FABRICACAO_AAAAMMDD_HHMMSS.MDB e fica na PASTA; com --fabricante, fica\n"
+    "na pasta MDB desse fabricante (do catálogo da pasta atual). Um arquivo de mesmo\n"
+    "nome nunca é sobrescrito. Os textos são gravados em UTF-8.\n"
+    "\n"
+    "Saída: 0 convertido, 2 quando não foi possível converter.\n";
+
+}  // namespace
+
+int runExportarMdb(const Args& args) {
+  if (wantsHelp(args)) {
+    std::fputs(kUsage, stdout);
+    return kOk;
+  }
+  std::vector<std::string> paths;
+  std::optional<std::string> manufacturer;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--fabricante") {
+      if (i + 1 >= args.size()) return usageError(kUsage, "--fabricante precisa de um nome");
+      manufacturer = args[++i];
+    } else if (args[i].starts_with("--")) {
+      return usageError(kUsage, "opção desconhecida: " + args[i]);
+    } else {
+      paths.push_back(args[i]);
+    }
+  }
+  if (paths.size() != 2) return usageError(kUsage, "informe o ARQUIVO e a PASTA");
+
+  TerminalUserInterface ui;
+  WorkerJob job;
+  std::string currentFile;
+  ConversionSession session{job, currentFile, ""};
+  if (manufacturer) {
+    ManufacturerCatalogue catalogue;
+    std::error_code ec;
+    catalogue.loadCatalogue(ui, std::filesystem::current_path(ec));
+    bool known = false;
+    for (const ManufacturerEntry& e : catalogue.entries()) known = known || e.name == *manufacturer;
+    if (!known) return usageError(nullptr, "fabricante desconhecido na pasta atual: " + *manufacturer);
+    catalogue.selectManufacturer(*manufacturer);
+    session.mdbDirectory = catalogue.mdbDirectory();
+  }
+  ui.queueAnswer(paths[0]);
+  ui.queueAnswer(paths[1]);
+  const std::optional<int> status = exportMdb(ui, session);
+  return status == kMdbDone && ui.errorMessagesShown() == 0 ? kOk : kCannotRun;
+}
+
+}  // namespace tavex::cli

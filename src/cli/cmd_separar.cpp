@@ -1,0 +1,43 @@
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "cli/terminal_ui.h"
+#include "export/file_split.h"
+
+namespace tavex::cli {
+
+namespace {
+
+const char* const kUsage =
+    "Uso: tavex-cli separar ARQUIVO\n"
+    "\n"
+    "Separa o arquivo COTEPE ARQUIVO em um arquivo por redução Z, ao lado dele\n"
+    "(ARQUIVO sem extensão, seguido de _NNNN.txt), como o botão \"Separar Arquivo\" da\n"
+    "janela. Arquivos gerados só da memória fiscal (MF) não podem ser separados.\n"
+    "\n"
+    "Saída: 0 separado, 2 quando não foi possível separar (ou o arquivo é de MF).\n";
+
+}  // namespace
+
+int runSeparar(const Args& args) {
+  if (wantsHelp(args)) {
+    std::fputs(kUsage, stdout);
+    return kOk;
+  }
+  std::vector<std::string> paths;
+  for (const std::string& a : args) {
+    if (a.starts_with("--")) return usageError(kUsage, "opção desconhecida: " + a);
+    paths.push_back(a);
+  }
+  if (paths.size() != 1) return usageError(kUsage, "informe o ARQUIVO");
+
+  TerminalUserInterface ui;
+  ui.queueAnswer(paths[0]);
+  WorkerJob job;
+  std::string currentFile;
+  ConversionSession session{job, currentFile, ""};
+  const std::optional<int> status = splitCotepeFile(ui, session);
+  return status == kSplitDone && ui.errorMessagesShown() == 0 ? kOk : kCannotRun;
+}
+
+}  // namespace tavex::cli
