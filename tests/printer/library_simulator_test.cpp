@@ -2,6 +2,9 @@
 // writes into the manufacturer's working folders.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+
 #include "cotepe/text.h"
 #include "library_support.h"
 #include "printer/library_loader.h"
@@ -134,6 +137,25 @@ TEST_F(Simulator, PortsModelsAndFilesGiveEveryResultCode) {
   EXPECT_EQ(lib->leBinarioMf(), 0);
   EXPECT_TRUE(fs::exists(folder() / "Arquivos Binários" / "SI010100000000000001.bin"));
   EXPECT_EQ(lib->close(), 0);
+}
+
+TEST_F(Simulator, AStuckDownloadEndsWhenCloseIsCalled) {
+  ASSERT_EQ(lib->open("COM3", "SIM-1000 FI"), 0);
+  auto worker = std::async(std::launch::async, [l = lib] { return l->downloadMemorias("1", "3", "", ""); });
+  EXPECT_EQ(worker.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout) << "the download waits";
+  EXPECT_EQ(lib->close(), 0);
+  ASSERT_EQ(worker.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_EQ(worker.get(), -1);
+}
+
+TEST_F(Simulator, MirrorOfTheFiscalMemoryReading) {
+  ASSERT_EQ(lib->open("COM1", "SIM-1000 FI"), 0);
+  ASSERT_EQ(lib->leBinarioMf(), 0);
+  ASSERT_EQ(lib->close(), 0);
+  const fs::path bin = folder() / "Arquivos Binários" / "SI010100000000000001.bin";
+  EXPECT_EQ(lib->geraEspelhoLmf(bin.c_str(), "1", "1", "1", "2"), 0);
+  const std::string mirror = readFile((folder() / "Arquivos TXT Espelho" / "SI010100000000000001_espelho_lmf.txt").string());
+  EXPECT_TRUE(mirror.starts_with("ESPELHO DA LEITURA DA MEMORIA FISCAL SI010100000000000001 SIMPLIFICADA\r\n")) << mirror;
 }
 
 TEST(SimulatorCatalogue, StagedStartDirectoryListsTheSimulatorWithItsKey) {
