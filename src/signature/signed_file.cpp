@@ -1,0 +1,143 @@
+#include "signature/signed_file.h"
+
+#include <sys/stat.h>
+#include <tomcrypt.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "cotepe/text.h"
+
+namespace tavex {
+
+namespace {
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+int hexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::optional<RsaBytes> bytesFromHexPairs(std::string_view hex) {
+  if (hex.size() != 256) return std::nullopt;
+  RsaBytes bytes{};
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const int high = hexValue(hex[2 * i]), low = hexValue(hex[2 * i + 1]);
+    if (high < 0 || low < 0) return std::nullopt;
+    bytes[i] = static_cast<std::uint8_t>(high * 16 + low);
+  }
+  return bytes;
+}
+
+bool readAt(std::FILE* file, std::uint64_t offset, std::string& out) {
+  out.assign(kEadRecordLength, '\0');
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0 &&
+         std::fread(out.data(), 1, out.size(), file) == out.size();
+}
+
+}  // namespace
+
+std::optional<RsaBytes> rsaBytesFromKeyText(std::string_view text) {
+  constexpr std::string_view kSpace = " \t\r\n\v\f";
+  const std::size_t first = text.find_first_not_of(kSpace);
+  if (first == std::string_view::npos) {
+    text = {};
+  } else {
+    text = text.substr(first, text.find_last_not_of(kSpace) - first + 1);
+  }
+  std::string padded(text.size() < 256 ? 256 - text.size() : 0, '0');
+  padded.append(text.substr(0, 256 - padded.size()));
+  return bytesFromHexPairs(padded);
+}
+
+std::optional<EadTrailer> readEadTrailer(std::FILE* file) {
+  if (fseeko(file, 0, SEEK_END) != 0) return std::nullopt;
+  const off_t end = ftello(file);
+  if (end < 0) return std::nullopt;
+  const auto size = static_cast<std::uint64_t>(end);
+  EadTrailer trailer;
+  for (const std::uint64_t after : {std::uint64_t{2}, std::uint64_t{0}}) {
+    if (size < kEadRecordLength + after) continue;
+    const std::uint64_t at = size - kEadRecordLength - after;
+    if (readAt(file, at, trailer.record) && trailer.record.starts_with("EAD")) {
+      trailer.signedLength = at;
+      return trailer;
+    }
+  }
+  return std::nullopt;
+}
+
+Md5Digest md5OfFilePrefix(std::FILE* file, std::uint64_t length) {
+  hash_state state;
+  md5_init(&state);
+  constexpr std::size_t kBlock = 1 << 20;
+  std::unique_ptr<unsigned char[]> buffer(new unsigned char[kBlock]);
+  if (fseeko(file, 0, SEEK_SET) == 0) {
+    while (length > 0) {
+      const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length, kBlock));
+      const std::size_t got = std::fread(buffer.get(), 1, want, file);
+      if (got == 0) break;
+      md5_process(&state, buffer.get(), got);
+      length -= got;
+    }
+  }
+  Md5Digest digest{};
+  md5_done(&state, digest.data());
+  return digest;
+}
+
+std::optional<RsaBytes> signatureFromHex(std::string_view hex) { return bytesFromHexPairs(hex); }
+
+SignatureVerdict checkSignedFile(const std::string& path, const RsaPublicKey& key) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  struct stat info {};
+  if (!file || fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return SignatureVerdict::CannotOpen;
+
+  const std::optional<EadTrailer> trailer = readEadTrailer(file.get());
+  if (!trailer) return SignatureVerdict::NoSignatureRecord;
+  Md5Digest digest = md5OfFilePrefix(file.get(), trailer->signedLength);
+  const std::optional<RsaBytes> signature = signatureFromHex(std::string_view(trailer->record).substr(3));
+  if (!signature || !key.wellFormed) return SignatureVerdict::Invalid;
+
+  RsaKeyRecord record = RsaKeyRecord::make(*signature, key.modulus, key.exponent);
+  RecoveredDigest recovered = recoverDigest(record, digest);
+  const bool valid = recovered.length == 16 && recovered.bytes == digest;
+  record.clear();
+  recovered.bytes.fill(0);
+  digest.fill(0);
+  return valid ? SignatureVerdict::Valid : SignatureVerdict::Invalid;
+}
+
+void showSignatureVerdict(UserInterface& ui, SignatureVerdict verdict) {
+  switch (verdict) {
+    case SignatureVerdict::Valid:
+      ui.showMessage("Assinatura válida!"_cp, "Sucesso!", Icon::Information);
+      return;
+    case SignatureVerdict::Invalid:
+      ui.showMessage("Assinatura Inválida!"_cp, "Erro!", Icon::Error);
+      return;
+    case SignatureVerdict::NoSignatureRecord:
+      ui.showMessage("Registro de assinatura inválido!"_cp, "Erro!", Icon::Error);
+      return;
+    case SignatureVerdict::CannotOpen:
+      ui.showMessage("Erro ao abrir o arquivo!", "Erro!", Icon::Error);
+      return;
+  }
+}
+
+OpenFileRequest signedFileRequest() {
+  OpenFileRequest request;
+  request.defaultExtension = "*.*";
+  request.initialName = "Arquivo Assinado";
+  request.filter = "Arquivos Assinados (*.*)|*.*|";
+  request.mustExist = true;
+  return request;
+}
+
+}  // namespace tavex
