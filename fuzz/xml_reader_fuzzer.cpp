@@ -21,6 +21,23 @@ void walk(tavex::XmlDocument& doc, std::size_t& budget) {
   }
 }
 
+// The index of a successful parse: positions inside the text and in order,
+// parents before their children, siblings in document order.
+void checkIndex(const tavex::XmlDocument& doc, std::size_t size) {
+  const auto& nodes = doc.nodes();
+  for (std::size_t i = 1; i < nodes.size(); ++i) {
+    const tavex::XmlNode& n = nodes[i];
+    if (!(n.tagStart < n.tagEnd && n.tagEnd < size && n.endTagEnd < size)) __builtin_trap();
+    if (!(n.endTagStart <= n.endTagEnd && n.tagEnd <= n.endTagEnd && n.endTagStart + 1 >= n.tagEnd)) __builtin_trap();
+    if (n.parent < 0 || static_cast<std::size_t>(n.parent) >= i) __builtin_trap();
+    if (n.firstChild != 0 && (static_cast<std::size_t>(n.firstChild) <= i ||
+                              nodes[static_cast<std::size_t>(n.firstChild)].tagStart <= n.tagEnd))
+      __builtin_trap();
+    if (n.nextSibling != 0 && nodes[static_cast<std::size_t>(n.nextSibling)].tagStart <= n.endTagEnd) __builtin_trap();
+    if (n.parent != 0 && nodes[static_cast<std::size_t>(n.parent)].endTagStart <= n.endTagEnd) __builtin_trap();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -31,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (doc.findElem() || doc.findChildElem()) __builtin_trap();  // a failed parse keeps no elements
     return 0;
   }
+  checkIndex(doc, size);
   // The walk recurses per level; the budget keeps it bounded on deep inputs.
   std::size_t budget = 2000;
   walk(doc, budget);
