@@ -1,0 +1,77 @@
+// Whole generated files: every kind validates clean, and faults injected into a
+// clean file give exactly the expected lines.
+#include <sstream>
+
+#include "cotepe/text.h"
+#include "generator.h"
+#include "validation_fixture.h"
+
+namespace tavex::testing {
+namespace {
+
+std::vector<std::string> generated(FileKind kind, std::uint64_t seed, std::uint64_t bytes = 200000) {
+  GeneratorOptions options;
+  options.kind = kind;
+  options.seed = seed;
+  options.targetBytes = bytes;
+  std::ostringstream out;
+  generateCotepe(out, options);
+  std::vector<std::string> lines;
+  std::istringstream in(out.str());
+  for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.size() - 1));  // CR
+  return lines;
+}
+
+std::size_t firstOf(const std::vector<std::string>& lines, const char* type, std::size_t skip = 0) {
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (lines[i].starts_with(type) && skip-- == 0) return i;
+  return lines.size();
+}
+
+TEST_F(ValidationTest, GeneratedFilesOfEveryKindValidateClean) {
+  for (FileKind kind : {FileKind::MF, FileKind::MFD, FileKind::TDM, FileKind::RZ})
+    for (std::uint64_t seed : {1, 7}) {
+      const auto summary = validate(generated(kind, seed));
+      EXPECT_EQ(summary.errors, 0) << static_cast<int>(kind) << " seed " << seed;
+      EXPECT_EQ(summary.warnings, 0) << static_cast<int>(kind) << " seed " << seed;
+    }
+}
+
+TEST_F(ValidationTest, FaultsInjectedIntoAGeneratedFile) {
+  auto lines = generated(FileKind::TDM, 3);
+  // 1. A reduction total off by more than the tolerance.
+  const std::size_t e13 = firstOf(lines, "E13");
+  const std::int64_t declared = leadingInt(lines[e13].substr(59, 13));
+  lines[e13].replace(59, 13, cformat("%013lld", static_cast<long long>(declared + 6)));
+  // 2. An item whose net total does not match its value.
+  const std::size_t e15 = firstOf(lines, "E15", 4);
+  const std::int64_t net = leadingInt(lines[e15].substr(209, 14));
+  lines[e15].replace(209, 14, cformat("%014lld", static_cast<long long>(net + 1)));
+  const int coo = static_cast<int>(leadingInt(lines[e15].substr(46, 6)));
+  validate(lines, 5);
+  const auto found = findings();
+  const std::string totalizer = lines[e13].substr(52, 7);
+  ASSERT_GE(found.size(), 4u);
+  EXPECT_EQ(found[0], utf8ToCp1252(cformat("[ERR] Linha %zu: E15 -> Valor Total Líquido não confere com demais dados do "
+                                           "item. COO:%06d", e15 + 1, coo)));
+  EXPECT_EQ(found.back(), utf8ToCp1252(cformat("[ERR] Linha %zu: E13 -> Erro no totalizador %s (campo 8). Valor não "
+                                               "confere com o somatório das vendas dos cupons. CRZ: 000001",
+                                               e13 + 1, totalizer.c_str())));
+}
+
+TEST_F(ValidationTest, AWholeMissingDocumentIsAMissingCoo) {
+  auto lines = generated(FileKind::MFD, 5);
+  const std::size_t header = firstOf(lines, "E14", 2);
+  const std::string coo = lines[header].substr(52, 6);
+  std::erase_if(lines, [&](const std::string& l) {
+    return (l.starts_with("E14") && l.substr(52, 6) == coo) || (l.starts_with("E15") && l.substr(46, 6) == coo) ||
+           (l.starts_with("E21") && l.substr(46, 6) == coo);
+  });
+  validate(lines);
+  const auto found = findings();
+  ASSERT_FALSE(found.empty());
+  EXPECT_EQ(found[0], "[ERR] Erro -> COO faltante de numero " + coo + ".");
+}
+
+}  // namespace
+}  // namespace tavex::testing
