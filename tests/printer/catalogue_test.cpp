@@ -8,6 +8,7 @@
 #include <string>
 
 #include "cotepe/text.h"
+#include "library_support.h"
 #include "support/files.h"
 #include "support/scripted_ui.h"
 
@@ -15,20 +16,11 @@ namespace tavex {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CurrentDirectoryGuard;
 using testing::ScriptedUserInterface;
 using testing::ShownMessage;
 using testing::TempDir;
 using testing::writeFile;
-
-// Keeps the process's current directory across a test that changes it.
-class CurrentDirectoryGuard {
- public:
-  CurrentDirectoryGuard() : saved_(fs::current_path()) {}
-  ~CurrentDirectoryGuard() { fs::current_path(saved_); }
-
- private:
-  fs::path saved_;
-};
 
 void writeManufacturer(const TempDir& start, const std::string& name, const std::string& xml) {
   fs::create_directories(start.path() / name);
