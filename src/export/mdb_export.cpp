@@ -171,11 +171,15 @@ int createCotepeDatabase(CotepeDatabase& database, const std::string& path, Work
     std::filesystem::remove(path, ec);
     return 1;
   };
-  if (sqlite3_open_v2(path.c_str(), &database.db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(path.c_str(), &database.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
     engineNotice(control, database.db != nullptr ? sqlite3_errmsg(database.db) : "out of memory");
     return fail();
   }
+  // The connection is used by the worker alone (no per-call locking), and the
+  // load needs no on-disk rollback journal: the file is new and its one
+  // transaction is committed whatever happens.
   sqlite3_extended_result_codes(database.db, 1);
+  if (!execute(database, "PRAGMA journal_mode = MEMORY", control)) return fail();
   // The schema and every row are one transaction: one sync for the whole export.
   if (!execute(database, "BEGIN", control)) return fail();
   database.inTransaction = true;
