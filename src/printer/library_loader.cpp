@@ -1,5 +1,6 @@
 #include "printer/library_loader.h"
 
+#include <algorithm>
 #include <system_error>
 
 #include "cotepe/text.h"
@@ -41,7 +42,10 @@ const ResultText kResultTexts[] = {
 }  // namespace
 
 std::shared_ptr<const ManufacturerLibrary> loadManufacturerLibrary(UserInterface& ui, const fs::path& startDirectory,
-                                                                    const std::string& libraryPath) {
+                                                                    const std::string& libraryPathText) {
+  // Manufacturer files written for Windows may separate folders with "\".
+  std::string libraryPath = libraryPathText;
+  std::replace(libraryPath.begin(), libraryPath.end(), '\\', '/');
   const fs::path path(libraryPath);
   makeCurrent(startDirectory);
   if (!libraryPath.empty()) makeCurrent(*path.begin());  // the manufacturer's folder

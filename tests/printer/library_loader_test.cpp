@@ -64,6 +64,11 @@ TEST_F(LibraryLoading, FileNameIsTakenFromTheLastComponentInsideTheFolder) {
   auto lib = loadManufacturerLibrary(ui, startPath(), "DATAREGIS/../../elsewhere/libecf_simulado.so");
   ASSERT_TRUE(lib);
   EXPECT_EQ(lib->path, startPath() / "DATAREGIS" / "libecf_simulado.so");
+  lib = loadManufacturerLibrary(ui, startPath(), "DATAREGIS/dlls\\libecf_simulado.so");
+  ASSERT_TRUE(lib);
+  EXPECT_EQ(lib->path, startPath() / "DATAREGIS" / "libecf_simulado.so");
+  EXPECT_FALSE(loadManufacturerLibrary(ui, startPath(), "DATAREGIS\\"));
+  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{kNoSelection}));
 }
 
 TEST_F(LibraryLoading, NoSelectionAsksForManufacturerAndModel) {
