@@ -61,7 +61,7 @@ struct ManufacturerLibrary {
 // Loads the library named by `libraryPath` ("MANUFACTURER/file", as the catalogue
 // forms it) from the manufacturer's folder under `startDirectory`:
 //  - makes `startDirectory` current, then the manufacturer's folder (the first
-//    component of `libraryPath`, where "\\" separates components as "/" does);
+//    component of `libraryPath`, where a backslash separates components as "/" does);
 //  - `libraryPath` empty or ending in "/": "Selecione FABRICANTE e MODELO primeiro."
 //    ("Tavex - Erro!"), nothing loaded;
 //  - the file (the last component of `libraryPath`, in that folder) cannot be
