@@ -2,6 +2,7 @@
 // writes into the manufacturer's working folders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 
@@ -163,9 +164,10 @@ TEST(SimulatorCatalogue, StagedStartDirectoryListsTheSimulatorWithItsKey) {
   ScriptedUserInterface ui;
   ManufacturerCatalogue catalogue;
   catalogue.loadCatalogue(ui, fs::path(TAVEX_BINARY_DIR) / "exemplos");
-  ASSERT_EQ(catalogue.entries().size(), 1u);
-  const ManufacturerEntry& e = catalogue.entries()[0];
-  EXPECT_EQ(e.name, "DATAREGIS");
+  const auto& entries = catalogue.entries();
+  const auto found = std::find_if(entries.begin(), entries.end(), [](const auto& e) { return e.name == "DATAREGIS"; });
+  ASSERT_NE(found, entries.end());
+  const ManufacturerEntry& e = *found;
   ASSERT_EQ(e.models.size(), 3u);
   EXPECT_EQ(e.models[0].name, "SIM-1000 FI");
   EXPECT_EQ(e.models[0].libraryFile, "libecf_simulado.so");
