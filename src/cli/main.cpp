@@ -15,6 +15,8 @@ const Command kCommands[] = {
     {"exportar-csv", "exportar-csv ARQUIVO PASTA", runExportarCsv},
     {"exportar-mdb", "exportar-mdb ARQUIVO PASTA [--fabricante NOME]", runExportarMdb},
     {"separar", "separar ARQUIVO", runSeparar},
+    {"assinatura", "assinatura ARQUIVO --fabricante NOME [--modelo NOME]", runAssinatura},
+    {"paf", "paf ARQUIVO --software-house NOME", runPaf},
 };
 
 void printGeneralHelp(std::FILE* out) {
@@ -24,27 +26,6 @@ void printGeneralHelp(std::FILE* out) {
 }
 
 }  // namespace
-
-bool wantsHelp(const Args& args) {
-  for (const std::string& a : args)
-    if (a == "--help" || a == "-h") return true;
-  return false;
-}
-
-int usageError(const char* usage, const std::string& problem) {
-  std::fprintf(stderr, "tavex-cli: %s\n", problem.c_str());
-  if (usage != nullptr) std::fprintf(stderr, "\n%s", usage);
-  return kCannotRun;
-}
-
-void printCp1252(const std::string& text) {
-  std::string shown;
-  shown.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i)
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) shown.push_back(text[i]);
-  const std::string utf8 = cp1252ToUtf8(shown);
-  std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-}
 
 }  // namespace tavex::cli
 

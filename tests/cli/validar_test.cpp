@@ -1,0 +1,76 @@
+// tavex-cli validar, run in-process: its exit status, its output and the log it leaves.
+#include <gtest/gtest.h>
+
+#include "cli/commands.h"
+#include "support/files.h"
+#include "support/sample_files.h"
+
+namespace tavex::cli {
+namespace {
+
+using tavex::testing::TempDir;
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+Outcome run(const Args& args) {
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  const int status = runValidar(args);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  return {status, ::testing::internal::GetCapturedStdout(), ::testing::internal::GetCapturedStderr()};
+}
+
+TEST(CliValidar, ACleanFileExitsZeroAndPrintsTheLogInUtf8) {
+  TempDir dir;
+  const std::string file = dir.file("ecf.txt");
+  testing::writeFile(file, testing::joinLines(testing::sampleTdmFile()));
+  const Outcome o = run({file, "--tolerancia", "0,05"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_NE(o.out.find("Fim da validação do arquivo.\n"), std::string::npos);
+  EXPECT_EQ(o.out.find('\r'), std::string::npos);
+  EXPECT_TRUE(testing::readFile(file + ".log").find("Fim da valida\xE7\xE3o do arquivo.\r\n") != std::string::npos);
+}
+
+TEST(CliValidar, ToleranceDecidesWhetherATotalDisagrees) {
+  TempDir dir;
+  auto lines = testing::sampleTdmFile();
+  lines[12] = testing::sampleRecord(13, {{"CRZ", "1"}, {"TOTALIZADOR", "01T1800"}, {"VALOR_ACUMULADO", "1005"}});
+  const std::string file = dir.file("ecf.txt");
+  testing::writeFile(file, testing::joinLines(lines));
+  EXPECT_EQ(run({file, "--tolerancia", "0,05"}).status, 0);
+  const Outcome strict = run({file});
+  EXPECT_EQ(strict.status, 1);
+  EXPECT_NE(strict.out.find("[ERR] Linha 13: E13 -> Erro no totalizador 01T1800"), std::string::npos);
+}
+
+TEST(CliValidar, FormatOnlyAndItsFindings) {
+  TempDir dir;
+  auto lines = testing::sampleMfFile();
+  lines[4] = testing::sampleRecord(5, {{"CNPJ", "ABC"}});
+  const std::string file = dir.file("ecf.txt");
+  testing::writeFile(file, testing::joinLines(lines));
+  const Outcome o = run({"--formato", file});
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.out.find("[ERR] Linha 5: Campo 5 do registro Tipo E05 com conteúdo inválido."), std::string::npos);
+}
+
+TEST(CliValidar, CannotRunGivesExitTwoAndTheMessage) {
+  TempDir dir;
+  Outcome o = run({dir.file("nao_existe.txt")});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "Erro!: Problemas ao abrir o arquivo COTEPE.\n");
+  EXPECT_EQ(run({}).status, 2);
+  EXPECT_EQ(run({"a.txt", "b.txt"}).status, 2);
+  EXPECT_EQ(run({"a.txt", "--tolerancia"}).status, 2);
+  EXPECT_EQ(run({"a.txt", "--desconhecida"}).status, 2);
+  o = run({"--help"});
+  EXPECT_EQ(o.status, 0);
+  EXPECT_NE(o.out.find("Uso: tavex-cli validar"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tavex::cli
