@@ -34,5 +34,7 @@ int runFabricantes(const Args& args);
 int runExportarCsv(const Args& args);
 int runExportarMdb(const Args& args);
 int runSeparar(const Args& args);
+int runAssinatura(const Args& args);
+int runPaf(const Args& args);
 
 }  // namespace tavex::cli

@@ -15,6 +15,8 @@ const Command kCommands[] = {
     {"exportar-csv", "exportar-csv ARQUIVO PASTA", runExportarCsv},
     {"exportar-mdb", "exportar-mdb ARQUIVO PASTA [--fabricante NOME]", runExportarMdb},
     {"separar", "separar ARQUIVO", runSeparar},
+    {"assinatura", "assinatura ARQUIVO --fabricante NOME [--modelo NOME]", runAssinatura},
+    {"paf", "paf ARQUIVO --software-house NOME", runPaf},
 };
 
 void printGeneralHelp(std::FILE* out) {
