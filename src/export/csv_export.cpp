@@ -65,10 +65,12 @@ class CsvOutputs {
  public:
   explicit CsvOutputs(std::string folder) : folder_(std::move(folder)) {}
 
-  bool write(int type, const std::string& line) {
+  // Appends a finished line to the file of `type`, creating the file with its
+  // header first when it does not exist yet. 0, or 1 on failure.
+  int appendCsvLine(int type, const std::string& line) {
     LineFile& file = files_[static_cast<std::size_t>(type)];
-    if (!file.isOpen() && !openFor(type, file)) return false;
-    return file.writeLine(line);
+    if (!file.isOpen() && !openFor(type, file)) return 1;
+    return file.writeLine(line) ? 0 : 1;
   }
 
   bool closeAll() {
@@ -88,6 +90,13 @@ class CsvOutputs {
   std::string folder_;
   std::array<LineFile, 22> files_;
 };
+
+// Cuts one record (line end removed) into its CSV line and appends it. 0, or 1.
+int writeCsvRecord(CsvOutputs& outputs, int type, std::string_view record, std::string& line) {
+  line.clear();
+  appendCsvRecord(line, type, record);
+  return outputs.appendCsvLine(type, line);
+}
 
 }  // namespace
 
@@ -133,9 +142,7 @@ int convertToCsv(const std::string& inputPath, const std::string& outputFolder, 
     const std::string_view record = removeLineFeed(raw);
     const int type = csvRecordType(record);
     if (type == 0) continue;
-    line.clear();
-    appendCsvRecord(line, type, record);
-    if (!outputs.write(type, line)) {
+    if (writeCsvRecord(outputs, type, record, line) != 0) {
       outputs.closeAll();
       return kCsvOutputFailed;
     }

@@ -428,7 +428,7 @@ std::string splitOutputPath(const std::string& inputPath, int z) {
   return base + "_" + number.substr(number.size() - 4) + ".txt";
 }
 
-int splitFile(const std::string& inputPath, WorkerControl& control) { return Splitter(inputPath, control).run(); }
+int splitWorker(const std::string& inputPath, WorkerControl& control) { return Splitter(inputPath, control).run(); }
 
 std::optional<int> splitCotepeFile(UserInterface& ui, ConversionSession& session) {
   const std::optional<std::string> input = ui.chooseOpenFile(cotepeFileRequest());
@@ -436,7 +436,7 @@ std::optional<int> splitCotepeFile(UserInterface& ui, ConversionSession& session
   const std::string path = *input;
   session.job.inputPath = path;
   const WorkerOutcome outcome =
-      runOnWorker(ui, session.job, conversionProcedure([path](WorkerControl& c) { return splitFile(path, c); }), true);
+      runOnWorker(ui, session.job, conversionProcedure([path](WorkerControl& c) { return splitWorker(path, c); }), true);
   if (outcome != WorkerOutcome::Finished) return std::nullopt;
   const int status = session.job.status();
   switch (status) {

@@ -38,7 +38,7 @@ std::string splitOutputPath(const std::string& inputPath, int z);
 // The split, run on the worker. Returns a status above, or kConversionCancelled
 // when it stopped between two records for a cancellation (outputs then hold whole
 // lines; the temporary file is removed).
-int splitFile(const std::string& inputPath, WorkerControl& control);
+int splitWorker(const std::string& inputPath, WorkerControl& control);
 
 // The "Separar Arquivo" command: asks for the file, runs the split on the worker
 // and shows the outcome. Returns the worker's status, or nothing when the chooser

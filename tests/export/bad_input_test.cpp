@@ -60,7 +60,7 @@ TEST(ConversionBadInput, SplitOnAFullDiskStopsWithWholeLinesAndNoTemporaryFile) 
   int status;
   {
     FileSizeLimit limit(300000);
-    status = splitFile(dir.file("d.txt"), control);
+    status = splitWorker(dir.file("d.txt"), control);
   }
   EXPECT_EQ(status, kSplitCannotWrite);
   EXPECT_FALSE(fs::exists(dir.path() / "ctp_file.tmp"));

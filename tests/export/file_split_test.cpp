@@ -65,7 +65,7 @@ TEST(FileSplit, TdmFileGivesOneFileperReductionMatchingTheGolden) {
   TempDir dir;
   writeFile(dir.file("dados.txt"), joinLines(tdmLines(), "\n"));
   DirectWorkerControl control;
-  EXPECT_EQ(splitFile(dir.file("dados.txt"), control), kSplitDone);
+  EXPECT_EQ(splitWorker(dir.file("dados.txt"), control), kSplitDone);
   EXPECT_TRUE(control.notices.empty());
   EXPECT_FALSE(fs::exists(dir.path() / "ctp_file.tmp"));
   fs::remove(dir.path() / "dados.txt");
@@ -99,7 +99,7 @@ TEST(FileSplit, MfdFileFindsReductionsAndDatesBeforehandEvenAfterABlankFirstLine
   };
   writeFile(dir.file("mfd.txt"), joinLines(lines));
   DirectWorkerControl control;
-  ASSERT_EQ(splitFile(dir.file("mfd.txt"), control), kSplitDone);
+  ASSERT_EQ(splitWorker(dir.file("mfd.txt"), control), kSplitDone);
   auto e01Of = [&](int z) {
     const std::string text = readFile(splitOutputPath(dir.file("mfd.txt"), z));
     return text.substr(0, text.find("\r\n"));
@@ -117,7 +117,7 @@ TEST(FileSplit, RepeatedCrzKeepsItsFileAndHugeLinesStayWhole) {
   writeFile(dir.file("r.txt"), joinLines({sampleE01("TDM"), sampleE02(), e12(1, 10, "20121001"), withCoo(14, 5),
                                           e12(1, 10, "20121001"), huge}));
   DirectWorkerControl control;
-  ASSERT_EQ(splitFile(dir.file("r.txt"), control), kSplitDone);
+  ASSERT_EQ(splitWorker(dir.file("r.txt"), control), kSplitDone);
   EXPECT_EQ(readFile(dir.file("r_0001.txt")),
             joinLines({sampleE01("TDM", {{"CRZ_INI", "1"}, {"CRZ_FIM", "1"}, {"DATA_INI", "20121001"},
                                          {"DATA_FIM", "20121001"}}),
@@ -128,7 +128,7 @@ TEST(FileSplit, MfFileIsRefusedWithoutLeavingFiles) {
   TempDir dir;
   writeFile(dir.file("mf.txt"), joinLines(sampleMfFile()));
   DirectWorkerControl control;
-  EXPECT_EQ(splitFile(dir.file("mf.txt"), control), kSplitDone);
+  EXPECT_EQ(splitWorker(dir.file("mf.txt"), control), kSplitDone);
   ASSERT_EQ(control.notices.size(), 1u);
   EXPECT_EQ(control.notices[0].text,
             "O arquivo selecionado é um Ato/COTEPE 17/04 da MF. Não é possível separar este tipo de arquivo."_cp);
@@ -141,7 +141,7 @@ TEST(FileSplit, UnknownRecordStopsKeepingWhatWasWrittenAndRemovesTheTemporaryFil
   writeFile(dir.file("u.txt"), joinLines({sampleE01("TDM"), sampleE02(), e12(1, 10, "20121001"), withCoo(14, 5),
                                           "E22 desconhecido", withCoo(14, 6)}));
   DirectWorkerControl control;
-  EXPECT_EQ(splitFile(dir.file("u.txt"), control), kSplitUnknownRecord);
+  EXPECT_EQ(splitWorker(dir.file("u.txt"), control), kSplitUnknownRecord);
   EXPECT_FALSE(fs::exists(dir.path() / "ctp_file.tmp"));
   const std::string out = readFile(dir.file("u_0001.txt"));
   EXPECT_NE(out.find(withCoo(14, 5) + "\r\n"), std::string::npos);
@@ -154,7 +154,7 @@ TEST(FileSplit, CancellationLeavesWholeLinesAndNoTemporaryFile) {
   for (int i = 1; i <= 40; ++i) lines.push_back(withCoo(15, i));
   writeFile(dir.file("c.txt"), joinLines(lines));
   CancelAtCheck control(14);  // stops before line 14: ten E15 are in
-  EXPECT_EQ(splitFile(dir.file("c.txt"), control), kConversionCancelled);
+  EXPECT_EQ(splitWorker(dir.file("c.txt"), control), kConversionCancelled);
   EXPECT_FALSE(fs::exists(dir.path() / "ctp_file.tmp"));
   const std::string out = readFile(dir.file("c_0001.txt"));
   EXPECT_TRUE(allLinesWhole(out));
@@ -164,12 +164,12 @@ TEST(FileSplit, CancellationLeavesWholeLinesAndNoTemporaryFile) {
 TEST(FileSplit, BadPathsGiveTheirStatuses) {
   TempDir dir;
   DirectWorkerControl control;
-  EXPECT_EQ(splitFile(dir.file("nao-existe.txt"), control), kSplitInputMissing);
-  EXPECT_EQ(splitFile("/" + std::string(1030, 'a'), control), kSplitPathTooLong);
+  EXPECT_EQ(splitWorker(dir.file("nao-existe.txt"), control), kSplitInputMissing);
+  EXPECT_EQ(splitWorker("/" + std::string(1030, 'a'), control), kSplitPathTooLong);
   // The temporary file's name taken by a folder: it cannot be created.
   writeFile(dir.file("t.txt"), joinLines(tdmLines()));
   fs::create_directory(dir.path() / "ctp_file.tmp");
-  EXPECT_EQ(splitFile(dir.file("t.txt"), control), kSplitCannotWrite);
+  EXPECT_EQ(splitWorker(dir.file("t.txt"), control), kSplitCannotWrite);
   EXPECT_TRUE(fs::is_directory(dir.path() / "ctp_file.tmp"));
   EXPECT_FALSE(fs::exists(dir.path() / "t_0001.txt"));
 }
@@ -185,7 +185,7 @@ TEST(FileSplit, ManyReductionsKeepTheirOwnRecords) {
   for (int coo = 1; coo <= 4 * n; ++coo) lines.push_back(withCoo(21, coo));
   writeFile(dir.file("m.txt"), joinLines(lines));
   DirectWorkerControl control;
-  ASSERT_EQ(splitFile(dir.file("m.txt"), control), kSplitDone);
+  ASSERT_EQ(splitWorker(dir.file("m.txt"), control), kSplitDone);
   for (int z : {1, 1500, 1501, 2999, 3000}) {
     const std::string out = readFile(splitOutputPath(dir.file("m.txt"), z));
     std::string expected;
