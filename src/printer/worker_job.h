@@ -17,6 +17,11 @@
 // Thread rules: start, cancel, isFinished, progress, status and takeNotices are
 // called from the interface thread; the procedure runs on the worker thread and
 // talks back only through its WorkerContext.
+//
+// A progress display (UserInterface::runWithProgress) calls start() (false:
+// NotStarted), then polls isFinished() and progress() until the worker finished
+// (Finished) or the user cancels, when it calls cancel() (Cancelled). runOnWorker
+// then shows the worker's notices and the command reads status().
 #pragma once
 
 #include <atomic>
