@@ -161,6 +161,35 @@ TEST(FileSplit, CancellationLeavesWholeLinesAndNoTemporaryFile) {
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2 + 1 + 10);
 }
 
+// Removes a file at the `at`-th cancellation check (before line `at`) and never cancels.
+class RemoveFileAtCheck : public DirectWorkerControl {
+ public:
+  RemoveFileAtCheck(std::string path, int at) : path_(std::move(path)), at_(at) {}
+  bool cancelRequested() const override {
+    if (++checks_ == at_) fs::remove(path_);
+    return false;
+  }
+
+ private:
+  std::string path_;
+  int at_;
+  mutable int checks_ = 0;
+};
+
+TEST(FileSplit, MissingTemporaryFileGivesOutputsWithTheirE01Only) {
+  TempDir dir;
+  writeFile(dir.file("t.txt"), joinLines({sampleE01("TDM"), sampleE02(), e12(1, 10, "20121001"), withCoo(14, 5)}));
+  RemoveFileAtCheck control(dir.file("ctp_file.tmp"), 3);  // gone before the E12 is read
+  ASSERT_EQ(splitWorker(dir.file("t.txt"), control), kSplitDone);
+  ASSERT_EQ(control.notices.size(), 1u);
+  EXPECT_EQ(control.notices[0].text, "Erro, nao abriu arquivo temporário."_cp);
+  EXPECT_EQ(control.notices[0].title, "Erro!");
+  EXPECT_EQ(readFile(dir.file("t_0001.txt")),
+            joinLines({sampleE01("TDM", {{"CRZ_INI", "1"}, {"CRZ_FIM", "1"}, {"DATA_INI", "20121001"},
+                                         {"DATA_FIM", "20121001"}}),
+                       e12(1, 10, "20121001"), withCoo(14, 5)}));
+}
+
 TEST(FileSplit, BadPathsGiveTheirStatuses) {
   TempDir dir;
   DirectWorkerControl control;
