@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "cotepe/text.h"
+#include "signature/ead_signing.h"
 #include "signature/ead_verification.h"
 #include "signing_helpers.h"
 #include "support/files.h"
@@ -158,6 +159,31 @@ TEST(EadSignature, PssBlockFromLibTomCryptVerifies) {
   ASSERT_EQ(signature.size(), 128u);
   EXPECT_EQ(verify(testing::withEad(content, testing::hexText(signature)), key->key), kValid);
   EXPECT_EQ(verify(testing::withEad(content + "x", testing::hexText(signature)), key->key), kInvalid);
+}
+
+TEST(EadSignature, OwnSigningEqualsOpensslAndVerifies) {
+  for (int exponent : {65537, 3}) {
+    REQUIRE_KEY(key, exponent);
+    const std::string content = testing::sampleSignedContent();
+    const std::string record = makeEadRecord(content, key->key.modulus, key->privateExponent);
+    EXPECT_EQ(record, "EAD" + testing::hexText(testing::opensslMd5Signature(*key, content))) << exponent;
+    EXPECT_EQ(verify(content + record + "\r\n", key->key), kValid) << exponent;
+  }
+}
+
+TEST(EadSignature, EveryTruncationEndsWithAMessage) {
+  REQUIRE_KEY(key, 65537);
+  const std::string content = testing::sampleSignedContent();
+  const std::string file = content + makeEadRecord(content, key->key.modulus, key->privateExponent) + "\r\n";
+  for (std::size_t size = 0; size <= file.size(); ++size) {
+    const ShownMessage shown = verify(file.substr(0, size), key->key);
+    const bool whole = size == file.size() || size == file.size() - 2;
+    if (whole) {
+      EXPECT_EQ(shown, kValid) << size;
+    } else {
+      EXPECT_TRUE(shown == kInvalid || shown == kNoRecord) << size;
+    }
+  }
 }
 
 TEST(DigestRecovery, AcceptsEveryEncodingOfTheDigest) {

@@ -1,5 +1,6 @@
 #include "signing_helpers.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -39,6 +40,20 @@ std::unique_ptr<TestKey> makeKey(int exponent) {
   key->exponentHex = exponent == 65537 ? "010001" : "03";
   key->key.modulus = *rsaBytesFromKeyText(key->modulusHex);
   key->key.exponent = *rsaBytesFromKeyText(key->exponentHex);
+  // "privateExponent:" is followed by indented lines of colon-separated hexadecimal bytes.
+  const std::string textFile = key->pemPath + ".txt";
+  if (!run("openssl rsa -in '" + key->pemPath + "' -noout -text > '" + textFile + "'")) return nullptr;
+  const std::string text = readFile(textFile);
+  const std::size_t from = text.find("privateExponent:");
+  if (from == std::string::npos) return nullptr;
+  std::string hex;
+  for (std::size_t i = text.find('\n', from) + 1; i < text.size() && (text[i] == ' ' || std::isxdigit(static_cast<unsigned char>(text[i])) || text[i] == ':' || text[i] == '\n'); ++i) {
+    if (text[i] == '\n' && i + 1 < text.size() && text[i + 1] != ' ') break;
+    if (std::isxdigit(static_cast<unsigned char>(text[i]))) hex += text[i];
+  }
+  const auto d = rsaBytesFromKeyText(hex.size() > 256 ? hex.substr(hex.size() - 256) : hex);
+  if (!d) return nullptr;
+  key->privateExponent = *d;
   return key;
 }
 

@@ -13,6 +13,7 @@ struct TestKey {
   std::string pemPath;
   std::string modulusHex;   // 256 upper-case hexadecimal characters
   std::string exponentHex;  // as key files write it (short, e.g. "010001")
+  RsaBytes privateExponent{};
   RsaPublicKey key;
 };
 

@@ -1,0 +1,19 @@
+// Signing of COTEPE files, for the simulated ECF and for tests: the EAD record an ECF
+// writes after the signed lines, an RSA-1024 PKCS #1 v1.5 signature over their MD5
+// digest (the MD5 DigestInfo), which checkSignedFile accepts with the public key.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "signature/digest_recovery.h"
+
+namespace tavex {
+
+// "EAD" followed by the 256 upper-case hexadecimal characters of the signature of
+// `signedBytes` (every byte before the EAD record, line ends included) with the
+// private key (modulus, privateExponent). The line end after it is the caller's.
+// Equal to what "openssl dgst -md5 -sign" gives for the same key and bytes.
+std::string makeEadRecord(std::string_view signedBytes, const RsaBytes& modulus, const RsaBytes& privateExponent);
+
+}  // namespace tavex
