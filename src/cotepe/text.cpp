@@ -66,10 +66,12 @@ std::int64_t leadingInt(std::string_view text) {
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   constexpr auto kMax = std::numeric_limits<std::int64_t>::max();
+  constexpr std::int64_t kLimit = kMax / 10;  // one more digit overflows beyond this
   std::int64_t value = 0;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
     const int digit = text[i] - '0';
-    if (value > (kMax - digit) / 10) return negative ? std::numeric_limits<std::int64_t>::min() : kMax;
+    if (value >= kLimit && (value > kLimit || digit > kMax % 10))
+      return negative ? std::numeric_limits<std::int64_t>::min() : kMax;
     value = value * 10 + digit;
   }
   return negative ? -value : value;
