@@ -78,38 +78,71 @@ class Generator {
 
     std::vector<std::string> head = {e01(end, reductions), e02()};
     if (memory) fiscalMemoryHead(end, reductions, head);
-    std::string eol = o_.crlf ? "\r\n" : "\n";
-    std::uint64_t bytes = 0;
-    const auto emit = [&](const std::vector<std::string>& lines) {
-      for (const std::string& l : lines) {
-        out << l << eol;
-        bytes += l.size() + eol.size();
-      }
+    std::vector<std::string> lines = std::move(head);
+    const auto append = [&](std::vector<std::string>& group) {
+      for (std::string& l : group) lines.push_back(std::move(l));
     };
-    emit(head);
     if (memory) {
-      emit(e12_);
-      emit(e13_);
+      append(e12_);
+      append(e13_);
     }
     if (documents) {
-      emit(e14_);
-      emit(e15_);
-      emit(e16_);
+      append(e14_);
+      append(e15_);
+      append(e16_);
       if (o_.kind != FileKind::RZ) {
-        emit(e17_);
-        emit(e18_);
-        emit(e19_);
-        emit(e20_);
+        append(e17_);
+        append(e18_);
+        append(e19_);
+        append(e20_);
       }
-      emit(e21_);
+      append(e21_);
     }
     std::string signature(256, '0');
     for (char& c : signature) c = "0123456789ABCDEF"[random_() % 16];
-    emit({"EAD" + signature});
+    lines.push_back("EAD" + signature);
+    injectFault(lines);
+
+    const std::string eol = o_.crlf ? "\r\n" : "\n";
+    std::uint64_t bytes = 0;
+    for (const std::string& l : lines) {
+      out << l << eol;
+      bytes += l.size() + eol.size();
+    }
     return bytes;
   }
 
  private:
+  void injectFault(std::vector<std::string>& lines) const {
+    switch (o_.fault) {
+      case GeneratorFault::None:
+        break;
+      case GeneratorFault::NoEad:
+        lines.pop_back();
+        break;
+      case GeneratorFault::BlankLine:
+        lines.insert(lines.begin() + 2, std::string());
+        break;
+      case GeneratorFault::OutOfOrder: {
+        // The first record of the third group goes in front of the second group.
+        std::size_t second = 2;
+        while (second + 1 < lines.size() && lines[second + 1].substr(0, 3) == lines[second].substr(0, 3)) ++second;
+        ++second;
+        if (second + 1 < lines.size()) std::swap(lines[2], lines[second]);
+        break;
+      }
+      case GeneratorFault::DuplicateE02:
+        lines.insert(lines.begin() + 2, lines[1]);
+        break;
+      case GeneratorFault::RecordAfterEad:
+        if (lines.size() > 3) std::swap(lines[lines.size() - 1], lines[lines.size() - 2]);
+        break;
+      case GeneratorFault::ShortRecord:
+        if (lines.size() > 3) lines[lines.size() - 2].pop_back();
+        break;
+    }
+  }
+
   std::int64_t rnd(std::int64_t lo, std::int64_t hi) {
     return lo + static_cast<std::int64_t>(random_() % static_cast<std::uint64_t>(hi - lo + 1));
   }

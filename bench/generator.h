@@ -13,6 +13,17 @@
 
 namespace tavex {
 
+// Structural faults the generator can put into a file on purpose.
+enum class GeneratorFault {
+  None,
+  NoEad,          // the EAD record left out
+  BlankLine,      // an empty line after E02
+  OutOfOrder,     // the first two record groups after E02 swapped
+  DuplicateE02,   // E02 written twice
+  RecordAfterEad, // the last record moved after EAD
+  ShortRecord,    // the last record before EAD one character short
+};
+
 struct GeneratorOptions {
   FileKind kind = FileKind::TDM;
   std::uint64_t seed = 1;
@@ -21,6 +32,7 @@ struct GeneratorOptions {
   std::uint64_t couponsPerReduction = 20;
   std::string periodStart = "20120102";  // the first reduction's day; one reduction per day
   bool crlf = true;
+  GeneratorFault fault = GeneratorFault::None;
 };
 
 // Writes a whole file (E01 .. EAD) to `out`; returns the number of bytes written.

@@ -1,5 +1,5 @@
 // tavex-gerador: writes a synthetic COTEPE file.
-//   tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf]
+//   tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf] [--falha NOME]
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -8,7 +8,8 @@
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "Uso: tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf]\n");
+    std::fprintf(stderr, "Uso: tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf]\n"
+                 "       [--falha sem-ead|linha-vazia|fora-de-ordem|e02-duplicado|registro-apos-ead|registro-curto]\n");
     return 2;
   }
   tavex::GeneratorOptions options;
@@ -27,6 +28,16 @@ int main(int argc, char** argv) {
       options.couponsPerReduction = std::stoull(argv[++i]);
     } else if (a == "--semente" && hasValue) {
       options.seed = std::stoull(argv[++i]);
+    } else if (a == "--falha" && hasValue) {
+      const std::string f = argv[++i];
+      using F = tavex::GeneratorFault;
+      options.fault = f == "sem-ead" ? F::NoEad : f == "linha-vazia" ? F::BlankLine : f == "fora-de-ordem" ? F::OutOfOrder
+                    : f == "e02-duplicado" ? F::DuplicateE02 : f == "registro-apos-ead" ? F::RecordAfterEad
+                    : f == "registro-curto" ? F::ShortRecord : F::None;
+      if (options.fault == F::None) {
+        std::fprintf(stderr, "tavex-gerador: falha desconhecida: %s\n", f.c_str());
+        return 2;
+      }
     } else if (a == "--lf") {
       options.crlf = false;
     } else {
