@@ -37,6 +37,8 @@
 #include "cotepe/record_builder.h"
 #include "cotepe/record_layout.h"
 #include "generator.h"
+#include "signature/ead_signing.h"
+#include "signature/signed_file.h"
 
 namespace fs = std::filesystem;
 
@@ -139,12 +141,20 @@ const char* kindName(const std::string& kind) {
   return "RZ ";
 }
 
-// Signing hook: the EAD record of `body` (every line before it). Until the
-// simulator signs with simulator/chave_privada.pem, it is an unsigned placeholder
-// of the right form.
+// Signing hook: the EAD record of `body` (every line before it), signed with the
+// simulator's private key (simulator/chave_privada.pem: its modulus is the one of
+// DATAREGIS.xml, its private exponent is below), PKCS #1 v1.5 with MD5, so the file
+// verifies with the catalogue's key.
 std::string signedEadRecord(const std::string& body) {
-  (void)body;
-  return "EAD" + std::string(128, 'A') + std::string(128, '1');
+  static const tavex::RsaBytes kModulus = *tavex::rsaBytesFromKeyText(
+      "99ECC35BA4B75C02FC22E124CFA5799437DB218399772B51C91F6624E5033A7F1517066FCACE061C76A0012DEE7D5B70"
+      "AEB7D39914B9AB1C77BC638C91E216A32FDBFEB986FCA5AED0FE25AD991ACFB65B1BEB0432C40CA25DA745BE26D6A966"
+      "8AEC40C4338CD4AEBC8E87A350F57CAAF2D9CB3661C59037233A30373DF5D40D");
+  static const tavex::RsaBytes kPrivateExponent = *tavex::rsaBytesFromKeyText(
+      "8efae4796367439c2e3404295a8d1e8374e3239d87d7afb0b7ff67b58bd9d4e3a9668aff1b47075c3740e7f78f9a786f"
+      "128d058c243957de08c7413d9961879e3b80799799843d9beb9739f5017c0cdc5afda915e7790313e62210d19f29f3c8"
+      "945ec9fc1ffb8413cb45c65d3168b8f42e224d400ab5045b1a87bffb799a750d");
+  return tavex::makeEadRecord(body, kModulus, kPrivateExponent);
 }
 
 // Sets field `name` of `line` (a record of `type`) to `value`, when the record has it.
