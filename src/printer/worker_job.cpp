@@ -67,7 +67,9 @@ bool WorkerJob::start() {
   }
   auto run = std::make_shared<Run>();
   try {
-    thread_ = std::thread([run, procedure = procedure_, input = inputPath, args = arguments]() mutable {
+    // The procedure goes to the thread alone: whatever it holds (a loaded library)
+    // lives exactly as long as the worker needs it.
+    thread_ = std::thread([run, procedure = std::move(procedure_), input = inputPath, args = arguments]() mutable {
       WorkerContext context(run, std::move(input), std::move(args));
       procedure(context);
       run->stopped.store(true, std::memory_order_release);

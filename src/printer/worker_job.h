@@ -89,9 +89,10 @@ class WorkerJob {
   // worker is halted (a printer command closes the library there).
   void prepare(WorkerProcedure procedure, CancelMode mode, std::function<void()> onCancel = {});
 
-  // Clears `finished` and starts the prepared procedure on a new thread.
-  // False when no procedure is prepared, a previous worker still runs
-  // cooperatively, or the platform refuses the thread.
+  // Clears `finished` and starts the prepared procedure on a new thread, which
+  // takes the procedure over (prepare again before the next start). False when
+  // no procedure is prepared, a previous worker still runs cooperatively, or the
+  // platform refuses the thread.
   bool start();
 
   // The worker has published its result (acquire).

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <memory>
 #include <thread>
 
 #include "cotepe/text.h"
@@ -35,6 +36,18 @@ TEST(WorkerJob, FinishedRunPublishesStatusProgressAndNoticesInOrder) {
   ASSERT_EQ(ui.messages.size(), 2u);
   EXPECT_EQ(ui.messages[0], (testing::ShownMessage{"primeira", "Erro!", Icon::Error}));
   EXPECT_EQ(ui.messages[1].text, "segunda");
+}
+
+TEST(WorkerJob, WhatTheProcedureHoldsIsReleasedWhenTheWorkerEnds) {
+  // A printer worker holds its library this way: it must not outlive the worker.
+  ScriptedUserInterface ui;
+  ui.progressHandler = testing::runJobToEnd();
+  WorkerJob job;
+  auto library = std::make_shared<int>(1);
+  std::weak_ptr<int> watch = library;
+  runOnWorker(ui, job, [held = std::move(library)](WorkerContext& c) { c.finish(*held); }, false);
+  EXPECT_EQ(job.status(), 1);
+  EXPECT_TRUE(watch.expired());
 }
 
 TEST(WorkerJob, ThreadThatCannotStartShowsTheStartError) {
