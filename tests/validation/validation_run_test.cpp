@@ -80,6 +80,18 @@ TEST_F(ValidationTest, ALogThatCannotBeCreatedIsReported) {
   EXPECT_EQ(ui.messages[0], (ShownMessage{"Problemas ao criar o arquivo de log.", "Erro!", Icon::Error}));
 }
 
+TEST_F(ValidationTest, AFullDiskIsToldOnceAndTheRunGoesOn) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  auto lines = sampleMfFile();
+  lines[2] = sampleRecord(3, {{"NUM_FABR", "OTHER"}});
+  writeFile(path(), joinLines(lines));
+  std::filesystem::create_symlink("/dev/full", path() + ".log");  // every write fails: no space left
+  const auto summary = validateCotepeFile(ui, path(), 0, ValidationOptions{kSampleToday});
+  EXPECT_TRUE(summary.ran);
+  EXPECT_EQ(summary.warnings, 1);  // counted although its line was lost
+  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"Problemas ao adicionar dados no arquivo de log.", "Erro!", Icon::Error}}));
+}
+
 TEST_F(ValidationTest, AnExistingLogIsReplaced) {
   writeFile(path() + ".log", std::string(100000, '#'));
   validate(sampleMfFile());
