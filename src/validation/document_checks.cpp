@@ -16,6 +16,29 @@ void checkDocumentIdentity(ValidationRun& run, const RecordLine& rec, const Reco
   if (f[3][0] != run.mfAdicional) run.reportWarning(cformat(msg::kDocumentMfAdicional, rec.number, rec.type, rec.type));
 }
 
+bool isOneOf(std::string_view value, std::initializer_list<std::string_view> allowed) {
+  for (std::string_view a : allowed)
+    if (value == a) return true;
+  return false;
+}
+
+DocumentEntry& storeDocumentHeader(ValidationRun& run, const RecordLine& rec, const RecordFields& f, int cooField) {
+  const std::int64_t coo = f.asInt(cooField);
+  run.cooList.findOrAdd(coo);
+  DocumentEntry& d = run.documentEntry(coo);
+  d.headerLine = rec.number;
+  d.subtotal = f.asInt(9);
+  d.netTotal = f.asInt(14);
+  d.discount = f.asInt(10);
+  d.surcharge = f.asInt(12);
+  d.cancelledSurcharge = f.asInt(16);
+  d.isCancelled = f[15] == "S";
+  d.orderIndicator = f[17][0];
+  d.discountIsPercent = f[11] == "P";
+  d.surchargeIsPercent = f[13] == "P";
+  return d;
+}
+
 bool isIssTotalizer(std::string_view code) {
   return (code.size() > 1 && code[1] == 'S') || (code.size() > 2 && code[2] == 'S');
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
 #include "validation/record_check.h"
@@ -23,6 +24,14 @@ bool isIcmsTotalizer(std::string_view code);
 inline bool countsForUser(const ValidationRun& run, std::int64_t recordUser) {
   return run.userNumber == 0 || run.userNumber == recordUser;
 }
+
+// True when `value` is one of `allowed`.
+bool isOneOf(std::string_view value, std::initializer_list<std::string_view> allowed);
+
+// Keeps the header of a coupon (E14) or non-fiscal document (E19): its COO (field
+// `cooField`) goes into the COO list and the document table, whose entry receives
+// the header's line and amounts (percentages still unconverted).
+DocumentEntry& storeDocumentHeader(ValidationRun& run, const RecordLine& rec, const RecordFields& f, int cooField);
 
 // The first reduction slot from 1 to 5001 whose COO is not below `coo`, passing
 // over empty slots; 5001 when there is none.

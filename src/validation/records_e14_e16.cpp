@@ -15,12 +15,6 @@ namespace tavex {
 
 namespace {
 
-bool isOneOf(std::string_view value, std::initializer_list<std::string_view> allowed) {
-  for (std::string_view a : allowed)
-    if (value == a) return true;
-  return false;
-}
-
 bool allOf(std::string_view text, char c) { return text.find_first_not_of(c) == std::string_view::npos; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -70,20 +64,7 @@ void checkRecordE14(ValidationRun& run, const RecordLine& rec) {
   if (!isBlankOrZero(f[19], 14) && !isValidCnpjOrCpf(f[19])) warning(msg::kE14Customer);
   if (!contentChecksDue(run, rec)) return;
 
-  const std::int64_t coo = f.asInt(7);
-  run.cooList.findOrAdd(coo);
-  DocumentEntry& entry = run.documentEntry(coo);
-  entry.headerLine = rec.number;
-  entry.subtotal = f.asInt(9);
-  entry.netTotal = f.asInt(14);
-  entry.discount = f.asInt(10);
-  entry.surcharge = f.asInt(12);
-  entry.cancelledSurcharge = f.asInt(16);
-  entry.isCancelled = f[15] == "S";
-  entry.orderIndicator = f[17][0];
-  entry.discountIsPercent = f[11] == "P";
-  entry.surchargeIsPercent = f[13] == "P";
-
+  storeDocumentHeader(run, rec, f, 7);  // percentages are converted when the coupon is closed
   checkDocumentIdentity(run, rec, f);
   if (!isValidDate(f[8], 2000))
     run.reportError(cformat(msg::kE14Date, rec.number, rec.type));

@@ -16,12 +16,6 @@ namespace tavex {
 
 namespace {
 
-bool isOneOf(std::string_view value, std::initializer_list<std::string_view> allowed) {
-  for (std::string_view a : allowed)
-    if (value == a) return true;
-  return false;
-}
-
 // E17 and E18: the named total of field 7 in the reduction of field 6.
 void storeReductionTotal(ValidationRun& run, const RecordLine& rec, NamedTable<DeclaredTotal> CrzSlot::*table) {
   RecordFields f(*layoutOf(rec.type), rec.text);
@@ -93,23 +87,11 @@ void checkRecordE19(ValidationRun& run, const RecordLine& rec) {
   else if (f.asInt(8) < leadingInt(run.periodStart))
     warning(msg::kE19DateBeforePeriod);
 
-  const std::int64_t coo = f.asInt(6);
-  run.cooList.findOrAdd(coo);
-  DocumentEntry& d = run.documentEntry(coo);
-  d.headerLine = rec.number;
-  d.subtotal = f.asInt(9);
-  d.netTotal = f.asInt(14);
-  d.discount = f.asInt(10);
-  d.surcharge = f.asInt(12);
-  d.cancelledSurcharge = f.asInt(16);
-  d.isCancelled = f[15] == "S";
-  d.orderIndicator = f[17][0];
-  d.discountIsPercent = f[11] == "P";
-  d.surchargeIsPercent = f[13] == "P";
+  DocumentEntry& d = storeDocumentHeader(run, rec, f, 6);
   convertPercentages(d);
   if (d.isCancelled) return;
   if (d.netTotal != wrapAdd(wrapSub(d.subtotal, d.discount), d.surcharge))
-    run.reportError(cformat(msg::kDocumentNetTotal, rec.number, rec.type, static_cast<int>(coo)));
+    run.reportError(cformat(msg::kDocumentNetTotal, rec.number, rec.type, static_cast<int>(f.asInt(6))));
 }
 
 void checkRecordE20(ValidationRun& run, const RecordLine& rec) {
