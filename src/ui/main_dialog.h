@@ -1,0 +1,56 @@
+// The main window's state and the commands that belong to the window itself
+// ("Ler Registro Salvo", the window's side of validation), without any widget.
+// The Qt window shows these values and binds its controls to them; tests drive
+// them through a scripted UserInterface.
+//
+// Used from the user-interface thread only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "ui/user_interface.h"
+#include "validation/validate.h"
+
+namespace tavex {
+
+// The largest file "Ler Registro Salvo" shows.
+inline constexpr std::uintmax_t kMaxShownFileBytes = 30000000;
+
+// "%08.8d - " numbered pieces of at most 1499 characters, each ending at a line
+// feed (dropped) or at the limit, every piece followed by CR LF; CR LF in the file
+// reads as one line feed. With `numbered` false the pieces are not numbered.
+std::string numberedPieces(const std::string& bytes, bool numbered);
+
+class MainDialog {
+ public:
+  MainDialog(UserInterface& ui, std::string startDirectory);
+
+  // The port names of "Porta:", in the order the sorted list shows them.
+  static std::vector<std::string> portNames();
+
+  // "Ler Registro Salvo": choose a text file of at most 30,000,000 bytes and show it
+  // with numbered lines; it becomes the current COTEPE file.
+  void openSavedCotepeFile();
+
+  // "Validar Arquivo Texto" (full) and "Validar Formato do Arquivo" (format only):
+  // validates the current COTEPE file, then shows its log.
+  void runValidation(bool formatOnly, const ValidationOptions& options = {});
+
+  // Reads the log of the current COTEPE file into outputText. False when the log
+  // cannot be opened: the results box then keeps what it showed.
+  bool showLogInOutput();
+
+  UserInterface& ui;
+  std::string startDirectory;
+  std::string manufacturerName;
+  std::string modelName;
+  std::string portName = "COM1";
+  int acquisitionKind = 0;  // 0 MF, 1 MFD, 2 TDM, 3 RZ
+  std::string outputText;         // cp1252, CR LF
+  std::string currentCotepePath;  // file-system path (UTF-8)
+  std::string toleranceText = "0,00";  // cp1252
+};
+
+}  // namespace tavex

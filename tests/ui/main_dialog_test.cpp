@@ -1,0 +1,98 @@
+// The window's own commands, without the window: "Ler Registro Salvo" and the
+// validation buttons.
+#include "ui/main_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include "support/files.h"
+#include "support/sample_files.h"
+#include "support/scripted_ui.h"
+
+namespace tavex {
+namespace {
+
+using testing::ScriptedUserInterface;
+using testing::TempDir;
+
+TEST(NumberedPieces, NumbersEveryLineAndCutsLongOnes) {
+  EXPECT_EQ(numberedPieces("um\r\ndois\ntres", true), "00000001 - um\r\n00000002 - dois\r\n00000003 - tres\r\n");
+  const std::string longLine(1600, 'x');
+  EXPECT_EQ(numberedPieces(longLine + "\n", true),
+            "00000001 - " + std::string(1499, 'x') + "\r\n00000002 - " + std::string(101, 'x') + "\r\n");
+  // A piece that fills the limit right before its line feed leaves the line feed as an empty piece.
+  EXPECT_EQ(numberedPieces(std::string(1499, 'y') + "\n", true),
+            "00000001 - " + std::string(1499, 'y') + "\r\n00000002 - \r\n");
+  EXPECT_EQ(numberedPieces("a\n\nb\n", false), "a\r\n\r\nb\r\n");
+  EXPECT_EQ(numberedPieces("", true), "");
+}
+
+TEST(MainDialog, StartsAsTheWindowShowsIt) {
+  ScriptedUserInterface ui;
+  MainDialog dialog(ui, "/inicio");
+  EXPECT_EQ(dialog.portName, "COM1");
+  EXPECT_EQ(dialog.toleranceText, "0,00");
+  EXPECT_EQ(dialog.acquisitionKind, 0);
+  EXPECT_EQ(MainDialog::portNames().size(), 9u);
+  EXPECT_EQ(MainDialog::portNames().back(), "USB");
+}
+
+TEST(MainDialog, OpenSavedFileShowsItNumberedAndMakesItCurrent) {
+  TempDir dir;
+  ScriptedUserInterface ui;
+  MainDialog dialog(ui, dir.path().string());
+  testing::writeFile(dir.file("a.txt"), "E01\r\nE02\r\nEAD");
+  ui.answer(dir.file("a.txt"));
+  dialog.openSavedCotepeFile();
+  EXPECT_EQ(dialog.outputText, "00000001 - E01\r\n00000002 - E02\r\n00000003 - EAD\r\n");
+  EXPECT_EQ(dialog.currentCotepePath, dir.file("a.txt"));
+  ASSERT_EQ(ui.openRequests.size(), 1u);
+  EXPECT_EQ(ui.openRequests[0].filter, "Arquivos Texto (*.txt)|*.txt||");
+  EXPECT_EQ(ui.openRequests[0].defaultExtension, "*.txt");
+
+  ui.answer(std::nullopt);  // cancelled: both emptied before the chooser opened
+  dialog.openSavedCotepeFile();
+  EXPECT_EQ(dialog.outputText, "");
+  EXPECT_EQ(dialog.currentCotepePath, "");
+}
+
+TEST(MainDialog, RefusesFilesAboveThirtyMillionBytes) {
+  TempDir dir;
+  ScriptedUserInterface ui;
+  MainDialog dialog(ui, dir.path().string());
+  testing::writeFile(dir.file("exato.txt"), std::string(30000000, 'x'));
+  testing::writeFile(dir.file("grande.txt"), std::string(30000001, 'x'));
+  ui.answer(dir.file("exato.txt"));
+  dialog.openSavedCotepeFile();
+  EXPECT_EQ(dialog.currentCotepePath, dir.file("exato.txt"));
+  ui.answer(dir.file("grande.txt"));
+  dialog.openSavedCotepeFile();
+  EXPECT_EQ(dialog.currentCotepePath, "");
+  EXPECT_EQ(dialog.outputText, "");
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0], (testing::ShownMessage{"Arquivo com tamanho maior que o limite (30 MB).", "Erro!", Icon::Error}));
+  ui.answer(dir.file("sumiu.txt"));  // removed between choosing and reading: nothing, no message
+  dialog.openSavedCotepeFile();
+  EXPECT_EQ(dialog.currentCotepePath, "");
+  EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+TEST(MainDialog, ValidationShowsTheLogInTheResults) {
+  TempDir dir;
+  ScriptedUserInterface ui;
+  MainDialog dialog(ui, dir.path().string());
+  testing::writeFile(dir.file("ecf.txt"), testing::joinLines(testing::sampleTdmFile()));
+  ui.answer(dir.file("ecf.txt"));
+  dialog.openSavedCotepeFile();
+  dialog.toleranceText = "0,05";
+  dialog.runValidation(false, ValidationOptions{testing::kSampleToday});
+  EXPECT_NE(dialog.outputText.find("0 erro(s) encontrado(s).\r\n"), std::string::npos);
+  EXPECT_EQ(dialog.outputText.find("00000001"), std::string::npos);
+
+  MainDialog empty(ui, dir.path().string());
+  empty.runValidation(false);
+  EXPECT_EQ(ui.messages.back().title, "Tavex - Erro!");
+  EXPECT_FALSE(empty.showLogInOutput());
+}
+
+}  // namespace
+}  // namespace tavex
