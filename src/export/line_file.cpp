@@ -1,6 +1,7 @@
 #include "export/line_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -75,7 +76,13 @@ bool LineFile::flush() {
 
 bool LineFile::close() {
   if (fd_ < 0) return !failed_;
-  const bool ok = flush();
+  bool ok = flush();
+  // A file whose folder was removed while it was open took its lines with it.
+  struct stat st {};
+  if (ok && ::fstat(fd_, &st) == 0 && st.st_nlink == 0) {
+    ok = false;
+    failed_ = true;
+  }
   ::close(fd_);
   fd_ = -1;
   return ok;

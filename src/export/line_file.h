@@ -31,7 +31,8 @@ class LineFile {
   // Writes what is gathered. False (and the file cut back) when that fails.
   bool flush();
 
-  // Flushes and closes. False when the flush failed. A closed file can be reopened.
+  // Flushes and closes. False when the flush failed or the file was removed
+  // (with its folder, say) while open. A closed file can be reopened.
   bool close();
 
   bool failed() const { return failed_; }

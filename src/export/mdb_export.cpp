@@ -278,6 +278,9 @@ MdbResult convertToMdb(const std::string& inputPath, const std::string& folder, 
     }
   }
   result.status = closeCotepeDatabase(database, control) ? kMdbDone : kMdbDatabaseFailed;
+  // The folder removed during the export takes the database with it: not a success.
+  std::error_code ec;
+  if (result.status == kMdbDone && !std::filesystem::exists(result.path, ec)) result.status = kMdbDatabaseFailed;
   return result;
 }
 

@@ -3,6 +3,7 @@
 // half a line or a temporary file, or report success.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -109,6 +110,53 @@ TEST(ConversionBadInput, HugeLinesAndLongPathsInTheDatabaseExport) {
   ASSERT_EQ(control.notices.size(), 1u);
   EXPECT_EQ(control.notices[0].title, "Erro na Criação do Banco de Dados"_cp);
   EXPECT_FALSE(fs::exists(deepResult.path));
+}
+
+// Removes a folder with its contents at the `at`-th cancellation check; never cancels.
+class RemoveFolderAtCheck : public DirectWorkerControl {
+ public:
+  RemoveFolderAtCheck(fs::path folder, int at) : folder_(std::move(folder)), at_(at) {}
+  bool cancelRequested() const override {
+    if (++checks_ == at_) fs::remove_all(folder_);
+    return false;
+  }
+
+ private:
+  fs::path folder_;
+  int at_;
+  mutable int checks_ = 0;
+};
+
+TEST(ConversionBadInput, OutputFolderVanishingMidRunIsNoSuccess) {
+  TempDir dir;
+  writeFile(dir.file("in.txt"), bigTdm(3, 50));
+  fs::create_directory(dir.path() / "csv");
+  RemoveFolderAtCheck csvControl(dir.path() / "csv", 40);
+  EXPECT_EQ(convertToCsv(dir.file("in.txt"), dir.file("csv"), csvControl), kCsvOutputFailed);
+
+  fs::create_directory(dir.path() / "mdb");
+  RemoveFolderAtCheck mdbControl(dir.path() / "mdb", 40);
+  std::tm when{};
+  when.tm_year = 112;
+  when.tm_mday = 1;
+  EXPECT_EQ(convertToMdb(dir.file("in.txt"), dir.file("mdb"), when, mdbControl).status, kMdbDatabaseFailed);
+
+  fs::create_directory(dir.path() / "split");
+  writeFile(dir.file("split/in.txt"), bigTdm(3, 50));
+  RemoveFolderAtCheck splitControl(dir.path() / "split", 40);
+  EXPECT_EQ(splitWorker(dir.file("split/in.txt"), splitControl), kSplitCannotWrite);
+}
+
+TEST(ConversionBadInput, ReadOnlyOutputFolder) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+  TempDir dir;
+  writeFile(dir.file("in.txt"), joinLines({sampleE01("TDM"), sampleE02()}));
+  fs::create_directory(dir.path() / "ro");
+  writeFile(dir.file("ro/in.txt"), joinLines({sampleE01("TDM"), sampleE02()}));
+  fs::permissions(dir.path() / "ro", fs::perms::owner_read | fs::perms::owner_exec);
+  DirectWorkerControl control;
+  EXPECT_EQ(convertToCsv(dir.file("in.txt"), dir.file("ro"), control), kCsvOutputFailed);
+  EXPECT_EQ(splitWorker(dir.file("ro/in.txt"), control), kSplitCannotWrite);
 }
 
 TEST(ConversionBadInput, CsvOutputFolderRemovedBeforeTheRun) {
