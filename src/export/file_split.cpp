@@ -321,7 +321,10 @@ class Splitter {
   void closeTemp() {
     if (!tempOpen_) return;
     tempOpen_ = false;
-    if (!temp_.close()) failed_ = true;
+    // A write that failed is fatal; a temporary file removed meanwhile is not (the
+    // outputs then go without the header records, with a message).
+    if (!temp_.flush()) failed_ = true;
+    temp_.close();
   }
 
   // The rewritten E01 and the header records start the output of reduction z.
