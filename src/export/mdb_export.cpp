@@ -199,7 +199,10 @@ int createCotepeDatabase(CotepeDatabase& database, const std::string& path, Work
 int insertMdbRecord(CotepeDatabase& database, int table, std::string_view record, WorkerControl& control) {
   sqlite3_stmt* insert = database.inserts[static_cast<std::size_t>(table)];
   const RecordLayout& layout = *layoutOf(kTables[table].type);
-  std::string converted[24];  // UTF-8 copies of the non-ASCII fields, alive until the step
+  // UTF-8 copies of the non-ASCII fields, alive until the step (kept between calls
+  // so their buffers are reused; one worker uses them at a time).
+  thread_local std::array<std::string, 24> converted;
+  const bool asciiRecord = isAscii(record);
   int column = 1;
   for (const FieldLayout& f : layout.fields) {
     const std::string_view value = sliceField(record, f.start, f.width);
@@ -209,19 +212,22 @@ int insertMdbRecord(CotepeDatabase& database, int table, std::string_view record
                              SQLITE_STATIC);
     } else if (value.empty()) {
       rc = sqlite3_bind_text(insert, column, "", 0, SQLITE_STATIC);  // an empty text, never NULL
-    } else if (isAscii(value)) {
+    } else if (asciiRecord || isAscii(value)) {
       rc = sqlite3_bind_text(insert, column, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
     } else {
       std::string& utf8 = converted[column - 1];
       utf8 = cp1252ToUtf8(value);
       rc = sqlite3_bind_text(insert, column, utf8.data(), static_cast<int>(utf8.size()), SQLITE_STATIC);
     }
-    if (rc != SQLITE_OK) break;
+    if (rc != SQLITE_OK) {
+      sqlite3_reset(insert);
+      if (table == kE15Table) engineNotice(control, sqlite3_errmsg(database.db));
+      return 1;
+    }
     ++column;
   }
   const int rc = sqlite3_step(insert);
-  sqlite3_reset(insert);
-  sqlite3_clear_bindings(insert);
+  sqlite3_reset(insert);  // every column is bound again for the next row
   if (rc == SQLITE_DONE) return 0;
   if (table == kE15Table) engineNotice(control, sqlite3_errmsg(database.db));
   return 1;
