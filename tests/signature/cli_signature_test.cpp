@@ -1,11 +1,12 @@
-// tavex-cli assinatura and paf: exit status and messages of the built program, run in
-// a folder holding a manufacturer catalogue and a software-house key folder.
+// tavex-cli assinatura and paf, run in-process in a folder holding a manufacturer
+// catalogue and a software-house key folder: exit status and messages.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <filesystem>
+#include <sstream>
 
+#include "cli/commands.h"
+#include "printer/library_support.h"
 #include "signing_helpers.h"
 #include "support/files.h"
 
@@ -19,16 +20,24 @@ struct CliRun {
   std::string out, err;
 };
 
-CliRun runCli(const TempDir& dir, const std::string& arguments) {
-  const std::string cli = std::string(TAVEX_BINARY_DIR) + "/bin/tavex-cli";
-  const std::string command = "cd '" + dir.path().string() + "' && '" + cli + "' " + arguments + " >out.txt 2>err.txt";
-  const int raw = std::system(command.c_str());
-  return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testing::readFile(dir.file("out.txt")),
-          testing::readFile(dir.file("err.txt"))};
+// Runs "tavex-cli COMMAND ARGS..." (arguments split at blanks) in `dir`.
+CliRun runCli(const TempDir& dir, const std::string& commandLine) {
+  testing::CurrentDirectoryGuard cwd;
+  std::filesystem::current_path(dir.path());
+  cli::Args args;
+  std::istringstream words(commandLine);
+  for (std::string w; words >> w;) args.push_back(w);
+  const std::string command = args.front();
+  args.erase(args.begin());
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  const int status = command == "paf" ? cli::runPaf(args) : cli::runAssinatura(args);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  return {status, ::testing::internal::GetCapturedStdout(), ::testing::internal::GetCapturedStderr()};
 }
 
 TEST(SignatureCli, ExitStatusFollowsTheVerdict) {
-  if (!std::filesystem::exists(std::string(TAVEX_BINARY_DIR) + "/bin/tavex-cli")) GTEST_SKIP() << "tavex-cli not built";
   const testing::TestKey* key = testing::sharedKey(65537);
   if (key == nullptr) GTEST_SKIP() << "openssl is not available";
   TempDir dir;
