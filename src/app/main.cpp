@@ -1,0 +1,19 @@
+// tavex: the desktop window.
+#include <QApplication>
+#include <filesystem>
+
+#include "app/main_window.h"
+#include "app/qt_user_interface.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName("Tavex");
+  tavex::app::QtUserInterface ui;
+  std::error_code ec;
+  const std::string startDirectory = std::filesystem::current_path(ec).string();
+  tavex::app::MainWindow window(ui, startDirectory);
+  ui.setOwner(&window);
+  window.show();
+  window.exec();
+  return 0;
+}

@@ -1,0 +1,274 @@
+#include "app/main_window.h"
+
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFont>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/about_dialog.h"
+#include "app/paf_dialog.h"
+#include "app/qt_text.h"
+#include "export/csv_export.h"
+#include "export/file_split.h"
+#include "export/mdb_export.h"
+#include "signature/ead_verification.h"
+
+namespace tavex::app {
+
+namespace {
+
+QString utf8(const char* text) { return QString::fromUtf8(text); }
+
+}  // namespace
+
+QString MainWindow::title() { return utf8("Tavex v3.28            09/10/2012"); }
+
+MainWindow::MainWindow(UserInterface& ui, const std::string& startDirectory, QWidget* parent)
+    : QDialog(parent), ui_(ui), model_(ui, startDirectory) {
+  setObjectName("MainDialog");
+  setWindowTitle(title());
+  setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
+  openDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+  buildControls();
+
+  catalogue_.loadCatalogue(ui_, startDirectory);
+  QStringList names;
+  for (const ManufacturerEntry& entry : catalogue_.entries()) names << fromCp1252(entry.name);
+  names.removeDuplicates();
+  names.sort();
+  manufacturers_->addItems(names);
+  manufacturers_->setCurrentIndex(-1);
+  model_.acquisitionKind = 0;
+  kindChoice(0)->setChecked(true);
+  tolerance_->setText(fromCp1252(model_.toleranceText));
+  resize(1000, 740);
+}
+
+MainWindow::~MainWindow() { catalogue_.unloadManufacturerLibrary(); }
+
+QPushButton* MainWindow::addButton(QWidget* parent, const char* captionUtf8, const QString& objectName,
+                                   std::function<void()> command) {
+  auto* button = new QPushButton(utf8(captionUtf8), parent);
+  button->setObjectName(objectName);
+  connect(button, &QPushButton::clicked, this, [this, command] { runCommand(command); });
+  buttons_[objectName] = button;
+  return button;
+}
+
+QPushButton* MainWindow::button(const QString& objectName) const {
+  const auto it = buttons_.find(objectName);
+  return it == buttons_.end() ? nullptr : it->second;
+}
+
+QRadioButton* MainWindow::kindChoice(int kind) const { return qobject_cast<QRadioButton*>(kinds_->button(kind)); }
+
+void MainWindow::buildControls() {
+  auto* root = new QVBoxLayout(this);
+  auto* top = new QHBoxLayout;
+  root->addLayout(top);
+
+  // Left column: settings, printings, PAF-ECF.
+  auto* left = new QVBoxLayout;
+  top->addLayout(left);
+  auto* settings = new QGroupBox(utf8("Configurações"), this);
+  auto* settingsLayout = new QGridLayout(settings);
+  manufacturers_ = new QComboBox(settings);
+  manufacturers_->setObjectName("fabricante");
+  models_ = new QComboBox(settings);
+  models_->setObjectName("modelo");
+  ports_ = new QComboBox(settings);
+  ports_->setObjectName("porta");
+  for (const std::string& port : MainDialog::portNames()) ports_->addItem(fromCp1252(port));
+  ports_->setCurrentText("COM1");
+  settingsLayout->addWidget(new QLabel("Fabricante:", settings), 0, 0);
+  settingsLayout->addWidget(manufacturers_, 0, 1);
+  settingsLayout->addWidget(new QLabel("Modelo:", settings), 1, 0);
+  settingsLayout->addWidget(models_, 1, 1);
+  settingsLayout->addWidget(new QLabel("Porta:", settings), 2, 0);
+  settingsLayout->addWidget(ports_, 2, 1);
+  settingsLayout->setColumnStretch(1, 1);
+  left->addWidget(settings);
+  connect(manufacturers_, &QComboBox::textActivated, this, [this] { selectManufacturer(); });
+  connect(models_, &QComboBox::textActivated, this, [this] { selectModel(); });
+  connect(ports_, &QComboBox::textActivated, this, [this] { selectPort(); });
+
+  auto* printings = new QGroupBox(utf8("Impressões"), this);
+  auto* printingsLayout = new QVBoxLayout(printings);
+  printingsLayout->addWidget(addButton(printings, "Leitura X", "leituraX", [] {}));
+  printingsLayout->addWidget(addButton(printings, "Leitura da MF", "leituraMF", [] {}));
+  printingsLayout->addWidget(addButton(printings, "Impressão da Fita-Detalhe", "impressaoFitaDetalhe", [] {}));
+  left->addWidget(printings);
+
+  auto* paf = new QGroupBox("PAF-ECF", this);
+  auto* pafLayout = new QVBoxLayout(paf);
+  pafLayout->addWidget(addButton(paf, "Validar Assinatura PAF-ECF", "validarAssinaturaPaf", [this] {
+    PAF_Dlg dialog(ui_, this);
+    dialog.exec();
+  }));
+  left->addWidget(paf);
+  left->addStretch(1);
+
+  // Middle: the COTEPE group.
+  auto* cotepe = new QGroupBox("Ato COTEPE 17/04", this);
+  auto* cotepeLayout = new QVBoxLayout(cotepe);
+  kinds_ = new QButtonGroup(this);
+  const char* kindCaptions[] = {"MF - Leit. Dados da Memória Fiscal", "MFD - Leit. Dados da Memória Fita-Detalhe",
+                                "TDM - Leit. Dados das Memórias do ECF", "RZ - Recup. Dados da Redução Z"};
+  for (int kind = 0; kind < 4; ++kind) {
+    auto* choice = new QRadioButton(utf8(kindCaptions[kind]), cotepe);
+    choice->setObjectName(QString("tipo%1").arg(kind));
+    kinds_->addButton(choice, kind);
+    cotepeLayout->addWidget(choice);
+  }
+  connect(kinds_, &QButtonGroup::idClicked, this, [this](int kind) { model_.acquisitionKind = kind; });
+  cotepeLayout->addWidget(addButton(cotepe, "Gerar Arquivos Binários", "gerarArquivosBinarios", [] {}));
+  cotepeLayout->addWidget(addButton(cotepe, "Gerar Arquivo Texto", "gerarArquivoTexto", [] {}));
+  cotepeLayout->addWidget(addButton(cotepe, "Ler Registro Salvo", "lerRegistroSalvo", [this] {
+    model_.openSavedCotepeFile();
+    showOutput();
+  }));
+  cotepeLayout->addWidget(addButton(cotepe, "Validar Arquivo Texto", "validarArquivoTexto", [this] {
+    model_.runValidation(false);
+    showOutput();
+  }));
+  cotepeLayout->addWidget(addButton(cotepe, "Separar Arquivo ", "separarArquivo", [this] {
+    ConversionSession session{job_, model_.currentCotepePath, {}};
+    splitCotepeFile(ui_, session);
+  }));
+  cotepeLayout->addWidget(addButton(cotepe, "Exportar CSV", "exportarCsv", [this] {
+    ConversionSession session{job_, model_.currentCotepePath, {}};
+    exportCsv(ui_, session);
+  }));
+  cotepeLayout->addWidget(addButton(cotepe, "Exportar MDB", "exportarMdb", [this] {
+    ConversionSession session{job_, model_.currentCotepePath,
+                              model_.manufacturerName.empty() ? std::string() : catalogue_.mdbDirectory()};
+    exportMdb(ui_, session);
+  }));
+  auto* toleranceLabel = new QLabel("Tolerancia: R$", cotepe);
+  toleranceLabel->setAlignment(Qt::AlignCenter);
+  tolerance_ = new QLineEdit(cotepe);
+  tolerance_->setObjectName("tolerancia");
+  tolerance_->setAlignment(Qt::AlignCenter);
+  cotepeLayout->addWidget(toleranceLabel);
+  cotepeLayout->addWidget(tolerance_);
+  QPushButton* formatOnly = addButton(cotepe, "Validar Formato do Arquivo", "validarFormato", [this] {
+    model_.runValidation(true);
+    showOutput();
+  });
+  formatOnly->setVisible(false);  // present, never shown
+  cotepeLayout->addWidget(formatOnly);
+  cotepeLayout->addStretch(1);
+  top->addWidget(cotepe);
+
+  // Right column: readings and the rest.
+  auto* right = new QVBoxLayout;
+  top->addLayout(right);
+  auto* readings = new QGroupBox("Leituras", this);
+  auto* readingsLayout = new QVBoxLayout(readings);
+  readingsLayout->addWidget(addButton(readings, "Leitura do Software Básico", "leituraSoftwareBasico", [] {}));
+  readingsLayout->addWidget(addButton(readings, "Leitura do Binário da MF", "leituraBinarioMF", [] {}));
+  readingsLayout->addWidget(addButton(readings, "Ler Bitmap RZ", "lerBitmapRZ", [] {}));
+  readingsLayout->addWidget(addButton(readings, "Gerar Espelhos da LMF", "gerarEspelhosLMF", [] {}));
+  readingsLayout->addWidget(addButton(readings, "Gerar Espelhos da MFD", "gerarEspelhosMFD", [] {}));
+  right->addWidget(readings);
+  auto* others = new QGroupBox("Outros", this);
+  auto* othersLayout = new QVBoxLayout(others);
+  othersLayout->addWidget(addButton(others, "Validar Assinatura Digital AC 17/04", "validarAssinaturaDigital", [this] {
+    verifyEadSignature(ui_, [this]() -> std::optional<RsaPublicKey> {
+      const auto key = catalogue_.keyOfSelection(ui_, model_.manufacturerName, model_.modelName);
+      if (!key) return std::nullopt;
+      return RsaPublicKey{key->modulus, key->exponent, true};
+    });
+  }));
+  QPushButton* help = addButton(others, "Ajuda", "ajuda", [this] { openManual(); });
+  help->setDefault(true);
+  othersLayout->addWidget(help);
+  othersLayout->addWidget(addButton(others, "Sobre", "sobre", [this] {
+    AboutDialog about(this);
+    about.exec();
+  }));
+  othersLayout->addWidget(addButton(others, "Sair", "sair", [this] { quitApplication(); }));
+  right->addWidget(others);
+  right->addStretch(1);
+
+  // Results, full width: takes the extra space.
+  results_ = new QPlainTextEdit(this);
+  results_->setObjectName("resultados");
+  results_->setReadOnly(true);
+  results_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  results_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  results_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  QFont courier("Courier New");
+  courier.setStyleHint(QFont::Monospace);
+  courier.setPixelSize(14);
+  courier.setWeight(QFont::Normal);
+  results_->setFont(courier);
+  root->addWidget(results_, 1);
+}
+
+void MainWindow::takeControls() {
+  model_.manufacturerName = toCp1252(manufacturers_->currentText());
+  model_.modelName = toCp1252(models_->currentText());
+  model_.portName = toCp1252(ports_->currentText());
+  model_.acquisitionKind = kinds_->checkedId() < 0 ? 0 : kinds_->checkedId();
+  model_.toleranceText = toCp1252(tolerance_->text());
+}
+
+void MainWindow::runCommand(const std::function<void()>& command) {
+  takeControls();
+  command();
+}
+
+void MainWindow::showOutput() {
+  results_->setPlainText(fromCp1252(model_.outputText));
+}
+
+void MainWindow::selectManufacturer() {
+  takeControls();
+  QStringList names;
+  for (const std::string& name : catalogue_.selectManufacturer(model_.manufacturerName)) names << fromCp1252(name);
+  names.removeDuplicates();
+  names.sort();
+  models_->clear();
+  models_->addItems(names);
+  models_->setCurrentIndex(-1);
+  model_.modelName.clear();
+}
+
+void MainWindow::selectModel() {
+  takeControls();
+  catalogue_.selectModel(ui_, model_.manufacturerName, model_.modelName, model_.portName);
+  updateGroupEnabling();
+}
+
+void MainWindow::selectPort() {
+  takeControls();
+  catalogue_.selectPort(model_.portName, model_.modelName);
+}
+
+void MainWindow::updateGroupEnabling() {
+  const bool noDetailTape = catalogue_.modelInGroup(5);
+  for (int kind = 1; kind <= 3; ++kind) kindChoice(kind)->setEnabled(!noDetailTape);
+}
+
+void MainWindow::openManual() { openDocument(QDir::current().absoluteFilePath("Manual_Tavex.pdf")); }
+
+void MainWindow::quitApplication() { reject(); }
+
+void MainWindow::reject() {
+  catalogue_.unloadManufacturerLibrary();
+  QDialog::reject();
+}
+
+}  // namespace tavex::app

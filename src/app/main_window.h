@@ -1,0 +1,86 @@
+// MainDialog's window: every control of the desktop program with its caption,
+// each button routed to its command. The window keeps no state of its own beyond
+// the widgets: the values live in the MainDialog model, the catalogue and the
+// program-wide WorkerJob, and the commands reach the user through `ui`.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "printer/manufacturer_catalogue.h"
+#include "printer/worker_job.h"
+#include "ui/main_dialog.h"
+
+class QButtonGroup;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace tavex::app {
+
+class MainWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Builds the window over `startDirectory` (the catalogue's base) and loads the
+  // catalogue; `ui` is how commands talk to the user.
+  MainWindow(UserInterface& ui, const std::string& startDirectory, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // The window title of the desktop program.
+  static QString title();
+
+  // What "Ajuda" does with the manual's absolute path; by default the desktop's
+  // open action. Tests replace it.
+  std::function<void(const QString&)> openDocument;
+
+  MainDialog& model() { return model_; }
+  ManufacturerCatalogue& catalogue() { return catalogue_; }
+  QPushButton* button(const QString& objectName) const;
+  QComboBox* manufacturers() const { return manufacturers_; }
+  QComboBox* models() const { return models_; }
+  QComboBox* ports() const { return ports_; }
+  QLineEdit* tolerance() const { return tolerance_; }
+  QPlainTextEdit* results() const { return results_; }
+  QRadioButton* kindChoice(int kind) const;
+
+  // Shows outputText in the results box (built once, set in one go).
+  void showOutput();
+
+ public slots:
+  void reject() override;  // "Sair", Escape and the close box
+
+ private:
+  void buildControls();
+  QPushButton* addButton(QWidget* parent, const char* captionUtf8, const QString& objectName,
+                         std::function<void()> command);
+  void takeControls();  // the controls' values into the model
+  void updateGroupEnabling();
+  void runCommand(const std::function<void()>& command);
+
+  void selectManufacturer();
+  void selectModel();
+  void selectPort();
+  void openManual();
+  void quitApplication();
+
+  UserInterface& ui_;
+  MainDialog model_;
+  ManufacturerCatalogue catalogue_;
+  WorkerJob job_;
+
+  QComboBox* manufacturers_ = nullptr;
+  QComboBox* models_ = nullptr;
+  QComboBox* ports_ = nullptr;
+  QButtonGroup* kinds_ = nullptr;
+  QLineEdit* tolerance_ = nullptr;
+  QPlainTextEdit* results_ = nullptr;
+  std::map<QString, QPushButton*> buttons_;
+};
+
+}  // namespace tavex::app

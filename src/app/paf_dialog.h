@@ -1,0 +1,30 @@
+// PAF_Dlg: checks the signature of a PAF-ECF file against the public key of a
+// software house chosen from "./SHouse/" (or typed).
+#pragma once
+
+#include <QDialog>
+
+class QComboBox;
+
+namespace tavex {
+class UserInterface;
+}
+
+namespace tavex::app {
+
+class PAF_Dlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  PAF_Dlg(UserInterface& ui, QWidget* parent = nullptr);
+  QComboBox* houses() const { return houses_; }
+
+ public slots:
+  void validateSelected();
+
+ private:
+  UserInterface& ui_;
+  QComboBox* houses_;
+};
+
+}  // namespace tavex::app

@@ -1,0 +1,30 @@
+// The UserInterface of the window: real message boxes, file and folder choosers,
+// and the modal progress dialog. Texts arrive as cp1252 and are shown as Unicode.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include "ui/user_interface.h"
+
+namespace tavex::app {
+
+class QtUserInterface : public UserInterface {
+ public:
+  explicit QtUserInterface(QWidget* owner = nullptr) : owner_(owner) {}
+  void setOwner(QWidget* owner) { owner_ = owner; }
+
+  void showMessage(std::string_view text, std::string_view title, Icon icon) override;
+  std::optional<std::string> chooseOpenFile(const OpenFileRequest& request) override;
+  std::optional<std::string> chooseFolder(std::string_view title) override;
+  WorkerOutcome runWithProgress(WorkerJob& job, bool showPercentage) override;
+
+ private:
+  QPointer<QWidget> owner_;
+};
+
+// "Arquivos Texto (*.txt)|*.txt||" -> "Arquivos Texto (*.txt)": the chooser filters
+// of the desktop program in Qt's form.
+QString qtFilterOf(const std::string& filter);
+
+}  // namespace tavex::app
