@@ -395,9 +395,8 @@ class Splitter {
     }
     std::error_code ec;
     std::filesystem::remove(tempPath_, ec);
-    if (!writeOutputs() && (status == kSplitDone || status == kConversionCancelled)) {
-      if (status == kSplitDone) status = kSplitCannotWrite;
-    }
+    // What is gathered is written whatever the ending (cancel, unknown record).
+    if (!writeOutputs() && status == kSplitDone) status = kSplitCannotWrite;
     return status;
   }
 
