@@ -12,7 +12,7 @@ namespace tavex {
 
 namespace {
 
-constexpr std::string_view kSerial = "TX0000000000000000001";
+constexpr std::string_view kSerial = "TX000000000000000001";  // 20 characters
 constexpr std::string_view kModel = "TAVEX SIM 1";
 constexpr std::string_view kCnpj = "11222333000181";
 constexpr std::string_view kUser = "01";

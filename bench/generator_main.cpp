@@ -7,7 +7,7 @@
 #include "generator.h"
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
+  if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]).starts_with("-")) {
     std::fprintf(stderr, "Uso: tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf]\n"
                  "       [--falha sem-ead|linha-vazia|fora-de-ordem|e02-duplicado|registro-apos-ead|registro-curto]\n");
     return 2;
