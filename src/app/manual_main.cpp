@@ -1,0 +1,115 @@
+// tavex-manual: builds Manual_Tavex.pdf from the Markdown source of the manual,
+// with pictures of the real window taken offscreen from the example start
+// directory.
+//   tavex-manual MANUAL.md SAIDA.pdf PASTA_DE_EXEMPLOS
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QPushButton>
+#include <QTextDocument>
+#include <QUrl>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+
+#include "app/about_dialog.h"
+#include "app/main_window.h"
+#include "app/paf_dialog.h"
+#include "app/progress_dialog.h"
+#include "printer/worker_job.h"
+
+namespace {
+
+// Answers the window's choosers from a list; shows nothing.
+class ScriptedChoices : public tavex::UserInterface {
+ public:
+  std::deque<std::string> answers;
+  void showMessage(std::string_view, std::string_view, tavex::Icon) override {}
+  std::optional<std::string> chooseOpenFile(const tavex::OpenFileRequest&) override { return next(); }
+  std::optional<std::string> chooseFolder(std::string_view) override { return next(); }
+  tavex::WorkerOutcome runWithProgress(tavex::WorkerJob&, bool) override { return tavex::WorkerOutcome::NotStarted; }
+
+ private:
+  std::optional<std::string> next() {
+    if (answers.empty()) return std::nullopt;
+    std::string a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+};
+
+QImage picture(QWidget& widget) {
+  widget.show();
+  QApplication::processEvents();
+  return widget.grab().toImage();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "Uso: tavex-manual MANUAL.md SAIDA.pdf PASTA_DE_EXEMPLOS\n");
+    return 2;
+  }
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  const QString source = QString::fromLocal8Bit(argv[1]);
+  const QString output = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[2]));
+  const std::string examples = argv[3];
+  std::error_code ec;
+  std::filesystem::current_path(examples, ec);
+
+  std::map<QString, QImage> pictures;
+  ScriptedChoices ui;
+  {
+    tavex::app::MainWindow window(ui, examples);
+    window.resize(1024, 768);
+    ui.answers.push_back(examples + "/tdm_valido.txt");
+    window.button("lerRegistroSalvo")->click();
+    pictures["janela_principal.png"] = picture(window);
+    window.button("validarArquivoTexto")->click();
+    pictures["janela_validacao.png"] = picture(window);
+  }
+  {
+    tavex::app::AboutDialog about;
+    pictures["sobre.png"] = picture(about);
+  }
+  {
+    tavex::app::PAF_Dlg paf(ui);
+    pictures["paf_ecf.png"] = picture(paf);
+  }
+  {
+    tavex::WorkerJob job;
+    tavex::app::CProgressDlg progress(job, false);
+    for (int i = 0; i < 9; ++i) progress.tick();
+    pictures["andamento.png"] = picture(progress);
+  }
+
+  QFile file(source);
+  if (!file.open(QIODevice::ReadOnly)) {
+    std::fprintf(stderr, "tavex-manual: não foi possível ler %s\n", argv[1]);
+    return 2;
+  }
+  QTextDocument document;
+  QFont body("Liberation Serif");
+  body.setPointSize(11);
+  document.setDefaultFont(body);
+  document.setMarkdown(QString::fromUtf8(file.readAll()));  // (setting the text clears the resources)
+  for (const auto& [name, image] : pictures)
+    document.addResource(QTextDocument::ImageResource, QUrl(name),
+                         image.width() > 640 ? image.scaledToWidth(640, Qt::SmoothTransformation) : image);
+
+  QPdfWriter writer(output);
+  writer.setPageSize(QPageSize(QPageSize::A4));
+  writer.setTitle("Manual do Tavex");
+  writer.setCreator("Tavex");
+  document.print(&writer);
+  if (!QFile::exists(output)) {
+    std::fprintf(stderr, "tavex-manual: não foi possível gravar %s\n", argv[2]);
+    return 2;
+  }
+  return 0;
+}
