@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "ui/period_dialog.h"
+
 namespace tavex {
 
 enum class Icon { None, Information, Warning, Error };
@@ -41,6 +43,15 @@ class UserInterface {
   // Starts `job` on the worker and waits in a modal progress display until it
   // finishes or the user cancels.
   virtual WorkerOutcome runWithProgress(WorkerJob& job, bool showPercentage) = 0;
+
+  // A modal period dialog drawn from `dialog` (ui/period_dialog.h): "OK" runs its
+  // check, shows a failed check's message ("Erro!", error icon) and stays open;
+  // the answer when a check passed, nothing when the user cancels. An interface
+  // that cannot show the dialog keeps this default, which cancels it.
+  virtual std::optional<PeriodAnswer> askPeriod(const PeriodDialogDescription& dialog) {
+    (void)dialog;
+    return std::nullopt;
+  }
 };
 
 }  // namespace tavex

@@ -8,6 +8,7 @@
 #include <thread>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "printer/worker_job.h"
@@ -31,6 +32,18 @@ class ScriptedUserInterface : public UserInterface {
   // conversions install a handler that runs or cancels the job.
   std::function<WorkerOutcome(WorkerJob&, bool)> progressHandler;
 
+  // What the user does in the next period dialog: each attempt clicks a choice
+  // (when given), types into boxes and ticks "Simplificada", then presses "OK"
+  // (a failed check shows its message and the next attempt follows) or "Cancel".
+  // Attempts used up, or no script queued, cancel the dialog.
+  struct PeriodAttempt {
+    std::optional<int> click{};
+    std::vector<std::pair<PeriodField, std::string>> typed{};
+    std::optional<bool> simplified{};
+    bool ok = true;
+  };
+  void answerPeriod(std::vector<PeriodAttempt> attempts) { periodScripts_.push_back(std::move(attempts)); }
+
   void showMessage(std::string_view text, std::string_view title, Icon icon) override {
     messages.push_back({std::string(text), std::string(title), icon});
   }
@@ -45,10 +58,30 @@ class ScriptedUserInterface : public UserInterface {
   WorkerOutcome runWithProgress(WorkerJob& job, bool showPercentage) override {
     return progressHandler ? progressHandler(job, showPercentage) : WorkerOutcome::NotStarted;
   }
+  std::optional<PeriodAnswer> askPeriod(const PeriodDialogDescription& dialog) override {
+    periodDialogs.push_back(dialog);
+    if (periodScripts_.empty()) return std::nullopt;
+    std::vector<PeriodAttempt> attempts = std::move(periodScripts_.front());
+    periodScripts_.pop_front();
+    PeriodDialogState state(dialog);
+    for (const PeriodAttempt& a : attempts) {
+      if (a.click) state.selectChoice(*a.click);
+      for (const auto& [field, text] : a.typed) state.typeInto(field, text);
+      if (a.simplified) state.setSimplified(*a.simplified);
+      if (!a.ok) return std::nullopt;
+      if (auto failed = state.accept()) {
+        showMessage(*failed, "Erro!", Icon::Error);
+        continue;
+      }
+      return state.answer();
+    }
+    return std::nullopt;
+  }
 
   std::vector<ShownMessage> messages;
   std::vector<OpenFileRequest> openRequests;
   std::vector<std::string> folderTitles;
+  std::vector<PeriodDialogDescription> periodDialogs;  // every period dialog shown, in order
 
  private:
   std::optional<std::string> next() {
@@ -58,6 +91,7 @@ class ScriptedUserInterface : public UserInterface {
     return a;
   }
   std::deque<std::optional<std::string>> answers_;
+  std::deque<std::vector<PeriodAttempt>> periodScripts_;
 };
 
 // progressHandler helpers. runJobToEnd starts the job and waits (polling, as the
