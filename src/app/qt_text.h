@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -9,9 +10,20 @@
 
 namespace tavex::app {
 
+// Every cp1252 byte is one UTF-16 unit, so the text is mapped byte by byte.
 inline QString fromCp1252(std::string_view text) {
-  const std::string utf8 = cp1252ToUtf8(text);
-  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+  static const auto table = [] {
+    std::array<char16_t, 256> units{};
+    for (int b = 0; b < 256; ++b) {
+      const char32_t high = b >= 0x80 && b < 0xA0 ? detail::kCp1252High[b - 0x80] : 0;
+      units[static_cast<std::size_t>(b)] = static_cast<char16_t>(high != 0 ? high : static_cast<char32_t>(b));
+    }
+    return units;
+  }();
+  QString out(static_cast<qsizetype>(text.size()), Qt::Uninitialized);
+  QChar* unit = out.data();
+  for (char c : text) *unit++ = QChar(table[static_cast<unsigned char>(c)]);
+  return out;
 }
 
 inline std::string toCp1252(const QString& text) { return utf8ToCp1252(text.toStdString()); }

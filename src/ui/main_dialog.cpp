@@ -1,5 +1,6 @@
 #include "ui/main_dialog.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,7 +20,12 @@ bool readWhole(const std::string& path, std::string& bytes) {
   if (std::filesystem::is_directory(path, ec)) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  in.seekg(0, std::ios::beg);
+  bytes.resize(size > 0 ? static_cast<std::size_t>(size) : 0);
+  in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
   return true;
 }
 
@@ -28,25 +34,34 @@ bool readWhole(const std::string& path, std::string& bytes) {
 std::string numberedPieces(const std::string& bytes, bool numbered) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 8 + 64);
-  std::string piece;
   int n = 0;
-  const auto flush = [&] {
-    if (numbered) out += cformat(kLineNumberFormat, ++n);
-    out += piece;
-    out += "\r\n";
-    piece.clear();
-  };
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    char c = bytes[i];
-    if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') c = bytes[++i];  // text mode: CR LF is LF
-    if (c == '\n') {
-      flush();
-      continue;
+  char number[32];
+  const auto piece = [&](std::string_view text) {
+    if (numbered) {
+      const int length = std::snprintf(number, sizeof number, kLineNumberFormat, ++n);
+      out.append(number, static_cast<std::size_t>(length));
     }
-    piece.push_back(c);
-    if (piece.size() == kPieceLimit) flush();
+    out.append(text);
+    out.append("\r\n");
+  };
+  // Text-mode reading: CR LF reads as LF. A line longer than the limit comes in
+  // pieces of the limit; the line feed that ends a line is dropped.
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    std::size_t lf = bytes.find('\n', at);
+    const bool hasLf = lf != std::string::npos;
+    std::size_t end = hasLf ? lf : bytes.size();
+    std::string_view text(bytes.data() + at, end - at);
+    if (hasLf && !text.empty() && text.back() == '\r') text.remove_suffix(1);
+    // A full piece ends the read before the line feed is seen, so a line that fills
+    // the last piece exactly leaves its line feed as an empty piece.
+    while (text.size() > kPieceLimit || (hasLf && text.size() == kPieceLimit)) {
+      piece(text.substr(0, kPieceLimit));
+      text.remove_prefix(kPieceLimit);
+    }
+    if (!text.empty() || hasLf) piece(text);
+    at = hasLf ? lf + 1 : bytes.size();
   }
-  if (!piece.empty()) flush();
   return out;
 }
 

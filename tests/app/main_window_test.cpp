@@ -12,6 +12,7 @@
 #include "app/main_window.h"
 #include "app/paf_dialog.h"
 #include "app/progress_dialog.h"
+#include "app/qt_text.h"
 #include "app_fixture.h"
 #include "printer/worker_job.h"
 #include "support/files.h"
@@ -172,6 +173,22 @@ TEST_F(MainWindowTest, ProgressDialogAnimatesAcrossDialogsAndClosesWhenFinished)
   second.tick();
   EXPECT_EQ(second.result(), QDialog::Accepted);
   job.waitForThread();
+}
+
+}  // namespace
+}  // namespace tavex::testing
+
+namespace tavex::testing {
+namespace {
+
+TEST(QtText, Cp1252BytesBecomeTheirUnicodeCharacters) {
+  std::string all;
+  for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
+  const QString text = app::fromCp1252(all);
+  EXPECT_EQ(text.size(), 255);
+  EXPECT_EQ(text.at(0x80 - 1), QChar(0x20AC));  // €
+  EXPECT_EQ(text.at(0xE3 - 1), QChar(0x00E3));  // ã
+  EXPECT_EQ(app::toCp1252(text), all);
 }
 
 }  // namespace
