@@ -1,5 +1,6 @@
 // tavex: the desktop window.
 #include <QApplication>
+#include <QIcon>
 #include <filesystem>
 
 #include "app/main_window.h"
@@ -8,6 +9,8 @@
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName("Tavex");
+  QApplication::setDesktopFileName("tavex");
+  QApplication::setWindowIcon(QIcon(":/tavex.svg"));
   tavex::app::QtUserInterface ui;
   std::error_code ec;
   const std::string startDirectory = std::filesystem::current_path(ec).string();
