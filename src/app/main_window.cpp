@@ -188,7 +188,7 @@ void MainWindow::buildControls() {
     verifyEadSignature(ui_, [this]() -> std::optional<RsaPublicKey> {
       const auto key = catalogue_.keyOfSelection(ui_, model_.manufacturerName, model_.modelName);
       if (!key) return std::nullopt;
-      return RsaPublicKey{key->modulus, key->exponent, true};
+      return RsaPublicKey{key->modulus, key->exponent, key->wellFormed};
     });
   }));
   QPushButton* help = addButton(others, "Ajuda", "ajuda", [this] { openManual(); });

@@ -72,7 +72,7 @@ int runAssinatura(const Args& args) {
   const auto verdict = verifyEadSignature(ui, [&]() -> std::optional<RsaPublicKey> {
     const std::optional<ModelKey> key = catalogue.keyOfSelection(ui, manufacturer, model);
     if (!key) return std::nullopt;
-    return RsaPublicKey{key->modulus, key->exponent, true};
+    return RsaPublicKey{key->modulus, key->exponent, key->wellFormed};
   });
   return exitStatusOf(verdict);
 }

@@ -108,16 +108,18 @@ void readManufacturer(XmlDocument& doc, const fs::path& folder, ManufacturerEntr
       if (doc.findChildElem("modulo")) {
         holdsModulo = true;
         if (++modulos > 1) entry.hasSeveralKeys = true;
-        if (auto bytes = decodeKeyText(doc.getChildData())) {
-          current.modulus = *bytes;
-          current.modulusPresent = true;
-        }
+        // A key text with other than hexadecimal digits is still the file's key: every
+        // signature checked with it is simply invalid.
+        const auto bytes = decodeKeyText(doc.getChildData());
+        if (bytes) current.modulus = *bytes;
+        current.wellFormed = current.wellFormed && bytes.has_value();
+        current.modulusPresent = true;
       }
       if (doc.findChildElem("expoente_publico")) {
-        if (auto bytes = decodeKeyText(doc.getChildData())) {
-          current.exponent = *bytes;
-          current.exponentPresent = true;
-        }
+        const auto bytes = decodeKeyText(doc.getChildData());
+        if (bytes) current.exponent = *bytes;
+        current.wellFormed = current.wellFormed && bytes.has_value();
+        current.exponentPresent = true;
       }
       if (holdsModulo && modulos == 1) entry.fileKey = current;
     }

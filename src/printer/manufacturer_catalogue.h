@@ -40,6 +40,7 @@ struct ModelKey {
   KeyBytes exponent{};
   bool modulusPresent = false;
   bool exponentPresent = false;
+  bool wellFormed = true;  // false when a key text held other than hexadecimal digits
 };
 
 struct ModelEntry {
