@@ -19,11 +19,16 @@
 //   commands that need Open called without it -1.
 // Port "COM3" makes DownloadMemorias wait until Close is called (or 60 s pass),
 // as a printer stuck mid-download; Close then makes it return -1.
+// For tests: a port "RET<n>" (no window offers it) makes every command after Open
+// return n; a file "bloquear" in the library's folder makes every entry point but
+// Open and Close wait, as a stuck printer, until Close is called (then -1) or the
+// file is removed; "em_espera" appears in the folder once a call waits.
 #include <dlfcn.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -54,6 +59,7 @@ std::string gPort;
 std::string gModel;
 std::atomic<bool> gOpen{false};
 std::atomic<bool> gCloseRequested{false};
+std::atomic<int> gCloseCount{0};
 
 std::string text(const char* s) { return s != nullptr ? s : ""; }
 
@@ -95,7 +101,19 @@ void print(const std::string& header, const std::vector<std::string>& lines) {
 int openState() {
   if (!gOpen) return -1;
   if (gPort == "COM4") return 3;
+  if (gPort.rfind("RET", 0) == 0) return std::atoi(gPort.c_str() + 3);
   return 0;
+}
+
+// The "bloquear" hook: -1 when Close was called while waiting, else 0.
+int stuck() {
+  const fs::path folder = ownFolder();
+  if (!fs::exists(folder / "bloquear")) return 0;
+  const int closes = gCloseCount;
+  appendTo(folder / "em_espera", "");
+  for (int i = 0; i < 6000 && closes == gCloseCount && fs::exists(folder / "bloquear"); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return closes == gCloseCount ? 0 : -1;
 }
 
 bool hasDetailTape() { return gModel != kNoDetailTapeModel; }
@@ -233,19 +251,22 @@ __attribute__((visibility("default"))) int Open(const char* port, const char* mo
 
 __attribute__((visibility("default"))) int Close() {
   gCloseRequested = true;
+  ++gCloseCount;
   gOpen = false;
   return logged("Close", {}, 0);
 }
 
 __attribute__((visibility("default"))) int ImprimeLeituraX() {
-  int result = openState();
+  int result = stuck();
+  if (result == 0) result = openState();
   if (result == 0)
     print("LEITURA X", {"CRZ: 0003  COO: 000021", "VENDA BRUTA DIARIA: 0,00", "TOTALIZADOR 01T1800: 0,00"});
   return logged("ImprimeLeituraX", {}, result);
 }
 
 __attribute__((visibility("default"))) int LeSoftwareBasico() {
-  int result = openState();
+  int result = stuck();
+  if (result == 0) result = openState();
   if (result == 0 && gModel == kNoDetailTapeModel) result = 7;
   if (result == 0 && !writeText(ownFolder() / "Arquivos SB" / (std::string(kSerial) + ".sb"),
                                 "SOFTWARE BASICO 01.00.01\r\nDATA DE GRAVACAO 01/03/2010 10:15:00\r\n"))
@@ -256,7 +277,8 @@ __attribute__((visibility("default"))) int LeSoftwareBasico() {
 __attribute__((visibility("default"))) int ImprimeFitaDetalhe(const char* type, const char* start, const char* end,
                                                               const char* referenceDate) {
   const std::string t = text(type), s = text(start), e = text(end), r = text(referenceDate);
-  int result = openState();
+  int result = stuck();
+  if (result == 0) result = openState();
   if (result == 0 && !hasDetailTape()) result = 8;
   if (result == 0 && !isOneOf(t, {"0", "1", "2"})) result = 3;
   if (result == 0) print("FITA DETALHE", {"TIPO " + t + " DE " + s + " A " + e + " REF " + r, "COO 000001 VENDA 10,00"});
@@ -266,7 +288,8 @@ __attribute__((visibility("default"))) int ImprimeFitaDetalhe(const char* type, 
 __attribute__((visibility("default"))) int ImprimeLeituraMemoriaFiscal(const char* mode, const char* start,
                                                                        const char* end) {
   const std::string m = text(mode), s = text(start), e = text(end);
-  int result = openState();
+  int result = stuck();
+  if (result == 0) result = openState();
   if (result == 0 && !isOneOf(m, {"D", "C", "d", "c"})) result = 3;
   if (result == 0) {
     const bool simplified = m == "d" || m == "c";
@@ -279,7 +302,8 @@ __attribute__((visibility("default"))) int ImprimeLeituraMemoriaFiscal(const cha
 
 __attribute__((visibility("default"))) int LeituraRZ(const char* modelName) {
   const std::string m = text(modelName);
-  int result = openState();
+  int result = stuck();
+  if (result == 0) result = openState();
   if (result == 0 && !hasDetailTape()) result = 8;
   if (result == 0 && !writeMemoryFile(ownFolder() / "Arquivos Binários" / (std::string(kSerial) + ".rz"), "3", "", "", ""))
     result = 5;
@@ -289,12 +313,14 @@ __attribute__((visibility("default"))) int LeituraRZ(const char* modelName) {
 __attribute__((visibility("default"))) int DownloadMemorias(const char* kind, const char* period, const char* start,
                                                             const char* end) {
   const std::string k = text(kind), p = text(period), s = text(start), e = text(end);
-  int result = openState();
+  int result = stuck();
+  if (result == 0) result = openState();
   if (result == 0 && !isOneOf(k, {"0", "1", "2"})) result = 3;
   if (result == 0 && !isOneOf(p, {"0", "1", "2", "3"})) result = 3;
   if (result == 0 && k != "0" && !hasDetailTape()) result = 8;
   if (result == 0 && gPort == "COM3") {
     // A printer stuck mid-download: only Close (or a long wait) ends it.
+    appendTo(ownFolder() / "em_espera", "");
     for (int i = 0; i < 6000 && !gCloseRequested; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     result = -1;
   }
@@ -313,7 +339,8 @@ __attribute__((visibility("default"))) int GeraEspelhos(const char* mfdFile, con
                                                         const char* end, const char* referenceDate) {
   const std::string f = text(mfdFile), p = text(period), s = text(start), e = text(end), r = text(referenceDate);
   std::string model;
-  int result = readMemoryFile(f, model);
+  int result = stuck();
+  if (result == 0) result = readMemoryFile(f, model);
   if (result == 0 && model == kNoDetailTapeModel) result = 8;
   if (result == 0 && !writeText(ownFolder() / "Arquivos TXT Espelho" / (baseName(f) + "_espelho_mfd.txt"),
                                 "ESPELHO DA MFD " + std::string(kSerial) + "\r\nPERIODO " + p + " DE " + s + " A " + e +
@@ -326,7 +353,8 @@ __attribute__((visibility("default"))) int GeraEspelhoLMF(const char* binaryFile
                                                           const char* period, const char* start, const char* end) {
   const std::string f = text(binaryFile), x = text(simplified), p = text(period), s = text(start), e = text(end);
   std::string model;
-  int result = readMemoryFile(f, model);
+  int result = stuck();
+  if (result == 0) result = readMemoryFile(f, model);
   if (result == 0 && !writeText(ownFolder() / "Arquivos TXT Espelho" / (baseName(f) + "_espelho_lmf.txt"),
                                 "ESPELHO DA LEITURA DA MEMORIA FISCAL " + std::string(kSerial) +
                                     (x == "1" ? " SIMPLIFICADA" : "") + "\r\nPERIODO " + p + " DE " + s + " A " + e +
@@ -336,7 +364,8 @@ __attribute__((visibility("default"))) int GeraEspelhoLMF(const char* binaryFile
 }
 
 __attribute__((visibility("default"))) int LeBinarioMF() {
-  int result = openState();
+  int result = stuck();
+  if (result == 0) result = openState();
   if (result == 0 && !writeMemoryFile(ownFolder() / "Arquivos Binários" / (std::string(kSerial) + ".bin"), "0", "3", "", ""))
     result = 5;
   return logged("LeBinarioMF", {}, result);
@@ -349,7 +378,8 @@ __attribute__((visibility("default"))) int GeraRegistrosTipoE(const char* mfFile
                                                               const char* end) {
   const std::string mf = text(mfFile), other = text(mfdOrRzFile), k = text(kind), p = text(period),
                     s = text(start), e = text(end);
-  int result = isOneOf(k, {"0", "1", "2", "3"}) ? 0 : 3;
+  int result = stuck();
+  if (result == 0 && !isOneOf(k, {"0", "1", "2", "3"})) result = 3;
   std::string model;
   // MF and TDM read the MF file; MFD, TDM and RZ the second one.
   if (result == 0 && (k == "0" || k == "2")) result = readMemoryFile(mf, model);

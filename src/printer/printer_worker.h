@@ -1,0 +1,107 @@
+// The printer worker: one manufacturer-library operation run on the worker thread
+// while the progress display waits. In order, the worker loads the selected
+// library afresh (the interface has released the one it held), calls Open with the
+// selected port and model where the operation says so, calls the entry point,
+// publishes its result as the job's status and `finished`, then calls Close (where
+// Open was called) and releases the library.
+//
+// Messages the worker raises (the loader's, a missing entry point's) are shown by
+// the interface once the progress display has closed, in order.
+//
+// Cancelling: for the operations that ask for it, the interface first calls the
+// library's Close to break off a blocked communication; the worker is then
+// abandoned. An abandoned worker takes no further step anyone can see: no Open,
+// no status, no Close, no message. The library it is inside stays loaded until its
+// call returns (the worker holds its own handle).
+//
+// Interface thread only, one operation at a time (the progress display is modal).
+#pragma once
+
+#include <climits>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "printer/library_loader.h"
+#include "printer/manufacturer_catalogue.h"
+#include "printer/worker_job.h"
+#include "ui/user_interface.h"
+
+namespace tavex {
+
+// The status a printer worker publishes when its library could not be loaded or
+// lacks the optional entry point (the worker still finishes, so the progress
+// display closes; the loader has said why).
+inline constexpr int kLibraryNotLoaded = INT_MIN;
+
+struct PrinterCall {
+  // The entry point's texts in order; they become the job's arguments.
+  std::vector<std::string> arguments;
+  // Calls the entry point with the job's arguments and returns its result.
+  std::function<int(const ManufacturerLibrary&, const std::vector<std::string>&)> entryPoint;
+  // For an optional entry point: whether the library exports it. When it does not,
+  // the worker shows "Erro! Esta função não é suportada pela DLL do fabricante."
+  // ("Tavex - Erro!") and calls nothing. Empty: always present.
+  std::function<bool(const ManufacturerLibrary&)> available;
+  bool openAndClose = false;   // Open before the entry point, Close after it
+  bool closeOnCancel = false;  // the interface calls Close when the user cancels
+};
+
+enum class PrinterOutcome {
+  NotStarted,   // the thread was refused ("Erro de inicialização da thread!" shown)
+  NotLoaded,    // the library could not be loaded or lacks the entry point (its message shown)
+  Cancelled,    // the user cancelled; nothing more is shown
+  Finished,     // the entry point returned `status`; the library is closed and released
+};
+
+struct PrinterResult {
+  PrinterOutcome outcome = PrinterOutcome::NotStarted;
+  int status = 0;  // the entry point's result when Finished
+};
+
+// The main window's values the printer commands read and write. The window fills
+// it from its controls before a command and shows it again when `show` is called.
+struct PrinterWindowState {
+  std::string manufacturerName;  // "Fabricante:"
+  std::string modelName;         // "Modelo:"
+  std::string portName;          // "Porta:"
+  int acquisitionKind = 0;       // 0 MF, 1 MFD, 2 TDM, 3 RZ
+  std::string outputText;        // the results box
+  std::string currentCotepePath; // the COTEPE file the validation commands work on
+  bool readBitmapEnabled = true; // the "Ler Bitmap RZ" button
+  std::function<void()> show;    // shows the values again; may be empty
+};
+
+// The milliseconds of a steady process clock.
+std::int64_t processClockMs();
+
+// What a printer command works with: the window's values, the catalogue (the
+// selection, the library path, the model groups), the user and the program's job.
+struct PrinterCommandContext {
+  PrinterWindowState& window;
+  ManufacturerCatalogue& catalogue;
+  UserInterface& ui;
+  WorkerJob& job;
+  std::function<std::int64_t()> clockMs = processClockMs;  // timing of the downloads
+};
+
+// The selection a printer command needs before anything else.
+enum class SelectionNeeded { Model, ManufacturerAndModel };
+
+// Tests a printer command's preconditions in order: the selection ("Não há
+// fabricante ou modelo selecionado."), then, when `refuseGroup5`, a model without
+// detail-tape memory ("Função não suportada pelo Software Básico do ECF
+// selecionado – ECF não possui MFD"); both "Erro!", error icon. False after a box.
+bool checkPrinterSelection(PrinterCommandContext& c, SelectionNeeded need, bool refuseGroup5);
+
+// The text shown when an optional entry point is missing.
+extern const char* const kUnsupportedByLibrary;
+
+// Releases the catalogue's library, then runs `call` on the worker through the
+// progress display (animated bar) with the catalogue's library path, port and
+// model. On Finished it returns only after the worker has closed and released
+// the library, so the next command never meets it.
+PrinterResult runPrinterWorker(UserInterface& ui, WorkerJob& job, ManufacturerCatalogue& catalogue, PrinterCall call);
+
+}  // namespace tavex
