@@ -22,6 +22,8 @@
 #include "export/csv_export.h"
 #include "export/file_split.h"
 #include "export/mdb_export.h"
+#include "printer/acquisition_commands.h"
+#include "printer/print_commands.h"
 #include "signature/ead_verification.h"
 
 namespace tavex::app {
@@ -105,9 +107,10 @@ void MainWindow::buildControls() {
 
   auto* printings = new QGroupBox(utf8("Impressões"), this);
   auto* printingsLayout = new QVBoxLayout(printings);
-  printingsLayout->addWidget(addButton(printings, "Leitura X", "leituraX", [] {}));
-  printingsLayout->addWidget(addButton(printings, "Leitura da MF", "leituraMF", [] {}));
-  printingsLayout->addWidget(addButton(printings, "Impressão da Fita-Detalhe", "impressaoFitaDetalhe", [] {}));
+  printingsLayout->addWidget(addButton(printings, "Leitura X", "leituraX", [this] { runPrinterCommand(printXReading); }));
+  printingsLayout->addWidget(addButton(printings, "Leitura da MF", "leituraMF", [this] { runPrinterCommand(printFiscalMemoryReading); }));
+  printingsLayout->addWidget(addButton(printings, "Impressão da Fita-Detalhe", "impressaoFitaDetalhe",
+                                               [this] { runPrinterCommand(printDetailTape); }));
   left->addWidget(printings);
 
   auto* paf = new QGroupBox("PAF-ECF", this);
@@ -132,8 +135,9 @@ void MainWindow::buildControls() {
     cotepeLayout->addWidget(choice);
   }
   connect(kinds_, &QButtonGroup::idClicked, this, [this](int kind) { model_.acquisitionKind = kind; });
-  cotepeLayout->addWidget(addButton(cotepe, "Gerar Arquivos Binários", "gerarArquivosBinarios", [] {}));
-  cotepeLayout->addWidget(addButton(cotepe, "Gerar Arquivo Texto", "gerarArquivoTexto", [] {}));
+  cotepeLayout->addWidget(addButton(cotepe, "Gerar Arquivos Binários", "gerarArquivosBinarios",
+                                       [this] { runPrinterCommand(generateBinaryFiles); }));
+  cotepeLayout->addWidget(addButton(cotepe, "Gerar Arquivo Texto", "gerarArquivoTexto", [this] { runPrinterCommand(generateTextFile); }));
   cotepeLayout->addWidget(addButton(cotepe, "Ler Registro Salvo", "lerRegistroSalvo", [this] {
     model_.openSavedCotepeFile();
     showOutput();
@@ -176,11 +180,15 @@ void MainWindow::buildControls() {
   top->addLayout(right);
   auto* readings = new QGroupBox("Leituras", this);
   auto* readingsLayout = new QVBoxLayout(readings);
-  readingsLayout->addWidget(addButton(readings, "Leitura do Software Básico", "leituraSoftwareBasico", [] {}));
-  readingsLayout->addWidget(addButton(readings, "Leitura do Binário da MF", "leituraBinarioMF", [] {}));
-  readingsLayout->addWidget(addButton(readings, "Ler Bitmap RZ", "lerBitmapRZ", [] {}));
-  readingsLayout->addWidget(addButton(readings, "Gerar Espelhos da LMF", "gerarEspelhosLMF", [] {}));
-  readingsLayout->addWidget(addButton(readings, "Gerar Espelhos da MFD", "gerarEspelhosMFD", [] {}));
+  readingsLayout->addWidget(addButton(readings, "Leitura do Software Básico", "leituraSoftwareBasico",
+                                         [this] { runPrinterCommand(readBasicSoftware); }));
+  readingsLayout->addWidget(addButton(readings, "Leitura do Binário da MF", "leituraBinarioMF",
+                                         [this] { runPrinterCommand(readFiscalMemoryBinary); }));
+  readingsLayout->addWidget(addButton(readings, "Ler Bitmap RZ", "lerBitmapRZ", [this] { runPrinterCommand(readReductionBitmap); }));
+  readingsLayout->addWidget(addButton(readings, "Gerar Espelhos da LMF", "gerarEspelhosLMF",
+                                         [this] { runPrinterCommand(generateLmfMirror); }));
+  readingsLayout->addWidget(addButton(readings, "Gerar Espelhos da MFD", "gerarEspelhosMFD",
+                                         [this] { runPrinterCommand(generateMfdMirror); }));
   right->addWidget(readings);
   auto* others = new QGroupBox("Outros", this);
   auto* othersLayout = new QVBoxLayout(others);
@@ -260,6 +268,22 @@ void MainWindow::selectPort() {
 void MainWindow::updateGroupEnabling() {
   const bool noDetailTape = catalogue_.modelInGroup(5);
   for (int kind = 1; kind <= 3; ++kind) kindChoice(kind)->setEnabled(!noDetailTape);
+}
+
+void MainWindow::runPrinterCommand(void (*command)(PrinterCommandContext&)) {
+  QPushButton* bitmap = button("lerBitmapRZ");
+  PrinterWindowState state{model_.manufacturerName, model_.modelName, model_.portName, model_.acquisitionKind,
+                           model_.outputText,       model_.currentCotepePath, bitmap->isEnabled(), {}};
+  const auto show = [this, &state, bitmap] {
+    model_.outputText = state.outputText;
+    model_.currentCotepePath = state.currentCotepePath;
+    bitmap->setEnabled(state.readBitmapEnabled);
+    showOutput();
+  };
+  state.show = show;
+  PrinterCommandContext context{state, catalogue_, ui_, job_};
+  command(context);
+  show();
 }
 
 void MainWindow::openManual() { openDocument(QDir::current().absoluteFilePath("Manual_Tavex.pdf")); }

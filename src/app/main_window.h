@@ -11,6 +11,7 @@
 #include <string>
 
 #include "printer/manufacturer_catalogue.h"
+#include "printer/printer_worker.h"
 #include "printer/worker_job.h"
 #include "ui/main_dialog.h"
 
@@ -62,6 +63,8 @@ class MainWindow : public QDialog {
   void takeControls();  // the controls' values into the model
   void updateGroupEnabling();
   void runCommand(const std::function<void()>& command);
+  // A printer command over the window's values; what it changes is shown again.
+  void runPrinterCommand(void (*command)(PrinterCommandContext&));
 
   void selectManufacturer();
   void selectModel();

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QStringList>
 
+#include "app/period_dialog.h"
 #include "app/progress_dialog.h"
 #include "app/qt_text.h"
 #include "printer/worker_job.h"
@@ -53,6 +54,16 @@ WorkerOutcome QtUserInterface::runWithProgress(WorkerJob& job, bool showPercenta
   if (dialog.exec() == QDialog::Accepted) return WorkerOutcome::Finished;
   job.cancel();
   return WorkerOutcome::Cancelled;
+}
+
+}  // namespace tavex::app
+
+namespace tavex::app {
+
+std::optional<PeriodAnswer> QtUserInterface::askPeriod(const PeriodDialogDescription& description) {
+  PeriodDialog dialog(*this, description, owner_);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.state().answer();
 }
 
 }  // namespace tavex::app

@@ -18,6 +18,7 @@ class QtUserInterface : public UserInterface {
   std::optional<std::string> chooseOpenFile(const OpenFileRequest& request) override;
   std::optional<std::string> chooseFolder(std::string_view title) override;
   WorkerOutcome runWithProgress(WorkerJob& job, bool showPercentage) override;
+  std::optional<PeriodAnswer> askPeriod(const PeriodDialogDescription& dialog) override;
 
  private:
   QPointer<QWidget> owner_;

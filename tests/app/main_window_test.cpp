@@ -193,3 +193,53 @@ TEST(QtText, Cp1252BytesBecomeTheirUnicodeCharacters) {
 
 }  // namespace
 }  // namespace tavex::testing
+
+namespace tavex::testing {
+namespace {
+
+class PrinterButtonsTest : public ::testing::Test {
+ protected:
+  PrinterButtonsTest() : cwd(std::filesystem::current_path()) { qtApplication(); }
+  ~PrinterButtonsTest() override { std::filesystem::current_path(cwd); }
+  std::filesystem::path cwd;
+  TempDir dir;
+  ScriptedUserInterface ui;
+};
+
+TEST_F(PrinterButtonsTest, PrinterButtonsWithoutASelection) {
+  app::MainWindow window(ui, dir.path().string());
+  // The acquisition commands test the selection first.
+  for (const char* name : {"gerarArquivosBinarios", "gerarArquivoTexto", "leituraSoftwareBasico", "leituraBinarioMF",
+                           "lerBitmapRZ", "gerarEspelhosLMF", "gerarEspelhosMFD"}) {
+    ui.messages.clear();
+    window.button(name)->click();
+    ASSERT_EQ(ui.messages.size(), 1u) << name;
+    EXPECT_EQ(ui.messages[0], (ShownMessage{"N\xE3o h\xE1 fabricante ou modelo selecionado.", "Erro!", Icon::Error})) << name;
+  }
+  EXPECT_TRUE(window.button("lerBitmapRZ")->isEnabled());
+  // "Leitura X" checks nothing first: the library loader finds no model chosen.
+  ui.messages.clear();
+  window.button("leituraX")->click();
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0], (ShownMessage{"Selecione FABRICANTE e MODELO primeiro.", "Tavex - Erro!", Icon::Error}));
+}
+
+TEST_F(PrinterButtonsTest, LeituraXReachesTheSimulatedPrinter) {
+  const auto simulator = std::filesystem::path(TAVEX_BINARY_DIR) / "exemplos" / "DATAREGIS";
+  std::filesystem::copy(simulator, dir.path() / "DATAREGIS", std::filesystem::copy_options::recursive);
+  app::MainWindow window(ui, dir.path().string());
+  ASSERT_EQ(window.manufacturers()->count(), 1);
+  window.manufacturers()->setCurrentIndex(0);
+  emit window.manufacturers()->textActivated("DATAREGIS");
+  window.models()->setCurrentText("SIM-1000 FI");
+  emit window.models()->textActivated("SIM-1000 FI");
+  ui.progressHandler = runJobToEnd();
+  ui.messages.clear();
+  window.button("leituraX")->click();
+  const std::string calls = readFile((dir.path() / "DATAREGIS" / "simulador.log").string());
+  EXPECT_NE(calls.find("ImprimeLeituraX"), std::string::npos) << calls;
+  EXPECT_TRUE(ui.messages.empty());  // a printed reading has no success message
+}
+
+}  // namespace
+}  // namespace tavex::testing
