@@ -19,6 +19,19 @@ int usageError(const char* usage, const std::string& problem) {
   return kCannotRun;
 }
 
+std::optional<Args> pathsOnly(const Args& args, const char* usage, std::size_t count, const char* missing) {
+  for (const std::string& a : args)
+    if (a.starts_with("--")) {
+      usageError(usage, "opção desconhecida: " + a);
+      return std::nullopt;
+    }
+  if (args.size() != count) {
+    usageError(usage, missing);
+    return std::nullopt;
+  }
+  return args;
+}
+
 void printCp1252(const std::string& text) {
   std::string shown;
   shown.reserve(text.size());

@@ -25,16 +25,12 @@ int runExportarCsv(const Args& args) {
     std::fputs(kUsage, stdout);
     return kOk;
   }
-  std::vector<std::string> paths;
-  for (const std::string& a : args) {
-    if (a.starts_with("--")) return usageError(kUsage, "opção desconhecida: " + a);
-    paths.push_back(a);
-  }
-  if (paths.size() != 2) return usageError(kUsage, "informe o ARQUIVO e a PASTA");
+  const std::optional<Args> paths = pathsOnly(args, kUsage, 2, "informe o ARQUIVO e a PASTA");
+  if (!paths) return kCannotRun;
 
   TerminalUserInterface ui;
-  ui.queueAnswer(paths[0]);
-  ui.queueAnswer(paths[1]);
+  ui.queueAnswer((*paths)[0]);
+  ui.queueAnswer((*paths)[1]);
   WorkerJob job;
   std::string currentFile;
   ConversionSession session{job, currentFile, ""};

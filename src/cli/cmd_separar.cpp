@@ -24,15 +24,11 @@ int runSeparar(const Args& args) {
     std::fputs(kUsage, stdout);
     return kOk;
   }
-  std::vector<std::string> paths;
-  for (const std::string& a : args) {
-    if (a.starts_with("--")) return usageError(kUsage, "opção desconhecida: " + a);
-    paths.push_back(a);
-  }
-  if (paths.size() != 1) return usageError(kUsage, "informe o ARQUIVO");
+  const std::optional<Args> paths = pathsOnly(args, kUsage, 1, "informe o ARQUIVO");
+  if (!paths) return kCannotRun;
 
   TerminalUserInterface ui;
-  ui.queueAnswer(paths[0]);
+  ui.queueAnswer((*paths)[0]);
   WorkerJob job;
   std::string currentFile;
   ConversionSession session{job, currentFile, ""};

@@ -5,6 +5,7 @@
 // file has errors or the signature is invalid; 2 could not run.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct Command {
 bool wantsHelp(const Args& args);
 // Prints `problem` and the usage on standard error; answers kCannotRun.
 int usageError(const char* usage, const std::string& problem);
+// The arguments when they are exactly `count` paths and no option; otherwise
+// nothing, after the usage error (`missing` when the count is wrong).
+std::optional<Args> pathsOnly(const Args& args, const char* usage, std::size_t count, const char* missing);
 // Prints a cp1252 text on standard output, converted to UTF-8, CR LF as LF.
 void printCp1252(const std::string& text);
 
