@@ -106,7 +106,7 @@ class PrinterTest : public ::testing::Test {
     return false;
   }
   // A memory file as the simulator writes it, made by a download of `kind` (0 MF,
-  // 1 MFD) with the current selection; the log is emptied afterwards.
+  // 1 MFD) with the current selection; the log, the boxes and dialogs seen are emptied afterwards.
   std::string download(int kind) {
     const int saved = window.acquisitionKind;
     window.acquisitionKind = kind;
@@ -115,6 +115,7 @@ class PrinterTest : public ::testing::Test {
     window.acquisitionKind = saved;
     std::filesystem::remove(folder() / "simulador.log");
     ui.messages.clear();
+    ui.periodDialogs.clear();
     const std::string serial = "SI010100000000000001";
     return (folder() / (kind == 1 ? "Arquivos Binários" : "Arquivos MF") / (serial + (kind == 1 ? ".mfd" : ".mf")))
         .string();

@@ -32,8 +32,8 @@ class ScriptedUserInterface : public UserInterface {
   // conversions install a handler that runs or cancels the job.
   std::function<WorkerOutcome(WorkerJob&, bool)> progressHandler;
 
-  // What the user does in the next period dialog: each attempt clicks a choice
-  // (when given), types into boxes and ticks "Simplificada", then presses "OK"
+  // What the user does in the next period dialog: each attempt types into boxes,
+  // clicks a choice (when given) and ticks "Simplificada", then presses "OK"
   // (a failed check shows its message and the next attempt follows) or "Cancel".
   // Attempts used up, or no script queued, cancel the dialog.
   struct PeriodAttempt {
@@ -65,8 +65,8 @@ class ScriptedUserInterface : public UserInterface {
     periodScripts_.pop_front();
     PeriodDialogState state(dialog);
     for (const PeriodAttempt& a : attempts) {
-      if (a.click) state.selectChoice(*a.click);
       for (const auto& [field, text] : a.typed) state.typeInto(field, text);
+      if (a.click) state.selectChoice(*a.click);
       if (a.simplified) state.setSimplified(*a.simplified);
       if (!a.ok) return std::nullopt;
       if (auto failed = state.accept()) {

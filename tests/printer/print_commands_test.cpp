@@ -1,0 +1,134 @@
+// The print commands end to end against the simulated ECF, on the interface
+// thread: the call the printer received, the mode and period texts, the boxes.
+#include <gtest/gtest.h>
+
+#include "cotepe/text.h"
+#include "printer/print_commands.h"
+#include "printer_worker_fixture.h"
+
+namespace tavex {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readFile;
+using testing::ShownMessage;
+using F = PeriodField;
+
+class Printing : public testing::PrinterTest {};
+
+TEST_F(Printing, XReadingShowsItsResultWhileThePrinterIsStillOpen) {
+  select("DATAREGIS", "SIM-1000 FI", "COM2");
+  printXReading(context);
+  EXPECT_EQ(log(), "Open(\"COM2\", \"SIM-1000 FI\") = 0\r\nImprimeLeituraX() = 0\r\nClose() = 0\r\n");
+  EXPECT_TRUE(ui.messages.empty()) << "no success box";
+  EXPECT_NE(readFile((folder() / "impressora.txt").string()).find("LEITURA X\r\n"), std::string::npos);
+  EXPECT_EQ(catalogue.loadedLibrary(), nullptr);
+  EXPECT_FALSE(job.isFinished()) << "no worker";
+
+  fs::remove(folder() / "simulador.log");
+  select("DATAREGIS", "SIM-1000 FI", "COM4");
+  std::string logAtBox;
+  ui.onMessage = [&](const ShownMessage&) { logAtBox = log(); };
+  printXReading(context);
+  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"Erro comando não executado."_cp, "Erro!", Icon::Error}}));
+  EXPECT_EQ(logAtBox, "Open(\"COM4\", \"SIM-1000 FI\") = 0\r\nImprimeLeituraX() = 3\r\n") << "before Close";
+  EXPECT_TRUE(log().ends_with("Close() = 0\r\n"));
+}
+
+TEST_F(Printing, XReadingWithoutAModelIsRefusedByTheLoader) {
+  catalogue.loadCatalogue(ui, start);
+  printXReading(context);
+  EXPECT_EQ(ui.messages,
+            (std::vector<ShownMessage>{{"Selecione FABRICANTE e MODELO primeiro.", "Tavex - Erro!", Icon::Error}}));
+  select("FALSO", "F-1");
+  printXReading(context);
+  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"Erro! A biblioteca não foi localizada."_cp, "Erro!", Icon::Error}}));
+}
+
+TEST_F(Printing, FiscalMemoryReadingModeFollowsThePeriodAndSimplified) {
+  select("DATAREGIS", "SIM-1000 FI");
+  ui.answerPeriod({{.typed = {{F::CrzStart, "1"}, {F::CrzEnd, "2"}}, .simplified = true}});
+  ui.answerPeriod({{.typed = {{F::CrzStart, "1"}, {F::CrzEnd, "2"}}}});
+  ui.answerPeriod({{.typed = {{F::DateStart, "01102012"}, {F::DateEnd, "05102012"}}, .simplified = true}});
+  ui.answerPeriod({{.typed = {{F::DateStart, "01102012"}}},  // refused: the final date is missing
+                   {.typed = {{F::DateEnd, "05102012"}}}});
+  for (int i = 0; i < 4; ++i) printFiscalMemoryReading(context);
+  EXPECT_EQ(ui.periodDialogs.size(), 4u);
+  EXPECT_EQ(ui.periodDialogs[0].name, "CPrintMFDlg");
+  EXPECT_EQ(log(),
+            "Open(\"COM1\", \"SIM-1000 FI\") = 0\r\nImprimeLeituraMemoriaFiscal(\"c\", \"1\", \"2\") = 0\r\nClose() = 0\r\n"
+            "Open(\"COM1\", \"SIM-1000 FI\") = 0\r\nImprimeLeituraMemoriaFiscal(\"C\", \"1\", \"2\") = 0\r\nClose() = 0\r\n"
+            "Open(\"COM1\", \"SIM-1000 FI\") = 0\r\nImprimeLeituraMemoriaFiscal(\"d\", \"01102012\", \"05102012\") = 0\r\nClose() = 0\r\n"
+            "Open(\"COM1\", \"SIM-1000 FI\") = 0\r\nImprimeLeituraMemoriaFiscal(\"D\", \"01102012\", \"05102012\") = 0\r\nClose() = 0\r\n");
+  EXPECT_EQ(ui.messages,
+            (std::vector<ShownMessage>{{"Os campos de data de inicio e data de final devem ser preenchidos no formato ddmmaaaa.",
+                                        "Erro!", Icon::Error}}));
+}
+
+TEST_F(Printing, FiscalMemoryReadingCancelledLongAndFailing) {
+  select("DATAREGIS", "SIM-1000 FI");
+  printFiscalMemoryReading(context);  // cancelled: nothing at all
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(log(), "");
+
+  // 10,000 characters and non-digits reach the printer as typed.
+  const std::string longText(10000, '9');
+  ui.answerPeriod({{.typed = {{F::CrzStart, longText}, {F::CrzEnd, "abc"}}}});
+  printFiscalMemoryReading(context);
+  EXPECT_NE(log().find("ImprimeLeituraMemoriaFiscal(\"C\", \"" + longText + "\", \"abc\") = 0"), std::string::npos);
+
+  select("DATAREGIS", "SIM-1000 FI", "RET77");
+  ui.answerPeriod({{.typed = {{F::CrzStart, "1"}, {F::CrzEnd, "2"}}}});
+  printFiscalMemoryReading(context);
+  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"", "Erro!", Icon::Error}})) << "a code outside the table";
+}
+
+TEST_F(Printing, DetailTapeByTotalCooAndDate) {
+  select("DATAREGIS", "SIM-1000 FI");
+  // "Total" passes "0" and three empty texts whatever the boxes hold.
+  ui.answerPeriod({{.click = 0, .typed = {{F::CooStart, "1"}, {F::CooEnd, "20"}, {F::ReferenceDate, "01102012"}}}});
+  printDetailTape(context);
+  EXPECT_EQ(ui.periodDialogs.at(0).name, "CPrintMFDDlg");
+  ui.answerPeriod({{.typed = {{F::CooStart, "1"}, {F::CooEnd, "20"}, {F::ReferenceDate, "01102012"}}}});
+  printDetailTape(context);
+  ui.answerPeriod({{.typed = {{F::ReferenceDate, "01102012"}, {F::DateStart, "01102012"}, {F::DateEnd, "051020121"}}}});
+  printDetailTape(context);
+  EXPECT_EQ(log(),
+            "Open(\"COM1\", \"SIM-1000 FI\") = 0\r\nImprimeFitaDetalhe(\"0\", \"\", \"\", \"\") = 0\r\nClose() = 0\r\n"
+            "Open(\"COM1\", \"SIM-1000 FI\") = 0\r\nImprimeFitaDetalhe(\"1\", \"1\", \"20\", \"01102012\") = 0\r\nClose() = 0\r\n"
+            "Open(\"COM1\", \"SIM-1000 FI\") = 0\r\nImprimeFitaDetalhe(\"2\", \"01102012\", \"051020121\", \"01102012\") = 0\r\n"
+            "Close() = 0\r\n");
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(Printing, DetailTapePreconditionsAndResults) {
+  printDetailTape(context);
+  EXPECT_EQ(ui.messages,
+            (std::vector<ShownMessage>{{"Não há fabricante ou modelo selecionado."_cp, "Erro!", Icon::Error}}));
+  stageManufacturer("DARUMA", {"FS318"});
+  select("DARUMA", "FS318");
+  printDetailTape(context);
+  EXPECT_EQ(ui.messages,
+            (std::vector<ShownMessage>{{"Função não suportada pelo Software Básico do ECF selecionado – ECF não possui MFD"_cp,
+                                        "Erro!", Icon::Error}}));
+  EXPECT_TRUE(ui.periodDialogs.empty());
+  EXPECT_EQ(log("DARUMA"), "");
+
+  select("DATAREGIS", "SIM-50 SEM MFD");
+  ui.answerPeriod({{}});
+  printDetailTape(context);
+  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"Função não disponível neste modelo."_cp, "Erro!", Icon::Error}}));
+
+  // A reference date of five characters is refused; the dialog stays open for the fix.
+  ui.messages.clear();
+  select("DATAREGIS", "SIM-1000 FI");
+  ui.answerPeriod({{.typed = {{F::CooStart, "1"}, {F::CooEnd, "2"}, {F::ReferenceDate, "01102"}}},
+                   {.typed = {{F::ReferenceDate, ""}}}});
+  printDetailTape(context);
+  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"O campo de data de referência deve ser preenchido no formato ddmmaaaa."_cp,
+                                                     "Erro!", Icon::Error}}));
+  EXPECT_TRUE(log().ends_with("ImprimeFitaDetalhe(\"1\", \"1\", \"2\", \"\") = 0\r\nClose() = 0\r\n")) << log();
+}
+
+}  // namespace
+}  // namespace tavex
