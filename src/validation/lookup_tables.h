@@ -42,7 +42,7 @@ class NamedTable {
     if (index_.empty()) {
       for (std::size_t i = 0; i < entries_.size(); ++i)
         if (entries_[i].name == name) return i;
-    } else if (auto it = index_.find(std::string(name)); it != index_.end()) {
+    } else if (auto it = index_.find(name); it != index_.end()) {
       return it->second;
     }
     entries_.push_back(Entry{std::string(name), Value{}});
@@ -69,9 +69,14 @@ class NamedTable {
   }
 
  private:
+  // Looks names up by string_view without making a string of them.
+  struct NameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
+  };
   static constexpr std::size_t kDirectSearchLimit = 16;
   std::vector<Entry> entries_;
-  std::unordered_map<std::string, std::size_t> index_;
+  std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> index_;
 };
 
 }  // namespace tavex
