@@ -18,7 +18,9 @@
 #include "app/about_dialog.h"
 #include "app/main_window.h"
 #include "app/paf_dialog.h"
+#include "app/period_dialog.h"
 #include "app/progress_dialog.h"
+#include "printer/period_dialogs.h"
 #include "printer/worker_job.h"
 
 namespace {
@@ -80,6 +82,10 @@ int main(int argc, char** argv) {
   {
     tavex::app::PAF_Dlg paf(ui);
     pictures["paf_ecf.png"] = picture(paf);
+  }
+  {
+    tavex::app::PeriodDialog period(ui, tavex::cotepeMfDialog(false, [](int) { return false; }));
+    pictures["periodo.png"] = picture(period);
   }
   {
     tavex::WorkerJob job;

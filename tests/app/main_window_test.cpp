@@ -13,6 +13,7 @@
 #include "app/paf_dialog.h"
 #include "app/progress_dialog.h"
 #include "app/qt_text.h"
+#include "app/qt_user_interface.h"
 #include "app_fixture.h"
 #include "printer/worker_job.h"
 #include "support/files.h"
@@ -239,6 +240,40 @@ TEST_F(PrinterButtonsTest, LeituraXReachesTheSimulatedPrinter) {
   const std::string calls = readFile((dir.path() / "DATAREGIS" / "simulador.log").string());
   EXPECT_NE(calls.find("ImprimeLeituraX"), std::string::npos) << calls;
   EXPECT_TRUE(ui.messages.empty());  // a printed reading has no success message
+}
+
+}  // namespace
+}  // namespace tavex::testing
+
+namespace tavex::testing {
+namespace {
+
+TEST(ProgressWindow, CancelStopsACooperativeWorker) {
+  qtApplication();
+  app::QtUserInterface ui;
+  WorkerJob job;
+  std::atomic<bool> stopped{false};
+  job.prepare([&](WorkerContext& context) {
+    while (!context.cancelRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    stopped = true;
+  }, CancelMode::Cooperative);
+  whenModalOpens([](QWidget* modal) { modal->findChild<QPushButton*>("cancelar")->click(); });
+  EXPECT_EQ(ui.runWithProgress(job, true), WorkerOutcome::Cancelled);
+  EXPECT_TRUE(stopped.load());  // cancel() waited for it
+  EXPECT_FALSE(job.isFinished());
+}
+
+TEST(ProgressWindow, AFinishedWorkerClosesTheDialog) {
+  qtApplication();
+  app::QtUserInterface ui;
+  WorkerJob job;
+  job.prepare([](WorkerContext& context) {
+    context.setProgress(100);
+    context.finish(7);
+  }, CancelMode::Cooperative);
+  EXPECT_EQ(ui.runWithProgress(job, true), WorkerOutcome::Finished);
+  EXPECT_EQ(job.status(), 7);
+  job.waitForThread();
 }
 
 }  // namespace
