@@ -37,7 +37,7 @@ struct Shared {
   std::condition_variable returned;
   std::shared_ptr<const ManufacturerLibrary> library;
   bool abandoned = false;
-  bool loaded = false;  // written before `finished`, read after it
+  bool called = false;  // the entry point ran; written before `finished`, read after it
   bool done = false;    // the worker has closed and released the library
 
   bool isAbandoned() {
@@ -80,7 +80,7 @@ void workerProcedure(WorkerContext& context, Shared& shared, const Connection& c
     // or comes after the result is published.
     std::lock_guard lock(shared.mutex);
     if (shared.abandoned) return;
-    shared.loaded = true;
+    shared.called = true;
     context.finish(status);
   }
   if (call.openAndClose) library->close();
@@ -141,7 +141,7 @@ PrinterResult runPrinterWorker(UserInterface& ui, WorkerJob& job, ManufacturerCa
     case WorkerOutcome::Finished: break;
   }
   std::unique_lock lock(shared->mutex);
-  if (!shared->loaded) return {PrinterOutcome::NotLoaded, 0};
+  if (!shared->called) return {PrinterOutcome::NotLoaded, 0};
   // Close normally returns at once; a library that hangs in it is not waited for long.
   shared->returned.wait_for(lock, std::chrono::seconds(30), [&] { return shared->done; });
   return {PrinterOutcome::Finished, job.status()};
