@@ -175,16 +175,37 @@ TEST_F(Acquisition, ReductionBitmapDisablesItsButtonMeanwhileAndShowsOnlyErrors)
   EXPECT_TRUE(window.readBitmapEnabled);
 }
 
+const ShownMessage kUnsupported{"Erro! Esta função não é suportada pela DLL do fabricante."_cp, "Tavex - Erro!",
+                                Icon::Error};
+
 TEST_F(Acquisition, ReductionBitmapWithALibraryLackingLeituraRz) {
-  stageManufacturer("SEMRZ", {"SIM-1000 FI"}, testing::kSimulatorWithoutLeituraRz);
+  stageManufacturer("SEMRZ", {"SIM-1000 FI"}, testing::kSimulatorWithoutOptionals);
   select("SEMRZ", "SIM-1000 FI");
   EXPECT_TRUE(ui.messages.empty()) << "LeituraRZ is optional";
   readReductionBitmap(context);
-  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{
-                             {"Erro! Esta função não é suportada pela DLL do fabricante."_cp, "Tavex - Erro!", Icon::Error}}))
-      << "and no box for the result 0";
+  EXPECT_EQ(ui.messages, std::vector<ShownMessage>{kUnsupported}) << "and no box for the result 0";
   EXPECT_EQ(log("SEMRZ"), "") << "not even Open";
   EXPECT_TRUE(window.readBitmapEnabled);
+}
+
+// The other optional entry points: the same message from the worker, nothing called.
+TEST_F(Acquisition, CommandsOfOtherMissingOptionalEntryPoints) {
+  stageManufacturer("SEMRZ", {"SIM-1000 FI"}, testing::kSimulatorWithoutOptionals);
+  select("SEMRZ", "SIM-1000 FI");
+  readFiscalMemoryBinary(context);
+  EXPECT_EQ(progressOutcome, WorkerOutcome::Finished);
+  EXPECT_EQ(ui.messages, std::vector<ShownMessage>{kUnsupported});
+  ui.messages.clear();
+  ui.answer("/a/b.bin");
+  ui.answerPeriod({{.typed = {{F::CrzStart, "1"}, {F::CrzEnd, "2"}}}});
+  generateLmfMirror(context);
+  EXPECT_EQ(ui.messages, std::vector<ShownMessage>{kUnsupported});
+  ui.messages.clear();
+  ui.answer("/a/b.mfd");
+  ui.answerPeriod({{.click = 2}});
+  generateMfdMirror(context);
+  EXPECT_EQ(ui.messages, std::vector<ShownMessage>{kUnsupported});
+  EXPECT_EQ(log("SEMRZ"), "");
 }
 
 TEST_F(Acquisition, BinaryFilesAskThePeriodOfTheKindAndDownloadIt) {

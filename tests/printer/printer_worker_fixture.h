@@ -25,8 +25,9 @@
 namespace tavex::testing {
 
 inline const std::filesystem::path kSimulatorFile = kStagedSimulator / "libecf_simulado.so";
-inline const std::filesystem::path kSimulatorWithoutLeituraRz =
-    std::filesystem::path(TAVEX_BINARY_DIR) / "lib" / "libecf_sem_leitura_rz.so";
+// The simulator without LeituraRZ, GeraEspelhos, GeraEspelhoLMF and LeBinarioMF.
+inline const std::filesystem::path kSimulatorWithoutOptionals =
+    std::filesystem::path(TAVEX_BINARY_DIR) / "lib" / "libecf_sem_opcionais.so";
 
 // A scripted interface that can look at the world when a box is shown.
 class WatchingUserInterface : public ScriptedUserInterface {
