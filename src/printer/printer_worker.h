@@ -65,7 +65,7 @@ struct PrinterResult {
 struct PrinterWindowState {
   std::string manufacturerName;  // "Fabricante:"
   std::string modelName;         // "Modelo:"
-  std::string portName;          // "Porta:"
+  std::string portName;          // "Porta:" (Open takes the catalogue's connection port)
   int acquisitionKind = 0;       // 0 MF, 1 MFD, 2 TDM, 3 RZ
   std::string outputText;        // the results box
   std::string currentCotepePath; // the COTEPE file the validation commands work on
