@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "cotepe/text.h"
+#include "signature/ead_verification.h"
 #include "xml/xml_document.h"
 
 namespace tavex {
@@ -118,15 +119,8 @@ std::optional<RsaPublicKey> softwareHouseKey(UserInterface& ui, const std::strin
 
 std::optional<SignatureVerdict> validatePafSignature(UserInterface& ui, const std::string& selectedHouse,
                                                      const fs::path& folder) {
-  std::optional<RsaPublicKey> key = softwareHouseKey(ui, selectedHouse, folder);
-  if (!key) return std::nullopt;
-  const std::optional<std::string> path = ui.chooseOpenFile(signedFileRequest());
-  if (!path) return std::nullopt;
-  const SignatureVerdict verdict = checkSignedFile(*path, *key);
-  key->modulus.fill(0);
-  key->exponent.fill(0);
-  showSignatureVerdict(ui, verdict);
-  return verdict;
+  // The same check as the EAD command's, with the software house's key.
+  return verifyEadSignature(ui, [&] { return softwareHouseKey(ui, selectedHouse, folder); });
 }
 
 }  // namespace tavex
