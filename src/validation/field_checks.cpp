@@ -37,9 +37,10 @@ bool isValidCnpjOf(std::string_view text) {
 }  // namespace
 
 bool isBlankOrZero(std::string_view text, std::size_t width) {
-  if (text.empty() || (text[0] != ' ' && text[0] != '0')) return false;
-  const std::size_t n = width < text.size() ? width : text.size();
-  for (std::size_t i = 1; i < n; ++i)
+  // A shorter text (the "0" that stands for a value that failed its format) lacks
+  // characters to compare, so it is not blank: its content check still runs.
+  if (text.empty() || text.size() < width || (text[0] != ' ' && text[0] != '0')) return false;
+  for (std::size_t i = 1; i < width; ++i)
     if (text[i] != text[0]) return false;
   return true;
 }

@@ -11,7 +11,7 @@
 namespace tavex {
 
 // True when the first character is a blank or '0' and all `width` characters equal it.
-// A text shorter than `width` is judged on the characters it has (empty: false).
+// A text shorter than `width` (or empty) is not blank: it lacks characters to compare.
 bool isBlankOrZero(std::string_view text, std::size_t width);
 
 // (every character is a blank or '0', position of the first other character or npos).

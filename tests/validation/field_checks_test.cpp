@@ -79,6 +79,9 @@ TEST(TextTests, BlankOrZeroVersionsAndEditMasks) {
   EXPECT_FALSE(isBlankOrZero("0 0000", 6));
   EXPECT_FALSE(isBlankOrZero("A     ", 6));
   EXPECT_FALSE(isBlankOrZero("", 6));
+  // The "0" that replaces a value that failed its format is not a blank field.
+  EXPECT_FALSE(isBlankOrZero("0", 14));
+  EXPECT_FALSE(isBlankOrZero("     ", 6));
   EXPECT_TRUE(isVersionFormat("01.00.00"));
   EXPECT_TRUE(isVersionFormat("01.00.00xyz"));
   EXPECT_FALSE(isVersionFormat("1.00.000"));

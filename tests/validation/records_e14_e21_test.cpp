@@ -291,6 +291,34 @@ TEST_F(RecordChecksTest, E21WarningsInBothRuns) {
                          "válido.")}));
 }
 
+// A field that failed its format is checked as "0", never as a blank field.
+TEST_F(RecordChecksTest, AFieldThatFailedItsFormatIsNotTakenForBlank) {
+  start("TDM");
+  const std::string customerE14 =
+      cp("Linha 1: E14 -> CPF/CNPJ do adquirente informado em registro tipo E14 não é válido segundo critério da RFB.");
+  const std::string customerE19 =
+      cp("Linha 2: E19 -> CPF/CNPJ do adquirente informado em registro tipo E19 não é válido segundo critério da RFB.");
+  const std::string noReversal =
+      cp("Valor do estorno de pagamento efetuado não informado em registro do tipo E21.");
+  std::string withNul = "12345678901234";
+  withNul[5] = '\0';
+  for (const std::string& bad : {std::string("1234567890123A"), withNul}) {
+    lineNumber = 0;
+    clearFindings();
+    feed(header(1, 0, 0, {{"CPF/CNPJ_CLI", bad}}), CheckMode::FormatOnly);
+    feed(sampleRecord(19, {{"COO", "2"}, {"CPF/CNPJ_CLI", bad}}), CheckMode::FormatOnly);
+    feed(sampleRecord(21, {{"COO", "1"}, {"CCF", "1"}, {"IND_ESTORNO", "S"}, {"VL_ESTORNO", bad.substr(1, 13)}}),
+         CheckMode::FormatOnly);
+    const Findings found = findings();
+    auto has = [&](const std::string& text) {
+      return std::any_of(found.begin(), found.end(), [&](const std::string& f) { return f.find(text) != std::string::npos; });
+    };
+    EXPECT_TRUE(has(customerE14));
+    EXPECT_TRUE(has(customerE19));
+    EXPECT_FALSE(has(noReversal));
+  }
+}
+
 TEST_F(RecordChecksTest, E21PaymentsLandInTheirReduction) {
   start("TDM");
   feed(sampleRecord(12, {{"CRZ", "1"}, {"COO", "10"}}));
