@@ -1,6 +1,7 @@
 #include "cotepe/text.h"
 
 #include <gtest/gtest.h>
+#include <iconv.h>
 
 namespace tavex {
 namespace {
@@ -19,6 +20,33 @@ TEST(Cp1252Conversion, RoundTripsEveryDefinedByte) {
   std::string all;
   for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
   EXPECT_EQ(utf8ToCp1252(cp1252ToUtf8(all)), all);
+}
+
+// The C library's own converter is the reference for every byte cp1252 defines;
+// the five bytes it leaves undefined pass through as the C1 controls of their value.
+TEST(Cp1252Conversion, AgreesWithIconvOnEveryByte) {
+  iconv_t cd = iconv_open("UTF-8", "WINDOWS-1252");
+  ASSERT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  for (int b = 1; b < 256; ++b) {
+    char in = static_cast<char>(b);
+    char out[8];
+    char* inPtr = &in;
+    char* outPtr = out;
+    std::size_t inLeft = 1, outLeft = sizeof out;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    const bool defined = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<std::size_t>(-1);
+    const std::string ours = cp1252ToUtf8(std::string(1, in));
+    if (defined) {
+      EXPECT_EQ(ours, std::string(out, outPtr)) << "byte " << b;
+      EXPECT_EQ(utf8ToCp1252(ours), std::string(1, in)) << "byte " << b;
+    } else {
+      EXPECT_TRUE(b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) << "byte " << b;
+      EXPECT_EQ(ours, (std::string{static_cast<char>(0xC2), in})) << "byte " << b;
+    }
+  }
+  iconv_close(cd);
+  EXPECT_EQ(cp1252ToUtf8("\x9F"), "Ÿ");
+  EXPECT_EQ(utf8ToCp1252("Ÿ"), "\x9F");
 }
 
 TEST(Cp1252Conversion, ReplacesWhatCp1252CannotHold) {
