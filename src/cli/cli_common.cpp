@@ -4,12 +4,68 @@
 
 #include "cli/commands.h"
 #include "cotepe/text.h"
+#include "printer/manufacturer_catalogue.h"
 
 namespace tavex::cli {
 
+bool ParsedArgs::has(std::string_view name) const {
+  for (const auto& [n, v] : options)
+    if (n == name) return true;
+  return false;
+}
+
+std::optional<std::string> ParsedArgs::value(std::string_view name) const {
+  std::optional<std::string> found;
+  for (const auto& [n, v] : options)
+    if (n == name) found = v;
+  return found;
+}
+
+std::optional<ParsedArgs> parseArgs(const Args& args, const std::vector<OptionSpec>& options, const char* usage) {
+  ParsedArgs parsed;
+  if (wantsHelp(args)) {  // help wins over any mistake on the same line
+    parsed.help = true;
+    return parsed;
+  }
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (optionsEnded || a == "-" || !a.starts_with("-")) {
+      parsed.positional.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    const std::size_t equals = a.find('=');
+    const std::string name = a.substr(0, equals);
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& o : options)
+      if (name == o.name) spec = &o;
+    if (spec == nullptr || (!spec->takesValue && equals != std::string::npos)) {
+      usageError(usage, "opção desconhecida: " + a);
+      return std::nullopt;
+    }
+    if (!spec->takesValue) {
+      parsed.options.emplace_back(name, "");
+    } else if (equals != std::string::npos) {
+      parsed.options.emplace_back(name, a.substr(equals + 1));
+    } else if (i + 1 < args.size()) {
+      parsed.options.emplace_back(name, args[++i]);
+    } else {
+      usageError(usage, name + " precisa de um valor");
+      return std::nullopt;
+    }
+  }
+  return parsed;
+}
+
 bool wantsHelp(const Args& args) {
-  for (const std::string& a : args)
+  for (const std::string& a : args) {
+    if (a == "--") return false;
     if (a == "--help" || a == "-h") return true;
+  }
   return false;
 }
 
@@ -20,16 +76,20 @@ int usageError(const char* usage, const std::string& problem) {
 }
 
 std::optional<Args> pathsOnly(const Args& args, const char* usage, std::size_t count, const char* missing) {
-  for (const std::string& a : args)
-    if (a.starts_with("--")) {
-      usageError(usage, "opção desconhecida: " + a);
-      return std::nullopt;
-    }
-  if (args.size() != count) {
+  const std::optional<ParsedArgs> parsed = parseArgs(args, {}, usage);
+  if (!parsed) return std::nullopt;
+  if (parsed->positional.size() != count) {
     usageError(usage, missing);
     return std::nullopt;
   }
-  return args;
+  return parsed->positional;
+}
+
+bool requireManufacturer(const ManufacturerCatalogue& catalogue, const std::string& name) {
+  for (const ManufacturerEntry& e : catalogue.entries())
+    if (e.name == name) return true;
+  usageError(nullptr, "fabricante não encontrado na pasta atual: " + name);
+  return false;
 }
 
 void printCp1252(const std::string& text) {

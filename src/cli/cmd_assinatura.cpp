@@ -39,35 +39,24 @@ int exitStatusOf(const std::optional<SignatureVerdict>& verdict) {
 }
 
 int runAssinatura(const Args& args) {
-  if (wantsHelp(args)) {
+  const std::optional<ParsedArgs> parsed = parseArgs(args, {{"--fabricante", true}, {"--modelo", true}}, kUsage);
+  if (!parsed) return kCannotRun;
+  if (parsed->help) {
     std::fputs(kUsage, stdout);
     return kOk;
   }
-  std::string path, manufacturer, model;
-  bool manufacturerGiven = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--fabricante" || args[i] == "--modelo") {
-      if (i + 1 >= args.size()) return usageError(kUsage, args[i] + " precisa de um valor");
-      if (args[i] == "--fabricante") {
-        manufacturer = args[++i];
-        manufacturerGiven = true;
-      } else {
-        model = utf8ToCp1252(args[++i]);
-      }
-    } else if (args[i].starts_with("--")) {
-      return usageError(kUsage, "opção desconhecida: " + args[i]);
-    } else if (path.empty()) {
-      path = args[i];
-    } else {
-      return usageError(kUsage, "mais de um arquivo informado");
-    }
-  }
-  if (path.empty()) return usageError(kUsage, "informe o arquivo assinado");
+  if (parsed->positional.empty()) return usageError(kUsage, "informe o arquivo assinado");
+  if (parsed->positional.size() > 1) return usageError(kUsage, "mais de um arquivo informado");
+  const std::optional<std::string> manufacturerGiven = parsed->value("--fabricante");
   if (!manufacturerGiven) return usageError(kUsage, "informe o fabricante (--fabricante NOME)");
+  const std::string& path = parsed->positional[0];
+  const std::string& manufacturer = *manufacturerGiven;
+  const std::string model = utf8ToCp1252(parsed->value("--modelo").value_or(""));
 
   TerminalUserInterface ui;
   ManufacturerCatalogue catalogue;
   catalogue.loadCatalogue(ui, ".");
+  if (!requireManufacturer(catalogue, manufacturer)) return kCannotRun;
   ui.queueAnswer(path);
   const auto verdict = verifyEadSignature(ui, [&]() -> std::optional<RsaPublicKey> {
     const std::optional<ModelKey> key = catalogue.keyOfSelection(ui, manufacturer, model);

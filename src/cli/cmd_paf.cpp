@@ -26,27 +26,17 @@ const char* const kUsage =
 }  // namespace
 
 int runPaf(const Args& args) {
-  if (wantsHelp(args)) {
+  const std::optional<ParsedArgs> parsed = parseArgs(args, {{"--software-house", true}, {"--listar", false}}, kUsage);
+  if (!parsed) return kCannotRun;
+  if (parsed->help) {
     std::fputs(kUsage, stdout);
     return kOk;
   }
-  std::string path, house;
-  bool houseGiven = false, list = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--software-house") {
-      if (i + 1 >= args.size()) return usageError(kUsage, "--software-house precisa de um valor");
-      house = utf8ToCp1252(args[++i]);
-      houseGiven = true;
-    } else if (args[i] == "--listar") {
-      list = true;
-    } else if (args[i].starts_with("--")) {
-      return usageError(kUsage, "opção desconhecida: " + args[i]);
-    } else if (path.empty()) {
-      path = args[i];
-    } else {
-      return usageError(kUsage, "mais de um arquivo informado");
-    }
-  }
+  if (parsed->positional.size() > 1) return usageError(kUsage, "mais de um arquivo informado");
+  const std::string path = parsed->positional.empty() ? "" : parsed->positional[0];
+  const std::optional<std::string> houseGiven = parsed->value("--software-house");
+  const std::string house = utf8ToCp1252(houseGiven.value_or(""));
+  const bool list = parsed->has("--listar");
 
   TerminalUserInterface ui;
   if (list) {

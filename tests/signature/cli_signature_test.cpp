@@ -72,10 +72,42 @@ TEST(SignatureCli, ExitStatusFollowsTheVerdict) {
   EXPECT_EQ(runCli(dir, "assinatura bom.txt --fabricante ACME").status, 0);
   EXPECT_EQ(runCli(dir, "assinatura bom.txt --fabricante ACME --modelo OUTRO").status, 0);  // one key for all
   EXPECT_EQ(runCli(dir, "assinatura ruim.txt --fabricante ACME").status, 1);
-  r = runCli(dir, "assinatura bom.txt --fabricante NINGUEM");
+  EXPECT_EQ(runCli(dir, "assinatura bom.txt").status, 2);
+}
+
+TEST(SignatureCli, AnUnknownManufacturerIsNotFoundRatherThanKeyless) {
+  TempDir dir;
+  std::filesystem::create_directories(dir.path() / "ACME");
+  testing::writeFile(dir.file("ACME/ACME.xml"), "<fabricante><dll><nome>libacme.so</nome><modelo>M1</modelo></dll></fabricante>");
+  testing::writeFile(dir.file("a.txt"), testing::sampleSignedContent());
+  CliRun r = runCli(dir, "assinatura a.txt --fabricante NINGUEM");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.err, "tavex-cli: fabricante não encontrado na pasta atual: NINGUEM\n");
+  r = runCli(dir, "assinatura a.txt --fabricante ACME");  // known, but its file has no key
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, "Erro!: Módulo da chave não encontrado no arquivo XML!\n");
-  EXPECT_EQ(runCli(dir, "assinatura bom.txt").status, 2);
+}
+
+TEST(SignatureCli, DoubleDashEndsTheOptions) {
+  const testing::TestKey* key = testing::sharedKey(65537);
+  if (key == nullptr) GTEST_SKIP() << "openssl is not available";
+  TempDir dir;
+  std::filesystem::create_directories(dir.path() / "SHouse");
+  testing::writeFile(dir.file("SHouse/Casa.xml"), "<empresa_desenvolvedora><nome>Casa</nome><chave><modulo>" +
+                                                      key->modulusHex + "</modulo><expoente_publico>" +
+                                                      key->exponentHex + "</expoente_publico></chave></empresa_desenvolvedora>");
+  const std::string content = testing::sampleSignedContent();
+  const std::string signedText = testing::withEad(content, testing::hexText(testing::opensslMd5Signature(*key, content)));
+  testing::writeFile(dir.file("-h"), signedText);
+  testing::writeFile(dir.file("--x.txt"), signedText);
+  CliRun r = runCli(dir, "paf --software-house Casa -- -h");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "Assinatura válida!\n");
+  EXPECT_EQ(runCli(dir, "paf --software-house=Casa -- --x.txt").status, 0);
+  r = runCli(dir, "paf --x.txt --software-house Casa");  // without "--" it is an option
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("opção desconhecida: --x.txt"), std::string::npos);
+  EXPECT_EQ(runCli(dir, "paf --software-house").status, 2);  // an option without its value
 }
 
 }  // namespace
