@@ -24,12 +24,13 @@ tavex_install_dependencies() {
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
 }
 
-# tavex_build DIR [cmake options...]: configures (once) and builds DIR.
+# tavex_build DIR [cmake options...]: configures DIR with the options (a folder
+# configured before takes the new options too) and builds it.
 tavex_build() {
   local dir=$1
   shift
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S . -B "$dir" -G Ninja "$@" >/dev/null || return 1
-  fi
+  local launcher=()
+  command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+  cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null || return 1
   cmake --build "$dir" || return 1
 }
