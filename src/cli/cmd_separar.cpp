@@ -15,7 +15,8 @@ const char* const kUsage =
     "(ARQUIVO sem extensão, seguido de _NNNN.txt), como o botão \"Separar Arquivo\" da\n"
     "janela. Arquivos gerados só da memória fiscal (MF) não podem ser separados.\n"
     "\n"
-    "Saída: 0 separado, 2 quando não foi possível separar (ou o arquivo é de MF).\n";
+    "Saída: 0 separado, 1 quando o arquivo não tem redução Z a separar (ou é de MF),\n"
+    "2 quando não foi possível separar.\n";
 
 }  // namespace
 
@@ -33,6 +34,7 @@ int runSeparar(const Args& args) {
   std::string currentFile;
   ConversionSession session{job, currentFile, ""};
   const std::optional<int> status = splitCotepeFile(ui, session);
+  if (status == kSplitNoReduction || status == kSplitRefusedMf) return kFound;
   return status == kSplitDone && ui.errorMessagesShown() == 0 ? kOk : kCannotRun;
 }
 

@@ -1,5 +1,4 @@
-#include <fstream>
-#include <iterator>
+#include <string_view>
 
 #include "cli/commands.h"
 #include "cli/terminal_ui.h"
@@ -18,7 +17,8 @@ const char* const kUsage =
     "  --tolerancia TEXTO  tolerância em reais, como na janela (0,05 = 5 centavos)\n"
     "  --formato           valida somente tamanhos e formatos dos campos\n"
     "\n"
-    "Saída: 0 sem erros, 1 com erros no arquivo, 2 quando não foi possível validar.\n";
+    "Saída: 0 sem erros, 1 com erros no arquivo, 2 quando não foi possível validar\n"
+    "(o arquivo não pôde ser lido, ou o log não pôde ser gravado por inteiro).\n";
 
 }  // namespace
 
@@ -47,13 +47,14 @@ int runValidar(const Args& args) {
   if (path.empty()) return usageError(kUsage, "informe o arquivo a validar");
 
   TerminalUserInterface ui;
+  // The log is shown as the run writes it: exactly what reached the file.
+  ValidationOptions options;
+  options.echo = [](std::string_view text) { printCp1252(std::string(text)); };
   const ValidationSummary summary =
-      formatOnly ? validateCotepeFileQuick(ui, path)
-                 : validateCotepeFile(ui, path, toleranceCentsFromText(utf8ToCp1252(tolerance)));
+      formatOnly ? validateCotepeFileQuick(ui, path, options)
+                 : validateCotepeFile(ui, path, toleranceCentsFromText(utf8ToCp1252(tolerance)), options);
+  std::fflush(stdout);
   if (!summary.ran) return kCannotRun;
-
-  std::ifstream log(path + ".log", std::ios::binary);
-  printCp1252(std::string((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>()));
   return summary.errors > 0 ? kFound : kOk;
 }
 

@@ -1,7 +1,10 @@
 #include "cotepe/line_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
-#include <filesystem>
 
 namespace tavex {
 
@@ -13,10 +16,24 @@ LineReader::~LineReader() { close(); }
 
 bool LineReader::open(const std::string& path) {
   close();
-  std::error_code ec;
-  if (path.empty() || std::filesystem::is_directory(path, ec)) return false;
-  file_ = std::fopen(path.c_str(), "rb");
-  if (file_ == nullptr) return false;
+  notRegular_ = false;
+  if (path.empty()) return false;
+  // O_NONBLOCK: a pipe without a writer must not hold the open; the descriptor is
+  // checked before anything is read from it.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    notRegular_ = !S_ISDIR(st.st_mode);
+    ::close(fd);
+    return false;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  file_ = ::fdopen(fd, "rb");
+  if (file_ == nullptr) {
+    ::close(fd);
+    return false;
+  }
   buffer_.resize(kBlockSize);
   begin_ = end_ = 0;
   eof_ = readFailed_ = false;
@@ -32,7 +49,7 @@ void LineReader::rewind() {
   if (file_ == nullptr) return;
   std::rewind(file_);
   begin_ = end_ = 0;
-  eof_ = readFailed_ = false;
+  eof_ = false;
 }
 
 bool LineReader::fill() {
@@ -47,7 +64,7 @@ bool LineReader::fill() {
   end_ += got;
   if (got == 0) {
     eof_ = true;
-    readFailed_ = std::ferror(file_) != 0;
+    readFailed_ = readFailed_ || std::ferror(file_) != 0;
     return false;
   }
   return true;

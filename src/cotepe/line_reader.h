@@ -19,13 +19,17 @@ class LineReader {
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
-  // Opens `path` for binary reading. False when it cannot be opened or is a folder.
+  // Opens `path` for binary reading. False when it cannot be opened, is a folder,
+  // or is no regular file (a pipe or a device: notRegular() tells; such a file is
+  // refused before any read, as it could not be read twice nor measured).
   bool open(const std::string& path);
+  bool notRegular() const { return notRegular_; }
   bool isOpen() const { return file_ != nullptr; }
   void close();
 
   // The next raw line (with its LF when it has one) in `line`, valid until the next
-  // call. False at the end of the file or on a read error (see readFailed).
+  // call. False at the end of the file or on a read error: a caller that reached
+  // the end checks readFailed() before taking it as the end of the file.
   bool next(std::string_view& line);
 
   // True when no byte follows the last line handed out.
@@ -34,7 +38,8 @@ class LineReader {
   // Back to the first line.
   void rewind();
 
-  // A read error ended the file early.
+  // A read failed (an I/O error, not the end of the file) since open; rewinding
+  // does not clear it, so whatever pass met it, the run is known to be incomplete.
   bool readFailed() const { return readFailed_; }
 
  private:
@@ -46,6 +51,7 @@ class LineReader {
   std::size_t end_ = 0;    // one past the last pending byte
   bool eof_ = false;
   bool readFailed_ = false;
+  bool notRegular_ = false;
 };
 
 }  // namespace tavex

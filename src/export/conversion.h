@@ -39,10 +39,12 @@ class ConversionReader {
  public:
   explicit ConversionReader(WorkerControl& control) : control_(control) {}
 
-  // False when the file cannot be opened for reading (or is a folder).
+  // False when the file cannot be opened for reading (or is a folder, or is no
+  // regular file: reader().notRegular()).
   bool open(const std::string& path);
 
-  // The next raw line (with its line end); false at the end of the file.
+  // The next raw line (with its line end); false at the end of the file, or when a
+  // read failed (reader().readFailed(), which the conversion checks at the end).
   bool next(std::string_view& rawLine);
 
   LineReader& reader() { return reader_; }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <initializer_list>
 
+#include "cotepe/file_access.h"
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 #include "export/line_file.h"
@@ -52,6 +53,8 @@ const std::array<std::uint32_t, 22> kApostropheMask = [] {
   return mask;
 }();
 
+const char* const kFolderHasCotepe = "Este diretório já contém arquivos COTEPE! Selecione outro diretório."_cp;
+
 std::string csvFileName(int type) { return cformat("E%02d.csv", type); }
 
 bool isReadable(const std::string& path) {
@@ -73,6 +76,9 @@ class CsvOutputs {
     return file.writeLine(line) ? 0 : 1;
   }
 
+  // Why the last file could not be opened (a refusal message), or empty.
+  const std::string& refusal() const { return refusal_; }
+
   bool closeAll() {
     bool ok = true;
     for (LineFile& f : files_) ok = f.close() && ok;
@@ -82,12 +88,15 @@ class CsvOutputs {
  private:
   bool openFor(int type, LineFile& file) {
     const std::string path = (std::filesystem::path(folder_) / csvFileName(type)).string();
-    if (isReadable(path)) return file.open(path, LineFile::Mode::Append);
-    if (!file.open(path, LineFile::Mode::Create)) return false;
-    return file.writeLine(csvHeader(type) + "\r\n");
+    const bool opened = isReadable(path) ? file.open(path, LineFile::Mode::Append)
+                                         : file.open(path, LineFile::Mode::CreateNew) &&
+                                               file.writeLine(csvHeader(type) + "\r\n");
+    if (!opened) refusal_ = outputRefusalMessage(file.openError(), path);
+    return opened;
   }
 
   std::string folder_;
+  std::string refusal_;
   std::array<LineFile, 22> files_;
 };
 
@@ -129,8 +138,11 @@ void appendCsvRecord(std::string& out, int type, std::string_view record) {
 }
 
 int convertToCsv(const std::string& inputPath, const std::string& outputFolder, WorkerControl& control) {
+  FileLock lock;
+  if (lock.lockFolder(outputFolder) == FileLock::Result::Busy) return kCsvFolderBusy;
+  if (isReadable((std::filesystem::path(outputFolder) / "E01.csv").string())) return kCsvFolderHasCotepe;
   ConversionReader input(control);
-  if (!input.open(inputPath)) return kCsvInputUnreadable;
+  if (!input.open(inputPath)) return input.reader().notRegular() ? kCsvInputNotRegular : kCsvInputUnreadable;
   CsvOutputs outputs(outputFolder);
   std::string line;
   std::string_view raw;
@@ -144,10 +156,14 @@ int convertToCsv(const std::string& inputPath, const std::string& outputFolder, 
     if (type == 0) continue;
     if (writeCsvRecord(outputs, type, record, line) != 0) {
       outputs.closeAll();
-      return kCsvOutputFailed;
+      if (outputs.refusal().empty()) return kCsvOutputFailed;
+      control.notify({outputs.refusal(), "Erro!", Icon::Error});
+      return kCsvOutputRefused;
     }
   }
-  return outputs.closeAll() ? kCsvDone : kCsvOutputFailed;
+  const bool closed = outputs.closeAll();
+  if (input.reader().readFailed()) return kCsvInputUnreadable;
+  return closed ? kCsvDone : kCsvOutputFailed;
 }
 
 std::optional<int> exportCsv(UserInterface& ui, ConversionSession& session) {
@@ -165,7 +181,7 @@ std::optional<int> exportCsv(UserInterface& ui, ConversionSession& session) {
       folder = *chosen;
       break;
     }
-    ui.showMessage("Este diretório já contém arquivos COTEPE! Selecione outro diretório."_cp, "Erro!", Icon::Error);
+    ui.showMessage(kFolderHasCotepe, "Erro!", Icon::Error);
   }
 
   const std::string inputPath = absolutePath(*input);
@@ -187,6 +203,17 @@ std::optional<int> exportCsv(UserInterface& ui, ConversionSession& session) {
     case kCsvOutputFailed:
       ui.showMessage("Problemas ao abrir o arquivo CSV de saída."_cp, "Erro!", Icon::Error);
       break;
+    case kCsvFolderBusy:
+      ui.showMessage(cformat(kFolderInUse, utf8ToCp1252(folder).c_str()), "Erro!", Icon::Error);
+      break;
+    case kCsvInputNotRegular:
+      ui.showMessage(kNotRegularInput, "Erro!", Icon::Error);
+      break;
+    case kCsvFolderHasCotepe:
+      ui.showMessage(kFolderHasCotepe, "Erro!", Icon::Error);
+      break;
+    case kCsvOutputRefused:
+      break;  // the worker has shown why
     default:
       ui.showMessage(cformat("Processo de conversão finalizado.\nArquivos salvos no caminho:\n%s"_cp,
                              utf8ToCp1252(folder).c_str()),

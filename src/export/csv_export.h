@@ -5,6 +5,11 @@
 // written behind an apostrophe so spreadsheets keep their leading zeros. A file
 // that already exists is appended to without a new header. EAD and every line
 // that does not begin with "E01" .. "E21" are not exported.
+//
+// The conversion locks the output folder (flock on the folder itself) while it
+// runs, so two exports into one folder never interleave; under the lock it finds
+// the folder without "E01.csv" or stops, and every file it creates is created
+// exclusively. A file name taken by a symbolic link is refused.
 #pragma once
 
 #include <optional>
@@ -19,6 +24,10 @@ namespace tavex {
 inline constexpr int kCsvDone = 0;
 inline constexpr int kCsvInputUnreadable = 1;  // the COTEPE file cannot be opened
 inline constexpr int kCsvOutputFailed = 2;     // an output file cannot be created, opened or written
+inline constexpr int kCsvFolderBusy = 3;       // another run holds the output folder
+inline constexpr int kCsvInputNotRegular = 4;  // the COTEPE file is a pipe or a device
+inline constexpr int kCsvFolderHasCotepe = 5;  // "E01.csv" appeared in the folder before the run began
+inline constexpr int kCsvOutputRefused = 6;    // an output is a symbolic link (the refusal was notified)
 
 // The type 1..21 of a line whose first three characters are "E01" .. "E21"
 // (case-sensitive), else 0.
@@ -33,7 +42,7 @@ std::string csvHeader(int type);
 void appendCsvRecord(std::string& out, int type, std::string_view record);
 
 // The conversion, run on the worker: writes into `outputFolder`. Returns a status
-// above, or kConversionCancelled when it stopped between two records for a
+// above (a failed read of the input is kCsvInputUnreadable), or kConversionCancelled when it stopped between two records for a
 // cancellation (every line written stays whole).
 int convertToCsv(const std::string& inputPath, const std::string& outputFolder, WorkerControl& control);
 

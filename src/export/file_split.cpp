@@ -1,11 +1,16 @@
 #include "export/file_split.h"
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <vector>
 
+#include "cotepe/file_access.h"
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 #include "export/line_file.h"
@@ -16,7 +21,8 @@ namespace {
 
 constexpr std::size_t kPathLimit = 1024;
 constexpr std::size_t kPendingBudget = 16u << 20;  // bytes gathered in memory before the outputs are written
-constexpr const char* kTempName = "ctp_file.tmp";
+constexpr const char* kTempTemplate = "ctp_file_XXXXXX.tmp";
+constexpr int kTempSuffixLength = 4;  // ".tmp"
 const std::string kBlankDate(8, ' ');
 
 bool validReduction(std::int64_t z) { return z >= kFirstReduction && z <= kLastReduction; }
@@ -173,14 +179,15 @@ class Splitter {
   Splitter(const std::string& inputPath, WorkerControl& control)
       : inputPath_(inputPath), control_(control), input_(control), reductions_(kLastReduction + 1) {}
 
+  ~Splitter() { removeTemp(); }
+
   int run() {
     if (inputPath_.size() >= kPathLimit) return kSplitPathTooLong;
-    if (!input_.open(inputPath_)) return kSplitInputMissing;
     const std::size_t slash = inputPath_.rfind('/');
     directory_ = slash == std::string::npos ? "" : inputPath_.substr(0, slash + 1);
-    tempPath_ = directory_ + kTempName;
-    if (!temp_.open(tempPath_, LineFile::Mode::Create)) return kSplitCannotWrite;
-    tempOpen_ = true;
+    if (folderLock_.lockFolder(directory_) == FileLock::Result::Busy) return kSplitFolderBusy;
+    if (!input_.open(inputPath_)) return input_.reader().notRegular() ? kSplitInputNotRegular : kSplitInputMissing;
+    if (!createTemp()) return kSplitCannotWrite;
     const int status = splitLines();
     return finish(status);
   }
@@ -193,6 +200,27 @@ class Splitter {
     std::string pending;     // lines not yet written
   };
 
+  // A temporary file of its own beside the input, created exclusively.
+  bool createTemp() {
+    std::string name = directory_ + kTempTemplate;
+    const int fd = ::mkostemps(name.data(), kTempSuffixLength, O_CLOEXEC);
+    if (fd < 0) return false;
+    tempPath_ = std::move(name);
+    temp_.adopt(fd);
+    tempOpen_ = true;
+    return true;
+  }
+
+  void removeTemp() {
+    if (tempPath_.empty()) return;
+    if (tempOpen_) {
+      tempOpen_ = false;
+      temp_.close();
+    }
+    ::unlink(tempPath_.c_str());
+    tempPath_.clear();
+  }
+
   int splitLines() {
     std::string_view raw;
     while (input_.next(raw)) {
@@ -204,6 +232,7 @@ class Splitter {
       if (pendingBytes_ > kPendingBudget && !writeOutputs()) return kSplitCannotWrite;
       if (failed_) return kSplitCannotWrite;
     }
+    if (input_.reader().readFailed() || prescanFailed_) return kSplitReadFailed;
     return kSplitDone;
   }
 
@@ -219,12 +248,13 @@ class Splitter {
           control_.notify({"O arquivo selecionado é um Ato/COTEPE 17/04 da MF. Não é possível separar este tipo de "
                            "arquivo."_cp,
                            "Erro!", Icon::Error});
-          return kSplitDone;
+          return kSplitRefusedMf;
         }
         if (kind == FileKind::MFD && !prescanned_) {
           prescanned_ = true;
           mfd_ = true;
           prescan();
+          if (prescanFailed_) return kSplitReadFailed;
         }
         return -1;
       }
@@ -279,7 +309,10 @@ class Splitter {
   // the first E14 (else the first E16 "LX") whose COO lies in it. One pass.
   void prescan() {
     LineReader reader;
-    if (!reader.open(inputPath_)) return;
+    if (!reader.open(inputPath_)) {
+      prescanFailed_ = true;
+      return;
+    }
     FirstInCooRange receipts;
     FirstInCooRange readings;
     std::string_view raw;
@@ -300,6 +333,7 @@ class Splitter {
         }
       }
     }
+    if (reader.readFailed()) prescanFailed_ = true;
     receipts.build();
     readings.build();
     for (int z = kFirstReduction; z <= kLastReduction; ++z) {
@@ -336,13 +370,13 @@ class Splitter {
     std::string head = headHead_ + number + number + date + date + headTail_ + "\r\n";
     if (!tempContent_) {
       closeTemp();
-      std::FILE* f = std::fopen(tempPath_.c_str(), "rb");
-      if (f != nullptr) {
+      const int fd = tempPath_.empty() ? -1 : ::open(tempPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+      if (fd >= 0) {
         std::string content;
-        char block[1 << 16];
-        std::size_t n;
-        while ((n = std::fread(block, 1, sizeof block, f)) > 0) content.append(block, n);
-        std::fclose(f);
+        std::vector<char> block(1 << 16);
+        ssize_t n;
+        while ((n = ::read(fd, block.data(), block.size())) > 0) content.append(block.data(), static_cast<std::size_t>(n));
+        ::close(fd);
         tempContent_ = std::move(content);
       } else {
         control_.notify({"Erro, nao abriu arquivo temporário."_cp, "Erro!", Icon::Error});
@@ -375,10 +409,17 @@ class Splitter {
       Reduction& r = reductions_[static_cast<std::size_t>(z)];
       if (!r.hasOutput || (r.onDisk && r.pending.empty())) continue;
       LineFile file;
-      const bool opened = file.open(splitOutputPath(inputPath_, z), r.onDisk ? LineFile::Mode::Append
-                                                                               : LineFile::Mode::Create);
+      const std::string path = splitOutputPath(inputPath_, z);
+      const bool opened = file.open(path, r.onDisk ? LineFile::Mode::Append : LineFile::Mode::Create);
       ok = opened && file.writeLine(r.pending) && file.close() && ok;
-      if (!opened) ok = false;
+      if (!opened) {
+        ok = false;
+        const std::string refusal = outputRefusalMessage(file.openError(), path);
+        if (!refusal.empty() && !outputRefused_) {
+          outputRefused_ = true;
+          control_.notify({refusal, "Erro!", Icon::Error});
+        }
+      }
       r.onDisk = true;
       r.pending.clear();
       r.pending.shrink_to_fit();
@@ -389,15 +430,17 @@ class Splitter {
 
   int finish(int status) {
     input_.reader().close();
-    if (tempOpen_) {
-      tempOpen_ = false;
-      temp_.close();
-    }
-    std::error_code ec;
-    std::filesystem::remove(tempPath_, ec);
+    removeTemp();
     // What is gathered is written whatever the ending (cancel, unknown record).
-    if (!writeOutputs() && status == kSplitDone) status = kSplitCannotWrite;
+    if (!writeOutputs() && status == kSplitDone) status = outputRefused_ ? kSplitOutputRefused : kSplitCannotWrite;
+    if (status == kSplitDone && !anyOutput()) status = kSplitNoReduction;
     return status;
+  }
+
+  bool anyOutput() const {
+    for (const Reduction& r : reductions_)
+      if (r.hasOutput) return true;
+    return false;
   }
 
   const std::string& inputPath_;
@@ -414,6 +457,9 @@ class Splitter {
   bool prescanned_ = false;
   bool mfdOutputsCreated_ = false;
   bool failed_ = false;
+  bool prescanFailed_ = false;
+  bool outputRefused_ = false;
+  FileLock folderLock_;
   ReductionRanges ranges_;
   std::vector<Reduction> reductions_;
   std::size_t pendingBytes_ = 0;
@@ -444,6 +490,26 @@ std::optional<int> splitCotepeFile(UserInterface& ui, ConversionSession& session
   switch (status) {
     case kSplitDone:
       ui.showMessage("Processo finalizado!", "Alerta!", Icon::Information);
+      break;
+    case kSplitRefusedMf:
+    case kSplitOutputRefused:
+      break;  // the worker has shown why
+    case kSplitNoReduction:
+      ui.showMessage("Nenhuma redução Z foi encontrada no arquivo. Nenhum arquivo foi gerado."_cp, "Aviso!",
+                     Icon::Warning);
+      break;
+    case kSplitFolderBusy: {
+      const std::size_t slash = path.rfind('/');
+      const std::string folder =
+          absolutePath(slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash));
+      ui.showMessage(cformat(kFolderInUse, utf8ToCp1252(folder).c_str()), "Erro!", Icon::Error);
+      break;
+    }
+    case kSplitInputNotRegular:
+      ui.showMessage(kNotRegularInput, "Erro!", Icon::Error);
+      break;
+    case kSplitReadFailed:
+      ui.showMessage("Problemas ao abrir o arquivo COTEPE.", "Erro!", Icon::Error);
       break;
     case kSplitPathTooLong:
       ui.showMessage("Caminho de arquivo muito longo!", "Erro!", Icon::Error);

@@ -19,7 +19,8 @@ LineFile::LineFile(LineFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       pending_(std::move(other.pending_)),
       committed_(other.committed_),
-      failed_(other.failed_) {}
+      failed_(other.failed_),
+      openError_(other.openError_) {}
 
 LineFile& LineFile::operator=(LineFile&& other) noexcept {
   if (this != &other) {
@@ -28,6 +29,7 @@ LineFile& LineFile::operator=(LineFile&& other) noexcept {
     pending_ = std::move(other.pending_);
     committed_ = other.committed_;
     failed_ = other.failed_;
+    openError_ = other.openError_;
   }
   return *this;
 }
@@ -36,12 +38,30 @@ bool LineFile::open(const std::string& path, Mode mode) {
   close();
   failed_ = false;
   pending_.clear();
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Mode::Create ? O_TRUNC : O_APPEND);
-  fd_ = ::open(path.c_str(), flags, 0666);
-  if (fd_ < 0) return false;
+  const OutputMode how = mode == Mode::Create      ? OutputMode::Reuse
+                         : mode == Mode::CreateNew ? OutputMode::CreateNew
+                                                   : OutputMode::Append;
+  const OutputFile out = openOutputFile(path, how);
+  openError_ = out.error;
+  if (out.fd < 0) return false;
+  if (mode == Mode::Create && ::ftruncate(out.fd, 0) != 0) {
+    ::close(out.fd);
+    openError_ = OutputError::Other;
+    return false;
+  }
+  fd_ = out.fd;
   const off_t end = ::lseek(fd_, 0, SEEK_END);
   committed_ = end < 0 ? 0 : static_cast<long long>(end);
   return true;
+}
+
+void LineFile::adopt(int fd) {
+  close();
+  failed_ = false;
+  pending_.clear();
+  openError_ = OutputError::None;
+  fd_ = fd;
+  committed_ = 0;
 }
 
 bool LineFile::writeLine(std::string_view line) {

@@ -2,16 +2,25 @@
 // in large blocks; when a write fails (disk full, file size limit, the folder
 // gone) the file is cut back to its last complete line, so a reader never finds
 // half a line. One owner; not thread-safe.
+//
+// Files are never opened through a symbolic link standing as the last component
+// of the path, nor when they are no regular file (see cotepe/file_access.h).
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "cotepe/file_access.h"
+
 namespace tavex {
 
 class LineFile {
  public:
-  enum class Mode { Create, Append };  // Create empties an existing file
+  enum class Mode {
+    Create,     // empties an existing file
+    CreateNew,  // fails when the file exists
+    Append,     // fails when the file does not exist
+  };
 
   LineFile() = default;
   ~LineFile();  // closes (keeping what was written whole)
@@ -20,9 +29,12 @@ class LineFile {
   LineFile(LineFile&& other) noexcept;
   LineFile& operator=(LineFile&& other) noexcept;
 
-  // False when the file cannot be created or opened.
+  // False when the file cannot be created or opened; openError() tells why.
   bool open(const std::string& path, Mode mode);
+  // Takes over `fd`, open for writing on an empty regular file.
+  void adopt(int fd);
   bool isOpen() const { return fd_ >= 0; }
+  OutputError openError() const { return openError_; }
 
   // Adds one complete line (its line end included). False once a write failed;
   // the failing line and everything after it are then dropped.
@@ -42,6 +54,7 @@ class LineFile {
   std::string pending_;
   long long committed_ = 0;  // size of the file after the last successful write
   bool failed_ = false;
+  OutputError openError_ = OutputError::None;
 };
 
 }  // namespace tavex

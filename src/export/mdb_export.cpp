@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <memory>
 
+#include "cotepe/file_access.h"
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 
@@ -74,7 +75,7 @@ constexpr int kE15Table = 14;
 const char* const kEngineErrorTitle = "Erro na Criação do Banco de Dados"_cp;
 
 void engineNotice(WorkerControl& control, const std::string& description) {
-  control.notify({utf8ToCp1252(description), kEngineErrorTitle, Icon::None});
+  control.notify({utf8ToCp1252(description), kEngineErrorTitle, Icon::Error});
 }
 
 std::string tableName(int table) { return std::string(layoutOf(kTables[table].type)->tag); }
@@ -159,19 +160,30 @@ void release(CotepeDatabase& database) {
 
 int createCotepeDatabase(CotepeDatabase& database, const std::string& path, WorkerControl& control) {
   // Claim the name first: an existing file is an error, never overwritten.
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    engineNotice(control, cformat("unable to create database file \"%s\": %s", path.c_str(), std::strerror(errno)));
+  const OutputFile claimed = openOutputFile(path, OutputMode::CreateNew);
+  if (claimed.fd < 0) {
+    const int error = errno;
+    if (claimed.error == OutputError::Symlink)
+      control.notify({outputRefusalMessage(claimed.error, path), kEngineErrorTitle, Icon::Error});
+    else
+      engineNotice(control, cformat("unable to create database file \"%s\": %s", path.c_str(), std::strerror(error)));
     return 1;
   }
-  ::close(fd);
+  ::close(claimed.fd);
   auto fail = [&] {
     release(database);
     std::error_code ec;
     std::filesystem::remove(path, ec);
     return 1;
   };
-  if (sqlite3_open_v2(path.c_str(), &database.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+  // The engine reopens the name it is given: with the folders resolved, it can
+  // refuse any link there, where the claimed file stood a moment ago.
+  std::error_code ec;
+  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  const std::filesystem::path resolved = std::filesystem::canonical(folder.empty() ? "." : folder, ec);
+  const std::string enginePath = ec ? path : (resolved / std::filesystem::path(path).filename()).string();
+  if (sqlite3_open_v2(enginePath.c_str(), &database.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
+                      nullptr) != SQLITE_OK) {
     engineNotice(control, database.db != nullptr ? sqlite3_errmsg(database.db) : "out of memory");
     return fail();
   }
@@ -246,7 +258,7 @@ MdbResult convertToMdb(const std::string& inputPath, const std::string& folder, 
   MdbResult result;
   ConversionReader input(control);
   if (!input.open(inputPath)) {
-    result.status = kMdbInputUnreadable;
+    result.status = input.reader().notRegular() ? kMdbInputNotRegular : kMdbInputUnreadable;
     return result;
   }
   // The serial number: up to 20 characters after the first three of the file,
@@ -267,10 +279,17 @@ MdbResult convertToMdb(const std::string& inputPath, const std::string& folder, 
     result.status = kMdbDatabaseFailed;
     return result;
   }
+  // A database that could not be committed is no database: no empty file stays.
+  auto close = [&] {
+    if (closeCotepeDatabase(database, control)) return true;
+    std::error_code ec;
+    std::filesystem::remove(result.path, ec);
+    return false;
+  };
   std::string_view raw;
   while (input.next(raw)) {
     if (control.cancelRequested()) {
-      closeCotepeDatabase(database, control);
+      close();
       result.status = kConversionCancelled;
       return result;
     }
@@ -278,14 +297,20 @@ MdbResult convertToMdb(const std::string& inputPath, const std::string& folder, 
     const int table = mdbTableOf(record);
     if (table < 0) continue;
     if (insertMdbRecord(database, table, record, control) != 0) {
-      closeCotepeDatabase(database, control);
+      close();
       result.status = kMdbDatabaseFailed;
       return result;
     }
   }
-  result.status = closeCotepeDatabase(database, control) ? kMdbDone : kMdbDatabaseFailed;
-  // The folder removed during the export takes the database with it: not a success.
+  result.status = close() ? kMdbDone : kMdbDatabaseFailed;
   std::error_code ec;
+  if (input.reader().readFailed()) {
+    // The file was not read to its end: its database would be incomplete.
+    std::filesystem::remove(result.path, ec);
+    result.status = kMdbInputUnreadable;
+    return result;
+  }
+  // The folder removed during the export takes the database with it: not a success.
   if (result.status == kMdbDone && !std::filesystem::exists(result.path, ec)) result.status = kMdbDatabaseFailed;
   return result;
 }
@@ -325,6 +350,9 @@ std::optional<int> exportMdb(UserInterface& ui, ConversionSession& session) {
       break;
     case kMdbDatabaseFailed:
       ui.showMessage("Problemas ao criar o arquivo MDB de saída."_cp, "Erro!", Icon::Error);
+      break;
+    case kMdbInputNotRegular:
+      ui.showMessage(kNotRegularInput, "Erro!", Icon::Error);
       break;
     default: {
       const std::string shown = (std::filesystem::path(shownFolder) / std::filesystem::path(*path).filename()).string();

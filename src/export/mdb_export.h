@@ -9,9 +9,12 @@
 // field converted from cp1252 to UTF-8; the EAD signature is bound as a BLOB of its
 // bytes (a column declared MEMO would otherwise turn a signature of digits into a
 // number). All rows of one export are one transaction, committed when the export
-// ends, fails or is cancelled. An existing file is never overwritten.
+// ends, fails or is cancelled. An existing file is never overwritten, nor a
+// symbolic link followed; a database whose commit failed, or whose input could
+// not be read to its end, is removed.
 //
-// Engine errors become worker notices titled "Erro na Criação do Banco de Dados".
+// Engine errors become worker notices titled "Erro na Criação do Banco de Dados"
+// (with the error icon: tavex-cli prints them on standard error).
 #pragma once
 
 #include <array>
@@ -31,6 +34,7 @@ namespace tavex {
 inline constexpr int kMdbDone = 0;
 inline constexpr int kMdbInputUnreadable = 1;  // the COTEPE file cannot be opened
 inline constexpr int kMdbDatabaseFailed = 2;   // the database or a table cannot be created, or a row was refused
+inline constexpr int kMdbInputNotRegular = 3;  // the COTEPE file is a pipe or a device
 
 // The table index 0..21 (E01..E21, EAD) of a line whose first three characters are
 // "E01".."E21" or "EAD" (case-sensitive); -1 otherwise.
@@ -51,7 +55,7 @@ struct CotepeDatabase {
   bool inTransaction = false;
 };
 
-// Creates the file `path` (failing when it exists) and the 22 tables, and opens the
+// Creates the file `path` (failing when it exists, a symbolic link included) and the 22 tables, and opens the
 // export's transaction. 0, or 1 after a notice with the engine's description (the
 // file is then removed again if this call created it).
 int createCotepeDatabase(CotepeDatabase& database, const std::string& path, WorkerControl& control);
@@ -61,7 +65,7 @@ int createCotepeDatabase(CotepeDatabase& database, const std::string& path, Work
 int insertMdbRecord(CotepeDatabase& database, int table, std::string_view record, WorkerControl& control);
 
 // Commits the transaction and closes the database. False (after a notice) when the
-// commit failed.
+// commit failed; the caller then removes the file.
 bool closeCotepeDatabase(CotepeDatabase& database, WorkerControl& control);
 
 struct MdbResult {

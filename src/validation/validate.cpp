@@ -3,6 +3,7 @@
 #include <ctime>
 #include <string>
 
+#include "cotepe/file_access.h"
 #include "cotepe/line_reader.h"
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
@@ -119,14 +120,29 @@ bool startRun(ValidationRun& run, LineReader& file, const std::string& path) {
     return false;
   }
   if (!file.open(path)) {
-    run.ui.showMessage(msg::kCannotOpenCotepe, msg::kTitleError, Icon::Error);
+    run.ui.showMessage(file.notRegular() ? kNotRegularInput : msg::kCannotOpenCotepe, msg::kTitleError, Icon::Error);
     return false;
   }
-  if (!run.log.create(path + ".log")) {
-    file.close();
-    run.ui.showMessage(msg::kCannotCreateLog, msg::kTitleError, Icon::Error);
-    return false;
+  const std::string logPath = path + ".log";
+  const std::string shownLog = utf8ToCp1252(logPath);
+  std::string refusal;
+  switch (run.log.create(logPath)) {
+    case ValidationLog::Creation::Created: return true;
+    case ValidationLog::Creation::Failed: refusal = msg::kCannotCreateLog; break;
+    case ValidationLog::Creation::Symlink: refusal = cformat(kSymlinkRefused, shownLog.c_str()); break;
+    case ValidationLog::Creation::NotRegular: refusal = cformat(kNotRegularOutput, shownLog.c_str()); break;
+    case ValidationLog::Creation::Busy: refusal = cformat(kFileInUse, shownLog.c_str()); break;
   }
+  file.close();
+  run.ui.showMessage(refusal, msg::kTitleError, Icon::Error);
+  return false;
+}
+
+// A read that failed ends the run: what follows would be findings about a file
+// cut short. The user is told as for a file that cannot be opened.
+bool readFailed(ValidationRun& run, LineReader& file) {
+  if (!file.readFailed()) return false;
+  run.ui.showMessage(msg::kCannotOpenCotepe, msg::kTitleError, Icon::Error);
   return true;
 }
 
@@ -141,7 +157,12 @@ void checkLines(ValidationRun& run, LineReader& file, CheckMode mode) {
 ValidationSummary finish(ValidationRun& run) {
   writeSummary(run.log);
   run.log.close();
-  return ValidationSummary{true, run.log.errorCount(), run.log.warningCount()};
+  return ValidationSummary{!run.log.writeFailed(), run.log.errorCount(), run.log.warningCount()};
+}
+
+ValidationSummary abandon(ValidationRun& run) {
+  run.log.close();
+  return ValidationSummary{false, run.log.errorCount(), run.log.warningCount()};
 }
 
 }  // namespace
@@ -159,12 +180,19 @@ ValidationSummary validateCotepeFile(UserInterface& ui, const std::string& path,
   run.toleranceCents = toleranceCents < 0 ? 0 : toleranceCents;
   LineReader file;
   if (!startRun(run, file, path)) return {};
+  run.log.setEcho(options.echo);
   const HeaderValues header = gatherHeader(file);
+  if (readFailed(run, file)) return abandon(run);
   run.today = options.today.empty() ? localToday() : options.today;
   writeHeader(run.log, path, header);
 
-  if (scanStructure(file, run) && scanRecordSizes(file, run)) {
+  const bool structureHolds = scanStructure(file, run);
+  if (readFailed(run, file)) return abandon(run);
+  const bool sizesHold = structureHolds && scanRecordSizes(file, run);
+  if (readFailed(run, file)) return abandon(run);
+  if (sizesHold) {
     checkLines(run, file, CheckMode::Full);
+    if (readFailed(run, file)) return abandon(run);
     file.close();
     runEndOfFileReports(run);
   }
@@ -176,10 +204,13 @@ ValidationSummary validateCotepeFileQuick(UserInterface& ui, const std::string& 
   ValidationRun run(ui);
   LineReader file;
   if (!startRun(run, file, path)) return {};
+  run.log.setEcho(options.echo);
   const HeaderValues header = gatherHeader(file);
+  if (readFailed(run, file)) return abandon(run);
   run.today = options.today.empty() ? localToday() : options.today;
   writeHeader(run.log, path, header);
   checkLines(run, file, CheckMode::FormatOnly);
+  if (readFailed(run, file)) return abandon(run);
   return finish(run);
 }
 

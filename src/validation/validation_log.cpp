@@ -1,19 +1,38 @@
 #include "validation/validation_log.h"
 
+#include <unistd.h>
+
+#include "cotepe/file_access.h"
 #include "cotepe/text.h"
 #include "ui/user_interface.h"
 
 namespace tavex {
 
-bool ValidationLog::create(const std::string& path) {
+ValidationLog::Creation ValidationLog::create(const std::string& path) {
   close();
-  file_ = std::fopen(path.c_str(), "wb");
-  writeFailureShown_ = false;
-  return file_ != nullptr;
+  writeFailed_ = false;
+  // Opened without truncation: the file is emptied only once it is ours, so a
+  // run still writing it keeps its lines.
+  const OutputFile out = openOutputFile(path, OutputMode::Reuse);
+  switch (out.error) {
+    case OutputError::None: break;
+    case OutputError::Symlink: return Creation::Symlink;
+    case OutputError::NotRegular: return Creation::NotRegular;
+    default: return Creation::Failed;
+  }
+  if (FileLock::lockDescriptor(out.fd) == FileLock::Result::Busy) {
+    ::close(out.fd);
+    return Creation::Busy;
+  }
+  if (::ftruncate(out.fd, 0) != 0 || (file_ = ::fdopen(out.fd, "wb")) == nullptr) {
+    ::close(out.fd);
+    return Creation::Failed;
+  }
+  return Creation::Created;
 }
 
 void ValidationLog::close() {
-  if (file_ != nullptr) std::fclose(file_);
+  if (file_ != nullptr && std::fclose(file_) != 0) reportWriteFailure();
   file_ = nullptr;
 }
 
@@ -38,10 +57,16 @@ void ValidationLog::write(std::string_view prefix, std::string_view text) {
   const bool written = file_ != nullptr &&
                        std::fwrite(pending_.data(), 1, pending_.size(), file_) == pending_.size() &&
                        std::fflush(file_) == 0;
-  if (!written && !writeFailureShown_) {
-    writeFailureShown_ = true;
-    ui_.showMessage("Problemas ao adicionar dados no arquivo de log."_cp, "Erro!", Icon::Error);
-  }
+  if (!written)
+    reportWriteFailure();
+  else if (echo_)
+    echo_(pending_);
+}
+
+void ValidationLog::reportWriteFailure() {
+  if (writeFailed_) return;
+  writeFailed_ = true;
+  ui_.showMessage("Problemas ao adicionar dados no arquivo de log."_cp, "Erro!", Icon::Error);
 }
 
 }  // namespace tavex

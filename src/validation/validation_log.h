@@ -1,9 +1,14 @@
 // The validation log: a cp1252 text file with CR LF line ends beside the COTEPE
 // file (its path followed by ".log"). Every line is flushed as it is written, so
 // the log is complete on disk whatever happens to the program afterwards.
+//
+// The log is locked (flock, exclusive) from its creation to its close: a second
+// run on the same file finds it in use and leaves it alone. A log whose last
+// component is a symbolic link, or that is no regular file, is refused.
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -13,13 +18,17 @@ class UserInterface;
 
 class ValidationLog {
  public:
+  enum class Creation { Created, Failed, Symlink, NotRegular, Busy };
+
   explicit ValidationLog(UserInterface& ui) : ui_(ui) {}
   ~ValidationLog() { close(); }
   ValidationLog(const ValidationLog&) = delete;
   ValidationLog& operator=(const ValidationLog&) = delete;
 
-  // Creates (or truncates) the log. False when it cannot be created; no message.
-  bool create(const std::string& path);
+  // Creates (or empties) and locks the log. Anything but Created leaves an
+  // existing file as it was; no message.
+  Creation create(const std::string& path);
+  // Closes (and unlocks) the log; a failure to close counts as a failed write.
   void close();
 
   // Adds 1 to the error count, then writes "[ERR] " and `text`.
@@ -28,6 +37,13 @@ class ValidationLog {
   void reportWarning(std::string_view text);
   // Writes `text` unchanged (header and summary lines).
   void appendLog(std::string_view text);
+
+  // Receives every piece of text once it is in the file (CR LF line ends), and
+  // nothing that could not be written.
+  void setEcho(std::function<void(std::string_view)> echo) { echo_ = std::move(echo); }
+
+  // Some text could not be written: the log on disk is incomplete.
+  bool writeFailed() const { return writeFailed_; }
 
   int errorCount() const { return errorCount_; }
   int warningCount() const { return warningCount_; }
@@ -38,13 +54,15 @@ class ValidationLog {
   // loses the text and tells the user once per run ("Problemas ao adicionar dados
   // no arquivo de log."); the run goes on.
   void write(std::string_view prefix, std::string_view text);
+  void reportWriteFailure();
 
   UserInterface& ui_;
   std::FILE* file_ = nullptr;
   std::string pending_;
+  std::function<void(std::string_view)> echo_;
   int errorCount_ = 0;
   int warningCount_ = 0;
-  bool writeFailureShown_ = false;
+  bool writeFailed_ = false;
 };
 
 }  // namespace tavex

@@ -1,8 +1,15 @@
 // tavex-cli validar, run in-process: its exit status, its output and the log it leaves.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "cli/commands.h"
+#include "cotepe/text.h"
 #include "support/files.h"
+#include "support/resource_limits.h"
 #include "support/sample_files.h"
 
 namespace tavex::cli {
@@ -70,6 +77,55 @@ TEST(CliValidar, CannotRunGivesExitTwoAndTheMessage) {
   o = run({"--help"});
   EXPECT_EQ(o.status, 0);
   EXPECT_NE(o.out.find("Uso: tavex-cli validar"), std::string::npos);
+}
+
+TEST(CliValidar, ALogThatCouldNotBeWrittenWholeExitsTwoAndShowsOnlyWhatWasWritten) {
+  TempDir dir;
+  const std::string file = dir.file("ecf.txt");
+  auto lines = testing::sampleMfFile();
+  lines[2] = testing::sampleRecord(3, {{"NUM_FABR", "OTHER"}});
+  testing::writeFile(file, testing::joinLines(lines));
+  Outcome o;
+  {
+    testing::FileSizeLimit limit(1000);
+    o = run({file});
+  }
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "Erro!: Problemas ao adicionar dados no arquivo de log.\n");
+  // Whole pieces of what reached the file, and nothing beyond.
+  std::string written = testing::readFile(file + ".log");
+  for (std::size_t at; (at = written.find("\r\n")) != std::string::npos;) written.erase(at, 1);
+  EXPECT_TRUE(cp1252ToUtf8(written).starts_with(o.out)) << o.out;
+  EXPECT_NE(o.out.find("[AVISO] Linha 3: E03"), std::string::npos);
+  EXPECT_EQ(o.out.find("Fim da valida"), std::string::npos);
+}
+
+TEST(CliValidar, AFileThatCannotBeReadExitsTwo) {
+  TempDir dir;
+  std::filesystem::create_symlink("/proc/self/mem", dir.file("mem.txt"));
+  Outcome o = run({dir.file("mem.txt")});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "Erro!: Problemas ao abrir o arquivo COTEPE.\n");
+  EXPECT_EQ(o.out.find("[ERR]"), std::string::npos);
+  ASSERT_EQ(::mkfifo(dir.file("fifo.txt").c_str(), 0600), 0);
+  o = run({dir.file("fifo.txt")});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "Erro!: O arquivo selecionado não é um arquivo regular e não pode ser lido.\n");
+}
+
+TEST(CliValidar, ASecondRunOnTheSameFileStopsAsInUse) {
+  TempDir dir;
+  const std::string file = dir.file("ecf.txt");
+  testing::writeFile(file, testing::joinLines(testing::sampleTdmFile()));
+  testing::writeFile(file + ".log", "");
+  const int first = ::open((file + ".log").c_str(), O_RDONLY | O_CLOEXEC);  // the first run's lock
+  ASSERT_EQ(::flock(first, LOCK_EX | LOCK_NB), 0);
+  const Outcome o = run({file});
+  ::close(first);
+  EXPECT_EQ(o.status, 2);
+  EXPECT_EQ(o.err, "Erro!: O arquivo " + file + ".log está em uso por outro processo.\n");
+  EXPECT_EQ(o.out, "");
+  EXPECT_EQ(testing::readFile(file + ".log"), "");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "cotepe/line_reader.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <vector>
 
@@ -72,6 +73,32 @@ TEST(LineReader, RefusesMissingFilesAndFolders) {
   std::string_view line;
   EXPECT_FALSE(reader.next(line));
   EXPECT_TRUE(reader.atEnd());
+  EXPECT_FALSE(reader.readFailed());
+  EXPECT_FALSE(reader.notRegular());
+}
+
+// /proc/self/mem opens, and its first read fails (EIO at address 0).
+TEST(LineReader, AFailedReadIsNotTheEndOfTheFileEvenAfterARewind) {
+  LineReader reader;
+  ASSERT_TRUE(reader.open("/proc/self/mem"));
+  std::string_view line;
+  EXPECT_FALSE(reader.next(line));
+  EXPECT_TRUE(reader.readFailed());
+  reader.rewind();  // a later pass must not take the file for an empty one
+  EXPECT_FALSE(reader.next(line));
+  EXPECT_TRUE(reader.readFailed());
+}
+
+TEST(LineReader, RefusesPipesAndDevicesBeforeReading) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+  LineReader reader;
+  EXPECT_FALSE(reader.open(dir.file("fifo")));  // returns at once: no writer is awaited
+  EXPECT_TRUE(reader.notRegular());
+  EXPECT_FALSE(reader.open("/dev/zero"));  // would never end
+  EXPECT_TRUE(reader.notRegular());
+  EXPECT_FALSE(reader.open(dir.path().string()));  // a folder is simply not openable
+  EXPECT_FALSE(reader.notRegular());
 }
 
 }  // namespace

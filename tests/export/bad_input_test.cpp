@@ -13,32 +13,13 @@
 #include "export/file_split.h"
 #include "export/mdb_export.h"
 #include "export_fixture.h"
+#include "support/resource_limits.h"
 
 namespace tavex {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace testing;
-
-// While alive, files cannot grow beyond `bytes` (writes past it fail with EFBIG).
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    previous_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved_;
-    limited.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &saved_);
-    std::signal(SIGXFSZ, previous_);
-  }
-
- private:
-  rlimit saved_{};
-  void (*previous_)(int) = nullptr;
-};
 
 std::string bigTdm(int reductions, int documentsEach) {
   std::vector<std::string> lines = {sampleE01("TDM"), sampleE02()};
@@ -64,7 +45,7 @@ TEST(ConversionBadInput, SplitOnAFullDiskStopsWithWholeLinesAndNoTemporaryFile) 
     status = splitWorker(dir.file("d.txt"), control);
   }
   EXPECT_EQ(status, kSplitCannotWrite);
-  EXPECT_FALSE(fs::exists(dir.path() / "ctp_file.tmp"));
+  EXPECT_FALSE(hasTemporaryFile(dir.path()));
   for (int z = 1; z <= 3; ++z) {
     const std::string out = readFile(splitOutputPath(dir.file("d.txt"), z));
     EXPECT_TRUE(allLinesWhole(out)) << z;

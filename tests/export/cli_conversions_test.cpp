@@ -1,11 +1,15 @@
 // tavex-cli exportar-csv, exportar-mdb and separar, run in-process: exit status and
 // the messages printed (UTF-8; errors on standard error as "Título: texto").
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <filesystem>
 
 #include "cli/commands.h"
 #include "export_fixture.h"
+#include "support/resource_limits.h"
 
 namespace tavex::cli {
 namespace {
@@ -61,10 +65,10 @@ TEST(CliConversions, SepararSplitsAndRefusesMfFiles) {
   TempDir dir;
   writeFile(dir.file("mf.txt"), joinLines(sampleMfFile()));
   Outcome o = run(runSeparar, {dir.file("mf.txt")});
-  EXPECT_EQ(o.status, kCannotRun);
+  EXPECT_EQ(o.status, kFound);
   EXPECT_EQ(o.err,
             "Erro!: O arquivo selecionado é um Ato/COTEPE 17/04 da MF. Não é possível separar este tipo de arquivo.\n");
-  EXPECT_EQ(o.out, "Processo finalizado!\n");
+  EXPECT_EQ(o.out, "");
 
   std::vector<std::string> lines = sampleMfFile();
   lines[0] = sampleE01("TDM");
@@ -75,6 +79,44 @@ TEST(CliConversions, SepararSplitsAndRefusesMfFiles) {
   EXPECT_TRUE(fs::exists(dir.path() / "tdm_0002.txt"));
   EXPECT_EQ(run(runSeparar, {}).status, kCannotRun);
   EXPECT_EQ(run(runSeparar, {dir.file("nada.txt")}).err, "Erro!: Arquivo não encontrado!\n");
+}
+
+TEST(CliConversions, SepararSaysWhenNoReductionWasFound) {
+  TempDir dir;
+  writeFile(dir.file("rz.txt"), joinLines({sampleE01("RZ "), sampleE02(), sampleEad()}));
+  const Outcome o = run(runSeparar, {dir.file("rz.txt")});
+  EXPECT_EQ(o.status, kFound);
+  EXPECT_EQ(o.err, "Aviso!: Nenhuma redução Z foi encontrada no arquivo. Nenhum arquivo foi gerado.\n");
+  EXPECT_EQ(o.out, "");
+}
+
+TEST(CliConversions, EngineErrorsGoToStandardErrorUnderTheirTitle) {
+  TempDir dir;
+  writeFile(dir.file("in.txt"), joinLines({sampleE01("TDM"), sampleE02(), sampleEad()}));
+  Outcome o;
+  {
+    FileSizeLimit limit(20000);  // room for the messages, none for the database's pages
+    o = run(runExportarMdb, {dir.file("in.txt"), dir.path().string()});
+  }
+  EXPECT_EQ(o.status, kCannotRun);
+  EXPECT_EQ(o.out, "");
+  EXPECT_TRUE(o.err.starts_with("Erro na Criação do Banco de Dados: ")) << o.err;
+  EXPECT_TRUE(o.err.ends_with("Erro!: Problemas ao criar o arquivo MDB de saída.\n")) << o.err;
+}
+
+TEST(CliConversions, ASecondExportIntoAFolderInUseStops) {
+  TempDir dir;
+  writeFile(dir.file("in.txt"), joinLines({sampleE01("TDM"), sampleE02(), sampleEad()}));
+  const int other = ::open(dir.path().c_str(), O_RDONLY | O_CLOEXEC);  // the first run's lock
+  ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+  const Outcome csv = run(runExportarCsv, {dir.file("in.txt"), dir.path().string()});
+  const Outcome split = run(runSeparar, {dir.file("in.txt")});
+  ::close(other);
+  const std::string inUse = "Erro!: A pasta " + dir.path().string() + " está em uso por outro processo.\n";
+  EXPECT_EQ(csv.status, kCannotRun);
+  EXPECT_EQ(csv.err, inUse);
+  EXPECT_EQ(split.status, kCannotRun);
+  EXPECT_EQ(split.err, inUse);
 }
 
 }  // namespace

@@ -55,6 +55,13 @@ inline std::string folderListing(const std::filesystem::path& folder) {
   return out;
 }
 
+// True when the split left a temporary file ("ctp_file*") in `folder`.
+inline bool hasTemporaryFile(const std::filesystem::path& folder) {
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    if (e.path().filename().string().starts_with("ctp_file")) return true;
+  return false;
+}
+
 // True when every line of `text` ends with CR LF and no bytes follow the last one.
 inline bool allLinesWhole(const std::string& text) {
   if (text.empty()) return true;

@@ -67,7 +67,7 @@ TEST(FileSplit, TdmFileGivesOneFileperReductionMatchingTheGolden) {
   DirectWorkerControl control;
   EXPECT_EQ(splitWorker(dir.file("dados.txt"), control), kSplitDone);
   EXPECT_TRUE(control.notices.empty());
-  EXPECT_FALSE(fs::exists(dir.path() / "ctp_file.tmp"));
+  EXPECT_FALSE(hasTemporaryFile(dir.path()));
   fs::remove(dir.path() / "dados.txt");
   const std::string listing = folderListing(dir.path());
   expectMatchesGolden(listing, "export/golden/split_tdm.txt");
@@ -128,7 +128,7 @@ TEST(FileSplit, MfFileIsRefusedWithoutLeavingFiles) {
   TempDir dir;
   writeFile(dir.file("mf.txt"), joinLines(sampleMfFile()));
   DirectWorkerControl control;
-  EXPECT_EQ(splitWorker(dir.file("mf.txt"), control), kSplitDone);
+  EXPECT_EQ(splitWorker(dir.file("mf.txt"), control), kSplitRefusedMf);
   ASSERT_EQ(control.notices.size(), 1u);
   EXPECT_EQ(control.notices[0].text,
             "O arquivo selecionado é um Ato/COTEPE 17/04 da MF. Não é possível separar este tipo de arquivo."_cp);
@@ -142,7 +142,7 @@ TEST(FileSplit, UnknownRecordStopsKeepingWhatWasWrittenAndRemovesTheTemporaryFil
                                           "E22 desconhecido", withCoo(14, 6)}));
   DirectWorkerControl control;
   EXPECT_EQ(splitWorker(dir.file("u.txt"), control), kSplitUnknownRecord);
-  EXPECT_FALSE(fs::exists(dir.path() / "ctp_file.tmp"));
+  EXPECT_FALSE(hasTemporaryFile(dir.path()));
   const std::string out = readFile(dir.file("u_0001.txt"));
   EXPECT_NE(out.find(withCoo(14, 5) + "\r\n"), std::string::npos);
   EXPECT_EQ(out.find(withCoo(14, 6)), std::string::npos);
@@ -155,23 +155,26 @@ TEST(FileSplit, CancellationLeavesWholeLinesAndNoTemporaryFile) {
   writeFile(dir.file("c.txt"), joinLines(lines));
   CancelAtCheck control(14);  // stops before line 14: ten E15 are in
   EXPECT_EQ(splitWorker(dir.file("c.txt"), control), kConversionCancelled);
-  EXPECT_FALSE(fs::exists(dir.path() / "ctp_file.tmp"));
+  EXPECT_FALSE(hasTemporaryFile(dir.path()));
   const std::string out = readFile(dir.file("c_0001.txt"));
   EXPECT_TRUE(allLinesWhole(out));
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2 + 1 + 10);
 }
 
-// Removes a file at the `at`-th cancellation check (before line `at`) and never cancels.
-class RemoveFileAtCheck : public DirectWorkerControl {
+// Removes the split's temporary file at the `at`-th cancellation check (before
+// line `at`) and never cancels.
+class RemoveTemporaryFileAtCheck : public DirectWorkerControl {
  public:
-  RemoveFileAtCheck(std::string path, int at) : path_(std::move(path)), at_(at) {}
+  RemoveTemporaryFileAtCheck(fs::path folder, int at) : folder_(std::move(folder)), at_(at) {}
   bool cancelRequested() const override {
-    if (++checks_ == at_) fs::remove(path_);
+    if (++checks_ == at_)
+      for (const auto& e : fs::directory_iterator(folder_))
+        if (e.path().filename().string().starts_with("ctp_file")) fs::remove(e.path());
     return false;
   }
 
  private:
-  std::string path_;
+  fs::path folder_;
   int at_;
   mutable int checks_ = 0;
 };
@@ -179,7 +182,7 @@ class RemoveFileAtCheck : public DirectWorkerControl {
 TEST(FileSplit, MissingTemporaryFileGivesOutputsWithTheirE01Only) {
   TempDir dir;
   writeFile(dir.file("t.txt"), joinLines({sampleE01("TDM"), sampleE02(), e12(1, 10, "20121001"), withCoo(14, 5)}));
-  RemoveFileAtCheck control(dir.file("ctp_file.tmp"), 3);  // gone before the E12 is read
+  RemoveTemporaryFileAtCheck control(dir.path(), 3);  // gone before the E12 is read
   ASSERT_EQ(splitWorker(dir.file("t.txt"), control), kSplitDone);
   ASSERT_EQ(control.notices.size(), 1u);
   EXPECT_EQ(control.notices[0].text, "Erro, nao abriu arquivo temporário."_cp);
@@ -195,12 +198,8 @@ TEST(FileSplit, BadPathsGiveTheirStatuses) {
   DirectWorkerControl control;
   EXPECT_EQ(splitWorker(dir.file("nao-existe.txt"), control), kSplitInputMissing);
   EXPECT_EQ(splitWorker("/" + std::string(1030, 'a'), control), kSplitPathTooLong);
-  // The temporary file's name taken by a folder: it cannot be created.
-  writeFile(dir.file("t.txt"), joinLines(tdmLines()));
-  fs::create_directory(dir.path() / "ctp_file.tmp");
-  EXPECT_EQ(splitWorker(dir.file("t.txt"), control), kSplitCannotWrite);
-  EXPECT_TRUE(fs::is_directory(dir.path() / "ctp_file.tmp"));
-  EXPECT_FALSE(fs::exists(dir.path() / "t_0001.txt"));
+  // A folder where nobody, root included, can create a file: no temporary file.
+  EXPECT_EQ(splitWorker("/proc/self/status", control), kSplitCannotWrite);
 }
 
 TEST(FileSplit, ManyReductionsKeepTheirOwnRecords) {
@@ -243,21 +242,32 @@ TEST_F(SplitCommand, EveryStatusShowsItsMessage) {
   EXPECT_EQ(runOn(dir.file("ok.txt")), (ShownMessage{"Processo finalizado!", "Alerta!", Icon::Information}));
   EXPECT_EQ(runOn("/" + std::string(1100, 'x')), (ShownMessage{"Caminho de arquivo muito longo!", "Erro!", Icon::Error}));
   EXPECT_EQ(runOn(dir.file("nada.txt")), (ShownMessage{"Arquivo não encontrado!"_cp, "Erro!", Icon::Error}));
-  fs::create_directory(dir.path() / "sub");
-  fs::create_directory(dir.path() / "sub" / "ctp_file.tmp");
-  writeFile(dir.file("sub/x.txt"), joinLines(tdmLines()));
-  EXPECT_EQ(runOn(dir.file("sub/x.txt")),
+  EXPECT_EQ(runOn("/proc/self/status"),
             (ShownMessage{"Sem permissão para gravação no diretório selecionado!"_cp, "Erro!", Icon::Error}));
   writeFile(dir.file("e22.txt"), joinLines({sampleE01("TDM"), "E22"}));
   EXPECT_EQ(runOn(dir.file("e22.txt")),
             (ShownMessage{"Arquivo contem registros não conhecidos! Processo encerrado de maneira anormal!"_cp, "Erro!",
                           Icon::Error}));
+}
+
+// An MF file is refused, an RZ file holds no reduction to cut: either way the user
+// is told so, and never "Processo finalizado!" as if files had been written.
+TEST_F(SplitCommand, AFileWithoutReductionsIsToldSoAndNeverFinished) {
   writeFile(dir.file("mf.txt"), joinLines(sampleMfFile()));
-  const std::size_t before = ui.messages.size();
   runOn(dir.file("mf.txt"));
-  ASSERT_EQ(ui.messages.size(), before + 2);
-  EXPECT_EQ(ui.messages[before].title, "Erro!");
-  EXPECT_EQ(ui.messages[before + 1].text, "Processo finalizado!");
+  EXPECT_EQ(ui.messages,
+            (std::vector<ShownMessage>{{"O arquivo selecionado é um Ato/COTEPE 17/04 da MF. Não é possível separar "
+                                        "este tipo de arquivo."_cp,
+                                        "Erro!", Icon::Error}}));
+  EXPECT_EQ(s.job.status(), kSplitRefusedMf);
+  ui.messages.clear();
+  writeFile(dir.file("rz.txt"), joinLines({sampleE01("RZ "), sampleE02(), withCoo(14, 5), sampleEad()}));
+  runOn(dir.file("rz.txt"));
+  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"Nenhuma redução Z foi encontrada no arquivo. Nenhum arquivo foi "
+                                                     "gerado."_cp,
+                                                     "Aviso!", Icon::Warning}}));
+  EXPECT_FALSE(fs::exists(dir.file("rz_0001.txt")));
+  EXPECT_FALSE(hasTemporaryFile(dir.path()));
 }
 
 TEST_F(SplitCommand, CancelledChooserSaysNothing) {

@@ -1,10 +1,14 @@
 // The frame of a validation run: its messages boxes, the log's header and summary,
 // the line pass and the format-only run.
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 
 #include "cotepe/text.h"
+#include "support/resource_limits.h"
 #include "validation_fixture.h"
 
 namespace tavex::testing {
@@ -80,16 +84,66 @@ TEST_F(ValidationTest, ALogThatCannotBeCreatedIsReported) {
   EXPECT_EQ(ui.messages[0], (ShownMessage{"Problemas ao criar o arquivo de log.", "Erro!", Icon::Error}));
 }
 
-TEST_F(ValidationTest, AFullDiskIsToldOnceAndTheRunGoesOn) {
-  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+TEST_F(ValidationTest, AFullDiskIsToldOnceAndTheRunGoesOnButIsNoCompleteRun) {
   auto lines = sampleMfFile();
   lines[2] = sampleRecord(3, {{"NUM_FABR", "OTHER"}});
   writeFile(path(), joinLines(lines));
-  std::filesystem::create_symlink("/dev/full", path() + ".log");  // every write fails: no space left
-  const auto summary = validateCotepeFile(ui, path(), 0, ValidationOptions{kSampleToday});
-  EXPECT_TRUE(summary.ran);
+  ValidationSummary summary;
+  {
+    FileSizeLimit limit(1000);  // the header fits, the rest does not
+    summary = validateCotepeFile(ui, path(), 0, ValidationOptions{kSampleToday});
+  }
+  EXPECT_FALSE(summary.ran);
   EXPECT_EQ(summary.warnings, 1);  // counted although its line was lost
   EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"Problemas ao adicionar dados no arquivo de log.", "Erro!", Icon::Error}}));
+}
+
+TEST_F(ValidationTest, AFailedReadEndsTheRunWithoutFalseFindings) {
+  std::filesystem::create_symlink("/proc/self/mem", path());  // opens; every read fails
+  EXPECT_FALSE(validateCotepeFile(ui, path(), 0, ValidationOptions{kSampleToday}).ran);
+  EXPECT_FALSE(validateCotepeFileQuick(ui, path(), ValidationOptions{kSampleToday}).ran);
+  const ShownMessage cannotRead{"Problemas ao abrir o arquivo COTEPE.", "Erro!", Icon::Error};
+  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{cannotRead, cannotRead}));
+  EXPECT_EQ(readFile(path() + ".log").find("[ERR]"), std::string::npos);
+}
+
+TEST_F(ValidationTest, APipeIsRefusedBeforeAnyLogIsMade) {
+  ASSERT_EQ(::mkfifo(path().c_str(), 0600), 0);
+  EXPECT_FALSE(validateCotepeFile(ui, path(), 0).ran);
+  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{
+                             {cp("O arquivo selecionado não é um arquivo regular e não pode ser lido."), "Erro!",
+                              Icon::Error}}));
+  EXPECT_FALSE(std::filesystem::exists(path() + ".log"));
+}
+
+TEST_F(ValidationTest, ALogPlantedAsASymbolicLinkIsRefusedAndItsTargetKept) {
+  writeFile(path(), joinLines(sampleMfFile()));
+  writeFile(dir.file("victim"), "precious");
+  std::filesystem::create_symlink(dir.file("victim"), path() + ".log");
+  EXPECT_FALSE(validateCotepeFile(ui, path(), 0).ran);
+  EXPECT_EQ(readFile(dir.file("victim")), "precious");
+  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{
+                             {cp("O arquivo " + path() + ".log é um link simbólico. Por segurança, ele não foi gravado."),
+                              "Erro!", Icon::Error}}));
+  // A link among the folders on the way is no concern.
+  std::filesystem::create_directory(dir.path() / "real");
+  std::filesystem::create_directory_symlink(dir.path() / "real", dir.path() / "link");
+  writeFile(dir.file("real/ecf.txt"), joinLines(sampleMfFile()));
+  EXPECT_TRUE(validateCotepeFile(ui, dir.file("link/ecf.txt"), 0).ran);
+  EXPECT_NE(readFile(dir.file("real/ecf.txt.log")).find("Fim da valida"), std::string::npos);
+}
+
+TEST_F(ValidationTest, ALogInUseByAnotherRunIsLeftAlone) {
+  writeFile(path(), joinLines(sampleMfFile()));
+  writeFile(path() + ".log", "another run's lines\r\n");
+  const int other = ::open((path() + ".log").c_str(), O_RDONLY | O_CLOEXEC);  // the other run's lock
+  ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+  EXPECT_FALSE(validateCotepeFile(ui, path(), 0).ran);
+  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{
+                             {cp("O arquivo " + path() + ".log está em uso por outro processo."), "Erro!", Icon::Error}}));
+  EXPECT_EQ(readFile(path() + ".log"), "another run's lines\r\n");
+  ::close(other);
+  EXPECT_TRUE(validateCotepeFile(ui, path(), 0).ran);  // free again
 }
 
 TEST_F(ValidationTest, AnExistingLogIsReplaced) {

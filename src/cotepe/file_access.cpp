@@ -1,0 +1,88 @@
+#include "cotepe/file_access.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tavex {
+
+namespace {
+
+bool isSymlink(const std::string& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+}  // namespace
+
+OutputFile openOutputFile(const std::string& path, OutputMode mode) {
+  // O_NONBLOCK: opening a pipe with no reader must fail, not wait; it is cleared
+  // once the file is known to be a regular one.
+  int flags = O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  switch (mode) {
+    case OutputMode::Reuse: flags |= O_CREAT; break;
+    case OutputMode::CreateNew: flags |= O_CREAT | O_EXCL; break;
+    case OutputMode::Append: flags |= O_APPEND; break;
+  }
+  OutputFile out;
+  const int fd = ::open(path.c_str(), flags, 0666);
+  if (fd < 0) {
+    const int error = errno;
+    if (error == ELOOP || (error == EEXIST && isSymlink(path)))
+      out.error = OutputError::Symlink;
+    else if (error == EEXIST)
+      out.error = OutputError::Exists;
+    else if (error == ENXIO)
+      out.error = OutputError::NotRegular;
+    else
+      out.error = OutputError::Other;
+    return out;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    out.error = OutputError::NotRegular;
+    return out;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  out.fd = fd;
+  return out;
+}
+
+FileLock::Result FileLock::lockDescriptor(int fd) {
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    return errno == EWOULDBLOCK ? Result::Busy : Result::Unavailable;
+  }
+  return Result::Locked;
+}
+
+FileLock::Result FileLock::lockFolder(const std::string& path) {
+  release();
+  const int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return Result::Unavailable;
+  const Result result = lockDescriptor(fd);
+  if (result == Result::Locked)
+    fd_ = fd;
+  else
+    ::close(fd);
+  return result;
+}
+
+void FileLock::release() {
+  if (fd_ >= 0) ::close(fd_);  // closing the last descriptor drops the lock
+  fd_ = -1;
+}
+
+std::string outputRefusalMessage(OutputError error, const std::string& path) {
+  switch (error) {
+    case OutputError::Symlink: return cformat(kSymlinkRefused, utf8ToCp1252(path).c_str());
+    case OutputError::NotRegular: return cformat(kNotRegularOutput, utf8ToCp1252(path).c_str());
+    default: return {};
+  }
+}
+
+}  // namespace tavex

@@ -1,0 +1,67 @@
+// How the program opens the files it creates and keeps two runs apart.
+//
+// A file the program creates, truncates or appends to is never opened through a
+// symbolic link standing as the last component of its path (folders on the way
+// may be links); a device or a pipe under that name is refused too. Runs that
+// write the same files take an advisory lock (flock, exclusive, not waiting) on
+// what they write: the validation its log, the CSV export and the split the
+// folder they write into. A second run finds the lock taken and stops with a
+// message; nothing it would have written is touched.
+#pragma once
+
+#include <string>
+
+#include "cotepe/text.h"
+
+namespace tavex {
+
+// The messages of these refusals (cp1252, "%s" the path in cp1252).
+inline constexpr const char* kNotRegularInput = "O arquivo selecionado não é um arquivo regular e não pode ser lido."_cp;
+inline constexpr const char* kSymlinkRefused =
+    "O arquivo %s é um link simbólico. Por segurança, ele não foi gravado."_cp;
+inline constexpr const char* kNotRegularOutput =
+    "O arquivo %s não é um arquivo regular. Por segurança, ele não foi gravado."_cp;
+inline constexpr const char* kFileInUse = "O arquivo %s está em uso por outro processo."_cp;
+inline constexpr const char* kFolderInUse = "A pasta %s está em uso por outro processo."_cp;
+
+enum class OutputMode {
+  Reuse,      // created when missing, kept as it is when present (the caller truncates under its lock)
+  CreateNew,  // must not exist yet
+  Append,     // must exist; written at its end
+};
+
+enum class OutputError { None, Symlink, Exists, NotRegular, Other };
+
+struct OutputFile {
+  int fd = -1;  // open for writing (close-on-exec), or -1
+  OutputError error = OutputError::None;
+};
+
+// Opens `path` for writing as `mode` says, refusing a symlink as its last
+// component and anything but a regular file. The caller owns the descriptor.
+OutputFile openOutputFile(const std::string& path, OutputMode mode);
+
+// An exclusive advisory lock held until the object goes.
+class FileLock {
+ public:
+  enum class Result { Locked, Busy, Unavailable };  // Unavailable: could not open or lock (no lock held)
+
+  FileLock() = default;
+  ~FileLock() { release(); }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  // Locks the folder `path` (its own entry, not a file inside it).
+  Result lockFolder(const std::string& path);
+  // Locks the open file `fd` (the caller keeps the descriptor open as long as the lock).
+  static Result lockDescriptor(int fd);
+  void release();
+
+ private:
+  int fd_ = -1;
+};
+
+// The message of an OutputError for `path` (UTF-8 path), or empty for Other/None.
+std::string outputRefusalMessage(OutputError error, const std::string& path);
+
+}  // namespace tavex
