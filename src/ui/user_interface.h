@@ -9,11 +9,10 @@
 #include <string>
 #include <string_view>
 
+#include "cotepe/notifier.h"
 #include "ui/period_dialog.h"
 
 namespace tavex {
-
-enum class Icon { None, Information, Warning, Error };
 
 struct OpenFileRequest {
   std::string defaultExtension;  // e.g. "*.txt"
@@ -27,12 +26,9 @@ class WorkerJob;
 // How a modal progress wait ended.
 enum class WorkerOutcome { NotStarted, Finished, Cancelled };
 
-class UserInterface {
+class UserInterface : public Notifier {
  public:
-  virtual ~UserInterface() = default;
-
-  // A message box with one OK button.
-  virtual void showMessage(std::string_view text, std::string_view title, Icon icon) = 0;
+  // showMessage (from Notifier): a message box with one OK button.
 
   // A file-open chooser; nothing when the user cancels.
   virtual std::optional<std::string> chooseOpenFile(const OpenFileRequest& request) = 0;

@@ -10,10 +10,10 @@ namespace tavex {
 
 void checkDocumentIdentity(ValidationRun& run, const RecordLine& rec, const RecordFields& f) {
   if (isBlankOrZero(f[2], 20))
-    run.reportWarning(cformat(msg::kDocumentSerial, rec.number, rec.type, rec.type));
+    run.reportWarning(msg::kDocumentSerial, at(rec), rec.number, rec.type, rec.type);
   else
     checkEcfIdentity(run, rec, f[2], f[4]);
-  if (f[3][0] != run.mfAdicional) run.reportWarning(cformat(msg::kDocumentMfAdicional, rec.number, rec.type, rec.type));
+  if (f[3][0] != run.mfAdicional) run.reportWarning(msg::kDocumentMfAdicional, at(rec), rec.number, rec.type, rec.type);
 }
 
 bool isOneOf(std::string_view value, std::initializer_list<std::string_view> allowed) {

@@ -46,10 +46,10 @@ bool passesFieldFormat(std::string_view value, FieldCheck kind) {
 void checkFieldFormat(ValidationRun& run, RecordFields& fields, int fieldNumber, FieldCheck kind,
                       const RecordLine& rec) {
   if (passesFieldFormat(fields[fieldNumber], kind)) return;
-  const char* format = kind == FieldCheck::Number ? msg::kFormatNumber
-                       : kind == FieldCheck::Date ? msg::kFormatDate
-                                                  : msg::kFormatTime;
-  run.reportError(cformat(format, rec.number, fieldNumber, rec.type));
+  const char* const& format = kind == FieldCheck::Number ? msg::kFormatNumber
+                              : kind == FieldCheck::Date ? msg::kFormatDate
+                                                         : msg::kFormatTime;
+  run.reportError(format, at(rec, fieldNumber), rec.number, fieldNumber, rec.type);
   run.formatFailed = true;
   fields.replaceWithZero(fieldNumber);
 }
@@ -59,9 +59,9 @@ bool checkLengthAndFormat(ValidationRun& run, const RecordLine& rec, RecordField
   const auto length = static_cast<int>(rec.text.size());
   if (length != layout.length) {
     if (layout.type == kEadType)
-      run.reportError(cformat(msg::kEadLength, rec.number, layout.length, length));
+      run.reportError(msg::kEadLength, at(rec), rec.number, layout.length, length);
     else
-      run.reportError(cformat(msg::kRecordLength, rec.number, rec.type, layout.length, length));
+      run.reportError(msg::kRecordLength, at(rec), rec.number, rec.type, layout.length, length);
     return false;
   }
   for (const FieldLayout& field : layout.fields)
@@ -71,8 +71,8 @@ bool checkLengthAndFormat(ValidationRun& run, const RecordLine& rec, RecordField
 
 void checkEcfIdentity(ValidationRun& run, const RecordLine& rec, std::string_view serial,
                       std::string_view model) {
-  if (serial != run.ecfSerial) run.reportWarning(cformat(msg::kIdentitySerial, rec.number, rec.type, rec.type));
-  if (model != run.ecfModel) run.reportWarning(cformat(msg::kIdentityModel, rec.number, rec.type, rec.type));
+  if (serial != run.ecfSerial) run.reportWarning(msg::kIdentitySerial, at(rec), rec.number, rec.type, rec.type);
+  if (model != run.ecfModel) run.reportWarning(msg::kIdentityModel, at(rec), rec.number, rec.type, rec.type);
 }
 
 }  // namespace tavex

@@ -19,6 +19,9 @@ struct RecordLine {
   CheckMode mode;
 };
 
+// The place of a finding in this record (and field).
+inline FindingPlace at(const RecordLine& rec, int field = 0) { return at(rec.number, rec.type, field); }
+
 // The fields of one line, sliced by its layout. A field that failed its format check
 // reads "0" from then on.
 class RecordFields {

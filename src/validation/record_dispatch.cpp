@@ -28,7 +28,7 @@ void checkRecordLine(ValidationRun& run, std::string_view line, int lineNumber, 
   }
   const RecordCheck check = recordCheckFor(type);
   if (check == nullptr) {
-    run.reportError(cformat(msg::kUnknownRecordType, lineNumber));
+    run.reportError(msg::kUnknownRecordType, at(lineNumber, type), lineNumber);
     return;
   }
   check(run, RecordLine{line, lineNumber, type, mode});

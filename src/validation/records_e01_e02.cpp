@@ -29,8 +29,8 @@ void checkRecordE01(ValidationRun& run, const RecordLine& rec) {
   run.periodStart = str(f[15]);
   run.periodEnd = str(f[16]);
 
-  const auto error = [&](const char* format) { run.reportError(cformat(format, rec.number, rec.type)); };
-  const auto warning = [&](const char* format) { run.reportWarning(cformat(format, rec.number, rec.type)); };
+  const auto error = [&](const char* const& format) { run.reportError(format, at(rec), rec.number, rec.type); };
+  const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
 
   if (isBlankOrZero(f[2], 20)) error(msg::kE01NoSerial);
   const char mf = f[3][0];
@@ -62,7 +62,7 @@ void checkRecordE02(ValidationRun& run, const RecordLine& rec) {
   RecordFields f(*layoutOf(2), rec.text);
   if (!checkLengthAndFormat(run, rec, f) || !contentChecksDue(run, rec)) return;
 
-  const auto warning = [&](const char* format) { run.reportWarning(cformat(format, rec.number, rec.type)); };
+  const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
 
   if (isBlankOrZero(f[2], 20))
     warning(msg::kE02Serial);
@@ -70,10 +70,10 @@ void checkRecordE02(ValidationRun& run, const RecordLine& rec) {
     checkEcfIdentity(run, rec, f[2], f[4]);
   if (f[3][0] != run.mfAdicional) warning(msg::kE02MfAdicional);
   const std::string cnpj = str(f[5]);
-  if (!isValidCnpjOrCpf(f[5])) run.reportError(cformat(msg::kE02CnpjInvalid, rec.number, rec.type, cnpj.c_str()));
-  if (f[5] != run.userCnpj) run.reportError(cformat(msg::kE02CnpjDiffers, rec.number, rec.type, cnpj.c_str()));
+  if (!isValidCnpjOrCpf(f[5])) run.reportError(msg::kE02CnpjInvalid, at(rec), rec.number, rec.type, cnpj.c_str());
+  if (f[5] != run.userCnpj) run.reportError(msg::kE02CnpjDiffers, at(rec), rec.number, rec.type, cnpj.c_str());
   if (!hasNoEditMask(f[6]))
-    run.reportError(cformat(msg::kE02IeMask, rec.number, rec.type, str(f[6]).c_str()));
+    run.reportError(msg::kE02IeMask, at(rec), rec.number, rec.type, str(f[6]).c_str());
   if (!isValidDate(f[9], 2000)) warning(msg::kE02Date);
   if (!isValidTime(f[10])) warning(msg::kE02Time);
   if (f.asInt(11) <= 0) warning(msg::kE02Cro);

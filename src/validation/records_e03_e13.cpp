@@ -44,7 +44,7 @@ void checkRecordE07(ValidationRun& run, const RecordLine& rec) {
   RecordFields f(*layoutOf(7), rec.text);
   if (!begin(run, rec, f)) return;
   checkEcfIdentity(run, rec, f[2], f[4]);
-  if (f[6] > std::string_view(run.sbDate)) run.reportError(cformat(msg::kE07DateAfterSb, rec.number, rec.type));
+  if (f[6] > std::string_view(run.sbDate)) run.reportError(msg::kE07DateAfterSb, at(rec), rec.number, rec.type);
 }
 
 void checkRecordE09(ValidationRun& run, const RecordLine& rec) {
@@ -66,7 +66,7 @@ void checkRecordE10(ValidationRun& run, const RecordLine& rec) {
   if (!begin(run, rec, f)) return;
   checkEcfIdentity(run, rec, f[2], f[4]);
   if (run.registeredMfCount[static_cast<unsigned char>(f[3][0])] == 0)
-    run.reportError(cformat(msg::kE10MfAdicional, rec.number, rec.type));
+    run.reportError(msg::kE10MfAdicional, at(rec), rec.number, rec.type);
 }
 
 void checkRecordE12(ValidationRun& run, const RecordLine& rec) {
@@ -74,7 +74,7 @@ void checkRecordE12(ValidationRun& run, const RecordLine& rec) {
   if (!begin(run, rec, f)) return;
   const std::int64_t crz = f.asInt(6);
   if (crz > kMaxCrz) {
-    run.reportError(cformat(msg::kCrzInvalid, rec.number, rec.type));
+    run.reportError(msg::kCrzInvalid, at(rec), rec.number, rec.type);
     return;
   }
   if (countsForUser(run, f.asInt(5))) {
@@ -83,12 +83,13 @@ void checkRecordE12(ValidationRun& run, const RecordLine& rec) {
     CrzSlot& slot = run.crzTable[static_cast<std::size_t>(crz)];
     slot.grossSales = f.asInt(12);
     slot.reductionLine = rec.number;
+    slot.reductionDate = std::string(f[9]);
     slot.reductionCoo = static_cast<std::int32_t>(f.asInt(7));
     slot.reductionUser = static_cast<std::uint8_t>(f.asInt(5));
     slot.issFlag = f[13] == "S" || f[13] == "s";
     ++run.reductionVersion;
   }
-  if (crz < run.crzFirst || crz > run.crzLast) run.reportWarning(cformat(msg::kCrzOutOfRange, rec.number, rec.type));
+  if (crz < run.crzFirst || crz > run.crzLast) run.reportWarning(msg::kCrzOutOfRange, at(rec), rec.number, rec.type);
   checkEcfIdentity(run, rec, f[2], f[4]);
 }
 
@@ -97,7 +98,7 @@ void checkRecordE13(ValidationRun& run, const RecordLine& rec) {
   if (!begin(run, rec, f)) return;
   const std::int64_t crz = f.asInt(6);
   if (crz > kMaxCrz) {
-    run.reportError(cformat(msg::kCrzInvalid, rec.number, rec.type));
+    run.reportError(msg::kCrzInvalid, at(rec), rec.number, rec.type);
     return;
   }
   if (countsForUser(run, f.asInt(5))) {

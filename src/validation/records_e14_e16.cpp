@@ -56,7 +56,7 @@ void checkRecordE14(ValidationRun& run, const RecordLine& rec) {
   if (!checkLengthAndFormat(run, rec, f)) return;
   if (isRestBlank(rec.text, 47)) return;
 
-  const auto warning = [&](const char* format) { run.reportWarning(cformat(format, rec.number, rec.type)); };
+  const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
   if (!isOneOf(f[11], {"V", "P"})) warning(msg::kE14DiscountType);
   if (!isOneOf(f[13], {"V", "P"})) warning(msg::kE14SurchargeType);
   if (!isOneOf(f[15], {"S", "N"})) warning(msg::kE14Cancelled);
@@ -67,9 +67,9 @@ void checkRecordE14(ValidationRun& run, const RecordLine& rec) {
   storeDocumentHeader(run, rec, f, 7);  // percentages are converted when the coupon is closed
   checkDocumentIdentity(run, rec, f);
   if (!isValidDate(f[8], 2000))
-    run.reportError(cformat(msg::kE14Date, rec.number, rec.type));
+    run.reportError(msg::kE14Date, at(rec), rec.number, rec.type);
   else if (f.asInt(8) < leadingInt(run.periodStart) || compareDates(f[8], run.periodEnd, 1))
-    run.reportError(cformat(msg::kE14DateOutsidePeriod, rec.number, rec.type));
+    run.reportError(msg::kE14DateOutsidePeriod, at(rec), rec.number, rec.type);
 }
 
 void checkRecordE15(ValidationRun& run, const RecordLine& rec) {
@@ -77,7 +77,7 @@ void checkRecordE15(ValidationRun& run, const RecordLine& rec) {
   if (!checkLengthAndFormat(run, rec, f)) return;
   if (isRestBlank(rec.text, 47)) return;
 
-  const auto warning = [&](const char* format) { run.reportWarning(cformat(format, rec.number, rec.type)); };
+  const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
   const std::string_view code = f[17];
   if (!isValidTotalizerCode(code)) warning(msg::kE15Totalizer);
   if (!isOneOf(f[18], {"S", "N", "P"})) warning(msg::kE15Cancelled);
@@ -86,7 +86,7 @@ void checkRecordE15(ValidationRun& run, const RecordLine& rec) {
 
   checkDocumentIdentity(run, rec, f);
   const std::int64_t coo = f.asInt(6);
-  if (!run.documentCooList.contains(coo)) run.reportError(cformat(msg::kE15Coo, rec.number, rec.type));
+  if (!run.documentCooList.contains(coo)) run.reportError(msg::kE15Coo, at(rec), rec.number, rec.type);
   if (isBlankOrZero(f[9], 14)) warning(msg::kE15NoProductCode);
   if (isBlankOrZero(f[10], 100)) warning(msg::kE15NoDescription);
   const bool partial = f[18] == "P";
@@ -132,9 +132,9 @@ void checkRecordE15(ValidationRun& run, const RecordLine& rec) {
   addTo(totals.computedGross, gross);
   addTo(iss ? totals.computedGrossIss : totals.computedGrossIcms, gross);
 
-  if (f.asInt(19) > f.asInt(11)) run.reportError(cformat(msg::kE15CancelledQuantity, rec.number, rec.type));
+  if (f.asInt(19) > f.asInt(11)) run.reportError(msg::kE15CancelledQuantity, at(rec), rec.number, rec.type);
   if (!fullyCancelled && net != wrapAdd(wrapSub(wrapSub(value, discount), cancelledValue), surcharge))
-    run.reportError(cformat(msg::kItemNetTotal, rec.number, rec.type, static_cast<int>(coo)));
+    run.reportError(msg::kItemNetTotal, at(rec), rec.number, rec.type, static_cast<int>(coo));
 }
 
 void checkRecordE16(ValidationRun& run, const RecordLine& rec) {
@@ -143,7 +143,7 @@ void checkRecordE16(ValidationRun& run, const RecordLine& rec) {
   checkDocumentIdentity(run, rec, f);
   if (isRestBlank(rec.text, 45)) return;
 
-  const auto warning = [&](const char* format) { run.reportWarning(cformat(format, rec.number, rec.type)); };
+  const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
   const std::string_view denomination = f[11];
   const std::int64_t crz = f.asInt(10);
   if (denomination == "CN" || denomination == "NC") {
@@ -161,8 +161,8 @@ void checkRecordE16(ValidationRun& run, const RecordLine& rec) {
   } else if (!isOneOf(denomination, {"MF", "LX", "CM", "RV"})) {
     warning(msg::kE16Denomination);
   }
-  if (!isValidDate(f[12], 2000)) run.reportError(cformat(msg::kE16Date, rec.number, rec.type));
-  if (!isValidTime(f[13])) run.reportError(cformat(msg::kE16Time, rec.number, rec.type));
+  if (!isValidDate(f[12], 2000)) run.reportError(msg::kE16Date, at(rec), rec.number, rec.type);
+  if (!isValidTime(f[13])) run.reportError(msg::kE16Time, at(rec), rec.number, rec.type);
   run.cooList.findOrAdd(f.asInt(6));
 
   // A reduction Z printed on the tape must match its E12; a CRZ beyond the table
@@ -171,9 +171,9 @@ void checkRecordE16(ValidationRun& run, const RecordLine& rec) {
     const CrzSlot& slot = run.crzTable[static_cast<std::size_t>(crz)];
     const std::string crzText(f[10]);
     if (static_cast<std::uint8_t>(f.asInt(5)) != slot.reductionUser)
-      run.reportError(cformat(msg::kE16User, rec.number, rec.type, crzText.c_str()));
+      run.reportError(msg::kE16User, at(rec), rec.number, rec.type, crzText.c_str());
     if (f.asInt(6) != slot.reductionCoo)
-      run.reportError(cformat(msg::kE16Coo, rec.number, rec.type, crzText.c_str()));
+      run.reportError(msg::kE16Coo, at(rec), rec.number, rec.type, crzText.c_str());
   }
 }
 

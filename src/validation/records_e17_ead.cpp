@@ -24,7 +24,7 @@ void storeReductionTotal(ValidationRun& run, const RecordLine& rec, NamedTable<D
   if (!countsForUser(run, f.asInt(5))) return;
   const std::int64_t crz = f.asInt(6);
   if (crz > kMaxCrz) {
-    run.reportError(cformat(msg::kCrzInvalid, rec.number, rec.type));
+    run.reportError(msg::kCrzInvalid, at(rec), rec.number, rec.type);
     return;
   }
   NamedTable<DeclaredTotal>& totals = run.crzTable[static_cast<std::size_t>(crz)].*table;
@@ -68,8 +68,8 @@ void checkRecordE19(ValidationRun& run, const RecordLine& rec) {
   if (!checkLengthAndFormat(run, rec, f)) return;
   if (isRestBlank(rec.text, 47)) return;
 
-  const auto warning = [&](const char* format) { run.reportWarning(cformat(format, rec.number, rec.type)); };
-  const auto error = [&](const char* format) { run.reportError(cformat(format, rec.number, rec.type)); };
+  const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
+  const auto error = [&](const char* const& format) { run.reportError(format, at(rec), rec.number, rec.type); };
   const bool cancelValid = isOneOf(f[15], {"S", "N"});
   const bool orderValid = isOneOf(f[17], {"D", "A", " "});
   if (!cancelValid) warning(msg::kE19CancelledWarning);
@@ -91,19 +91,19 @@ void checkRecordE19(ValidationRun& run, const RecordLine& rec) {
   convertPercentages(d);
   if (d.isCancelled) return;
   if (d.netTotal != wrapAdd(wrapSub(d.subtotal, d.discount), d.surcharge))
-    run.reportError(cformat(msg::kDocumentNetTotal, rec.number, rec.type, static_cast<int>(f.asInt(6))));
+    run.reportError(msg::kDocumentNetTotal, at(rec), rec.number, rec.type, static_cast<int>(f.asInt(6)));
 }
 
 void checkRecordE20(ValidationRun& run, const RecordLine& rec) {
   RecordFields f(*layoutOf(20), rec.text);
   if (!checkLengthAndFormat(run, rec, f)) return;
   if (isRestBlank(rec.text, 47)) return;
-  if (!isOneOf(f[14], {"S", "N"})) run.reportWarning(cformat(msg::kE20Cancelled, rec.number, rec.type));
+  if (!isOneOf(f[14], {"S", "N"})) run.reportWarning(msg::kE20Cancelled, at(rec), rec.number, rec.type);
   if (!contentChecksDue(run, rec)) return;
 
   checkDocumentIdentity(run, rec, f);
   const std::int64_t coo = f.asInt(6);
-  if (!run.documentCooList.contains(coo)) run.reportError(cformat(msg::kE20Coo, rec.number, rec.type));
+  if (!run.documentCooList.contains(coo)) run.reportError(msg::kE20Coo, at(rec), rec.number, rec.type);
 
   DocumentTotals& totals = run.documentTotals;
   if (totals.currentCoo == 0) {
@@ -128,7 +128,7 @@ void checkRecordE20(ValidationRun& run, const RecordLine& rec) {
     addTo(totals.nonFiscalSurcharge, surcharge);
   }
   if (!cancelled && net != wrapAdd(wrapSub(operation, discount), surcharge))
-    run.reportError(cformat(msg::kItemNetTotal, rec.number, rec.type, static_cast<int>(coo)));
+    run.reportError(msg::kItemNetTotal, at(rec), rec.number, rec.type, static_cast<int>(coo));
 }
 
 void checkRecordE21(ValidationRun& run, const RecordLine& rec) {
@@ -136,7 +136,7 @@ void checkRecordE21(ValidationRun& run, const RecordLine& rec) {
   if (!checkLengthAndFormat(run, rec, f)) return;
   if (isRestBlank(rec.text, 47)) return;
 
-  const auto warning = [&](const char* format) { run.reportWarning(cformat(format, rec.number, rec.type)); };
+  const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
   if (!isOneOf(f[11], {"S", "N", "P"})) warning(msg::kE21Reversal);
   if (f.asInt(6) == 0) warning(msg::kE21ZeroCoo);
   if (f.asInt(7) == 0 && f.asInt(8) == 0) warning(msg::kE21NoCcfOrGnf);
@@ -156,7 +156,7 @@ void checkRecordEad(ValidationRun& run, const RecordLine& rec) {
   RecordFields f(*layoutOf(kEadType), rec.text);
   if (!checkLengthAndFormat(run, rec, f)) return;
   if (rec.mode == CheckMode::Full && isBlankOrZero(f[2], 256))
-    run.reportError(cformat(msg::kEadUnsigned, rec.number));
+    run.reportError(msg::kEadUnsigned, at(rec, 2), rec.number);
 }
 
 }  // namespace tavex

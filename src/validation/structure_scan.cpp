@@ -10,7 +10,7 @@ namespace tavex {
 
 namespace {
 
-const char* outOfOrderMessage(FileKind kind) {
+const char* const& outOfOrderMessage(FileKind kind) {
   switch (kind) {
     case FileKind::MF: return msg::kOutOfOrderMf;
     case FileKind::MFD: return msg::kOutOfOrderMfd;
@@ -52,8 +52,10 @@ Rise riseFor(FileKind kind, int type) {
   return Rise::Nothing;
 }
 
-const char* incompatibleMessage(FileKind kind) {
-  return kind == FileKind::MF ? msg::kIncompatibleMf : kind == FileKind::MFD ? msg::kIncompatibleMfd : msg::kIncompatibleRz;
+const char* const& incompatibleMessage(FileKind kind) {
+  if (kind == FileKind::MF) return msg::kIncompatibleMf;
+  if (kind == FileKind::MFD) return msg::kIncompatibleMfd;
+  return msg::kIncompatibleRz;
 }
 
 // The record types a kind requires, in the order they are reported.
@@ -72,23 +74,24 @@ Required requiredRange(FileKind kind) {
 
 }  // namespace
 
-bool scanStructure(LineReader& file, ValidationRun& run) {
+StructureVerdict scanStructure(LineReader& file, ValidationRun& run) {
   file.rewind();
   std::string_view raw;
   std::string_view line = file.next(raw) ? stripLineEnd(raw) : std::string_view{};
   if (recordTypeOf(line) != 1) {
-    run.reportError(msg::kFirstNotE01);
-    return false;
+    run.reportError(msg::kFirstNotE01, at(1, recordTypeOf(line)));
+    return StructureVerdict::Failed;
   }
   const FileKind kind = fileKindOf(sliceField(line, 113, 3));
 
   line = file.next(raw) ? stripLineEnd(raw) : std::string_view{};
   if (recordTypeOf(line) != 2) {
-    run.reportError(msg::kSecondNotE02);
-    return false;
+    run.reportError(msg::kSecondNotE02, at(2, recordTypeOf(line)));
+    return StructureVerdict::Failed;
   }
 
-  bool passed = true;
+  bool passed = true;         // no rule failed but the required types
+  bool allPresent = true;
   int lineNumber = 2;
   int lastType = 0;
   std::array<bool, 22> present{};  // E04..E21 by type
@@ -97,25 +100,25 @@ bool scanStructure(LineReader& file, ValidationRun& run) {
     line = stripLineEnd(raw);
     ++lineNumber;
     if (line.empty()) {
-      run.reportError(outOfOrderMessage(kind));
-      return false;
+      run.reportError(outOfOrderMessage(kind), at(lineNumber, 0));
+      return StructureVerdict::Failed;
     }
     const int type = recordTypeOf(line);
     if (type == lastType) continue;
     if (type < lastType) {
-      run.reportError(file.atEnd() ? msg::kNoEadAtEnd : outOfOrderMessage(kind));
-      return false;
+      run.reportError(file.atEnd() ? msg::kNoEadAtEnd : outOfOrderMessage(kind), at(lineNumber, type));
+      return StructureVerdict::Failed;
     }
     lastType = type;
     switch (riseFor(kind, type)) {
       case Rise::Nothing:
         break;
       case Rise::DuplicateE02:
-        run.reportError(cformat(msg::kDuplicateE02, lineNumber, type));
+        run.reportError(msg::kDuplicateE02, at(lineNumber, type), lineNumber, type);
         passed = false;
         break;
       case Rise::Incompatible:
-        run.reportError(cformat(incompatibleMessage(kind), lineNumber, type));
+        run.reportError(incompatibleMessage(kind), at(lineNumber, type), lineNumber, type);
         passed = false;
         break;
       case Rise::MarkPresent:
@@ -131,15 +134,16 @@ bool scanStructure(LineReader& file, ValidationRun& run) {
   if (required.first != 0) {
     for (int type = required.first; type <= required.last; ++type) {
       if (present[static_cast<std::size_t>(type)]) continue;
-      run.reportError(cformat(msg::kMissingRecord, type, type));
-      passed = false;
+      run.reportError(msg::kMissingRecord, at(0, type), type, type);
+      allPresent = false;
     }
     if (!eadPresent) {
-      run.reportError(msg::kMissingEad);
-      passed = false;
+      run.reportError(msg::kMissingEad, at(0, kEadType));
+      allPresent = false;
     }
   }
-  return passed;
+  if (!passed) return StructureVerdict::Failed;
+  return allPresent ? StructureVerdict::Passed : StructureVerdict::OnlyMissingRecords;
 }
 
 bool scanRecordSizes(LineReader& file, ValidationRun& run) {
@@ -157,9 +161,9 @@ bool scanRecordSizes(LineReader& file, ValidationRun& run) {
     const auto length = static_cast<int>(line.size());
     if (length == layout->length) continue;
     if (type == kEadType)
-      run.reportError(cformat(msg::kSizeOfEad, lineNumber, length));
+      run.reportError(msg::kSizeOfEad, at(lineNumber, type), lineNumber, length);
     else
-      run.reportError(cformat(msg::kSizeOfType, lineNumber, type, layout->length, length));
+      run.reportError(msg::kSizeOfType, at(lineNumber, type), lineNumber, type, layout->length, length);
     passed = false;
   }
   return passed;

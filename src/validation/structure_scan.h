@@ -8,7 +8,11 @@
 
 namespace tavex {
 
-bool scanStructure(LineReader& file, ValidationRun& run);
+// Passed; or only required record types are missing (every other rule held); or
+// anything else failed.
+enum class StructureVerdict { Passed, OnlyMissingRecords, Failed };
+
+StructureVerdict scanStructure(LineReader& file, ValidationRun& run);
 bool scanRecordSizes(LineReader& file, ValidationRun& run);
 
 }  // namespace tavex

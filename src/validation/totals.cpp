@@ -1,6 +1,7 @@
 #include "validation/totals.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,18 @@ std::int16_t percentOf(std::int64_t stored) { return static_cast<std::int16_t>(s
 
 // The coupon's reduction: the cursor walks on while the reductions it meets end
 // before the coupon.
+// The place of a finding about a whole document: its header's line and its COO,
+// with the amounts compared when there are two.
+FindingPlace documentPlace(const DocumentEntry& d, std::int32_t coo, int headerType,
+                           std::optional<std::int64_t> declared = std::nullopt,
+                           std::optional<std::int64_t> computed = std::nullopt) {
+  FindingPlace place = at(d.headerLine, headerType);
+  place.coo = coo;
+  place.declared = declared;
+  place.computed = computed;
+  return place;
+}
+
 CrzSlot& couponReduction(ValidationRun& run, std::int64_t coo) {
   while (run.crzCursor < kMaxCrz) {
     const CrzSlot& slot = run.crzTable[static_cast<std::size_t>(run.crzCursor)];
@@ -151,7 +164,7 @@ void closeCoupon(ValidationRun& run) {
   convertCouponPercentages(d, t, slot.issFlag);
   if (!d.isCancelled && (slot.issFlag || !d.discountIsPercent || d.discount <= 0) &&
       d.netTotal != wrapSub(wrapAdd(d.subtotal, d.surcharge), d.discount))
-    run.reportError(cformat(msg::kCouponHeaderNet, d.headerLine, coo));
+    run.reportError(msg::kCouponHeaderNet, documentPlace(d, coo, 14), d.headerLine, coo);
 
   const std::int64_t expectedNet = wrapAdd(wrapSub(t.itemsNetTotal, d.discount), d.surcharge);
   addTo(t.computedGross, wrapAdd(wrapAdd(d.surcharge, t.cancelledSurchargeSum), d.cancelledSurcharge));
@@ -163,8 +176,8 @@ void closeCoupon(ValidationRun& run) {
   }
 
   if (!d.isCancelled) {
-    if (t.itemsNetTotal != d.subtotal) run.reportError(cformat(msg::kCouponGross, d.headerLine, coo));
-    if (expectedNet != d.netTotal) run.reportError(cformat(msg::kCouponNet, d.headerLine, coo));
+    if (t.itemsNetTotal != d.subtotal) run.reportError(msg::kCouponGross, documentPlace(d, coo, 14, d.subtotal, t.itemsNetTotal), d.headerLine, coo);
+    if (expectedNet != d.netTotal) run.reportError(msg::kCouponNet, documentPlace(d, coo, 14, d.netTotal, expectedNet), d.headerLine, coo);
   }
   if (run.fileKind != "TDM") {
     t.currentCoo = 0;
@@ -200,8 +213,8 @@ void closeNonFiscalDocument(ValidationRun& run) {
   if (d.discount != 0) subtractFrom(expectedNet, d.discount);
   if (d.surcharge != 0) addTo(expectedNet, d.surcharge);
   if (!d.isCancelled) {
-    if (t.itemsNetTotal != d.subtotal) run.reportError(cformat(msg::kNonFiscalSubtotal, d.headerLine, coo));
-    if (expectedNet != d.netTotal) run.reportError(cformat(msg::kNonFiscalNet, d.headerLine, coo));
+    if (t.itemsNetTotal != d.subtotal) run.reportError(msg::kNonFiscalSubtotal, documentPlace(d, coo, 19, d.subtotal, t.itemsNetTotal), d.headerLine, coo);
+    if (expectedNet != d.netTotal) run.reportError(msg::kNonFiscalNet, documentPlace(d, coo, 19, d.netTotal, expectedNet), d.headerLine, coo);
   }
   if (run.fileKind != "TDM" && run.fileKind != "MFD") {
     t.currentCoo = 0;
@@ -240,9 +253,7 @@ void closeNonFiscalDocument(ValidationRun& run) {
 
 void runEndOfFileReports(ValidationRun& run) {
   reportMissingCoo(run);
-  const FileKind kind = fileKindOf(run.fileKind);
-  if (kind == FileKind::MFD || kind == FileKind::TDM) checkNonFiscalAndPaymentTotals(run);
-  if (kind == FileKind::TDM || run.fileKind.starts_with("RZ")) checkReductionTotals(run);
+  reportReconciliation(run, reconcile(run));
 }
 
 void reportMissingCoo(ValidationRun& run) {
@@ -250,65 +261,40 @@ void reportMissingCoo(ValidationRun& run) {
   if (coos.empty()) return;
   std::sort(coos.begin(), coos.end());
   for (std::size_t i = 1; i < coos.size(); ++i)
-    for (std::int64_t missing = coos[i - 1] + 1; missing < coos[i]; ++missing)
-      run.reportError(cformat(msg::kMissingCoo, static_cast<int>(missing)));
+    for (std::int64_t missing = coos[i - 1] + 1; missing < coos[i]; ++missing) {
+      FindingPlace place;
+      place.coo = static_cast<int>(missing);
+      run.reportError(msg::kMissingCoo, place, static_cast<int>(missing));
+    }
 }
 
-namespace {
-
-// The reductions the end-of-file reports walk: from the first stored one to the
-// first empty slot.
-template <class Visit>
-void forEachStoredReduction(ValidationRun& run, Visit visit) {
-  for (std::int64_t crz = run.firstStoredCrz; crz <= kMaxCrz; ++crz) {
-    CrzSlot& slot = run.crzTable[static_cast<std::size_t>(crz)];
-    if (slot.reductionCoo == 0) break;
-    visit(static_cast<int>(crz), slot);
+void reportReconciliation(ValidationRun& run, const Reconciliation& table) {
+  const auto report = [&](const ReductionReconciliation& r, const ReconciledTotal& t) {
+    FindingPlace place = at(t.line, t.kind == TotalKind::GrossSales  ? 12
+                                    : t.kind == TotalKind::Totalizer ? 13
+                                    : t.kind == TotalKind::NonFiscal ? 17
+                                                                     : 18);
+    place.crz = r.crz;
+    place.declared = t.declared;
+    place.computed = t.computed;
+    switch (t.kind) {
+      case TotalKind::Payment: run.reportError(msg::kPaymentTotal, place, t.line, t.name.c_str(), r.crz); break;
+      case TotalKind::NonFiscal: run.reportError(msg::kNonFiscalTotal, place, t.line, t.name.c_str(), r.crz); break;
+      case TotalKind::GrossSales: run.reportError(msg::kGrossSales, place, t.line, r.crz); break;
+      case TotalKind::Totalizer: run.reportError(msg::kTotalizerTotal, place, t.line, t.name.c_str(), r.crz); break;
+    }
+  };
+  // The log's order: payments and non-fiscal totals of every reduction, then the
+  // gross sales and totalizers of every reduction.
+  for (const ReductionReconciliation& r : table.reductions) {
+    for (const ReconciledTotal& t : r.totals)
+      if (t.kind == TotalKind::Payment && !t.withinTolerance) report(r, t);
+    for (const ReconciledTotal& t : r.totals)
+      if (t.kind == TotalKind::NonFiscal && !t.withinTolerance) report(r, t);
   }
-}
-
-}  // namespace
-
-void checkNonFiscalAndPaymentTotals(ValidationRun& run) {
-  const std::int64_t tolerance = run.toleranceCents;
-  forEachStoredReduction(run, [&](int crz, CrzSlot& slot) {
-    for (const auto& e : slot.payments) {
-      if (e.name.starts_with("TROCO")) continue;
-      if (disagree(e.value.value, e.value.documentSum, tolerance))
-        run.reportError(cformat(msg::kPaymentTotal, e.value.line, e.name.c_str(), crz));
-    }
-    for (const auto& e : slot.nonFiscal)
-      if (disagree(e.value.value, e.value.documentSum, tolerance))
-        run.reportError(cformat(msg::kNonFiscalTotal, e.value.line, e.name.c_str(), crz));
-  });
-}
-
-void checkReductionTotals(ValidationRun& run) {
-  const std::int64_t tolerance = run.toleranceCents;
-  forEachStoredReduction(run, [&](int crz, CrzSlot& slot) {
-    if (disagree(slot.grossSales, slot.documentsGross, tolerance))
-      run.reportError(cformat(msg::kGrossSales, slot.reductionLine, crz));
-    const std::pair<std::string_view, std::int64_t> namedSums[] = {
-        {"DT", slot.sumDT}, {"DS", slot.sumDS}, {"AT", slot.sumAT},
-        {"AS", slot.sumAS}, {"Can-T", slot.sumCanT}, {"Can-S", slot.sumCanS}};
-    for (const auto& e : slot.totalizers) {
-      const std::string& name = e.name;
-      const DeclaredTotal& total = e.value;
-      const bool sales = (name.size() > 2 && (name[2] == 'T' || name[2] == 'S')) ||
-                         (!name.empty() && (name[0] == 'F' || name[0] == 'I' || name[0] == 'N'));
-      if (sales) {
-        if (total.line != 0 && disagree(total.value, total.documentSum, tolerance))
-          run.reportError(cformat(msg::kTotalizerTotal, total.line, name.c_str(), crz));
-        continue;
-      }
-      for (const auto& [prefix, sum] : namedSums) {
-        if (!name.starts_with(prefix)) continue;
-        if (disagree(total.value, sum, tolerance))
-          run.reportError(cformat(msg::kTotalizerTotal, total.line, name.c_str(), crz));
-        break;
-      }
-    }
-  });
+  for (const ReductionReconciliation& r : table.reductions)
+    for (const ReconciledTotal& t : r.totals)
+      if ((t.kind == TotalKind::GrossSales || t.kind == TotalKind::Totalizer) && !t.withinTolerance) report(r, t);
 }
 
 }  // namespace tavex

@@ -4,6 +4,7 @@
 // within the run's tolerance.
 #pragma once
 
+#include "validation/reconciliation.h"
 #include "validation/validation_run.h"
 
 namespace tavex {
@@ -21,7 +22,9 @@ bool currentDocumentHasHeader(ValidationRun& run);
 void runEndOfFileReports(ValidationRun& run);
 
 void reportMissingCoo(ValidationRun& run);
-void checkNonFiscalAndPaymentTotals(ValidationRun& run);
-void checkReductionTotals(ValidationRun& run);
+// The totals over the tolerance in `table` (built from `run`), in the log's order:
+// payments (E18) and non-fiscal totals (E17) of every reduction, then the gross
+// sales (E12) and totalizers (E13) of every reduction.
+void reportReconciliation(ValidationRun& run, const Reconciliation& table);
 
 }  // namespace tavex

@@ -19,29 +19,14 @@ namespace {
 
 const std::string kDashes(92, '-');
 
-// The values of the header block: E01 and E02 as sliced, or question marks.
-struct HeaderValues {
-  std::string serial = "????????????????????";
-  std::string mfAdicional = "?";
-  std::string ecfType = "???????";
-  std::string brandModel = "?????? / ??????";
-  std::string sbVersion = "??????????";
-  std::string sequence = "???";
-  std::string command = "???";
-  std::string period = "\\????  até  \\????"_cp;
-  std::string dllVersion = "????????";
-  std::string atoVersion = "???????????????";
-  std::string cnpj = "??????????????";
-  std::string ie = "??????????????";
-  std::string name = std::string(40, '?');
-  std::string address = std::string(40, '?');
-  std::string registered = "\\???? às ??:??:??"_cp;
-};
+// After the header of a run that goes on past missing record types.
+const std::string kContinuing =
+    "Validação continuada (--continuar): tipos de registro ausentes não interrompem a validação.\n\n"_cp;
 
 std::string text(std::string_view field) { return std::string(field); }
 
-HeaderValues gatherHeader(LineReader& file) {
-  HeaderValues values;
+LogHeader gatherHeader(LineReader& file) {
+  LogHeader values;
   file.rewind();
   std::string_view raw;
   if (!file.next(raw)) return values;
@@ -80,7 +65,7 @@ HeaderValues gatherHeader(LineReader& file) {
   return values;
 }
 
-void writeHeader(ValidationLog& log, const std::string& path, const HeaderValues& v) {
+void writeHeader(ValidationLog& log, const std::string& path, const LogHeader& v) {
   std::string out = kDashes + "\n";
   out += cformat("Arquivo cotepe: %s\n\n", utf8ToCp1252(path).c_str());
   out += cformat("Nº de fabricação do ECF:  %s\n"_cp, v.serial.c_str());
@@ -116,11 +101,11 @@ void writeSummary(ValidationLog& log) {
 // Opens the file and creates the log, telling the user when either fails.
 bool startRun(ValidationRun& run, LineReader& file, const std::string& path) {
   if (path.empty()) {
-    run.ui.showMessage(msg::kNoOpenFile, msg::kTitleTavexError, Icon::Error);
+    run.notifier.showMessage(msg::kNoOpenFile, msg::kTitleTavexError, Icon::Error);
     return false;
   }
   if (!file.open(path)) {
-    run.ui.showMessage(file.notRegular() ? kNotRegularInput : msg::kCannotOpenCotepe, msg::kTitleError, Icon::Error);
+    run.notifier.showMessage(file.notRegular() ? kNotRegularInput : msg::kCannotOpenCotepe, msg::kTitleError, Icon::Error);
     return false;
   }
   const std::string logPath = path + ".log";
@@ -134,7 +119,7 @@ bool startRun(ValidationRun& run, LineReader& file, const std::string& path) {
     case ValidationLog::Creation::Busy: refusal = cformat(kFileInUse, shownLog.c_str()); break;
   }
   file.close();
-  run.ui.showMessage(refusal, msg::kTitleError, Icon::Error);
+  run.notifier.showMessage(refusal, msg::kTitleError, Icon::Error);
   return false;
 }
 
@@ -142,7 +127,7 @@ bool startRun(ValidationRun& run, LineReader& file, const std::string& path) {
 // cut short. The user is told as for a file that cannot be opened.
 bool readFailed(ValidationRun& run, LineReader& file) {
   if (!file.readFailed()) return false;
-  run.ui.showMessage(msg::kCannotOpenCotepe, msg::kTitleError, Icon::Error);
+  run.notifier.showMessage(msg::kCannotOpenCotepe, msg::kTitleError, Icon::Error);
   return true;
 }
 
@@ -157,12 +142,25 @@ void checkLines(ValidationRun& run, LineReader& file, CheckMode mode) {
 ValidationSummary finish(ValidationRun& run) {
   writeSummary(run.log);
   run.log.close();
-  return ValidationSummary{!run.log.writeFailed(), run.log.errorCount(), run.log.warningCount()};
+  ValidationSummary summary;
+  summary.ran = !run.log.writeFailed();
+  summary.errors = run.log.errorCount();
+  summary.warnings = run.log.warningCount();
+  return summary;
+}
+
+void prepare(ValidationRun& run, const ValidationOptions& options) {
+  run.log.setEcho(options.echo);
+  for (FindingSink* sink : options.sinks) run.attach(*sink);
+  run.today = options.today.empty() ? localToday() : options.today;
 }
 
 ValidationSummary abandon(ValidationRun& run) {
   run.log.close();
-  return ValidationSummary{false, run.log.errorCount(), run.log.warningCount()};
+  ValidationSummary summary;
+  summary.errors = run.log.errorCount();
+  summary.warnings = run.log.warningCount();
+  return summary;
 }
 
 }  // namespace
@@ -174,44 +172,53 @@ std::string localToday() {
   return cformat("%4.4d%2.2d%2.2d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
-ValidationSummary validateCotepeFile(UserInterface& ui, const std::string& path, std::int64_t toleranceCents,
+ValidationSummary validateCotepeFile(Notifier& notifier, const std::string& path, std::int64_t toleranceCents,
                                      const ValidationOptions& options) {
-  ValidationRun run(ui);
+  ValidationRun run(notifier);
   run.toleranceCents = toleranceCents < 0 ? 0 : toleranceCents;
   LineReader file;
   if (!startRun(run, file, path)) return {};
-  run.log.setEcho(options.echo);
-  const HeaderValues header = gatherHeader(file);
+  prepare(run, options);
+  const LogHeader header = gatherHeader(file);
   if (readFailed(run, file)) return abandon(run);
-  run.today = options.today.empty() ? localToday() : options.today;
   writeHeader(run.log, path, header);
+  if (options.continueAfterMissingRecords) run.log.appendLog(kContinuing);
 
-  const bool structureHolds = scanStructure(file, run);
+  const StructureVerdict structure = scanStructure(file, run);
   if (readFailed(run, file)) return abandon(run);
+  const bool structureHolds = structure == StructureVerdict::Passed ||
+                              (structure == StructureVerdict::OnlyMissingRecords && options.continueAfterMissingRecords);
   const bool sizesHold = structureHolds && scanRecordSizes(file, run);
   if (readFailed(run, file)) return abandon(run);
+  std::optional<Reconciliation> reconciliation;
   if (sizesHold) {
     checkLines(run, file, CheckMode::Full);
     if (readFailed(run, file)) return abandon(run);
     file.close();
-    runEndOfFileReports(run);
+    reportMissingCoo(run);
+    reconciliation = reconcile(run);
+    reportReconciliation(run, *reconciliation);
   }
-  return finish(run);
+  ValidationSummary summary = finish(run);
+  summary.header = header;
+  summary.reconciliation = std::move(reconciliation);
+  return summary;
 }
 
-ValidationSummary validateCotepeFileQuick(UserInterface& ui, const std::string& path,
+ValidationSummary validateCotepeFileQuick(Notifier& notifier, const std::string& path,
                                           const ValidationOptions& options) {
-  ValidationRun run(ui);
+  ValidationRun run(notifier);
   LineReader file;
   if (!startRun(run, file, path)) return {};
-  run.log.setEcho(options.echo);
-  const HeaderValues header = gatherHeader(file);
+  prepare(run, options);
+  const LogHeader header = gatherHeader(file);
   if (readFailed(run, file)) return abandon(run);
-  run.today = options.today.empty() ? localToday() : options.today;
   writeHeader(run.log, path, header);
   checkLines(run, file, CheckMode::FormatOnly);
   if (readFailed(run, file)) return abandon(run);
-  return finish(run);
+  ValidationSummary summary = finish(run);
+  summary.header = header;
+  return summary;
 }
 
 }  // namespace tavex

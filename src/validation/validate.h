@@ -1,5 +1,5 @@
 // The two validations of a COTEPE file. Both write their findings to the log
-// beside the file (its path followed by ".log") and tell the user through `ui`
+// beside the file (its path followed by ".log") and tell the user through `notifier`
 // only when they cannot run: an empty path, a file that cannot be opened or read
 // (or is no regular file), a log that cannot be created or written, or is a
 // symbolic link, or is in use by another run.
@@ -7,13 +7,38 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <vector>
 #include <string>
 #include <string_view>
 #include <utility>
 
-#include "ui/user_interface.h"
+#include "cotepe/notifier.h"
+#include "cotepe/text.h"
+#include "validation/finding.h"
+#include "validation/reconciliation.h"
 
 namespace tavex {
+
+// The values of the log's header block: E01 and E02 as sliced (cp1252), or
+// question marks when the file has no such record.
+struct LogHeader {
+  std::string serial = "????????????????????";
+  std::string mfAdicional = "?";
+  std::string ecfType = "???????";
+  std::string brandModel = "?????? / ??????";
+  std::string sbVersion = "??????????";
+  std::string sequence = "???";
+  std::string command = "???";
+  std::string period = "\\????  até  \\????"_cp;
+  std::string dllVersion = "????????";
+  std::string atoVersion = "???????????????";
+  std::string cnpj = "??????????????";
+  std::string ie = "??????????????";
+  std::string name = std::string(40, '?');
+  std::string address = std::string(40, '?');
+  std::string registered = "\\???? às ??:??:??"_cp;
+};
 
 struct ValidationOptions {
   ValidationOptions() = default;
@@ -22,21 +47,29 @@ struct ValidationOptions {
   std::string today;  // AAAAMMDD of the run; empty: the local clock's date
   // Receives the log's text as it is written (cp1252, CR LF), nothing unwritten.
   std::function<void(std::string_view)> echo;
+  // Receive every finding besides the log, in the log's order; kept alive by the caller.
+  std::vector<FindingSink*> sinks;
+  // A file whose only structural findings are missing record types goes on to the
+  // line checks and totals (the log says so in a line after its header).
+  bool continueAfterMissingRecords = false;
 };
 
 struct ValidationSummary {
   bool ran = false;  // the whole file was read and the whole log written
   int errors = 0;
   int warnings = 0;
+  LogHeader header;  // what the log's header shows
+  // The totals of the full run that reached its end-of-file reports.
+  std::optional<Reconciliation> reconciliation;
 };
 
 // The full run: structural and size scans, every record check, the totals
 // cross-checks within `toleranceCents` (>= 0).
-ValidationSummary validateCotepeFile(UserInterface& ui, const std::string& path, std::int64_t toleranceCents,
+ValidationSummary validateCotepeFile(Notifier& notifier, const std::string& path, std::int64_t toleranceCents,
                                      const ValidationOptions& options = {});
 
 // The format-only run: lengths and field formats of every record, nothing else.
-ValidationSummary validateCotepeFileQuick(UserInterface& ui, const std::string& path,
+ValidationSummary validateCotepeFileQuick(Notifier& notifier, const std::string& path,
                                           const ValidationOptions& options = {});
 
 // The local date as AAAAMMDD.

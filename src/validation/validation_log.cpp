@@ -4,7 +4,6 @@
 
 #include "cotepe/file_access.h"
 #include "cotepe/text.h"
-#include "ui/user_interface.h"
 
 namespace tavex {
 
@@ -46,6 +45,15 @@ void ValidationLog::reportWarning(std::string_view text) {
   write("[AVISO] ", text);
 }
 
+void ValidationLog::onFinding(const Finding& finding) {
+  std::string text = finding.message;
+  text.push_back('\n');
+  if (finding.severity == Severity::Error)
+    reportError(text);
+  else
+    reportWarning(text);
+}
+
 void ValidationLog::appendLog(std::string_view text) { write({}, text); }
 
 void ValidationLog::write(std::string_view prefix, std::string_view text) {
@@ -66,7 +74,7 @@ void ValidationLog::write(std::string_view prefix, std::string_view text) {
 void ValidationLog::reportWriteFailure() {
   if (writeFailed_) return;
   writeFailed_ = true;
-  ui_.showMessage("Problemas ao adicionar dados no arquivo de log."_cp, "Erro!", Icon::Error);
+  notifier_.showMessage("Problemas ao adicionar dados no arquivo de log."_cp, "Erro!", Icon::Error);
 }
 
 }  // namespace tavex

@@ -12,15 +12,17 @@
 #include <string>
 #include <string_view>
 
+#include "cotepe/notifier.h"
+#include "validation/finding.h"
+
 namespace tavex {
 
-class UserInterface;
 
-class ValidationLog {
+class ValidationLog : public FindingSink {
  public:
   enum class Creation { Created, Failed, Symlink, NotRegular, Busy };
 
-  explicit ValidationLog(UserInterface& ui) : ui_(ui) {}
+  explicit ValidationLog(Notifier& notifier) : notifier_(notifier) {}
   ~ValidationLog() { close(); }
   ValidationLog(const ValidationLog&) = delete;
   ValidationLog& operator=(const ValidationLog&) = delete;
@@ -35,6 +37,9 @@ class ValidationLog {
   void reportError(std::string_view text);
   // Adds 1 to the warning count, then writes "[AVISO] " and `text`.
   void reportWarning(std::string_view text);
+  // The log as a sink: the finding's line ("[ERR] " or "[AVISO] ", its message and
+  // a line end), counted by its severity.
+  void onFinding(const Finding& finding) override;
   // Writes `text` unchanged (header and summary lines).
   void appendLog(std::string_view text);
 
@@ -56,7 +61,7 @@ class ValidationLog {
   void write(std::string_view prefix, std::string_view text);
   void reportWriteFailure();
 
-  UserInterface& ui_;
+  Notifier& notifier_;
   std::FILE* file_ = nullptr;
   std::string pending_;
   std::function<void(std::string_view)> echo_;

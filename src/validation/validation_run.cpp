@@ -10,4 +10,16 @@ DocumentEntry& ValidationRun::documentEntry(std::int64_t coo) {
   return documentTable[index];
 }
 
+void ValidationRun::report(Severity severity, const char* const& message, const FindingPlace& place,
+                           std::string text) {
+  Finding finding;
+  finding.severity = severity;
+  finding.place = place;
+  finding.code = findingCodeOf(message);
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  finding.message = std::move(text);
+  log.onFinding(finding);
+  for (FindingSink* sink : sinks_) sink->onFinding(finding);
+}
+
 }  // namespace tavex

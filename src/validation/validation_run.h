@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "cotepe/text.h"
+#include "validation/finding.h"
 #include "validation/lookup_tables.h"
 #include "validation/validation_log.h"
 
@@ -28,6 +30,7 @@ struct DeclaredTotal {
 struct CrzSlot {
   std::int32_t reductionCoo = 0;  // E12 COO; 0 = slot never filled
   std::int32_t reductionLine = 0;
+  std::string reductionDate;        // E12 DATA_MOVIMENTO, AAAAMMDD as in the file
   std::int64_t grossSales = 0;      // E12 VENDA_BRUTA_DIARIA
   std::int64_t documentsGross = 0;  // sum of the documents' gross
   std::uint8_t reductionUser = 0;   // E12 NUM_USUARIO, kept in 8 bits
@@ -75,9 +78,9 @@ struct MfRegistration {
 
 class ValidationRun {
  public:
-  explicit ValidationRun(UserInterface& ui) : ui(ui), log(ui) {}
+  explicit ValidationRun(Notifier& notifier) : notifier(notifier), log(notifier) {}
 
-  UserInterface& ui;
+  Notifier& notifier;
   ValidationLog log;
   bool formatFailed = false;  // sticky: the first field-format failure ends content checks
   std::string today;          // AAAAMMDD of the run
@@ -114,8 +117,42 @@ class ValidationRun {
   // The entry of a COO in documentTable, found or added through documentCooList.
   DocumentEntry& documentEntry(std::int64_t coo);
 
-  void reportError(std::string_view text) { log.reportError(text); }
-  void reportWarning(std::string_view text) { log.reportWarning(text); }
+  // Reports a finding: `message` is a msg:: constant (its identity gives the
+  // finding's code), formatted with `args`; the log writes it and every attached
+  // sink receives it, in the order of the reports.
+  template <class... Args>
+  void reportError(const char* const& message, const FindingPlace& place, Args... args) {
+    report(Severity::Error, message, place, formatted(message, args...));
+  }
+  template <class... Args>
+  void reportWarning(const char* const& message, const FindingPlace& place, Args... args) {
+    report(Severity::Warning, message, place, formatted(message, args...));
+  }
+  void report(Severity severity, const char* const& message, const FindingPlace& place, std::string text);
+
+  // Sinks that receive every finding besides the log; the caller keeps them alive
+  // for the run.
+  void attach(FindingSink& sink) { sinks_.push_back(&sink); }
+
+ private:
+  template <class... Args>
+  static std::string formatted(const char* message, Args... args) {
+    if constexpr (sizeof...(Args) == 0)
+      return message;
+    else
+      return cformat(message, args...);
+  }
+
+  std::vector<FindingSink*> sinks_;
 };
+
+// The place of a finding in record `rec`'s line.
+inline FindingPlace at(int line, int recordType, int field = 0) {
+  FindingPlace place;
+  place.line = line;
+  place.recordType = recordType;
+  place.field = field;
+  return place;
+}
 
 }  // namespace tavex

@@ -61,7 +61,7 @@ class TotalsTest : public RecordChecksTest {
   }
   Findings totalsFindings() {
     clearFindings();
-    checkReductionTotals(run);
+    reportReconciliation(run, reconcile(run));
     return findings();
   }
   const CrzSlot& slot() const { return run.crzTable[1]; }
@@ -178,7 +178,7 @@ TEST_F(TotalsTest, PaymentsAndNonFiscalTotalsAgainstTheDocuments) {
   feed(sampleRecord(20, {{"COO", "50"}, {"DENOMINACAO", "RECEBIMENTO"}, {"VL_OPERACAO", "300"}, {"TOTAL_LIQUIDO", "300"}}));
   feed(sampleRecord(21, {{"COO", "50"}, {"GNF", "1"}, {"MEIO_PAG", "DINHEIRO"}, {"VL_PAGO", "800"}}));
   clearFindings();
-  checkNonFiscalAndPaymentTotals(run);
+  reportReconciliation(run, reconcile(run));
   EXPECT_EQ(findings(),
             (Findings{cp("[ERR] Linha 5: E18 -> Erro no valor totalizador de Meio de Pagamento (DINHEIRO       ). Valor não "
                          "confere com o somatório de pagamento dos cupons. CRZ: 000001"),
