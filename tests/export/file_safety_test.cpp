@@ -171,6 +171,7 @@ TEST(OutputLinks, LinkedFoldersOnTheWayStillWork) {
 }
 
 TEST(ConcurrentRuns, AFolderInUseStopsTheCsvExportAndTheSplit) {
+  KeepCurrentDirectory keep;  // the export commands make their folder current
   TempDir dir;
   writeFile(dir.file("t.txt"), joinLines(twoReductions()));
   DirectWorkerControl control;
@@ -218,6 +219,7 @@ TEST(ConcurrentRuns, TwoCsvExportsIntoOneFolderNeverDuplicateLines) {
 }
 
 TEST(ReadFailures, EveryConversionStopsOnAFailedRead) {
+  KeepCurrentDirectory keep;  // the export commands make their folder current
   TempDir dir;
   fs::create_symlink("/proc/self/mem", dir.path() / "mem.txt");  // opens; every read fails
   DirectWorkerControl control;
@@ -236,6 +238,7 @@ TEST(ReadFailures, EveryConversionStopsOnAFailedRead) {
 }
 
 TEST(ReadFailures, APipeIsRefusedWithoutWaitingForAWriter) {
+  KeepCurrentDirectory keep;  // the export commands make their folder current
   TempDir dir;
   ASSERT_EQ(::mkfifo(dir.file("fifo.txt").c_str(), 0600), 0);
   DirectWorkerControl control;
