@@ -77,7 +77,9 @@ bool copyFindings(PgConnection& connection, long long fileId, const std::vector<
     tab(data);
     data += f.error ? "erro" : "aviso";
     tab(data);
-    appendCopyText(data, pgTextOf(trimRight(f.message)));
+    std::string_view message = f.message;
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.remove_suffix(1);
+    appendCopyText(data, pgTextOf(message));
     tab(data);
     optionalNumber(data, f.crz);
     tab(data);
