@@ -6,7 +6,8 @@
 // the columns of the SQLite export in lower case, tavex.linha_desconhecida (lines
 // of no known record type), tavex.achado (findings) and tavex.conciliacao (the
 // reconciliation of each Z reduction). Every row of a file's tables carries
-// arquivo_id and linha (its line number) and is removed with its arquivo row.
+// arquivo_id and linha (its line number) and is removed with its arquivo row (by a
+// trigger on tavex.arquivo for the record tables, by foreign keys for the rest).
 #pragma once
 
 #include <string>
