@@ -64,6 +64,16 @@ std::string station() {
 
 std::optional<std::string> textParam(std::string_view cp1252) { return pgTextOf(trimRight(cp1252)); }
 
+// File names on this system are normally UTF-8; a name that is not is taken as cp1252.
+std::string pathText(const std::string& path) {
+  for (std::size_t i = 0; i < path.size();) {
+    const std::size_t at = i;
+    if (detail::decodeUtf8(path, i) == 0xFFFD && !(i - at == 3 && path.compare(at, 3, "\xEF\xBF\xBD") == 0))
+      return cp1252ToUtf8(path);
+  }
+  return path;
+}
+
 class Loader {
  public:
   Loader(PgConnection& c, const PgLoadOptions& o) : c_(c), o_(o) {
@@ -219,7 +229,12 @@ PgLoadResult loadCotepeFileToPg(PgConnection& c, const std::string& path, const 
   auto fail = [&](const std::string& why) {
     c.rollbackQuietly();
     result.status = PgLoadStatus::Failed;
-    result.message = why.empty() ? "o servidor recusou a carga: "_cp + utf8ToCp1252(c.error()) : why;
+    if (!why.empty())
+      result.message = why;
+    else if (!c.connected())
+      result.message = "a conexão com o servidor caiu: "_cp + utf8ToCp1252(c.error());
+    else
+      result.message = "o servidor recusou a carga: "_cp + utf8ToCp1252(c.error());
     return result;
   };
   if (!c.exec("BEGIN") ||
@@ -243,7 +258,7 @@ PgLoadResult loadCotepeFileToPg(PgConnection& c, const std::string& path, const 
   const auto inserted = c.query(
       "INSERT INTO tavex.arquivo (sha256, nome, caminho, tipo, serie_ecf, cnpj, data_inicial, data_final, estacao, "
       "validado, erros, avisos) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12) RETURNING id",
-      {*sha, pgTextOf(p.filename().string()), pgTextOf(ec ? path : absolute), textParam(e01Field(12)),
+      {*sha, pathText(p.filename().string()), pathText(ec ? path : absolute), textParam(e01Field(12)),
        textParam(e01Field(2)), textParam(e01Field(11)), dateParam(e01Field(15)), dateParam(e01Field(16)),
        pgTextOf(station()), options.validation ? "t" : "f",
        options.validation ? std::optional(std::to_string(options.validation->first)) : std::nullopt,

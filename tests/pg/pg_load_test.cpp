@@ -184,6 +184,16 @@ TEST(PgLoad, QuotesBackslashesTabsNulsAndHugeLinesArriveIntact) {
   EXPECT_EQ(db.one("SELECT length(texto), denominacao FROM tavex.e16"), "100000|RZ");
 }
 
+TEST(PgLoad, FileNamesAreStoredInUtf8WhetherTheSystemWroteThemSoOrInCp1252) {
+  TempDir dir;
+  writeFile(dir.file("relat\xC3\xB3rio.txt"), joinLines(sampleTdmFile()));
+  writeFile(dir.file("relat\xF3rio.txt"), joinLines(sampleMfdFile()));
+  LoadTarget db;
+  ASSERT_TRUE(loadCotepeFileToPg(db.c, dir.file("relat\xC3\xB3rio.txt")).ok());
+  ASSERT_TRUE(loadCotepeFileToPg(db.c, dir.file("relat\xF3rio.txt")).ok());
+  EXPECT_EQ(db.rows("SELECT DISTINCT nome FROM tavex.arquivo"), std::vector<std::string>{"relat\xC3\xB3rio.txt"});
+}
+
 TEST(PgLoad, FilesThatAreNotCotepeOrCannotBeReadAreRefusedUntouched) {
   TempDir dir;
   writeFile(dir.file("notas.txt"), "E02 not a header\r\n");
@@ -214,7 +224,7 @@ TEST(PgLoad, AServerStoppedInTheMiddleLeavesNothingAndTheNextRunCompletesTheFile
   };
   const PgLoadResult broken = loadCotepeFileToPg(db.c, dir.file("grande.txt"), options);
   EXPECT_EQ(broken.status, PgLoadStatus::Failed);
-  EXPECT_FALSE(broken.message.empty());
+  EXPECT_NE(broken.message.find("a conex\xE3o com o servidor caiu"), std::string::npos) << broken.message;
   EXPECT_GE(batches, 5);
   PgServer::instance().start();
 
