@@ -4,7 +4,7 @@
 tavex_packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
-  libsqlite3-dev libtomcrypt-dev
+  libsqlite3-dev libtomcrypt-dev libpq-dev postgresql
   libxml2-utils openssl clang
   qt6-base-dev libqt6svg6 libgl-dev fonts-liberation
 )

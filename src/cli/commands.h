@@ -72,5 +72,6 @@ int runExportarMdb(const Args& args);
 int runSeparar(const Args& args);
 int runAssinatura(const Args& args);
 int runPaf(const Args& args);
+int runExportarPg(const Args& args);
 
 }  // namespace tavex::cli

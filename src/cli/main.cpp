@@ -17,6 +17,7 @@ const Command kCommands[] = {
     {"separar", "separar ARQUIVO", runSeparar},
     {"assinatura", "assinatura ARQUIVO --fabricante NOME [--modelo NOME]", runAssinatura},
     {"paf", "paf ARQUIVO --software-house NOME", runPaf},
+    {"exportar-pg", "exportar-pg ARQUIVO|PASTA... [--url URL] [--pular-existentes] [--validar]", runExportarPg},
 };
 
 void printGeneralHelp(std::FILE* out) {

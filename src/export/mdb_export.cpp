@@ -96,6 +96,11 @@ int mdbTableOf(std::string_view line) {
   return type >= 1 && type <= 21 ? type - 1 : -1;
 }
 
+std::span<const char* const> mdbColumnNames(int table) {
+  const auto& names = kTables[table].names;
+  return {names.begin(), names.size()};
+}
+
 std::string mdbCreateStatement(int table) {
   const RecordLayout& layout = *layoutOf(kTables[table].type);
   std::string sql = "CREATE TABLE " + tableName(table) + " ( ";

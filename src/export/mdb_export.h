@@ -20,6 +20,7 @@
 #include <array>
 #include <ctime>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -39,6 +40,9 @@ inline constexpr int kMdbInputNotRegular = 3;  // the COTEPE file is a pipe or a
 // The table index 0..21 (E01..E21, EAD) of a line whose first three characters are
 // "E01".."E21" or "EAD" (case-sensitive); -1 otherwise.
 int mdbTableOf(std::string_view line);
+
+// The column names of table 0..21, one per field of its record layout, in order.
+std::span<const char* const> mdbColumnNames(int table);
 
 // The CREATE TABLE statement of table 0..21.
 std::string mdbCreateStatement(int table);

@@ -1,0 +1,144 @@
+#include "cotepe/file_discovery.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <utility>
+
+#include "cotepe/text.h"
+
+namespace tavex {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+enum class Probe { Cotepe, Other, Unreadable };
+
+Probe probe(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return Probe::Unreadable;
+  char head[3] = {};
+  const std::size_t n = std::fread(head, 1, sizeof head, f);
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) return Probe::Unreadable;
+  return n == 3 && head[0] == 'E' && head[1] == '0' && head[2] == '1' ? Probe::Cotepe : Probe::Other;
+}
+
+class Collector {
+ public:
+  explicit Collector(DiscoveredFiles& out) : out_(out) {}
+
+  // Adds a file unless the same file (device and inode) is already listed.
+  void add(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !seen_.insert({st.st_dev, st.st_ino}).second) return;
+    out_.files.push_back(path);
+  }
+  void problem(const std::string& path, DiscoveryProblem::Reason reason) { out_.problems.push_back({path, reason}); }
+
+ private:
+  DiscoveredFiles& out_;
+  std::set<std::pair<dev_t, ino_t>> seen_;
+};
+
+void searchFolder(const std::string& folder, Collector& collector) {
+  std::vector<std::string> found;
+  std::error_code ec;
+  fs::recursive_directory_iterator it(folder, ec);
+  if (ec) {
+    collector.problem(folder, DiscoveryProblem::Reason::Unreadable);
+    return;
+  }
+  for (const fs::recursive_directory_iterator end; it != end;) {
+    const fs::directory_entry entry = *it;
+    std::error_code typeError;
+    if (entry.is_regular_file(typeError)) {
+      found.push_back(entry.path().string());
+    } else if (entry.is_directory(typeError) && !entry.is_symlink(typeError)) {
+      // A subfolder that cannot be listed is reported; the search goes on beside it.
+      std::error_code openError;
+      fs::directory_iterator probeDir(entry.path(), openError);
+      if (openError) {
+        collector.problem(entry.path().string(), DiscoveryProblem::Reason::Unreadable);
+        it.disable_recursion_pending();
+      }
+    }
+    it.increment(ec);
+    if (ec) {
+      // The listing broke off (the folder vanished, say): report it and keep what was found.
+      collector.problem(entry.path().string(), DiscoveryProblem::Reason::Unreadable);
+      break;
+    }
+  }
+  std::sort(found.begin(), found.end());
+  for (const std::string& path : found) {
+    switch (probe(path)) {
+      case Probe::Cotepe:
+        collector.add(path);
+        break;
+      case Probe::Unreadable:
+        collector.problem(path, DiscoveryProblem::Reason::Unreadable);
+        break;
+      case Probe::Other:
+        break;  // not every file in a folder is a COTEPE file
+    }
+  }
+}
+
+}  // namespace
+
+bool looksLikeCotepeFile(const std::string& path) {
+  std::error_code ec;
+  return fs::is_regular_file(path, ec) && probe(path) == Probe::Cotepe;
+}
+
+DiscoveredFiles discoverCotepeFiles(const std::vector<std::string>& paths) {
+  DiscoveredFiles out;
+  Collector collector(out);
+  for (const std::string& path : paths) {
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status)) {
+      collector.problem(path, ec && ec != std::errc::no_such_file_or_directory ? DiscoveryProblem::Reason::Unreadable
+                                                                                : DiscoveryProblem::Reason::Missing);
+    } else if (fs::is_directory(status)) {
+      searchFolder(path, collector);
+    } else {
+      switch (fs::is_regular_file(status) ? probe(path) : Probe::Other) {
+        case Probe::Cotepe:
+          collector.add(path);
+          break;
+        case Probe::Unreadable:
+          collector.problem(path, DiscoveryProblem::Reason::Unreadable);
+          break;
+        case Probe::Other:
+          collector.problem(path, DiscoveryProblem::Reason::NotCotepe);
+          break;
+      }
+    }
+  }
+  return out;
+}
+
+std::string describeProblem(const DiscoveryProblem& problem) {
+  const char* reason = "";
+  switch (problem.reason) {
+    case DiscoveryProblem::Reason::Missing:
+      reason = "não encontrado"_cp;
+      break;
+    case DiscoveryProblem::Reason::Unreadable:
+      reason = "não pode ser lido"_cp;
+      break;
+    case DiscoveryProblem::Reason::NotCotepe:
+      reason = "não é um arquivo COTEPE (a primeira linha não começa com E01)"_cp;
+      break;
+  }
+  return problem.path + ": " + reason;
+}
+
+}  // namespace tavex

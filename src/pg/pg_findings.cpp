@@ -1,0 +1,137 @@
+#include "pg/pg_findings.h"
+
+#include "cotepe/text.h"
+
+namespace tavex {
+
+namespace {
+
+bool allDigits(std::string_view s) {
+  for (char c : s)
+    if (c < '0' || c > '9') return false;
+  return true;
+}
+
+int digitsAt(std::string_view s, std::size_t at, std::size_t n) {
+  int v = 0;
+  for (std::size_t i = at; i < at + n; ++i) v = v * 10 + (s[i] - '0');
+  return v;
+}
+
+void tab(std::string& row) { row += '\t'; }
+void null(std::string& row) { row += "\\N"; }
+template <typename T>
+void optionalNumber(std::string& row, const std::optional<T>& v) {
+  if (v)
+    row += std::to_string(*v);
+  else
+    null(row);
+}
+
+}  // namespace
+
+std::string pgTextOf(std::string_view cp1252) {
+  std::string utf8 = cp1252ToUtf8(cp1252);
+  if (utf8.find('\0') == std::string::npos) return utf8;
+  std::string out;
+  out.reserve(utf8.size() + 8);
+  for (char c : utf8) {
+    if (c == '\0')
+      out += "\xE2\x90\x80";  // U+2400
+    else
+      out += c;
+  }
+  return out;
+}
+
+std::optional<std::string> pgDateOf(std::string_view d) {
+  if (d.size() != 8 || !allDigits(d)) return std::nullopt;
+  const int year = digitsAt(d, 0, 4), month = digitsAt(d, 4, 2), day = digitsAt(d, 6, 2);
+  if (year < 1 || month < 1 || month > 12 || day < 1) return std::nullopt;
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+  if (day > kDays[month - 1] + (month == 2 && leap ? 1 : 0)) return std::nullopt;
+  return std::string(d.substr(0, 4)) + "-" + std::string(d.substr(4, 2)) + "-" + std::string(d.substr(6, 2));
+}
+
+std::optional<std::string> pgTimeOf(std::string_view t) {
+  if (t.size() != 6 || !allDigits(t)) return std::nullopt;
+  if (digitsAt(t, 0, 2) > 23 || digitsAt(t, 2, 2) > 59 || digitsAt(t, 4, 2) > 59) return std::nullopt;
+  return std::string(t.substr(0, 2)) + ":" + std::string(t.substr(2, 2)) + ":" + std::string(t.substr(4, 2));
+}
+
+bool copyFindings(PgConnection& connection, long long fileId, const std::vector<PgFinding>& findings) {
+  if (findings.empty()) return true;
+  std::string data;
+  const std::string id = std::to_string(fileId);
+  for (const PgFinding& f : findings) {
+    data += id;
+    tab(data);
+    data += std::to_string(f.line);
+    tab(data);
+    appendCopyText(data, pgTextOf(f.record));
+    tab(data);
+    optionalNumber(data, f.field > 0 ? std::optional<int>(f.field) : std::nullopt);
+    tab(data);
+    appendCopyText(data, pgTextOf(f.code));
+    tab(data);
+    data += f.error ? "erro" : "aviso";
+    tab(data);
+    std::string_view message = f.message;
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.remove_suffix(1);
+    appendCopyText(data, pgTextOf(message));
+    tab(data);
+    optionalNumber(data, f.crz);
+    tab(data);
+    optionalNumber(data, f.coo);
+    tab(data);
+    optionalNumber(data, f.declaredCents);
+    tab(data);
+    optionalNumber(data, f.computedCents);
+    data += '\n';
+  }
+  return connection.copyIn(
+      "COPY tavex.achado (arquivo_id, linha, registro, campo, codigo, severidade, mensagem, crz, coo, "
+      "valor_declarado, valor_calculado) FROM STDIN",
+      data);
+}
+
+bool copyReconciliation(PgConnection& connection, long long fileId, const std::vector<PgReconciliationRow>& rows) {
+  if (rows.empty()) return true;
+  std::string data;
+  const std::string id = std::to_string(fileId);
+  for (const PgReconciliationRow& r : rows) {
+    data += id;
+    tab(data);
+    data += std::to_string(r.crz);
+    tab(data);
+    const auto date = pgDateOf(r.date);
+    if (date)
+      data += *date;
+    else
+      null(data);
+    tab(data);
+    optionalNumber(data, r.cooFirst);
+    tab(data);
+    optionalNumber(data, r.cooLast);
+    tab(data);
+    appendCopyText(data, pgTextOf(r.kind));
+    tab(data);
+    appendCopyText(data, pgTextOf(r.totalizer));
+    tab(data);
+    data += std::to_string(r.declaredCents);
+    tab(data);
+    data += std::to_string(r.computedCents);
+    tab(data);
+    data += std::to_string(r.differenceCents);
+    tab(data);
+    data += r.withinTolerance ? "t" : "f";
+    data += '\n';
+  }
+  return connection.copyIn(
+      "COPY tavex.conciliacao (arquivo_id, crz, data, coo_inicial, coo_final, tipo, totalizador, declarado, "
+      "calculado, diferenca, dentro_tolerancia) FROM STDIN",
+      data);
+}
+
+}  // namespace tavex

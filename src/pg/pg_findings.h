@@ -1,0 +1,59 @@
+// Findings and the reconciliation table of one file, as rows of tavex.achado and
+// tavex.conciliacao. The validation fills these plain rows; copyFindings and
+// copyReconciliation send a batch of them with COPY inside the transaction that
+// loads the file (see PgLoadOptions::beforeCommit), so they come and go with it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "pg/pg_connection.h"
+
+namespace tavex {
+
+struct PgFinding {
+  int line = 0;             // 0 when the finding is about no line
+  std::string record;       // "E14", "EAD"; empty when about no record
+  int field = 0;            // field number, 0 when none
+  std::string code;         // the check's stable code, e.g. "E14.cpf_cnpj_cliente"
+  bool error = true;        // error, or warning
+  std::string message;      // cp1252, as the log writes it
+  std::optional<int> crz;
+  std::optional<int> coo;
+  std::optional<std::int64_t> declaredCents;
+  std::optional<std::int64_t> computedCents;
+};
+
+struct PgReconciliationRow {
+  int crz = 0;
+  std::string date;  // AAAAMMDD of the reduction; empty or invalid: NULL
+  std::optional<int> cooFirst;
+  std::optional<int> cooLast;
+  std::string kind;       // "E12", "E13", "E17" or "E18"
+  std::string totalizer;  // cp1252: the totalizer or payment means, "VENDA BRUTA" for E12
+  std::int64_t declaredCents = 0;
+  std::int64_t computedCents = 0;
+  std::int64_t differenceCents = 0;
+  bool withinTolerance = true;
+};
+
+// COPY the rows into tavex.achado / tavex.conciliacao for the file `fileId`. False
+// (see connection.error()) when the server refused them; the caller's transaction
+// is then aborted.
+bool copyFindings(PgConnection& connection, long long fileId, const std::vector<PgFinding>& findings);
+bool copyReconciliation(PgConnection& connection, long long fileId, const std::vector<PgReconciliationRow>& rows);
+
+// Text made safe for a PostgreSQL text value: cp1252 -> UTF-8, and each NUL byte
+// (which text cannot hold) as U+2400 "␀", a character cp1252 text never contains,
+// so the original bytes can always be told back.
+std::string pgTextOf(std::string_view cp1252);
+
+// An AAAAMMDD date as "AAAA-MM-DD" when it is a real calendar date (year >= 1),
+// and an HHMMSS time as "HH:MM:SS" when hours <= 23 and minutes, seconds <= 59;
+// nothing otherwise.
+std::optional<std::string> pgDateOf(std::string_view yyyymmdd);
+std::optional<std::string> pgTimeOf(std::string_view hhmmss);
+
+}  // namespace tavex

@@ -1,0 +1,57 @@
+// Loading one COTEPE file into the shared database (schema of pg_schema.h).
+//
+// One transaction per file: the file is wholly in or not at all, whatever breaks
+// (the server stopping, a refused row). Files are known by the SHA-256 of their
+// bytes: loading the same bytes again replaces that file's rows in the same
+// transaction (readers see the old rows or the new, never both or none), or
+// leaves them when `skipExisting`. Loads of the same bytes from several clients
+// take turns on an advisory lock; loads of different files run side by side.
+//
+// Every record line becomes one row of its type's table with its line number, its
+// fields converted (numbers to bigint, dates, times; texts cp1252 -> UTF-8, NUL as
+// U+2400, see pgTextOf) and the whole line in `texto`. A number, date or time that
+// fails its format check is stored as NULL and recorded in tavex.achado (code
+// "carga.formato"); a date of zeros or blanks is NULL without a finding. Lines of
+// no known record type go to tavex.linha_desconhecida; empty lines are counted
+// only. REQUIRES: ensurePgSchema succeeded on `connection`.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "pg/pg_connection.h"
+
+namespace tavex {
+
+struct PgLoadOptions {
+  bool skipExisting = false;
+  // The validation's counts, stored with the file (validado, erros, avisos); nothing: not validated.
+  std::optional<std::pair<int, int>> validation;
+  // Runs inside the file's transaction just before COMMIT (findings, reconciliation);
+  // returning false aborts the file.
+  std::function<bool(PgConnection&, long long fileId)> beforeCommit;
+  // Rows are sent in batches of about this many bytes per table.
+  std::size_t batchBytes = 4u << 20;
+  // Called after each batch was sent, with the number of lines read so far.
+  std::function<void(long long lines)> afterBatch;
+};
+
+enum class PgLoadStatus { Loaded, Replaced, Skipped, Unreadable, NotCotepe, Failed };
+
+struct PgLoadResult {
+  PgLoadStatus status = PgLoadStatus::Failed;
+  long long fileId = 0;         // the arquivo row (the existing one when skipped)
+  long long lines = 0;          // lines of the file, empty ones included
+  long long rows = 0;           // record rows written
+  long long invalidFields = 0;  // fields stored as NULL after a failed format check
+  std::string message;          // cp1252: why it failed
+  bool ok() const { return status == PgLoadStatus::Loaded || status == PgLoadStatus::Replaced || status == PgLoadStatus::Skipped; }
+};
+
+PgLoadResult loadCotepeFileToPg(PgConnection& connection, const std::string& path, const PgLoadOptions& options = {});
+
+// The SHA-256 of the file's bytes in lower-case hexadecimal; nothing when it cannot be read.
+std::optional<std::string> sha256OfFile(const std::string& path);
+
+}  // namespace tavex

@@ -1,0 +1,222 @@
+#include "pg/pg_schema.h"
+
+#include <array>
+#include <cctype>
+
+#include "cotepe/text.h"
+#include "export/mdb_export.h"
+
+namespace tavex {
+
+namespace {
+
+// Advisory lock keys: the schema's changes take turns on these.
+constexpr const char* kSchemaLock = "SELECT pg_advisory_xact_lock(1413568088, 0)";
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+PgColumnKind kindOf(const FieldLayout& field) {
+  switch (field.check) {
+    case FieldCheck::Date:
+      return PgColumnKind::Date;
+    case FieldCheck::Time:
+      return PgColumnKind::Time;
+    case FieldCheck::Number:
+      return field.name.find("CNPJ") == std::string_view::npos ? PgColumnKind::Integer : PgColumnKind::Text;
+    case FieldCheck::None:
+      break;
+  }
+  return PgColumnKind::Text;
+}
+
+const char* sqlType(PgColumnKind kind) {
+  switch (kind) {
+    case PgColumnKind::Integer:
+      return "bigint";
+    case PgColumnKind::Date:
+      return "date";
+    case PgColumnKind::Time:
+      return "time";
+    case PgColumnKind::Text:
+      break;
+  }
+  return "text";
+}
+
+int typeOfTable(int table) { return table == 21 ? kEadType : table + 1; }
+
+// Tables of documents and reductions, whose dates auditors search by.
+bool indexesDates(int table) { return table >= 9 && table <= 20; }
+
+// The record tables carry no foreign key: a per-row check would double the cost
+// of a load. A file's rows go with its arquivo row through one trigger instead.
+std::string recordTables() {
+  std::string sql;
+  for (int t = 0; t < 22; ++t) {
+    const std::string name = pgTableName(t);
+    sql += "CREATE TABLE " + name +
+           " (arquivo_id bigint NOT NULL, linha integer NOT NULL";
+    for (const PgColumn& c : pgColumnsOf(t)) sql += ", " + c.name + " " + sqlType(c.kind);
+    sql += ", texto text NOT NULL, PRIMARY KEY (arquivo_id, linha));\n";
+    const std::string bare = name.substr(6);
+    for (const PgColumn& c : pgColumnsOf(t)) {
+      if (c.name == "crz" || c.name == "coo" || c.name == "coo_inicial")
+        sql += "CREATE INDEX " + bare + "_" + c.name + " ON " + name + " (arquivo_id, " + c.name + ");\n";
+      else if (c.kind == PgColumnKind::Date && indexesDates(t))
+        sql += "CREATE INDEX " + bare + "_" + c.name + " ON " + name + " (" + c.name + ");\n";
+    }
+  }
+  std::string deletes;
+  for (int t = 0; t < 22; ++t) deletes += "  DELETE FROM " + pgTableName(t) + " WHERE arquivo_id = OLD.id;\n";
+  deletes += "  DELETE FROM tavex.linha_desconhecida WHERE arquivo_id = OLD.id;\n";
+  sql += "CREATE FUNCTION tavex.apagar_linhas_do_arquivo() RETURNS trigger LANGUAGE plpgsql AS $$\nBEGIN\n" + deletes +
+         "  RETURN OLD;\nEND $$;\n"
+         "CREATE TRIGGER apagar_linhas AFTER DELETE ON tavex.arquivo FOR EACH ROW "
+         "EXECUTE FUNCTION tavex.apagar_linhas_do_arquivo();\n";
+  return sql;
+}
+
+// Step 1: the files and their records.
+std::string step1() {
+  return R"(CREATE TABLE tavex.versao (versao integer NOT NULL);
+CREATE TABLE tavex.arquivo (
+  id bigserial PRIMARY KEY,
+  sha256 text NOT NULL UNIQUE,
+  nome text NOT NULL,
+  caminho text NOT NULL,
+  tipo text NOT NULL,
+  serie_ecf text NOT NULL,
+  cnpj text NOT NULL,
+  data_inicial date,
+  data_final date,
+  linhas integer,
+  importado_em timestamptz NOT NULL DEFAULT now(),
+  importado_por text NOT NULL DEFAULT session_user,
+  estacao text NOT NULL DEFAULT '');
+CREATE INDEX arquivo_serie_ecf ON tavex.arquivo (serie_ecf, data_inicial);
+CREATE INDEX arquivo_cnpj ON tavex.arquivo (cnpj, data_inicial);
+CREATE TABLE tavex.linha_desconhecida (
+  arquivo_id bigint NOT NULL,
+  linha integer NOT NULL,
+  texto text NOT NULL,
+  PRIMARY KEY (arquivo_id, linha));
+)" + recordTables();
+}
+
+// Step 2: findings and the reconciliation of each reduction; the validation's counts per file.
+const char* const kStep2 = R"(ALTER TABLE tavex.arquivo
+  ADD COLUMN validado boolean NOT NULL DEFAULT false,
+  ADD COLUMN erros integer,
+  ADD COLUMN avisos integer;
+CREATE TABLE tavex.achado (
+  arquivo_id bigint NOT NULL REFERENCES tavex.arquivo(id) ON DELETE CASCADE,
+  linha integer NOT NULL,
+  registro text NOT NULL,
+  campo integer,
+  codigo text NOT NULL,
+  severidade text NOT NULL CHECK (severidade IN ('erro', 'aviso')),
+  mensagem text NOT NULL,
+  crz integer,
+  coo integer,
+  valor_declarado bigint,
+  valor_calculado bigint);
+CREATE INDEX achado_arquivo ON tavex.achado (arquivo_id, linha);
+CREATE INDEX achado_codigo ON tavex.achado (codigo);
+CREATE TABLE tavex.conciliacao (
+  arquivo_id bigint NOT NULL REFERENCES tavex.arquivo(id) ON DELETE CASCADE,
+  crz integer NOT NULL,
+  data date,
+  coo_inicial integer,
+  coo_final integer,
+  tipo text NOT NULL CHECK (tipo IN ('E12', 'E13', 'E17', 'E18')),
+  totalizador text NOT NULL,
+  declarado bigint NOT NULL,
+  calculado bigint NOT NULL,
+  diferenca bigint NOT NULL,
+  dentro_tolerancia boolean NOT NULL);
+CREATE INDEX conciliacao_arquivo ON tavex.conciliacao (arquivo_id, crz);
+CREATE INDEX conciliacao_data ON tavex.conciliacao (data);
+)";
+
+PgSchemaResult failed(PgConnection& c, PgSchemaResult r) {
+  if (c.sqlState() == "42501") {
+    r.status = PgSchemaResult::Status::NoPermission;
+    const std::string db = utf8ToCp1252(c.database());
+    const std::string user = utf8ToCp1252(c.user());
+    r.message = cformat(
+        "Sem permissão para criar ou atualizar o esquema tavex no banco \"%s\" (%s).\n"
+        "O usuário \"%s\" precisa poder criar o esquema (GRANT CREATE ON DATABASE \"%s\" TO \"%s\") "
+        "ou ser dono de um esquema tavex já criado (CREATE SCHEMA tavex AUTHORIZATION \"%s\")."_cp,
+        db.c_str(), utf8ToCp1252(c.error()).c_str(), user.c_str(), db.c_str(), user.c_str(), user.c_str());
+  } else {
+    r.status = PgSchemaResult::Status::Failed;
+    r.message = "Não foi possível preparar o esquema tavex: "_cp + utf8ToCp1252(c.error());
+  }
+  c.rollbackQuietly();
+  return r;
+}
+
+}  // namespace
+
+std::string pgTableName(int table) { return "tavex." + lower(layoutOf(typeOfTable(table))->tag); }
+
+const std::vector<PgColumn>& pgColumnsOf(int table) {
+  static const std::array<std::vector<PgColumn>, 22> columns = [] {
+    std::array<std::vector<PgColumn>, 22> all;
+    for (int t = 0; t < 22; ++t) {
+      const RecordLayout& layout = *layoutOf(typeOfTable(t));
+      const auto names = mdbColumnNames(t);
+      for (std::size_t i = 0; i < names.size(); ++i)
+        all[static_cast<std::size_t>(t)].push_back({lower(names[i]), kindOf(layout.fields[i]), &layout.fields[i]});
+    }
+    return all;
+  }();
+  return columns[static_cast<std::size_t>(table)];
+}
+
+bool applyPgSchemaSteps(PgConnection& connection, int fromVersion, int toVersion) {
+  for (int step = fromVersion + 1; step <= toVersion; ++step) {
+    const std::string sql = step == 1 ? step1() : kStep2;
+    if (!connection.exec(sql)) return false;
+  }
+  if (fromVersion == 0) return connection.exec(cformat("INSERT INTO tavex.versao VALUES (%d)", toVersion));
+  return connection.exec(cformat("UPDATE tavex.versao SET versao = %d", toVersion));
+}
+
+PgSchemaResult ensurePgSchema(PgConnection& connection) {
+  PgSchemaResult r;
+  if (!connection.exec("BEGIN") || !connection.exec(kSchemaLock)) return failed(connection, r);
+  const auto present =
+      connection.query("SELECT to_regnamespace('tavex') IS NOT NULL, to_regclass('tavex.versao') IS NOT NULL");
+  if (!present) return failed(connection, r);
+  if ((*present)[0][1] == "t") {
+    const auto version = connection.query("SELECT max(versao) FROM tavex.versao", {}, "0");
+    if (!version) return failed(connection, r);
+    r.foundVersion = static_cast<int>(leadingInt((*version)[0][0]));
+  }
+  if (r.foundVersion > kPgSchemaVersion) {
+    connection.rollbackQuietly();
+    r.status = PgSchemaResult::Status::Newer;
+    r.message = cformat(
+        "O esquema tavex deste banco está na versão %d, mais nova que a versão %d que este programa conhece.\n"
+        "Atualize o Tavex para carregar arquivos neste banco."_cp,
+        r.foundVersion, kPgSchemaVersion);
+    return r;
+  }
+  if (r.foundVersion == kPgSchemaVersion) {
+    if (!connection.exec("COMMIT")) return failed(connection, r);
+    r.status = PgSchemaResult::Status::Ready;
+    return r;
+  }
+  if ((*present)[0][0] != "t" && !connection.exec("CREATE SCHEMA tavex")) return failed(connection, r);
+  if (!applyPgSchemaSteps(connection, r.foundVersion, kPgSchemaVersion) || !connection.exec("COMMIT"))
+    return failed(connection, r);
+  r.status = r.foundVersion == 0 ? PgSchemaResult::Status::Created : PgSchemaResult::Status::Migrated;
+  return r;
+}
+
+}  // namespace tavex
