@@ -1,5 +1,5 @@
-// Feeds records one by one to a validation run, as the line pass does, and reads
-// back the findings; for tests of single record checks and of the totals.
+// Feeds records one by one to a validation run, as the line pass does, and
+// collects the findings; for tests of single record checks and of the totals.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 
 #include "cotepe/text.h"
 #include "support/files.h"
+#include "support/findings.h"
 #include "support/sample_files.h"
 #include "support/scripted_ui.h"
 #include "validation/record_check.h"
@@ -26,6 +27,7 @@ class RecordChecksTest : public ::testing::Test {
  protected:
   RecordChecksTest() : run(ui) {
     run.log.create(dir.file("run.log"));
+    run.attach(collector);
     run.today = kSampleToday;
   }
 
@@ -44,26 +46,12 @@ class RecordChecksTest : public ::testing::Test {
   }
   void endOfFile() { runEndOfFileReports(run); }
 
-  Findings findings() const {
-    Findings out;
-    const std::string text = readFile(dir.file("run.log"));
-    std::size_t start = 0;
-    while (start < text.size()) {
-      std::size_t end = text.find("\r\n", start);
-      if (end == std::string::npos) end = text.size();
-      std::string line = text.substr(start, end - start);
-      if (line.starts_with("[ERR] ") || line.starts_with("[AVISO] ") || out.empty())
-        out.push_back(line);
-      else
-        out.back() += "\n" + line;
-      start = end + 2;
-    }
-    return out;
-  }
-  void clearFindings() { run.log.create(dir.file("run.log")); }
+  Findings findings() const { return asLogLines(collector.findings); }
+  void clearFindings() { collector.findings.clear(); }
 
   TempDir dir;
   ScriptedUserInterface ui;
+  FindingCollector collector;
   ValidationRun run;
   int lineNumber = 0;
 };

@@ -1,5 +1,5 @@
-// Runs validations of files written into a temporary folder and reads back what
-// the log says.
+// Runs validations of files written into a temporary folder and collects their
+// findings; the log itself is there for the golden files.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/files.h"
+#include "support/findings.h"
 #include "support/sample_files.h"
 #include "support/scripted_ui.h"
 #include "validation/validate.h"
@@ -22,11 +23,11 @@ class ValidationTest : public ::testing::Test {
   }
   ValidationSummary validateBytes(const std::string& bytes, std::int64_t tolerance = 0) {
     writeFile(path(), bytes);
-    return validateCotepeFile(ui, path(), tolerance, ValidationOptions{kSampleToday});
+    return validateCotepeFile(ui, path(), tolerance, options());
   }
   ValidationSummary validateQuick(const std::vector<std::string>& lines) {
     writeFile(path(), joinLines(lines));
-    return validateCotepeFileQuick(ui, path(), ValidationOptions{kSampleToday});
+    return validateCotepeFileQuick(ui, path(), options());
   }
   std::string path() const { return dir.file("ecf.txt"); }
   // The log with the file's path replaced by "ARQUIVO", so goldens do not depend on the folder.
@@ -36,32 +37,19 @@ class ValidationTest : public ::testing::Test {
     for (std::size_t at; (at = text.find(p)) != std::string::npos;) text.replace(at, p.size(), "ARQUIVO");
     return text;
   }
-  // The finding lines ("[ERR] ..." / "[AVISO] ...") of the log, without their CR LF.
-  std::vector<std::string> findings() const {
-    std::vector<std::string> out;
-    const std::string text = readFile(path() + ".log");
-    int dashLines = 0;  // findings lie between the header's closing dashes and the summary's
-    std::size_t start = 0;
-    while (start < text.size()) {
-      std::size_t end = text.find("\r\n", start);
-      if (end == std::string::npos) end = text.size();
-      const std::string line = text.substr(start, end - start);
-      start = end + 2;
-      if (line.starts_with("-----")) {
-        ++dashLines;
-        continue;
-      }
-      if (dashLines != 2 || line.empty()) continue;
-      if (line.starts_with("[ERR] ") || line.starts_with("[AVISO] ") || out.empty())
-        out.push_back(line);
-      else
-        out.back() += "\n" + line;  // a message with a line break of its own
-    }
-    return out;
+  // The findings of the last run as the log shows them, without their CR LF.
+  std::vector<std::string> findings() const { return asLogLines(collector.findings); }
+
+  ValidationOptions options() {
+    collector.findings.clear();
+    ValidationOptions o{kSampleToday};
+    o.sinks.push_back(&collector);
+    return o;
   }
 
   TempDir dir;
   ScriptedUserInterface ui;
+  FindingCollector collector;
 };
 
 }  // namespace tavex::testing
