@@ -11,7 +11,7 @@
 // that could not be loaded (its message shown) end a command silently.
 //
 // Refusals, in the order tested, all "Erro!" with the error icon:
-//   "Não há fabricante ou modelo selecionado." (model, or manufacturer and model);
+//   "Não há fabricante ou modelo selecionado." (no manufacturer and model chosen);
 //   "Função não suportada pelo Software Básico do ECF selecionado – ECF não possui
 //   MFD" (model group 5, where refused); "Selecione MF, MFD ou TDM." (binary files, RZ).
 #pragma once
@@ -21,16 +21,17 @@
 namespace tavex {
 
 // "Leitura do Software Básico": Open, LeSoftwareBasico, Close; the download time.
-// Needs a model; refused for group 5.
+// Refused for group 5.
 void readBasicSoftware(PrinterCommandContext& c);
 
-// "Leitura do Binário da MF": Open, LeBinarioMF, Close; report. Needs a model.
+// "Leitura do Binário da MF": Open, LeBinarioMF, Close; report.
 void readFiscalMemoryBinary(PrinterCommandContext& c);
 
 // "Ler Bitmap RZ", on the interface thread: the button is disabled meanwhile;
 // Open, LeituraRZ(model name), Close; the result's error box only. A library
 // without LeituraRZ: "Erro! Esta função não é suportada pela DLL do fabricante."
-// ("Tavex - Erro!"). Needs a model; refused for group 5.
+// ("Tavex - Erro!"). Refused for group 5; asks first when an earlier worker is
+// still inside the library (confirmNoEarlierWorker).
 void readReductionBitmap(PrinterCommandContext& c);
 
 // "Gerar Arquivos Binários": empties the results and the COTEPE path; asks the

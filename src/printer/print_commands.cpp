@@ -19,6 +19,7 @@ void openPrinter(const ManufacturerLibrary& lib, const ManufacturerCatalogue& ca
 }  // namespace
 
 void printXReading(PrinterCommandContext& c) {
+  if (!checkPrinterSelection(c, false) || !confirmNoEarlierWorker(c)) return;
   c.catalogue.unloadManufacturerLibrary();
   if (auto lib = c.catalogue.loadManufacturerLibrary(c.ui)) {
     openPrinter(*lib, c.catalogue);
@@ -29,6 +30,7 @@ void printXReading(PrinterCommandContext& c) {
 }
 
 void printFiscalMemoryReading(PrinterCommandContext& c) {
+  if (!checkPrinterSelection(c, false)) return;
   const auto period = c.ui.askPeriod(printMfDialog());
   if (!period) return;
   const bool byDate = period->choice == 0;
@@ -38,6 +40,7 @@ void printFiscalMemoryReading(PrinterCommandContext& c) {
   const std::string& end = byDate ? period->dateEnd : period->crzEnd;
 
   int result = 0;
+  if (!confirmNoEarlierWorker(c)) return;
   c.catalogue.unloadManufacturerLibrary();
   if (auto lib = c.catalogue.loadManufacturerLibrary(c.ui)) {
     openPrinter(*lib, c.catalogue);
@@ -50,7 +53,7 @@ void printFiscalMemoryReading(PrinterCommandContext& c) {
 }
 
 void printDetailTape(PrinterCommandContext& c) {
-  if (!checkPrinterSelection(c, SelectionNeeded::Model, true)) return;
+  if (!checkPrinterSelection(c, true)) return;
   const auto period = c.ui.askPeriod(printMfdDialog());
   if (!period) return;
   // "Total" prints everything, whatever the boxes hold.
@@ -62,6 +65,7 @@ void printDetailTape(PrinterCommandContext& c) {
   }
 
   int result = 0;
+  if (!confirmNoEarlierWorker(c)) return;
   c.catalogue.unloadManufacturerLibrary();
   if (auto lib = c.catalogue.loadManufacturerLibrary(c.ui)) {
     openPrinter(*lib, c.catalogue);

@@ -1,5 +1,6 @@
 // The print commands end to end against the simulated ECF, on the interface
-// thread: the call the printer received, the mode and period texts, the boxes.
+// thread: the selection they need, the call the printer received, the mode and
+// period texts, the boxes.
 #include <gtest/gtest.h>
 
 #include "cotepe/text.h"
@@ -35,11 +36,31 @@ TEST_F(Printing, XReadingShowsItsResultWhileThePrinterIsStillOpen) {
   EXPECT_TRUE(log().ends_with("Close() = 0\r\n"));
 }
 
-TEST_F(Printing, XReadingWithoutAModelIsRefusedByTheLoader) {
+// Nothing is printed on a printer the user did not choose: with no model, or
+// after another manufacturer was chosen (the model box is then empty while the
+// catalogue still holds the previous model's library).
+TEST_F(Printing, EveryPrintCommandNeedsAManufacturerAndModel) {
+  const ShownMessage noSelection{"Não há fabricante ou modelo selecionado."_cp, "Erro!", Icon::Error};
+  const auto expectRefused = [&](const char* when) {
+    for (void (*command)(PrinterCommandContext&) : {printXReading, printFiscalMemoryReading, printDetailTape}) {
+      ui.messages.clear();
+      ui.answerPeriod({{.typed = {{F::CrzStart, "1"}, {F::CrzEnd, "2"}}}});
+      command(context);
+      EXPECT_EQ(ui.messages, std::vector<ShownMessage>{noSelection}) << when;
+    }
+    EXPECT_TRUE(ui.periodDialogs.empty()) << when;
+    EXPECT_EQ(log(), "") << when;
+  };
   catalogue.loadCatalogue(ui, start);
-  printXReading(context);
-  EXPECT_EQ(ui.messages,
-            (std::vector<ShownMessage>{{"Selecione FABRICANTE e MODELO primeiro.", "Tavex - Erro!", Icon::Error}}));
+  expectRefused("nothing chosen");
+
+  select("DATAREGIS", "SIM-1000 FI");
+  catalogue.selectManufacturer("FALSO");
+  window.manufacturerName = "FALSO";
+  window.modelName.clear();
+  expectRefused("another manufacturer chosen, no model yet");
+
+  ui.messages.clear();
   select("FALSO", "F-1");
   printXReading(context);
   EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"Erro! A biblioteca não foi localizada."_cp, "Erro!", Icon::Error}}));
