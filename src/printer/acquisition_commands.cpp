@@ -102,22 +102,17 @@ void readFiscalMemoryBinary(PrinterCommandContext& c) {
 }
 
 void readReductionBitmap(PrinterCommandContext& c) {
-  if (!checkPrinterSelection(c, true) || !confirmNoEarlierWorker(c)) return;
+  if (!checkPrinterSelection(c, true)) return;
   c.window.readBitmapEnabled = false;
   show(c.window);
-  c.catalogue.unloadManufacturerLibrary();
-  int result = 0;
-  if (auto lib = c.catalogue.loadManufacturerLibrary(c.ui)) {
-    if (lib->leituraRz != nullptr) {
-      lib->open(c.catalogue.connectionPort().c_str(), c.catalogue.connectionModel().c_str());
-      result = lib->leituraRz(c.window.modelName.c_str());
-      lib->close();
-    } else {
-      c.ui.showMessage(kUnsupportedByLibrary, "Tavex - Erro!", Icon::Error);
-    }
-  }
-  c.catalogue.unloadManufacturerLibrary();
-  showLibraryResult(c.ui, result);
+  PrinterCall call;
+  call.arguments = {c.window.modelName};
+  call.available = [](const ManufacturerLibrary& lib) { return lib.leituraRz != nullptr; };
+  call.entryPoint = [](const ManufacturerLibrary& lib, const Args& a) { return lib.leituraRz(arg(a, 0)); };
+  call.openAndClose = true;
+  call.closeOnCancel = true;
+  const PrinterResult r = runPrinterWorker(c, std::move(call));
+  if (r.outcome == PrinterOutcome::Finished) showLibraryResult(c.ui, r.status);
   c.window.readBitmapEnabled = true;
   show(c.window);
 }

@@ -1,6 +1,6 @@
-// The print commands end to end against the simulated ECF, on the interface
-// thread: the selection they need, the call the printer received, the mode and
-// period texts, the boxes.
+// The print commands end to end against the simulated ECF, on the worker: the
+// selection they need, the call the printer received, the mode and period texts,
+// the boxes, cancelling a stuck printing.
 #include <gtest/gtest.h>
 
 #include "cotepe/text.h"
@@ -12,28 +12,45 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::readFile;
+using testing::writeFile;
 using testing::ShownMessage;
 using F = PeriodField;
 
 class Printing : public testing::PrinterTest {};
 
-TEST_F(Printing, XReadingShowsItsResultWhileThePrinterIsStillOpen) {
+TEST_F(Printing, XReadingRunsOnTheWorkerAndShowsOnlyAnErrorResult) {
   select("DATAREGIS", "SIM-1000 FI", "COM2");
   printXReading(context);
   EXPECT_EQ(log(), "Open(\"COM2\", \"SIM-1000 FI\") = 0\r\nImprimeLeituraX() = 0\r\nClose() = 0\r\n");
   EXPECT_TRUE(ui.messages.empty()) << "no success box";
   EXPECT_NE(readFile((folder() / "impressora.txt").string()).find("LEITURA X\r\n"), std::string::npos);
   EXPECT_EQ(catalogue.loadedLibrary(), nullptr);
-  EXPECT_FALSE(job.isFinished()) << "no worker";
+  EXPECT_EQ(progressOutcome, WorkerOutcome::Finished);
+  EXPECT_FALSE(progressShownWithPercentage) << "animated bar";
 
   fs::remove(folder() / "simulador.log");
   select("DATAREGIS", "SIM-1000 FI", "COM4");
-  std::string logAtBox;
-  ui.onMessage = [&](const ShownMessage&) { logAtBox = log(); };
   printXReading(context);
   EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"Erro comando não executado."_cp, "Erro!", Icon::Error}}));
-  EXPECT_EQ(logAtBox, "Open(\"COM4\", \"SIM-1000 FI\") = 0\r\nImprimeLeituraX() = 3\r\n") << "before Close";
-  EXPECT_TRUE(log().ends_with("Close() = 0\r\n"));
+  EXPECT_EQ(log(), "Open(\"COM4\", \"SIM-1000 FI\") = 0\r\nImprimeLeituraX() = 3\r\nClose() = 0\r\n");
+}
+
+// A printer that does not answer keeps only the progress display up: "Cancelar"
+// closes the port, the stuck call returns and nothing more is shown.
+TEST_F(Printing, APrintingStuckOnThePrinterIsCancelled) {
+  select("DATAREGIS", "SIM-1000 FI");
+  writeFile((folder() / "bloquear").string(), "");
+  cancelWhen = [this](const WorkerJob&) { return fs::exists(folder() / "em_espera"); };
+  for (void (*command)(PrinterCommandContext&) : {printXReading, printFiscalMemoryReading, printDetailTape}) {
+    fs::remove(folder() / "simulador.log");
+    fs::remove(folder() / "em_espera");
+    ui.answerPeriod({{.typed = {{F::CrzStart, "1"}, {F::CrzEnd, "2"}}}});
+    command(context);
+    EXPECT_EQ(progressOutcome, WorkerOutcome::Cancelled);
+    ASSERT_TRUE(waitForLog(") = -1")) << log();
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(sortedLines(log()).size(), 3u) << "Open, Close from the interface, the call broken off: " << log();
+  }
 }
 
 // Nothing is printed on a printer the user did not choose: with no model, or

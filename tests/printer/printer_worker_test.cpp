@@ -225,7 +225,7 @@ TEST_F(HangingClose, TheNextCommandSaysSoAndLetsTheUserCancelOrGoOn) {
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_EQ(log(), before);
 
-  // The print commands on the interface thread ask too.
+  // The print commands ask too.
   printXReading(context);
   EXPECT_EQ(ui.questions.size(), 2u);
   EXPECT_EQ(log(), before);
