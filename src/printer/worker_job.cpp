@@ -42,7 +42,7 @@ void WorkerContext::finish(int status) {
 
 WorkerJob::~WorkerJob() {
   if (!thread_.joinable()) return;
-  if (mode_ == CancelMode::Cooperative || run_->stopped.load(std::memory_order_acquire)) {
+  if (threadMode_ == CancelMode::Cooperative || run_->stopped.load(std::memory_order_acquire)) {
     run_->cancelRequested.store(true, std::memory_order_relaxed);
     thread_.join();
   } else {
@@ -59,15 +59,15 @@ void WorkerJob::prepare(WorkerProcedure procedure, CancelMode mode, std::functio
 bool WorkerJob::start() {
   if (!procedure_) return false;
   if (thread_.joinable()) {
-    // The previous worker: gone (join it), finished and about to return (a
-    // cooperative one: join it), or still inside a library call after publishing
-    // its result (let it go: it holds what it needs). A cooperative worker still
-    // running is a caller error.
+    // The previous worker (started in its own mode, whatever was prepared since):
+    // gone (join it), finished and about to return (a cooperative one: join it),
+    // or still inside a library call after publishing its result (let it go: it
+    // holds what it needs). A cooperative worker still running is a caller error.
     const bool stopped = run_->stopped.load(std::memory_order_acquire);
     const bool finished = run_->finished.load(std::memory_order_acquire);
-    if (stopped || (finished && mode_ == CancelMode::Cooperative)) {
+    if (stopped || (finished && threadMode_ == CancelMode::Cooperative)) {
       thread_.join();
-    } else if (mode_ == CancelMode::Abandon) {
+    } else if (threadMode_ == CancelMode::Abandon) {
       thread_.detach();
       letGo(run_);
     } else {
@@ -87,6 +87,7 @@ bool WorkerJob::start() {
     return false;
   }
   run_ = std::move(run);
+  threadMode_ = mode_;
   return true;
 }
 
@@ -107,7 +108,7 @@ void WorkerJob::cancel() {
   if (onCancel_) onCancel_();
   run_->cancelRequested.store(true, std::memory_order_relaxed);
   if (!thread_.joinable()) return;
-  if (mode_ == CancelMode::Cooperative) {
+  if (threadMode_ == CancelMode::Cooperative) {
     thread_.join();
   } else if (run_->stopped.load(std::memory_order_acquire)) {
     thread_.join();
@@ -148,7 +149,7 @@ bool WorkerJob::waitForEarlierWorker(std::chrono::milliseconds limit) const {
 }
 
 void WorkerJob::waitForThread() {
-  if (thread_.joinable() && (mode_ == CancelMode::Cooperative || run_->stopped.load(std::memory_order_acquire)))
+  if (thread_.joinable() && (threadMode_ == CancelMode::Cooperative || run_->stopped.load(std::memory_order_acquire)))
     thread_.join();
 }
 

@@ -129,7 +129,8 @@ class WorkerJob {
   struct Run;
 
   WorkerProcedure procedure_;
-  CancelMode mode_ = CancelMode::Cooperative;
+  CancelMode mode_ = CancelMode::Cooperative;        // of the prepared procedure
+  CancelMode threadMode_ = CancelMode::Cooperative;  // of the worker in thread_
   std::function<void()> onCancel_;
   std::shared_ptr<Run> run_;
   std::thread thread_;
