@@ -22,7 +22,10 @@
 // For tests: a port "RET<n>" (no window offers it) makes every command after Open
 // return n; a file "bloquear" in the library's folder makes every entry point but
 // Open and Close wait, as a stuck printer, until Close is called (then -1) or the
-// file is removed; "em_espera" appears in the folder once a call waits.
+// file is removed; "em_espera" appears in the folder once a call waits. A file
+// "bloquear_close" makes Close itself hang (a driver that never lets go of the
+// port) until the file is removed or 60 s pass; "close_em_espera" appears once it
+// waits, and Close is logged when it returns.
 #include <dlfcn.h>
 
 #include <atomic>
@@ -253,6 +256,12 @@ __attribute__((visibility("default"))) int Close() {
   gCloseRequested = true;
   ++gCloseCount;
   gOpen = false;
+  const fs::path folder = ownFolder();
+  if (fs::exists(folder / "bloquear_close")) {
+    appendTo(folder / "close_em_espera", "");
+    for (int i = 0; i < 6000 && fs::exists(folder / "bloquear_close"); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   return logged("Close", {}, 0);
 }
 

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName("Tavex");
   QApplication::setDesktopFileName("tavex");
   QApplication::setWindowIcon(QIcon(":/tavex.svg"));
+  tavex::app::installPortugueseTranslations();  // standard buttons and choosers
   tavex::app::QtUserInterface ui;
   std::error_code ec;
   const std::string startDirectory = std::filesystem::current_path(ec).string();

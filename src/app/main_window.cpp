@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -25,12 +26,16 @@
 #include "printer/acquisition_commands.h"
 #include "printer/print_commands.h"
 #include "signature/ead_verification.h"
+#include "signature/paf_signature.h"
 
 namespace tavex::app {
 
 namespace {
 
 QString utf8(const char* text) { return QString::fromUtf8(text); }
+
+const char* const kManualNotOpened =
+    "Não foi possível abrir o manual do Tavex (Manual_Tavex.pdf, na pasta em que o programa foi iniciado)."_cp;
 
 }  // namespace
 
@@ -41,12 +46,13 @@ MainWindow::MainWindow(UserInterface& ui, const std::string& startDirectory, QWi
   setObjectName("MainDialog");
   setWindowTitle(title());
   setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
-  openDocument = [](const QString& path) { QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+  openDocument = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
   buildControls();
 
   catalogue_.loadCatalogue(ui_, startDirectory);
   QStringList names;
-  for (const ManufacturerEntry& entry : catalogue_.entries()) names << fromCp1252(entry.name);
+  // Manufacturer names are folder names: file-system text, not cp1252.
+  for (const ManufacturerEntry& entry : catalogue_.entries()) names << fromPath(entry.name);
   names.removeDuplicates();
   names.sort();
   manufacturers_->addItems(names);
@@ -116,7 +122,7 @@ void MainWindow::buildControls() {
   auto* paf = new QGroupBox("PAF-ECF", this);
   auto* pafLayout = new QVBoxLayout(paf);
   pafLayout->addWidget(addButton(paf, "Validar Assinatura PAF-ECF", "validarAssinaturaPaf", [this] {
-    PAF_Dlg dialog(ui_, this);
+    PAF_Dlg dialog(ui_, std::filesystem::path(model_.startDirectory) / kSoftwareHouseFolder, this);
     dialog.exec();
   }));
   left->addWidget(paf);
@@ -226,7 +232,7 @@ void MainWindow::buildControls() {
 }
 
 void MainWindow::takeControls() {
-  model_.manufacturerName = toCp1252(manufacturers_->currentText());
+  model_.manufacturerName = toPath(manufacturers_->currentText());
   model_.modelName = toCp1252(models_->currentText());
   model_.portName = toCp1252(ports_->currentText());
   model_.acquisitionKind = kinds_->checkedId() < 0 ? 0 : kinds_->checkedId();
@@ -268,6 +274,11 @@ void MainWindow::selectPort() {
 void MainWindow::updateGroupEnabling() {
   const bool noDetailTape = catalogue_.modelInGroup(5);
   for (int kind = 1; kind <= 3; ++kind) kindChoice(kind)->setEnabled(!noDetailTape);
+  // A greyed choice cannot stay the one the commands use.
+  if (QAbstractButton* checked = kinds_->checkedButton(); checked != nullptr && !checked->isEnabled()) {
+    kindChoice(0)->setChecked(true);
+    model_.acquisitionKind = 0;
+  }
 }
 
 void MainWindow::runPrinterCommand(void (*command)(PrinterCommandContext&)) {
@@ -286,7 +297,12 @@ void MainWindow::runPrinterCommand(void (*command)(PrinterCommandContext&)) {
   show();
 }
 
-void MainWindow::openManual() { openDocument(QDir::current().absoluteFilePath("Manual_Tavex.pdf")); }
+void MainWindow::openManual() {
+  // The manual lies in the start directory; the current one follows the commands.
+  const QString path = QDir(fromPath(model_.startDirectory)).absoluteFilePath("Manual_Tavex.pdf");
+  if (QFileInfo::exists(path) && openDocument(path)) return;
+  ui_.showMessage(kManualNotOpened, "Erro!", Icon::Error);
+}
 
 void MainWindow::quitApplication() { reject(); }
 

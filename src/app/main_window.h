@@ -36,9 +36,10 @@ class MainWindow : public QDialog {
   // The window title of the desktop program.
   static QString title();
 
-  // What "Ajuda" does with the manual's absolute path; by default the desktop's
-  // open action. Tests replace it.
-  std::function<void(const QString&)> openDocument;
+  // What "Ajuda" does with the manual's absolute path (in the start directory,
+  // whatever is current); by default the desktop's open action. False when it
+  // could not open it: the window then says so. Tests replace it.
+  std::function<bool(const QString&)> openDocument;
 
   MainDialog& model() { return model_; }
   ManufacturerCatalogue& catalogue() { return catalogue_; }

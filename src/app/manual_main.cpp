@@ -22,6 +22,7 @@
 #include "app/progress_dialog.h"
 #include "printer/period_dialogs.h"
 #include "printer/worker_job.h"
+#include "signature/paf_signature.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
     pictures["sobre.png"] = picture(about);
   }
   {
-    tavex::app::PAF_Dlg paf(ui);
+    tavex::app::PAF_Dlg paf(ui, examples + "/" + tavex::kSoftwareHouseFolder);
     pictures["paf_ecf.png"] = picture(paf);
   }
   {

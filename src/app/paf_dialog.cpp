@@ -5,13 +5,15 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 #include "app/qt_text.h"
 #include "signature/paf_signature.h"
 
 namespace tavex::app {
 
-PAF_Dlg::PAF_Dlg(UserInterface& ui, QWidget* parent) : QDialog(parent), ui_(ui) {
+PAF_Dlg::PAF_Dlg(UserInterface& ui, std::filesystem::path keyFolder, QWidget* parent)
+    : QDialog(parent), ui_(ui), keyFolder_(std::move(keyFolder)) {
   setObjectName("PAF_Dlg");
   setWindowTitle("PAF-ECF");
   auto* layout = new QVBoxLayout(this);
@@ -20,7 +22,7 @@ PAF_Dlg::PAF_Dlg(UserInterface& ui, QWidget* parent) : QDialog(parent), ui_(ui) 
   houses_->setObjectName("softwareHouse");
   houses_->setEditable(true);
   houses_->setInsertPolicy(QComboBox::InsertAlphabetically);
-  for (const std::string& name : listSoftwareHouses(ui_)) houses_->addItem(fromCp1252(name));
+  for (const std::string& name : listSoftwareHouses(ui_, keyFolder_)) houses_->addItem(fromCp1252(name));
   houses_->model()->sort(0);
   houses_->setCurrentIndex(-1);
   layout->addWidget(houses_);
@@ -37,6 +39,6 @@ PAF_Dlg::PAF_Dlg(UserInterface& ui, QWidget* parent) : QDialog(parent), ui_(ui) 
   connect(quit, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void PAF_Dlg::validateSelected() { validatePafSignature(ui_, toCp1252(houses_->currentText())); }
+void PAF_Dlg::validateSelected() { validatePafSignature(ui_, toCp1252(houses_->currentText()), keyFolder_); }
 
 }  // namespace tavex::app

@@ -1,8 +1,9 @@
 // PAF_Dlg: checks the signature of a PAF-ECF file against the public key of a
-// software house chosen from "./SHouse/" (or typed).
+// software house chosen from the key folder (the start directory's "SHouse"), or typed.
 #pragma once
 
 #include <QDialog>
+#include <filesystem>
 
 class QComboBox;
 
@@ -16,7 +17,7 @@ class PAF_Dlg : public QDialog {
   Q_OBJECT
 
  public:
-  PAF_Dlg(UserInterface& ui, QWidget* parent = nullptr);
+  PAF_Dlg(UserInterface& ui, std::filesystem::path keyFolder, QWidget* parent = nullptr);
   QComboBox* houses() const { return houses_; }
 
  public slots:
@@ -24,6 +25,7 @@ class PAF_Dlg : public QDialog {
 
  private:
   UserInterface& ui_;
+  std::filesystem::path keyFolder_;
   QComboBox* houses_;
 };
 

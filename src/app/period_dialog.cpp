@@ -1,19 +1,31 @@
 #include "app/period_dialog.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFont>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/qt_text.h"
 #include "ui/user_interface.h"
 
 namespace tavex::app {
+
+int PeriodDialog::titleWidth(const QString& title) {
+  // The window manager draws the title in its own font, usually no larger than
+  // the bold application font; the margin leaves room for the icon and buttons.
+  QFont font = QApplication::font();
+  font.setBold(true);
+  return QFontMetrics(font).horizontalAdvance(title) + 160;
+}
 
 PeriodDialog::PeriodDialog(UserInterface& ui, const PeriodDialogDescription& description, QWidget* parent)
     : QDialog(parent), ui_(ui), state_(description) {
@@ -75,6 +87,8 @@ PeriodDialog::PeriodDialog(UserInterface& ui, const PeriodDialogDescription& des
   connect(buttons, &QDialogButtonBox::accepted, this, &PeriodDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
+  // Wide enough for the whole title beside the title bar's buttons.
+  setMinimumWidth(std::max(minimumSizeHint().width(), titleWidth(windowTitle())));
   connect(choices_, &QButtonGroup::idClicked, this, [this](int index) {
     state_.selectChoice(index);
     showChoice();

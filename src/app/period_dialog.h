@@ -1,8 +1,8 @@
 // The period dialogs drawn from their descriptions: one radio group of choices,
 // the text boxes with their labels, the "Simplificada" box and the note, "OK" and
-// "Cancelar". Every event goes to a PeriodDialogState, which holds the rules
-// (typing into a box selects its choice; "OK" runs the check and keeps the dialog
-// open on failure).
+// "Cancelar"; at least as wide as its title needs. Every event goes to a
+// PeriodDialogState, which holds the rules (typing into a box selects its choice;
+// "OK" runs the check and keeps the dialog open on failure).
 #pragma once
 
 #include <QDialog>
@@ -28,6 +28,9 @@ class PeriodDialog : public QDialog {
   const PeriodDialogState& state() const { return state_; }
   QLineEdit* box(PeriodField field) const;
   QButtonGroup* choices() const { return choices_; }
+
+  // The least width that shows `title` whole in a window's title bar.
+  static int titleWidth(const QString& title);
 
  public slots:
   void accept() override;

@@ -25,6 +25,8 @@ CProgressDlg::CProgressDlg(WorkerJob& job, bool showPercentage, QWidget* parent)
   bar_->setObjectName("barra");
   bar_->setRange(0, 100);
   bar_->setValue(0);
+  // The animation measures nothing: no percentage under it.
+  bar_->setTextVisible(showPercentage_);
   auto* cancel = new QPushButton("Cancelar", this);
   cancel->setObjectName("cancelar");
   layout->addWidget(text);

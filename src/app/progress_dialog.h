@@ -2,7 +2,8 @@
 // "Aguarde, em execução...", a bar of 0..100 and "Cancelar". Every 100 ms it moves
 // the bar (the worker's progress, or an animation in steps of 5 that goes on from
 // where the previous dialog left it) and closes as accepted once the worker has
-// finished. "Cancelar", Escape and the close box close it as cancelled.
+// finished. "Cancelar", Escape and the close box close it as cancelled. The bar
+// shows its percentage only when it follows the worker's progress.
 #pragma once
 
 #include <QDialog>

@@ -1,8 +1,13 @@
 #include "app/qt_user_interface.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
+#include <QTranslator>
 
 #include "app/period_dialog.h"
 #include "app/progress_dialog.h"
@@ -17,6 +22,26 @@ QString qtFilterOf(const std::string& filter) {
   for (int i = 0; i + 1 < parts.size(); i += 2)
     if (!parts[i].isEmpty()) filters << parts[i];
   return filters.join(";;");
+}
+
+QString qtDefaultSuffixOf(const std::string& defaultExtension) {
+  QString suffix = fromCp1252(defaultExtension);
+  while (suffix.startsWith('*') || suffix.startsWith('.')) suffix.remove(0, 1);
+  return suffix;
+}
+
+bool installPortugueseTranslations() {
+  static QTranslator* translator = nullptr;
+  if (translator != nullptr) return true;
+  auto* loaded = new QTranslator(QCoreApplication::instance());
+  if (!loaded->load(QLocale(QLocale::Portuguese, QLocale::Brazil), "qtbase", "_",
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete loaded;
+    return false;
+  }
+  QCoreApplication::installTranslator(loaded);
+  translator = loaded;
+  return true;
 }
 
 void QtUserInterface::showMessage(std::string_view text, std::string_view title, Icon icon) {
@@ -37,6 +62,7 @@ std::optional<std::string> QtUserInterface::chooseOpenFile(const OpenFileRequest
   QFileDialog dialog(owner_);
   dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setNameFilter(qtFilterOf(request.filter));
+  dialog.setDefaultSuffix(qtDefaultSuffixOf(request.defaultExtension));  // a name typed without extension
   if (!request.initialName.empty()) dialog.selectFile(fromCp1252(request.initialName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return toPath(dialog.selectedFiles().first());
@@ -59,6 +85,21 @@ WorkerOutcome QtUserInterface::runWithProgress(WorkerJob& job, bool showPercenta
 }  // namespace tavex::app
 
 namespace tavex::app {
+
+bool QtUserInterface::askToContinue(std::string_view text, std::string_view title) {
+  QMessageBox box(owner_);
+  box.setText(fromCp1252(text));
+  box.setWindowTitle(fromCp1252(title));
+  box.setIcon(QMessageBox::Warning);
+  QPushButton* goOn = box.addButton("Continuar", QMessageBox::AcceptRole);
+  goOn->setObjectName("continuar");
+  QPushButton* cancel = box.addButton("Cancelar", QMessageBox::RejectRole);
+  cancel->setObjectName("cancelar");
+  box.setDefaultButton(cancel);
+  box.setEscapeButton(cancel);
+  box.exec();
+  return box.clickedButton() == goOn;
+}
 
 std::optional<PeriodAnswer> QtUserInterface::askPeriod(const PeriodDialogDescription& description) {
   PeriodDialog dialog(*this, description, owner_);

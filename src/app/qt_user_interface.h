@@ -19,6 +19,7 @@ class QtUserInterface : public UserInterface {
   std::optional<std::string> chooseFolder(std::string_view title) override;
   WorkerOutcome runWithProgress(WorkerJob& job, bool showPercentage) override;
   std::optional<PeriodAnswer> askPeriod(const PeriodDialogDescription& dialog) override;
+  bool askToContinue(std::string_view text, std::string_view title) override;
 
  private:
   QPointer<QWidget> owner_;
@@ -27,5 +28,13 @@ class QtUserInterface : public UserInterface {
 // "Arquivos Texto (*.txt)|*.txt||" -> "Arquivos Texto (*.txt)": the chooser filters
 // of the desktop program in Qt's form.
 QString qtFilterOf(const std::string& filter);
+
+// "*.txt" -> "txt": the suffix a chooser adds to a typed name without one.
+QString qtDefaultSuffixOf(const std::string& defaultExtension);
+
+// Installs Qt's Brazilian Portuguese translations (qtbase_pt_BR from Qt's
+// translations folder), so standard buttons and choosers speak Portuguese. False
+// when they are not installed: the standard texts then stay English.
+bool installPortugueseTranslations();
 
 }  // namespace tavex::app

@@ -40,7 +40,8 @@ void report(PrinterCommandContext& c, const PrinterResult& r) {
 void reportDownload(PrinterCommandContext& c, const PrinterResult& r, std::int64_t startedMs) {
   if (r.outcome != PrinterOutcome::Finished) return;
   showLibraryResult(c.ui, r.status);
-  if (r.status == 0) recordDownloadTime(c.ui, c.clockMs() - startedMs);
+  // The time ends when the entry point returned: Close is not part of the download.
+  if (r.status == 0) recordDownloadTime(c.ui, r.endedAtMs - startedMs);
 }
 
 std::optional<std::string> chooseFile(UserInterface& ui, const char* extension, const char* initialName,
@@ -81,49 +82,44 @@ const char* const kWholeFileMirror =
 }  // namespace
 
 void readBasicSoftware(PrinterCommandContext& c) {
-  if (!checkPrinterSelection(c, SelectionNeeded::Model, true)) return;
+  if (!checkPrinterSelection(c, true)) return;
   const std::int64_t started = c.clockMs();
   PrinterCall call;
   call.entryPoint = [](const ManufacturerLibrary& lib, const Args&) { return lib.leSoftwareBasico(); };
   call.openAndClose = true;
   call.closeOnCancel = true;
-  reportDownload(c, runPrinterWorker(c.ui, c.job, c.catalogue, std::move(call)), started);
+  reportDownload(c, runPrinterWorker(c, std::move(call)), started);
 }
 
 void readFiscalMemoryBinary(PrinterCommandContext& c) {
-  if (!checkPrinterSelection(c, SelectionNeeded::Model, false)) return;
+  if (!checkPrinterSelection(c, false)) return;
   PrinterCall call;
   call.available = [](const ManufacturerLibrary& lib) { return lib.leBinarioMf != nullptr; };
   call.entryPoint = [](const ManufacturerLibrary& lib, const Args&) { return lib.leBinarioMf(); };
   call.openAndClose = true;
   call.closeOnCancel = true;
-  report(c, runPrinterWorker(c.ui, c.job, c.catalogue, std::move(call)));
+  report(c, runPrinterWorker(c, std::move(call)));
 }
 
 void readReductionBitmap(PrinterCommandContext& c) {
-  if (!checkPrinterSelection(c, SelectionNeeded::Model, true)) return;
+  if (!checkPrinterSelection(c, true)) return;
   c.window.readBitmapEnabled = false;
   show(c.window);
-  c.catalogue.unloadManufacturerLibrary();
-  int result = 0;
-  if (auto lib = c.catalogue.loadManufacturerLibrary(c.ui)) {
-    if (lib->leituraRz != nullptr) {
-      lib->open(c.catalogue.connectionPort().c_str(), c.catalogue.connectionModel().c_str());
-      result = lib->leituraRz(c.window.modelName.c_str());
-      lib->close();
-    } else {
-      c.ui.showMessage(kUnsupportedByLibrary, "Tavex - Erro!", Icon::Error);
-    }
-  }
-  c.catalogue.unloadManufacturerLibrary();
-  showLibraryResult(c.ui, result);
+  PrinterCall call;
+  call.arguments = {c.window.modelName};
+  call.available = [](const ManufacturerLibrary& lib) { return lib.leituraRz != nullptr; };
+  call.entryPoint = [](const ManufacturerLibrary& lib, const Args& a) { return lib.leituraRz(arg(a, 0)); };
+  call.openAndClose = true;
+  call.closeOnCancel = true;
+  const PrinterResult r = runPrinterWorker(c, std::move(call));
+  if (r.outcome == PrinterOutcome::Finished) showLibraryResult(c.ui, r.status);
   c.window.readBitmapEnabled = true;
   show(c.window);
 }
 
 void generateBinaryFiles(PrinterCommandContext& c) {
   emptyResults(c.window);
-  if (!checkPrinterSelection(c, SelectionNeeded::ManufacturerAndModel, false)) return;
+  if (!checkPrinterSelection(c, false)) return;
   const int kind = c.window.acquisitionKind;
   if (kind == 3) {
     c.ui.showMessage("Selecione MF, MFD ou TDM.", "Erro!", Icon::Error);
@@ -143,12 +139,12 @@ void generateBinaryFiles(PrinterCommandContext& c) {
   call.openAndClose = true;
   call.closeOnCancel = true;
   const std::int64_t started = c.clockMs();
-  reportDownload(c, runPrinterWorker(c.ui, c.job, c.catalogue, std::move(call)), started);
+  reportDownload(c, runPrinterWorker(c, std::move(call)), started);
 }
 
 void generateTextFile(PrinterCommandContext& c) {
   emptyResults(c.window);
-  if (!checkPrinterSelection(c, SelectionNeeded::ManufacturerAndModel, false)) return;
+  if (!checkPrinterSelection(c, false)) return;
   const int kind = c.window.acquisitionKind;
   std::string mfFile, mfdFile, rzFile;
   // A model of groups 2 and 3 hands a period to the library even when none was
@@ -190,14 +186,14 @@ void generateTextFile(PrinterCommandContext& c) {
     return lib.geraRegistrosTipoE(arg(a, 0), arg(a, 1), arg(a, 2), arg(a, 3), arg(a, 4), arg(a, 5));
   };
   call.closeOnCancel = true;
-  report(c, runPrinterWorker(c.ui, c.job, c.catalogue, std::move(call)));
+  report(c, runPrinterWorker(c, std::move(call)));
 }
 
 void generateLmfMirror(PrinterCommandContext& c) {
   emptyResults(c.window);
-  if (!checkPrinterSelection(c, SelectionNeeded::ManufacturerAndModel, false)) return;
+  if (!checkPrinterSelection(c, false)) return;
   auto file = chooseFile(c.ui, "*.bin", "Arquivo binário da Memória Fiscal"_cp,
-                         "Arquivos binários de MF (*.bin)|*.bin||");
+                         "Arquivos binários de MF (*.bin)|*.bin||"_cp);
   if (!file) return;
   std::string periodType = "0", simplified = "0", start = "0", end = "0";
   if (c.catalogue.modelInGroup(2)) {
@@ -215,12 +211,12 @@ void generateLmfMirror(PrinterCommandContext& c) {
   call.entryPoint = [](const ManufacturerLibrary& lib, const Args& a) {
     return lib.geraEspelhoLmf(arg(a, 0), arg(a, 1), arg(a, 2), arg(a, 3), arg(a, 4));
   };
-  report(c, runPrinterWorker(c.ui, c.job, c.catalogue, std::move(call)));
+  report(c, runPrinterWorker(c, std::move(call)));
 }
 
 void generateMfdMirror(PrinterCommandContext& c) {
   emptyResults(c.window);
-  if (!checkPrinterSelection(c, SelectionNeeded::ManufacturerAndModel, true)) return;
+  if (!checkPrinterSelection(c, true)) return;
   auto file = chooseFile(c.ui, "*.mfd", "Arquivo MFD", "Arquivos de MFD (*.mfd)|*.mfd||");
   if (!file) return;
   const bool group2 = c.catalogue.modelInGroup(2);
@@ -241,7 +237,7 @@ void generateMfdMirror(PrinterCommandContext& c) {
     return lib.geraEspelhos(arg(a, 0), arg(a, 1), arg(a, 2), arg(a, 3), arg(a, 4));
   };
   call.openAndClose = group2;
-  report(c, runPrinterWorker(c.ui, c.job, c.catalogue, std::move(call)));
+  report(c, runPrinterWorker(c, std::move(call)));
 }
 
 }  // namespace tavex

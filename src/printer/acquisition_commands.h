@@ -1,8 +1,8 @@
 // The acquisition commands: the buttons that have the manufacturer library read
 // the printer or turn files it wrote earlier into other files. Each checks the
 // selection, asks for input files and a period where needed, hands texts to one
-// entry point and reports its result. All but "Ler Bitmap RZ" run the entry
-// point on the worker behind the progress display (printer_worker.h).
+// entry point and reports its result. All run the entry point on the worker
+// behind the progress display (printer_worker.h).
 //
 // "Report" means: when the worker finished, the result's error box
 // (showLibraryResult) and, for 0, "Processo finalizado com sucesso!" ("Tavex!",
@@ -11,7 +11,7 @@
 // that could not be loaded (its message shown) end a command silently.
 //
 // Refusals, in the order tested, all "Erro!" with the error icon:
-//   "Não há fabricante ou modelo selecionado." (model, or manufacturer and model);
+//   "Não há fabricante ou modelo selecionado." (no manufacturer and model chosen);
 //   "Função não suportada pelo Software Básico do ECF selecionado – ECF não possui
 //   MFD" (model group 5, where refused); "Selecione MF, MFD ou TDM." (binary files, RZ).
 #pragma once
@@ -21,16 +21,16 @@
 namespace tavex {
 
 // "Leitura do Software Básico": Open, LeSoftwareBasico, Close; the download time.
-// Needs a model; refused for group 5.
+// Refused for group 5.
 void readBasicSoftware(PrinterCommandContext& c);
 
-// "Leitura do Binário da MF": Open, LeBinarioMF, Close; report. Needs a model.
+// "Leitura do Binário da MF": Open, LeBinarioMF, Close; report.
 void readFiscalMemoryBinary(PrinterCommandContext& c);
 
-// "Ler Bitmap RZ", on the interface thread: the button is disabled meanwhile;
-// Open, LeituraRZ(model name), Close; the result's error box only. A library
-// without LeituraRZ: "Erro! Esta função não é suportada pela DLL do fabricante."
-// ("Tavex - Erro!"). Needs a model; refused for group 5.
+// "Ler Bitmap RZ": the button is disabled meanwhile; Open, LeituraRZ(model
+// name), Close; the result's error box only. A library without LeituraRZ: "Erro!
+// Esta função não é suportada pela DLL do fabricante." ("Tavex - Erro!").
+// Refused for group 5.
 void readReductionBitmap(PrinterCommandContext& c);
 
 // "Gerar Arquivos Binários": empties the results and the COTEPE path; asks the

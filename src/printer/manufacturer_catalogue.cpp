@@ -95,6 +95,7 @@ void readManufacturer(XmlDocument& doc, const fs::path& folder, ManufacturerEntr
   std::string libraryFile;
   ModelKey current;
   int modulos = 0;
+  bool modelsEnded = false;
   doc.intoElem();
   while (doc.findElem("dll")) {
     doc.intoElem();
@@ -123,7 +124,13 @@ void readManufacturer(XmlDocument& doc, const fs::path& folder, ManufacturerEntr
       }
       if (holdsModulo && modulos == 1) entry.fileKey = current;
     }
-    while (doc.findElem("modelo")) entry.models.push_back({doc.getData(), libraryFile, current});
+    // An empty `modelo` ends the manufacturer's model list, in this `dll` and in the
+    // ones after it (their libraries and keys are still read).
+    while (doc.findElem("modelo")) {
+      std::string name = doc.getData();
+      if (name.empty()) modelsEnded = true;
+      if (!modelsEnded) entry.models.push_back({std::move(name), libraryFile, current});
+    }
     doc.outOfElem();
   }
 }

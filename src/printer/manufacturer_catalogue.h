@@ -50,8 +50,8 @@ struct ModelEntry {
 };
 
 struct ManufacturerEntry {
-  std::string name;  // the folder's name
-  std::vector<ModelEntry> models;
+  std::string name;  // the folder's name (file-system text, UTF-8)
+  std::vector<ModelEntry> models;  // in document order, up to the first empty `modelo`
   bool hasSeveralKeys = false;  // the file holds more than one `modulo`
   ModelKey fileKey;             // the key of the file's `chave` holding its first `modulo`
 };

@@ -1,6 +1,8 @@
 #include "printer/print_commands.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "printer/period_dialogs.h"
 
@@ -8,27 +10,38 @@ namespace tavex {
 
 namespace {
 
+using Args = std::vector<std::string>;
+
+const char* arg(const Args& a, std::size_t i) { return i < a.size() ? a[i].c_str() : ""; }
+
 void show(PrinterWindowState& w) {
   if (w.show) w.show();
 }
 
-void openPrinter(const ManufacturerLibrary& lib, const ManufacturerCatalogue& catalogue) {
-  lib.open(catalogue.connectionPort().c_str(), catalogue.connectionModel().c_str());
+// A printing between Open and Close, on the worker: a printer that does not
+// answer keeps the progress display up (and "Cancelar" closes the port), never
+// the window itself. Only an error result is shown.
+void print(PrinterCommandContext& c, Args arguments,
+           int (*entryPoint)(const ManufacturerLibrary&, const Args&)) {
+  PrinterCall call;
+  call.arguments = std::move(arguments);
+  call.entryPoint = entryPoint;
+  call.openAndClose = true;
+  call.closeOnCancel = true;
+  const PrinterResult r = runPrinterWorker(c, std::move(call));
+  show(c.window);
+  if (r.outcome == PrinterOutcome::Finished) showLibraryResult(c.ui, r.status);
 }
 
 }  // namespace
 
 void printXReading(PrinterCommandContext& c) {
-  c.catalogue.unloadManufacturerLibrary();
-  if (auto lib = c.catalogue.loadManufacturerLibrary(c.ui)) {
-    openPrinter(*lib, c.catalogue);
-    showLibraryResult(c.ui, lib->imprimeLeituraX());
-    lib->close();
-  }
-  c.catalogue.unloadManufacturerLibrary();
+  if (!checkPrinterSelection(c, false)) return;
+  print(c, {}, [](const ManufacturerLibrary& lib, const Args&) { return lib.imprimeLeituraX(); });
 }
 
 void printFiscalMemoryReading(PrinterCommandContext& c) {
+  if (!checkPrinterSelection(c, false)) return;
   const auto period = c.ui.askPeriod(printMfDialog());
   if (!period) return;
   const bool byDate = period->choice == 0;
@@ -36,21 +49,13 @@ void printFiscalMemoryReading(PrinterCommandContext& c) {
   if (!period->simplified) mode = byDate ? "D" : "C";
   const std::string& start = byDate ? period->dateStart : period->crzStart;
   const std::string& end = byDate ? period->dateEnd : period->crzEnd;
-
-  int result = 0;
-  c.catalogue.unloadManufacturerLibrary();
-  if (auto lib = c.catalogue.loadManufacturerLibrary(c.ui)) {
-    openPrinter(*lib, c.catalogue);
-    result = lib->imprimeLeituraMemoriaFiscal(mode.c_str(), start.c_str(), end.c_str());
-    lib->close();
-  }
-  c.catalogue.unloadManufacturerLibrary();
-  show(c.window);
-  showLibraryResult(c.ui, result);
+  print(c, {mode, start, end}, [](const ManufacturerLibrary& lib, const Args& a) {
+    return lib.imprimeLeituraMemoriaFiscal(arg(a, 0), arg(a, 1), arg(a, 2));
+  });
 }
 
 void printDetailTape(PrinterCommandContext& c) {
-  if (!checkPrinterSelection(c, SelectionNeeded::Model, true)) return;
+  if (!checkPrinterSelection(c, true)) return;
   const auto period = c.ui.askPeriod(printMfdDialog());
   if (!period) return;
   // "Total" prints everything, whatever the boxes hold.
@@ -60,16 +65,9 @@ void printDetailTape(PrinterCommandContext& c) {
   } else if (period->choice == 2) {
     type = "2", start = period->dateStart, end = period->dateEnd, referenceDate = period->referenceDate;
   }
-
-  int result = 0;
-  c.catalogue.unloadManufacturerLibrary();
-  if (auto lib = c.catalogue.loadManufacturerLibrary(c.ui)) {
-    openPrinter(*lib, c.catalogue);
-    result = lib->imprimeFitaDetalhe(type.c_str(), start.c_str(), end.c_str(), referenceDate.c_str());
-    lib->close();
-  }
-  c.catalogue.unloadManufacturerLibrary();
-  showLibraryResult(c.ui, result);
+  print(c, {type, start, end, referenceDate}, [](const ManufacturerLibrary& lib, const Args& a) {
+    return lib.imprimeFitaDetalhe(arg(a, 0), arg(a, 1), arg(a, 2), arg(a, 3));
+  });
 }
 
 }  // namespace tavex

@@ -1,9 +1,11 @@
 #include "printer/printer_worker.h"
 
+#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "cotepe/text.h"
@@ -11,6 +13,9 @@
 namespace tavex {
 
 const char* const kUnsupportedByLibrary = "Erro! Esta função não é suportada pela DLL do fabricante."_cp;
+const char* const kEarlierCallStillRunning =
+    "A biblioteca do fabricante ainda não terminou a operação anterior: a impressora pode não estar "
+    "respondendo.\n\nContinuar mesmo assim? A nova operação pode ficar aguardando a anterior."_cp;
 
 namespace {
 
@@ -34,11 +39,11 @@ class WorkerNoticeInterface final : public UserInterface {
 // loaded (for Close on cancel), whether the worker was abandoned, how it ended.
 struct Shared {
   std::mutex mutex;
-  std::condition_variable returned;
   std::shared_ptr<const ManufacturerLibrary> library;
   bool abandoned = false;
-  bool called = false;  // the entry point ran; written before `finished`, read after it
-  bool done = false;    // the worker has closed and released the library
+  // Written before `finished`, read after it: the entry point ran, and the clock then.
+  bool called = false;
+  std::int64_t endedAtMs = 0;
 
   bool isAbandoned() {
     std::lock_guard lock(mutex);
@@ -51,7 +56,8 @@ struct Connection {
   std::string libraryPath, port, model;
 };
 
-void workerProcedure(WorkerContext& context, Shared& shared, const Connection& connection, const PrinterCall& call) {
+void workerProcedure(WorkerContext& context, Shared& shared, const Connection& connection, const PrinterCall& call,
+                     const std::function<std::int64_t()>& clockMs) {
   if (shared.isAbandoned()) return;
   WorkerNoticeInterface ui(context);
   std::shared_ptr<const ManufacturerLibrary> library =
@@ -81,14 +87,32 @@ void workerProcedure(WorkerContext& context, Shared& shared, const Connection& c
     std::lock_guard lock(shared.mutex);
     if (shared.abandoned) return;
     shared.called = true;
+    shared.endedAtMs = clockMs();
     context.finish(status);
   }
+  // The interface may be showing the outcome already; a Close that hangs keeps
+  // only this thread (and the library it holds) waiting.
   if (call.openAndClose) library->close();
-  library.reset();
   std::lock_guard lock(shared.mutex);
   shared.library.reset();
-  shared.done = true;
-  shared.returned.notify_all();
+}
+
+// Close from the interface to break off a blocked call. Close itself may hang, so
+// it runs on a thread of its own, which the interface waits for a moment at most.
+void closeBriefly(const std::shared_ptr<const ManufacturerLibrary>& library, std::chrono::milliseconds moment) {
+  auto returned = std::make_shared<std::atomic<bool>>(false);
+  try {
+    std::thread([library, returned] {
+      library->close();
+      returned->store(true, std::memory_order_release);
+    }).detach();
+  } catch (const std::system_error&) {
+    library->close();  // no thread to spare: break the call off here
+    return;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + moment;
+  while (!returned->load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
 }
 
 }  // namespace
@@ -98,9 +122,12 @@ std::int64_t processClockMs() {
       .count();
 }
 
-bool checkPrinterSelection(PrinterCommandContext& c, SelectionNeeded need, bool refuseGroup5) {
-  const bool missing = c.window.modelName.empty() ||
-                       (need == SelectionNeeded::ManufacturerAndModel && c.window.manufacturerName.empty());
+bool checkPrinterSelection(PrinterCommandContext& c, bool refuseGroup5) {
+  // The window's lists and the catalogue's selection must agree: after a new
+  // manufacturer the catalogue still holds the previous model's library.
+  const bool missing = c.window.modelName.empty() || c.window.manufacturerName.empty() ||
+                       c.catalogue.selectedModel() != c.window.modelName ||
+                       c.catalogue.selectedManufacturer() != c.window.manufacturerName;
   if (missing) {
     c.ui.showMessage("Não há fabricante ou modelo selecionado."_cp, "Erro!", Icon::Error);
     return false;
@@ -113,38 +140,47 @@ bool checkPrinterSelection(PrinterCommandContext& c, SelectionNeeded need, bool 
   return true;
 }
 
-PrinterResult runPrinterWorker(UserInterface& ui, WorkerJob& job, ManufacturerCatalogue& catalogue, PrinterCall call) {
-  catalogue.unloadManufacturerLibrary();
+bool confirmNoEarlierWorker(PrinterCommandContext& c) {
+  if (c.job.waitForEarlierWorker(c.libraryMoment)) return true;
+  return c.ui.askToContinue(kEarlierCallStillRunning, "Aviso!");
+}
+
+PrinterResult runPrinterWorker(PrinterCommandContext& c, PrinterCall call) {
+  if (!confirmNoEarlierWorker(c)) return {PrinterOutcome::Cancelled, 0};
+  c.catalogue.unloadManufacturerLibrary();
   auto shared = std::make_shared<Shared>();
-  const Connection connection{catalogue.startDirectory(), catalogue.libraryPath(), catalogue.connectionPort(),
-                              catalogue.connectionModel()};
-  job.inputPath.clear();
-  job.arguments = call.arguments;
+  const Connection connection{c.catalogue.startDirectory(), c.catalogue.libraryPath(), c.catalogue.connectionPort(),
+                              c.catalogue.connectionModel()};
+  c.job.inputPath.clear();
+  c.job.arguments = call.arguments;
   const bool closeOnCancel = call.closeOnCancel;
-  auto procedure = [shared, connection, call = std::move(call)](WorkerContext& context) {
-    workerProcedure(context, *shared, connection, call);
+  auto procedure = [shared, connection, call = std::move(call), clockMs = c.clockMs](WorkerContext& context) {
+    workerProcedure(context, *shared, connection, call, clockMs);
   };
-  auto onCancel = [shared, closeOnCancel] {
+  auto onCancel = [shared, closeOnCancel, moment = c.libraryMoment] {
     std::shared_ptr<const ManufacturerLibrary> library;
     {
       std::lock_guard lock(shared->mutex);
       shared->abandoned = true;
       library = shared->library;
     }
-    if (closeOnCancel && library != nullptr) library->close();
+    if (closeOnCancel && library != nullptr) closeBriefly(library, moment);
   };
   const WorkerOutcome outcome =
-      runOnWorker(ui, job, std::move(procedure), false, CancelMode::Abandon, std::move(onCancel));
+      runOnWorker(c.ui, c.job, std::move(procedure), false, CancelMode::Abandon, std::move(onCancel));
   switch (outcome) {
     case WorkerOutcome::NotStarted: return {PrinterOutcome::NotStarted, 0};
     case WorkerOutcome::Cancelled: return {PrinterOutcome::Cancelled, 0};
     case WorkerOutcome::Finished: break;
   }
-  std::unique_lock lock(shared->mutex);
-  if (!shared->called) return {PrinterOutcome::NotLoaded, 0};
-  // Close normally returns at once; a library that hangs in it is not waited for long.
-  shared->returned.wait_for(lock, std::chrono::seconds(30), [&] { return shared->done; });
-  return {PrinterOutcome::Finished, job.status()};
+  PrinterResult result{PrinterOutcome::NotLoaded, 0};
+  {
+    std::lock_guard lock(shared->mutex);
+    if (shared->called) result = {PrinterOutcome::Finished, c.job.status(), shared->endedAtMs};
+  }
+  // Close normally returns at once, so the next command rarely meets this worker.
+  c.job.waitForEarlierWorker(c.libraryMoment);
+  return result;
 }
 
 }  // namespace tavex

@@ -8,15 +8,23 @@
 // Messages the worker raises (the loader's, a missing entry point's) are shown by
 // the interface once the progress display has closed, in order.
 //
-// Cancelling: for the operations that ask for it, the interface first calls the
-// library's Close to break off a blocked communication; the worker is then
-// abandoned. An abandoned worker takes no further step anyone can see: no Open,
-// no status, no Close, no message. The library it is inside stays loaded until its
-// call returns (the worker holds its own handle).
+// The interface never waits on a library call for more than a moment
+// (PrinterCommandContext::libraryMoment): the outcome is shown as soon as the
+// result is published, whether or not Close has returned; a Close that hangs is
+// left to the worker. A command that finds an earlier worker still inside the
+// library says so and lets the user cancel or go on.
+//
+// Cancelling: for the operations that ask for it, the interface first has the
+// library's Close called to break off a blocked communication (waiting a moment
+// for it at most); the worker is then abandoned. An abandoned worker takes no
+// further step anyone can see: no Open, no status, no Close, no message. The
+// library it is inside stays loaded until its call returns (the worker holds its
+// own handle).
 //
 // Interface thread only, one operation at a time (the progress display is modal).
 #pragma once
 
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <functional>
@@ -57,7 +65,8 @@ enum class PrinterOutcome {
 
 struct PrinterResult {
   PrinterOutcome outcome = PrinterOutcome::NotStarted;
-  int status = 0;  // the entry point's result when Finished
+  int status = 0;            // the entry point's result when Finished
+  std::int64_t endedAtMs = 0;  // the clock when the entry point returned (before Close), when Finished
 };
 
 // The main window's values the printer commands read and write. The window fills
@@ -76,6 +85,11 @@ struct PrinterWindowState {
 // The milliseconds of a steady process clock.
 std::int64_t processClockMs();
 
+// The longest the interface waits on a library call whose result it does not
+// need: a Close after the result was published, a Close that breaks off a
+// cancelled call, an earlier worker still inside the library.
+inline constexpr std::chrono::milliseconds kLibraryMoment{500};
+
 // What a printer command works with: the window's values, the catalogue (the
 // selection, the library path, the model groups), the user and the program's job.
 struct PrinterCommandContext {
@@ -83,25 +97,32 @@ struct PrinterCommandContext {
   ManufacturerCatalogue& catalogue;
   UserInterface& ui;
   WorkerJob& job;
-  std::function<std::int64_t()> clockMs = processClockMs;  // timing of the downloads
+  std::function<std::int64_t()> clockMs = processClockMs;  // timing of the downloads (also called on the worker)
+  std::chrono::milliseconds libraryMoment = kLibraryMoment;
 };
 
-// The selection a printer command needs before anything else.
-enum class SelectionNeeded { Model, ManufacturerAndModel };
-
-// Tests a printer command's preconditions in order: the selection ("Não há
-// fabricante ou modelo selecionado."), then, when `refuseGroup5`, a model without
-// detail-tape memory ("Função não suportada pelo Software Básico do ECF
-// selecionado – ECF não possui MFD"); both "Erro!", error icon. False after a box.
-bool checkPrinterSelection(PrinterCommandContext& c, SelectionNeeded need, bool refuseGroup5);
+// Tests a printer command's preconditions in order: a manufacturer and a model
+// chosen in the window and selected in the catalogue ("Não há fabricante ou modelo
+// selecionado."), then, when `refuseGroup5`, a model without detail-tape memory
+// ("Função não suportada pelo Software Básico do ECF selecionado – ECF não possui
+// MFD"); both "Erro!", error icon. False after a box.
+bool checkPrinterSelection(PrinterCommandContext& c, bool refuseGroup5);
 
 // The text shown when an optional entry point is missing.
 extern const char* const kUnsupportedByLibrary;
+// The question asked when an earlier worker is still inside the library.
+extern const char* const kEarlierCallStillRunning;
 
-// Releases the catalogue's library, then runs `call` on the worker through the
-// progress display (animated bar) with the catalogue's library path, port and
-// model. On Finished it returns only after the worker has closed and released
-// the library, so the next command never meets it.
-PrinterResult runPrinterWorker(UserInterface& ui, WorkerJob& job, ManufacturerCatalogue& catalogue, PrinterCall call);
+// True when no earlier worker is inside a library call after waiting a moment for
+// it; otherwise asks the user (kEarlierCallStillRunning, "Aviso!") whether to go on
+// anyway (true) or cancel the command (false). The stuck worker is never joined.
+bool confirmNoEarlierWorker(PrinterCommandContext& c);
+
+// Runs `call` on the worker through the progress display (animated bar) with the
+// catalogue's library path, port and model, after confirmNoEarlierWorker (declined:
+// Cancelled) and releasing the catalogue's library. On Finished it waits a moment
+// at most for the worker to close and release the library; a Close that hangs
+// stays with the worker.
+PrinterResult runPrinterWorker(PrinterCommandContext& c, PrinterCall call);
 
 }  // namespace tavex

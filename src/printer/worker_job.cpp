@@ -42,7 +42,7 @@ void WorkerContext::finish(int status) {
 
 WorkerJob::~WorkerJob() {
   if (!thread_.joinable()) return;
-  if (mode_ == CancelMode::Cooperative || run_->stopped.load(std::memory_order_acquire)) {
+  if (threadMode_ == CancelMode::Cooperative || run_->stopped.load(std::memory_order_acquire)) {
     run_->cancelRequested.store(true, std::memory_order_relaxed);
     thread_.join();
   } else {
@@ -59,11 +59,20 @@ void WorkerJob::prepare(WorkerProcedure procedure, CancelMode mode, std::functio
 bool WorkerJob::start() {
   if (!procedure_) return false;
   if (thread_.joinable()) {
-    // The previous worker: gone, finished (join it) or abandoned (already detached
-    // by cancel). A cooperative worker still running is a caller error.
-    if (!run_->stopped.load(std::memory_order_acquire) && !run_->finished.load(std::memory_order_acquire))
+    // The previous worker (started in its own mode, whatever was prepared since):
+    // gone (join it), finished and about to return (a cooperative one: join it),
+    // or still inside a library call after publishing its result (let it go: it
+    // holds what it needs). A cooperative worker still running is a caller error.
+    const bool stopped = run_->stopped.load(std::memory_order_acquire);
+    const bool finished = run_->finished.load(std::memory_order_acquire);
+    if (stopped || (finished && threadMode_ == CancelMode::Cooperative)) {
+      thread_.join();
+    } else if (threadMode_ == CancelMode::Abandon) {
+      thread_.detach();
+      letGo(run_);
+    } else {
       return false;
-    thread_.join();
+    }
   }
   auto run = std::make_shared<Run>();
   try {
@@ -78,6 +87,7 @@ bool WorkerJob::start() {
     return false;
   }
   run_ = std::move(run);
+  threadMode_ = mode_;
   return true;
 }
 
@@ -98,19 +108,48 @@ void WorkerJob::cancel() {
   if (onCancel_) onCancel_();
   run_->cancelRequested.store(true, std::memory_order_relaxed);
   if (!thread_.joinable()) return;
-  if (mode_ == CancelMode::Cooperative) {
+  if (threadMode_ == CancelMode::Cooperative) {
     thread_.join();
   } else if (run_->stopped.load(std::memory_order_acquire)) {
     thread_.join();
   } else {
     // Abandoned: forget this run, so nothing the worker does later is seen.
     thread_.detach();
-    run_ = std::make_shared<Run>();
+    letGo(std::exchange(run_, std::make_shared<Run>()));
   }
 }
 
+namespace {
+
+template <typename Run>
+bool stillRunning(const std::shared_ptr<Run>& run) {
+  return run != nullptr && !run->stopped.load(std::memory_order_acquire);
+}
+
+}  // namespace
+
+void WorkerJob::letGo(std::shared_ptr<Run> run) {
+  std::erase_if(leftRunning_, [](const std::shared_ptr<Run>& r) { return !stillRunning(r); });
+  leftRunning_.push_back(std::move(run));
+}
+
+bool WorkerJob::earlierWorkerRunning() const {
+  return (thread_.joinable() && stillRunning(run_)) ||
+         std::any_of(leftRunning_.begin(), leftRunning_.end(), [](const auto& r) { return stillRunning(r); });
+}
+
+bool WorkerJob::waitForEarlierWorker(std::chrono::milliseconds limit) const {
+  // Polling: this waits a moment at most, and only when a library call is slow.
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (earlierWorkerRunning()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
+}
+
 void WorkerJob::waitForThread() {
-  if (thread_.joinable() && (mode_ == CancelMode::Cooperative || run_->stopped.load(std::memory_order_acquire)))
+  if (thread_.joinable() && (threadMode_ == CancelMode::Cooperative || run_->stopped.load(std::memory_order_acquire)))
     thread_.join();
 }
 

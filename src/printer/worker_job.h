@@ -12,7 +12,10 @@
 // Every start makes a fresh run state that the worker thread co-owns. A worker
 // that is abandoned (a printer worker blocked in a library call) keeps writing
 // into its own, forgotten run state: nothing it does afterwards is visible to
-// the interface, and it holds no lock the interface needs.
+// the interface, and it holds no lock the interface needs. The job still knows
+// whether such a worker, or one that published its result and is still closing
+// the library, has left its procedure (earlierWorkerRunning): the interface never
+// joins a worker that has not.
 //
 // Thread rules: start, cancel, isFinished, progress, status and takeNotices are
 // called from the interface thread; the procedure runs on the worker thread and
@@ -25,6 +28,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -90,10 +94,18 @@ class WorkerJob {
   void prepare(WorkerProcedure procedure, CancelMode mode, std::function<void()> onCancel = {});
 
   // Clears `finished` and starts the prepared procedure on a new thread, which
-  // takes the procedure over (prepare again before the next start). False when
-  // no procedure is prepared, a previous worker still runs cooperatively, or the
-  // platform refuses the thread.
+  // takes the procedure over (prepare again before the next start). An earlier
+  // abandonable worker that is still running is left to itself (never joined).
+  // False when no procedure is prepared, a previous worker still runs
+  // cooperatively, or the platform refuses the thread.
   bool start();
+
+  // True while a worker of an earlier start has not left its procedure: one that
+  // published its result and is still inside a library call (a Close that does
+  // not return), or one that was abandoned. Meaningful between runs.
+  bool earlierWorkerRunning() const;
+  // Waits at most `limit` until earlierWorkerRunning() is false; returns it negated.
+  bool waitForEarlierWorker(std::chrono::milliseconds limit) const;
 
   // The worker has published its result (acquire).
   bool isFinished() const;
@@ -117,10 +129,13 @@ class WorkerJob {
   struct Run;
 
   WorkerProcedure procedure_;
-  CancelMode mode_ = CancelMode::Cooperative;
+  CancelMode mode_ = CancelMode::Cooperative;        // of the prepared procedure
+  CancelMode threadMode_ = CancelMode::Cooperative;  // of the worker in thread_
   std::function<void()> onCancel_;
   std::shared_ptr<Run> run_;
   std::thread thread_;
+  std::vector<std::shared_ptr<Run>> leftRunning_;  // workers let go while still running
+  void letGo(std::shared_ptr<Run> run);
 };
 
 // The worker's side of one run. Passed to the procedure; valid during it.

@@ -44,7 +44,7 @@ class MainDialog {
 
   UserInterface& ui;
   std::string startDirectory;
-  std::string manufacturerName;
+  std::string manufacturerName;   // a catalogue folder's name (file-system text, UTF-8)
   std::string modelName;
   std::string portName = "COM1";
   int acquisitionKind = 0;  // 0 MF, 1 MFD, 2 TDM, 3 RZ

@@ -40,6 +40,15 @@ class UserInterface : public Notifier {
   // finishes or the user cancels.
   virtual WorkerOutcome runWithProgress(WorkerJob& job, bool showPercentage) = 0;
 
+  // A question with the buttons "Continuar" and "Cancelar" (warning icon): true
+  // when the user goes on. An interface that cannot ask keeps this default, which
+  // cancels.
+  virtual bool askToContinue(std::string_view text, std::string_view title) {
+    (void)text;
+    (void)title;
+    return false;
+  }
+
   // A modal period dialog drawn from `dialog` (ui/period_dialog.h): "OK" runs its
   // check, shows a failed check's message ("Erro!", error icon) and stays open;
   // the answer when a check passed, nothing when the user cancels. An interface

@@ -1,5 +1,6 @@
-// The Qt application the window tests share (offscreen), and a way to answer a
-// modal dialog that a click is about to open.
+// The Qt application the window tests share (offscreen, with the Portuguese
+// translations when installed), the fixture every window test uses, and a way
+// to answer a modal dialog that a click is about to open.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,7 +8,10 @@
 #include <QApplication>
 #include <QTimer>
 #include <QWidget>
+#include <filesystem>
 #include <functional>
+
+#include "app/qt_user_interface.h"
 
 namespace tavex::testing {
 
@@ -17,10 +21,27 @@ inline QApplication& qtApplication() {
   static char* argv[] = {name, nullptr};
   static QApplication* application = [] {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    return new QApplication(argc, argv);
+    auto* app = new QApplication(argc, argv);
+    app::installPortugueseTranslations();
+    return app;
   }();
   return *application;
 }
+
+// Every window test: the application exists, and the process's current directory
+// is the same after the test as before it (commands move it to manufacturers'
+// folders, which the test then deletes).
+class WindowTest : public ::testing::Test {
+ protected:
+  WindowTest() : savedDirectory_(std::filesystem::current_path()) { qtApplication(); }
+  ~WindowTest() override {
+    std::error_code ec;
+    std::filesystem::current_path(savedDirectory_, ec);
+  }
+
+ private:
+  std::filesystem::path savedDirectory_;
+};
 
 // Runs `answer` on the next modal widget once the event loop shows it.
 inline void whenModalOpens(std::function<void(QWidget*)> answer) {

@@ -15,6 +15,7 @@
 #include "app/qt_text.h"
 #include "app/qt_user_interface.h"
 #include "app_fixture.h"
+#include "cotepe/text.h"
 #include "printer/worker_job.h"
 #include "support/files.h"
 #include "support/sample_files.h"
@@ -25,9 +26,8 @@ namespace {
 
 using app::MainWindow;
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public WindowTest {
  protected:
-  MainWindowTest() { qtApplication(); }
   std::unique_ptr<MainWindow> open(const std::string& start) { return std::make_unique<MainWindow>(ui, start); }
   TempDir dir;
   ScriptedUserInterface ui;
@@ -94,7 +94,7 @@ TEST_F(MainWindowTest, ConversionAndSignatureButtonsReachTheirCommands) {
   EXPECT_EQ(ui.openRequests.size(), 3u);
   window->button("validarAssinaturaDigital")->click();
   ASSERT_FALSE(ui.messages.empty());
-  EXPECT_EQ(ui.messages.back().text, "N\xE3o h\xE1 fabricante selecionado.");
+  EXPECT_EQ(ui.messages.back().text, "Não há fabricante selecionado."_cp);
 }
 
 TEST_F(MainWindowTest, ChoosingAModelWithoutDetailTapeGreysTheOtherKinds) {
@@ -114,15 +114,89 @@ TEST_F(MainWindowTest, ChoosingAModelWithoutDetailTapeGreysTheOtherKinds) {
 }
 
 TEST_F(MainWindowTest, EnterOpensTheManualAndEscapeEndsTheProgram) {
+  writeFile(dir.file("Manual_Tavex.pdf"), "%PDF-1.4\n");
   auto window = open(dir.path().string());
   QString opened;
-  window->openDocument = [&](const QString& path) { opened = path; };
+  window->openDocument = [&](const QString& path) {
+    opened = path;
+    return true;
+  };
   window->show();
   window->tolerance()->setFocus();
   QTest::keyClick(window.get(), Qt::Key_Return);
-  EXPECT_TRUE(opened.endsWith("/Manual_Tavex.pdf"));
+  EXPECT_EQ(opened, app::fromPath(dir.file("Manual_Tavex.pdf")));
+  EXPECT_TRUE(ui.messages.empty());
   QTest::keyClick(window.get(), Qt::Key_Escape);
   EXPECT_FALSE(window->isVisible());
+}
+
+const ShownMessage kManualNotOpened{
+    "Não foi possível abrir o manual do Tavex (Manual_Tavex.pdf, na pasta em que o programa foi iniciado)."_cp,
+    "Erro!", Icon::Error};
+
+// The manual and the software houses' keys lie in the start directory, wherever
+// the commands have moved the current one since.
+TEST_F(MainWindowTest, ManualAndSoftwareHousesAreFoundInTheStartDirectory) {
+  writeFile(dir.file("Manual_Tavex.pdf"), "%PDF-1.4\n");
+  std::filesystem::create_directories(dir.path() / "SHouse");
+  writeFile(dir.file("SHouse/ACME.xml"), "<empresa_desenvolvedora><nome>ACME</nome></empresa_desenvolvedora>");
+  std::filesystem::create_directories(dir.path() / "outra");
+  auto window = open(dir.path().string());
+  std::filesystem::current_path(dir.path() / "outra");
+  QString opened;
+  window->openDocument = [&](const QString& path) {
+    opened = path;
+    return true;
+  };
+  window->button("ajuda")->click();
+  EXPECT_EQ(opened, app::fromPath(dir.file("Manual_Tavex.pdf")));
+  int houses = -1;
+  whenModalOpens([&](QWidget* modal) {
+    houses = modal->findChild<QComboBox*>("softwareHouse")->count();
+    modal->findChild<QPushButton*>("sair")->click();
+  });
+  window->button("validarAssinaturaPaf")->click();
+  EXPECT_EQ(houses, 1);
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(MainWindowTest, AManualThatCannotBeOpenedIsReported) {
+  auto window = open(dir.path().string());
+  int attempts = 0;
+  window->openDocument = [&](const QString&) { return ++attempts, false; };
+  window->button("ajuda")->click();  // no manual at all: the viewer is not even tried
+  EXPECT_EQ(attempts, 0);
+  EXPECT_EQ(ui.messages, std::vector<ShownMessage>{kManualNotOpened});
+  writeFile(dir.file("Manual_Tavex.pdf"), "%PDF-1.4\n");
+  window->button("ajuda")->click();  // no viewer for it
+  EXPECT_EQ(attempts, 1);
+  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{kManualNotOpened, kManualNotOpened}));
+}
+
+TEST_F(MainWindowTest, AModelGroupThatGreysTheCheckedKindMovesTheCheckToMf) {
+  writeManufacturer(dir, "BEMATECH", {"MP-20 FI II"});
+  auto window = open(dir.path().string());
+  window->kindChoice(2)->click();
+  EXPECT_EQ(window->model().acquisitionKind, 2);
+  window->manufacturers()->setCurrentIndex(0);
+  emit window->manufacturers()->textActivated("BEMATECH");
+  window->models()->setCurrentText("MP-20 FI II");
+  emit window->models()->textActivated("MP-20 FI II");
+  EXPECT_FALSE(window->kindChoice(2)->isEnabled());
+  EXPECT_TRUE(window->kindChoice(0)->isChecked());
+  EXPECT_EQ(window->model().acquisitionKind, 0);
+}
+
+// Manufacturer folders are file-system names (UTF-8), shown and selected as such.
+TEST_F(MainWindowTest, AccentedManufacturerFoldersAreShownAndSelectedRight) {
+  writeManufacturer(dir, "ÓTICA", {"O-1"});
+  auto window = open(dir.path().string());
+  ASSERT_EQ(window->manufacturers()->count(), 1);
+  EXPECT_EQ(window->manufacturers()->itemText(0), QString::fromUtf8("ÓTICA"));
+  window->manufacturers()->setCurrentIndex(0);
+  emit window->manufacturers()->textActivated(window->manufacturers()->itemText(0));
+  EXPECT_EQ(window->models()->count(), 1);
+  EXPECT_EQ(window->catalogue().mdbDirectory(), (dir.path() / "ÓTICA" / "MDB").string() + "/");
 }
 
 TEST_F(MainWindowTest, AboutAndPafDialogsOpenAndClose) {
@@ -146,11 +220,10 @@ TEST_F(MainWindowTest, AboutAndPafDialogsOpenAndClose) {
   window->button("validarAssinaturaPaf")->click();
   EXPECT_TRUE(sawPaf);
   ASSERT_FALSE(ui.messages.empty());
-  EXPECT_EQ(ui.messages.back().text, "N\xE3o h\xE1 Software House selecionada.");
+  EXPECT_EQ(ui.messages.back().text, "Não há Software House selecionada."_cp);
 }
 
 TEST_F(MainWindowTest, ProgressDialogAnimatesAcrossDialogsAndClosesWhenFinished) {
-  qtApplication();
   WorkerJob job;
   std::atomic<bool> release{false};
   job.prepare([&](WorkerContext& context) {
@@ -169,6 +242,8 @@ TEST_F(MainWindowTest, ProgressDialogAnimatesAcrossDialogsAndClosesWhenFinished)
   app::CProgressDlg second(job, false);
   second.tick();
   EXPECT_EQ(second.bar()->value(), 0);  // 105 is never shown
+  EXPECT_FALSE(second.bar()->isTextVisible()) << "an animation measures nothing";
+  EXPECT_TRUE(app::CProgressDlg(job, true).bar()->isTextVisible());
   release = true;
   while (!job.isFinished()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   second.tick();
@@ -182,7 +257,9 @@ TEST_F(MainWindowTest, ProgressDialogAnimatesAcrossDialogsAndClosesWhenFinished)
 namespace tavex::testing {
 namespace {
 
-TEST(QtText, Cp1252BytesBecomeTheirUnicodeCharacters) {
+class QtText : public WindowTest {};
+
+TEST_F(QtText, Cp1252BytesBecomeTheirUnicodeCharacters) {
   std::string all;
   for (int b = 1; b < 256; ++b) all.push_back(static_cast<char>(b));
   const QString text = app::fromCp1252(all);
@@ -198,47 +275,121 @@ TEST(QtText, Cp1252BytesBecomeTheirUnicodeCharacters) {
 namespace tavex::testing {
 namespace {
 
-class PrinterButtonsTest : public ::testing::Test {
+class PrinterButtonsTest : public WindowTest {
  protected:
-  PrinterButtonsTest() : cwd(std::filesystem::current_path()) { qtApplication(); }
-  ~PrinterButtonsTest() override { std::filesystem::current_path(cwd); }
-  std::filesystem::path cwd;
+  // The simulated printer as DATAREGIS, "SIM-1000 FI" chosen.
+  void chooseSimulatedPrinter(app::MainWindow& window) {
+    ASSERT_EQ(window.manufacturers()->count(), 1);
+    window.manufacturers()->setCurrentIndex(0);
+    emit window.manufacturers()->textActivated("DATAREGIS");
+    window.models()->setCurrentText("SIM-1000 FI");
+    emit window.models()->textActivated("SIM-1000 FI");
+  }
+  void stageSimulator() {
+    const auto simulator = std::filesystem::path(TAVEX_BINARY_DIR) / "exemplos" / "DATAREGIS";
+    std::filesystem::copy(simulator, dir.path() / "DATAREGIS", std::filesystem::copy_options::recursive);
+  }
+  std::string calls() const {
+    const auto log = dir.path() / "DATAREGIS" / "simulador.log";
+    return std::filesystem::exists(log) ? readFile(log.string()) : std::string();
+  }
   TempDir dir;
   ScriptedUserInterface ui;
 };
 
+const ShownMessage kNoSelection{"Não há fabricante ou modelo selecionado."_cp, "Erro!", Icon::Error};
+constexpr const char* kPrinterButtons[] = {"leituraX",         "leituraMF",          "impressaoFitaDetalhe",
+                                           "gerarArquivosBinarios", "gerarArquivoTexto", "leituraSoftwareBasico",
+                                           "leituraBinarioMF", "lerBitmapRZ",        "gerarEspelhosLMF",
+                                           "gerarEspelhosMFD"};
+
 TEST_F(PrinterButtonsTest, PrinterButtonsWithoutASelection) {
   app::MainWindow window(ui, dir.path().string());
   // The acquisition commands test the selection first.
-  for (const char* name : {"gerarArquivosBinarios", "gerarArquivoTexto", "leituraSoftwareBasico", "leituraBinarioMF",
-                           "lerBitmapRZ", "gerarEspelhosLMF", "gerarEspelhosMFD"}) {
+  for (const char* name : kPrinterButtons) {
     ui.messages.clear();
     window.button(name)->click();
-    ASSERT_EQ(ui.messages.size(), 1u) << name;
-    EXPECT_EQ(ui.messages[0], (ShownMessage{"N\xE3o h\xE1 fabricante ou modelo selecionado.", "Erro!", Icon::Error})) << name;
+    EXPECT_EQ(ui.messages, std::vector<ShownMessage>{kNoSelection}) << name;
   }
   EXPECT_TRUE(window.button("lerBitmapRZ")->isEnabled());
-  // "Leitura X" checks nothing first: the library loader finds no model chosen.
-  ui.messages.clear();
-  window.button("leituraX")->click();
-  ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0], (ShownMessage{"Selecione FABRICANTE e MODELO primeiro.", "Tavex - Erro!", Icon::Error}));
 }
 
-TEST_F(PrinterButtonsTest, LeituraXReachesTheSimulatedPrinter) {
-  const auto simulator = std::filesystem::path(TAVEX_BINARY_DIR) / "exemplos" / "DATAREGIS";
-  std::filesystem::copy(simulator, dir.path() / "DATAREGIS", std::filesystem::copy_options::recursive);
+// Choosing another manufacturer empties the model box: no command may then run on
+// the printer chosen before.
+TEST_F(PrinterButtonsTest, ANewManufacturerWithoutAModelRunsNothingOnThePreviousPrinter) {
+  stageSimulator();
+  writeManufacturer(dir, "OUTRO", {"O-1"});
   app::MainWindow window(ui, dir.path().string());
-  ASSERT_EQ(window.manufacturers()->count(), 1);
-  window.manufacturers()->setCurrentIndex(0);
+  ASSERT_EQ(window.manufacturers()->count(), 2);
+  window.manufacturers()->setCurrentText("DATAREGIS");
   emit window.manufacturers()->textActivated("DATAREGIS");
   window.models()->setCurrentText("SIM-1000 FI");
   emit window.models()->textActivated("SIM-1000 FI");
+  window.manufacturers()->setCurrentText("OUTRO");
+  emit window.manufacturers()->textActivated("OUTRO");
+  EXPECT_EQ(window.models()->currentText(), "");
+  ui.progressHandler = runJobToEnd();
+  for (const char* name : kPrinterButtons) {
+    ui.messages.clear();
+    window.button(name)->click();
+    EXPECT_EQ(ui.messages, std::vector<ShownMessage>{kNoSelection}) << name;
+  }
+  EXPECT_EQ(calls(), "");
+}
+
+// Every text of a printer command's chooser reaches the user as written: no UTF-8
+// bytes read as cp1252 ("binÃ¡rios").
+TEST_F(PrinterButtonsTest, ChooserTextsReachTheUserAsWritten) {
+  stageSimulator();
+  app::MainWindow window(ui, dir.path().string());
+  chooseSimulatedPrinter(window);
+  for (int kind = 0; kind < 4; ++kind) {
+    window.kindChoice(kind)->click();
+    window.button("gerarArquivoTexto")->click();  // choosers cancelled
+  }
+  window.button("gerarEspelhosLMF")->click();
+  window.button("gerarEspelhosMFD")->click();
+  ASSERT_EQ(ui.openRequests.size(), 6u);
+  QStringList filters;
+  for (const OpenFileRequest& r : ui.openRequests) {
+    filters << app::qtFilterOf(r.filter);
+    for (const QString& text : {app::fromCp1252(r.filter), app::fromCp1252(r.initialName)})
+      EXPECT_FALSE(text.contains(QChar(0xC3)) || text.contains(QChar(0xC2))) << text.toStdString();
+  }
+  EXPECT_EQ(filters, (QStringList{QString::fromUtf8("Arquivos de Memória Fiscal (*.mf)"), "Arquivos de MFD (*.mfd)",
+                                  QString::fromUtf8("Arquivos de Memória Fiscal (*.mf)"),
+                                  QString::fromUtf8("Arquivos de Redução Z (*.rz)"),
+                                  QString::fromUtf8("Arquivos binários de MF (*.bin)"), "Arquivos de MFD (*.mfd)"}));
+  EXPECT_EQ(app::fromCp1252(ui.openRequests[3].initialName), QString::fromUtf8("Arquivo Redução Z de entrada"));
+}
+
+// After a model is chosen the current directory is the manufacturer's folder; the
+// manual is still found in the start directory.
+TEST_F(PrinterButtonsTest, HelpFindsTheManualAfterAModelWasChosen) {
+  stageSimulator();
+  writeFile(dir.file("Manual_Tavex.pdf"), "%PDF-1.4\n");
+  app::MainWindow window(ui, dir.path().string());
+  chooseSimulatedPrinter(window);
+  ui.progressHandler = runJobToEnd();
+  window.button("leituraX")->click();
+  QString opened;
+  window.openDocument = [&](const QString& path) {
+    opened = path;
+    return true;
+  };
+  window.button("ajuda")->click();
+  EXPECT_EQ(opened, app::fromPath(dir.file("Manual_Tavex.pdf")));
+  EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(PrinterButtonsTest, LeituraXReachesTheSimulatedPrinter) {
+  stageSimulator();
+  app::MainWindow window(ui, dir.path().string());
+  chooseSimulatedPrinter(window);
   ui.progressHandler = runJobToEnd();
   ui.messages.clear();
   window.button("leituraX")->click();
-  const std::string calls = readFile((dir.path() / "DATAREGIS" / "simulador.log").string());
-  EXPECT_NE(calls.find("ImprimeLeituraX"), std::string::npos) << calls;
+  EXPECT_NE(calls().find("ImprimeLeituraX"), std::string::npos) << calls();
   EXPECT_TRUE(ui.messages.empty());  // a printed reading has no success message
 }
 
@@ -248,8 +399,9 @@ TEST_F(PrinterButtonsTest, LeituraXReachesTheSimulatedPrinter) {
 namespace tavex::testing {
 namespace {
 
-TEST(ProgressWindow, CancelStopsACooperativeWorker) {
-  qtApplication();
+class ProgressWindow : public WindowTest {};
+
+TEST_F(ProgressWindow, CancelStopsACooperativeWorker) {
   app::QtUserInterface ui;
   WorkerJob job;
   std::atomic<bool> stopped{false};
@@ -263,8 +415,7 @@ TEST(ProgressWindow, CancelStopsACooperativeWorker) {
   EXPECT_FALSE(job.isFinished());
 }
 
-TEST(ProgressWindow, AFinishedWorkerClosesTheDialog) {
-  qtApplication();
+TEST_F(ProgressWindow, AFinishedWorkerClosesTheDialog) {
   app::QtUserInterface ui;
   WorkerJob job;
   job.prepare([](WorkerContext& context) {

@@ -1,6 +1,8 @@
 // A period dialog drawn from its description: typing selects a choice, "OK" runs
 // the check and stays open on failure.
+#include <QApplication>
 #include <QButtonGroup>
+#include <QFontMetrics>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,8 +17,9 @@
 namespace tavex::testing {
 namespace {
 
-TEST(PeriodDialogWindow, TypingSelectsTheChoiceAndOkChecks) {
-  qtApplication();
+class PeriodDialogWindow : public WindowTest {};
+
+TEST_F(PeriodDialogWindow, TypingSelectsTheChoiceAndOkChecks) {
   ScriptedUserInterface ui;
   app::PeriodDialog dialog(ui, printMfDialog());
   EXPECT_EQ(dialog.windowTitle(), QString::fromUtf8("Impressão da Leitura da Memória Fiscal"));
@@ -43,8 +46,7 @@ TEST(PeriodDialogWindow, TypingSelectsTheChoiceAndOkChecks) {
   EXPECT_TRUE(dialog.state().answer().simplified);
 }
 
-TEST(PeriodDialogWindow, DisabledChoicesAndLongTexts) {
-  qtApplication();
+TEST_F(PeriodDialogWindow, DisabledChoicesAndLongTexts) {
   ScriptedUserInterface ui;
   app::PeriodDialog dialog(ui, cotepeMfDialog(false, [](int group) { return group == 3; }));
   EXPECT_EQ(dialog.choices()->checkedId(), 3);  // only "Total" remains for group 3
@@ -55,6 +57,22 @@ TEST(PeriodDialogWindow, DisabledChoicesAndLongTexts) {
   dates.box(PeriodField::DateStart)->setMaxLength(20000);
   QTest::keyClicks(dates.box(PeriodField::DateStart), huge.left(200));
   EXPECT_EQ(dates.state().answer().dateStart.size(), 200u);  // kept as typed
+}
+
+// Every member is wide enough for its whole title ("Impressão da Leitura da
+// Memória Fiscal" was cut short).
+TEST_F(PeriodDialogWindow, EveryDialogShowsItsWholeTitle) {
+  ScriptedUserInterface ui;
+  const auto none = [](int) { return false; };
+  QFont titleFont = QApplication::font();
+  titleFont.setBold(true);
+  for (const PeriodDialogDescription& d : {printMfDialog(), readMfdDialog(), printMfdDialog(), espDialog(),
+                                           cotepeMfDialog(false, none), cotepeMfdDialog(none), generateCotepeDialog()}) {
+    app::PeriodDialog dialog(ui, d);
+    dialog.show();
+    const int needed = QFontMetrics(titleFont).horizontalAdvance(dialog.windowTitle()) + 100;
+    EXPECT_GE(dialog.width(), needed) << d.name;
+  }
 }
 
 }  // namespace

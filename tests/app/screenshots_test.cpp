@@ -6,16 +6,18 @@
 #include "app/about_dialog.h"
 #include "app/main_window.h"
 #include "app/paf_dialog.h"
+#include "signature/paf_signature.h"
 #include "app_fixture.h"
 #include "support/scripted_ui.h"
 
 namespace tavex::testing {
 namespace {
 
-TEST(Screenshots, MainWindowAndDialogs) {
+class Screenshots : public WindowTest {};
+
+TEST_F(Screenshots, MainWindowAndDialogs) {
   const QByteArray folder = qgetenv("TAVEX_SCREENSHOTS");
   if (folder.isEmpty()) GTEST_SKIP() << "set TAVEX_SCREENSHOTS to a folder to write the pictures";
-  qtApplication();
   ScriptedUserInterface ui;
   const std::string start = std::string(TAVEX_BINARY_DIR) + "/exemplos";
   app::MainWindow window(ui, start);
@@ -29,7 +31,7 @@ TEST(Screenshots, MainWindowAndDialogs) {
   app::AboutDialog about;
   about.show();
   EXPECT_TRUE(about.grab().save(QString::fromUtf8(folder) + "/sobre.png"));
-  app::PAF_Dlg paf(ui);
+  app::PAF_Dlg paf(ui, start + "/" + kSoftwareHouseFolder);
   paf.show();
   EXPECT_TRUE(paf.grab().save(QString::fromUtf8(folder) + "/paf_ecf.png"));
 }

@@ -70,19 +70,18 @@ TEST_F(Acquisition, PreconditionsRefuseWithTheirMessagesBeforeAnythingElse) {
   struct Command {
     const char* name;
     void (*run)(PrinterCommandContext&);
-    bool needsManufacturer;
     bool refusesGroup5;
     bool emptiesResults;
     int files = 0, periods = 0;  // what a command that goes on asks for
   };
   const Command commands[] = {
-      {"readBasicSoftware", readBasicSoftware, false, true, false},
-      {"readFiscalMemoryBinary", readFiscalMemoryBinary, false, false, false},
-      {"readReductionBitmap", readReductionBitmap, false, true, false},
-      {"generateBinaryFiles", generateBinaryFiles, true, false, true, 0, 1},
-      {"generateTextFile", generateTextFile, true, false, true, 1, 0},
-      {"generateLmfMirror", generateLmfMirror, true, false, true, 1, 1},
-      {"generateMfdMirror", generateMfdMirror, true, true, true},
+      {"readBasicSoftware", readBasicSoftware, true, false},
+      {"readFiscalMemoryBinary", readFiscalMemoryBinary, false, false},
+      {"readReductionBitmap", readReductionBitmap, true, false},
+      {"generateBinaryFiles", generateBinaryFiles, false, true, 0, 1},
+      {"generateTextFile", generateTextFile, false, true, 1, 0},
+      {"generateLmfMirror", generateLmfMirror, false, true, 1, 1},
+      {"generateMfdMirror", generateMfdMirror, true, true},
   };
   for (const Command& c : commands) {
     // No model.
@@ -98,15 +97,17 @@ TEST_F(Acquisition, PreconditionsRefuseWithTheirMessagesBeforeAnythingElse) {
       EXPECT_EQ(window.outputText, "00000001 - E01...") << c.name;
     }
 
-    // A model but no manufacturer.
+    // A model but no manufacturer; a model the catalogue did not select (another
+    // manufacturer chosen since): every command needs the whole selection.
     select("BEMATECH", "MP-20 FI II");
     window.manufacturerName.clear();
     c.run(context);
-    if (c.needsManufacturer) {
-      EXPECT_EQ(ui.messages, std::vector<ShownMessage>{kNoSelection}) << c.name;
-    } else if (c.refusesGroup5) {
-      EXPECT_EQ(ui.messages, std::vector<ShownMessage>{kNoMfd}) << c.name;
-    }
+    EXPECT_EQ(ui.messages, std::vector<ShownMessage>{kNoSelection}) << c.name;
+    select("BEMATECH", "MP-20 FI II");
+    catalogue.selectManufacturer("DATAREGIS");
+    window.manufacturerName = "DATAREGIS";
+    c.run(context);
+    EXPECT_EQ(ui.messages, std::vector<ShownMessage>{kNoSelection}) << c.name;
 
     // A model without detail-tape memory.
     select("BEMATECH", "MP-20 FI II");
@@ -409,7 +410,7 @@ TEST_F(Acquisition, LmfMirror) {
   ASSERT_EQ(ui.openRequests.size(), 1u);
   EXPECT_EQ(ui.openRequests[0].defaultExtension, "*.bin");
   EXPECT_EQ(ui.openRequests[0].initialName, "Arquivo binário da Memória Fiscal"_cp);
-  EXPECT_EQ(ui.openRequests[0].filter, "Arquivos binários de MF (*.bin)|*.bin||");
+  EXPECT_EQ(ui.openRequests[0].filter, "Arquivos binários de MF (*.bin)|*.bin||"_cp);
   EXPECT_EQ(ui.periodDialogs.back().name, "CReadMFDDlg");
   EXPECT_EQ(job.arguments, (std::vector<std::string>{bin, "1", "1", "1", "2"}));
   EXPECT_EQ(log(), "GeraEspelhoLMF(\"" + bin + "\", \"1\", \"1\", \"1\", \"2\") = 0\r\n");

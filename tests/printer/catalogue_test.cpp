@@ -79,6 +79,26 @@ TEST(CatalogueLoading, ListsOnlyFoldersWithAManufacturerFile) {
   EXPECT_TRUE(fs::is_directory(start.path() / "B" / "Arquivos Binários"));
 }
 
+TEST(CatalogueLoading, AnEmptyModeloEndsTheModelList) {
+  TempDir start;
+  writeManufacturer(start, "M",
+                    "<fabricante>"
+                    "<dll><nome>one.so</nome><modelo>M1</modelo><modelo/><modelo>after the end</modelo></dll>"
+                    "<dll><nome>two.so</nome>" + chave(0x22) + "<modelo>M2</modelo></dll>"
+                    "</fabricante>");
+  writeManufacturer(start, "N", "<fabricante><dll><nome>n.so</nome><modelo></modelo><modelo>N1</modelo></dll></fabricante>");
+  ScriptedUserInterface ui;
+  ManufacturerCatalogue catalogue;
+  catalogue.loadCatalogue(ui, start.path());
+  ASSERT_EQ(catalogue.entries().size(), 2u);
+  const ManufacturerEntry& m = catalogue.entries()[0];
+  ASSERT_EQ(m.models.size(), 1u) << "nothing after the empty model, in any dll";
+  EXPECT_EQ(m.models[0].name, "M1");
+  EXPECT_EQ(m.fileKey.modulus, keyBytes(0x22)) << "the key after the end is still the file's key";
+  EXPECT_TRUE(catalogue.entries()[1].models.empty());
+  EXPECT_EQ(catalogue.selectManufacturer("M"), std::vector<std::string>{"M1"});
+}
+
 TEST(CatalogueLoading, LibraryAndKeyCarryOverFromOneDllToTheNext) {
   TempDir start;
   writeManufacturer(start, "M",

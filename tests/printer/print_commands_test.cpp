@@ -1,5 +1,6 @@
-// The print commands end to end against the simulated ECF, on the interface
-// thread: the call the printer received, the mode and period texts, the boxes.
+// The print commands end to end against the simulated ECF, on the worker: the
+// selection they need, the call the printer received, the mode and period texts,
+// the boxes, cancelling a stuck printing.
 #include <gtest/gtest.h>
 
 #include "cotepe/text.h"
@@ -11,35 +12,72 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::readFile;
+using testing::writeFile;
 using testing::ShownMessage;
 using F = PeriodField;
 
 class Printing : public testing::PrinterTest {};
 
-TEST_F(Printing, XReadingShowsItsResultWhileThePrinterIsStillOpen) {
+TEST_F(Printing, XReadingRunsOnTheWorkerAndShowsOnlyAnErrorResult) {
   select("DATAREGIS", "SIM-1000 FI", "COM2");
   printXReading(context);
   EXPECT_EQ(log(), "Open(\"COM2\", \"SIM-1000 FI\") = 0\r\nImprimeLeituraX() = 0\r\nClose() = 0\r\n");
   EXPECT_TRUE(ui.messages.empty()) << "no success box";
   EXPECT_NE(readFile((folder() / "impressora.txt").string()).find("LEITURA X\r\n"), std::string::npos);
   EXPECT_EQ(catalogue.loadedLibrary(), nullptr);
-  EXPECT_FALSE(job.isFinished()) << "no worker";
+  EXPECT_EQ(progressOutcome, WorkerOutcome::Finished);
+  EXPECT_FALSE(progressShownWithPercentage) << "animated bar";
 
   fs::remove(folder() / "simulador.log");
   select("DATAREGIS", "SIM-1000 FI", "COM4");
-  std::string logAtBox;
-  ui.onMessage = [&](const ShownMessage&) { logAtBox = log(); };
   printXReading(context);
   EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"Erro comando não executado."_cp, "Erro!", Icon::Error}}));
-  EXPECT_EQ(logAtBox, "Open(\"COM4\", \"SIM-1000 FI\") = 0\r\nImprimeLeituraX() = 3\r\n") << "before Close";
-  EXPECT_TRUE(log().ends_with("Close() = 0\r\n"));
+  EXPECT_EQ(log(), "Open(\"COM4\", \"SIM-1000 FI\") = 0\r\nImprimeLeituraX() = 3\r\nClose() = 0\r\n");
 }
 
-TEST_F(Printing, XReadingWithoutAModelIsRefusedByTheLoader) {
+// A printer that does not answer keeps only the progress display up: "Cancelar"
+// closes the port, the stuck call returns and nothing more is shown.
+TEST_F(Printing, APrintingStuckOnThePrinterIsCancelled) {
+  select("DATAREGIS", "SIM-1000 FI");
+  writeFile((folder() / "bloquear").string(), "");
+  cancelWhen = [this](const WorkerJob&) { return fs::exists(folder() / "em_espera"); };
+  for (void (*command)(PrinterCommandContext&) : {printXReading, printFiscalMemoryReading, printDetailTape}) {
+    fs::remove(folder() / "simulador.log");
+    fs::remove(folder() / "em_espera");
+    ui.answerPeriod({{.typed = {{F::CrzStart, "1"}, {F::CrzEnd, "2"}}}});
+    command(context);
+    EXPECT_EQ(progressOutcome, WorkerOutcome::Cancelled);
+    ASSERT_TRUE(waitForLog(") = -1")) << log();
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(sortedLines(log()).size(), 3u) << "Open, Close from the interface, the call broken off: " << log();
+  }
+}
+
+// Nothing is printed on a printer the user did not choose: with no model, or
+// after another manufacturer was chosen (the model box is then empty while the
+// catalogue still holds the previous model's library).
+TEST_F(Printing, EveryPrintCommandNeedsAManufacturerAndModel) {
+  const ShownMessage noSelection{"Não há fabricante ou modelo selecionado."_cp, "Erro!", Icon::Error};
+  const auto expectRefused = [&](const char* when) {
+    for (void (*command)(PrinterCommandContext&) : {printXReading, printFiscalMemoryReading, printDetailTape}) {
+      ui.messages.clear();
+      ui.answerPeriod({{.typed = {{F::CrzStart, "1"}, {F::CrzEnd, "2"}}}});
+      command(context);
+      EXPECT_EQ(ui.messages, std::vector<ShownMessage>{noSelection}) << when;
+    }
+    EXPECT_TRUE(ui.periodDialogs.empty()) << when;
+    EXPECT_EQ(log(), "") << when;
+  };
   catalogue.loadCatalogue(ui, start);
-  printXReading(context);
-  EXPECT_EQ(ui.messages,
-            (std::vector<ShownMessage>{{"Selecione FABRICANTE e MODELO primeiro.", "Tavex - Erro!", Icon::Error}}));
+  expectRefused("nothing chosen");
+
+  select("DATAREGIS", "SIM-1000 FI");
+  catalogue.selectManufacturer("FALSO");
+  window.manufacturerName = "FALSO";
+  window.modelName.clear();
+  expectRefused("another manufacturer chosen, no model yet");
+
+  ui.messages.clear();
   select("FALSO", "F-1");
   printXReading(context);
   EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"Erro! A biblioteca não foi localizada."_cp, "Erro!", Icon::Error}}));

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -29,7 +30,8 @@ inline const std::filesystem::path kSimulatorFile = kStagedSimulator / "libecf_s
 inline const std::filesystem::path kSimulatorWithoutOptionals =
     std::filesystem::path(TAVEX_BINARY_DIR) / "lib" / "libecf_sem_opcionais.so";
 
-// A scripted interface that can look at the world when a box is shown.
+// A scripted interface that can look at the world when a box is shown, and
+// answers the "Continuar"/"Cancelar" questions from a queue (empty: cancel).
 class WatchingUserInterface : public ScriptedUserInterface {
  public:
   std::function<void(const ShownMessage&)> onMessage;
@@ -37,6 +39,15 @@ class WatchingUserInterface : public ScriptedUserInterface {
     ScriptedUserInterface::showMessage(text, title, icon);
     if (onMessage) onMessage(messages.back());
   }
+  bool askToContinue(std::string_view text, std::string_view title) override {
+    questions.push_back({std::string(text), std::string(title), Icon::Warning});
+    if (continueAnswers.empty()) return false;
+    const bool goOn = continueAnswers.front();
+    continueAnswers.pop_front();
+    return goOn;
+  }
+  std::deque<bool> continueAnswers;
+  std::vector<ShownMessage> questions;
 };
 
 inline const ShownMessage kSuccess{"Processo finalizado com sucesso!", "Tavex!", Icon::Information};

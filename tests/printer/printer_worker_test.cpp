@@ -5,6 +5,7 @@
 
 #include "cotepe/text.h"
 #include "printer/acquisition_commands.h"
+#include "printer/print_commands.h"
 #include "printer/printer_worker.h"
 #include "printer_worker_fixture.h"
 
@@ -31,7 +32,7 @@ PrinterCall downloadCall(bool closeOnCancel = true) {
 TEST_F(PrinterWorker, RunsOpenTheEntryPointAndCloseAndReleasesTheLibrary) {
   select("DATAREGIS", "SIM-1000 FI", "COM2");
   catalogue.loadManufacturerLibrary(ui);  // left loaded by an earlier operation
-  const PrinterResult r = runPrinterWorker(ui, job, catalogue, downloadCall());
+  const PrinterResult r = runPrinterWorker(context, downloadCall());
   EXPECT_EQ(r.outcome, PrinterOutcome::Finished);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(progressOutcome, WorkerOutcome::Finished);
@@ -50,7 +51,7 @@ TEST_F(PrinterWorker, RunsOpenTheEntryPointAndCloseAndReleasesTheLibrary) {
 TEST_F(PrinterWorker, AThreadThatCannotStartIsReported) {
   select("DATAREGIS", "SIM-1000 FI");
   ui.progressHandler = nullptr;  // the scripted display reports NotStarted
-  EXPECT_EQ(runPrinterWorker(ui, job, catalogue, downloadCall()).outcome, PrinterOutcome::NotStarted);
+  EXPECT_EQ(runPrinterWorker(context, downloadCall()).outcome, PrinterOutcome::NotStarted);
   EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"Erro de inicialização da thread!"_cp, "Erro!", Icon::Error}}));
   EXPECT_EQ(log(), "");
 }
@@ -66,7 +67,7 @@ TEST_F(PrinterWorker, ALibraryThatCannotBeLoadedEndsTheWaitWithTheLoadersMessage
   for (const Case& c : {Case{"FALSO", "F-1", "Erro! A biblioteca não foi localizada."_cp},
                         Case{"INCOMPLETO", "I-1", "Erro! A biblioteca não contém as funções esperadas."_cp}}) {
     select(c.manufacturer, c.model);
-    const PrinterResult r = runPrinterWorker(ui, job, catalogue, downloadCall());
+    const PrinterResult r = runPrinterWorker(context, downloadCall());
     EXPECT_EQ(r.outcome, PrinterOutcome::NotLoaded) << c.manufacturer;
     EXPECT_EQ(progressOutcome, WorkerOutcome::Finished) << "the display closed by itself";
     EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{c.message, "Erro!", Icon::Error}})) << c.manufacturer;
@@ -77,7 +78,8 @@ TEST_F(PrinterWorker, ALibraryThatCannotBeLoadedEndsTheWaitWithTheLoadersMessage
   ManufacturerCatalogue fresh;
   fresh.loadCatalogue(ui, fs::absolute(empty.path()));
   ui.messages.clear();
-  EXPECT_EQ(runPrinterWorker(ui, job, fresh, downloadCall()).outcome, PrinterOutcome::NotLoaded);
+  PrinterCommandContext freshContext{window, fresh, ui, job};
+  EXPECT_EQ(runPrinterWorker(freshContext, downloadCall()).outcome, PrinterOutcome::NotLoaded);
   EXPECT_EQ(ui.messages,
             (std::vector<ShownMessage>{{"Selecione FABRICANTE e MODELO primeiro.", "Tavex - Erro!", Icon::Error}}));
 }
@@ -166,6 +168,95 @@ TEST_F(PrinterWorker, CancelledMirrorsAreAbandonedWithoutClose) {
       << "the abandoned worker does not close";
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].title, "Aviso!") << "only the warning shown before the worker started";
+}
+
+
+// A library whose Close hangs (a driver that never lets go of the port): the
+// interface waits for it a moment at most, every time.
+class HangingClose : public PrinterWorker {
+ protected:
+  void SetUp() override {
+    PrinterWorker::SetUp();
+    context.libraryMoment = std::chrono::milliseconds(50);
+    select("DATAREGIS", "SIM-1000 FI");
+    writeFile((folder() / "bloquear_close").string(), "");
+  }
+  void TearDown() override {
+    // Let the stuck calls return before the folder goes.
+    fs::remove(folder() / "bloquear_close");
+    EXPECT_TRUE(job.waitForEarlierWorker(std::chrono::seconds(20)));
+  }
+  static std::int64_t msSince(std::chrono::steady_clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t).count();
+  }
+};
+
+TEST_F(HangingClose, TheOutcomeIsShownAtOnceAndTheDownloadTimeExcludesClose) {
+  // A clock that jumps by a day once Close is hanging: a time taken after it shows.
+  context.clockMs = [this, t = std::int64_t{0}]() mutable {
+    if (fs::exists(folder() / "close_em_espera")) return std::int64_t{86400000};
+    const std::int64_t now = t;
+    t += 3725000;
+    return now;
+  };
+  const auto began = std::chrono::steady_clock::now();
+  ui.answerPeriod({{}});
+  generateBinaryFiles(context);
+  EXPECT_LT(msSince(began), 5000);
+  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{
+                             {"Processo finalizado com sucesso!\n\r\n\rTempo de download: 01:02:05 (hh:mm:ss)", "Tavex!",
+                              Icon::Information}}));
+  EXPECT_TRUE(job.earlierWorkerRunning()) << "Close still hangs on the worker";
+  EXPECT_TRUE(ui.questions.empty());
+}
+
+TEST_F(HangingClose, TheNextCommandSaysSoAndLetsTheUserCancelOrGoOn) {
+  readFiscalMemoryBinary(context);
+  ASSERT_TRUE(waitForLog("LeBinarioMF() = 0"));
+  ui.messages.clear();
+
+  // Cancel: nothing is called, nothing else is shown.
+  const std::string before = log();
+  const auto began = std::chrono::steady_clock::now();
+  readFiscalMemoryBinary(context);
+  EXPECT_LT(msSince(began), 5000);
+  const ShownMessage question{kEarlierCallStillRunning, "Aviso!", Icon::Warning};
+  EXPECT_EQ(ui.questions, std::vector<ShownMessage>{question});
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(log(), before);
+
+  // The print commands ask too.
+  printXReading(context);
+  EXPECT_EQ(ui.questions.size(), 2u);
+  EXPECT_EQ(log(), before);
+
+  // Go on: the command runs beside the stuck worker.
+  ui.continueAnswers.push_back(true);
+  readFiscalMemoryBinary(context);
+  EXPECT_EQ(ui.questions.size(), 3u);
+  EXPECT_EQ(ui.messages, std::vector<ShownMessage>{testing::kSuccess});
+  EXPECT_EQ(log(), before + "Open(\"COM1\", \"SIM-1000 FI\") = 0\r\nLeBinarioMF() = 0\r\n");
+
+  // Once the stuck Close returns, commands run without a question.
+  fs::remove(folder() / "bloquear_close");
+  ASSERT_TRUE(job.waitForEarlierWorker(std::chrono::seconds(20)));
+  ui.messages.clear();
+  readFiscalMemoryBinary(context);
+  EXPECT_EQ(ui.questions.size(), 3u);
+  EXPECT_EQ(ui.messages, std::vector<ShownMessage>{testing::kSuccess});
+}
+
+TEST_F(HangingClose, CancellingWhileCloseHangsReturnsAtOnce) {
+  writeFile((folder() / "bloquear").string(), "");
+  cancelWhen = [this](const WorkerJob&) { return fs::exists(folder() / "em_espera"); };
+  const auto began = std::chrono::steady_clock::now();
+  readFiscalMemoryBinary(context);
+  EXPECT_EQ(progressOutcome, WorkerOutcome::Cancelled);
+  EXPECT_LT(msSince(began), 5000);
+  EXPECT_TRUE(ui.messages.empty());
+  fs::remove(folder() / "bloquear");
+  fs::remove(folder() / "bloquear_close");
+  EXPECT_TRUE(waitForLog("Close() = 0")) << "the interface's Close returns in the end";
 }
 
 }  // namespace

@@ -124,5 +124,33 @@ TEST(WorkerJob, AbandonedWorkerStaysInvisibleAndANewRunStarts) {
   EXPECT_EQ(job.status(), 3);
 }
 
+// A printer worker that published its result and hangs in the library (a Close
+// that does not return) is never joined: the next start, of any kind, lets it go
+// and the job still knows it runs.
+TEST(WorkerJob, AWorkerStillInsideALibraryCallIsNeverWaitedFor) {
+  WorkerJob job;
+  std::atomic<bool> release{false};
+  job.prepare([&](WorkerContext& c) {
+    c.finish(0);
+    while (!release.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }, CancelMode::Abandon);
+  ASSERT_TRUE(job.start());
+  while (!job.isFinished()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_FALSE(job.waitForEarlierWorker(std::chrono::milliseconds(20)));
+
+  job.prepare([](WorkerContext& c) { c.finish(1); }, CancelMode::Cooperative);  // a conversion next
+  auto started = std::async(std::launch::async, [&] { return job.start(); });
+  if (started.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+    release = true;  // so the test ends
+    FAIL() << "start waited for the hung worker";
+  }
+  EXPECT_TRUE(started.get());
+  while (!job.isFinished()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  job.waitForThread();
+  EXPECT_TRUE(job.earlierWorkerRunning()) << "the hung worker is remembered";
+  release = true;
+  EXPECT_TRUE(job.waitForEarlierWorker(std::chrono::seconds(10)));
+}
+
 }  // namespace
 }  // namespace tavex

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/files.h"
 #include "support/sample_files.h"
 #include "support/scripted_ui.h"
@@ -13,6 +15,19 @@ namespace {
 
 using testing::ScriptedUserInterface;
 using testing::TempDir;
+
+// Every test leaves the process's current directory as it found it.
+class MainDialogTest : public ::testing::Test {
+ protected:
+  MainDialogTest() : savedDirectory_(std::filesystem::current_path()) {}
+  ~MainDialogTest() override {
+    std::error_code ec;
+    std::filesystem::current_path(savedDirectory_, ec);
+  }
+
+ private:
+  std::filesystem::path savedDirectory_;
+};
 
 TEST(NumberedPieces, NumbersEveryLineAndCutsLongOnes) {
   EXPECT_EQ(numberedPieces("um\r\ndois\ntres", true), "00000001 - um\r\n00000002 - dois\r\n00000003 - tres\r\n");
@@ -26,7 +41,7 @@ TEST(NumberedPieces, NumbersEveryLineAndCutsLongOnes) {
   EXPECT_EQ(numberedPieces("", true), "");
 }
 
-TEST(MainDialog, StartsAsTheWindowShowsIt) {
+TEST_F(MainDialogTest, StartsAsTheWindowShowsIt) {
   ScriptedUserInterface ui;
   MainDialog dialog(ui, "/inicio");
   EXPECT_EQ(dialog.portName, "COM1");
@@ -36,7 +51,7 @@ TEST(MainDialog, StartsAsTheWindowShowsIt) {
   EXPECT_EQ(MainDialog::portNames().back(), "USB");
 }
 
-TEST(MainDialog, OpenSavedFileShowsItNumberedAndMakesItCurrent) {
+TEST_F(MainDialogTest, OpenSavedFileShowsItNumberedAndMakesItCurrent) {
   TempDir dir;
   ScriptedUserInterface ui;
   MainDialog dialog(ui, dir.path().string());
@@ -55,7 +70,7 @@ TEST(MainDialog, OpenSavedFileShowsItNumberedAndMakesItCurrent) {
   EXPECT_EQ(dialog.currentCotepePath, "");
 }
 
-TEST(MainDialog, RefusesFilesAboveThirtyMillionBytes) {
+TEST_F(MainDialogTest, RefusesFilesAboveThirtyMillionBytes) {
   TempDir dir;
   ScriptedUserInterface ui;
   MainDialog dialog(ui, dir.path().string());
@@ -76,7 +91,7 @@ TEST(MainDialog, RefusesFilesAboveThirtyMillionBytes) {
   EXPECT_EQ(ui.messages.size(), 1u);
 }
 
-TEST(MainDialog, ValidationShowsTheLogInTheResults) {
+TEST_F(MainDialogTest, ValidationShowsTheLogInTheResults) {
   TempDir dir;
   ScriptedUserInterface ui;
   MainDialog dialog(ui, dir.path().string());
