@@ -202,7 +202,7 @@ void generateLmfMirror(PrinterCommandContext& c) {
     const auto period = c.ui.askPeriod(readMfdDialog());
     if (!period) return;
     periodType = digit(period->choice);
-    simplified = period->simplified ? "1" : "0";
+    simplified = std::string(1, period->simplified ? '1' : '0');  // a literal here trips GCC 12's false -Wrestrict in Release
     std::tie(start, end) = boundsOf(*period, {kDates, kCrz});
   }
   PrinterCall call;
