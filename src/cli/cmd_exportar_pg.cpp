@@ -4,6 +4,8 @@
 #include "cli/terminal_ui.h"
 #include "cotepe/file_discovery.h"
 #include "cotepe/text.h"
+#include "cotepe/record_layout.h"
+#include "pg/pg_findings.h"
 #include "pg/pg_load.h"
 #include "pg/pg_schema.h"
 #include "ui/tolerance.h"
@@ -37,36 +39,65 @@ void error(const std::string& cp1252Text) {
   std::fputs(text.c_str(), stderr);
 }
 
+// The rows of tavex.achado and tavex.conciliacao of one validated file.
+std::vector<PgFinding> pgFindingsOf(const std::vector<Finding>& findings) {
+  std::vector<PgFinding> rows;
+  rows.reserve(findings.size());
+  for (const Finding& f : findings) {
+    PgFinding row;
+    row.line = f.place.line;
+    if (f.place.recordType == kEadType)
+      row.record = "EAD";
+    else if (f.place.recordType > 0)
+      row.record = cformat("E%02d", f.place.recordType);
+    row.field = f.place.field;
+    row.code = std::string(f.code);
+    row.error = f.severity == Severity::Error;
+    row.message = f.message;
+    if (f.place.crz != 0) row.crz = f.place.crz;
+    if (f.place.coo != 0) row.coo = f.place.coo;
+    row.declaredCents = f.place.declared;
+    row.computedCents = f.place.computed;
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+std::vector<PgReconciliationRow> pgReconciliationOf(const Reconciliation& table) {
+  std::vector<PgReconciliationRow> rows;
+  for (const ReductionReconciliation& r : table.reductions)
+    for (const ReconciledTotal& t : r.totals) {
+      PgReconciliationRow row;
+      row.crz = r.crz;
+      row.date = r.date;
+      row.cooFirst = r.firstCoo;
+      row.cooLast = r.lastCoo;
+      row.kind = std::string(recordNameOf(t.kind));
+      row.totalizer = t.kind == TotalKind::GrossSales ? "VENDA BRUTA" : std::string(trimRight(t.name));
+      row.declaredCents = t.declared;
+      row.computedCents = t.computed;
+      row.differenceCents = t.difference;
+      row.withinTolerance = t.withinTolerance;
+      rows.push_back(std::move(row));
+    }
+  return rows;
+}
+
 }  // namespace
 
 int runExportarPg(const Args& args) {
-  if (wantsHelp(args)) {
+  const std::optional<ParsedArgs> parsed = parseArgs(
+      args, {{"--url", true}, {"--tolerancia", true}, {"--pular-existentes", false}, {"--validar", false}}, kUsage);
+  if (!parsed) return kCannotRun;
+  if (parsed->help) {
     std::fputs(kUsage, stdout);
     return kOk;
   }
-  std::vector<std::string> paths;
-  std::string url;
-  std::string tolerance = "0,00";
-  bool skipExisting = false;
-  bool validate = false;
-  bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (optionsEnded || !a.starts_with("--")) {
-      paths.push_back(a);
-    } else if (a == "--") {
-      optionsEnded = true;
-    } else if (a == "--url" || a == "--tolerancia") {
-      if (i + 1 >= args.size()) return usageError(kUsage, a + " precisa de um valor");
-      (a == "--url" ? url : tolerance) = args[++i];
-    } else if (a == "--pular-existentes") {
-      skipExisting = true;
-    } else if (a == "--validar") {
-      validate = true;
-    } else {
-      return usageError(kUsage, "opção desconhecida: " + a);
-    }
-  }
+  const std::vector<std::string>& paths = parsed->positional;
+  const std::string url = parsed->value("--url").value_or("");
+  const std::string tolerance = parsed->value("--tolerancia").value_or("0,00");
+  const bool skipExisting = parsed->has("--pular-existentes");
+  const bool validate = parsed->has("--validar");
   if (paths.empty()) return usageError(kUsage, "informe os arquivos ou pastas a carregar");
 
   const DiscoveredFiles found = discoverCotepeFiles(paths);
@@ -100,9 +131,21 @@ int runExportarPg(const Args& args) {
   for (const std::string& path : found.files) {
     PgLoadOptions options;
     options.skipExisting = skipExisting;
+    std::vector<PgFinding> findings;
+    std::vector<PgReconciliationRow> reconciliation;
     if (validate) {
-      const ValidationSummary v = validateCotepeFile(ui, path, toleranceCents);
-      if (v.ran) options.validation = std::pair(v.errors, v.warnings);
+      FindingCollector collector;
+      ValidationOptions validationOptions;
+      validationOptions.sinks.push_back(&collector);
+      const ValidationSummary v = validateCotepeFile(ui, path, toleranceCents, validationOptions);
+      if (v.ran) {
+        options.validation = std::pair(v.errors, v.warnings);
+        findings = pgFindingsOf(collector.findings);
+        if (v.reconciliation) reconciliation = pgReconciliationOf(*v.reconciliation);
+        options.beforeCommit = [&](PgConnection& c, long long fileId) {
+          return copyFindings(c, fileId, findings) && copyReconciliation(c, fileId, reconciliation);
+        };
+      }
       if (v.ran && v.errors > 0 && status == kOk) status = kFound;
     }
     if (!connection.connected()) connection.reconnect();

@@ -68,6 +68,13 @@ TEST(CliExportarPg, ValidarKeepsTheValidationCountsWithTheFile) {
   EXPECT_TRUE(std::filesystem::exists(dir.file("ruim.txt.log")));
   const auto rows = pgRows(uri, "SELECT nome, validado, erros > 0 FROM tavex.arquivo ORDER BY nome");
   EXPECT_EQ(rows, (std::vector<std::string>{"ok.txt|t|f", "ruim.txt|t|t"}));
+  // The findings and the reconciliation come with their file.
+  EXPECT_EQ(pgRows(uri, "SELECT a.registro, a.campo, a.codigo, a.linha FROM tavex.achado a JOIN tavex.arquivo f ON "
+                        "f.id = a.arquivo_id WHERE f.nome = 'ruim.txt' AND a.codigo = 'campo.formato_numerico'"),
+            (std::vector<std::string>{"E02|5|campo.formato_numerico|2"}));
+  EXPECT_EQ(pgRows(uri, "SELECT c.tipo, c.declarado, c.calculado, c.dentro_tolerancia FROM tavex.conciliacao c "
+                        "JOIN tavex.arquivo f ON f.id = c.arquivo_id WHERE f.nome = 'ok.txt' ORDER BY c.tipo"),
+            (std::vector<std::string>{"E12|1000|1000|t", "E13|1000|1000|t", "E17|500|500|t", "E18|1500|1500|t"}));
 }
 
 TEST(CliExportarPg, ConnectionProblemsAreToldAndNothingRuns) {
