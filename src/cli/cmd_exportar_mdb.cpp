@@ -24,22 +24,14 @@ const char* const kUsage =
 }  // namespace
 
 int runExportarMdb(const Args& args) {
-  if (wantsHelp(args)) {
+  const std::optional<ParsedArgs> parsed = parseArgs(args, {{"--fabricante", true}}, kUsage);
+  if (!parsed) return kCannotRun;
+  if (parsed->help) {
     std::fputs(kUsage, stdout);
     return kOk;
   }
-  std::vector<std::string> paths;
-  std::optional<std::string> manufacturer;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--fabricante") {
-      if (i + 1 >= args.size()) return usageError(kUsage, "--fabricante precisa de um nome");
-      manufacturer = args[++i];
-    } else if (args[i].starts_with("--")) {
-      return usageError(kUsage, "opção desconhecida: " + args[i]);
-    } else {
-      paths.push_back(args[i]);
-    }
-  }
+  const std::vector<std::string>& paths = parsed->positional;
+  const std::optional<std::string> manufacturer = parsed->value("--fabricante");
   if (paths.size() != 2) return usageError(kUsage, "informe o ARQUIVO e a PASTA");
 
   TerminalUserInterface ui;
@@ -50,9 +42,7 @@ int runExportarMdb(const Args& args) {
     ManufacturerCatalogue catalogue;
     std::error_code ec;
     catalogue.loadCatalogue(ui, std::filesystem::current_path(ec));
-    bool known = false;
-    for (const ManufacturerEntry& e : catalogue.entries()) known = known || e.name == *manufacturer;
-    if (!known) return usageError(nullptr, "fabricante desconhecido na pasta atual: " + *manufacturer);
+    if (!requireManufacturer(catalogue, *manufacturer)) return kCannotRun;
     catalogue.selectManufacturer(*manufacturer);
     session.mdbDirectory = catalogue.mdbDirectory();
   }
