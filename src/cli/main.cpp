@@ -1,4 +1,5 @@
 // tavex-cli: the file work of Tavex for scripts and batch audits.
+#include <csignal>
 #include <cstdio>
 #include <string>
 
@@ -32,6 +33,9 @@ void printGeneralHelp(std::FILE* out) {
 
 int main(int argc, char** argv) {
   using namespace tavex::cli;
+  // Past a file-size limit a write must fail and be reported (exit 2), not kill
+  // the process halfway through a file.
+  std::signal(SIGXFSZ, SIG_IGN);
   Args args(argv + 1, argv + argc);
   if (args.empty()) {
     printGeneralHelp(stderr);
