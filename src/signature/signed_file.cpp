@@ -41,6 +41,14 @@ bool readAt(std::FILE* file, std::uint64_t offset, std::string& out) {
          std::fread(out.data(), 1, out.size(), file) == out.size();
 }
 
+// True when reading the file fails, already or at its first byte (a file such
+// as /proc/self/mem claims to be empty and only its first read tells).
+bool firstReadFails(std::FILE* file) {
+  if (std::ferror(file) || fseeko(file, 0, SEEK_SET) != 0) return true;
+  std::fgetc(file);
+  return std::ferror(file) != 0;
+}
+
 }  // namespace
 
 std::optional<RsaBytes> rsaBytesFromKeyText(std::string_view text) {
@@ -99,9 +107,13 @@ SignatureVerdict checkSignedFile(const std::string& path, const RsaPublicKey& ke
   struct stat info {};
   if (!file || fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) return SignatureVerdict::CannotOpen;
 
+  // A file that cannot be measured or read to the end is not a file without a
+  // signature, nor one whose signature is wrong: it could not be checked.
+  const auto unreadable = [&] { return std::ferror(file.get()) || std::feof(file.get()); };
   const std::optional<EadTrailer> trailer = readEadTrailer(file.get());
-  if (!trailer) return SignatureVerdict::NoSignatureRecord;
+  if (!trailer) return firstReadFails(file.get()) ? SignatureVerdict::CannotOpen : SignatureVerdict::NoSignatureRecord;
   Md5Digest digest = md5OfFilePrefix(file.get(), trailer->signedLength);
+  if (unreadable()) return SignatureVerdict::CannotOpen;
   const std::optional<RsaBytes> signature = signatureFromHex(std::string_view(trailer->record).substr(3));
   if (!signature || !key.wellFormed) return SignatureVerdict::Invalid;
 
