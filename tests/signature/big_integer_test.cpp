@@ -43,7 +43,9 @@ std::string hexOf(const BigUnsigned& value) {
 }
 
 std::string hexOf(const BigInteger& value) {
-  return (value.sign() == Sign::Negative ? "-" : "") + hexOf(value.magnitude());
+  std::string out = hexOf(value.magnitude());
+  if (value.sign() == Sign::Negative) out.insert(out.begin(), '-');
+  return out;
 }
 
 // Checks the invariants every public operation keeps.
