@@ -3,7 +3,7 @@
 # contents against packaging/tests/package_contents.txt and its lintian report,
 # installs it with apt-get, runs the installed tavex-cli and window (offscreen),
 # removes it and checks that nothing of it is left. Needs root (or sudo).
-#   tools/check_package.sh [BUILD_DIR]     (default build-release, Release)
+#   tools/check_package.sh [BUILD_DIR]     (default build-release; a new one is Release)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/dependencies.sh
@@ -16,7 +16,11 @@ export DEBIAN_FRONTEND=noninteractive LC_ALL=C.UTF-8
 fail() { echo "FALHOU: $*" >&2; exit 1; }
 
 echo "== Pacote Debian ($build/) =="
-tavex_build "$build" -DCMAKE_BUILD_TYPE=Release -DTAVEX_WERROR=ON
+if [ -f "$build/CMakeCache.txt" ]; then  # a configured tree keeps its build type
+  cmake --build "$build" >/dev/null
+else
+  tavex_build "$build" -DCMAKE_BUILD_TYPE=Release -DTAVEX_WERROR=ON
+fi
 rm -f "$build"/tavex_*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
 debs=("$PWD/$build"/tavex_*.deb)
