@@ -17,6 +17,7 @@ fail() { echo "FALHOU: $*" >&2; exit 1; }
 
 echo "== Pacote Debian ($build/) =="
 if [ -f "$build/CMakeCache.txt" ]; then  # a configured tree keeps its build type
+  cmake -S . -B "$build" -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
   cmake --build "$build" >/dev/null
 else
   tavex_build "$build" -DCMAKE_BUILD_TYPE=Release -DTAVEX_WERROR=ON
@@ -44,7 +45,7 @@ echo "-- lintian"
 report=$(lintian --allow-root --tag-display-limit 0 "$deb" 2>&1) || true
 echo "$report"
 grep -q '^E: ' <<<"$report" && fail "lintian encontrou erros"
-accepted=$(grep -v '^#' packaging/tests/lintian_accepted.txt | awk 'NF {print $1}')
+accepted=$(awk '!/^#/ && NF {print $1}' packaging/tests/lintian_accepted.txt)
 while read -r tag; do
   [ -n "$tag" ] || continue
   grep -qxF "$tag" <<<"$accepted" || fail "aviso do lintian não aceito: $tag"
@@ -74,8 +75,9 @@ user="$work/home/.local/share/tavex"
 [ -e "$user/DATAREGIS/libecf_simulado.so" ] || fail "o ECF simulado não está na pasta do usuário"
 [ -d "$user/DATAREGIS/Arquivos de Trabalho" ] || fail "a janela não montou o catálogo do usuário"
 (cd "$user" && tavex-cli fabricantes | grep -q '^Fabricante: DATAREGIS') || fail "catálogo do usuário"
-(cd "$user" && tavex-cli assinatura tdm_valido.txt --fabricante DATAREGIS >/dev/null) \
-  || fail "assinatura de um exemplo com a biblioteca e a chave instaladas"
+[ "$(readlink -f "$user/DATAREGIS/libecf_simulado.so")" = "/usr/lib/$multiarch/tavex/libecf_simulado.so" ] \
+  || fail "o ECF simulado do usuário não é o instalado"
+[ -e "$user/Manual_Tavex.pdf" ] || fail "o manual não está na pasta do usuário"
 
 echo "-- remoção"
 files=$(dpkg -L tavex)
