@@ -7,6 +7,7 @@ tavex_packages=(
   libsqlite3-dev libtomcrypt-dev libpq-dev postgresql
   libxml2-utils openssl clang
   qt6-base-dev libqt6svg6 libgl-dev fonts-liberation qt6-translations-l10n
+  pandoc man-db dpkg-dev lintian
 )
 
 tavex_install_dependencies() {

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/qt_text.h"
+#include "tavex_version.h"
 
 namespace tavex::app {
 
@@ -33,7 +34,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
   const char* red = "#ff0000";
   const char* blue = "#0000ff";
   layout->addWidget(line(this, "Tavex", "Bookman Old Style", 40, red, "nome"));
-  layout->addWidget(line(this, fromCp1252("Versão 03.26.00"_cp), "Times New Roman", 18, red, "versao"));
+  layout->addWidget(line(this, fromCp1252("Versão "_cp) + QLatin1String(tavex::kVersionLong), "Times New Roman", 18, red, "versao"));
   layout->addWidget(line(this,
                          fromCp1252("Programa para geração de arquivos eletrônicos de dados extraídos de equipamentos ECF"_cp),
                          "Times New Roman", 18, blue, "descricao"));

@@ -1,23 +1,76 @@
 // tavex: the desktop window.
 #include <QApplication>
 #include <QIcon>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <string_view>
 
 #include "app/main_window.h"
 #include "app/qt_user_interface.h"
+#include "app/start_directory.h"
+#include "tavex_install_paths.h"
+#include "tavex_version.h"
+
+namespace {
+
+const char kHelp[] =
+    "Uso: tavex [--version] [--help]\n\n"
+    "Abre a janela do Tavex. A pasta inicial (catálogo de fabricantes, SHouse/,\n"
+    "Manual_Tavex.pdf) é a pasta atual; o programa instalado, iniciado numa pasta\n"
+    "sem catálogo, usa ~/.local/share/tavex (ou $XDG_DATA_HOME/tavex), criada e\n"
+    "preenchida com o ECF simulado e os exemplos.\n";
+
+// True when this binary is the installed one (not one of a build tree).
+bool runsInstalled() {
+  std::error_code ec;
+  const std::filesystem::path self = QCoreApplication::applicationDirPath().toStdString();
+  return std::filesystem::equivalent(self, tavex::kInstalledBinDir, ec);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  bool quitAfterStart = false;  // for the package check: start, show, close
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--version" || arg == "-V") {
+      std::printf("tavex %s\n", tavex::kVersion);
+      return 0;
+    }
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kHelp, stdout);
+      return 0;
+    }
+    if (arg == "--sair-apos-iniciar") quitAfterStart = true;
+  }
   QApplication application(argc, argv);
   QApplication::setApplicationName("Tavex");
+  QApplication::setApplicationVersion(tavex::kVersion);
   QApplication::setDesktopFileName("tavex");
   QApplication::setWindowIcon(QIcon(":/tavex.svg"));
   tavex::app::installPortugueseTranslations();  // standard buttons and choosers
-  tavex::app::QtUserInterface ui;
+
+  namespace fs = std::filesystem;
   std::error_code ec;
-  const std::string startDirectory = std::filesystem::current_path(ec).string();
-  tavex::app::MainWindow window(ui, startDirectory);
+  const tavex::app::InstalledData data{
+      tavex::kInstalledExamples,
+      {{"DATAREGIS/libecf_simulado.so", tavex::kInstalledSimulator}, {"Manual_Tavex.pdf", tavex::kInstalledManual}}};
+  const auto start = tavex::app::chooseStartDirectory(
+      fs::current_path(ec), runsInstalled(),
+      tavex::app::userDataDirectory(std::getenv("XDG_DATA_HOME"), std::getenv("HOME")), data);
+  if (!start.problem.empty())
+    std::fprintf(stderr, "tavex: não foi possível preparar a pasta do usuário (%s); a janela começa na pasta atual.\n",
+                 start.problem.c_str());
+  fs::current_path(start.directory, ec);  // relative names (the manual, the download time) resolve there
+  if (quitAfterStart) std::printf("tavex: pasta inicial %s\n", start.directory.c_str());
+
+  tavex::app::QtUserInterface ui;
+  tavex::app::MainWindow window(ui, start.directory.string());
   ui.setOwner(&window);
   window.show();
+  if (quitAfterStart) QTimer::singleShot(0, &window, &tavex::app::MainWindow::reject);
   window.exec();
   return 0;
 }

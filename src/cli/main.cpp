@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cotepe/text.h"
+#include "tavex_version.h"
 
 namespace tavex::cli {
 
@@ -24,7 +25,8 @@ const Command kCommands[] = {
 void printGeneralHelp(std::FILE* out) {
   std::fputs("Uso: tavex-cli COMANDO [ARGUMENTOS]\n\nComandos:\n", out);
   for (const Command& c : kCommands) std::fprintf(out, "  %s\n", c.synopsis);
-  std::fputs("\nUse \"tavex-cli COMANDO --help\" para a ajuda de um comando.\n", out);
+  std::fputs("\nUse \"tavex-cli COMANDO --help\" para a ajuda de um comando e\n"
+             "\"tavex-cli --version\" para a versão.\n", out);
 }
 
 }  // namespace
@@ -43,6 +45,10 @@ int main(int argc, char** argv) {
   }
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "ajuda") {
     printGeneralHelp(stdout);
+    return kOk;
+  }
+  if (args[0] == "--version" || args[0] == "-V") {
+    std::printf("tavex-cli %s\n", tavex::kVersion);
     return kOk;
   }
   const std::string name = args[0];
