@@ -33,7 +33,7 @@ ShownMessage verify(const std::string& bytes, const RsaPublicKey& key) {
   ScriptedUserInterface ui;
   ui.answer(path);
   verifyEadSignature(ui, [&] { return std::optional<RsaPublicKey>(key); });
-  if (ui.messages.size() != 1) return {"(" + std::to_string(ui.messages.size()) + " messages)", "", Icon::None};
+  if (ui.messages.size() != 1) return {std::to_string(ui.messages.size()) + " messages", "", Icon::None};
   return ui.messages[0];
 }
 
