@@ -80,7 +80,7 @@ class InterruptGuard {
 };
 
 std::string dumpJson(const nlohmann::ordered_json& document) {
-  return document.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  return document.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 int exitStatusOf(const std::vector<FileOutcome>& outcomes) {

@@ -111,27 +111,45 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
 }
 
 json reconciliationJson(const Reconciliation& reconciliation) {
+  // Tens of thousands of rows in a big file: objects are sized once and filled in
+  // place (the initializer-list form copies every member twice).
+  const auto object = [](std::size_t members) {
+    json o(json::value_t::object);
+    o.get_ref<json::object_t&>().reserve(members);
+    return o;
+  };
   json reductions = json::array();
+  reductions.get_ref<json::array_t&>().reserve(reconciliation.reductions.size());
   for (const ReductionReconciliation& r : reconciliation.reductions) {
     json totals = json::array();
-    for (const ReconciledTotal& t : r.totals)
-      totals.push_back({{"registro", recordNameOf(t.kind)},
-                        {"nome", utf8(t.name)},
-                        {"linha", orNull(t.line)},
-                        {"declarado", t.declared},
-                        {"calculado", t.computed},
-                        {"diferenca", t.difference},
-                        {"dentro_da_tolerancia", t.withinTolerance}});
-    reductions.push_back({{"crz", r.crz},
-                          {"linha", orNull(r.line)},
-                          {"data", cp1252ToUtf8(r.date)},
-                          {"coo_inicial", r.firstCoo},
-                          {"coo_final", r.lastCoo},
-                          {"totais", std::move(totals)}});
+    totals.get_ref<json::array_t&>().reserve(r.totals.size());
+    for (const ReconciledTotal& t : r.totals) {
+      json row = object(7);
+      auto& members = row.get_ref<json::object_t&>();
+      members.emplace_back("registro", recordNameOf(t.kind));
+      members.emplace_back("nome", t.name.empty() ? std::string() : utf8(t.name));
+      members.emplace_back("linha", orNull(t.line));
+      members.emplace_back("declarado", t.declared);
+      members.emplace_back("calculado", t.computed);
+      members.emplace_back("diferenca", t.difference);
+      members.emplace_back("na_tolerancia", t.withinTolerance);
+      totals.get_ref<json::array_t&>().push_back(std::move(row));
+    }
+    json reduction = object(6);
+    auto& members = reduction.get_ref<json::object_t&>();
+    members.emplace_back("crz", r.crz);
+    members.emplace_back("linha", orNull(r.line));
+    members.emplace_back("data", cp1252ToUtf8(r.date));
+    members.emplace_back("coo_inicial", r.firstCoo);
+    members.emplace_back("coo_final", r.lastCoo);
+    members.emplace_back("totais", std::move(totals));
+    reductions.get_ref<json::array_t&>().push_back(std::move(reduction));
   }
-  return {{"tolerancia", reconciliation.toleranceCents},
-          {"linhas_fora_da_tolerancia", reconciliation.rowsOverTolerance()},
-          {"reducoes", std::move(reductions)}};
+  json out = object(3);
+  out["tolerancia"] = reconciliation.toleranceCents;
+  out["linhas_fora_da_tolerancia"] = reconciliation.rowsOverTolerance();
+  out["reducoes"] = std::move(reductions);
+  return out;
 }
 
 json fileDocument(const FileOutcome& outcome, const ValidationSettings& settings, const ValidationSummary* summary,
