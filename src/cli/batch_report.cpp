@@ -19,6 +19,11 @@ std::string padLeft(const std::string& text, std::size_t width) {
   return w >= width ? text : std::string(width - w, ' ') + text;
 }
 
+std::string decimalComma(std::string text) {
+  std::replace(text.begin(), text.end(), '.', ',');
+  return text;
+}
+
 std::vector<std::string> rowOf(const FileOutcome& o) {
   const bool validated = o.state == FileState::Validated;
   return {o.path,
@@ -28,7 +33,7 @@ std::vector<std::string> rowOf(const FileOutcome& o) {
           validated ? std::to_string(o.errors) : "",
           validated ? std::to_string(o.warnings) : "",
           validated ? (o.eadPresent ? "sim" : "não") : "",
-          o.state == FileState::Interrupted ? "" : cformat("%.2f s", o.seconds),
+          o.state == FileState::Interrupted ? "" : decimalComma(cformat("%.2f s", o.seconds)),
           stateText(o.state)};
 }
 
@@ -122,8 +127,7 @@ bool writeSummaryCsv(const std::string& path, const std::vector<FileOutcome>& ou
   writeRow(header);
   for (const FileOutcome& o : outcomes) {
     std::vector<std::string> row = rowOf(o);
-    row[7] = o.state == FileState::Interrupted ? "" : cformat("%.3f", o.seconds);
-    std::replace(row[7].begin(), row[7].end(), '.', ',');  // decimal comma, as the spreadsheets here read it
+    row[7] = o.state == FileState::Interrupted ? "" : decimalComma(cformat("%.3f", o.seconds));
     row.push_back(o.problem);
     writeRow(row);
   }

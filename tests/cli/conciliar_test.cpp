@@ -129,7 +129,7 @@ TEST(FindingCodesDocumentation, TheReadmeTableIsTheProgramsTable) {
   const std::string readme = testing::readFile(std::string(TAVEX_SOURCE_DIR) + "/README.md");
   const std::string begin = "<!-- tabela de códigos: início -->\n", end = "<!-- tabela de códigos: fim -->";
   const std::size_t from = readme.find(begin), to = readme.find(end);
-  ASSERT_NE(from, std::string::npos);
+  ASSERT_NE(from, std::string::npos) << expected;
   ASSERT_NE(to, std::string::npos);
   EXPECT_EQ(readme.substr(from + begin.size(), to - from - begin.size()), expected) << expected;
 }
