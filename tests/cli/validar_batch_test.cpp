@@ -217,6 +217,47 @@ TEST(CliValidarBatch, CtrlCStopsTakingFilesAndTheSummarySaysWhatWasInterrupted) 
   EXPECT_EQ(now.sa_handler, SIG_DFL);
 }
 
+// A big folder whose files vanish while the batch runs: every file found ends
+// either validated with its whole log or not validated with its reason, and the
+// batch goes on to the end.
+TEST(CliValidarBatch, FilesVanishingDuringABigBatchNeverStopIt) {
+  TempDir dir;
+  const std::string bytes = cleanTdm();
+  constexpr int kFiles = 600;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string name = dir.file(cformat("f%04d.txt", i));
+    testing::writeFile(name, i % 10 == 9 ? std::string("outra coisa\r\n") : i % 10 == 8 ? std::string() : bytes);
+  }
+  std::atomic<bool> finished{false};
+  std::thread remover([&] {  // removes files from the end backwards while the batch reads from the start
+    for (int i = kFiles - 1; i >= 0 && !finished; i -= 3) {
+      std::error_code ec;
+      fs::remove(dir.file(cformat("f%04d.txt", i)), ec);
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  const Outcome o = run({dir.path().string(), "--jobs", "2"});
+  finished = true;
+  remover.join();
+  int validated = 0, failed = 0;
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string file = dir.file(cformat("f%04d.txt", i));
+    const std::string row = rowOf(o.out, file);
+    if (row.ends_with("não validado")) {
+      ++failed;  // vanished while searched or before its turn
+    } else if (!row.empty()) {
+      ++validated;
+      EXPECT_LT(i % 10, 8) << file;  // the others are no COTEPE files: never listed from a folder
+      EXPECT_NE(testing::readFile(file + ".log").find("Fim da valida"), std::string::npos) << file;
+    }
+  }
+  EXPECT_GT(validated, 0);
+  EXPECT_NE(o.out.find(cformat("arquivo(s): %d sem erros, 0 com erros, %d não validado(s)", validated, failed)),
+            std::string::npos)
+      << o.out.substr(o.out.size() - 300);
+  EXPECT_EQ(o.status, failed > 0 ? 2 : 0);
+}
+
 TEST(WorkPool, EveryItemRunsOnceAndAStopTakesNoMore) {
   for (unsigned threads : {1u, 2u, 7u}) {
     std::vector<std::atomic<int>> runs(50);
