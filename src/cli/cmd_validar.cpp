@@ -137,7 +137,7 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
   std::mutex mutex;
   std::map<std::size_t, std::string> pendingJson;
   std::size_t nextJson = 0, done = 0;
-  const bool progress = !settings.json && ::isatty(STDERR_FILENO) == 1;
+  const bool progress = ::isatty(STDERR_FILENO) == 1;
   ProgressBar bar(stderr, outcomes.size());
   const auto emitReadyJson = [&] {
     for (auto it = pendingJson.find(nextJson); it != pendingJson.end(); it = pendingJson.find(nextJson)) {
