@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/batch_report.h"
 #include "cli/commands.h"
 #include "cli/work_pool.h"
 #include "generator.h"
@@ -256,6 +257,22 @@ TEST(CliValidarBatch, FilesVanishingDuringABigBatchNeverStopIt) {
             std::string::npos)
       << o.out.substr(o.out.size() - 300);
   EXPECT_EQ(o.status, failed > 0 ? 2 : 0);
+}
+
+TEST(CliValidarBatch, TheProgressBarRedrawsOneLineAndClearsIt) {
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  ProgressBar bar(out, 4);
+  bar.show(1, "a.txt");
+  bar.show(4, std::string(60, 'x') + "/fim.txt");
+  bar.finish();
+  std::rewind(out);
+  std::string text(400, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), out));
+  std::fclose(out);
+  EXPECT_EQ(text, "\r\033[K[#######.......................] 1/4  a.txt"
+                  "\r\033[K[##############################] 4/4  ..." + std::string(29, 'x') + "/fim.txt"
+                  "\r\033[K");
 }
 
 TEST(WorkPool, EveryItemRunsOnceAndAStopTakesNoMore) {
