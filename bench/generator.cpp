@@ -176,7 +176,8 @@ class Generator {
   void fiscalMemoryHead(const std::string& end, std::uint64_t reductions, std::vector<std::string>& head) const {
     head.push_back(rec(3, {{"NUM_PRESTADOR", "01"}, {"DATA_CADASTRO", "20100301"}, {"HORA_CADASTRO", "100000"},
                            {"CNPJ", kCnpj}, {"IE", "987654321"}}));
-    head.push_back(rec(4, {{"NUM_USUARIO", kUser}, {"DATA_CADASTRO", "20100301"}, {"HORA_CADASTRO", "110000"},
+    if (!o_.withoutUnusedRecords)
+      head.push_back(rec(4, {{"NUM_USUARIO", kUser}, {"DATA_CADASTRO", "20100301"}, {"HORA_CADASTRO", "110000"},
                            {"CNPJ", kCnpj}, {"IE", "123456789012"}, {"CRO", "1"}}));
     head.push_back(rec(5, {{"CNPJ", kCnpj}, {"DATA_GRAVACAO", "20100301"}, {"HORA_GRAVACAO", "110000"}}));
     head.push_back(rec(6, {{"CNPJ", kCnpj}, {"DATA_GRAVACAO", "20100301"}, {"HORA_GRAVACAO", "110000"}, {"MOEDA", "R$"}}));
@@ -184,7 +185,8 @@ class Generator {
     head.push_back(rec(8, {{"CNPJ", kCnpj}, {"NUM_SERIE_MFD", "MFD0000001"}}));
     head.push_back(rec(9, {{"CRO", "1"}, {"DATA_GRAVACAO", "20100301"}, {"HORA_GRAVACAO", "110000"},
                            {"IND_PERDA_DADOS_MT", "N"}}));
-    head.push_back(rec(10, {{"CFD", "1"}, {"DATA_EMISSAO", o_.periodStart}, {"COO_INI", "1"}, {"COO_FINAL", "2"},
+    if (!o_.withoutUnusedRecords)
+      head.push_back(rec(10, {{"CFD", "1"}, {"DATA_EMISSAO", o_.periodStart}, {"COO_INI", "1"}, {"COO_FINAL", "2"},
                             {"CNPJ_USUARIO", kCnpj}}));
     head.push_back(rec(11, {{"CRZ", num(static_cast<std::int64_t>(reductions))}, {"CRO", "1"}, {"COO", num(coo_ - 1)},
                             {"GNF", num(gnf_)}, {"CCF", num(ccf_)}, {"DATA_CAP", end}, {"HORA_CAP", "235900"}}));
@@ -194,7 +196,12 @@ class Generator {
     ReductionTotals totals;
     const std::string crz = num(static_cast<std::int64_t>(r));
     for (std::uint64_t c = 0; c < coupons_; ++c) coupon(day, totals);
-    if (documents && o_.kind != FileKind::RZ) nonFiscalDocument(day, totals);
+    if (documents && o_.kind != FileKind::RZ) {
+      if (o_.withoutUnusedRecords)
+        totals.nonFiscal["SUPRIMENTO"] += 0;
+      else
+        nonFiscalDocument(day, totals);
+    }
 
     const std::int64_t zCoo = coo_++;
     if (documents)

@@ -1,5 +1,6 @@
 // tavex-gerador: writes a synthetic COTEPE file.
 //   tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf] [--falha NOME]
+//                 [--sem-e04-e10-e19-e20]
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -9,6 +10,7 @@
 int main(int argc, char** argv) {
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]).starts_with("-")) {
     std::fprintf(stderr, "Uso: tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf]\n"
+                 "       [--sem-e04-e10-e19-e20]\n"
                  "       [--falha sem-ead|linha-vazia|fora-de-ordem|e02-duplicado|registro-apos-ead|registro-curto]\n");
     return 2;
   }
@@ -38,6 +40,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavex-gerador: falha desconhecida: %s\n", f.c_str());
         return 2;
       }
+    } else if (a == "--sem-e04-e10-e19-e20") {
+      options.withoutUnusedRecords = true;
     } else if (a == "--lf") {
       options.crlf = false;
     } else {

@@ -3,7 +3,7 @@
 # Sourced by ./run and ./test; uses sudo when not root.
 tavex_packages=(
   cmake ninja-build g++ pkg-config
-  libgtest-dev libgmock-dev
+  libgtest-dev libgmock-dev nlohmann-json3-dev
   libsqlite3-dev libtomcrypt-dev libpq-dev postgresql
   libxml2-utils openssl clang
   qt6-base-dev libqt6svg6 libgl-dev fonts-liberation qt6-translations-l10n

@@ -1,7 +1,23 @@
-#include <string_view>
+#include <signal.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string_view>
+#include <thread>
+
+#include "cli/batch_report.h"
 #include "cli/commands.h"
+#include "cli/file_validation.h"
 #include "cli/terminal_ui.h"
+#include "cli/work_pool.h"
+#include "cotepe/file_discovery.h"
 #include "cotepe/text.h"
 #include "ui/tolerance.h"
 #include "validation/validate.h"
@@ -11,51 +27,205 @@ namespace tavex::cli {
 namespace {
 
 const char* const kUsage =
-    "Uso: tavex-cli validar ARQUIVO [--tolerancia TEXTO] [--formato]\n"
+    "Uso: tavex-cli validar ARQUIVO|PASTA... [--tolerancia TEXTO] [--formato] [--continuar]\n"
+    "                       [--json] [--jobs N] [--resumo ARQUIVO.csv]\n"
     "\n"
     "Valida o arquivo COTEPE ARQUIVO, grava o log em ARQUIVO.log e o mostra.\n"
+    "Com vários arquivos ou pastas (buscadas com as subpastas, os arquivos COTEPE\n"
+    "reconhecidos pelo conteúdo), valida cada um em paralelo, grava o log de cada um\n"
+    "ao lado dele e mostra o progresso e, no fim, uma tabela de resumo.\n"
     "  --tolerancia TEXTO  tolerância em reais, como na janela (0,05 = 5 centavos)\n"
     "  --formato           valida somente tamanhos e formatos dos campos\n"
+    "  --continuar         segue com as linhas e os totais quando só faltam tipos de\n"
+    "                      registro (arquivos reais omitem os que não têm dados)\n"
+    "  --json              escreve na saída um documento JSON por arquivo (vários: uma\n"
+    "                      lista), com cabeçalho, achados e conciliação; sem o log\n"
+    "  --jobs N            arquivos validados ao mesmo tempo (padrão: núcleos)\n"
+    "  --resumo ARQUIVO    grava a tabela de resumo em ARQUIVO (CSV)\n"
     "\n"
-    "Saída: 0 sem erros, 1 com erros no arquivo, 2 quando não foi possível validar\n"
-    "(o arquivo não pôde ser lido, ou o log não pôde ser gravado por inteiro).\n";
+    "Saída: 0 sem erros, 1 com erros em algum arquivo, 2 quando algum não pôde ser\n"
+    "validado (não pôde ser lido, o log não pôde ser gravado por inteiro, ou a\n"
+    "validação foi interrompida com Ctrl-C: os arquivos em andamento terminam).\n";
+
+const std::vector<OptionSpec> kOptions = {{"--tolerancia", true}, {"--formato", false}, {"--continuar", false},
+                                          {"--json", false},      {"--jobs", true},     {"--resumo", true}};
+
+// Ctrl-C during a batch: no file is taken any more; the ones in flight finish.
+std::atomic<bool> g_stopBatch{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void stopBatchOnSignal(int) { g_stopBatch.store(true); }
+
+// Installs the Ctrl-C handler for the life of the object; a second Ctrl-C ends
+// the program as usual.
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    g_stopBatch.store(false);
+    struct sigaction action {};
+    action.sa_handler = stopBatchOnSignal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    installed_ = ::sigaction(SIGINT, &action, &previous_) == 0;
+  }
+  ~InterruptGuard() {
+    if (installed_) ::sigaction(SIGINT, &previous_, nullptr);
+  }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+  bool installed_ = false;
+};
+
+std::string dumpJson(const nlohmann::ordered_json& document) {
+  return document.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
+int exitStatusOf(const std::vector<FileOutcome>& outcomes) {
+  int status = kOk;
+  for (const FileOutcome& o : outcomes) {
+    if (o.state != FileState::Validated) return kCannotRun;
+    if (o.errors > 0) status = kFound;
+  }
+  return status;
+}
+
+// Today's single-file run: the log on standard output as it is written.
+int validateOneShowingTheLog(const std::string& path, const ValidationSettings& settings) {
+  TerminalUserInterface ui;
+  ValidationOptions options;
+  options.continueAfterMissingRecords = settings.continuing;
+  options.echo = [](std::string_view text) { printCp1252(std::string(text)); };
+  const ValidationSummary summary = settings.formatOnly
+                                        ? validateCotepeFileQuick(ui, path, options)
+                                        : validateCotepeFile(ui, path, settings.toleranceCents, options);
+  std::fflush(stdout);
+  if (!summary.ran) return kCannotRun;
+  return summary.errors > 0 ? kFound : kOk;
+}
+
+int validateOneAsJson(const std::string& path, const ValidationSettings& settings) {
+  nlohmann::ordered_json document;
+  const FileOutcome outcome = validateForBatch(path, settings, &document);
+  if (!outcome.problem.empty()) std::fprintf(stderr, "tavex-cli: %s: %s\n", path.c_str(), outcome.problem.c_str());
+  std::fputs((dumpJson(document) + "\n").c_str(), stdout);
+  std::fflush(stdout);
+  return exitStatusOf({outcome});
+}
+
+struct BatchSettings {
+  ValidationSettings validation;
+  unsigned jobs = 1;
+  bool json = false;
+  std::optional<std::string> summaryCsv;
+};
+
+int validateBatch(const std::vector<std::string>& paths, const BatchSettings& settings) {
+  const DiscoveredFiles discovered = discoverCotepeFiles(paths);
+  std::vector<FileOutcome> outcomes(discovered.files.size());
+  for (std::size_t i = 0; i < outcomes.size(); ++i) outcomes[i].path = discovered.files[i];
+  for (const DiscoveryProblem& p : discovered.problems) {
+    std::string reason = describeProblem(p);
+    if (reason.starts_with(p.path + ": ")) reason.erase(0, p.path.size() + 2);
+    outcomes.push_back(notValidated(p.path, cp1252ToUtf8(reason)));
+  }
+  const std::size_t toValidate = discovered.files.size();
+
+  // Finished JSON documents wait here until every one before them was printed.
+  std::mutex mutex;
+  std::map<std::size_t, std::string> pendingJson;
+  std::size_t nextJson = 0, done = 0;
+  const bool progress = ::isatty(STDERR_FILENO) == 1;
+  ProgressBar bar(stderr, outcomes.size());
+  const auto emitReadyJson = [&] {
+    for (auto it = pendingJson.find(nextJson); it != pendingJson.end(); it = pendingJson.find(nextJson)) {
+      std::fputs(nextJson == 0 ? "[\n" : ",\n", stdout);
+      std::fputs(it->second.c_str(), stdout);
+      pendingJson.erase(it);
+      ++nextJson;
+    }
+    std::fflush(stdout);
+  };
+
+  {
+    InterruptGuard guard;
+    if (progress) bar.show(0, "");
+    runOnPool(toValidate, settings.jobs, g_stopBatch, [&](std::size_t i) {
+      nlohmann::ordered_json document;
+      FileOutcome outcome = validateForBatch(discovered.files[i], settings.validation, settings.json ? &document : nullptr);
+      std::string text = settings.json ? dumpJson(document) : std::string();
+      const std::lock_guard<std::mutex> lock(mutex);
+      outcomes[i] = std::move(outcome);
+      ++done;
+      if (progress) bar.show(done, outcomes[i].path);
+      if (settings.json) {
+        pendingJson.emplace(i, std::move(text));
+        emitReadyJson();
+      }
+    });
+  }
+  if (progress) bar.finish();
+  if (settings.json) {
+    for (std::size_t i = nextJson; i < outcomes.size(); ++i)
+      if (!pendingJson.contains(i))
+        pendingJson.emplace(i, dumpJson(fileDocument(outcomes[i], settings.validation, nullptr, {})));
+    emitReadyJson();
+    std::fputs(outcomes.empty() ? "[]\n" : "\n]\n", stdout);
+    std::fflush(stdout);
+  } else {
+    printCp1252(utf8ToCp1252(summaryTable(outcomes)));
+    std::fflush(stdout);
+  }
+  int status = exitStatusOf(outcomes);
+  if (settings.summaryCsv && !writeSummaryCsv(*settings.summaryCsv, outcomes)) {
+    std::fprintf(stderr, "tavex-cli: não foi possível gravar o resumo em %s\n", settings.summaryCsv->c_str());
+    status = kCannotRun;
+  }
+  return status;
+}
+
+// --jobs: a whole number from 1.
+std::optional<unsigned> jobsFrom(const std::string& text) {
+  if (text.empty() || text.size() > 4 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
+  const unsigned n = static_cast<unsigned>(std::stoul(text));
+  if (n == 0) return std::nullopt;
+  return n;
+}
 
 }  // namespace
 
 int runValidar(const Args& args) {
-  if (wantsHelp(args)) {
+  const std::optional<ParsedArgs> parsed = parseArgs(args, kOptions, kUsage);
+  if (!parsed) return kCannotRun;
+  if (parsed->help) {
     std::fputs(kUsage, stdout);
     return kOk;
   }
-  std::string path;
-  std::string tolerance = "0,00";
-  bool formatOnly = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--formato") {
-      formatOnly = true;
-    } else if (args[i] == "--tolerancia") {
-      if (i + 1 >= args.size()) return usageError(kUsage, "--tolerancia precisa de um valor");
-      tolerance = args[++i];
-    } else if (args[i].starts_with("--")) {
-      return usageError(kUsage, "opção desconhecida: " + args[i]);
-    } else if (path.empty()) {
-      path = args[i];
-    } else {
-      return usageError(kUsage, "mais de um arquivo informado");
-    }
-  }
-  if (path.empty()) return usageError(kUsage, "informe o arquivo a validar");
+  if (parsed->positional.empty()) return usageError(kUsage, "informe o arquivo a validar");
 
-  TerminalUserInterface ui;
-  // The log is shown as the run writes it: exactly what reached the file.
-  ValidationOptions options;
-  options.echo = [](std::string_view text) { printCp1252(std::string(text)); };
-  const ValidationSummary summary =
-      formatOnly ? validateCotepeFileQuick(ui, path, options)
-                 : validateCotepeFile(ui, path, toleranceCentsFromText(utf8ToCp1252(tolerance)), options);
-  std::fflush(stdout);
-  if (!summary.ran) return kCannotRun;
-  return summary.errors > 0 ? kFound : kOk;
+  BatchSettings settings;
+  settings.validation.formatOnly = parsed->has("--formato");
+  settings.validation.continuing = parsed->has("--continuar");
+  settings.validation.toleranceCents =
+      toleranceCentsFromText(utf8ToCp1252(parsed->value("--tolerancia").value_or("0,00")));
+  settings.json = parsed->has("--json");
+  settings.summaryCsv = parsed->value("--resumo");
+  settings.jobs = std::max(1u, std::thread::hardware_concurrency());
+  if (const auto jobs = parsed->value("--jobs")) {
+    const std::optional<unsigned> n = jobsFrom(*jobs);
+    if (!n) return usageError(kUsage, "--jobs precisa de um número inteiro a partir de 1: " + *jobs);
+    settings.jobs = *n;
+  }
+
+  const std::vector<std::string>& paths = parsed->positional;
+  std::error_code ec;
+  const bool oneFile = paths.size() == 1 && !std::filesystem::is_directory(paths[0], ec) && !settings.summaryCsv;
+  if (oneFile) return settings.json ? validateOneAsJson(paths[0], settings.validation)
+                                    : validateOneShowingTheLog(paths[0], settings.validation);
+  return validateBatch(paths, settings);
 }
 
 }  // namespace tavex::cli

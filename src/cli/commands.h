@@ -73,5 +73,6 @@ int runSeparar(const Args& args);
 int runAssinatura(const Args& args);
 int runPaf(const Args& args);
 int runExportarPg(const Args& args);
+int runConciliar(const Args& args);
 
 }  // namespace tavex::cli

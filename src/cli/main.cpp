@@ -12,7 +12,9 @@ namespace tavex::cli {
 namespace {
 
 const Command kCommands[] = {
-    {"validar", "validar ARQUIVO [--tolerancia TEXTO] [--formato]", runValidar},
+    {"validar", "validar ARQUIVO|PASTA... [--tolerancia TEXTO] [--formato] [--continuar] [--json] [--jobs N] [--resumo CSV]",
+     runValidar},
+    {"conciliar", "conciliar ARQUIVO [--tolerancia TEXTO] [--continuar] [--csv|--json]", runConciliar},
     {"fabricantes", "fabricantes [PASTA]", runFabricantes},
     {"exportar-csv", "exportar-csv ARQUIVO PASTA", runExportarCsv},
     {"exportar-mdb", "exportar-mdb ARQUIVO PASTA [--fabricante NOME]", runExportarMdb},

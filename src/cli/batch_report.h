@@ -1,0 +1,40 @@
+// What a batch validation shows: a progress bar over the files (on a terminal),
+// the summary table at the end and the same table as CSV (--resumo).
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/file_validation.h"
+
+namespace tavex::cli {
+
+// One line redrawn in place: "[#####.....]  12/40  last file".
+class ProgressBar {
+ public:
+  ProgressBar(std::FILE* out, std::size_t total) : out_(out), total_(total) {}
+  void show(std::size_t done, const std::string& lastFile);
+  void finish();  // clears the line
+
+ private:
+  std::FILE* out_;
+  std::size_t total_;
+};
+
+// The table (UTF-8, aligned columns): file, kind, ECF serial, period, errors,
+// warnings, EAD, time, state; then why each file not validated was not, and a
+// line of totals.
+std::string summaryTable(const std::vector<FileOutcome>& outcomes);
+
+// The table as CSV (cp1252, ';', CR LF, one header line). False when it could not
+// be written whole.
+bool writeSummaryCsv(const std::string& path, const std::vector<FileOutcome>& outcomes);
+
+// Characters of a UTF-8 text (what a terminal column counts).
+std::size_t displayWidth(std::string_view utf8);
+
+// "validado", "não validado", "interrompido".
+std::string stateText(FileState state);
+
+}  // namespace tavex::cli

@@ -1,0 +1,76 @@
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/batch_report.h"
+#include "cli/commands.h"
+#include "cli/file_validation.h"
+#include "cli/reconciliation_table.h"
+#include "cotepe/text.h"
+#include "ui/tolerance.h"
+
+namespace tavex::cli {
+
+namespace {
+
+const char* const kUsage =
+    "Uso: tavex-cli conciliar ARQUIVO [--tolerancia TEXTO] [--continuar] [--csv|--json]\n"
+    "\n"
+    "Mostra, para cada redução Z do arquivo COTEPE ARQUIVO, cada total declarado (E12\n"
+    "venda bruta, E13 totalizadores, E17 totalizadores não fiscais, E18 meios de\n"
+    "pagamento) ao lado da soma dos seus documentos e a diferença; as linhas com\n"
+    "diferença acima da tolerância são marcadas com \"*\". O arquivo é validado por\n"
+    "inteiro (o log é gravado em ARQUIVO.log, como em \"validar\").\n"
+    "  --tolerancia TEXTO  tolerância em reais, como na janela (0,05 = 5 centavos)\n"
+    "  --continuar         segue até os totais quando só faltam tipos de registro\n"
+    "  --csv               a tabela em CSV (separada por \";\")\n"
+    "  --json              a tabela em JSON\n"
+    "\n"
+    "Saída: 0 todos os totais conferem, 1 algum total fora da tolerância, 2 quando\n"
+    "não foi possível conciliar (arquivo ilegível, ou a validação parou antes dos totais).\n";
+
+}  // namespace
+
+int runConciliar(const Args& args) {
+  const std::optional<ParsedArgs> parsed = parseArgs(
+      args, {{"--tolerancia", true}, {"--continuar", false}, {"--csv", false}, {"--json", false}}, kUsage);
+  if (!parsed) return kCannotRun;
+  if (parsed->help) {
+    std::fputs(kUsage, stdout);
+    return kOk;
+  }
+  if (parsed->positional.empty()) return usageError(kUsage, "informe o arquivo a conciliar");
+  if (parsed->positional.size() > 1) return usageError(kUsage, "mais de um arquivo informado");
+  if (parsed->has("--csv") && parsed->has("--json")) return usageError(kUsage, "use --csv ou --json, não os dois");
+
+  const std::string& path = parsed->positional[0];
+  CollectingNotifier notifier;
+  ValidationOptions options;
+  options.continueAfterMissingRecords = parsed->has("--continuar");
+  const std::int64_t tolerance = toleranceCentsFromText(utf8ToCp1252(parsed->value("--tolerancia").value_or("0,00")));
+  const ValidationSummary summary = validateCotepeFile(notifier, path, tolerance, options);
+  if (!summary.ran) {
+    std::fprintf(stderr, "tavex-cli: %s\n", cp1252ToUtf8(notifier.messages).c_str());
+    return kCannotRun;
+  }
+  if (!summary.reconciliation) {
+    std::fprintf(stderr,
+                 "tavex-cli: a validação parou antes dos totais (%d erro(s) de estrutura; veja %s.log)%s\n",
+                 summary.errors, path.c_str(),
+                 options.continueAfterMissingRecords ? "" : "; se faltam só tipos de registro, use --continuar");
+    return kCannotRun;
+  }
+  const Reconciliation& table = *summary.reconciliation;
+  std::string out;
+  if (parsed->has("--json"))
+    out = reconciliationJson(table).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  else if (parsed->has("--csv"))
+    out = reconciliationCsv(table);
+  else
+    out = reconciliationText(table);
+  std::fputs(out.c_str(), stdout);
+  std::fflush(stdout);
+  return table.rowsOverTolerance() > 0 ? kFound : kOk;
+}
+
+}  // namespace tavex::cli

@@ -1,0 +1,197 @@
+#include "cli/file_validation.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+
+#include "cotepe/record_layout.h"
+#include "cotepe/text.h"
+
+namespace tavex::cli {
+
+using json = nlohmann::ordered_json;
+
+namespace {
+
+std::string utf8(std::string_view cp1252) { return cp1252ToUtf8(trimRight(cp1252)); }
+
+// The kind named by E01's command, when it is one of the four.
+std::string kindOf(const LogHeader& header) {
+  switch (fileKindOf(header.command)) {
+    case FileKind::MF: return "MF";
+    case FileKind::MFD: return "MFD";
+    case FileKind::TDM: return "TDM";
+    case FileKind::RZ: return "RZ";
+    case FileKind::None: break;
+  }
+  return "";
+}
+
+std::string periodOf(const LogHeader& header) {
+  if (header.period.find('?') != std::string::npos) return "";
+  std::string text = cp1252ToUtf8(header.period);
+  const std::string until = "  até  ";
+  if (const std::size_t at = text.find(until); at != std::string::npos) text.replace(at, until.size(), " a ");
+  return text;
+}
+
+json orNull(std::int64_t value) { return value == 0 ? json(nullptr) : json(value); }
+
+const char* stateName(FileState state) {
+  switch (state) {
+    case FileState::Validated: return "validado";
+    case FileState::NotValidated: return "nao_validado";
+    case FileState::Interrupted: return "interrompido";
+  }
+  return "";
+}
+
+}  // namespace
+
+void CollectingNotifier::showMessage(std::string_view text, std::string_view, Icon) {
+  if (!messages.empty()) messages += ' ';
+  messages += trimRight(text);
+}
+
+bool hasEadRecord(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size <= 0) return false;
+  const std::streamoff from = size > 4096 ? size - 4096 : 0;  // an EAD line is 259 characters
+  in.seekg(from);
+  std::string tail(static_cast<std::size_t>(size - from), '\0');
+  in.read(tail.data(), static_cast<std::streamsize>(tail.size()));
+  tail.resize(static_cast<std::size_t>(in.gcount()));
+  while (!tail.empty() && (tail.back() == '\n' || tail.back() == '\r' || tail.back() == ' ')) tail.pop_back();
+  const std::size_t start = tail.find_last_of('\n');
+  return std::string_view(tail).substr(start == std::string::npos ? 0 : start + 1).starts_with("EAD");
+}
+
+std::string formatCents(std::int64_t cents) {
+  const bool negative = cents < 0;
+  const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
+  return cformat("%s%llu,%02llu", negative ? "-" : "", static_cast<unsigned long long>(magnitude / 100),
+                 static_cast<unsigned long long>(magnitude % 100));
+}
+
+FileOutcome notValidated(const std::string& path, std::string problem) {
+  FileOutcome outcome;
+  outcome.path = path;
+  outcome.state = FileState::NotValidated;
+  outcome.problem = std::move(problem);
+  return outcome;
+}
+
+FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, json* document) {
+  const auto started = std::chrono::steady_clock::now();
+  CollectingNotifier notifier;
+  FindingCollector collector;
+  ValidationOptions options(settings.today);
+  options.continueAfterMissingRecords = settings.continuing;
+  if (document != nullptr) options.sinks.push_back(&collector);
+  const ValidationSummary summary = settings.formatOnly
+                                        ? validateCotepeFileQuick(notifier, path, options)
+                                        : validateCotepeFile(notifier, path, settings.toleranceCents, options);
+  FileOutcome outcome;
+  outcome.path = path;
+  outcome.state = summary.ran ? FileState::Validated : FileState::NotValidated;
+  outcome.kind = kindOf(summary.header);
+  outcome.serial = summary.header.serial.find('?') == std::string::npos ? utf8(summary.header.serial) : "";
+  outcome.period = periodOf(summary.header);
+  outcome.errors = summary.errors;
+  outcome.warnings = summary.warnings;
+  outcome.eadPresent = summary.ran && hasEadRecord(path);
+  outcome.problem = cp1252ToUtf8(notifier.messages);
+  if (!summary.ran && outcome.problem.empty()) outcome.problem = "a validação não terminou";
+  outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  if (document != nullptr) *document = fileDocument(outcome, settings, &summary, collector.findings);
+  return outcome;
+}
+
+json reconciliationJson(const Reconciliation& reconciliation) {
+  // Tens of thousands of rows in a big file: objects are sized once and filled in
+  // place (the initializer-list form copies every member twice).
+  const auto object = [](std::size_t members) {
+    json o(json::value_t::object);
+    o.get_ref<json::object_t&>().reserve(members);
+    return o;
+  };
+  json reductions = json::array();
+  reductions.get_ref<json::array_t&>().reserve(reconciliation.reductions.size());
+  for (const ReductionReconciliation& r : reconciliation.reductions) {
+    json totals = json::array();
+    totals.get_ref<json::array_t&>().reserve(r.totals.size());
+    for (const ReconciledTotal& t : r.totals) {
+      json row = object(7);
+      auto& members = row.get_ref<json::object_t&>();
+      members.emplace_back("registro", recordNameOf(t.kind));
+      members.emplace_back("nome", t.name.empty() ? std::string() : utf8(t.name));
+      members.emplace_back("linha", orNull(t.line));
+      members.emplace_back("declarado", t.declared);
+      members.emplace_back("calculado", t.computed);
+      members.emplace_back("diferenca", t.difference);
+      members.emplace_back("na_tolerancia", t.withinTolerance);
+      totals.get_ref<json::array_t&>().push_back(std::move(row));
+    }
+    json reduction = object(6);
+    auto& members = reduction.get_ref<json::object_t&>();
+    members.emplace_back("crz", r.crz);
+    members.emplace_back("linha", orNull(r.line));
+    members.emplace_back("data", cp1252ToUtf8(r.date));
+    members.emplace_back("coo_inicial", r.firstCoo);
+    members.emplace_back("coo_final", r.lastCoo);
+    members.emplace_back("totais", std::move(totals));
+    reductions.get_ref<json::array_t&>().push_back(std::move(reduction));
+  }
+  json out = object(3);
+  out["tolerancia"] = reconciliation.toleranceCents;
+  out["linhas_fora_da_tolerancia"] = reconciliation.rowsOverTolerance();
+  out["reducoes"] = std::move(reductions);
+  return out;
+}
+
+json fileDocument(const FileOutcome& outcome, const ValidationSettings& settings, const ValidationSummary* summary,
+                  const std::vector<Finding>& findings) {
+  json doc;
+  doc["arquivo"] = outcome.path;
+  doc["situacao"] = stateName(outcome.state);
+  doc["problema"] = outcome.problem.empty() ? json(nullptr) : json(outcome.problem);
+  doc["validacao"] = settings.formatOnly ? "formato" : "completa";
+  doc["tipo"] = outcome.kind.empty() ? json(nullptr) : json(outcome.kind);
+  if (summary != nullptr) {
+    const LogHeader& h = summary->header;
+    doc["cabecalho"] = {{"numero_fabricacao", utf8(h.serial)},  {"mf_adicional", utf8(h.mfAdicional)},
+                        {"tipo_ecf", utf8(h.ecfType)},          {"marca_modelo", utf8(h.brandModel)},
+                        {"versao_sb", utf8(h.sbVersion)},       {"sequencia", utf8(h.sequence)},
+                        {"comando", utf8(h.command)},           {"periodo", utf8(h.period)},
+                        {"versao_dll", utf8(h.dllVersion)},     {"versao_ato", utf8(h.atoVersion)},
+                        {"cnpj", utf8(h.cnpj)},                 {"ie", utf8(h.ie)},
+                        {"contribuinte", utf8(h.name)},         {"endereco", utf8(h.address)},
+                        {"cadastro", utf8(h.registered)}};
+  } else {
+    doc["cabecalho"] = nullptr;
+  }
+  doc["contagens"] = {{"erros", outcome.errors}, {"avisos", outcome.warnings}};
+  doc["ead_presente"] = outcome.eadPresent;
+  json list = json::array();
+  for (const Finding& f : findings) {
+    list.push_back({{"severidade", f.severity == Severity::Error ? "erro" : "aviso"},
+                    {"codigo", std::string(f.code)},
+                    {"mensagem", cp1252ToUtf8(f.message)},
+                    {"linha", orNull(f.place.line)},
+                    {"registro", orNull(f.place.recordType)},
+                    {"campo", orNull(f.place.field)},
+                    {"crz", orNull(f.place.crz)},
+                    {"coo", orNull(f.place.coo)},
+                    {"declarado", f.place.declared ? json(*f.place.declared) : json(nullptr)},
+                    {"calculado", f.place.computed ? json(*f.place.computed) : json(nullptr)}});
+  }
+  doc["achados"] = std::move(list);
+  doc["conciliacao"] = summary != nullptr && summary->reconciliation ? reconciliationJson(*summary->reconciliation)
+                                                                      : json(nullptr);
+  return doc;
+}
+
+}  // namespace tavex::cli

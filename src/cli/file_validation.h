@@ -1,0 +1,70 @@
+// One file's validation as tavex-cli runs it in a batch or for --json: the run's
+// outcome in a few values (a line of the summary table), what the notifier said
+// when it could not run, and the file's JSON document.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "cotepe/notifier.h"
+#include "validation/validate.h"
+
+namespace tavex::cli {
+
+struct ValidationSettings {
+  std::int64_t toleranceCents = 0;
+  bool formatOnly = false;
+  bool continuing = false;  // --continuar
+  std::string today;        // AAAAMMDD; empty: the local date
+};
+
+enum class FileState { Validated, NotValidated, Interrupted };
+
+// A summary line: what the table and --resumo show of one file. Texts UTF-8.
+struct FileOutcome {
+  std::string path;
+  FileState state = FileState::Interrupted;
+  std::string kind;    // MF, MFD, TDM, RZ; empty when unknown
+  std::string serial;  // E01's serial number, trimmed; empty when unknown
+  std::string period;  // "DD/MM/AAAA a DD/MM/AAAA"; empty when unknown
+  int errors = 0;
+  int warnings = 0;
+  bool eadPresent = false;
+  double seconds = 0;
+  std::string problem;  // why it was not validated
+};
+
+// Keeps every message an operation shows (cp1252), one after the other.
+class CollectingNotifier : public Notifier {
+ public:
+  void showMessage(std::string_view text, std::string_view title, Icon icon) override;
+  std::string messages;
+};
+
+// Validates `path` (writing its log) and answers its summary line; when `json` is
+// given, fills it with the file's document (findings collected while the run went).
+FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, nlohmann::ordered_json* json);
+
+// The outcome of a path the batch could not even start on (missing, unreadable, not
+// a COTEPE file), with `problem` (UTF-8) as its reason.
+FileOutcome notValidated(const std::string& path, std::string problem);
+
+// The JSON document of a file: "arquivo", "tipo", "validado", "problema",
+// "validacao", "cabecalho", "contagens", "achados", "conciliacao" (see README).
+nlohmann::ordered_json fileDocument(const FileOutcome& outcome, const ValidationSettings& settings,
+                            const ValidationSummary* summary, const std::vector<Finding>& findings);
+
+// The reconciliation table as JSON ("tolerancia", "reducoes" with their "totais").
+nlohmann::ordered_json reconciliationJson(const Reconciliation& reconciliation);
+
+// True when the last non-empty line of the file begins with "EAD".
+bool hasEadRecord(const std::string& path);
+
+// "1234,56" / "-0,05" for an amount in centavos.
+std::string formatCents(std::int64_t cents);
+
+}  // namespace tavex::cli

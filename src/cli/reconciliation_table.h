@@ -1,0 +1,20 @@
+// The reconciliation table as tavex-cli conciliar prints it (UTF-8): aligned
+// columns with the rows over the tolerance marked "*", or CSV.
+#pragma once
+
+#include <string>
+
+#include "validation/reconciliation.h"
+
+namespace tavex::cli {
+
+// One line per total: CRZ, date (DD/MM/AAAA), COO range, record, name, line,
+// declared, computed, difference (reais with a decimal comma) and "*" when over
+// the tolerance; then a line counting those.
+std::string reconciliationText(const Reconciliation& table);
+
+// The same rows as CSV (';', LF, a header line; amounts in reais with a decimal
+// comma, the last column "S"/"N" for within the tolerance).
+std::string reconciliationCsv(const Reconciliation& table);
+
+}  // namespace tavex::cli

@@ -1,0 +1,138 @@
+// tavex-cli conciliar: the reconciliation table in its three forms, and the
+// README's table of finding codes kept equal to the program's.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/commands.h"
+#include "cotepe/text.h"
+#include "support/files.h"
+#include "support/sample_files.h"
+#include "validation/finding.h"
+
+namespace tavex::cli {
+namespace {
+
+using tavex::testing::TempDir;
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+Outcome run(const Args& args) {
+  ::testing::internal::CaptureStdout();
+  ::testing::internal::CaptureStderr();
+  const int status = runConciliar(args);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  return {status, ::testing::internal::GetCapturedStdout(), ::testing::internal::GetCapturedStderr()};
+}
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::size_t columns(const std::string& utf8) {
+  std::size_t n = 0;
+  for (unsigned char c : utf8) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+class CliConciliar : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto lines = testing::sampleTdmFile();
+    lines[12] = testing::sampleRecord(13, {{"CRZ", "1"}, {"TOTALIZADOR", "01T1800"}, {"VALOR_ACUMULADO", "1005"}});
+    testing::writeFile(file, testing::joinLines(lines));
+  }
+  TempDir dir;
+  const std::string file = dir.file("ecf.txt");
+};
+
+TEST_F(CliConciliar, TheTableHasAlignedColumnsAndMarksTheRowsOverTheTolerance) {
+  const Outcome o = run({file});
+  EXPECT_EQ(o.status, 1);
+  const auto lines = linesOf(o.out);
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_TRUE(lines[0].starts_with("CRZ     Data        COOs           Registro")) << lines[0];
+  int marked = 0;
+  for (std::size_t i = 1; i < lines.size() && !lines[i].empty(); ++i) {
+    // The amounts are right-aligned: every row ends where the header does.
+    EXPECT_EQ(lines[i].find("  "), 6u) << lines[i];
+    if (lines[i].ends_with("*")) {
+      ++marked;
+      EXPECT_NE(lines[i].find("E13"), std::string::npos);
+      EXPECT_NE(lines[i].find("01T1800"), std::string::npos);
+      EXPECT_NE(lines[i].find("10,05"), std::string::npos) << lines[i];
+      EXPECT_EQ(columns(lines[i]), columns(lines[0]) + 3) << lines[i];  // "  *"
+    } else {
+      EXPECT_EQ(columns(lines[i]), columns(lines[0])) << lines[i];
+    }
+  }
+  EXPECT_EQ(marked, 1);
+  EXPECT_NE(o.out.find("1 acima da tolerância de 0,00"), std::string::npos) << o.out;
+  // Within a wider tolerance nothing is marked.
+  const Outcome wide = run({file, "--tolerancia", "0,05"});
+  EXPECT_EQ(wide.status, 0);
+  EXPECT_EQ(wide.out.find('*', wide.out.find('\n')), wide.out.rfind('*')) << wide.out;  // only the legend's
+}
+
+TEST_F(CliConciliar, CsvAndJsonCarryTheSameRows) {
+  const Outcome csv = run({file, "--csv"});
+  EXPECT_EQ(csv.status, 1);
+  const auto rows = linesOf(csv.out);
+  EXPECT_EQ(rows[0], "CRZ;Data;COOs;Registro;Nome;Linha;Declarado;Calculado;Diferença;Dentro da tolerância");
+  int outside = 0;
+  for (const std::string& r : rows) outside += r.ends_with(";N");
+  EXPECT_EQ(outside, 1);
+
+  const Outcome js = run({file, "--json", "--tolerancia=0,01"});
+  EXPECT_EQ(js.status, 1);
+  const auto doc = nlohmann::json::parse(js.out);
+  EXPECT_EQ(doc["tolerancia"], 1);
+  EXPECT_EQ(doc["linhas_fora_da_tolerancia"], 1);
+  std::size_t totals = 0;
+  for (const auto& r : doc["reducoes"]) totals += r["totais"].size();
+  EXPECT_EQ(totals, rows.size() - 1);  // all but the header
+  EXPECT_EQ(run({file, "--csv", "--json"}).status, 2);
+}
+
+TEST_F(CliConciliar, WhatCannotBeReconciledExitsTwo) {
+  Outcome o = run({dir.file("falta.txt")});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_NE(o.err.find("Problemas ao abrir"), std::string::npos) << o.err;
+  auto lines = testing::sampleTdmFile();
+  lines.erase(lines.begin() + 12);  // no E13: the run stops after the structural scan
+  testing::writeFile(file, testing::joinLines(lines));
+  o = run({file});
+  EXPECT_EQ(o.status, 2);
+  EXPECT_NE(o.err.find("use --continuar"), std::string::npos) << o.err;
+  EXPECT_EQ(o.out, "");
+  o = run({file, "--continuar"});
+  EXPECT_NE(o.status, 2) << o.err;
+  EXPECT_EQ(run({}).status, 2);
+  EXPECT_EQ(run({"a", "b"}).status, 2);
+}
+
+// The README lists every finding code with what it checks, in the table's order.
+TEST(FindingCodesDocumentation, TheReadmeTableIsTheProgramsTable) {
+  std::string expected = "| Código | O que verifica |\n|---|---|\n";
+  for (const FindingCodeInfo& c : findingCodes()) expected += "| `" + std::string(c.code) + "` | " + std::string(c.what) + " |\n";
+  const std::string readme = testing::readFile(std::string(TAVEX_SOURCE_DIR) + "/README.md");
+  const std::string begin = "<!-- tabela de códigos: início -->\n", end = "<!-- tabela de códigos: fim -->";
+  const std::size_t from = readme.find(begin), to = readme.find(end);
+  ASSERT_NE(from, std::string::npos) << expected;
+  ASSERT_NE(to, std::string::npos);
+  EXPECT_EQ(readme.substr(from + begin.size(), to - from - begin.size()), expected) << expected;
+}
+
+}  // namespace
+}  // namespace tavex::cli
