@@ -24,7 +24,9 @@ TEST(Version, AboutBoxShowsTheProjectVersionInItsLongForm) {
     const auto dot = rest.find('.');
     const std::string number = rest.substr(0, dot);
     rest.erase(0, dot + 1);
-    expected += (part ? "." : "") + std::string(number.size() < 2 ? "0" : "") + number;
+    if (part > 0) expected += '.';
+    if (number.size() < 2) expected += '0';
+    expected += number;
   }
   EXPECT_EQ(kVersionLong, expected);
 }
