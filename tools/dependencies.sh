@@ -7,6 +7,7 @@ tavex_packages=(
   libsqlite3-dev libtomcrypt-dev libpq-dev postgresql
   libxml2-utils openssl clang
   qt6-base-dev libqt6svg6 libgl-dev fonts-liberation qt6-translations-l10n
+  qt6-charts-dev libqt6charts6 libqt6opengl6-dev
 )
 
 tavex_install_dependencies() {
