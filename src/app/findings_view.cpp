@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -132,6 +133,15 @@ FindingsPanel::FindingsPanel(QWidget* parent)
   bar->addWidget(severity_);
   bar->addWidget(record_);
   bar->addWidget(search_, 1);
+  saveLog_ = new QPushButton(QString::fromUtf8("Salvar log como…"), this);
+  saveLog_->setObjectName("salvarLog");
+  print_ = new QPushButton(QString::fromUtf8("Imprimir"), this);
+  print_->setObjectName("imprimirAchados");
+  bar->addWidget(saveLog_);
+  bar->addWidget(print_);
+  setLogActions(false);
+  connect(saveLog_, &QPushButton::clicked, this, &FindingsPanel::saveLogRequested);
+  connect(print_, &QPushButton::clicked, this, &FindingsPanel::printRequested);
 
   filter_->setSourceModel(model_);
   table_ = new QTableView(this);
@@ -182,6 +192,25 @@ QString FindingsPanel::tabTitle() const {
   for (const Finding& f : *findings_) errors += f.severity == Severity::Error ? 1 : 0;
   const int warnings = static_cast<int>(findings_->size()) - errors;
   return QString::fromUtf8("Achados (%1, %2)").arg(plural(errors, "erro", "erros"), plural(warnings, "aviso", "avisos"));
+}
+
+void FindingsPanel::setLogActions(bool enabled) {
+  saveLog_->setEnabled(enabled);
+  print_->setEnabled(enabled);
+}
+
+QString FindingsPanel::printableHtml() const {
+  QString html = "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\"><tr>";
+  for (int column = 0; column < FindingsModel::ColumnCount; ++column)
+    html += "<th>" + model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString() + "</th>";
+  html += "</tr>";
+  for (int row = 0; row < filter_->rowCount(); ++row) {
+    html += "<tr>";
+    for (int column = 0; column < FindingsModel::ColumnCount; ++column)
+      html += "<td>" + filter_->index(row, column).data().toString().toHtmlEscaped() + "</td>";
+    html += "</tr>";
+  }
+  return html + "</table>";
 }
 
 void FindingsPanel::focusSearch() {

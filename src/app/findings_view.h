@@ -11,6 +11,7 @@
 
 class QComboBox;
 class QLineEdit;
+class QPushButton;
 class QTableView;
 
 namespace tavex::app {
@@ -67,6 +68,9 @@ class FindingsPanel : public QWidget {
   // "Achados", or "Achados (2 erros, 1 aviso)" once a run found something.
   QString tabTitle() const;
   void focusSearch();
+  // The rows as the table shows them now (filtered and sorted), as an HTML table to print.
+  QString printableHtml() const;
+  void setLogActions(bool enabled);
 
   FindingsModel* model() const { return model_; }
   FindingsFilter* filter() const { return filter_; }
@@ -75,6 +79,8 @@ class FindingsPanel : public QWidget {
  signals:
   // A finding was double-clicked (or Enter pressed on it): its index in the findings.
   void findingActivated(int index);
+  void saveLogRequested();  // "Salvar log como…"
+  void printRequested();    // "Imprimir"
 
  private:
   const std::vector<Finding>* findings_ = nullptr;
@@ -84,6 +90,8 @@ class FindingsPanel : public QWidget {
   QComboBox* record_;
   QLineEdit* search_;
   QTableView* table_;
+  QPushButton* saveLog_;
+  QPushButton* print_;
 };
 
 }  // namespace tavex::app

@@ -21,7 +21,15 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTextBlock>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTextDocument>
 #include <fstream>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -32,6 +40,7 @@
 #include "app/reconciliation_view.h"
 #include "app/record_view.h"
 #include "app/paf_dialog.h"
+#include "app/qt_user_interface.h"
 #include "app/qt_text.h"
 #include "export/csv_export.h"
 #include "export/file_split.h"
@@ -90,6 +99,13 @@ MainWindow::MainWindow(UserInterface& ui, const std::string& startDirectory, QWi
   model_.acquisitionKind = 0;
   kindChoice(0)->setChecked(true);
   tolerance_->setText(fromCp1252(model_.toleranceText));
+  setAcceptDrops(true);
+  // The real choosers remember their folders in the user's settings.
+  if (auto* qt = dynamic_cast<QtUserInterface*>(&ui_)) {
+    settings_ = new QSettings(QSettings::IniFormat, QSettings::UserScope, "Tavex", "tavex", this);
+    qt->rememberFolders(settings_, fromPath(startDirectory));
+  }
+  updateStatus();
   resize(1000, 740);
 }
 
@@ -286,6 +302,22 @@ void MainWindow::buildControls() {
   tabs_->addTab(record_, utf8("Registro"));
   root->addWidget(tabs_, 1);
 
+  status_ = new QStatusBar(this);
+  status_->setObjectName("barraDeEstado");
+  status_->setSizeGripEnabled(false);
+  statusFile_ = new QLabel(status_);
+  statusFile_->setObjectName("estadoArquivo");
+  statusLibrary_ = new QLabel(status_);
+  statusLibrary_->setObjectName("estadoBiblioteca");
+  statusFolder_ = new QLabel(status_);
+  statusFolder_->setObjectName("estadoPasta");
+  status_->addWidget(statusFile_, 2);
+  status_->addWidget(statusLibrary_, 2);
+  status_->addWidget(statusFolder_, 3);
+  root->addWidget(status_);
+  connect(findings_, &FindingsPanel::saveLogRequested, this, [this] { runCommand([this] { saveLogAs(); }); });
+  connect(findings_, &FindingsPanel::printRequested, this, [this] { printFindings(); });
+
   connect(findings_, &FindingsPanel::findingActivated, this, &MainWindow::openFinding);
   connect(record_, &RecordPanel::previousFinding, this, [this] { openFinding(currentFinding_ - 1); });
   connect(record_, &RecordPanel::nextFinding, this, [this] { openFinding(currentFinding_ + 1); });
@@ -308,6 +340,19 @@ void MainWindow::takeControls() {
 void MainWindow::runCommand(const std::function<void()>& command) {
   takeControls();
   command();
+  updateStatus();
+}
+
+void MainWindow::updateStatus() {
+  const QString file = fromPath(model_.currentCotepePath);
+  statusFile_->setText(file.isEmpty() ? utf8("Arquivo: nenhum") : utf8("Arquivo: ") + QFileInfo(file).fileName());
+  statusFile_->setToolTip(file);
+  statusLibrary_->setText(catalogue_.loadedLibrary() ? utf8("Biblioteca: %1, porta %2")
+                                                           .arg(fromPath(catalogue_.libraryPath()), fromCp1252(model_.portName))
+                                                     : utf8("Biblioteca: nenhuma carregada"));
+  const QString folder = QDir::currentPath();
+  statusFolder_->setText(utf8("Pasta de trabalho: ") + folder);
+  statusFolder_->setToolTip(folder);
 }
 
 void MainWindow::showOutput() {
@@ -344,6 +389,7 @@ void MainWindow::showValidation() {
   tabs_->setTabText(tabs_->indexOf(findings_), findings_->tabTitle());
   reconciliation_->setReconciliation(model_.lastReconciliation);
   record_->setNavigation(false, !model_.lastFindings.empty());
+  findings_->setLogActions(!model_.lastValidatedPath.empty() && model_.lastValidatedPath == model_.currentCotepePath);
   tabs_->setCurrentWidget(output_);
 }
 
@@ -382,6 +428,51 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  event->acceptProposedAction();
+  openDropped(urls);
+}
+
+void MainWindow::openDropped(const QList<QUrl>& urls) {
+  if (urls.size() != 1 || !urls.front().isLocalFile() || !QFileInfo(urls.front().toLocalFile()).isFile()) {
+    ui_.showMessage("Solte sobre a janela um único arquivo COTEPE (não uma pasta nem vários arquivos)."_cp, "Aviso",
+                    Icon::Warning);
+    return;
+  }
+  const QString path = urls.front().toLocalFile();
+  fileView_->showFile(nullptr);  // the model drops the file it showed
+  if (model_.openCotepeFile(toPath(path)))
+    if (auto* qt = dynamic_cast<QtUserInterface*>(&ui_)) qt->suggestFile(path);
+  showFile();
+  updateStatus();
+}
+
+void MainWindow::saveLogAs() {
+  const std::string log = model_.lastValidatedPath + ".log";
+  const std::string name = std::filesystem::path(log).filename().string();
+  const auto chosen = ui_.chooseOpenFile(OpenFileRequest{"*.log", name, "Arquivos de log (*.log)|*.log||", false});
+  if (!chosen) return;
+  std::error_code ec;
+  if (std::filesystem::equivalent(log, *chosen, ec)) return;  // already there
+  std::filesystem::copy_file(log, *chosen, std::filesystem::copy_options::overwrite_existing, ec);
+  if (ec) ui_.showMessage("Não foi possível gravar o log no arquivo escolhido."_cp, "Erro!", Icon::Error);
+}
+
+void MainWindow::printFindings() {
+  QPrinter printer;
+  QPrintDialog dialog(&printer, this);
+  dialog.setWindowTitle(utf8("Imprimir achados"));
+  if (dialog.exec() != QDialog::Accepted) return;
+  QTextDocument document;
+  document.setHtml("<h3>" + fromPath(model_.lastValidatedPath).toHtmlEscaped() + "</h3>" + findings_->printableHtml());
+  document.print(&printer);
+}
+
 void MainWindow::exportReconciliation() {
   if (!model_.lastReconciliation) return;
   const auto chosen = ui_.chooseOpenFile(OpenFileRequest{"*.csv", "conciliacao.csv", "Arquivos CSV (*.csv)|*.csv||", false});
@@ -408,11 +499,13 @@ void MainWindow::selectModel() {
   takeControls();
   catalogue_.selectModel(ui_, model_.manufacturerName, model_.modelName, model_.portName);
   updateGroupEnabling();
+  updateStatus();
 }
 
 void MainWindow::selectPort() {
   takeControls();
   catalogue_.selectPort(model_.portName, model_.modelName);
+  updateStatus();
 }
 
 void MainWindow::updateGroupEnabling() {

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
+#include <QUrl>
 #include <functional>
 #include <map>
 #include <memory>
@@ -21,7 +23,10 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QLabel;
+class QSettings;
 class QStackedWidget;
+class QStatusBar;
 class QTabWidget;
 
 namespace tavex::app {
@@ -77,6 +82,10 @@ class MainWindow : public QDialog {
   // validated file when no finding is given.
   void openFinding(int index);
   void openLine(int line);
+  // Dropped files: one COTEPE file opens as "Ler Registro Salvo" would show it and
+  // becomes the next file chooser's default; a folder or several files are refused.
+  void openDropped(const QList<QUrl>& urls);
+  QStatusBar* statusBar() const { return status_; }
 
  public slots:
   void reject() override;  // "Sair", Escape and the close box
@@ -97,7 +106,12 @@ class MainWindow : public QDialog {
   void openManual();
   void quitApplication();
   void exportReconciliation();
+  void saveLogAs();
+  void printFindings();
+  void updateStatus();
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
   UserInterface& ui_;
   MainDialog model_;
@@ -118,6 +132,11 @@ class MainWindow : public QDialog {
   ReconciliationPanel* reconciliation_ = nullptr;
   LogHighlighter* highlighter_ = nullptr;
   int currentFinding_ = -1;
+  QStatusBar* status_ = nullptr;
+  QLabel* statusFile_ = nullptr;
+  QLabel* statusLibrary_ = nullptr;
+  QLabel* statusFolder_ = nullptr;
+  QSettings* settings_ = nullptr;
   std::map<QString, QPushButton*> buttons_;
 };
 

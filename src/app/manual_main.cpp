@@ -17,6 +17,8 @@
 #include <filesystem>
 
 #include "app/about_dialog.h"
+#include "app/findings_view.h"
+#include "app/reconciliation_view.h"
 #include "app/main_window.h"
 #include "app/paf_dialog.h"
 #include "app/period_dialog.h"

@@ -91,18 +91,26 @@ void MainDialog::openSavedCotepeFile() {
   if (!chosen) return;
   if (!remembered.empty()) std::filesystem::current_path(remembered, ec);
 
+  openCotepeFile(*chosen);
+}
+
+bool MainDialog::openCotepeFile(const std::string& path) {
   outputText.clear();
-  const std::uintmax_t size = std::filesystem::file_size(*chosen, ec);
+  currentCotepePath.clear();
+  shownFile = {};
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
   if (!ec && size > kMaxShownFileBytes) {
     ui.showMessage("Arquivo com tamanho maior que o limite (30 MB).", "Erro!", Icon::Error);
-    return;
+    return false;
   }
   std::string bytes;
-  if (ec || !readWhole(*chosen, bytes)) return;
-  currentCotepePath = *chosen;
+  if (ec || !readWhole(path, bytes)) return false;
+  currentCotepePath = path;
   if (numberedTextInOutput) outputText = numberedPieces(bytes, true);
   shownFile.pieces = pieceIndex(bytes);
   shownFile.bytes = std::move(bytes);
+  return true;
 }
 
 void MainDialog::runValidation(bool formatOnly, const ValidationOptions& options) {

@@ -51,6 +51,9 @@ class MainDialog {
   // with numbered lines; it becomes the current COTEPE file. shownFile holds it
   // indexed; outputText gets its numbered text only when numberedTextInOutput.
   void openSavedCotepeFile();
+  // Its second half for a file already chosen (e.g. dropped on the window): the
+  // limit and its message, then the file shown and made current. False when not.
+  bool openCotepeFile(const std::string& path);
 
   // "Validar Arquivo Texto" (full) and "Validar Formato do Arquivo" (format only):
   // validates the current COTEPE file, then shows its log. The run's findings and

@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QStatusBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -17,7 +19,9 @@
 #include <QTreeWidget>
 #include <chrono>
 
+#include "app/file_view.h"
 #include "app/findings_view.h"
+#include "app/qt_text.h"
 #include "app/main_window.h"
 #include "app/reconciliation_view.h"
 #include "app/record_view.h"
@@ -212,6 +216,45 @@ TEST_F(Workbench, WithoutReductionsTheReconciliationIsASentence) {
   EXPECT_TRUE(panel->table()->isHidden());
   EXPECT_FALSE(panel->emptyNote()->text().isEmpty());
   EXPECT_FALSE(panel->exportButton()->isEnabled());
+}
+
+TEST_F(Workbench, DroppingAFileOpensItAndFoldersOrSeveralFilesAreRefused) {
+  writeFile(dir.file("ecf.txt"), joinLines(sampleTdmFile()));
+  auto window = std::make_unique<MainWindow>(ui, dir.path().string());
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(app::fromPath(dir.file("ecf.txt")))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(window.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(window.get(), &drop);
+  EXPECT_EQ(window->model().currentCotepePath, dir.file("ecf.txt"));
+  EXPECT_EQ(window->output()->currentWidget(), window->fileView());
+  EXPECT_TRUE(window->fileView()->text(0, 0).startsWith("00000001 - E01"));
+  EXPECT_EQ(window->statusBar()->findChild<QLabel*>("estadoArquivo")->text(), "Arquivo: ecf.txt");
+  EXPECT_TRUE(ui.messages.empty());
+
+  for (const QList<QUrl>& urls : {QList<QUrl>{QUrl::fromLocalFile(app::fromPath(dir.path().string()))},
+                                  QList<QUrl>{QUrl::fromLocalFile(app::fromPath(dir.file("ecf.txt"))),
+                                              QUrl::fromLocalFile(app::fromPath(dir.file("ecf.txt")))}}) {
+    window->openDropped(urls);
+    EXPECT_EQ(window->model().currentCotepePath, dir.file("ecf.txt"));  // unchanged
+  }
+  ASSERT_EQ(ui.messages.size(), 2u);
+  EXPECT_EQ(ui.messages[0].icon, Icon::Warning);
+}
+
+TEST_F(Workbench, SaveLogAsCopiesTheLogAndPrintingListsTheShownFindings) {
+  auto window = validated(brokenCro());
+  ui.answer(dir.file("copia.log"));
+  auto* save = window->findings()->findChild<QPushButton*>("salvarLog");
+  ASSERT_TRUE(save->isEnabled());
+  save->click();
+  EXPECT_EQ(readFile(dir.file("copia.log")), readFile(dir.file("ecf.txt.log")));
+  const QString html = window->findings()->printableHtml();
+  EXPECT_TRUE(html.contains("<td>E02</td>"));
+  window->findChild<QLineEdit*>("buscaAchados")->setText("nada assim");
+  EXPECT_FALSE(window->findings()->printableHtml().contains("<td>E02</td>"));
 }
 
 TEST(ReconciliationTexts, MoneyAndDays) {
