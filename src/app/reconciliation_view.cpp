@@ -13,7 +13,7 @@
 #include <QTreeWidget>
 #include <QValueAxis>
 #include <QVBoxLayout>
-#include <cmath>
+
 
 #include "app/qt_text.h"
 
@@ -25,19 +25,27 @@ QString utf8(const char* text) { return QString::fromUtf8(text); }
 
 const QColor kOverTolerance(255, 205, 205);
 
+// |cents| without overflow for the most negative value.
+std::uint64_t magnitude(std::int64_t cents) {
+  return cents < 0 ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
+}
+
 std::string moneyText(std::int64_t cents) {
   const bool negative = cents < 0;
-  // Magnitude without overflow for the most negative value.
-  const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
-  std::string units = std::to_string(magnitude / 100);
+  const std::uint64_t whole = magnitude(cents);
+  std::string units = std::to_string(whole / 100);
   for (int at = static_cast<int>(units.size()) - 3; at > 0; at -= 3) units.insert(static_cast<std::size_t>(at), ".");
-  const std::uint64_t fraction = magnitude % 100;
+  const std::uint64_t fraction = whole % 100;
   return (negative ? "-" : "") + units + "," + (fraction < 10 ? "0" : "") + std::to_string(fraction);
 }
 
-void fill(QTreeWidgetItem* item, const ReductionReconciliation& reduction, const ReconciledTotal* total) {
+// A reduction's row (its date, CRZ and E12) or, with `under`, a total under it.
+void fill(QTreeWidgetItem* item, const ReductionReconciliation& reduction, const ReconciledTotal* total, bool under) {
   QStringList cells;
-  cells << dayOf(reduction.date) << QString::number(reduction.crz);
+  if (under)
+    cells << QString() << QString();
+  else
+    cells << dayOf(reduction.date) << QString::number(reduction.crz);
   if (total != nullptr) {
     QString name = QString::fromLatin1(recordNameOf(total->kind).data(), static_cast<qsizetype>(recordNameOf(total->kind).size()));
     if (!total->name.empty()) name += " " + fromCp1252(total->name);
@@ -87,12 +95,16 @@ ReconciliationPanel::ReconciliationPanel(QWidget* parent) : QWidget(parent) {
   table_->setObjectName("tabelaConciliacao");
   table_->setHeaderLabels({utf8("Data"), utf8("CRZ"), utf8("Total"), utf8("Declarado"), utf8("Calculado"), utf8("Diferença")});
   table_->setUniformRowHeights(true);
-  table_->setColumnWidth(0, 90);
-  table_->setColumnWidth(1, 50);
-  table_->setColumnWidth(2, 150);
+  table_->setColumnWidth(0, 100);
+  table_->setColumnWidth(1, 40);
+  table_->setColumnWidth(2, 165);
+  table_->setColumnWidth(3, 85);
+  table_->setColumnWidth(4, 85);
   auto* chart = new QChart;
-  chart->setTitle(utf8("Diferença por dia (E12, R$)"));
+  chart->setTitle(utf8("Maior diferença de cada dia (R$)"));
   chart->legend()->hide();
+  chart->setMargins(QMargins(2, 2, 2, 2));
+  chart->setBackgroundRoundness(0);
   chart_ = new QChartView(chart, split);
   chart_->setObjectName("graficoConciliacao");
   chart_->setRenderHint(QPainter::Antialiasing);
@@ -100,6 +112,7 @@ ReconciliationPanel::ReconciliationPanel(QWidget* parent) : QWidget(parent) {
   split->addWidget(chart_);
   split->setStretchFactor(0, 3);
   split->setStretchFactor(1, 2);
+  split->setSizes({640, 320});
   layout->addWidget(split, 1);
   table_->setVisible(false);
   chart_->setVisible(false);
@@ -138,13 +151,17 @@ void ReconciliationPanel::setReconciliation(const std::optional<Reconciliation>&
     auto* row = new QTreeWidgetItem(table_);
     const ReconciledTotal* first =
         !reduction.totals.empty() && reduction.totals.front().kind == TotalKind::GrossSales ? &reduction.totals.front() : nullptr;
-    fill(row, reduction, first);
+    fill(row, reduction, first, false);
     for (const ReconciledTotal& total : reduction.totals)
-      if (&total != first) fill(new QTreeWidgetItem(row), reduction, &total);
+      if (&total != first) fill(new QTreeWidgetItem(row), reduction, &total, true);
     bool rowOver = false;
     for (const ReconciledTotal& total : reduction.totals) rowOver = rowOver || !total.withinTolerance;
     if (rowOver) row->setExpanded(true);
-    const double difference = first != nullptr ? static_cast<double>(first->difference) / 100.0 : 0.0;
+    // The day's bar: its largest difference, whichever total has it.
+    std::int64_t largest = 0;
+    for (const ReconciledTotal& total : reduction.totals)
+      if (magnitude(total.difference) > magnitude(largest)) largest = total.difference;
+    const double difference = static_cast<double>(largest) / 100.0;
     bars_->append(difference);
     low = std::min(low, difference);
     high = std::max(high, difference);

@@ -1,6 +1,6 @@
 // The "Conciliação" tab: every Z reduction's declared totals next to its
 // documents' sums (E12 on the reduction's row, E13/E17/E18 under it), the rows over
-// the tolerance highlighted, a bar chart of each day's difference and the table as CSV.
+// the tolerance highlighted, a bar chart of each day's largest difference and the table as CSV.
 #pragma once
 
 #include <QWidget>

@@ -78,6 +78,7 @@ RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent) {
   fields_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   fields_->setSelectionBehavior(QAbstractItemView::SelectRows);
   fields_->verticalHeader()->hide();
+  fields_->verticalHeader()->setDefaultSectionSize(fields_->fontMetrics().height() + 6);
   fields_->horizontalHeader()->setStretchLastSection(true);
   fields_->setColumnWidth(1, 220);
   QFont mono("Courier New");
@@ -144,7 +145,11 @@ void RecordPanel::showLine(const std::string& path, int line, const Finding* fin
       if (failed) highlightedRow_ = row;
       ++row;
     }
-    if (highlightedRow_ >= 0) fields_->scrollToItem(fields_->item(highlightedRow_, 0));
+    if (highlightedRow_ >= 0) {
+      fields_->setCurrentCell(highlightedRow_, 4);
+      fields_->doItemsLayout();  // the scroll range, even while the tab is hidden
+      fields_->scrollToItem(fields_->item(highlightedRow_, 0), QAbstractItemView::PositionAtCenter);
+    }
   }
 
   // The lines around it, numbered as "Ler Registro Salvo" numbers them.
