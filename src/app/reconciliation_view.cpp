@@ -57,6 +57,12 @@ void fill(QTreeWidgetItem* item, const ReductionReconciliation& reduction, const
     for (int column = 0; column < 6; ++column) item->setBackground(column, kOverTolerance);
 }
 
+// The reduction's E12, shown on its own row.
+const ReconciledTotal* grossSales(const ReductionReconciliation& reduction) {
+  return !reduction.totals.empty() && reduction.totals.front().kind == TotalKind::GrossSales ? &reduction.totals.front()
+                                                                                            : nullptr;
+}
+
 }  // namespace
 
 QString money(std::int64_t cents) { return QString::fromStdString(moneyText(cents)); }
@@ -116,11 +122,19 @@ ReconciliationPanel::ReconciliationPanel(QWidget* parent) : QWidget(parent) {
   layout->addWidget(split, 1);
   table_->setVisible(false);
   chart_->setVisible(false);
+  connect(table_, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* row) {
+    const auto i = static_cast<std::size_t>(row->data(0, Qt::UserRole).toULongLong());
+    if (row->parent() != nullptr || row->childCount() > 0 || i >= shown_.size()) return;
+    const ReductionReconciliation& reduction = shown_[i];
+    for (const ReconciledTotal& total : reduction.totals)
+      if (&total != grossSales(reduction)) fill(new QTreeWidgetItem(row), reduction, &total, true);
+  });
   connect(export_, &QPushButton::clicked, this, &ReconciliationPanel::exportRequested);
 }
 
 void ReconciliationPanel::setReconciliation(const std::optional<Reconciliation>& reconciliation) {
   table_->clear();
+  shown_.clear();
   QChart* chart = chart_->chart();
   chart->removeAllSeries();
   for (QAbstractAxis* axis : chart->axes()) {
@@ -143,20 +157,26 @@ void ReconciliationPanel::setReconciliation(const std::optional<Reconciliation>&
                                   .arg(over)
                                   .arg(money(reconciliation->toleranceCents)));
 
+  shown_ = reconciliation->reductions;
   auto* series = new QBarSeries;
   bars_ = new QBarSet(utf8("Diferença"));
   QStringList days;
   double low = 0, high = 0;
-  for (const ReductionReconciliation& reduction : reconciliation->reductions) {
-    auto* row = new QTreeWidgetItem(table_);
-    const ReconciledTotal* first =
-        !reduction.totals.empty() && reduction.totals.front().kind == TotalKind::GrossSales ? &reduction.totals.front() : nullptr;
-    fill(row, reduction, first, false);
-    for (const ReconciledTotal& total : reduction.totals)
-      if (&total != first) fill(new QTreeWidgetItem(row), reduction, &total, true);
+  QList<QTreeWidgetItem*> rows;
+  rows.reserve(static_cast<qsizetype>(shown_.size()));
+  std::vector<QTreeWidgetItem*> expand;
+  for (std::size_t i = 0; i < shown_.size(); ++i) {
+    const ReductionReconciliation& reduction = shown_[i];
+    auto* row = new QTreeWidgetItem;
+    row->setData(0, Qt::UserRole, static_cast<qulonglong>(i));
+    fill(row, reduction, grossSales(reduction), false);
+    // The totals under a reduction are made when it is first opened.
+    if (reduction.totals.size() > (grossSales(reduction) != nullptr ? 1u : 0u))
+      row->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     bool rowOver = false;
     for (const ReconciledTotal& total : reduction.totals) rowOver = rowOver || !total.withinTolerance;
-    if (rowOver) row->setExpanded(true);
+    if (rowOver) expand.push_back(row);
+    rows << row;
     // The day's bar: its largest difference, whichever total has it.
     std::int64_t largest = 0;
     for (const ReconciledTotal& total : reduction.totals)
@@ -167,6 +187,8 @@ void ReconciliationPanel::setReconciliation(const std::optional<Reconciliation>&
     high = std::max(high, difference);
     days << (reduction.date.empty() ? QString("CRZ %1").arg(reduction.crz) : dayOf(reduction.date).left(5));
   }
+  table_->addTopLevelItems(rows);
+  for (QTreeWidgetItem* row : expand) row->setExpanded(true);
   series->append(bars_);
   chart->addSeries(series);
   auto* x = new QBarCategoryAxis;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "validation/reconciliation.h"
 
@@ -48,6 +49,7 @@ class ReconciliationPanel : public QWidget {
   QChartView* chart_;
   QBarSet* bars_ = nullptr;
   QPushButton* export_;
+  std::vector<ReductionReconciliation> shown_;  // what the rows show, for their totals
 };
 
 }  // namespace tavex::app

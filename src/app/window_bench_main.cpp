@@ -20,6 +20,7 @@
 #include "app/file_view.h"
 #include "app/findings_view.h"
 #include "app/main_window.h"
+#include "app/reconciliation_view.h"
 #include "app/qt_text.h"
 #include "generator.h"
 #include "validation/validate.h"
@@ -94,6 +95,16 @@ int main(int argc, char** argv) {
               window.model().lastReconciliation ? window.model().lastReconciliation->reductions.size() : std::size_t{0});
 
   using tavex::operator""_cp;
+  const double tree = seconds([&] {
+    window.reconciliation()->setReconciliation(window.model().lastReconciliation);
+    QApplication::processEvents();
+  });
+  const double log = seconds([&] {
+    window.showValidation();
+    QApplication::processEvents();
+  });
+  std::printf("  conciliação sozinha:  %.3f s; tudo sem validar: %.3f s\n", tree, log);
+
   std::vector<tavex::Finding> many(100000);
   for (std::size_t i = 0; i < many.size(); ++i) {
     many[i].place.line = static_cast<int>(i + 1);

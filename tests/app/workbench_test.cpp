@@ -181,6 +181,7 @@ TEST_F(Workbench, ReconciliationShowsTheReductionsAndTheChartSelectsRows) {
   ASSERT_EQ(table->topLevelItemCount(), 1);
   EXPECT_EQ(table->topLevelItem(0)->text(0), "01/10/2012");
   EXPECT_EQ(table->topLevelItem(0)->text(2), "E12");
+  table->expandItem(table->topLevelItem(0));
   EXPECT_GT(table->topLevelItem(0)->childCount(), 0);  // E13, E17, E18 under it
   ASSERT_NE(panel->bars(), nullptr);
   EXPECT_EQ(panel->bars()->count(), 1);
