@@ -523,10 +523,12 @@ void MainWindow::runPrinterCommand(void (*command)(PrinterCommandContext&)) {
   PrinterWindowState state{model_.manufacturerName, model_.modelName, model_.portName, model_.acquisitionKind,
                            model_.outputText,       model_.currentCotepePath, bitmap->isEnabled(), {}};
   const auto show = [this, &state, bitmap] {
+    // A command that leaves the text and the file alone leaves the file view too.
+    const bool same = state.outputText == model_.outputText && state.currentCotepePath == model_.currentCotepePath;
     model_.outputText = state.outputText;
     model_.currentCotepePath = state.currentCotepePath;
     bitmap->setEnabled(state.readBitmapEnabled);
-    showOutput();
+    if (!same || output_->currentWidget() != fileView_) showOutput();
   };
   state.show = show;
   PrinterCommandContext context{state, catalogue_, ui_, job_};

@@ -16,6 +16,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QTreeWidget>
 #include <chrono>
 
@@ -71,6 +72,9 @@ TEST_F(Workbench, ValidationFillsAchadosAndKeepsSaidaInFront) {
   const QTextBlock first = window->results()->textCursor().block();
   EXPECT_TRUE(first.text().startsWith("[ERR] ")) << first.text().toStdString();
   EXPECT_EQ(window->results()->verticalScrollBar()->value(), first.blockNumber());
+  const QList<QTextLayout::FormatRange> colours = first.layout()->formats();
+  ASSERT_FALSE(colours.isEmpty());
+  EXPECT_EQ(colours.front().format.foreground().color(), QColor(0xb0, 0x00, 0x20));  // errors in red
   ASSERT_GE(findingsTable(*window)->model()->rowCount(), 1);
   EXPECT_EQ(findingsTable(*window)->model()->index(0, 1).data().toInt(), 2);
   EXPECT_EQ(findingsTable(*window)->model()->index(0, 2).data().toString(), "E02");
@@ -243,6 +247,17 @@ TEST_F(Workbench, DroppingAFileOpensItAndFoldersOrSeveralFilesAreRefused) {
   }
   ASSERT_EQ(ui.messages.size(), 2u);
   EXPECT_EQ(ui.messages[0].icon, Icon::Warning);
+}
+
+TEST_F(Workbench, APrinterCommandThatShowsNothingKeepsTheFileInView) {
+  writeFile(dir.file("ecf.txt"), joinLines(sampleTdmFile()));
+  auto window = std::make_unique<MainWindow>(ui, dir.path().string());
+  ui.answer(dir.file("ecf.txt"));
+  window->button("lerRegistroSalvo")->click();
+  window->button("leituraX")->click();  // no printer chosen: a message, nothing shown
+  EXPECT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(window->output()->currentWidget(), window->fileView());
+  EXPECT_TRUE(window->fileView()->text(0, 0).startsWith("00000001 - E01"));
 }
 
 TEST_F(Workbench, SaveLogAsCopiesTheLogAndPrintingListsTheShownFindings) {
