@@ -377,6 +377,7 @@ void MainWindow::showValidation() {
   output_->setCurrentWidget(results_);
   fileView_->showFile(nullptr);
   highlighter_->setDocument(results_->document());
+  highlighter_->rehighlight();  // coloured now, not at the next event
   // The first finding after the header, at the top of the view.
   for (QTextBlock block = results_->document()->begin(); block.isValid(); block = block.next()) {
     if (!isFindingLine(block.text())) continue;

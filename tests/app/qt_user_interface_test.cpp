@@ -93,7 +93,8 @@ TEST_F(QtDialogs, ChoosersRememberTheirFolderAcrossRestarts) {
 }
 
 TEST_F(QtDialogs, ACorruptSettingsFileOnlyForgetsTheFolders) {
-  writeFile(dir.file("tavex.ini"), std::string("\x00\xff[[[pastas\n=\x01", 22));
+  static const char garbage[] = "\x00\xff[[[pastas\n=\x01";
+  writeFile(dir.file("tavex.ini"), std::string(garbage, sizeof garbage - 1));
   writeFile(dir.file("ecf.txt"), "E01\r\n");
   QSettings settings(app::fromPath(dir.file("tavex.ini")), QSettings::IniFormat);
   ui.rememberFolders(&settings, app::fromPath(std::filesystem::current_path().string()));
