@@ -8,6 +8,7 @@ tavex_packages=(
   libxml2-utils openssl clang
   qt6-base-dev libqt6svg6 libgl-dev fonts-liberation qt6-translations-l10n
   pandoc man-db dpkg-dev lintian
+  qt6-charts-dev libqt6charts6 libqt6opengl6-dev
 )
 
 tavex_install_dependencies() {

@@ -14,11 +14,33 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QSyntaxHighlighter>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTextDocument>
+#include <fstream>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/about_dialog.h"
+#include "app/file_view.h"
+#include "app/findings_view.h"
+#include "app/reconciliation_view.h"
+#include "app/record_view.h"
 #include "app/paf_dialog.h"
+#include "app/qt_user_interface.h"
 #include "app/qt_text.h"
 #include "export/csv_export.h"
 #include "export/file_split.h"
@@ -37,7 +59,23 @@ QString utf8(const char* text) { return QString::fromUtf8(text); }
 const char* const kManualNotOpened =
     "Não foi possível abrir o manual do Tavex (Manual_Tavex.pdf, na pasta em que o programa foi iniciado)."_cp;
 
+bool isFindingLine(const QString& text) { return text.startsWith("[ERR] ") || text.startsWith("[AVISO] "); }
+
 }  // namespace
+
+// Colours the log's "[ERR]" lines red and "[AVISO]" lines amber, as "Achados" does.
+class LogHighlighter : public QSyntaxHighlighter {
+ public:
+  using QSyntaxHighlighter::QSyntaxHighlighter;
+
+ protected:
+  void highlightBlock(const QString& text) override {
+    if (text.startsWith("[ERR] "))
+      setFormat(0, static_cast<int>(text.size()), QColor(0xb0, 0x00, 0x20));
+    else if (text.startsWith("[AVISO] "))
+      setFormat(0, static_cast<int>(text.size()), QColor(0xb3, 0x6b, 0x00));
+  }
+};
 
 QString MainWindow::title() { return utf8("Tavex v3.28            09/10/2012"); }
 
@@ -57,9 +95,17 @@ MainWindow::MainWindow(UserInterface& ui, const std::string& startDirectory, QWi
   names.sort();
   manufacturers_->addItems(names);
   manufacturers_->setCurrentIndex(-1);
+  model_.numberedTextInOutput = false;  // "Ler Registro Salvo" shows through the file view
   model_.acquisitionKind = 0;
   kindChoice(0)->setChecked(true);
   tolerance_->setText(fromCp1252(model_.toleranceText));
+  setAcceptDrops(true);
+  // The real choosers remember their folders in the user's settings.
+  if (auto* qt = dynamic_cast<QtUserInterface*>(&ui_)) {
+    settings_ = new QSettings(QSettings::IniFormat, QSettings::UserScope, "Tavex", "tavex", this);
+    qt->rememberFolders(settings_, fromPath(startDirectory));
+  }
+  updateStatus();
   resize(1000, 740);
 }
 
@@ -145,12 +191,13 @@ void MainWindow::buildControls() {
                                        [this] { runPrinterCommand(generateBinaryFiles); }));
   cotepeLayout->addWidget(addButton(cotepe, "Gerar Arquivo Texto", "gerarArquivoTexto", [this] { runPrinterCommand(generateTextFile); }));
   cotepeLayout->addWidget(addButton(cotepe, "Ler Registro Salvo", "lerRegistroSalvo", [this] {
+    fileView_->showFile(nullptr);  // the model drops the file it showed
     model_.openSavedCotepeFile();
-    showOutput();
+    showFile();
   }));
   cotepeLayout->addWidget(addButton(cotepe, "Validar Arquivo Texto", "validarArquivoTexto", [this] {
     model_.runValidation(false);
-    showOutput();
+    showValidation();
   }));
   cotepeLayout->addWidget(addButton(cotepe, "Separar Arquivo ", "separarArquivo", [this] {
     ConversionSession session{job_, model_.currentCotepePath, {}};
@@ -174,7 +221,7 @@ void MainWindow::buildControls() {
   cotepeLayout->addWidget(tolerance_);
   QPushButton* formatOnly = addButton(cotepe, "Validar Formato do Arquivo", "validarFormato", [this] {
     model_.runValidation(true);
-    showOutput();
+    showValidation();
   });
   formatOnly->setVisible(false);  // present, never shown
   cotepeLayout->addWidget(formatOnly);
@@ -228,7 +275,58 @@ void MainWindow::buildControls() {
   courier.setPixelSize(14);
   courier.setWeight(QFont::Normal);
   results_->setFont(courier);
-  root->addWidget(results_, 1);
+  results_->viewport()->installEventFilter(this);
+  highlighter_ = new LogHighlighter(static_cast<QTextDocument*>(nullptr));
+  highlighter_->setParent(this);
+
+  // The results area: the specified box in "Saída", the audit views beside it.
+  tabs_ = new QTabWidget(this);
+  tabs_->setObjectName("abasResultados");
+  fileView_ = new FileView(this);
+  fileView_->setObjectName("visaoArquivo");
+  fileView_->setFont(courier);
+  output_ = new QStackedWidget(this);
+  output_->setObjectName("saida");
+  output_->addWidget(results_);
+  output_->addWidget(fileView_);
+  tabs_->addTab(output_, utf8("Saída"));
+  findings_ = new FindingsPanel(tabs_);
+  findings_->setObjectName("achados");
+  findings_->setFindings(&model_.lastFindings);
+  tabs_->addTab(findings_, findings_->tabTitle());
+  reconciliation_ = new ReconciliationPanel(tabs_);
+  reconciliation_->setObjectName("conciliacao");
+  tabs_->addTab(reconciliation_, utf8("Conciliação"));
+  record_ = new RecordPanel(tabs_);
+  record_->setObjectName("registro");
+  tabs_->addTab(record_, utf8("Registro"));
+  root->addWidget(tabs_, 1);
+
+  status_ = new QStatusBar(this);
+  status_->setObjectName("barraDeEstado");
+  status_->setSizeGripEnabled(false);
+  statusFile_ = new QLabel(status_);
+  statusFile_->setObjectName("estadoArquivo");
+  statusLibrary_ = new QLabel(status_);
+  statusLibrary_->setObjectName("estadoBiblioteca");
+  statusFolder_ = new QLabel(status_);
+  statusFolder_->setObjectName("estadoPasta");
+  status_->addWidget(statusFile_, 2);
+  status_->addWidget(statusLibrary_, 2);
+  status_->addWidget(statusFolder_, 3);
+  root->addWidget(status_);
+  connect(findings_, &FindingsPanel::saveLogRequested, this, [this] { runCommand([this] { saveLogAs(); }); });
+  connect(findings_, &FindingsPanel::printRequested, this, [this] { printFindings(); });
+
+  connect(findings_, &FindingsPanel::findingActivated, this, &MainWindow::openFinding);
+  connect(record_, &RecordPanel::previousFinding, this, [this] { openFinding(currentFinding_ - 1); });
+  connect(record_, &RecordPanel::nextFinding, this, [this] { openFinding(currentFinding_ + 1); });
+  connect(reconciliation_, &ReconciliationPanel::exportRequested, this, [this] { runCommand([this] { exportReconciliation(); }); });
+  auto* find = new QShortcut(QKeySequence::Find, this);
+  connect(find, &QShortcut::activated, this, [this] {
+    tabs_->setCurrentWidget(findings_);
+    findings_->focusSearch();
+  });
 }
 
 void MainWindow::takeControls() {
@@ -242,10 +340,148 @@ void MainWindow::takeControls() {
 void MainWindow::runCommand(const std::function<void()>& command) {
   takeControls();
   command();
+  updateStatus();
+}
+
+void MainWindow::updateStatus() {
+  const QString file = fromPath(model_.currentCotepePath);
+  statusFile_->setText(file.isEmpty() ? utf8("Arquivo: nenhum") : utf8("Arquivo: ") + QFileInfo(file).fileName());
+  statusFile_->setToolTip(file);
+  statusLibrary_->setText(catalogue_.loadedLibrary() ? utf8("Biblioteca: %1, porta %2")
+                                                           .arg(fromPath(catalogue_.libraryPath()), fromCp1252(model_.portName))
+                                                     : utf8("Biblioteca: nenhuma carregada"));
+  const QString folder = QDir::currentPath();
+  statusFolder_->setText(utf8("Pasta de trabalho: ") + folder);
+  statusFolder_->setToolTip(folder);
 }
 
 void MainWindow::showOutput() {
+  highlighter_->setDocument(nullptr);  // a printer's text is not a log
   results_->setPlainText(fromCp1252(model_.outputText));
+  output_->setCurrentWidget(results_);
+  fileView_->showFile(nullptr);
+}
+
+void MainWindow::showFile() {
+  if (model_.shownFile.pieces.empty()) return showOutput();
+  highlighter_->setDocument(nullptr);
+  results_->clear();
+  fileView_->showFile(&model_.shownFile);
+  output_->setCurrentWidget(fileView_);
+  tabs_->setCurrentWidget(output_);
+}
+
+void MainWindow::showValidation() {
+  highlighter_->setDocument(nullptr);
+  results_->setPlainText(fromCp1252(model_.outputText));
+  output_->setCurrentWidget(results_);
+  fileView_->showFile(nullptr);
+  highlighter_->setDocument(results_->document());
+  highlighter_->rehighlight();  // coloured now, not at the next event
+  // The first finding after the header, at the top of the view.
+  for (QTextBlock block = results_->document()->begin(); block.isValid(); block = block.next()) {
+    if (!isFindingLine(block.text())) continue;
+    results_->setTextCursor(QTextCursor(block));
+    results_->verticalScrollBar()->setValue(block.blockNumber());
+    break;
+  }
+  currentFinding_ = -1;
+  findings_->setFindings(&model_.lastFindings);
+  tabs_->setTabText(tabs_->indexOf(findings_), findings_->tabTitle());
+  reconciliation_->setReconciliation(model_.lastReconciliation);
+  record_->setNavigation(false, !model_.lastFindings.empty());
+  findings_->setLogActions(!model_.lastValidatedPath.empty() && model_.lastValidatedPath == model_.currentCotepePath);
+  tabs_->setCurrentWidget(output_);
+}
+
+void MainWindow::openFinding(int index) {
+  const auto& all = model_.lastFindings;
+  if (index < 0 || index >= static_cast<int>(all.size())) return;
+  currentFinding_ = index;
+  const Finding& finding = all[static_cast<std::size_t>(index)];
+  record_->showLine(model_.lastValidatedPath, finding.place.line, &finding);
+  record_->setNavigation(index > 0, index + 1 < static_cast<int>(all.size()));
+  tabs_->setCurrentWidget(record_);
+}
+
+void MainWindow::openLine(int line) {
+  const auto& all = model_.lastFindings;
+  for (std::size_t i = 0; i < all.size(); ++i)
+    if (all[i].place.line == line) return openFinding(static_cast<int>(i));
+  currentFinding_ = -1;
+  record_->showLine(model_.lastValidatedPath.empty() ? model_.currentCotepePath : model_.lastValidatedPath, line, nullptr);
+  record_->setNavigation(false, false);
+  tabs_->setCurrentWidget(record_);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // A double click on "Linha N" of the log opens that record.
+  if (watched == results_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const QString text = results_->cursorForPosition(mouse->position().toPoint()).block().text();
+    static const QRegularExpression linha("Linha (\\d+)");
+    const QRegularExpressionMatch match = linha.match(text);
+    if (match.hasMatch() && !model_.lastValidatedPath.empty()) {
+      openLine(match.captured(1).toInt());
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  event->acceptProposedAction();
+  openDropped(urls);
+}
+
+void MainWindow::openDropped(const QList<QUrl>& urls) {
+  if (urls.size() != 1 || !urls.front().isLocalFile() || !QFileInfo(urls.front().toLocalFile()).isFile()) {
+    ui_.showMessage("Solte sobre a janela um único arquivo COTEPE (não uma pasta nem vários arquivos)."_cp, "Aviso",
+                    Icon::Warning);
+    return;
+  }
+  const QString path = urls.front().toLocalFile();
+  fileView_->showFile(nullptr);  // the model drops the file it showed
+  if (model_.openCotepeFile(toPath(path)))
+    if (auto* qt = dynamic_cast<QtUserInterface*>(&ui_)) qt->suggestFile(path);
+  showFile();
+  updateStatus();
+}
+
+void MainWindow::saveLogAs() {
+  const std::string log = model_.lastValidatedPath + ".log";
+  const std::string name = std::filesystem::path(log).filename().string();
+  const auto chosen = ui_.chooseOpenFile(OpenFileRequest{"*.log", name, "Arquivos de log (*.log)|*.log||", false});
+  if (!chosen) return;
+  std::error_code ec;
+  if (std::filesystem::equivalent(log, *chosen, ec)) return;  // already there
+  std::filesystem::copy_file(log, *chosen, std::filesystem::copy_options::overwrite_existing, ec);
+  if (ec) ui_.showMessage("Não foi possível gravar o log no arquivo escolhido."_cp, "Erro!", Icon::Error);
+}
+
+void MainWindow::printFindings() {
+  QPrinter printer;
+  QPrintDialog dialog(&printer, this);
+  dialog.setWindowTitle(utf8("Imprimir achados"));
+  if (dialog.exec() != QDialog::Accepted) return;
+  QTextDocument document;
+  document.setHtml("<h3>" + fromPath(model_.lastValidatedPath).toHtmlEscaped() + "</h3>" + findings_->printableHtml());
+  document.print(&printer);
+}
+
+void MainWindow::exportReconciliation() {
+  if (!model_.lastReconciliation) return;
+  const auto chosen = ui_.chooseOpenFile(OpenFileRequest{"*.csv", "conciliacao.csv", "Arquivos CSV (*.csv)|*.csv||", false});
+  if (!chosen) return;
+  std::ofstream out(*chosen, std::ios::binary | std::ios::trunc);
+  const std::string csv = reconciliationCsv(*model_.lastReconciliation);
+  out.write(csv.data(), static_cast<std::streamsize>(csv.size()));
+  if (!out) ui_.showMessage("Não foi possível gravar o arquivo CSV da conciliação."_cp, "Erro!", Icon::Error);
 }
 
 void MainWindow::selectManufacturer() {
@@ -264,11 +500,13 @@ void MainWindow::selectModel() {
   takeControls();
   catalogue_.selectModel(ui_, model_.manufacturerName, model_.modelName, model_.portName);
   updateGroupEnabling();
+  updateStatus();
 }
 
 void MainWindow::selectPort() {
   takeControls();
   catalogue_.selectPort(model_.portName, model_.modelName);
+  updateStatus();
 }
 
 void MainWindow::updateGroupEnabling() {
@@ -286,10 +524,12 @@ void MainWindow::runPrinterCommand(void (*command)(PrinterCommandContext&)) {
   PrinterWindowState state{model_.manufacturerName, model_.modelName, model_.portName, model_.acquisitionKind,
                            model_.outputText,       model_.currentCotepePath, bitmap->isEnabled(), {}};
   const auto show = [this, &state, bitmap] {
+    // A command that leaves the text and the file alone leaves the file view too.
+    const bool same = state.outputText == model_.outputText && state.currentCotepePath == model_.currentCotepePath;
     model_.outputText = state.outputText;
     model_.currentCotepePath = state.currentCotepePath;
     bitmap->setEnabled(state.readBitmapEnabled);
-    showOutput();
+    if (!same || output_->currentWidget() != fileView_) showOutput();
   };
   state.show = show;
   PrinterCommandContext context{state, catalogue_, ui_, job_};

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <QDialog>
+#include <QList>
+#include <QUrl>
 #include <functional>
 #include <map>
 #include <memory>
@@ -21,8 +23,19 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
+class QLabel;
+class QSettings;
+class QStackedWidget;
+class QStatusBar;
+class QTabWidget;
 
 namespace tavex::app {
+
+class FileView;
+class FindingsPanel;
+class LogHighlighter;
+class ReconciliationPanel;
+class RecordPanel;
 
 class MainWindow : public QDialog {
   Q_OBJECT
@@ -48,11 +61,31 @@ class MainWindow : public QDialog {
   QComboBox* models() const { return models_; }
   QComboBox* ports() const { return ports_; }
   QLineEdit* tolerance() const { return tolerance_; }
-  QPlainTextEdit* results() const { return results_; }
+  QPlainTextEdit* results() const { return results_; }  // the "Saída" tab
+  QTabWidget* tabs() const { return tabs_; }
+  // "Saída" shows the results box, or the file view after "Ler Registro Salvo".
+  QStackedWidget* output() const { return output_; }
+  FileView* fileView() const { return fileView_; }
+  FindingsPanel* findings() const { return findings_; }
+  RecordPanel* record() const { return record_; }
+  ReconciliationPanel* reconciliation() const { return reconciliation_; }
   QRadioButton* kindChoice(int kind) const;
 
   // Shows outputText in the results box (built once, set in one go).
   void showOutput();
+  // Shows the file "Ler Registro Salvo" read (the model's shownFile) in the file view.
+  void showFile();
+  // After a validation: the log in "Saída" (in front, its findings coloured and the
+  // first one in view), the findings in "Achados", the reductions in "Conciliação".
+  void showValidation();
+  // "Registro" at finding `index` of the last validation, or at `line` of the
+  // validated file when no finding is given.
+  void openFinding(int index);
+  void openLine(int line);
+  // Dropped files: one COTEPE file opens as "Ler Registro Salvo" would show it and
+  // becomes the next file chooser's default; a folder or several files are refused.
+  void openDropped(const QList<QUrl>& urls);
+  QStatusBar* statusBar() const { return status_; }
 
  public slots:
   void reject() override;  // "Sair", Escape and the close box
@@ -72,6 +105,13 @@ class MainWindow : public QDialog {
   void selectPort();
   void openManual();
   void quitApplication();
+  void exportReconciliation();
+  void saveLogAs();
+  void printFindings();
+  void updateStatus();
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
   UserInterface& ui_;
   MainDialog model_;
@@ -84,6 +124,19 @@ class MainWindow : public QDialog {
   QButtonGroup* kinds_ = nullptr;
   QLineEdit* tolerance_ = nullptr;
   QPlainTextEdit* results_ = nullptr;
+  QTabWidget* tabs_ = nullptr;
+  QStackedWidget* output_ = nullptr;
+  FileView* fileView_ = nullptr;
+  FindingsPanel* findings_ = nullptr;
+  RecordPanel* record_ = nullptr;
+  ReconciliationPanel* reconciliation_ = nullptr;
+  LogHighlighter* highlighter_ = nullptr;
+  int currentFinding_ = -1;
+  QStatusBar* status_ = nullptr;
+  QLabel* statusFile_ = nullptr;
+  QLabel* statusLibrary_ = nullptr;
+  QLabel* statusFolder_ = nullptr;
+  QSettings* settings_ = nullptr;
   std::map<QString, QPushButton*> buttons_;
 };
 

@@ -9,6 +9,7 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTextDocument>
 #include <QUrl>
 #include <cstdio>
@@ -16,6 +17,8 @@
 #include <filesystem>
 
 #include "app/about_dialog.h"
+#include "app/findings_view.h"
+#include "app/reconciliation_view.h"
 #include "app/main_window.h"
 #include "app/paf_dialog.h"
 #include "app/period_dialog.h"
@@ -75,6 +78,20 @@ int main(int argc, char** argv) {
     pictures["janela_principal.png"] = picture(window);
     window.button("validarArquivoTexto")->click();
     pictures["janela_validacao.png"] = picture(window);
+  }
+  {
+    // The audit tabs over a file whose E13 disagrees with its documents.
+    tavex::app::MainWindow window(ui, examples);
+    window.resize(1024, 768);
+    ui.answers.push_back(examples + "/tdm_total_e13_divergente.txt");
+    window.button("lerRegistroSalvo")->click();
+    window.button("validarArquivoTexto")->click();
+    window.tabs()->setCurrentWidget(window.findings());
+    pictures["achados.png"] = picture(window);
+    window.tabs()->setCurrentWidget(window.reconciliation());
+    pictures["conciliacao.png"] = picture(window);
+    window.openFinding(0);
+    pictures["registro.png"] = picture(window);
   }
   {
     tavex::app::AboutDialog about;

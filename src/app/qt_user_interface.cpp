@@ -1,11 +1,14 @@
 #include "app/qt_user_interface.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 #include <QStringList>
 #include <QTranslator>
 
@@ -58,14 +61,37 @@ void QtUserInterface::showMessage(std::string_view text, std::string_view title,
   box.exec();
 }
 
+void QtUserInterface::rememberFolders(QSettings* settings, const QString& startDirectory) {
+  settings_ = settings;
+  startDirectory_ = startDirectory;
+}
+
 std::optional<std::string> QtUserInterface::chooseOpenFile(const OpenFileRequest& request) {
   QFileDialog dialog(owner_);
   dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   dialog.setNameFilter(qtFilterOf(request.filter));
   dialog.setDefaultSuffix(qtDefaultSuffixOf(request.defaultExtension));  // a name typed without extension
+  const QString key = "pastas/" + QString::fromLatin1(QByteArray::fromStdString(request.filter).toHex());
+  const bool inWorkingFolder =
+      !startDirectory_.isEmpty() && QFileInfo(QDir::currentPath()).canonicalFilePath() != QFileInfo(startDirectory_).canonicalFilePath();
+  if (!suggested_.isEmpty() && request.mustExist) {
+    dialog.setDirectory(QFileInfo(suggested_).absolutePath());
+    dialog.selectFile(suggested_);
+    suggested_.clear();
+  } else if (inWorkingFolder) {
+    dialog.setDirectory(QDir::currentPath());
+  } else if (settings_ != nullptr) {
+    const QString folder = settings_->value(key).toString();
+    if (!folder.isEmpty() && QFileInfo(folder).isDir()) dialog.setDirectory(folder);
+  }
   if (!request.initialName.empty()) dialog.selectFile(fromCp1252(request.initialName));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return toPath(dialog.selectedFiles().first());
+  const QString chosen = dialog.selectedFiles().first();
+  if (settings_ != nullptr) {
+    settings_->setValue(key, QFileInfo(chosen).absolutePath());
+    settings_->sync();  // a read-only or broken settings file only forgets
+  }
+  return toPath(chosen);
 }
 
 std::optional<std::string> QtUserInterface::chooseFolder(std::string_view title) {

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <QPointer>
+#include <QString>
 #include <QWidget>
+
+class QSettings;
 
 #include "ui/user_interface.h"
 
@@ -21,8 +24,19 @@ class QtUserInterface : public UserInterface {
   std::optional<PeriodAnswer> askPeriod(const PeriodDialogDescription& dialog) override;
   bool askToContinue(std::string_view text, std::string_view title) override;
 
+  // The next chooser of an existing file starts at `path` (a file dropped on the window).
+  void suggestFile(const QString& path) { suggested_ = path; }
+  // Each file chooser (told apart by its filter) starts in the folder it was last
+  // left in, kept in `settings` (not owned; null forgets nothing and remembers
+  // nothing). When a command has moved the current directory away from
+  // `startDirectory` (into a manufacturer's working folder), the chooser starts there.
+  void rememberFolders(QSettings* settings, const QString& startDirectory);
+
  private:
   QPointer<QWidget> owner_;
+  QString suggested_;
+  QSettings* settings_ = nullptr;
+  QString startDirectory_;
 };
 
 // "Arquivos Texto (*.txt)|*.txt||" -> "Arquivos Texto (*.txt)": the chooser filters

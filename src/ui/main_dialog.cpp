@@ -1,6 +1,7 @@
 #include "ui/main_dialog.h"
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -31,36 +32,44 @@ bool readWhole(const std::string& path, std::string& bytes) {
 
 }  // namespace
 
+std::vector<Piece> pieceIndex(const std::string& bytes) {
+  std::vector<Piece> pieces;
+  pieces.reserve(bytes.size() / 64 + 1);
+  // Text-mode reading: CR LF reads as LF. A line longer than the limit comes in
+  // pieces of the limit; the line feed that ends a line is dropped.
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    const void* found = std::memchr(bytes.data() + at, '\n', bytes.size() - at);
+    const bool hasLf = found != nullptr;
+    const std::size_t lf = hasLf ? static_cast<std::size_t>(static_cast<const char*>(found) - bytes.data()) : bytes.size();
+    std::size_t start = at;
+    std::size_t length = lf - at;
+    if (hasLf && length > 0 && bytes[lf - 1] == '\r') --length;
+    // A full piece ends the read before the line feed is seen, so a line that fills
+    // the last piece exactly leaves its line feed as an empty piece.
+    while (length > kPieceLimit || (hasLf && length == kPieceLimit)) {
+      pieces.push_back({start, kPieceLimit});
+      start += kPieceLimit;
+      length -= kPieceLimit;
+    }
+    if (length > 0 || hasLf) pieces.push_back({start, length});
+    at = hasLf ? lf + 1 : bytes.size();
+  }
+  return pieces;
+}
+
 std::string numberedPieces(const std::string& bytes, bool numbered) {
   std::string out;
   out.reserve(bytes.size() + bytes.size() / 8 + 64);
   int n = 0;
   char number[32];
-  const auto piece = [&](std::string_view text) {
+  for (const Piece& p : pieceIndex(bytes)) {
     if (numbered) {
       const int length = std::snprintf(number, sizeof number, kLineNumberFormat, ++n);
       out.append(number, static_cast<std::size_t>(length));
     }
-    out.append(text);
+    out.append(bytes, p.offset, p.length);
     out.append("\r\n");
-  };
-  // Text-mode reading: CR LF reads as LF. A line longer than the limit comes in
-  // pieces of the limit; the line feed that ends a line is dropped.
-  std::size_t at = 0;
-  while (at < bytes.size()) {
-    std::size_t lf = bytes.find('\n', at);
-    const bool hasLf = lf != std::string::npos;
-    std::size_t end = hasLf ? lf : bytes.size();
-    std::string_view text(bytes.data() + at, end - at);
-    if (hasLf && !text.empty() && text.back() == '\r') text.remove_suffix(1);
-    // A full piece ends the read before the line feed is seen, so a line that fills
-    // the last piece exactly leaves its line feed as an empty piece.
-    while (text.size() > kPieceLimit || (hasLf && text.size() == kPieceLimit)) {
-      piece(text.substr(0, kPieceLimit));
-      text.remove_prefix(kPieceLimit);
-    }
-    if (!text.empty() || hasLf) piece(text);
-    at = hasLf ? lf + 1 : bytes.size();
   }
   return out;
 }
@@ -75,29 +84,45 @@ std::vector<std::string> MainDialog::portNames() {
 void MainDialog::openSavedCotepeFile() {
   outputText.clear();
   currentCotepePath.clear();
+  shownFile = {};
   std::error_code ec;
   const std::filesystem::path remembered = std::filesystem::current_path(ec);
   const auto chosen = ui.chooseOpenFile(OpenFileRequest{"*.txt", "", "Arquivos Texto (*.txt)|*.txt||", true});
   if (!chosen) return;
   if (!remembered.empty()) std::filesystem::current_path(remembered, ec);
 
+  openCotepeFile(*chosen);
+}
+
+bool MainDialog::openCotepeFile(const std::string& path) {
   outputText.clear();
-  const std::uintmax_t size = std::filesystem::file_size(*chosen, ec);
+  currentCotepePath.clear();
+  shownFile = {};
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
   if (!ec && size > kMaxShownFileBytes) {
     ui.showMessage("Arquivo com tamanho maior que o limite (30 MB).", "Erro!", Icon::Error);
-    return;
+    return false;
   }
   std::string bytes;
-  if (ec || !readWhole(*chosen, bytes)) return;
-  currentCotepePath = *chosen;
-  outputText = numberedPieces(bytes, true);
+  if (ec || !readWhole(path, bytes)) return false;
+  currentCotepePath = path;
+  if (numberedTextInOutput) outputText = numberedPieces(bytes, true);
+  shownFile.pieces = pieceIndex(bytes);
+  shownFile.bytes = std::move(bytes);
+  return true;
 }
 
 void MainDialog::runValidation(bool formatOnly, const ValidationOptions& options) {
-  if (formatOnly)
-    validateCotepeFileQuick(ui, currentCotepePath, options);
-  else
-    validateCotepeFile(ui, currentCotepePath, toleranceCentsFromText(toleranceText), options);
+  FindingCollector collector;
+  ValidationOptions withCollector = options;
+  withCollector.sinks.push_back(&collector);
+  ValidationSummary summary =
+      formatOnly ? validateCotepeFileQuick(ui, currentCotepePath, withCollector)
+                 : validateCotepeFile(ui, currentCotepePath, toleranceCentsFromText(toleranceText), withCollector);
+  lastFindings = std::move(collector.findings);
+  lastReconciliation = std::move(summary.reconciliation);
+  lastValidatedPath = currentCotepePath;
   showLogInOutput();
 }
 

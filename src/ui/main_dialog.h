@@ -7,7 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ui/user_interface.h"
@@ -23,6 +25,21 @@ inline constexpr std::uintmax_t kMaxShownFileBytes = 30000000;
 // reads as one line feed. With `numbered` false the pieces are not numbered.
 std::string numberedPieces(const std::string& bytes, bool numbered);
 
+// The same pieces as offsets into the bytes, for a view that numbers them itself
+// (piece i is number i + 1) instead of holding the whole numbered text.
+struct Piece {
+  std::size_t offset = 0;
+  std::size_t length = 0;
+};
+std::vector<Piece> pieceIndex(const std::string& bytes);
+
+// A file as "Ler Registro Salvo" shows it: its bytes and their pieces.
+struct ShownFile {
+  std::string bytes;
+  std::vector<Piece> pieces;
+  std::string_view piece(std::size_t i) const { return std::string_view(bytes).substr(pieces[i].offset, pieces[i].length); }
+};
+
 class MainDialog {
  public:
   MainDialog(UserInterface& ui, std::string startDirectory);
@@ -31,11 +48,16 @@ class MainDialog {
   static std::vector<std::string> portNames();
 
   // "Ler Registro Salvo": choose a text file of at most 30,000,000 bytes and show it
-  // with numbered lines; it becomes the current COTEPE file.
+  // with numbered lines; it becomes the current COTEPE file. shownFile holds it
+  // indexed; outputText gets its numbered text only when numberedTextInOutput.
   void openSavedCotepeFile();
+  // Its second half for a file already chosen (e.g. dropped on the window): the
+  // limit and its message, then the file shown and made current. False when not.
+  bool openCotepeFile(const std::string& path);
 
   // "Validar Arquivo Texto" (full) and "Validar Formato do Arquivo" (format only):
-  // validates the current COTEPE file, then shows its log.
+  // validates the current COTEPE file, then shows its log. The run's findings and
+  // reconciliation are kept in lastFindings / lastReconciliation for the window.
   void runValidation(bool formatOnly, const ValidationOptions& options = {});
 
   // Reads the log of the current COTEPE file into outputText. False when the log
@@ -51,6 +73,14 @@ class MainDialog {
   std::string outputText;         // cp1252, CR LF
   std::string currentCotepePath;  // file-system path (UTF-8)
   std::string toleranceText = "0,00";  // cp1252
+  ShownFile shownFile;             // the file "Ler Registro Salvo" read last (empty otherwise)
+  bool numberedTextInOutput = true;  // a window with its own file view turns it off
+
+  // What the last validation found, in the log's order, and the reconciliation of
+  // its Z reductions (absent for a format-only run or one that stopped early).
+  std::vector<Finding> lastFindings;
+  std::optional<Reconciliation> lastReconciliation;
+  std::string lastValidatedPath;  // the file those findings belong to
 };
 
 }  // namespace tavex

@@ -6,9 +6,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QTest>
 
 #include "app/about_dialog.h"
+#include "app/file_view.h"
 #include "app/main_window.h"
 #include "app/paf_dialog.h"
 #include "app/progress_dialog.h"
@@ -77,7 +79,8 @@ TEST_F(MainWindowTest, ReadAndValidateAFileFromTheButtons) {
   auto window = open(dir.path().string());
   ui.answer(file);
   window->button("lerRegistroSalvo")->click();
-  EXPECT_TRUE(window->results()->toPlainText().startsWith("00000001 - E01"));
+  EXPECT_EQ(window->output()->currentWidget(), window->fileView());
+  EXPECT_TRUE(window->fileView()->text(0, 0).startsWith("00000001 - E01"));
   window->tolerance()->setText("0,05");
   window->button("validarArquivoTexto")->click();
   EXPECT_EQ(window->model().toleranceText, "0,05");

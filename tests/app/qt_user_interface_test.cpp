@@ -2,10 +2,12 @@
 // choosers that add their default extension, the "Continuar"/"Cancelar" question.
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
 
 #include "app/qt_text.h"
 #include "app/qt_user_interface.h"
@@ -53,6 +55,66 @@ TEST_F(QtDialogs, ATypedNameGetsTheDefaultExtension) {
   });
   EXPECT_EQ(ui.chooseOpenFile({"*.txt", "", "Arquivos Texto (*.txt)|*.txt||", true}), dir.file("ecf.txt"));
   EXPECT_EQ(app::qtDefaultSuffixOf("*.mfd"), "mfd");
+}
+
+// Picks `file` in the next chooser and tells in which folder the chooser opened.
+QString chooseIn(app::QtUserInterface& ui, const std::string& file) {
+  QString opened;
+  whenModalOpens([&](QWidget* modal) {
+    auto* chooser = qobject_cast<QFileDialog*>(modal);
+    opened = chooser->directory().absolutePath();
+    chooser->setDirectory(QFileInfo(app::fromPath(file)).absolutePath());
+    chooser->findChild<QLineEdit*>("fileNameEdit")->setText(QFileInfo(app::fromPath(file)).fileName());
+    static_cast<QDialog*>(chooser)->accept();
+  });
+  EXPECT_EQ(ui.chooseOpenFile({"*.txt", "", "Arquivos Texto (*.txt)|*.txt||", true}), file);
+  return opened;
+}
+
+TEST_F(QtDialogs, ChoosersRememberTheirFolderAcrossRestarts) {
+  std::filesystem::create_directories(dir.path() / "longe");
+  writeFile(dir.file("longe/ecf.txt"), "E01\r\n");
+  const QString settingsFile = app::fromPath(dir.file("tavex.ini"));
+  const QString start = app::fromPath(std::filesystem::current_path().string());
+  {
+    QSettings settings(settingsFile, QSettings::IniFormat);
+    ui.rememberFolders(&settings, start);
+    chooseIn(ui, dir.file("longe/ecf.txt"));
+  }
+  QSettings again(settingsFile, QSettings::IniFormat);  // the next run of the program
+  app::QtUserInterface next;
+  next.rememberFolders(&again, start);
+  EXPECT_EQ(chooseIn(next, dir.file("longe/ecf.txt")), app::fromPath(dir.file("longe")));
+
+  // A command that moved into a manufacturer's working folder keeps the chooser there.
+  std::filesystem::create_directories(dir.path() / "FAB");
+  std::filesystem::current_path(dir.path() / "FAB");
+  EXPECT_EQ(chooseIn(next, dir.file("longe/ecf.txt")), app::fromPath(dir.file("FAB")));
+}
+
+TEST_F(QtDialogs, ACorruptSettingsFileOnlyForgetsTheFolders) {
+  static const char garbage[] = "\x00\xff[[[pastas\n=\x01";
+  writeFile(dir.file("tavex.ini"), std::string(garbage, sizeof garbage - 1));
+  writeFile(dir.file("ecf.txt"), "E01\r\n");
+  QSettings settings(app::fromPath(dir.file("tavex.ini")), QSettings::IniFormat);
+  ui.rememberFolders(&settings, app::fromPath(std::filesystem::current_path().string()));
+  chooseIn(ui, dir.file("ecf.txt"));
+  std::filesystem::create_directories(dir.path() / "ini");  // the settings path is a folder: nothing can be written
+  QSettings unwritable(app::fromPath(dir.file("ini")), QSettings::IniFormat);
+  ui.rememberFolders(&unwritable, app::fromPath(std::filesystem::current_path().string()));
+  chooseIn(ui, dir.file("ecf.txt"));
+}
+
+TEST_F(QtDialogs, ADroppedFileIsTheNextChoosersDefault) {
+  writeFile(dir.file("ecf.txt"), "E01\r\n");
+  ui.suggestFile(app::fromPath(dir.file("ecf.txt")));
+  QStringList selected;
+  whenModalOpens([&](QWidget* modal) {
+    selected = qobject_cast<QFileDialog*>(modal)->selectedFiles();
+    static_cast<QDialog*>(modal)->reject();
+  });
+  ui.chooseOpenFile({"*.txt", "", "Arquivos Texto (*.txt)|*.txt||", true});
+  EXPECT_EQ(selected, QStringList{app::fromPath(dir.file("ecf.txt"))});
 }
 
 TEST_F(QtDialogs, TheQuestionGoesOnOnlyWithContinuar) {

@@ -2,9 +2,12 @@
 // layout by eye. Written only when TAVEX_SCREENSHOTS names a folder; skipped
 // otherwise.
 #include <QPushButton>
+#include <QTabWidget>
 
 #include "app/about_dialog.h"
+#include "app/findings_view.h"
 #include "app/main_window.h"
+#include "app/reconciliation_view.h"
 #include "app/paf_dialog.h"
 #include "signature/paf_signature.h"
 #include "app_fixture.h"
@@ -28,6 +31,16 @@ TEST_F(Screenshots, MainWindowAndDialogs) {
   EXPECT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/janela_principal.png"));
   window.button("validarArquivoTexto")->click();
   EXPECT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/janela_validacao.png"));
+  // The audit tabs over a file whose E13 disagrees with its documents.
+  ui.answer(start + "/tdm_total_e13_divergente.txt");
+  window.button("lerRegistroSalvo")->click();
+  window.button("validarArquivoTexto")->click();
+  window.tabs()->setCurrentWidget(window.findings());
+  EXPECT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/achados.png"));
+  window.tabs()->setCurrentWidget(window.reconciliation());
+  EXPECT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/conciliacao.png"));
+  window.openFinding(0);
+  EXPECT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/registro.png"));
   app::AboutDialog about;
   about.show();
   EXPECT_TRUE(about.grab().save(QString::fromUtf8(folder) + "/sobre.png"));

@@ -70,6 +70,27 @@ TEST_F(MainDialogTest, OpenSavedFileShowsItNumberedAndMakesItCurrent) {
   EXPECT_EQ(dialog.currentCotepePath, "");
 }
 
+TEST_F(MainDialogTest, TheOpenedFileIsKeptIndexedForAFileView) {
+  TempDir dir;
+  ScriptedUserInterface ui;
+  MainDialog dialog(ui, dir.path().string());
+  dialog.numberedTextInOutput = false;
+  const std::string bytes = "E01\r\n" + std::string(1500, 'x') + "\nEAD";
+  testing::writeFile(dir.file("a.txt"), bytes);
+  ui.answer(dir.file("a.txt"));
+  dialog.openSavedCotepeFile();
+  EXPECT_EQ(dialog.outputText, "");
+  EXPECT_EQ(dialog.currentCotepePath, dir.file("a.txt"));
+  ASSERT_EQ(dialog.shownFile.pieces.size(), 4u);  // the long line in two pieces
+  EXPECT_EQ(dialog.shownFile.piece(0), "E01");
+  EXPECT_EQ(dialog.shownFile.piece(1).size(), 1499u);
+  EXPECT_EQ(dialog.shownFile.piece(2), "x");
+  EXPECT_EQ(dialog.shownFile.piece(3), "EAD");
+  ui.answer(std::nullopt);
+  dialog.openSavedCotepeFile();
+  EXPECT_TRUE(dialog.shownFile.pieces.empty());
+}
+
 TEST_F(MainDialogTest, RefusesFilesAboveThirtyMillionBytes) {
   TempDir dir;
   ScriptedUserInterface ui;
@@ -107,6 +128,30 @@ TEST_F(MainDialogTest, ValidationShowsTheLogInTheResults) {
   empty.runValidation(false);
   EXPECT_EQ(ui.messages.back().title, "Tavex - Erro!");
   EXPECT_FALSE(empty.showLogInOutput());
+}
+
+TEST_F(MainDialogTest, ValidationKeepsItsFindingsAndReconciliationForTheWindow) {
+  TempDir dir;
+  ScriptedUserInterface ui;
+  MainDialog dialog(ui, dir.path().string());
+  std::vector<std::string> lines = testing::sampleTdmFile();
+  lines[1].replace(246, 6, "ABCDEF");  // E02's CRO (field 11) is not a number
+  testing::writeFile(dir.file("ecf.txt"), testing::joinLines(lines));
+  dialog.currentCotepePath = dir.file("ecf.txt");
+  dialog.runValidation(false, ValidationOptions{testing::kSampleToday});
+  ASSERT_FALSE(dialog.lastFindings.empty());
+  EXPECT_EQ(dialog.lastFindings.front().place.line, 2);
+  EXPECT_EQ(dialog.lastFindings.front().place.field, 11);
+  EXPECT_EQ(dialog.lastValidatedPath, dialog.currentCotepePath);
+
+  testing::writeFile(dir.file("ok.txt"), testing::joinLines(testing::sampleTdmFile()));
+  dialog.currentCotepePath = dir.file("ok.txt");
+  dialog.runValidation(false, ValidationOptions{testing::kSampleToday});
+  EXPECT_TRUE(dialog.lastFindings.empty());  // the previous run's findings are gone
+  ASSERT_TRUE(dialog.lastReconciliation.has_value());
+  EXPECT_FALSE(dialog.lastReconciliation->reductions.empty());
+  dialog.runValidation(true, ValidationOptions{testing::kSampleToday});
+  EXPECT_FALSE(dialog.lastReconciliation.has_value());  // format only: no totals
 }
 
 }  // namespace

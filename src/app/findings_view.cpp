@@ -1,0 +1,221 @@
+#include "app/findings_view.h"
+
+#include <QApplication>
+#include <QBrush>
+#include <QColor>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <set>
+
+#include "app/qt_text.h"
+#include "cotepe/record_layout.h"
+
+namespace tavex::app {
+
+namespace {
+
+const QColor kErrorColour(0xb0, 0x00, 0x20);
+const QColor kWarningColour(0xb3, 0x6b, 0x00);
+
+QString plural(int n, const char* one, const char* many) {
+  return QString::number(n) + " " + QString::fromUtf8(n == 1 ? one : many);
+}
+
+}  // namespace
+
+QString recordTag(int recordType) {
+  const RecordLayout* layout = layoutOf(recordType);
+  return layout == nullptr ? QString() : QString::fromLatin1(layout->tag.data(), static_cast<qsizetype>(layout->tag.size()));
+}
+
+void FindingsModel::setFindings(const std::vector<Finding>* findings) {
+  beginResetModel();
+  findings_ = findings;
+  endResetModel();
+}
+
+int FindingsModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() || findings_ == nullptr ? 0 : static_cast<int>(findings_->size());
+}
+
+int FindingsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+
+QVariant FindingsModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || findings_ == nullptr) return {};
+  const Finding& f = finding(index.row());
+  const bool error = f.severity == Severity::Error;
+  const int column = index.column();
+  if (role == Qt::DisplayRole) {
+    switch (column) {
+      case SeverityColumn: return QString::fromUtf8(error ? "Erro" : "Aviso");
+      case LineColumn: return f.place.line > 0 ? QVariant(f.place.line) : QVariant();
+      case RecordColumn: return recordTag(f.place.recordType);
+      case FieldColumn: return f.place.field > 0 ? QVariant(f.place.field) : QVariant();
+      case MessageColumn: return fromCp1252(f.message);
+      default: return {};
+    }
+  }
+  if (role == Qt::UserRole) {  // sort keys
+    switch (column) {
+      case SeverityColumn: return error ? 0 : 1;
+      case LineColumn: return f.place.line;
+      case RecordColumn: return f.place.recordType;
+      case FieldColumn: return f.place.field;
+      case MessageColumn: return fromCp1252(f.message);
+      default: return {};
+    }
+  }
+  if (role == Qt::DecorationRole && column == SeverityColumn)
+    return QApplication::style()->standardIcon(error ? QStyle::SP_MessageBoxCritical : QStyle::SP_MessageBoxWarning);
+  if (role == Qt::ForegroundRole && (column == SeverityColumn || column == MessageColumn))
+    return QBrush(error ? kErrorColour : kWarningColour);
+  if (role == Qt::TextAlignmentRole && (column == LineColumn || column == FieldColumn))
+    return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+  return {};
+}
+
+QVariant FindingsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+  static const char* const names[] = {"Severidade", "Linha", "Registro", "Campo", "Mensagem"};
+  return section >= 0 && section < ColumnCount ? QString::fromUtf8(names[section]) : QVariant();
+}
+
+FindingsFilter::FindingsFilter(QObject* parent) : QSortFilterProxyModel(parent) { setSortRole(Qt::UserRole); }
+
+void FindingsFilter::setSeverity(int severity) {
+  severity_ = severity;
+  invalidateFilter();
+}
+
+void FindingsFilter::setRecordType(int type) {
+  recordType_ = type;
+  invalidateFilter();
+}
+
+void FindingsFilter::setSearch(const QString& text) {
+  search_ = text;
+  invalidateFilter();
+}
+
+bool FindingsFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
+  const auto* source = static_cast<const FindingsModel*>(sourceModel());
+  const Finding& f = source->finding(sourceRow);
+  if (severity_ == 0 && f.severity != Severity::Error) return false;
+  if (severity_ == 1 && f.severity != Severity::Warning) return false;
+  if (recordType_ != 0 && f.place.recordType != recordType_) return false;
+  return search_.isEmpty() || fromCp1252(f.message).contains(search_, Qt::CaseInsensitive);
+}
+
+FindingsPanel::FindingsPanel(QWidget* parent)
+    : QWidget(parent), model_(new FindingsModel(this)), filter_(new FindingsFilter(this)) {
+  auto* layout = new QVBoxLayout(this);
+  auto* bar = new QHBoxLayout;
+  layout->addLayout(bar);
+  severity_ = new QComboBox(this);
+  severity_->setObjectName("filtroSeveridade");
+  severity_->addItem(QString::fromUtf8("Erros e avisos"), -1);
+  severity_->addItem(QString::fromUtf8("Só erros"), 0);
+  severity_->addItem(QString::fromUtf8("Só avisos"), 1);
+  record_ = new QComboBox(this);
+  record_->setObjectName("filtroRegistro");
+  search_ = new QLineEdit(this);
+  search_->setObjectName("buscaAchados");
+  search_->setPlaceholderText(QString::fromUtf8("Buscar nas mensagens (Ctrl+F)"));
+  search_->setClearButtonEnabled(true);
+  bar->addWidget(new QLabel(QString::fromUtf8("Mostrar:"), this));
+  bar->addWidget(severity_);
+  bar->addWidget(record_);
+  bar->addWidget(search_, 1);
+  saveLog_ = new QPushButton(QString::fromUtf8("Salvar log como…"), this);
+  saveLog_->setObjectName("salvarLog");
+  print_ = new QPushButton(QString::fromUtf8("Imprimir"), this);
+  print_->setObjectName("imprimirAchados");
+  bar->addWidget(saveLog_);
+  bar->addWidget(print_);
+  setLogActions(false);
+  connect(saveLog_, &QPushButton::clicked, this, &FindingsPanel::saveLogRequested);
+  connect(print_, &QPushButton::clicked, this, &FindingsPanel::printRequested);
+
+  filter_->setSourceModel(model_);
+  table_ = new QTableView(this);
+  table_->setObjectName("tabelaAchados");
+  table_->setModel(filter_);
+  table_->setSortingEnabled(true);
+  table_->sortByColumn(FindingsModel::LineColumn, Qt::AscendingOrder);
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->setSelectionMode(QAbstractItemView::SingleSelection);
+  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table_->setWordWrap(false);
+  table_->verticalHeader()->hide();
+  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+  table_->horizontalHeader()->setStretchLastSection(true);
+  table_->setColumnWidth(FindingsModel::SeverityColumn, 110);
+  table_->setColumnWidth(FindingsModel::LineColumn, 80);
+  table_->setColumnWidth(FindingsModel::RecordColumn, 70);
+  table_->setColumnWidth(FindingsModel::FieldColumn, 60);
+  layout->addWidget(table_, 1);
+
+  connect(severity_, &QComboBox::currentIndexChanged, this,
+          [this] { filter_->setSeverity(severity_->currentData().toInt()); });
+  connect(record_, &QComboBox::currentIndexChanged, this,
+          [this] { filter_->setRecordType(record_->currentData().toInt()); });
+  connect(search_, &QLineEdit::textChanged, filter_, &FindingsFilter::setSearch);
+  connect(table_, &QTableView::activated, this,
+          [this](const QModelIndex& index) { emit findingActivated(filter_->mapToSource(index).row()); });
+}
+
+void FindingsPanel::setFindings(const std::vector<Finding>* findings) {
+  findings_ = findings;
+  model_->setFindings(findings);
+  // The record filter offers the types that have findings.
+  std::set<int> types;
+  if (findings != nullptr)
+    for (const Finding& f : *findings) types.insert(f.place.recordType);
+  const QSignalBlocker block(record_);
+  record_->clear();
+  record_->addItem(QString::fromUtf8("Todos os registros"), 0);
+  for (int type : types)
+    if (!recordTag(type).isEmpty()) record_->addItem(recordTag(type), type);
+  filter_->setRecordType(0);
+}
+
+QString FindingsPanel::tabTitle() const {
+  if (findings_ == nullptr || findings_->empty()) return QString::fromUtf8("Achados");
+  int errors = 0;
+  for (const Finding& f : *findings_) errors += f.severity == Severity::Error ? 1 : 0;
+  const int warnings = static_cast<int>(findings_->size()) - errors;
+  return QString::fromUtf8("Achados (%1, %2)").arg(plural(errors, "erro", "erros"), plural(warnings, "aviso", "avisos"));
+}
+
+void FindingsPanel::setLogActions(bool enabled) {
+  saveLog_->setEnabled(enabled);
+  print_->setEnabled(enabled);
+}
+
+QString FindingsPanel::printableHtml() const {
+  QString html = "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\"><tr>";
+  for (int column = 0; column < FindingsModel::ColumnCount; ++column)
+    html += "<th>" + model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString() + "</th>";
+  html += "</tr>";
+  for (int row = 0; row < filter_->rowCount(); ++row) {
+    html += "<tr>";
+    for (int column = 0; column < FindingsModel::ColumnCount; ++column)
+      html += "<td>" + filter_->index(row, column).data().toString().toHtmlEscaped() + "</td>";
+    html += "</tr>";
+  }
+  return html + "</table>";
+}
+
+void FindingsPanel::focusSearch() {
+  search_->setFocus();
+  search_->selectAll();
+}
+
+}  // namespace tavex::app

@@ -1,0 +1,171 @@
+#include "app/record_view.h"
+
+#include <QColor>
+#include <QFont>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QVBoxLayout>
+#include <fstream>
+
+#include "app/findings_view.h"
+#include "app/qt_text.h"
+#include "cotepe/record_layout.h"
+
+namespace tavex::app {
+
+namespace {
+
+constexpr int kAround = 3;                   // context lines on each side
+constexpr std::size_t kShownContext = 300;  // characters of a context line shown
+
+QString utf8(const char* text) { return QString::fromUtf8(text); }
+
+}  // namespace
+
+std::optional<LineContext> readLineContext(const std::string& path, int line, int around) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in || line < 1) return std::nullopt;
+  LineContext context;
+  context.firstLine = std::max(1, line - around);
+  std::string text;
+  for (int n = 1; n <= line + around && std::getline(in, text); ++n) {
+    if (n < context.firstLine) continue;
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    context.lines.push_back(text);
+    if (n == line) context.found = true;
+  }
+  return context;
+}
+
+QString visibleBlanks(const QString& value) {
+  QString shown = value;
+  shown.replace(QChar(' '), QChar(0x00B7));
+  return shown;
+}
+
+RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent) {
+  auto* layout = new QVBoxLayout(this);
+  auto* bar = new QHBoxLayout;
+  layout->addLayout(bar);
+  heading_ = new QLabel(utf8("Dê um duplo clique num achado ou numa \"Linha N\" da saída para ver o registro."), this);
+  heading_->setObjectName("registroTitulo");
+  heading_->setTextFormat(Qt::PlainText);
+  previous_ = new QPushButton(utf8("Achado anterior"), this);
+  previous_->setObjectName("achadoAnterior");
+  next_ = new QPushButton(utf8("Próximo achado"), this);
+  next_->setObjectName("proximoAchado");
+  previous_->setEnabled(false);
+  next_->setEnabled(false);
+  bar->addWidget(heading_, 1);
+  bar->addWidget(previous_);
+  bar->addWidget(next_);
+  message_ = new QLabel(this);
+  message_->setObjectName("registroMensagem");
+  message_->setTextFormat(Qt::PlainText);
+  message_->setWordWrap(true);
+  layout->addWidget(message_);
+
+  fields_ = new QTableWidget(0, 5, this);
+  fields_->setObjectName("camposRegistro");
+  fields_->setHorizontalHeaderLabels({utf8("Campo"), utf8("Nome"), utf8("Início"), utf8("Tamanho"), utf8("Valor")});
+  fields_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  fields_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  fields_->verticalHeader()->hide();
+  fields_->verticalHeader()->setDefaultSectionSize(fields_->fontMetrics().height() + 6);
+  fields_->horizontalHeader()->setStretchLastSection(true);
+  fields_->setColumnWidth(1, 220);
+  QFont mono("Courier New");
+  mono.setStyleHint(QFont::Monospace);
+  context_ = new QPlainTextEdit(this);
+  context_->setObjectName("contextoRegistro");
+  context_->setReadOnly(true);
+  context_->setLineWrapMode(QPlainTextEdit::NoWrap);
+  context_->setFont(mono);
+  context_->setMaximumHeight(context_->fontMetrics().height() * (2 * kAround + 2) + 12);
+  layout->addWidget(fields_, 1);
+  layout->addWidget(context_);
+  connect(previous_, &QPushButton::clicked, this, &RecordPanel::previousFinding);
+  connect(next_, &QPushButton::clicked, this, &RecordPanel::nextFinding);
+}
+
+void RecordPanel::setNavigation(bool previous, bool next) {
+  previous_->setEnabled(previous);
+  next_->setEnabled(next);
+}
+
+void RecordPanel::showLine(const std::string& path, int line, const Finding* finding) {
+  fields_->setRowCount(0);
+  context_->clear();
+  highlightedRow_ = -1;
+  message_->setText(finding != nullptr ? fromCp1252(finding->message) : QString());
+  const QColor colour = finding != nullptr && finding->severity == Severity::Warning ? QColor(255, 232, 190)
+                                                                                     : QColor(255, 205, 205);
+  const auto context = readLineContext(path, line, kAround);
+  if (!context || !context->found) {
+    heading_->setText(utf8("A linha %1 não existe mais em %2: o arquivo mudou depois da validação.")
+                          .arg(line)
+                          .arg(fromPath(path)));
+    return;
+  }
+  const std::string& text = context->lines[static_cast<std::size_t>(line - context->firstLine)];
+  const int type = recordTypeOf(text);
+  const RecordLayout* layout = layoutOf(type);
+  const QString tag = layout != nullptr ? recordTag(type) : utf8("tipo desconhecido");
+  QString heading = utf8("Linha %1: %2, %3 caracteres").arg(line).arg(tag).arg(text.size());
+  if (layout != nullptr && static_cast<int>(text.size()) != layout->length)
+    heading += utf8(" (o registro tem %1)").arg(layout->length);
+  heading_->setText(heading);
+
+  if (layout != nullptr) {
+    fields_->setRowCount(static_cast<int>(layout->fields.size()));
+    int row = 0;
+    for (const FieldLayout& field : layout->fields) {
+      const std::size_t start = static_cast<std::size_t>(field.start - 1);
+      const std::string value = start < text.size() ? text.substr(start, static_cast<std::size_t>(field.width)) : std::string();
+      const QStringList cells = {QString::number(field.number), QString::fromLatin1(field.name.data(), static_cast<qsizetype>(field.name.size())),
+                                 QString::number(field.start), QString::number(field.width), visibleBlanks(fromCp1252(value))};
+      const bool failed = finding != nullptr && finding->place.field == field.number;
+      for (int column = 0; column < cells.size(); ++column) {
+        auto* item = new QTableWidgetItem(cells[column]);
+        if (failed) {
+          item->setBackground(colour);
+          QFont bold = item->font();
+          bold.setBold(true);
+          item->setFont(bold);
+        }
+        fields_->setItem(row, column, item);
+      }
+      if (failed) highlightedRow_ = row;
+      ++row;
+    }
+    if (highlightedRow_ >= 0) {
+      fields_->setCurrentCell(highlightedRow_, 4);
+      fields_->doItemsLayout();  // the scroll range, even while the tab is hidden
+      fields_->scrollToItem(fields_->item(highlightedRow_, 0), QAbstractItemView::PositionAtCenter);
+    }
+  }
+
+  // The lines around it, numbered as "Ler Registro Salvo" numbers them.
+  QStringList shown;
+  for (std::size_t i = 0; i < context->lines.size(); ++i) {
+    const std::string& l = context->lines[i];
+    QString piece = fromCp1252(std::string_view(l).substr(0, kShownContext));
+    if (l.size() > kShownContext) piece += QChar(0x2026);
+    shown << QString("%1 - %2").arg(context->firstLine + static_cast<int>(i), 8, 10, QChar('0')).arg(piece);
+  }
+  context_->setPlainText(shown.join('\n'));
+  QTextEdit::ExtraSelection current;
+  current.cursor = QTextCursor(context_->document()->findBlockByNumber(line - context->firstLine));
+  current.format.setBackground(colour);
+  current.format.setProperty(QTextFormat::FullWidthSelection, true);
+  context_->setExtraSelections({current});
+}
+
+}  // namespace tavex::app

@@ -1,0 +1,61 @@
+// The "Registro" tab: one line of the file decoded field by field from the record
+// layout, the lines around it, and the way to the previous and next finding.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "validation/finding.h"
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTableWidget;
+
+namespace tavex::app {
+
+// A record line and its neighbours, read from the file as the validation numbers
+// lines (line feeds end lines; a CR before one is dropped).
+struct LineContext {
+  int firstLine = 0;               // the number of lines.front()
+  std::vector<std::string> lines;  // cp1252, at most `around` on each side of the asked line
+  bool found = false;              // the asked line exists
+};
+std::optional<LineContext> readLineContext(const std::string& path, int line, int around);
+
+// A field's value with its blanks made visible ("·"), as the inspector shows it.
+QString visibleBlanks(const QString& value);
+
+class RecordPanel : public QWidget {
+  Q_OBJECT
+ public:
+  explicit RecordPanel(QWidget* parent = nullptr);
+
+  // Shows line `line` of `path`, with `finding` (may be null) highlighted.
+  void showLine(const std::string& path, int line, const Finding* finding);
+  // Enables "anterior / próximo achado".
+  void setNavigation(bool previous, bool next);
+
+  QLabel* heading() const { return heading_; }
+  QTableWidget* fields() const { return fields_; }
+  QPlainTextEdit* context() const { return context_; }
+  int highlightedRow() const { return highlightedRow_; }
+
+ signals:
+  void previousFinding();
+  void nextFinding();
+
+ private:
+  QLabel* heading_;
+  QLabel* message_;
+  QTableWidget* fields_;
+  QPlainTextEdit* context_;
+  QPushButton* previous_;
+  QPushButton* next_;
+  int highlightedRow_ = -1;
+};
+
+}  // namespace tavex::app

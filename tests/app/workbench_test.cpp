@@ -1,0 +1,306 @@
+// The results area as an audit workbench: "Achados", "Registro" and
+// "Conciliação" beside the specified "Saída", driven offscreen by object name.
+#include <QBarSet>
+#include <QChartView>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QTreeWidget>
+#include <chrono>
+
+#include "app/file_view.h"
+#include "app/findings_view.h"
+#include "app/qt_text.h"
+#include "app/main_window.h"
+#include "app/reconciliation_view.h"
+#include "app/record_view.h"
+#include "app_fixture.h"
+#include "cotepe/text.h"
+#include "support/files.h"
+#include "support/sample_files.h"
+#include "support/scripted_ui.h"
+
+namespace tavex::testing {
+namespace {
+
+using app::MainWindow;
+
+class Workbench : public WindowTest {
+ protected:
+  // A TDM file whose E02 (line 2) has letters in CRO (field 11), read and validated.
+  std::unique_ptr<MainWindow> validated(std::vector<std::string> lines) {
+    const std::string file = dir.file("ecf.txt");
+    writeFile(file, joinLines(lines));
+    auto window = std::make_unique<MainWindow>(ui, dir.path().string());
+    ui.answer(file);
+    window->button("lerRegistroSalvo")->click();
+    window->button("validarArquivoTexto")->click();
+    return window;
+  }
+  static std::vector<std::string> brokenCro() {
+    std::vector<std::string> lines = sampleTdmFile();
+    lines[1].replace(246, 6, "ABCDEF");
+    return lines;
+  }
+  QTableView* findingsTable(MainWindow& w) { return w.findChild<QTableView*>("tabelaAchados"); }
+  TempDir dir;
+  ScriptedUserInterface ui;
+};
+
+TEST_F(Workbench, ValidationFillsAchadosAndKeepsSaidaInFront) {
+  auto window = validated(brokenCro());
+  QTabWidget* tabs = window->tabs();
+  ASSERT_EQ(tabs->count(), 4);
+  EXPECT_EQ(tabs->tabText(0), QString::fromUtf8("Saída"));
+  EXPECT_EQ(tabs->currentWidget(), window->output());
+  EXPECT_EQ(window->output()->currentWidget(), window->results());
+  EXPECT_TRUE(tabs->tabText(1).startsWith(QString::fromUtf8("Achados (1 erro")));
+  EXPECT_TRUE(window->results()->toPlainText().contains(QString::fromUtf8("Fim da validação do arquivo.")));
+  // "Saída" opens at its first finding.
+  const QTextBlock first = window->results()->textCursor().block();
+  EXPECT_TRUE(first.text().startsWith("[ERR] ")) << first.text().toStdString();
+  EXPECT_EQ(window->results()->verticalScrollBar()->value(), first.blockNumber());
+  const QList<QTextLayout::FormatRange> colours = first.layout()->formats();
+  ASSERT_FALSE(colours.isEmpty());
+  EXPECT_EQ(colours.front().format.foreground().color(), QColor(0xb0, 0x00, 0x20));  // errors in red
+  ASSERT_GE(findingsTable(*window)->model()->rowCount(), 1);
+  EXPECT_EQ(findingsTable(*window)->model()->index(0, 1).data().toInt(), 2);
+  EXPECT_EQ(findingsTable(*window)->model()->index(0, 2).data().toString(), "E02");
+
+  // A clean file afterwards empties the tab and its title.
+  ui.answer(dir.file("ok.txt"));
+  writeFile(dir.file("ok.txt"), joinLines(sampleTdmFile()));
+  window->button("lerRegistroSalvo")->click();
+  window->button("validarArquivoTexto")->click();
+  EXPECT_EQ(tabs->tabText(1), "Achados");
+  EXPECT_EQ(findingsTable(*window)->model()->rowCount(), 0);
+}
+
+TEST_F(Workbench, DoubleClickingAFindingOpensItsRecordWithTheFieldHighlighted) {
+  auto window = validated(brokenCro());
+  window->resize(1024, 768);
+  window->show();
+  window->tabs()->setCurrentIndex(1);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  QTableView* table = findingsTable(*window);
+  const QRect cell = table->visualRect(table->model()->index(0, 4));
+  QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());  // a user's double click presses first
+  QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+  EXPECT_EQ(window->tabs()->currentWidget(), window->record());
+  EXPECT_TRUE(window->record()->heading()->text().startsWith("Linha 2: E02")) << window->record()->heading()->text().toStdString();
+  const QTableWidget* fields = window->record()->fields();
+  ASSERT_EQ(window->record()->highlightedRow(), 10);
+  EXPECT_EQ(fields->item(10, 1)->text(), "CRO");
+  EXPECT_EQ(fields->item(10, 4)->text(), "ABCDEF");
+  EXPECT_NE(fields->item(10, 4)->background(), fields->item(9, 4)->background());
+  // Blanks are visible in the values (the sample pads its texts with spaces).
+  EXPECT_TRUE(fields->item(6, 4)->text().contains(QChar(0x00B7)));
+  EXPECT_TRUE(window->record()->context()->toPlainText().contains("00000002 - E02"));
+}
+
+TEST_F(Workbench, ALineOfSaidaOpensItsRecordAndTheButtonsWalkTheFindings) {
+  std::vector<std::string> lines = brokenCro();
+  lines[1].replace(44, 1, "X");  // CNPJ (field 5) too
+  auto window = validated(lines);
+  window->resize(1024, 768);
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  QPlainTextEdit* log = window->results();
+  const QRect line = log->cursorRect(log->textCursor());  // the first finding
+  QTest::mouseDClick(log->viewport(), Qt::LeftButton, {}, line.center());
+  ASSERT_EQ(window->tabs()->currentWidget(), window->record());
+  auto* previous = window->record()->findChild<QPushButton*>("achadoAnterior");
+  auto* next = window->record()->findChild<QPushButton*>("proximoAchado");
+  EXPECT_FALSE(previous->isEnabled());
+  ASSERT_TRUE(next->isEnabled());
+  const int firstRow = window->record()->highlightedRow();
+  next->click();
+  EXPECT_NE(window->record()->highlightedRow(), firstRow);
+  EXPECT_TRUE(previous->isEnabled());
+  previous->click();
+  EXPECT_EQ(window->record()->highlightedRow(), firstRow);
+}
+
+TEST_F(Workbench, FilterAndSearchNarrowTheFindings) {
+  std::vector<std::string> lines = brokenCro();
+  lines[2].replace(lines[2].size() - 1, 1, "");  // a short E03: a length finding on line 3
+  auto window = validated(lines);
+  QTableView* table = findingsTable(*window);
+  const int all = table->model()->rowCount();
+  ASSERT_GE(all, 2);
+  auto* record = window->findChild<QComboBox*>("filtroRegistro");
+  record->setCurrentIndex(record->findText("E02"));
+  EXPECT_EQ(table->model()->rowCount(), 1);
+  record->setCurrentIndex(0);
+  auto* severity = window->findChild<QComboBox*>("filtroSeveridade");
+  severity->setCurrentIndex(2);  // warnings only
+  for (int row = 0; row < table->model()->rowCount(); ++row) EXPECT_EQ(table->model()->index(row, 0).data().toString(), "Aviso");
+  severity->setCurrentIndex(0);
+  window->show();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_EQ(window->tabs()->currentWidget(), window->findings());
+  auto* search = window->findChild<QLineEdit*>("buscaAchados");
+  search->setText("tamanho de registro");
+  ASSERT_EQ(table->model()->rowCount(), 1);
+  EXPECT_EQ(table->model()->index(0, 1).data().toInt(), 3);
+  search->setText("nada assim");
+  EXPECT_EQ(table->model()->rowCount(), 0);
+}
+
+TEST_F(Workbench, AFindingWhoseLineNoLongerExistsSaysSo) {
+  auto window = validated(brokenCro());
+  writeFile(dir.file("ecf.txt"), "E01\r\n");  // the file changed after the validation
+  window->openFinding(0);
+  EXPECT_TRUE(window->record()->heading()->text().contains(QString::fromUtf8("não existe mais")));
+  EXPECT_EQ(window->record()->fields()->rowCount(), 0);
+}
+
+TEST_F(Workbench, AOneMegabyteLineIsInspectedWithoutShowingItWhole) {
+  std::vector<std::string> lines = brokenCro();
+  lines[2] = lines[2] + std::string(1000000, '9');
+  auto window = validated(lines);
+  window->openLine(3);
+  EXPECT_TRUE(window->record()->heading()->text().contains("1000")) << window->record()->heading()->text().toStdString();
+  EXPECT_LT(window->record()->context()->toPlainText().size(), 5000);
+}
+
+TEST_F(Workbench, ReconciliationShowsTheReductionsAndTheChartSelectsRows) {
+  auto window = validated(sampleTdmFile());
+  auto* panel = window->reconciliation();
+  QTreeWidget* table = panel->table();
+  ASSERT_EQ(table->topLevelItemCount(), 1);
+  EXPECT_EQ(table->topLevelItem(0)->text(0), "01/10/2012");
+  EXPECT_EQ(table->topLevelItem(0)->text(2), "E12");
+  table->expandItem(table->topLevelItem(0));
+  EXPECT_GT(table->topLevelItem(0)->childCount(), 0);  // E13, E17, E18 under it
+  ASSERT_NE(panel->bars(), nullptr);
+  EXPECT_EQ(panel->bars()->count(), 1);
+  table->setCurrentItem(nullptr);
+  emit panel->bars()->clicked(0);
+  EXPECT_EQ(table->currentItem(), table->topLevelItem(0));
+
+  ui.answer(dir.file("conciliacao.csv"));
+  panel->exportButton()->click();
+  const std::string csv = readFile(dir.file("conciliacao.csv"));
+  EXPECT_EQ(csv.rfind("Data;CRZ;Registro;Nome;Linha;Declarado;Calculado;Diferença;Dentro da tolerância\r\n"_cp, 0), 0u);
+  EXPECT_NE(csv.find("01/10/2012;1;E12;"), std::string::npos);
+}
+
+TEST_F(Workbench, TotalsOverTheToleranceAreHighlighted) {
+  const std::string file = std::string(TAVEX_SOURCE_DIR) + "/exemplos/tdm_total_e13_divergente.txt";
+  writeFile(dir.file("ecf.txt"), readFile(file));
+  auto window = std::make_unique<MainWindow>(ui, dir.path().string());
+  ui.answer(dir.file("ecf.txt"));
+  window->button("lerRegistroSalvo")->click();
+  window->button("validarArquivoTexto")->click();
+  QTreeWidget* table = window->reconciliation()->table();
+  int highlighted = 0;
+  for (QTreeWidgetItemIterator it(table); *it; ++it) highlighted += (*it)->background(0).style() != Qt::NoBrush ? 1 : 0;
+  EXPECT_GT(highlighted, 0);
+  EXPECT_TRUE(window->reconciliation()->emptyNote()->text().contains(QString::fromUtf8("fora da tolerância")));
+}
+
+TEST_F(Workbench, WithoutReductionsTheReconciliationIsASentence) {
+  std::vector<std::string> lines = sampleMfdFile();  // no E12
+  auto window = validated(lines);
+  auto* panel = window->reconciliation();
+  EXPECT_TRUE(panel->table()->isHidden());
+  EXPECT_FALSE(panel->emptyNote()->text().isEmpty());
+  EXPECT_FALSE(panel->exportButton()->isEnabled());
+}
+
+TEST_F(Workbench, DroppingAFileOpensItAndFoldersOrSeveralFilesAreRefused) {
+  writeFile(dir.file("ecf.txt"), joinLines(sampleTdmFile()));
+  auto window = std::make_unique<MainWindow>(ui, dir.path().string());
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(app::fromPath(dir.file("ecf.txt")))});
+  QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(window.get(), &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(window.get(), &drop);
+  EXPECT_EQ(window->model().currentCotepePath, dir.file("ecf.txt"));
+  EXPECT_EQ(window->output()->currentWidget(), window->fileView());
+  EXPECT_TRUE(window->fileView()->text(0, 0).startsWith("00000001 - E01"));
+  EXPECT_EQ(window->statusBar()->findChild<QLabel*>("estadoArquivo")->text(), "Arquivo: ecf.txt");
+  EXPECT_TRUE(ui.messages.empty());
+
+  for (const QList<QUrl>& urls : {QList<QUrl>{QUrl::fromLocalFile(app::fromPath(dir.path().string()))},
+                                  QList<QUrl>{QUrl::fromLocalFile(app::fromPath(dir.file("ecf.txt"))),
+                                              QUrl::fromLocalFile(app::fromPath(dir.file("ecf.txt")))}}) {
+    window->openDropped(urls);
+    EXPECT_EQ(window->model().currentCotepePath, dir.file("ecf.txt"));  // unchanged
+  }
+  ASSERT_EQ(ui.messages.size(), 2u);
+  EXPECT_EQ(ui.messages[0].icon, Icon::Warning);
+}
+
+TEST_F(Workbench, APrinterCommandThatShowsNothingKeepsTheFileInView) {
+  writeFile(dir.file("ecf.txt"), joinLines(sampleTdmFile()));
+  auto window = std::make_unique<MainWindow>(ui, dir.path().string());
+  ui.answer(dir.file("ecf.txt"));
+  window->button("lerRegistroSalvo")->click();
+  window->button("leituraX")->click();  // no printer chosen: a message, nothing shown
+  EXPECT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(window->output()->currentWidget(), window->fileView());
+  EXPECT_TRUE(window->fileView()->text(0, 0).startsWith("00000001 - E01"));
+}
+
+TEST_F(Workbench, SaveLogAsCopiesTheLogAndPrintingListsTheShownFindings) {
+  auto window = validated(brokenCro());
+  ui.answer(dir.file("copia.log"));
+  auto* save = window->findings()->findChild<QPushButton*>("salvarLog");
+  ASSERT_TRUE(save->isEnabled());
+  save->click();
+  EXPECT_EQ(readFile(dir.file("copia.log")), readFile(dir.file("ecf.txt.log")));
+  const QString html = window->findings()->printableHtml();
+  EXPECT_TRUE(html.contains("<td>E02</td>"));
+  window->findChild<QLineEdit*>("buscaAchados")->setText("nada assim");
+  EXPECT_FALSE(window->findings()->printableHtml().contains("<td>E02</td>"));
+}
+
+TEST(ReconciliationTexts, MoneyAndDays) {
+  EXPECT_EQ(app::money(0), "0,00");
+  EXPECT_EQ(app::money(-5), "-0,05");
+  EXPECT_EQ(app::money(123456789), "1.234.567,89");
+  EXPECT_EQ(app::money(INT64_MIN), "-92.233.720.368.547.758,08");
+  EXPECT_EQ(app::dayOf("20121005"), "05/10/2012");
+  EXPECT_EQ(app::dayOf("2012"), "2012");
+}
+
+TEST_F(Workbench, AHundredThousandFindingsFillTheTableQuickly) {
+  std::vector<Finding> many(100000);
+  for (int i = 0; i < 100000; ++i) {
+    many[static_cast<std::size_t>(i)].place.line = i + 1;
+    many[static_cast<std::size_t>(i)].place.recordType = 14;
+    many[static_cast<std::size_t>(i)].severity = i % 3 == 0 ? Severity::Warning : Severity::Error;
+    many[static_cast<std::size_t>(i)].message = "Linha " + std::to_string(i + 1) + ": E14 -> Campo inválido."_cp;
+  }
+  app::FindingsPanel panel;
+  panel.resize(1000, 400);
+  panel.show();
+  const auto start = std::chrono::steady_clock::now();
+  panel.setFindings(&many);
+  QApplication::processEvents();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(panel.table()->model()->rowCount(), 100000);
+  EXPECT_LT(seconds, 1.0);
+  EXPECT_EQ(panel.tabTitle(), QString::fromUtf8("Achados (66666 erros, 33334 avisos)"));
+}
+
+}  // namespace
+}  // namespace tavex::testing
