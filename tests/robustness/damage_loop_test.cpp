@@ -3,14 +3,16 @@
 // may crash, and every output must be whole: a log closed by its summary, CSV lines
 // and split outputs ended by CR LF, a database holding every exportable line.
 //
-// Positions: every byte of each line's record type, every line end, and every k-th
-// byte besides; the database export (a file synced to disk each time) runs on every
-// sixteenth damaged input. So the loops stay quick under the sanitizers.
+// Positions: in every line a byte of the record type and a byte of the line end, and
+// every k-th byte besides; the database export (a file synced to disk each time)
+// runs on every sixteenth damaged input. So the loops stay quick under the
+// sanitizers.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -32,7 +34,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace testing;
 
-constexpr std::size_t kStride = 53;  // prime: successive lines are hit in different columns
+constexpr std::size_t kStride = 71;  // prime: successive lines are hit in different columns
 
 enum class Damage { Flip, Delete, Duplicate };
 
@@ -50,12 +52,19 @@ std::string damaged(const std::string& bytes, std::size_t at, Damage damage) {
   return out;
 }
 
-std::vector<std::size_t> positionsOf(const std::string& bytes) {
+// One byte of each line's record type and one of its line end, turning with the
+// line and with `turn` (so the three kinds of damage hit different ones), and every
+// k-th byte of the file.
+std::vector<std::size_t> positionsOf(const std::string& bytes, std::size_t turn) {
   std::set<std::size_t> at;
-  std::size_t lineStart = 0;
+  std::size_t lineStart = 0, lineIndex = 0;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (i - lineStart < 3 || bytes[i] == '\r' || bytes[i] == '\n' || i % kStride == 0) at.insert(i);
-    if (bytes[i] == '\n') lineStart = i + 1;
+    if (i % kStride == 0 || i - lineStart == (lineIndex + turn) % 3) at.insert(i);
+    if (bytes[i] == '\n') {
+      at.insert((lineIndex + turn) % 2 == 0 || i == lineStart ? i : i - 1);  // the LF or the CR before it
+      lineStart = i + 1;
+      ++lineIndex;
+    }
   }
   return {at.begin(), at.end()};
 }
@@ -212,13 +221,15 @@ struct Kind {
   std::vector<std::string> (*lines)();
 };
 
+void PrintTo(const Kind& kind, std::ostream* os) { *os << kind.name; }
+
 class DamageLoop : public ::testing::TestWithParam<Kind> {};
 
 void runDamage(const Kind& kind, Damage damage) {
   const std::string original = joinLines(kind.lines());
   TempDir dir;
   int n = 0;
-  for (const std::size_t at : positionsOf(original)) {
+  for (const std::size_t at : positionsOf(original, static_cast<std::size_t>(damage))) {
     SCOPED_TRACE(std::string(kind.name) + " byte " + std::to_string(at));
     const DamagedInput input(dir.path() / std::to_string(n++), damaged(original, at, damage));
     input.validateBoth();
