@@ -7,7 +7,8 @@ out=$1 target=$2 runs=$3
 . "$here/seeds.sh"
 work="$out/ctest-$target"
 rm -rf "$work"
-mkdir -p "$work/new" "$work/crashes"
+mkdir -p "$work/new" "$work/crashes" "$work/tmp"
+export TMPDIR="$work/tmp"  # the targets' scratch files stay in the build tree
 tavex_fuzz_seeds "$(dirname "$here")" "$target" "$work/seeds"
 cd "$work"
 "$out/${target}_fuzzer" -runs="$runs" -max_total_time=10 -timeout=20 -max_len=16384 \

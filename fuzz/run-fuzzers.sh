@@ -21,6 +21,8 @@ cmake -S "$here" -B "$out" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPI
 cmake --build "$out"
 
 status=0
+mkdir -p "$out/tmp"
+export TMPDIR="$out/tmp"  # the targets' scratch files stay in the build tree
 for target in "${targets[@]}"; do
   corpus="$out/corpus-$target" crashes="$out/crashes-$target"
   mkdir -p "$corpus" "$crashes"
