@@ -20,6 +20,7 @@
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 #include "export/csv_export.h"
+#include "export/export_fixture.h"
 #include "export/file_split.h"
 #include "export/mdb_export.h"
 #include "printer/worker_job.h"
@@ -91,15 +92,6 @@ std::vector<std::string> linesOf(const std::string& text) {
   return lines;
 }
 
-// True when every line of `text` ends with CR LF and nothing follows the last one.
-bool wholeCrLfLines(const std::string& text) {
-  if (text.empty()) return true;
-  if (!text.ends_with("\r\n")) return false;
-  for (std::size_t i = 0; i < text.size(); ++i)
-    if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) return false;
-  return true;
-}
-
 int countLinesStartingWith(const std::string& text, const std::string& prefix) {
   int n = 0;
   for (const std::string& l : linesOf(text)) n += l.starts_with(prefix);
@@ -122,7 +114,7 @@ class DamagedInput {
   void checkLog(const ValidationSummary& s) const {
     ASSERT_TRUE(s.ran);
     const std::string log = readFile(input() + ".log");
-    EXPECT_TRUE(wholeCrLfLines(log));
+    EXPECT_TRUE(allLinesWhole(log));
     EXPECT_EQ(countLinesStartingWith(log, "[ERR] "), s.errors);
     EXPECT_EQ(countLinesStartingWith(log, "[AVISO] "), s.warnings);
     EXPECT_NE(log.find("\r\n" + std::to_string(s.errors) + " erro(s) encontrado(s).\r\n"), std::string::npos);
@@ -150,7 +142,7 @@ class DamagedInput {
       const int type = csvRecordType(name);
       ASSERT_TRUE(type >= 1 && name == name.substr(0, 3) + ".csv") << name;
       const std::string text = readFile(e.path().string());
-      EXPECT_TRUE(wholeCrLfLines(text)) << name;
+      EXPECT_TRUE(allLinesWhole(text)) << name;
       const std::vector<std::string> csv = linesOf(text);
       ASSERT_FALSE(csv.empty());
       EXPECT_EQ(csv[0], csvHeader(type) + "\r\n");
@@ -198,7 +190,7 @@ class DamagedInput {
       EXPECT_FALSE(name.starts_with("ctp_file")) << name;
       if (!name.starts_with("ecf_")) continue;
       const std::string text = readFile(e.path().string());
-      EXPECT_TRUE(wholeCrLfLines(text)) << name;
+      EXPECT_TRUE(allLinesWhole(text)) << name;
       EXPECT_EQ(recordTypeOf(text), 1) << name;  // the input's E01, however damaged
     }
   }
