@@ -6,6 +6,7 @@
 
 #include "cli/commands.h"
 #include "cotepe/text.h"
+#include "support/cli_capture.h"
 #include "support/files.h"
 #include "support/sample_files.h"
 #include "validation/finding.h"
@@ -15,19 +16,9 @@ namespace {
 
 using tavex::testing::TempDir;
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using Outcome = tavex::testing::CliOutcome;
 
-Outcome run(const Args& args) {
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  const int status = runConciliar(args);
-  std::fflush(stdout);
-  std::fflush(stderr);
-  return {status, ::testing::internal::GetCapturedStdout(), ::testing::internal::GetCapturedStderr()};
-}
+Outcome run(const Args& args) { return tavex::testing::runCaptured(runConciliar, args); }
 
 std::vector<std::string> linesOf(const std::string& text) {
   std::vector<std::string> lines;

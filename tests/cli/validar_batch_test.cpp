@@ -16,6 +16,7 @@
 #include "cli/work_pool.h"
 #include "generator.h"
 #include "cotepe/text.h"
+#include "support/cli_capture.h"
 #include "support/files.h"
 #include "support/sample_files.h"
 
@@ -26,19 +27,9 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 using tavex::testing::TempDir;
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using Outcome = tavex::testing::CliOutcome;
 
-Outcome run(const Args& args) {
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  const int status = runValidar(args);
-  std::fflush(stdout);
-  std::fflush(stderr);
-  return {status, ::testing::internal::GetCapturedStdout(), ::testing::internal::GetCapturedStderr()};
-}
+Outcome run(const Args& args) { return tavex::testing::runCaptured(runValidar, args); }
 
 std::string cleanTdm() { return testing::joinLines(testing::sampleTdmFile()); }
 std::string tdmWithE13Error() {

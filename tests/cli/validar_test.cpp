@@ -8,6 +8,7 @@
 
 #include "cli/commands.h"
 #include "cotepe/text.h"
+#include "support/cli_capture.h"
 #include "support/files.h"
 #include "support/resource_limits.h"
 #include "support/sample_files.h"
@@ -17,19 +18,9 @@ namespace {
 
 using tavex::testing::TempDir;
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using Outcome = tavex::testing::CliOutcome;
 
-Outcome run(const Args& args) {
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  const int status = runValidar(args);
-  std::fflush(stdout);
-  std::fflush(stderr);
-  return {status, ::testing::internal::GetCapturedStdout(), ::testing::internal::GetCapturedStderr()};
-}
+Outcome run(const Args& args) { return tavex::testing::runCaptured(runValidar, args); }
 
 TEST(CliValidar, ACleanFileExitsZeroAndPrintsTheLogInUtf8) {
   TempDir dir;

@@ -9,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "export_fixture.h"
+#include "support/cli_capture.h"
 #include "support/resource_limits.h"
 
 namespace tavex::cli {
@@ -17,19 +18,11 @@ namespace {
 namespace fs = std::filesystem;
 using namespace tavex::testing;
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using Outcome = tavex::testing::CliOutcome;
 
 Outcome run(int (*command)(const Args&), const Args& args) {
   KeepCurrentDirectory keep;
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  const int status = command(args);
-  std::fflush(stdout);
-  std::fflush(stderr);
-  return {status, ::testing::internal::GetCapturedStdout(), ::testing::internal::GetCapturedStderr()};
+  return tavex::testing::runCaptured(command, args);
 }
 
 TEST(CliConversions, ExportarCsvConvertsOnceAndRefusesAFolderWithE01) {

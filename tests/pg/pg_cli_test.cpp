@@ -10,6 +10,7 @@
 #include "cotepe/text.h"
 #include "generator.h"
 #include "pg_server.h"
+#include "support/cli_capture.h"
 #include "support/files.h"
 #include "support/sample_files.h"
 
@@ -18,19 +19,9 @@ namespace {
 
 using namespace testing;
 
-struct Outcome {
-  int status;
-  std::string out, err;
-};
+using Outcome = tavex::testing::CliOutcome;
 
-Outcome run(const cli::Args& args) {
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  const int status = cli::runExportarPg(args);
-  std::fflush(stdout);
-  std::fflush(stderr);
-  return {status, ::testing::internal::GetCapturedStdout(), ::testing::internal::GetCapturedStderr()};
-}
+Outcome run(const cli::Args& args) { return tavex::testing::runCaptured(cli::runExportarPg, args); }
 
 TEST(CliExportarPg, LoadsFilesAndFoldersFoundByContentAndReportsEach) {
   TempDir dir;
