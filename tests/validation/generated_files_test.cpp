@@ -4,6 +4,7 @@
 
 #include "cotepe/text.h"
 #include "generator.h"
+#include "support/generated_lines.h"
 #include "validation_fixture.h"
 
 namespace tavex::testing {
@@ -14,12 +15,7 @@ std::vector<std::string> generated(FileKind kind, std::uint64_t seed, std::uint6
   options.kind = kind;
   options.seed = seed;
   options.targetBytes = bytes;
-  std::ostringstream out;
-  generateCotepe(out, options);
-  std::vector<std::string> lines;
-  std::istringstream in(out.str());
-  for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.size() - 1));  // CR
-  return lines;
+  return generatedLines(options);
 }
 
 std::size_t firstOf(const std::vector<std::string>& lines, const char* type, std::size_t skip = 0) {

@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "cotepe/text.h"
+#include "support/generated_lines.h"
 #include "generator.h"
 #include "support/files.h"
 #include "support/sample_files.h"
@@ -17,15 +18,6 @@
 
 namespace tavex::testing {
 namespace {
-
-std::vector<std::string> generatedLines(const GeneratorOptions& options) {
-  std::ostringstream out;
-  generateCotepe(out, options);
-  std::vector<std::string> lines;
-  std::istringstream in(out.str());
-  for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.size() - 1));  // CR
-  return lines;
-}
 
 std::size_t nthOf(const std::vector<std::string>& lines, const char* type, std::size_t skip = 0) {
   for (std::size_t i = 0; i < lines.size(); ++i)
