@@ -46,7 +46,7 @@ tn=$(median "$cli" validar "$out/lote40" --jobs "$cores")
 printf 'lote de 40 x 5 MB: --jobs 1 %.2f s, --jobs 2 %.2f s (%.2f), --jobs %d (núcleos) %.2f s (%.2f)   alvo <= 0.60\n' \
   "$t1" "$t2" "$(echo "$t2 / $t1" | bc -l)" "$cores" "$tn" "$(echo "$tn / $t1" | bc -l)"
 
-runs=5
+runs=11
 plain=$(median "$cli" validar "$out/tdm30.txt")
 json=$(median "$cli" validar "$out/tdm30.txt" --json)
 printf -- '--json em 30 MB: sem %.3f s, com %.3f s, razão %.3f   alvo <= 1.10\n' "$plain" "$json" "$(echo "$json / $plain" | bc -l)"
