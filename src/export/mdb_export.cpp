@@ -13,6 +13,7 @@
 #include "cotepe/file_access.h"
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
+#include "export/csv_export.h"
 
 namespace tavex {
 
@@ -89,11 +90,9 @@ bool isAscii(std::string_view s) {
 }  // namespace
 
 int mdbTableOf(std::string_view line) {
-  if (line.size() < 3 || line[0] != 'E') return -1;
-  if (line[1] == 'A' && line[2] == 'D') return kEadTable;
-  if (line[1] < '0' || line[1] > '9' || line[2] < '0' || line[2] > '9') return -1;
-  const int type = (line[1] - '0') * 10 + (line[2] - '0');
-  return type >= 1 && type <= 21 ? type - 1 : -1;
+  if (line.starts_with("EAD")) return kEadTable;
+  const int type = csvRecordType(line);  // the CSV files and the tables name records alike
+  return type == 0 ? -1 : type - 1;
 }
 
 std::span<const char* const> mdbColumnNames(int table) {

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "cotepe/hex.h"
 #include "cotepe/text.h"
 #include "xml/xml_document.h"
 
@@ -62,13 +63,6 @@ char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() &&
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
-}
-
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
@@ -145,8 +139,8 @@ std::optional<KeyBytes> decodeKeyText(std::string_view text) {
   digits.append(text.substr(0, 256 - digits.size()));
   KeyBytes bytes{};
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const int high = hexValue(digits[2 * i]);
-    const int low = hexValue(digits[2 * i + 1]);
+    const int high = hexDigitValue(digits[2 * i]);
+    const int low = hexDigitValue(digits[2 * i + 1]);
     if (high < 0 || low < 0) return std::nullopt;
     bytes[i] = static_cast<std::uint8_t>(high * 16 + low);
   }

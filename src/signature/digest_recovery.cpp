@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "cotepe/hex.h"
 #include "signature/digit_arithmetic.h"
 
 namespace tavex {
@@ -24,16 +25,10 @@ int md5HashIndex() {
   return index;
 }
 
-int hexValue(unsigned c) {
-  if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
-  if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
-  if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
-  return -1;
-}
-
 // A pair of hexadecimal digits (either case); nothing when either is not one.
 std::optional<std::uint8_t> hexPair(unsigned high, unsigned low) {
-  const int h = hexValue(high), l = hexValue(low);
+  if (high > 0xFF || low > 0xFF) return std::nullopt;
+  const int h = hexDigitValue(static_cast<char>(high)), l = hexDigitValue(static_cast<char>(low));
   if (h < 0 || l < 0) return std::nullopt;
   return static_cast<std::uint8_t>(h * 16 + l);
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "cotepe/hex.h"
 #include "cotepe/text.h"
 
 namespace tavex {
@@ -17,18 +18,11 @@ struct FileCloser {
   void operator()(std::FILE* f) const { std::fclose(f); }
 };
 
-int hexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::optional<RsaBytes> bytesFromHexPairs(std::string_view hex) {
   if (hex.size() != 256) return std::nullopt;
   RsaBytes bytes{};
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const int high = hexValue(hex[2 * i]), low = hexValue(hex[2 * i + 1]);
+    const int high = hexDigitValue(hex[2 * i]), low = hexDigitValue(hex[2 * i + 1]);
     if (high < 0 || low < 0) return std::nullopt;
     bytes[i] = static_cast<std::uint8_t>(high * 16 + low);
   }

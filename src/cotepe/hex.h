@@ -1,0 +1,14 @@
+// Hexadecimal digits, as key files and signatures write them.
+#pragma once
+
+namespace tavex {
+
+// The value 0..15 of a hexadecimal digit of either case; -1 for any other character.
+constexpr int hexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+}  // namespace tavex
