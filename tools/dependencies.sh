@@ -5,7 +5,7 @@ tavex_packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev nlohmann-json3-dev
   libsqlite3-dev libtomcrypt-dev libpq-dev postgresql
-  libxml2-utils openssl clang
+  libxml2-utils openssl clang libclang-rt-14-dev
   qt6-base-dev libqt6svg6 libgl-dev fonts-liberation qt6-translations-l10n
   pandoc man-db dpkg-dev lintian
   qt6-charts-dev libqt6charts6 libqt6opengl6-dev
