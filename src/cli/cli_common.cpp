@@ -21,7 +21,7 @@ std::optional<std::string> ParsedArgs::value(std::string_view name) const {
   return found;
 }
 
-std::optional<ParsedArgs> parseArgs(const Args& args, const std::vector<OptionSpec>& options, const char* usage) {
+std::optional<ParsedArgs> parseArgs(const Args& args, const std::vector<CliOption>& options, const char* usage) {
   ParsedArgs parsed;
   if (wantsHelp(args)) {  // help wins over any mistake on the same line
     parsed.help = true;
@@ -40,14 +40,14 @@ std::optional<ParsedArgs> parseArgs(const Args& args, const std::vector<OptionSp
     }
     const std::size_t equals = a.find('=');
     const std::string name = a.substr(0, equals);
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& o : options)
-      if (name == o.name) spec = &o;
-    if (spec == nullptr || (!spec->takesValue && equals != std::string::npos)) {
+    const CliOption* option = nullptr;
+    for (const CliOption& o : options)
+      if (name == o.name) option = &o;
+    if (option == nullptr || (!option->takesValue && equals != std::string::npos)) {
       usageError(usage, "opção desconhecida: " + a);
       return std::nullopt;
     }
-    if (!spec->takesValue) {
+    if (!option->takesValue) {
       parsed.options.emplace_back(name, "");
     } else if (equals != std::string::npos) {
       parsed.options.emplace_back(name, a.substr(equals + 1));

@@ -47,7 +47,7 @@ const char* const kUsage =
     "validado (não pôde ser lido, o log não pôde ser gravado por inteiro, ou a\n"
     "validação foi interrompida com Ctrl-C: os arquivos em andamento terminam).\n";
 
-const std::vector<OptionSpec> kOptions = {{"--tolerancia", true}, {"--formato", false}, {"--continuar", false},
+const std::vector<CliOption> kOptions = {{"--tolerancia", true}, {"--formato", false}, {"--continuar", false},
                                           {"--json", false},      {"--jobs", true},     {"--resumo", true}};
 
 // Ctrl-C during a batch: no file is taken any more; the ones in flight finish.

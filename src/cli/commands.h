@@ -30,7 +30,7 @@ struct Command {
 };
 
 // One option of a subcommand: "--name" alone, or "--name VALUE" / "--name=VALUE".
-struct OptionSpec {
+struct CliOption {
   const char* name;  // with its dashes: "--tolerancia"
   bool takesValue;
 };
@@ -50,7 +50,7 @@ struct ParsedArgs {
 
 // Parses `args` against the options of a subcommand. On an unknown option or an
 // option without its value, prints the usage error and answers nothing.
-std::optional<ParsedArgs> parseArgs(const Args& args, const std::vector<OptionSpec>& options, const char* usage);
+std::optional<ParsedArgs> parseArgs(const Args& args, const std::vector<CliOption>& options, const char* usage);
 
 // True when the arguments ask for help.
 bool wantsHelp(const Args& args);

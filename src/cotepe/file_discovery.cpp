@@ -46,6 +46,23 @@ class Collector {
   std::set<std::pair<dev_t, ino_t>> seen_;
 };
 
+// A probed file: listed when it is a COTEPE file, reported when it cannot be read.
+// Another kind of file is a problem only when the user named it: not every file
+// in a folder is a COTEPE file.
+void take(Collector& collector, const std::string& path, Probe kind, bool namedByUser) {
+  switch (kind) {
+    case Probe::Cotepe:
+      collector.add(path);
+      break;
+    case Probe::Unreadable:
+      collector.problem(path, DiscoveryProblem::Reason::Unreadable);
+      break;
+    case Probe::Other:
+      if (namedByUser) collector.problem(path, DiscoveryProblem::Reason::NotCotepe);
+      break;
+  }
+}
+
 void searchFolder(const std::string& folder, Collector& collector) {
   std::vector<std::string> found;
   std::error_code ec;
@@ -76,18 +93,7 @@ void searchFolder(const std::string& folder, Collector& collector) {
     }
   }
   std::sort(found.begin(), found.end());
-  for (const std::string& path : found) {
-    switch (probe(path)) {
-      case Probe::Cotepe:
-        collector.add(path);
-        break;
-      case Probe::Unreadable:
-        collector.problem(path, DiscoveryProblem::Reason::Unreadable);
-        break;
-      case Probe::Other:
-        break;  // not every file in a folder is a COTEPE file
-    }
-  }
+  for (const std::string& path : found) take(collector, path, probe(path), /*namedByUser=*/false);
 }
 
 }  // namespace
@@ -109,17 +115,7 @@ DiscoveredFiles discoverCotepeFiles(const std::vector<std::string>& paths) {
     } else if (fs::is_directory(status)) {
       searchFolder(path, collector);
     } else {
-      switch (fs::is_regular_file(status) ? probe(path) : Probe::Other) {
-        case Probe::Cotepe:
-          collector.add(path);
-          break;
-        case Probe::Unreadable:
-          collector.problem(path, DiscoveryProblem::Reason::Unreadable);
-          break;
-        case Probe::Other:
-          collector.problem(path, DiscoveryProblem::Reason::NotCotepe);
-          break;
-      }
+      take(collector, path, fs::is_regular_file(status) ? probe(path) : Probe::Other, /*namedByUser=*/true);
     }
   }
   return out;
