@@ -279,7 +279,7 @@ void MainWindow::buildControls() {
   highlighter_ = new LogHighlighter(static_cast<QTextDocument*>(nullptr));
   highlighter_->setParent(this);
 
-  // The results area: the specified box in "Saída", the audit views beside it.
+  // The results area: the classic results box in "Saída", the audit views beside it.
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName("abasResultados");
   fileView_ = new FileView(this);

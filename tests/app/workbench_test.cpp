@@ -1,5 +1,5 @@
 // The results area as an audit workbench: "Achados", "Registro" and
-// "Conciliação" beside the specified "Saída", driven offscreen by object name.
+// "Conciliação" beside the classic "Saída", driven offscreen by object name.
 #include <QBarSet>
 #include <QChartView>
 #include <QComboBox>

@@ -156,7 +156,7 @@ TEST_F(ValidationTest, ContinuingPastMissingRecordTypesReachesTheLinesAndTotals)
     if (!l.starts_with("E04")) lines.push_back(l);
   const std::string missing = "[ERR]         : E04 -> Não existe nenhum Registro Tipo E04 no arquivo.";
 
-  ValidationSummary summary = validate(lines);  // as specified: the run stops there
+  ValidationSummary summary = validate(lines);  // by default the run stops there
   EXPECT_EQ(findings(), std::vector<std::string>{utf8ToCp1252(missing)});
   EXPECT_FALSE(summary.reconciliation.has_value());
   EXPECT_EQ(log().find("--continuar"), std::string::npos);

@@ -111,7 +111,7 @@ TEST(ContinueAfterMissingRecords, ABumpedE13TotalAddsExactlyItsFinding) {
   ASSERT_TRUE(total.place.declared && total.place.computed);
   EXPECT_EQ(*total.place.declared - *total.place.computed, 250);
 
-  // The specified run never gets there.
+  // The default run never gets there.
   const Outcome plain = validateLines(lines, 5, false);
   EXPECT_EQ(plain.findings.size(), 4u);
 }
