@@ -79,10 +79,6 @@ class InterruptGuard {
   bool installed_ = false;
 };
 
-std::string dumpJson(const nlohmann::ordered_json& document) {
-  return document.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-}
-
 int exitStatusOf(const std::vector<FileOutcome>& outcomes) {
   int status = kOk;
   for (const FileOutcome& o : outcomes) {
@@ -107,10 +103,11 @@ int validateOneShowingTheLog(const std::string& path, const ValidationSettings& 
 }
 
 int validateOneAsJson(const std::string& path, const ValidationSettings& settings) {
-  nlohmann::ordered_json document;
+  std::string document;
   const FileOutcome outcome = validateForBatch(path, settings, &document);
   if (!outcome.problem.empty()) std::fprintf(stderr, "tavex-cli: %s: %s\n", path.c_str(), outcome.problem.c_str());
-  std::fputs((dumpJson(document) + "\n").c_str(), stdout);
+  document += '\n';
+  std::fwrite(document.data(), 1, document.size(), stdout);
   std::fflush(stdout);
   return exitStatusOf({outcome});
 }
@@ -153,9 +150,8 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
     InterruptGuard guard;
     if (progress) bar.show(0, "");
     runOnPool(toValidate, settings.jobs, g_stopBatch, [&](std::size_t i) {
-      nlohmann::ordered_json document;
-      FileOutcome outcome = validateForBatch(discovered.files[i], settings.validation, settings.json ? &document : nullptr);
-      std::string text = settings.json ? dumpJson(document) : std::string();
+      std::string text;
+      FileOutcome outcome = validateForBatch(discovered.files[i], settings.validation, settings.json ? &text : nullptr);
       const std::lock_guard<std::mutex> lock(mutex);
       outcomes[i] = std::move(outcome);
       ++done;
@@ -170,7 +166,7 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
   if (settings.json) {
     for (std::size_t i = nextJson; i < outcomes.size(); ++i)
       if (!pendingJson.contains(i))
-        pendingJson.emplace(i, dumpJson(fileDocument(outcomes[i], settings.validation, nullptr, {})));
+        pendingJson.emplace(i, fileDocument(outcomes[i], settings.validation, nullptr, {}));
     emitReadyJson();
     std::fputs(outcomes.empty() ? "[]\n" : "\n]\n", stdout);
     std::fflush(stdout);

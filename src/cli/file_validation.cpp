@@ -1,5 +1,7 @@
 #include "cli/file_validation.h"
 
+#include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -84,7 +86,7 @@ FileOutcome notValidated(const std::string& path, std::string problem) {
   return outcome;
 }
 
-FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, json* document) {
+FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, std::string* document) {
   const auto started = std::chrono::steady_clock::now();
   CollectingNotifier notifier;
   FindingCollector collector;
@@ -110,50 +112,154 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   return outcome;
 }
 
+namespace {
+
+// Objects sized once and filled in place (the initializer-list form copies every
+// member twice): a big file has tens of thousands of reconciliation rows.
+json objectOf(std::size_t members) {
+  json o(json::value_t::object);
+  o.get_ref<json::object_t&>().reserve(members);
+  return o;
+}
+
+void append(std::string& out, const json& value) {
+  out += value.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+// Appends `head` as an object still open, so that members too big to be built as
+// one tree can follow it: "{…" without the closing brace. REQUIRES: head has members.
+void appendOpen(std::string& out, const json& head) {
+  append(out, head);
+  out.pop_back();
+}
+
+json reductionJson(const ReductionReconciliation& r) {
+  json totals = json::array();
+  totals.get_ref<json::array_t&>().reserve(r.totals.size());
+  for (const ReconciledTotal& t : r.totals) {
+    json row = objectOf(7);
+    auto& members = row.get_ref<json::object_t&>();
+    members.emplace_back("registro", recordNameOf(t.kind));
+    members.emplace_back("nome", t.name.empty() ? std::string() : utf8(t.name));
+    members.emplace_back("linha", orNull(t.line));
+    members.emplace_back("declarado", t.declared);
+    members.emplace_back("calculado", t.computed);
+    members.emplace_back("diferenca", t.difference);
+    members.emplace_back("na_tolerancia", t.withinTolerance);
+    totals.get_ref<json::array_t&>().push_back(std::move(row));
+  }
+  json reduction = objectOf(6);
+  auto& members = reduction.get_ref<json::object_t&>();
+  members.emplace_back("crz", r.crz);
+  members.emplace_back("linha", orNull(r.line));
+  members.emplace_back("data", cp1252ToUtf8(r.date));
+  members.emplace_back("coo_inicial", r.firstCoo);
+  members.emplace_back("coo_final", r.lastCoo);
+  members.emplace_back("totais", std::move(totals));
+  return reduction;
+}
+
+json reconciliationHead(const Reconciliation& reconciliation) {
+  json head = objectOf(3);
+  head["tolerancia"] = reconciliation.toleranceCents;
+  head["linhas_fora_da_tolerancia"] = reconciliation.rowsOverTolerance();
+  return head;
+}
+
+// A string as the library writes it. Printable ASCII other than the quote and the
+// backslash stands for itself in JSON, so such a string (a record tag, a date, most
+// totalizer names) is copied; anything else is left to the library's escaping.
+bool isPlain(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return c >= 0x20 && c <= 0x7e && c != '"' && c != '\\'; });
+}
+
+void appendString(std::string& out, std::string_view utf8Text) {
+  if (!isPlain(utf8Text)) return append(out, json(std::string(utf8Text)));
+  out += '"';
+  out += utf8Text;
+  out += '"';
+}
+
+// A cp1252 text from the file, as UTF-8 (ASCII is the same in both).
+void appendCp1252(std::string& out, std::string_view text) {
+  isPlain(text) ? appendString(out, text) : appendString(out, cp1252ToUtf8(text));
+}
+
+void appendInt(std::string& out, std::int64_t value) {
+  char digits[24];  // an int64 has at most 20 characters with its sign
+  const auto [end, error] = std::to_chars(std::begin(digits), std::end(digits), value);
+  out.append(digits, end);
+}
+
+// The reconciliation table reduction by reduction and row by row, member for member
+// what reductionJson makes (a test holds them together): a 30 MB file has 20,000 rows
+// and a tree of them costs more than the validation that found them.
+void appendReconciliation(std::string& out, const Reconciliation& reconciliation) {
+  appendOpen(out, reconciliationHead(reconciliation));
+  out += ",\"reducoes\":[";
+  bool firstReduction = true;
+  for (const ReductionReconciliation& r : reconciliation.reductions) {
+    out += firstReduction ? "{\"crz\":" : ",{\"crz\":";
+    firstReduction = false;
+    appendInt(out, r.crz);
+    out += ",\"linha\":";
+    r.line == 0 ? void(out += "null") : appendInt(out, r.line);
+    out += ",\"data\":";
+    appendCp1252(out, r.date);
+    out += ",\"coo_inicial\":";
+    appendInt(out, r.firstCoo);
+    out += ",\"coo_final\":";
+    appendInt(out, r.lastCoo);
+    out += ",\"totais\":[";
+    bool firstRow = true;
+    for (const ReconciledTotal& t : r.totals) {
+      out += firstRow ? "{\"registro\":" : ",{\"registro\":";
+      firstRow = false;
+      appendString(out, recordNameOf(t.kind));
+      out += ",\"nome\":";
+      appendCp1252(out, trimRight(t.name));
+      out += ",\"linha\":";
+      t.line == 0 ? void(out += "null") : appendInt(out, t.line);
+      out += ",\"declarado\":";
+      appendInt(out, t.declared);
+      out += ",\"calculado\":";
+      appendInt(out, t.computed);
+      out += ",\"diferenca\":";
+      appendInt(out, t.difference);
+      out += t.withinTolerance ? ",\"na_tolerancia\":true}" : ",\"na_tolerancia\":false}";
+    }
+    out += "]}";
+  }
+  out += "]}";
+}
+
+json findingJson(const Finding& f) {
+  return {{"severidade", f.severity == Severity::Error ? "erro" : "aviso"},
+          {"codigo", std::string(f.code)},
+          {"mensagem", cp1252ToUtf8(f.message)},
+          {"linha", orNull(f.place.line)},
+          {"registro", orNull(f.place.recordType)},
+          {"campo", orNull(f.place.field)},
+          {"crz", orNull(f.place.crz)},
+          {"coo", orNull(f.place.coo)},
+          {"declarado", f.place.declared ? json(*f.place.declared) : json(nullptr)},
+          {"calculado", f.place.computed ? json(*f.place.computed) : json(nullptr)}};
+}
+
+}  // namespace
+
 json reconciliationJson(const Reconciliation& reconciliation) {
-  // Tens of thousands of rows in a big file: objects are sized once and filled in
-  // place (the initializer-list form copies every member twice).
-  const auto object = [](std::size_t members) {
-    json o(json::value_t::object);
-    o.get_ref<json::object_t&>().reserve(members);
-    return o;
-  };
   json reductions = json::array();
   reductions.get_ref<json::array_t&>().reserve(reconciliation.reductions.size());
-  for (const ReductionReconciliation& r : reconciliation.reductions) {
-    json totals = json::array();
-    totals.get_ref<json::array_t&>().reserve(r.totals.size());
-    for (const ReconciledTotal& t : r.totals) {
-      json row = object(7);
-      auto& members = row.get_ref<json::object_t&>();
-      members.emplace_back("registro", recordNameOf(t.kind));
-      members.emplace_back("nome", t.name.empty() ? std::string() : utf8(t.name));
-      members.emplace_back("linha", orNull(t.line));
-      members.emplace_back("declarado", t.declared);
-      members.emplace_back("calculado", t.computed);
-      members.emplace_back("diferenca", t.difference);
-      members.emplace_back("na_tolerancia", t.withinTolerance);
-      totals.get_ref<json::array_t&>().push_back(std::move(row));
-    }
-    json reduction = object(6);
-    auto& members = reduction.get_ref<json::object_t&>();
-    members.emplace_back("crz", r.crz);
-    members.emplace_back("linha", orNull(r.line));
-    members.emplace_back("data", cp1252ToUtf8(r.date));
-    members.emplace_back("coo_inicial", r.firstCoo);
-    members.emplace_back("coo_final", r.lastCoo);
-    members.emplace_back("totais", std::move(totals));
-    reductions.get_ref<json::array_t&>().push_back(std::move(reduction));
-  }
-  json out = object(3);
-  out["tolerancia"] = reconciliation.toleranceCents;
-  out["linhas_fora_da_tolerancia"] = reconciliation.rowsOverTolerance();
+  for (const ReductionReconciliation& r : reconciliation.reductions) reductions.push_back(reductionJson(r));
+  json out = reconciliationHead(reconciliation);
   out["reducoes"] = std::move(reductions);
   return out;
 }
 
-json fileDocument(const FileOutcome& outcome, const ValidationSettings& settings, const ValidationSummary* summary,
-                  const std::vector<Finding>& findings) {
+std::string fileDocument(const FileOutcome& outcome, const ValidationSettings& settings,
+                         const ValidationSummary* summary, const std::vector<Finding>& findings) {
   json doc;
   doc["arquivo"] = outcome.path;
   doc["situacao"] = stateName(outcome.state);
@@ -175,23 +281,23 @@ json fileDocument(const FileOutcome& outcome, const ValidationSettings& settings
   }
   doc["contagens"] = {{"erros", outcome.errors}, {"avisos", outcome.warnings}};
   doc["ead_presente"] = outcome.eadPresent;
-  json list = json::array();
-  for (const Finding& f : findings) {
-    list.push_back({{"severidade", f.severity == Severity::Error ? "erro" : "aviso"},
-                    {"codigo", std::string(f.code)},
-                    {"mensagem", cp1252ToUtf8(f.message)},
-                    {"linha", orNull(f.place.line)},
-                    {"registro", orNull(f.place.recordType)},
-                    {"campo", orNull(f.place.field)},
-                    {"crz", orNull(f.place.crz)},
-                    {"coo", orNull(f.place.coo)},
-                    {"declarado", f.place.declared ? json(*f.place.declared) : json(nullptr)},
-                    {"calculado", f.place.computed ? json(*f.place.computed) : json(nullptr)}});
+
+  // The findings and the table can run to megabytes: they are written piece by
+  // piece after the head, in the document's member order.
+  std::string out;
+  appendOpen(out, doc);
+  out += ",\"achados\":[";
+  for (std::size_t i = 0; i < findings.size(); ++i) {
+    if (i > 0) out += ',';
+    append(out, findingJson(findings[i]));
   }
-  doc["achados"] = std::move(list);
-  doc["conciliacao"] = summary != nullptr && summary->reconciliation ? reconciliationJson(*summary->reconciliation)
-                                                                      : json(nullptr);
-  return doc;
+  out += "],\"conciliacao\":";
+  if (summary != nullptr && summary->reconciliation)
+    appendReconciliation(out, *summary->reconciliation);
+  else
+    out += "null";
+  out += '}';
+  return out;
 }
 
 }  // namespace tavex::cli

@@ -45,17 +45,19 @@ class CollectingNotifier : public Notifier {
   std::string messages;
 };
 
-// Validates `path` (writing its log) and answers its summary line; when `json` is
-// given, fills it with the file's document (findings collected while the run went).
-FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, nlohmann::ordered_json* json);
+// Validates `path` (writing its log) and answers its summary line; when `document`
+// is given, fills it with the file's JSON document (findings collected while the run
+// went).
+FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, std::string* document);
 
 // The outcome of a path the batch could not even start on (missing, unreadable, not
 // a COTEPE file), with `problem` (UTF-8) as its reason.
 FileOutcome notValidated(const std::string& path, std::string problem);
 
-// The JSON document of a file: "arquivo", "tipo", "validado", "problema",
-// "validacao", "cabecalho", "contagens", "achados", "conciliacao" (see README).
-nlohmann::ordered_json fileDocument(const FileOutcome& outcome, const ValidationSettings& settings,
+// The JSON document of a file as compact UTF-8 text: "arquivo", "situacao",
+// "problema", "validacao", "tipo", "cabecalho", "contagens", "ead_presente",
+// "achados", "conciliacao" (see README). Written piece by piece, never as one tree.
+std::string fileDocument(const FileOutcome& outcome, const ValidationSettings& settings,
                             const ValidationSummary* summary, const std::vector<Finding>& findings);
 
 // The reconciliation table as JSON ("tolerancia", "reducoes" with their "totais").

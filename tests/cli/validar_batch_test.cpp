@@ -13,6 +13,7 @@
 
 #include "cli/batch_report.h"
 #include "cli/commands.h"
+#include "cli/file_validation.h"
 #include "cli/work_pool.h"
 #include "generator.h"
 #include "cotepe/text.h"
@@ -161,6 +162,36 @@ TEST(CliValidarBatch, JsonOfTheExampleFilesMatchesTheGoldenFiles) {
     // Kept indented beside the test (the output is one line), in the output's key order.
     testing::expectMatchesGolden(nlohmann::ordered_json::parse(text).dump(2) + "\n", "cli/golden/" + entry.path().stem().string() + ".json");
   }
+}
+
+// The document writes the reconciliation row by row, without the library's tree;
+// the table conciliar prints is that tree. Names from the file are text of any kind.
+TEST(CliValidarBatch, JsonDocumentWritesTheSameReconciliationAsTheLibrary) {
+  Reconciliation table;
+  table.toleranceCents = 5;
+  ReductionReconciliation first;
+  first.crz = 7;
+  first.line = 3;
+  first.date = "20120102";
+  first.firstCoo = 1;
+  first.lastCoo = 99;
+  first.totals = {{TotalKind::GrossSales, "", 3, 1000, 990, 10, false},
+                  {TotalKind::Totalizer, "01T1800  ", 4, 0, -5, 5, true},
+                  {TotalKind::Payment, "CART\xc3O \"A\" \\ \x01\x7f\x80", 0, INT64_MAX, INT64_MIN, INT64_MAX, false}};
+  ReductionReconciliation second;
+  second.crz = 8;
+  second.date = "2012\xe7" "102";
+  table.reductions = {first, second, ReductionReconciliation{}};
+
+  ValidationSummary summary;
+  summary.ran = true;
+  summary.reconciliation = table;
+  FileOutcome outcome;
+  outcome.path = "a.txt";
+  const std::string document = fileDocument(outcome, ValidationSettings{}, &summary, {});
+  ASSERT_TRUE(json::accept(document)) << document;
+  EXPECT_EQ(nlohmann::ordered_json::parse(document)["conciliacao"], reconciliationJson(table));
+  EXPECT_EQ(json::parse(document)["conciliacao"]["reducoes"][0]["totais"][2]["nome"], "CART\u00c3O \"A\" \\ \u0001\u007f\u20ac");
 }
 
 TEST(CliValidarBatch, CtrlCStopsTakingFilesAndTheSummarySaysWhatWasInterrupted) {
