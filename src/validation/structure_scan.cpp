@@ -82,7 +82,7 @@ StructureVerdict scanStructure(LineReader& file, ValidationRun& run) {
     run.reportError(msg::kFirstNotE01, at(1, recordTypeOf(line)));
     return StructureVerdict::Failed;
   }
-  const FileKind kind = fileKindOf(sliceField(line, 113, 3));
+  const FileKind kind = fileKindOf(fieldOf(line, E01::ComandoGeracao));
 
   line = file.next(raw) ? stripLineEnd(raw) : std::string_view{};
   if (recordTypeOf(line) != 2) {
