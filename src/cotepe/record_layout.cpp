@@ -408,14 +408,6 @@ int recordTypeOf(std::string_view line) {
   return negative ? -value : value;
 }
 
-FileKind fileKindOf(std::string_view comando) {
-  if (comando == "MF ") return FileKind::MF;
-  if (comando == "MFD") return FileKind::MFD;
-  if (comando == "TDM") return FileKind::TDM;
-  if (comando == "RZ ") return FileKind::RZ;
-  return FileKind::None;
-}
-
 std::string_view stripLineEnd(std::string_view line) {
   for (int k = 0; k < 2 && !line.empty() && (line.back() == '\r' || line.back() == '\n'); ++k)
     line.remove_suffix(1);

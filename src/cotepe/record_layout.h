@@ -104,10 +104,6 @@ std::string_view fieldOf(std::string_view line, Id id) {
 // as far as it goes.
 int recordTypeOf(std::string_view line);
 
-// The file kind: E01 COMANDO_GERACAO compared as exactly three characters.
-enum class FileKind { None, MF, MFD, TDM, RZ };
-FileKind fileKindOf(std::string_view comandoGeracao);
-
 // Removes the line end: up to two trailing characters, each only when it is CR or LF
 // (the current last character is tested each time). A real character is never cut.
 std::string_view stripLineEnd(std::string_view line);

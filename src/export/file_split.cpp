@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cotepe/file_access.h"
+#include "cotepe/file_kind.h"
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 #include "export/line_file.h"
@@ -248,14 +249,14 @@ class Splitter {
         const auto keptFrom = static_cast<std::size_t>(fieldLayout(E01::VersaoDll).start - 1);
         headHead_ = std::string(line.substr(0, std::min(line.size(), replacedFrom)));
         headTail_ = line.size() > keptFrom ? std::string(line.substr(keptFrom)) : std::string();
-        const FileKind kind = fileKindOf(fieldOf(line, E01::ComandoGeracao));
-        if (kind == FileKind::MF) {
+        const FileKindRules& kind = fileKindRules(fileKindOf(fieldOf(line, E01::ComandoGeracao)));
+        if (!kind.splittable) {
           control_.notify({"O arquivo selecionado é um Ato/COTEPE 17/04 da MF. Não é possível separar este tipo de "
                            "arquivo."_cp,
                            "Erro!", Icon::Error});
           return kSplitRefusedMf;
         }
-        if (kind == FileKind::MFD && !prescanned_) {
+        if (kind.reductionsFromDocuments && !prescanned_) {
           prescanned_ = true;
           mfd_ = true;
           prescan();

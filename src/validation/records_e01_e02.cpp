@@ -19,7 +19,7 @@ void checkRecordE01(ValidationRun& run, const RecordLine& rec) {
   FieldsOf<E01> f(rec.text);
   if (!checkLengthAndFormat(run, rec, f) || !contentChecksDue(run, rec)) return;
 
-  run.fileKind = str(f[E01::ComandoGeracao]);
+  run.fileKind = fileKindOf(f[E01::ComandoGeracao]);
   run.ecfSerial = str(f[E01::NumeroFabricacao]);
   run.ecfBrand = str(f[E01::Marca]);
   run.ecfModel = str(f[E01::Modelo]);
@@ -42,7 +42,7 @@ void checkRecordE01(ValidationRun& run, const RecordLine& rec) {
   if (!isValidDate(f[E01::DataGravacaoSb], 2000)) warning(msg::kE01SbDate);
   if (!isValidTime(f[E01::HoraGravacaoSb])) warning(msg::kE01SbTime);
   if (!isValidCnpjOrCpf(f[E01::CnpjUsuario])) error(msg::kE01Cnpj);
-  if (fileKindOf(f[E01::ComandoGeracao]) == FileKind::None) error(msg::kE01Kind);
+  if (fileKindRules(run.fileKind).name.empty()) error(msg::kE01Kind);
   run.crzFirst = static_cast<std::int32_t>(f.asInt(E01::CrzInicial));
   run.crzLast = static_cast<std::int32_t>(f.asInt(E01::CrzFinal));
   if (run.crzLast < run.crzFirst) warning(msg::kE01CrzRange);

@@ -170,7 +170,7 @@ void checkRecordE16(ValidationRun& run, const RecordLine& rec) {
 
   // A reduction Z printed on the tape must match its E12; a CRZ beyond the table
   // has no E12 to match.
-  if (run.fileKind == "TDM" && denomination == "RZ" && crz <= kMaxCrz) {
+  if (fileKindRules(run.fileKind).allMemories && denomination == "RZ" && crz <= kMaxCrz) {
     const CrzSlot& slot = run.crzTable[static_cast<std::size_t>(crz)];
     const std::string crzText(f[E16::Crz]);
     if (static_cast<std::uint8_t>(f.asInt(E16::NumeroUsuario)) != slot.reductionUser)

@@ -179,7 +179,7 @@ void closeCoupon(ValidationRun& run) {
     if (t.itemsNetTotal != d.subtotal) run.reportError(msg::kCouponGross, documentPlace(d, coo, 14, d.subtotal, t.itemsNetTotal), d.headerLine, coo);
     if (expectedNet != d.netTotal) run.reportError(msg::kCouponNet, documentPlace(d, coo, 14, d.netTotal, expectedNet), d.headerLine, coo);
   }
-  if (run.fileKind != "TDM") {
+  if (!fileKindRules(run.fileKind).allMemories) {
     t.currentCoo = 0;
     return;
   }
@@ -216,7 +216,7 @@ void closeNonFiscalDocument(ValidationRun& run) {
     if (t.itemsNetTotal != d.subtotal) run.reportError(msg::kNonFiscalSubtotal, documentPlace(d, coo, 19, d.subtotal, t.itemsNetTotal), d.headerLine, coo);
     if (expectedNet != d.netTotal) run.reportError(msg::kNonFiscalNet, documentPlace(d, coo, 19, d.netTotal, expectedNet), d.headerLine, coo);
   }
-  if (run.fileKind != "TDM" && run.fileKind != "MFD") {
+  if (!fileKindRules(run.fileKind).documentTotals) {
     t.currentCoo = 0;
     return;
   }
