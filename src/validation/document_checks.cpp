@@ -51,6 +51,14 @@ bool isIcmsTotalizer(std::string_view code) {
   return (code.size() > 2 && code[2] == 'T') || code[0] == 'F' || code[0] == 'I' || code[0] == 'N';
 }
 
+CrzSlot* declaredReduction(ValidationRun& run, const RecordLine& rec, std::int64_t crz) {
+  if (crz > kMaxCrz) {
+    run.reportError(msg::kCrzInvalid, at(rec), rec.number, rec.type);
+    return nullptr;
+  }
+  return &run.crzTable[static_cast<std::size_t>(crz)];
+}
+
 std::size_t reductionSlotOf(ValidationRun& run, std::int64_t coo) {
   // The highest reduction COO up to each slot only grows, so the first slot whose
   // own COO reaches `coo` is the first whose running maximum does. The maxima are

@@ -34,6 +34,10 @@ bool isOneOf(std::string_view value, std::initializer_list<std::string_view> all
 template <class Id>
 DocumentEntry& storeDocumentHeader(ValidationRun& run, const RecordLine& rec, const FieldsOf<Id>& f);
 
+// The slot of the reduction a record (E12, E13, E17, E18) names by its CRZ; a CRZ
+// beyond the table is reported ("Número de CRZ inválido") and gives nullptr.
+CrzSlot* declaredReduction(ValidationRun& run, const RecordLine& rec, std::int64_t crz);
+
 // The first reduction slot from 1 to 5001 whose COO is not below `coo`, passing
 // over empty slots; 5001 when there is none.
 std::size_t reductionSlotOf(ValidationRun& run, std::int64_t coo);

@@ -74,14 +74,12 @@ void checkRecordE12(ValidationRun& run, const RecordLine& rec) {
   FieldsOf<E12> f(rec.text);
   if (!begin(run, rec, f)) return;
   const std::int64_t crz = f.asInt(E12::Crz);
-  if (crz > kMaxCrz) {
-    run.reportError(msg::kCrzInvalid, at(rec), rec.number, rec.type);
-    return;
-  }
+  CrzSlot* const reduction = declaredReduction(run, rec, crz);
+  if (reduction == nullptr) return;
   if (countsForUser(run, f.asInt(E12::NumeroUsuario))) {
     if (run.firstStoredCrz == 0) run.firstStoredCrz = run.crzCursor = static_cast<std::int32_t>(crz);
     run.cooList.findOrAdd(f.asInt(E12::Coo));
-    CrzSlot& slot = run.crzTable[static_cast<std::size_t>(crz)];
+    CrzSlot& slot = *reduction;
     slot.grossSales = f.asInt(E12::VendaBrutaDiaria);
     slot.reductionLine = rec.number;
     slot.reductionDate = std::string(f[E12::DataMovimento]);
@@ -97,13 +95,10 @@ void checkRecordE12(ValidationRun& run, const RecordLine& rec) {
 void checkRecordE13(ValidationRun& run, const RecordLine& rec) {
   FieldsOf<E13> f(rec.text);
   if (!begin(run, rec, f)) return;
-  const std::int64_t crz = f.asInt(E13::Crz);
-  if (crz > kMaxCrz) {
-    run.reportError(msg::kCrzInvalid, at(rec), rec.number, rec.type);
-    return;
-  }
+  CrzSlot* const reduction = declaredReduction(run, rec, f.asInt(E13::Crz));
+  if (reduction == nullptr) return;
   if (countsForUser(run, f.asInt(E13::NumeroUsuario))) {
-    CrzSlot& slot = run.crzTable[static_cast<std::size_t>(crz)];
+    CrzSlot& slot = *reduction;
     DeclaredTotal& total = slot.totalizers[slot.totalizers.findOrAdd(f[E13::Totalizador])].value;
     total.value = f.asInt(E13::ValorAcumulado);
     total.line = rec.number;

@@ -94,14 +94,7 @@ void checkRecordE15(ValidationRun& run, const RecordLine& rec) {
   if (partial && f.isBlankOrZero(E15::QuantidadeCancelada)) warning(msg::kE15PartialQuantity);
   if (partial && f.isBlankOrZero(E15::ValorCancelado)) warning(msg::kE15PartialValue);
 
-  DocumentTotals& totals = run.documentTotals;
-  if (totals.currentCoo == 0) {
-    totals.currentCoo = static_cast<std::int32_t>(coo);
-  } else if (coo != totals.currentCoo && currentDocumentHasHeader(run)) {
-    closeCoupon(run);
-    totals.clear();
-    totals.currentCoo = static_cast<std::int32_t>(coo);
-  }
+  DocumentTotals& totals = itemDocument(run, coo, closeCoupon);
 
   const bool iss = isIssTotalizer(code);
   const bool icms = isIcmsTotalizer(code);

@@ -24,39 +24,12 @@ void storeReductionTotal(ValidationRun& run, const RecordLine& rec, NamedTable<D
   if (!checkLengthAndFormat(run, rec, f) || !contentChecksDue(run, rec)) return;
   checkDocumentIdentity(run, rec, f);
   if (!countsForUser(run, f.asInt(Id::NumeroUsuario))) return;
-  const std::int64_t crz = f.asInt(Id::Crz);
-  if (crz > kMaxCrz) {
-    run.reportError(msg::kCrzInvalid, at(rec), rec.number, rec.type);
-    return;
-  }
-  NamedTable<DeclaredTotal>& totals = run.crzTable[static_cast<std::size_t>(crz)].*table;
+  CrzSlot* const reduction = declaredReduction(run, rec, f.asInt(Id::Crz));
+  if (reduction == nullptr) return;
+  NamedTable<DeclaredTotal>& totals = reduction->*table;
   DeclaredTotal& total = totals[totals.findOrAdd(f[Name])].value;
   total.value = f.asInt(Id::ValorAcumulado);
   total.line = rec.number;
-}
-
-// The E19 percentages in hundredths of a percent become centavos at once.
-void convertPercentages(DocumentEntry& d) {
-  const auto percentOf = [](std::int64_t stored) { return static_cast<std::int16_t>(stored); };
-  if (d.orderIndicator == 'D') {
-    if (d.discountIsPercent) {
-      d.discountPercent = percentOf(d.discount);
-      d.discount = mulDiv(d.subtotal, d.discountPercent, 10000);
-    }
-    if (d.surchargeIsPercent) {
-      d.surchargePercent = percentOf(d.surcharge);
-      d.surcharge = mulDiv(wrapSub(d.subtotal, d.discount), d.surchargePercent, 10000);
-    }
-  } else {
-    if (d.surchargeIsPercent) {
-      d.surchargePercent = percentOf(d.surcharge);
-      d.surcharge = mulDiv(d.subtotal, d.surchargePercent, 10000);
-    }
-    if (d.discountIsPercent) {
-      d.discountPercent = percentOf(d.discount);
-      d.discount = mulDiv(wrapAdd(d.subtotal, d.surcharge), d.discountPercent, 10000);
-    }
-  }
 }
 
 }  // namespace
@@ -94,7 +67,7 @@ void checkRecordE19(ValidationRun& run, const RecordLine& rec) {
     warning(msg::kE19DateBeforePeriod);
 
   DocumentEntry& d = storeDocumentHeader(run, rec, f);
-  convertPercentages(d);
+  convertPercentages(d, std::nullopt);  // at once, over the subtotal
   if (d.isCancelled) return;
   if (d.netTotal != wrapAdd(wrapSub(d.subtotal, d.discount), d.surcharge))
     run.reportError(msg::kDocumentNetTotal, at(rec), rec.number, rec.type, static_cast<int>(f.asInt(E19::Coo)));
@@ -111,14 +84,7 @@ void checkRecordE20(ValidationRun& run, const RecordLine& rec) {
   const std::int64_t coo = f.asInt(E20::Coo);
   if (!run.documentCooList.contains(coo)) run.reportError(msg::kE20Coo, at(rec), rec.number, rec.type);
 
-  DocumentTotals& totals = run.documentTotals;
-  if (totals.currentCoo == 0) {
-    totals.currentCoo = static_cast<std::int32_t>(coo);
-  } else if (coo != totals.currentCoo && currentDocumentHasHeader(run)) {
-    closeNonFiscalDocument(run);
-    totals.clear();
-    totals.currentCoo = static_cast<std::int32_t>(coo);
-  }
+  DocumentTotals& totals = itemDocument(run, coo, closeNonFiscalDocument);
 
   const std::int64_t operation = f.asInt(E20::ValorOperacao), discount = f.asInt(E20::DescontoItem);
   const std::int64_t surcharge = f.asInt(E20::AcrescimoItem), net = f.asInt(E20::TotalLiquido);
