@@ -9,6 +9,7 @@
 #include <ostream>
 #include <string>
 
+#include "cotepe/file_kind.h"
 #include "cotepe/record_layout.h"
 
 namespace tavex {

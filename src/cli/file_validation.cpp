@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "cotepe/record_layout.h"
+#include "cotepe/file_kind.h"
 #include "cotepe/text.h"
 
 namespace tavex::cli {
@@ -18,16 +18,7 @@ namespace {
 std::string utf8(std::string_view cp1252) { return cp1252ToUtf8(trimRight(cp1252)); }
 
 // The kind named by E01's command, when it is one of the four.
-std::string kindOf(const LogHeader& header) {
-  switch (fileKindOf(header.command)) {
-    case FileKind::MF: return "MF";
-    case FileKind::MFD: return "MFD";
-    case FileKind::TDM: return "TDM";
-    case FileKind::RZ: return "RZ";
-    case FileKind::None: break;
-  }
-  return "";
-}
+std::string kindOf(const LogHeader& header) { return std::string(fileKindRules(fileKindOf(header.command)).name); }
 
 std::string periodOf(const LogHeader& header) {
   if (header.period.find('?') != std::string::npos) return "";

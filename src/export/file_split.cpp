@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cotepe/file_access.h"
+#include "cotepe/file_kind.h"
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 #include "export/line_file.h"
@@ -27,14 +28,16 @@ const std::string kBlankDate(8, ' ');
 
 bool validReduction(std::int64_t z) { return z >= kFirstReduction && z <= kLastReduction; }
 
-// A field of exactly `width` characters: a short line's missing characters are blanks.
-std::string paddedField(std::string_view line, int start, int width) {
-  std::string value(sliceField(line, start, width));
-  value.resize(static_cast<std::size_t>(width), ' ');
+// A field at its whole width: a short line's missing characters are blanks.
+template <class Id>
+std::string paddedField(std::string_view line, Id id) {
+  std::string value(fieldOf(line, id));
+  value.resize(static_cast<std::size_t>(fieldLayout(id).width), ' ');
   return value;
 }
 
-std::int64_t fieldInt(std::string_view line, int start, int width) { return leadingInt(sliceField(line, start, width)); }
+template <class Id>
+std::int64_t fieldInt(std::string_view line, Id id) { return leadingInt(fieldOf(line, id)); }
 
 // The COO ranges of the reductions and the lookup of the reduction a COO belongs
 // to: the first Z with first <= COO < last. An index over every possible COO
@@ -241,16 +244,19 @@ class Splitter {
     const int type = recordTypeOf(line);
     switch (type) {
       case 1: {
-        headHead_ = std::string(line.substr(0, std::min<std::size_t>(line.size(), 115)));
-        headTail_ = line.size() > 143 ? std::string(line.substr(143)) : std::string();
-        const FileKind kind = fileKindOf(sliceField(line, 113, 3));
-        if (kind == FileKind::MF) {
+        // The reduction's numbers and dates replace CRZ_INI .. DATA_FIM in each output.
+        const auto replacedFrom = static_cast<std::size_t>(fieldLayout(E01::CrzInicial).start - 1);
+        const auto keptFrom = static_cast<std::size_t>(fieldLayout(E01::VersaoDll).start - 1);
+        headHead_ = std::string(line.substr(0, std::min(line.size(), replacedFrom)));
+        headTail_ = line.size() > keptFrom ? std::string(line.substr(keptFrom)) : std::string();
+        const FileKindRules& kind = fileKindRules(fileKindOf(fieldOf(line, E01::ComandoGeracao)));
+        if (!kind.splittable) {
           control_.notify({"O arquivo selecionado é um Ato/COTEPE 17/04 da MF. Não é possível separar este tipo de "
                            "arquivo."_cp,
                            "Erro!", Icon::Error});
           return kSplitRefusedMf;
         }
-        if (kind == FileKind::MFD && !prescanned_) {
+        if (kind.reductionsFromDocuments && !prescanned_) {
           prescanned_ = true;
           mfd_ = true;
           prescan();
@@ -272,30 +278,41 @@ class Splitter {
         return -1;
       case 12: {
         closeTemp();
-        const std::int64_t z = fieldInt(line, 47, 6);
+        const std::int64_t z = fieldInt(line, E12::Crz);
         if (!validReduction(z)) return -1;
         const int zi = static_cast<int>(z);
-        ranges_.close(zi, fieldInt(line, 53, 6));
-        reductions_[static_cast<std::size_t>(zi)].date = paddedField(line, 65, 8);
+        ranges_.close(zi, fieldInt(line, E12::Coo));
+        reductions_[static_cast<std::size_t>(zi)].date = paddedField(line, E12::DataMovimento);
         if (!reductions_[static_cast<std::size_t>(zi)].hasOutput) createOutput(zi);
         write(zi, line);
         return -1;
       }
       case 13: case 17: case 18: {
-        const std::int64_t z = fieldInt(line, 47, 6);
+        const std::int64_t z = type == 13   ? fieldInt(line, E13::Crz)
+                               : type == 17 ? fieldInt(line, E17::Crz)
+                                            : fieldInt(line, E18::Crz);
         if (validReduction(z) && reductions_[static_cast<std::size_t>(z)].hasOutput) write(static_cast<int>(z), line);
         return -1;
       }
       case 14:
         closeTemp();
-        writeToCoo(fieldInt(line, 53, 6), line);
+        writeToCoo(fieldInt(line, E14::Coo), line);
         return -1;
-      case 15: case 19: case 20: case 21:
-        writeToCoo(fieldInt(line, 47, 6), line);
+      case 15:
+        writeToCoo(fieldInt(line, E15::Coo), line);
+        return -1;
+      case 19:
+        writeToCoo(fieldInt(line, E19::Coo), line);
+        return -1;
+      case 20:
+        writeToCoo(fieldInt(line, E20::Coo), line);
+        return -1;
+      case 21:
+        writeToCoo(fieldInt(line, E21::Coo), line);
         return -1;
       case 16: {
-        const bool rz = sliceField(line, 75, 2) == "RZ";
-        writeToCoo(fieldInt(line, 47, 6) - (rz ? 1 : 0), line);
+        const bool rz = fieldOf(line, E16::Denominacao) == "RZ";
+        writeToCoo(fieldInt(line, E16::Coo) - (rz ? 1 : 0), line);
         return -1;
       }
       case kEadType:
@@ -320,16 +337,16 @@ class Splitter {
       const std::string_view line = stripLineEnd(raw);
       const int type = recordTypeOf(line);
       if (type == 14) {
-        receipts.add(fieldInt(line, 53, 6), order, paddedField(line, 59, 8));
+        receipts.add(fieldInt(line, E14::Coo), order, paddedField(line, E14::DataInicio));
       } else if (type == 16) {
-        const std::string_view denomination = sliceField(line, 75, 2);
+        const std::string_view denomination = fieldOf(line, E16::Denominacao);
         if (denomination == "RZ") {
-          const std::int64_t z = fieldInt(line, 69, 6);
+          const std::int64_t z = fieldInt(line, E16::Crz);
           if (!validReduction(z)) continue;
-          ranges_.close(static_cast<int>(z), fieldInt(line, 47, 6));
+          ranges_.close(static_cast<int>(z), fieldInt(line, E16::Coo));
           reductions_[static_cast<std::size_t>(z)].date.clear();
         } else if (denomination == "LX") {
-          readings.add(fieldInt(line, 47, 6), order, paddedField(line, 77, 8));
+          readings.add(fieldInt(line, E16::Coo), order, paddedField(line, E16::DataFinal));
         }
       }
     }

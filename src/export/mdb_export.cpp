@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <initializer_list>
 #include <memory>
 
 #include "cotepe/file_access.h"
@@ -19,57 +18,6 @@ namespace tavex {
 
 namespace {
 
-// Column names of each table, in field order; the widths are the fields' widths.
-struct TableColumns {
-  int type;
-  std::initializer_list<const char*> names;
-};
-
-const TableColumns kTables[22] = {
-    {1, {"registro", "fabricacao", "mf_adicional", "tipo_do_ecf", "marca", "modelo", "versao_sb", "data_sb", "hora_sb",
-         "numero_ecf", "cnpj", "comando_geracao", "crz_inicial", "crz_final", "data_inicial", "data_final",
-         "versao_dll", "versao_ato_cotepe"}},
-    {2, {"registro", "fabricacao", "mf_adicional", "modelo", "cnpj", "ie", "contribuinte", "endereco",
-         "data_cadastro", "hora_cadastro", "cro", "gt", "usuario"}},
-    {3, {"registro", "fabricacao", "mf_adicional", "modelo", "prestador", "data_cadastro", "hora_cadastro", "cnpj",
-         "ie", "VB"}},
-    {4, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "data_cadastro", "hora_cadastro", "cnpj",
-         "ie", "CRO", "GT"}},
-    {5, {"registro", "fabricacao", "mf_adicional", "modelo", "cnpj", "data_cadastro", "hora_cadastro", "C0", "C1",
-         "C2", "C3", "C4", "C5", "C6", "C7", "C8", "C9"}},
-    {6, {"registro", "fabricacao", "mf_adicional", "modelo", "cnpj", "data_cadastro", "hora_cadastro", "moeda"}},
-    {7, {"registro", "fabricacao", "mf_adicional", "modelo", "versao_sb", "data_gravacao"}},
-    {8, {"registro", "fabricacao", "mf_adicional", "modelo", "cnpj", "serie_MFD"}},
-    {9, {"registro", "fabricacao", "mf_adicional", "modelo", "CRO", "data_gravacao", "hora_gravacao",
-         "perda_dados_MIT"}},
-    {10, {"registro", "fabricacao", "mf_adicional", "modelo", "CFD", "data_emissao", "coo_inicial", "coo_final",
-          "cnpj"}},
-    {11, {"registro", "fabricacao", "mf_adicional", "modelo", "CRZ", "CRO", "COO", "GNF", "CCF", "CVC", "CBP", "GRG",
-          "CMV", "CFD", "GT", "data_leitura", "hora_leitura"}},
-    {12, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "CRZ", "COO", "CRO", "data_movimento",
-          "data_emissao", "hora_emissao", "VB", "desconto_ISSQN"}},
-    {13, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "CRZ", "totalizador", "valor"}},
-    {14, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "contador", "COO", "data_inicio_emissao",
-          "subtotal", "desconto_subtotal", "tipo_desconto", "acrescimo_subtotal", "tipo_acrescimo", "total_liquido",
-          "cancelamento", "cancelamento_acrescimo", "ordem_desc_acres", "nome_cliente", "cnpj_cliente"}},
-    {15, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "COO", "contador", "item", "codigo",
-          "descricao", "quantidade", "unidade", "valor_unitario", "desconto_item", "acrescimo_item",
-          "valor_liquido_total", "totalizador_parcial", "cancelamento", "quantidade_cancelada", "valor_cancelado",
-          "cancelamento_acrescimo", "arredondamento", "casas_quantidade", "casas_valor"}},
-    {16, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "COO", "GNF", "GRG", "CDC", "CRZ",
-          "denominacao", "data_final", "hora_final"}},
-    {17, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "CRZ", "totalizador_nf", "valor"}},
-    {18, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "CRZ", "descricao", "valor"}},
-    {19, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "COO", "GNF", "data_inicio_emissao",
-          "subtotal", "desconto_subtotal", "tipo_desconto", "acrescimo_subtotal", "tipo_acrescimo", "total_liquido",
-          "cancelamento", "cancelamento_acrescimo", "ordem_desc_acres", "nome_cliente", "cnpj_cliente"}},
-    {20, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "COO", "GNF", "item", "operacao", "valor",
-          "desconto", "acrescimo", "valor_liquido", "cancelamento", "cancelamento_acrescimo"}},
-    {21, {"registro", "fabricacao", "mf_adicional", "modelo", "usuario", "COO", "CCF", "GNF", "meio_pagamento",
-          "valor", "estorno", "valor_estornado"}},
-    {kEadType, {"registro", "assinatura"}},
-};
-
 constexpr int kEadTable = 21;
 constexpr int kE15Table = 14;
 
@@ -79,7 +27,7 @@ void engineNotice(WorkerControl& control, const std::string& description) {
   control.notify({utf8ToCp1252(description), kEngineErrorTitle, Icon::Error});
 }
 
-std::string tableName(int table) { return std::string(layoutOf(kTables[table].type)->tag); }
+std::string tableName(int table) { return std::string(mdbTableLayout(table).tag); }
 
 bool isAscii(std::string_view s) {
   for (char c : s)
@@ -95,23 +43,17 @@ int mdbTableOf(std::string_view line) {
   return type == 0 ? -1 : type - 1;
 }
 
-std::span<const char* const> mdbColumnNames(int table) {
-  const auto& names = kTables[table].names;
-  return {names.begin(), names.size()};
-}
+const RecordLayout& mdbTableLayout(int table) { return *layoutOf(table == kEadTable ? kEadType : table + 1); }
 
 std::string mdbCreateStatement(int table) {
-  const RecordLayout& layout = *layoutOf(kTables[table].type);
   std::string sql = "CREATE TABLE " + tableName(table) + " ( ";
-  std::size_t i = 0;
-  for (const char* name : kTables[table].names) {
-    if (i > 0) sql += ", ";
-    sql += name;
-    if (table == kEadTable && i == 1)
+  for (const FieldLayout& field : mdbTableLayout(table).fields) {
+    if (field.number > 1) sql += ", ";
+    sql += field.dbColumn;
+    if (table == kEadTable && field.number == 2)
       sql += " MEMO";
     else
-      sql += cformat(" VARCHAR(%d)", layout.fields[i].width);
-    ++i;
+      sql += cformat(" VARCHAR(%d)", field.width);
   }
   return sql + " )";
 }
@@ -120,13 +62,13 @@ std::string mdbInsertStatement(int table) {
   std::string sql = "INSERT INTO " + tableName(table) + " ( ";
   std::string values;
   bool first = true;
-  for (const char* name : kTables[table].names) {
+  for (const FieldLayout& field : mdbTableLayout(table).fields) {
     if (!first) {
       sql += ", ";
       values += ", ";
     }
     first = false;
-    sql += name;
+    sql += field.dbColumn;
     values += "?";
   }
   return sql + " ) VALUES (" + values + ")";
@@ -214,7 +156,7 @@ int createCotepeDatabase(CotepeDatabase& database, const std::string& path, Work
 
 int insertMdbRecord(CotepeDatabase& database, int table, std::string_view record, WorkerControl& control) {
   sqlite3_stmt* insert = database.inserts[static_cast<std::size_t>(table)];
-  const RecordLayout& layout = *layoutOf(kTables[table].type);
+  const RecordLayout& layout = mdbTableLayout(table);
   // UTF-8 copies of the non-ASCII fields, alive until the step (kept between calls
   // so their buffers are reused; one worker uses them at a time).
   thread_local std::array<std::string, 24> converted;

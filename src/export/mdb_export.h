@@ -24,6 +24,7 @@
 #include <string>
 #include <string_view>
 
+#include "cotepe/record_layout.h"
 #include "export/conversion.h"
 
 struct sqlite3;
@@ -41,8 +42,8 @@ inline constexpr int kMdbInputNotRegular = 3;  // the COTEPE file is a pipe or a
 // "E01".."E21" or "EAD" (case-sensitive); -1 otherwise.
 int mdbTableOf(std::string_view line);
 
-// The column names of table 0..21, one per field of its record layout, in order.
-std::span<const char* const> mdbColumnNames(int table);
+// The record layout of table 0..21; its fields' dbColumn names the table's columns.
+const RecordLayout& mdbTableLayout(int table);
 
 // The CREATE TABLE statement of table 0..21.
 std::string mdbCreateStatement(int table);

@@ -47,8 +47,6 @@ const char* sqlType(PgColumnKind kind) {
   return "text";
 }
 
-int typeOfTable(int table) { return table == 21 ? kEadType : table + 1; }
-
 // Tables of documents and reductions, whose dates auditors search by.
 bool indexesDates(int table) { return table >= 9 && table <= 20; }
 
@@ -162,16 +160,14 @@ PgSchemaResult failed(PgConnection& c, PgSchemaResult r) {
 
 }  // namespace
 
-std::string pgTableName(int table) { return "tavex." + lower(layoutOf(typeOfTable(table))->tag); }
+std::string pgTableName(int table) { return "tavex." + lower(mdbTableLayout(table).tag); }
 
 const std::vector<PgColumn>& pgColumnsOf(int table) {
   static const std::array<std::vector<PgColumn>, 22> columns = [] {
     std::array<std::vector<PgColumn>, 22> all;
     for (int t = 0; t < 22; ++t) {
-      const RecordLayout& layout = *layoutOf(typeOfTable(t));
-      const auto names = mdbColumnNames(t);
-      for (std::size_t i = 0; i < names.size(); ++i)
-        all[static_cast<std::size_t>(t)].push_back({lower(names[i]), kindOf(layout.fields[i]), &layout.fields[i]});
+      for (const FieldLayout& field : mdbTableLayout(t).fields)
+        all[static_cast<std::size_t>(t)].push_back({lower(field.dbColumn), kindOf(field), &field});
     }
     return all;
   }();

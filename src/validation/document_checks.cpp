@@ -9,11 +9,11 @@
 namespace tavex {
 
 void checkDocumentIdentity(ValidationRun& run, const RecordLine& rec, const RecordFields& f) {
-  if (isBlankOrZero(f[2], 20))
+  if (f.isBlankOrZero(static_cast<int>(Common::NumeroFabricacao)))
     run.reportWarning(msg::kDocumentSerial, at(rec), rec.number, rec.type, rec.type);
   else
-    checkEcfIdentity(run, rec, f[2], f[4]);
-  if (f[3][0] != run.mfAdicional) run.reportWarning(msg::kDocumentMfAdicional, at(rec), rec.number, rec.type, rec.type);
+    checkEcfIdentity(run, rec, f);
+  if (f[Common::MfAdicional][0] != run.mfAdicional) run.reportWarning(msg::kDocumentMfAdicional, at(rec), rec.number, rec.type, rec.type);
 }
 
 bool isOneOf(std::string_view value, std::initializer_list<std::string_view> allowed) {
@@ -22,22 +22,25 @@ bool isOneOf(std::string_view value, std::initializer_list<std::string_view> all
   return false;
 }
 
-DocumentEntry& storeDocumentHeader(ValidationRun& run, const RecordLine& rec, const RecordFields& f, int cooField) {
-  const std::int64_t coo = f.asInt(cooField);
+template <class Id>
+DocumentEntry& storeDocumentHeader(ValidationRun& run, const RecordLine& rec, const FieldsOf<Id>& f) {
+  const std::int64_t coo = f.asInt(Id::Coo);
   run.cooList.findOrAdd(coo);
   DocumentEntry& d = run.documentEntry(coo);
   d.headerLine = rec.number;
-  d.subtotal = f.asInt(9);
-  d.netTotal = f.asInt(14);
-  d.discount = f.asInt(10);
-  d.surcharge = f.asInt(12);
-  d.cancelledSurcharge = f.asInt(16);
-  d.isCancelled = f[15] == "S";
-  d.orderIndicator = f[17][0];
-  d.discountIsPercent = f[11] == "P";
-  d.surchargeIsPercent = f[13] == "P";
+  d.subtotal = f.asInt(Id::Subtotal);
+  d.netTotal = f.asInt(Id::TotalLiquido);
+  d.discount = f.asInt(Id::DescontoSubtotal);
+  d.surcharge = f.asInt(Id::AcrescimoSubtotal);
+  d.cancelledSurcharge = f.asInt(Id::CancelamentoAcrescimo);
+  d.isCancelled = f[Id::Cancelamento] == "S";
+  d.orderIndicator = f[Id::OrdemDescontoAcrescimo][0];
+  d.discountIsPercent = f[Id::TipoDesconto] == "P";
+  d.surchargeIsPercent = f[Id::TipoAcrescimo] == "P";
   return d;
 }
+template DocumentEntry& storeDocumentHeader(ValidationRun&, const RecordLine&, const FieldsOf<E14>&);
+template DocumentEntry& storeDocumentHeader(ValidationRun&, const RecordLine&, const FieldsOf<E19>&);
 
 bool isIssTotalizer(std::string_view code) {
   return (code.size() > 1 && code[1] == 'S') || (code.size() > 2 && code[2] == 'S');
@@ -46,6 +49,14 @@ bool isIssTotalizer(std::string_view code) {
 bool isIcmsTotalizer(std::string_view code) {
   if (isIssTotalizer(code) || code.empty()) return false;
   return (code.size() > 2 && code[2] == 'T') || code[0] == 'F' || code[0] == 'I' || code[0] == 'N';
+}
+
+CrzSlot* declaredReduction(ValidationRun& run, const RecordLine& rec, std::int64_t crz) {
+  if (crz > kMaxCrz) {
+    run.reportError(msg::kCrzInvalid, at(rec), rec.number, rec.type);
+    return nullptr;
+  }
+  return &run.crzTable[static_cast<std::size_t>(crz)];
 }
 
 std::size_t reductionSlotOf(ValidationRun& run, std::int64_t coo) {

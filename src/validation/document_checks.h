@@ -28,10 +28,15 @@ inline bool countsForUser(const ValidationRun& run, std::int64_t recordUser) {
 // True when `value` is one of `allowed`.
 bool isOneOf(std::string_view value, std::initializer_list<std::string_view> allowed);
 
-// Keeps the header of a coupon (E14) or non-fiscal document (E19): its COO (field
-// `cooField`) goes into the COO list and the document table, whose entry receives
-// the header's line and amounts (percentages still unconverted).
-DocumentEntry& storeDocumentHeader(ValidationRun& run, const RecordLine& rec, const RecordFields& f, int cooField);
+// Keeps the header of a coupon (E14) or non-fiscal document (E19): its COO goes
+// into the COO list and the document table, whose entry receives the header's line
+// and amounts (percentages still unconverted). Id is E14 or E19.
+template <class Id>
+DocumentEntry& storeDocumentHeader(ValidationRun& run, const RecordLine& rec, const FieldsOf<Id>& f);
+
+// The slot of the reduction a record (E12, E13, E17, E18) names by its CRZ; a CRZ
+// beyond the table is reported ("Número de CRZ inválido") and gives nullptr.
+CrzSlot* declaredReduction(ValidationRun& run, const RecordLine& rec, std::int64_t crz);
 
 // The first reduction slot from 1 to 5001 whose COO is not below `coo`, passing
 // over empty slots; 5001 when there is none.

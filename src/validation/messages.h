@@ -3,6 +3,7 @@
 // "Linha %d: E%02.2d -> " (line number, record type) and ending in "\n".
 #pragma once
 
+#include "cotepe/file_kind.h"
 #include "cotepe/text.h"
 
 namespace tavex::msg {
@@ -40,26 +41,15 @@ inline constexpr const char* kIdentityModel =
 
 namespace tavex::msg {
 
-// Structural scan.
+// Structural scan. The messages that name a file kind are in cotepe/file_kind.h,
+// with the kind rules.
 inline constexpr const char* kFirstNotE01 = "O primeiro registro do arquivo deve ser do tipo E01.\n"_cp;
 inline constexpr const char* kSecondNotE02 = "O segundo registro do arquivo deve ser do tipo E02.\n"_cp;
 inline constexpr const char* kDuplicateE02 =
     "Linha %d: E%02.2d -> Foi encontrado mais de um registro tido E02 no arquivo.\n"_cp;
-inline constexpr const char* kIncompatibleMf = "Linha %d: E%02.2d -> Registro E não compatível com arquivo MF.\n"_cp;
-inline constexpr const char* kIncompatibleMfd = "Linha %d: E%02.2d -> Registro E não compatível com arquivo MFD.\n"_cp;
-inline constexpr const char* kIncompatibleRz = "Linha %d: E%02.2d -> Registro E não compatível com arquivo RZ.\n"_cp;
 inline constexpr const char* kNoEadAtEnd = "Não existe nenhum Registro Tipo EAD no arquivo.\n"_cp;
 inline constexpr const char* kMissingRecord = "        : E%02.2d -> Não existe nenhum Registro Tipo E%02.2d no arquivo.\n"_cp;
 inline constexpr const char* kMissingEad = "        : EAD -> Não existe nenhum Registro Tipo EAD no arquivo.\n"_cp;
-inline constexpr const char* kOutOfOrderMf =
-    "Os registros encontram-se fora da ordem registro tipo E01, E02, E03, E04, E05, E06, E07, E08, E09, E10, E11, E12, E13 e EAD.\n"_cp;
-inline constexpr const char* kOutOfOrderMfd =
-    "Os registros encontram-se fora da ordem registro tipo E01, E02, E14, E15, E16, E17, E18, E19, E20, E21 e EAD.\n"_cp;
-inline constexpr const char* kOutOfOrderTdm =
-    "Os registros encontram-se fora da ordem registro tipo E01, E02, E03, E04, E05, E06,\nE07, E08, E09, E10, E11, E12, E13, E14, E15, E16, E17, E18, E19, E20, E21 e EAD.\n"_cp;
-inline constexpr const char* kOutOfOrderRz =
-    "Os registros encontram-se fora da ordem registro tipo E01, E02, E14, E15 e E16 e EAD.\n"_cp;
-inline constexpr const char* kOutOfOrderOther = "Os registros encontram-se fora da ordem esperada.\n"_cp;
 
 // Size scan (line number, actual length).
 inline constexpr const char* kSizeOfType =

@@ -89,9 +89,8 @@ std::size_t Reconciliation::rowsOverTolerance() const {
 Reconciliation reconcile(const ValidationRun& run) {
   Reconciliation out;
   out.toleranceCents = run.toleranceCents;
-  const FileKind kind = fileKindOf(run.fileKind);
-  const bool documentTotals = kind == FileKind::MFD || kind == FileKind::TDM;
-  const bool reductionTotals = kind == FileKind::TDM || run.fileKind.starts_with("RZ");
+  const FileKindRules& rules = fileKindRules(run.fileKind);
+  const bool documentTotals = rules.documentTotals, reductionTotals = rules.reductionTotals;
   if (!documentTotals && !reductionTotals) return out;
   std::int64_t previousCoo = 0;
   // The reductions the reports walk: from the first stored one to the first empty slot.

@@ -25,7 +25,9 @@ RecordFields::RecordFields(const RecordLayout& layout, std::string_view line) : 
     values_[i] = sliceField(line, layout.fields[i].start, layout.fields[i].width);
 }
 
-std::int64_t RecordFields::asInt(int number) const { return leadingInt((*this)[number]); }
+bool RecordFields::isBlankOrZero(int number) const {
+  return tavex::isBlankOrZero(byNumber(number), static_cast<std::size_t>(layout_->field(number).width));
+}
 
 bool passesFieldFormat(std::string_view value, FieldCheck kind) {
   switch (kind) {
@@ -45,7 +47,7 @@ bool passesFieldFormat(std::string_view value, FieldCheck kind) {
 
 void checkFieldFormat(ValidationRun& run, RecordFields& fields, int fieldNumber, FieldCheck kind,
                       const RecordLine& rec) {
-  if (passesFieldFormat(fields[fieldNumber], kind)) return;
+  if (passesFieldFormat(fields.byNumber(fieldNumber), kind)) return;
   const char* const& format = kind == FieldCheck::Number ? msg::kFormatNumber
                               : kind == FieldCheck::Date ? msg::kFormatDate
                                                          : msg::kFormatTime;
@@ -69,8 +71,8 @@ bool checkLengthAndFormat(ValidationRun& run, const RecordLine& rec, RecordField
   return true;
 }
 
-void checkEcfIdentity(ValidationRun& run, const RecordLine& rec, std::string_view serial,
-                      std::string_view model) {
+void checkEcfIdentity(ValidationRun& run, const RecordLine& rec, const RecordFields& fields) {
+  const std::string_view serial = fields[Common::NumeroFabricacao], model = fields[Common::Modelo];
   if (serial != run.ecfSerial) run.reportWarning(msg::kIdentitySerial, at(rec), rec.number, rec.type, rec.type);
   if (model != run.ecfModel) run.reportWarning(msg::kIdentityModel, at(rec), rec.number, rec.type, rec.type);
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cotepe/record_layout.h"
+#include "cotepe/text.h"
 #include "validation/validation_run.h"
 
 namespace tavex {
@@ -23,18 +24,35 @@ struct RecordLine {
 inline FindingPlace at(const RecordLine& rec, int field = 0) { return at(rec.number, rec.type, field); }
 
 // The fields of one line, sliced by its layout. A field that failed its format check
-// reads "0" from then on.
+// reads "0" from then on. Record checks read fields by name through FieldsOf.
 class RecordFields {
  public:
   RecordFields(const RecordLayout& layout, std::string_view line);
-  std::string_view operator[](int number) const { return values_[static_cast<std::size_t>(number - 1)]; }
-  std::int64_t asInt(int number) const;
+  // A field every record from E02 to E21 opens with. REQUIRES: not an E01 line.
+  std::string_view operator[](Common id) const { return byNumber(static_cast<int>(id)); }
+  // Field `number` (1-based), for what walks the whole layout.
+  std::string_view byNumber(int number) const { return values_[static_cast<std::size_t>(number - 1)]; }
+  // isBlankOrZero over the whole width of field `number`.
+  bool isBlankOrZero(int number) const;
   void replaceWithZero(int number) { values_[static_cast<std::size_t>(number - 1)] = "0"; }
   const RecordLayout& layout() const { return *layout_; }
 
  private:
   const RecordLayout* layout_;
   std::array<std::string_view, 24> values_{};
+};
+
+// The fields of a line of the record that Id names, read by that record's names:
+// `f[E15::Quantidade]`. A name of another record does not compile.
+template <class Id>
+class FieldsOf : public RecordFields {
+ public:
+  explicit FieldsOf(std::string_view line) : RecordFields(*layoutOf(RecordOf<Id>::type), line) {}
+  std::string_view operator[](FieldNumber<Id> id) const { return byNumber(id.value); }
+  // The field read by the leading-digits rule.
+  std::int64_t asInt(FieldNumber<Id> id) const { return leadingInt(byNumber(id.value)); }
+  // True when the field is blanks or zeros over its whole width.
+  bool isBlankOrZero(FieldNumber<Id> id) const { return RecordFields::isBlankOrZero(id.value); }
 };
 
 // Steps 1 and 2 of a record check. A length other than the layout's reports
@@ -56,9 +74,9 @@ void checkFieldFormat(ValidationRun& run, RecordFields& fields, int fieldNumber,
 // True when `value` passes the format check of `kind`.
 bool passesFieldFormat(std::string_view value, FieldCheck kind);
 
-// Warnings when the serial number or the model differs from E01's (as sliced).
-void checkEcfIdentity(ValidationRun& run, const RecordLine& rec, std::string_view serial,
-                      std::string_view model);
+// Warnings when the serial number or the model (Common fields, so not of E01)
+// differs from E01's (as sliced).
+void checkEcfIdentity(ValidationRun& run, const RecordLine& rec, const RecordFields& fields);
 
 // One record check per record type.
 using RecordCheck = void (*)(ValidationRun&, const RecordLine&);

@@ -21,7 +21,7 @@ bool begin(ValidationRun& run, const RecordLine& rec, RecordFields& f) {
 void checkIdentityOnly(ValidationRun& run, const RecordLine& rec) {
   RecordFields f(*layoutOf(rec.type), rec.text);
   if (!begin(run, rec, f)) return;
-  checkEcfIdentity(run, rec, f[2], f[4]);
+  checkEcfIdentity(run, rec, f);
 }
 
 }  // namespace
@@ -33,81 +33,77 @@ void checkRecordE08(ValidationRun& run, const RecordLine& rec) { checkIdentityOn
 void checkRecordE11(ValidationRun& run, const RecordLine& rec) { checkIdentityOnly(run, rec); }
 
 void checkRecordE04(ValidationRun& run, const RecordLine& rec) {
-  RecordFields f(*layoutOf(4), rec.text);
+  FieldsOf<E04> f(rec.text);
   if (!begin(run, rec, f)) return;
-  const std::int64_t user = f.asInt(5);
+  const std::int64_t user = f.asInt(E04::NumeroUsuario);
   if (user >= 1 && user <= 19 && user > run.userNumber) run.userNumber = static_cast<std::int32_t>(user);
-  checkEcfIdentity(run, rec, f[2], f[4]);
+  checkEcfIdentity(run, rec, f);
 }
 
 void checkRecordE07(ValidationRun& run, const RecordLine& rec) {
-  RecordFields f(*layoutOf(7), rec.text);
+  FieldsOf<E07> f(rec.text);
   if (!begin(run, rec, f)) return;
-  checkEcfIdentity(run, rec, f[2], f[4]);
-  if (f[6] > std::string_view(run.sbDate)) run.reportError(msg::kE07DateAfterSb, at(rec), rec.number, rec.type);
+  checkEcfIdentity(run, rec, f);
+  if (f[E07::DataGravacao] > std::string_view(run.sbDate))
+    run.reportError(msg::kE07DateAfterSb, at(rec), rec.number, rec.type);
 }
 
 void checkRecordE09(ValidationRun& run, const RecordLine& rec) {
-  RecordFields f(*layoutOf(9), rec.text);
+  FieldsOf<E09> f(rec.text);
   if (!begin(run, rec, f)) return;
-  const std::size_t index = run.mfRegistrationCros.findOrAdd(f.asInt(5));
+  const std::size_t index = run.mfRegistrationCros.findOrAdd(f.asInt(E09::Cro));
   if (run.mfRegistrations.size() <= index) run.mfRegistrations.resize(index + 1);
   MfRegistration& entry = run.mfRegistrations[index];
   if (!entry.recordDate.empty()) --run.registeredMfCount[static_cast<unsigned char>(entry.registeredMfAdicional)];
-  entry.registeredMfAdicional = f[3][0];
-  entry.recordDate = std::string(f[6]);
-  entry.recordTime = std::string(f[7]);
+  entry.registeredMfAdicional = f[E09::MfAdicional][0];
+  entry.recordDate = std::string(f[E09::DataGravacao]);
+  entry.recordTime = std::string(f[E09::HoraGravacao]);
   ++run.registeredMfCount[static_cast<unsigned char>(entry.registeredMfAdicional)];
-  checkEcfIdentity(run, rec, f[2], f[4]);
+  checkEcfIdentity(run, rec, f);
 }
 
 void checkRecordE10(ValidationRun& run, const RecordLine& rec) {
-  RecordFields f(*layoutOf(10), rec.text);
+  FieldsOf<E10> f(rec.text);
   if (!begin(run, rec, f)) return;
-  checkEcfIdentity(run, rec, f[2], f[4]);
-  if (run.registeredMfCount[static_cast<unsigned char>(f[3][0])] == 0)
+  checkEcfIdentity(run, rec, f);
+  if (run.registeredMfCount[static_cast<unsigned char>(f[E10::MfAdicional][0])] == 0)
     run.reportError(msg::kE10MfAdicional, at(rec), rec.number, rec.type);
 }
 
 void checkRecordE12(ValidationRun& run, const RecordLine& rec) {
-  RecordFields f(*layoutOf(12), rec.text);
+  FieldsOf<E12> f(rec.text);
   if (!begin(run, rec, f)) return;
-  const std::int64_t crz = f.asInt(6);
-  if (crz > kMaxCrz) {
-    run.reportError(msg::kCrzInvalid, at(rec), rec.number, rec.type);
-    return;
-  }
-  if (countsForUser(run, f.asInt(5))) {
+  const std::int64_t crz = f.asInt(E12::Crz);
+  CrzSlot* const reduction = declaredReduction(run, rec, crz);
+  if (reduction == nullptr) return;
+  if (countsForUser(run, f.asInt(E12::NumeroUsuario))) {
     if (run.firstStoredCrz == 0) run.firstStoredCrz = run.crzCursor = static_cast<std::int32_t>(crz);
-    run.cooList.findOrAdd(f.asInt(7));
-    CrzSlot& slot = run.crzTable[static_cast<std::size_t>(crz)];
-    slot.grossSales = f.asInt(12);
+    run.cooList.findOrAdd(f.asInt(E12::Coo));
+    CrzSlot& slot = *reduction;
+    slot.grossSales = f.asInt(E12::VendaBrutaDiaria);
     slot.reductionLine = rec.number;
-    slot.reductionDate = std::string(f[9]);
-    slot.reductionCoo = static_cast<std::int32_t>(f.asInt(7));
-    slot.reductionUser = static_cast<std::uint8_t>(f.asInt(5));
-    slot.issFlag = f[13] == "S" || f[13] == "s";
+    slot.reductionDate = std::string(f[E12::DataMovimento]);
+    slot.reductionCoo = static_cast<std::int32_t>(f.asInt(E12::Coo));
+    slot.reductionUser = static_cast<std::uint8_t>(f.asInt(E12::NumeroUsuario));
+    slot.issFlag = f[E12::IssDesconto] == "S" || f[E12::IssDesconto] == "s";
     ++run.reductionVersion;
   }
   if (crz < run.crzFirst || crz > run.crzLast) run.reportWarning(msg::kCrzOutOfRange, at(rec), rec.number, rec.type);
-  checkEcfIdentity(run, rec, f[2], f[4]);
+  checkEcfIdentity(run, rec, f);
 }
 
 void checkRecordE13(ValidationRun& run, const RecordLine& rec) {
-  RecordFields f(*layoutOf(13), rec.text);
+  FieldsOf<E13> f(rec.text);
   if (!begin(run, rec, f)) return;
-  const std::int64_t crz = f.asInt(6);
-  if (crz > kMaxCrz) {
-    run.reportError(msg::kCrzInvalid, at(rec), rec.number, rec.type);
-    return;
-  }
-  if (countsForUser(run, f.asInt(5))) {
-    CrzSlot& slot = run.crzTable[static_cast<std::size_t>(crz)];
-    DeclaredTotal& total = slot.totalizers[slot.totalizers.findOrAdd(f[7])].value;
-    total.value = f.asInt(8);
+  CrzSlot* const reduction = declaredReduction(run, rec, f.asInt(E13::Crz));
+  if (reduction == nullptr) return;
+  if (countsForUser(run, f.asInt(E13::NumeroUsuario))) {
+    CrzSlot& slot = *reduction;
+    DeclaredTotal& total = slot.totalizers[slot.totalizers.findOrAdd(f[E13::Totalizador])].value;
+    total.value = f.asInt(E13::ValorAcumulado);
     total.line = rec.number;
   }
-  checkEcfIdentity(run, rec, f[2], f[4]);
+  checkEcfIdentity(run, rec, f);
 }
 
 }  // namespace tavex

@@ -36,11 +36,11 @@ bool isValidTotalizerCode(std::string_view code) {
 
 // The value of an item from unit price and quantity, truncated (IAT "T") or rounded
 // half to even (anything else) to centavos.
-std::int64_t computedItemValue(const RecordFields& f) {
-  std::int64_t s = f[23] == "2" ? 100 : 1000;
-  if (f[24] == "3") s *= 10;
-  std::int64_t p = f.asInt(13) * f.asInt(11);
-  if (f[22] == "T") return p / s;
+std::int64_t computedItemValue(const FieldsOf<E15>& f) {
+  std::int64_t s = f[E15::CasasQuantidade] == "2" ? 100 : 1000;
+  if (f[E15::CasasValor] == "3") s *= 10;
+  std::int64_t p = f.asInt(E15::ValorUnitario) * f.asInt(E15::Quantidade);
+  if (f[E15::RegraCalculo] == "T") return p / s;
   const std::int64_t r = p % s;
   const std::int64_t d = r / (s / 10);
   const std::int64_t rest = r % (s / 10);
@@ -52,67 +52,62 @@ std::int64_t computedItemValue(const RecordFields& f) {
 }  // namespace
 
 void checkRecordE14(ValidationRun& run, const RecordLine& rec) {
-  RecordFields f(*layoutOf(14), rec.text);
+  FieldsOf<E14> f(rec.text);
   if (!checkLengthAndFormat(run, rec, f)) return;
-  if (isRestBlank(rec.text, 47)) return;
+  if (isRestBlank(rec.text, fieldLayout(E14::Contador).start)) return;
 
   const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
-  if (!isOneOf(f[11], {"V", "P"})) warning(msg::kE14DiscountType);
-  if (!isOneOf(f[13], {"V", "P"})) warning(msg::kE14SurchargeType);
-  if (!isOneOf(f[15], {"S", "N"})) warning(msg::kE14Cancelled);
-  if (!isOneOf(f[17], {" ", "A", "D"})) warning(msg::kE14Order);
-  if (!isBlankOrZero(f[19], 14) && !isValidCnpjOrCpf(f[19])) warning(msg::kE14Customer);
+  if (!isOneOf(f[E14::TipoDesconto], {"V", "P"})) warning(msg::kE14DiscountType);
+  if (!isOneOf(f[E14::TipoAcrescimo], {"V", "P"})) warning(msg::kE14SurchargeType);
+  if (!isOneOf(f[E14::Cancelamento], {"S", "N"})) warning(msg::kE14Cancelled);
+  if (!isOneOf(f[E14::OrdemDescontoAcrescimo], {" ", "A", "D"})) warning(msg::kE14Order);
+  if (!f.isBlankOrZero(E14::CpfCnpjCliente) && !isValidCnpjOrCpf(f[E14::CpfCnpjCliente])) warning(msg::kE14Customer);
   if (!contentChecksDue(run, rec)) return;
 
-  storeDocumentHeader(run, rec, f, 7);  // percentages are converted when the coupon is closed
+  storeDocumentHeader(run, rec, f);  // percentages are converted when the coupon is closed
   checkDocumentIdentity(run, rec, f);
-  if (!isValidDate(f[8], 2000))
+  if (!isValidDate(f[E14::DataInicio], 2000))
     run.reportError(msg::kE14Date, at(rec), rec.number, rec.type);
-  else if (f.asInt(8) < leadingInt(run.periodStart) || compareDates(f[8], run.periodEnd, 1))
+  else if (f.asInt(E14::DataInicio) < leadingInt(run.periodStart) ||
+           compareDates(f[E14::DataInicio], run.periodEnd, 1))
     run.reportError(msg::kE14DateOutsidePeriod, at(rec), rec.number, rec.type);
 }
 
 void checkRecordE15(ValidationRun& run, const RecordLine& rec) {
-  RecordFields f(*layoutOf(15), rec.text);
+  FieldsOf<E15> f(rec.text);
   if (!checkLengthAndFormat(run, rec, f)) return;
-  if (isRestBlank(rec.text, 47)) return;
+  if (isRestBlank(rec.text, fieldLayout(E15::Coo).start)) return;
 
   const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
-  const std::string_view code = f[17];
+  const std::string_view code = f[E15::TotalizadorParcial];
   if (!isValidTotalizerCode(code)) warning(msg::kE15Totalizer);
-  if (!isOneOf(f[18], {"S", "N", "P"})) warning(msg::kE15Cancelled);
-  if (!isOneOf(f[22], {"A", "T"})) warning(msg::kE15Iat);
+  if (!isOneOf(f[E15::Cancelamento], {"S", "N", "P"})) warning(msg::kE15Cancelled);
+  if (!isOneOf(f[E15::RegraCalculo], {"A", "T"})) warning(msg::kE15Iat);
   if (!contentChecksDue(run, rec)) return;
 
   checkDocumentIdentity(run, rec, f);
-  const std::int64_t coo = f.asInt(6);
+  const std::int64_t coo = f.asInt(E15::Coo);
   if (!run.documentCooList.contains(coo)) run.reportError(msg::kE15Coo, at(rec), rec.number, rec.type);
-  if (isBlankOrZero(f[9], 14)) warning(msg::kE15NoProductCode);
-  if (isBlankOrZero(f[10], 100)) warning(msg::kE15NoDescription);
-  const bool partial = f[18] == "P";
-  if (partial && isBlankOrZero(f[19], 7)) warning(msg::kE15PartialQuantity);
-  if (partial && isBlankOrZero(f[20], 13)) warning(msg::kE15PartialValue);
+  if (f.isBlankOrZero(E15::CodigoProduto)) warning(msg::kE15NoProductCode);
+  if (f.isBlankOrZero(E15::Descricao)) warning(msg::kE15NoDescription);
+  const bool partial = f[E15::Cancelamento] == "P";
+  if (partial && f.isBlankOrZero(E15::QuantidadeCancelada)) warning(msg::kE15PartialQuantity);
+  if (partial && f.isBlankOrZero(E15::ValorCancelado)) warning(msg::kE15PartialValue);
 
-  DocumentTotals& totals = run.documentTotals;
-  if (totals.currentCoo == 0) {
-    totals.currentCoo = static_cast<std::int32_t>(coo);
-  } else if (coo != totals.currentCoo && currentDocumentHasHeader(run)) {
-    closeCoupon(run);
-    totals.clear();
-    totals.currentCoo = static_cast<std::int32_t>(coo);
-  }
+  DocumentTotals& totals = itemDocument(run, coo, closeCoupon);
 
   const bool iss = isIssTotalizer(code);
   const bool icms = isIcmsTotalizer(code);
-  const std::int64_t cancelledSurcharge = f.asInt(21);
+  const std::int64_t cancelledSurcharge = f.asInt(E15::CancelamentoAcrescimo);
   addTo(totals.cancelledSurchargeSum, cancelledSurcharge);
   addTo(iss ? totals.cancelledIss : totals.cancelledIcms, cancelledSurcharge);
   addTo(iss ? totals.cancelledSurchargeIss : totals.cancelledSurchargeIcms, cancelledSurcharge);
 
   const std::int64_t value = computedItemValue(f);
-  const std::int64_t discount = f.asInt(14), surcharge = f.asInt(15), net = f.asInt(16);
-  const std::int64_t cancelledValue = f.asInt(20);
-  const bool fullyCancelled = f[18] == "S";
+  const std::int64_t discount = f.asInt(E15::DescontoItem), surcharge = f.asInt(E15::AcrescimoItem);
+  const std::int64_t net = f.asInt(E15::TotalLiquido);
+  const std::int64_t cancelledValue = f.asInt(E15::ValorCancelado);
+  const bool fullyCancelled = f[E15::Cancelamento] == "S";
   if (fullyCancelled) {
     addTo(iss ? totals.cancelledIss : totals.cancelledIcms, wrapAdd(value, surcharge));
   } else {
@@ -127,52 +122,53 @@ void checkRecordE15(ValidationRun& run, const RecordLine& rec) {
       addTo(totals.icmsNetTotal, net);
     }
   }
-  addTo(iss ? totals.cancelledIss : totals.cancelledIcms, cancelledValue / (f[24] == "2" ? 1 : 10));
+  addTo(iss ? totals.cancelledIss : totals.cancelledIcms, cancelledValue / (f[E15::CasasValor] == "2" ? 1 : 10));
   const std::int64_t gross = wrapAdd(value, surcharge);
   addTo(totals.computedGross, gross);
   addTo(iss ? totals.computedGrossIss : totals.computedGrossIcms, gross);
 
-  if (f.asInt(19) > f.asInt(11)) run.reportError(msg::kE15CancelledQuantity, at(rec), rec.number, rec.type);
+  if (f.asInt(E15::QuantidadeCancelada) > f.asInt(E15::Quantidade))
+    run.reportError(msg::kE15CancelledQuantity, at(rec), rec.number, rec.type);
   if (!fullyCancelled && net != wrapAdd(wrapSub(wrapSub(value, discount), cancelledValue), surcharge))
     run.reportError(msg::kItemNetTotal, at(rec), rec.number, rec.type, static_cast<int>(coo));
 }
 
 void checkRecordE16(ValidationRun& run, const RecordLine& rec) {
-  RecordFields f(*layoutOf(16), rec.text);
+  FieldsOf<E16> f(rec.text);
   if (!checkLengthAndFormat(run, rec, f) || !contentChecksDue(run, rec)) return;
   checkDocumentIdentity(run, rec, f);
-  if (isRestBlank(rec.text, 45)) return;
+  if (isRestBlank(rec.text, fieldLayout(E16::NumeroUsuario).start)) return;
 
   const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
-  const std::string_view denomination = f[11];
-  const std::int64_t crz = f.asInt(10);
+  const std::string_view denomination = f[E16::Denominacao];
+  const std::int64_t crz = f.asInt(E16::Crz);
   if (denomination == "CN" || denomination == "NC") {
-    if (isBlankOrZero(f[7], 6)) warning(msg::kE16NoGnf);
+    if (f.isBlankOrZero(E16::Gnf)) warning(msg::kE16NoGnf);
   } else if (denomination == "RG") {
-    if (isBlankOrZero(f[8], 6)) warning(msg::kE16NoGrg);
+    if (f.isBlankOrZero(E16::Grg)) warning(msg::kE16NoGrg);
   } else if (denomination == "CC") {
-    if (isBlankOrZero(f[7], 6)) warning(msg::kE16NoGnf);
-    if (isBlankOrZero(f[9], 4)) warning(msg::kE16NoCdc);
+    if (f.isBlankOrZero(E16::Gnf)) warning(msg::kE16NoGnf);
+    if (f.isBlankOrZero(E16::Cdc)) warning(msg::kE16NoCdc);
   } else if (denomination == "RZ") {
-    if (isBlankOrZero(f[10], 6))
+    if (f.isBlankOrZero(E16::Crz))
       warning(msg::kE16NoCrz);
     else if (crz < run.crzFirst || crz > run.crzLast)
       warning(msg::kCrzOutOfRange);
   } else if (!isOneOf(denomination, {"MF", "LX", "CM", "RV"})) {
     warning(msg::kE16Denomination);
   }
-  if (!isValidDate(f[12], 2000)) run.reportError(msg::kE16Date, at(rec), rec.number, rec.type);
-  if (!isValidTime(f[13])) run.reportError(msg::kE16Time, at(rec), rec.number, rec.type);
-  run.cooList.findOrAdd(f.asInt(6));
+  if (!isValidDate(f[E16::DataFinal], 2000)) run.reportError(msg::kE16Date, at(rec), rec.number, rec.type);
+  if (!isValidTime(f[E16::HoraFinal])) run.reportError(msg::kE16Time, at(rec), rec.number, rec.type);
+  run.cooList.findOrAdd(f.asInt(E16::Coo));
 
   // A reduction Z printed on the tape must match its E12; a CRZ beyond the table
   // has no E12 to match.
-  if (run.fileKind == "TDM" && denomination == "RZ" && crz <= kMaxCrz) {
+  if (fileKindRules(run.fileKind).allMemories && denomination == "RZ" && crz <= kMaxCrz) {
     const CrzSlot& slot = run.crzTable[static_cast<std::size_t>(crz)];
-    const std::string crzText(f[10]);
-    if (static_cast<std::uint8_t>(f.asInt(5)) != slot.reductionUser)
+    const std::string crzText(f[E16::Crz]);
+    if (static_cast<std::uint8_t>(f.asInt(E16::NumeroUsuario)) != slot.reductionUser)
       run.reportError(msg::kE16User, at(rec), rec.number, rec.type, crzText.c_str());
-    if (f.asInt(6) != slot.reductionCoo)
+    if (f.asInt(E16::Coo) != slot.reductionCoo)
       run.reportError(msg::kE16Coo, at(rec), rec.number, rec.type, crzText.c_str());
   }
 }

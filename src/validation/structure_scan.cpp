@@ -2,77 +2,12 @@
 
 #include <array>
 
+#include "cotepe/file_kind.h"
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 #include "validation/messages.h"
 
 namespace tavex {
-
-namespace {
-
-const char* const& outOfOrderMessage(FileKind kind) {
-  switch (kind) {
-    case FileKind::MF: return msg::kOutOfOrderMf;
-    case FileKind::MFD: return msg::kOutOfOrderMfd;
-    case FileKind::TDM: return msg::kOutOfOrderTdm;
-    case FileKind::RZ: return msg::kOutOfOrderRz;
-    case FileKind::None: break;
-  }
-  return msg::kOutOfOrderOther;
-}
-
-// What a rise of the record type to `type` means in a file of `kind`.
-enum class Rise { Nothing, DuplicateE02, MarkPresent, Incompatible };
-
-Rise riseFor(FileKind kind, int type) {
-  const bool fiscalMemory = type >= 3 && type <= 13;
-  const bool documents = type >= 14 && type <= 20;
-  switch (kind) {
-    case FileKind::MF:
-      if (type == 2) return Rise::DuplicateE02;
-      if (type >= 4 && type <= 13) return Rise::MarkPresent;
-      if (documents) return Rise::Incompatible;
-      if (type == kEadType) return Rise::MarkPresent;
-      return Rise::Nothing;
-    case FileKind::MFD:
-      if (type == 2) return Rise::DuplicateE02;
-      if (fiscalMemory) return Rise::Incompatible;
-      if (documents || type == 21 || type == kEadType) return Rise::MarkPresent;
-      return Rise::Nothing;
-    case FileKind::TDM:
-      if (type == 2) return Rise::DuplicateE02;
-      if ((type >= 4 && type <= 21) || type == kEadType) return Rise::MarkPresent;
-      return Rise::Nothing;
-    case FileKind::RZ:
-      if (fiscalMemory || (type >= 17 && type <= 20)) return Rise::Incompatible;
-      return Rise::Nothing;
-    case FileKind::None:
-      break;
-  }
-  return Rise::Nothing;
-}
-
-const char* const& incompatibleMessage(FileKind kind) {
-  if (kind == FileKind::MF) return msg::kIncompatibleMf;
-  if (kind == FileKind::MFD) return msg::kIncompatibleMfd;
-  return msg::kIncompatibleRz;
-}
-
-// The record types a kind requires, in the order they are reported.
-struct Required {
-  int first, last;
-};
-
-Required requiredRange(FileKind kind) {
-  switch (kind) {
-    case FileKind::MF: return {4, 13};
-    case FileKind::MFD: return {14, 21};
-    case FileKind::TDM: return {4, 21};
-    default: return {0, -1};
-  }
-}
-
-}  // namespace
 
 StructureVerdict scanStructure(LineReader& file, ValidationRun& run) {
   file.rewind();
@@ -82,7 +17,7 @@ StructureVerdict scanStructure(LineReader& file, ValidationRun& run) {
     run.reportError(msg::kFirstNotE01, at(1, recordTypeOf(line)));
     return StructureVerdict::Failed;
   }
-  const FileKind kind = fileKindOf(sliceField(line, 113, 3));
+  const FileKindRules& kind = fileKindRules(fileKindOf(fieldOf(line, E01::ComandoGeracao)));
 
   line = file.next(raw) ? stripLineEnd(raw) : std::string_view{};
   if (recordTypeOf(line) != 2) {
@@ -94,50 +29,43 @@ StructureVerdict scanStructure(LineReader& file, ValidationRun& run) {
   bool allPresent = true;
   int lineNumber = 2;
   int lastType = 0;
-  std::array<bool, 22> present{};  // E04..E21 by type
+  std::array<bool, 22> present{};  // E01..E21 by type
   bool eadPresent = false;
   while (file.next(raw)) {
     line = stripLineEnd(raw);
     ++lineNumber;
     if (line.empty()) {
-      run.reportError(outOfOrderMessage(kind), at(lineNumber, 0));
+      run.reportError(*kind.outOfOrder, at(lineNumber, 0));
       return StructureVerdict::Failed;
     }
     const int type = recordTypeOf(line);
     if (type == lastType) continue;
     if (type < lastType) {
-      run.reportError(file.atEnd() ? msg::kNoEadAtEnd : outOfOrderMessage(kind), at(lineNumber, type));
+      run.reportError(file.atEnd() ? msg::kNoEadAtEnd : *kind.outOfOrder, at(lineNumber, type));
       return StructureVerdict::Failed;
     }
     lastType = type;
-    switch (riseFor(kind, type)) {
-      case Rise::Nothing:
-        break;
-      case Rise::DuplicateE02:
-        run.reportError(msg::kDuplicateE02, at(lineNumber, type), lineNumber, type);
-        passed = false;
-        break;
-      case Rise::Incompatible:
-        run.reportError(incompatibleMessage(kind), at(lineNumber, type), lineNumber, type);
-        passed = false;
-        break;
-      case Rise::MarkPresent:
-        if (type == kEadType)
-          eadPresent = true;
-        else
-          present[static_cast<std::size_t>(type)] = true;
-        break;
+    // Only a rise of the type is examined: a group of one type gives one finding.
+    if (type == 2 && kind.reportsSecondE02) {
+      run.reportError(msg::kDuplicateE02, at(lineNumber, type), lineNumber, type);
+      passed = false;
+    } else if (contains(kind.forbidden, type)) {
+      run.reportError(*kind.incompatible, at(lineNumber, type), lineNumber, type);
+      passed = false;
+    } else if (type == kEadType) {
+      eadPresent = true;
+    } else if (type >= 1 && type <= 21) {
+      present[static_cast<std::size_t>(type)] = true;
     }
   }
 
-  const Required required = requiredRange(kind);
-  if (required.first != 0) {
-    for (int type = required.first; type <= required.last; ++type) {
-      if (present[static_cast<std::size_t>(type)]) continue;
+  if (kind.required != 0) {
+    for (int type = 1; type <= 21; ++type) {
+      if (!contains(kind.required, type) || present[static_cast<std::size_t>(type)]) continue;
       run.reportError(msg::kMissingRecord, at(0, type), type, type);
       allPresent = false;
     }
-    if (!eadPresent) {
+    if (contains(kind.required, kEadType) && !eadPresent) {
       run.reportError(msg::kMissingEad, at(0, kEadType));
       allPresent = false;
     }

@@ -44,8 +44,6 @@ std::int64_t ratioOf(bool isPercent, std::int16_t percent, std::int64_t amount, 
   return isPercent ? static_cast<std::int64_t>(percent) * 10000 : mulDiv(amount, kRatioScale, base);
 }
 
-std::int16_t percentOf(std::int64_t stored) { return static_cast<std::int16_t>(stored); }
-
 // The coupon's reduction: the cursor walks on while the reductions it meets end
 // before the coupon.
 // The place of a finding about a whole document: its header's line and its COO,
@@ -67,29 +65,6 @@ CrzSlot& couponReduction(ValidationRun& run, std::int64_t coo) {
     ++run.crzCursor;
   }
   return run.crzTable[static_cast<std::size_t>(run.crzCursor)];
-}
-
-void convertCouponPercentages(DocumentEntry& d, const DocumentTotals& t, bool issFlag) {
-  if (d.orderIndicator == 'D') {
-    if (d.discountIsPercent) {
-      d.discountPercent = percentOf(d.discount);
-      d.discount = mulDiv(issFlag ? d.subtotal : t.icmsNetTotal, d.discountPercent, 10000);
-    }
-    if (d.surchargeIsPercent) {
-      d.surchargePercent = percentOf(d.surcharge);
-      d.surcharge = mulDiv(wrapSub(d.subtotal, d.discount), d.surchargePercent, 10000);
-    }
-  } else {
-    if (d.surchargeIsPercent) {
-      d.surchargePercent = percentOf(d.surcharge);
-      d.surcharge = mulDiv(d.subtotal, d.surchargePercent, 10000);
-    }
-    if (d.discountIsPercent) {
-      d.discountPercent = percentOf(d.discount);
-      d.discount = issFlag ? mulDiv(wrapAdd(d.subtotal, d.surcharge), d.discountPercent, 10000)
-                           : wrapSub(wrapAdd(d.subtotal, d.surcharge), d.netTotal);
-    }
-  }
 }
 
 // Spreads the coupon's surcharge and discount over its item totalizers (TDM files).
@@ -151,6 +126,42 @@ void apportionCoupon(DocumentEntry& d, DocumentTotals& t, bool issFlag) {
 
 }  // namespace
 
+void convertPercentages(DocumentEntry& d, std::optional<std::int64_t> icmsNetTotal) {
+  const auto percentOf = [](std::int64_t stored) { return static_cast<std::int16_t>(stored); };
+  if (d.orderIndicator == 'D') {
+    if (d.discountIsPercent) {
+      d.discountPercent = percentOf(d.discount);
+      d.discount = mulDiv(icmsNetTotal ? *icmsNetTotal : d.subtotal, d.discountPercent, 10000);
+    }
+    if (d.surchargeIsPercent) {
+      d.surchargePercent = percentOf(d.surcharge);
+      d.surcharge = mulDiv(wrapSub(d.subtotal, d.discount), d.surchargePercent, 10000);
+    }
+  } else {
+    if (d.surchargeIsPercent) {
+      d.surchargePercent = percentOf(d.surcharge);
+      d.surcharge = mulDiv(d.subtotal, d.surchargePercent, 10000);
+    }
+    if (d.discountIsPercent) {
+      d.discountPercent = percentOf(d.discount);
+      d.discount = icmsNetTotal ? wrapSub(wrapAdd(d.subtotal, d.surcharge), d.netTotal)
+                                : mulDiv(wrapAdd(d.subtotal, d.surcharge), d.discountPercent, 10000);
+    }
+  }
+}
+
+DocumentTotals& itemDocument(ValidationRun& run, std::int64_t coo, void (*close)(ValidationRun&)) {
+  DocumentTotals& totals = run.documentTotals;
+  if (totals.currentCoo == 0) {
+    totals.currentCoo = static_cast<std::int32_t>(coo);
+  } else if (coo != totals.currentCoo && currentDocumentHasHeader(run)) {
+    close(run);
+    totals.clear();
+    totals.currentCoo = static_cast<std::int32_t>(coo);
+  }
+  return totals;
+}
+
 bool currentDocumentHasHeader(ValidationRun& run) {
   return run.documentTotals.currentCoo != 0 && run.documentEntry(run.documentTotals.currentCoo).headerLine != 0;
 }
@@ -161,7 +172,7 @@ void closeCoupon(ValidationRun& run) {
   DocumentEntry& d = run.documentEntry(coo);
   CrzSlot& slot = couponReduction(run, coo);
 
-  convertCouponPercentages(d, t, slot.issFlag);
+  convertPercentages(d, slot.issFlag ? std::nullopt : std::optional<std::int64_t>(t.icmsNetTotal));
   if (!d.isCancelled && (slot.issFlag || !d.discountIsPercent || d.discount <= 0) &&
       d.netTotal != wrapSub(wrapAdd(d.subtotal, d.surcharge), d.discount))
     run.reportError(msg::kCouponHeaderNet, documentPlace(d, coo, 14), d.headerLine, coo);
@@ -179,7 +190,7 @@ void closeCoupon(ValidationRun& run) {
     if (t.itemsNetTotal != d.subtotal) run.reportError(msg::kCouponGross, documentPlace(d, coo, 14, d.subtotal, t.itemsNetTotal), d.headerLine, coo);
     if (expectedNet != d.netTotal) run.reportError(msg::kCouponNet, documentPlace(d, coo, 14, d.netTotal, expectedNet), d.headerLine, coo);
   }
-  if (run.fileKind != "TDM") {
+  if (!fileKindRules(run.fileKind).allMemories) {
     t.currentCoo = 0;
     return;
   }
@@ -216,7 +227,7 @@ void closeNonFiscalDocument(ValidationRun& run) {
     if (t.itemsNetTotal != d.subtotal) run.reportError(msg::kNonFiscalSubtotal, documentPlace(d, coo, 19, d.subtotal, t.itemsNetTotal), d.headerLine, coo);
     if (expectedNet != d.netTotal) run.reportError(msg::kNonFiscalNet, documentPlace(d, coo, 19, d.netTotal, expectedNet), d.headerLine, coo);
   }
-  if (run.fileKind != "TDM" && run.fileKind != "MFD") {
+  if (!fileKindRules(run.fileKind).documentTotals) {
     t.currentCoo = 0;
     return;
   }

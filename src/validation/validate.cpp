@@ -32,31 +32,31 @@ LogHeader gatherHeader(LineReader& file) {
   if (!file.next(raw)) return values;
   std::string_view line = stripLineEnd(raw);
   if (recordTypeOf(line) == 1) {
-    const auto f = [&](int start, int width) { return text(sliceField(line, start, width)); };
-    values.serial = f(4, 20);
-    values.mfAdicional = f(24, 1);
-    values.ecfType = f(25, 7);
-    values.brandModel = cformat("%s / %s", text(trimRight(sliceField(line, 32, 20))).c_str(),
-                                text(trimRight(sliceField(line, 52, 20))).c_str());
-    values.sbVersion = f(72, 10);
-    values.sequence = f(96, 3);
-    values.command = f(113, 3);
-    const std::string start = f(128, 8), end = f(136, 8);
+    const auto f = [&](E01 id) { return text(fieldOf(line, id)); };
+    values.serial = f(E01::NumeroFabricacao);
+    values.mfAdicional = f(E01::MfAdicional);
+    values.ecfType = f(E01::TipoEcf);
+    values.brandModel = cformat("%s / %s", text(trimRight(fieldOf(line, E01::Marca))).c_str(),
+                                text(trimRight(fieldOf(line, E01::Modelo))).c_str());
+    values.sbVersion = f(E01::VersaoSb);
+    values.sequence = f(E01::NumeroSequencial);
+    values.command = f(E01::ComandoGeracao);
+    const std::string start = f(E01::DataInicial), end = f(E01::DataFinal);
     values.period = cformat("%2.2s/%2.2s/%4.4s  até  %2.2s/%2.2s/%4.4s"_cp, text(sliceField(start, 7, 2)).c_str(),
                             text(sliceField(start, 5, 2)).c_str(), text(sliceField(start, 1, 4)).c_str(),
                             text(sliceField(end, 7, 2)).c_str(), text(sliceField(end, 5, 2)).c_str(),
                             text(sliceField(end, 1, 4)).c_str());
-    values.dllVersion = f(144, 8);
-    values.atoVersion = f(152, 15);
+    values.dllVersion = f(E01::VersaoDll);
+    values.atoVersion = f(E01::VersaoAtoCotepe);
   }
   if (!file.next(raw)) return values;
   line = stripLineEnd(raw);
   if (recordTypeOf(line) == 2) {
-    values.cnpj = text(sliceField(line, 45, 14));
-    values.ie = text(sliceField(line, 59, 14));
-    values.name = text(trimRight(sliceField(line, 73, 40)));
-    values.address = text(trimRight(sliceField(line, 113, 120)));
-    const std::string date = text(sliceField(line, 233, 8)), time = text(sliceField(line, 241, 6));
+    values.cnpj = text(fieldOf(line, E02::Cnpj));
+    values.ie = text(fieldOf(line, E02::Ie));
+    values.name = text(trimRight(fieldOf(line, E02::Contribuinte)));
+    values.address = text(trimRight(fieldOf(line, E02::Endereco)));
+    const std::string date = text(fieldOf(line, E02::DataCadastro)), time = text(fieldOf(line, E02::HoraCadastro));
     values.registered = cformat("%2.2s/%2.2s/%4.4s às %2.2s:%2.2s:%2.2s"_cp, text(sliceField(date, 7, 2)).c_str(),
                                 text(sliceField(date, 5, 2)).c_str(), text(sliceField(date, 1, 4)).c_str(),
                                 text(sliceField(time, 1, 2)).c_str(), text(sliceField(time, 3, 2)).c_str(),

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cotepe/file_kind.h"
 #include "cotepe/text.h"
 #include "validation/finding.h"
 #include "validation/lookup_tables.h"
@@ -86,7 +87,7 @@ class ValidationRun {
   std::string today;          // AAAAMMDD of the run
 
   // Reference values from E01 / E02.
-  std::string fileKind;  // 3 characters
+  FileKind fileKind = FileKind::None;  // from E01 COMANDO_GERACAO
   std::string ecfSerial, ecfBrand, ecfModel;
   char mfAdicional = 0;
   std::string userCnpj, sbDate, periodStart, periodEnd;

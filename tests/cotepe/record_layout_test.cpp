@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cotepe/file_kind.h"
 #include "cotepe/record_builder.h"
 
 namespace tavex {
@@ -57,7 +58,11 @@ TEST(FileKind, ComparesExactlyThreeCharacters) {
   EXPECT_EQ(fileKindOf("MFD"), FileKind::MFD);
   EXPECT_EQ(fileKindOf("TDM"), FileKind::TDM);
   EXPECT_EQ(fileKindOf("RZ "), FileKind::RZ);
-  for (const char* other : {"MFX", "mfd", "RZ1", "MF", "TDM ", "   "}) EXPECT_EQ(fileKindOf(other), FileKind::None) << other;
+  for (const char* other : {"MFX", "mfd", "MF", "TDM ", "   "}) EXPECT_EQ(fileKindOf(other), FileKind::None) << other;
+  // Not the RZ kind, though its reductions' totals are reconciled.
+  EXPECT_EQ(fileKindOf("RZ1"), FileKind::OtherRz);
+  EXPECT_TRUE(fileKindRules(FileKind::OtherRz).name.empty());
+  EXPECT_TRUE(fileKindRules(FileKind::OtherRz).reductionTotals);
 }
 
 TEST(StripLineEnd, RemovesCrLfOrLfButNeverARealCharacter) {

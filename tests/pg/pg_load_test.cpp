@@ -65,7 +65,8 @@ std::vector<std::string> sqliteRows(const std::string& path, int table) {
   sqlite3* db = nullptr;
   sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
   std::string sql = "SELECT ";
-  for (const char* name : mdbColumnNames(table)) sql += std::string(sql.size() > 7 ? " || '|' || " : "") + name;
+  for (const FieldLayout& field : mdbTableLayout(table).fields)
+    sql += std::string(sql.size() > 7 ? " || '|' || " : "") + std::string(field.dbColumn);
   sql += " FROM " + pgTableName(table).substr(6) + " ORDER BY rowid";
   sqlite3_stmt* st = nullptr;
   EXPECT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr), SQLITE_OK) << sqlite3_errmsg(db);

@@ -201,7 +201,7 @@ TEST_F(RecordChecksTest, E16ReductionsAreComparedWithE12InTdmFilesOnly) {
   feed(sampleRecord(16, {{"DENOMINACAO", "RZ"}, {"CRZ", "999999"}, {"COO", "4"}}));  // no slot: only the range warning
   EXPECT_EQ(findings(), (Findings{cp("[AVISO] Linha 6: E16 -> CRZ informada não encontra-se no intervalo de reduções do "
                                      "Registro E01.")}));
-  run.fileKind = "MFD";
+  run.fileKind = FileKind::MFD;
   clearFindings();
   feed(sampleRecord(16, {{"DENOMINACAO", "RZ"}, {"CRZ", "1"}, {"COO", "9"}}));
   EXPECT_EQ(findings(), Findings{});
