@@ -474,7 +474,9 @@ class Page {
       daysOver += std::any_of(z.totals.begin(), z.totals.end(), [](const ReconciledTotal& t) { return !t.withinTolerance; });
     out_ += "<p>Tolerância: R$ " + money(r.toleranceCents) + ". " + plural(static_cast<long long>(r.reductions.size()), "redução Z", "reduções Z") +
             "; " + plural(static_cast<long long>(r.rowsOverTolerance()), "total", "totais") + " acima da tolerância em " +
-            plural(static_cast<long long>(daysOver), "dia", "dias") + ".</p>\n";
+            plural(static_cast<long long>(daysOver), "dia", "dias") +
+            ". Uma redução cujos totais conferem todos ocupa uma linha; as demais mostram cada total "
+            "(a tabela completa: <code>tavex-cli conciliar</code>).</p>\n";
     if (r.reductions.empty()) {
       out_ += "</section>\n";
       return;
@@ -486,9 +488,18 @@ class Page {
     for (const ReductionReconciliation& z : r.reductions) {
       const std::string common = cformat("<td class=\"n\">%d</td><td>", z.crz) + date(z.date) + "</td><td>" +
                                  cformat("%d a %d", z.firstCoo, z.lastCoo) + "</td>";
-      for (const ReconciledTotal& t : z.totals) {
+      // A reduction whose totals all agree takes one row (its first total, usually
+      // E12): a month of them stays readable, and light for the browser.
+      const bool agrees = std::all_of(z.totals.begin(), z.totals.end(), [](const ReconciledTotal& t) { return t.withinTolerance; });
+      const std::size_t shown = agrees ? std::min<std::size_t>(1, z.totals.size()) : z.totals.size();
+      for (std::size_t k = 0; k < shown; ++k) {
+        const ReconciledTotal& t = z.totals[k];
         out_ += cformat("<tr class=\"total%s\" data-crz=\"%d\">", t.withinTolerance ? "" : " fora", z.crz) + common;
-        out_ += "<td>" + std::string(recordNameOf(t.kind)) + "</td><td>" + text(trimRight(t.name)) + "</td>";
+        out_ += "<td>" + std::string(recordNameOf(t.kind)) + "</td><td>" + text(trimRight(t.name));
+        if (agrees && z.totals.size() > 1)
+          out_ += std::string(t.name.empty() ? "" : " ") + "<span class=\"nada\">(e mais " +
+                  plural(static_cast<long long>(z.totals.size() - 1), "total", "totais") + " na tolerância)</span>";
+        out_ += "</td>";
         out_ += cformat("<td class=\"n\" data-centavos=\"%lld\">", static_cast<long long>(t.declared)) + money(t.declared) + "</td>";
         out_ += cformat("<td class=\"n\" data-centavos=\"%lld\">", static_cast<long long>(t.computed)) + money(t.computed) + "</td>";
         out_ += cformat("<td class=\"n\" data-centavos=\"%lld\">", static_cast<long long>(t.difference)) + money(t.difference) + "</td>";
