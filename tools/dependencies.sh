@@ -9,6 +9,7 @@ tavex_packages=(
   qt6-base-dev libqt6svg6 libgl-dev fonts-liberation qt6-translations-l10n
   pandoc man-db dpkg-dev lintian
   qt6-charts-dev libqt6charts6 libqt6opengl6-dev
+  chromium poppler-utils
 )
 
 tavex_install_dependencies() {

@@ -44,6 +44,8 @@ expect "fabricante" "DATAREGIS" "$(complete_words assinatura x.txt --fabricante 
 expect "modelo com espaços" "SIM-50 SEM MFD" "$(complete_words assinatura x.txt --fabricante DATAREGIS --modelo SIM-5)"
 expect "software house" "TAVEXSOFT" "$(complete_words paf x.txt --software-house T)"
 expect "arquivo" "mf_valido.txt" "$(complete_words validar mf_)"
+expect "relatório" "relatorio" "$(complete_words rel)"
+expect "arquivo do relatório" "mf_valido.txt" "$(complete_words relatorio x.txt --saida mf_)"
 [ -z "$(complete_words validar --tolerancia "")" ] || { echo "FALHOU: --tolerancia ofereceu algo" >&2; failures=$((failures + 1)); }
 
 [ "$failures" -eq 0 ] || exit 1

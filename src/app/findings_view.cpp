@@ -137,11 +137,15 @@ FindingsPanel::FindingsPanel(QWidget* parent)
   saveLog_->setObjectName("salvarLog");
   print_ = new QPushButton(QString::fromUtf8("Imprimir"), this);
   print_->setObjectName("imprimirAchados");
+  report_ = new QPushButton(QString::fromUtf8("Gerar relatório…"), this);
+  report_->setObjectName("gerarRelatorio");
   bar->addWidget(saveLog_);
   bar->addWidget(print_);
+  bar->addWidget(report_);
   setLogActions(false);
   connect(saveLog_, &QPushButton::clicked, this, &FindingsPanel::saveLogRequested);
   connect(print_, &QPushButton::clicked, this, &FindingsPanel::printRequested);
+  connect(report_, &QPushButton::clicked, this, &FindingsPanel::reportRequested);
 
   filter_->setSourceModel(model_);
   table_ = new QTableView(this);
@@ -197,6 +201,7 @@ QString FindingsPanel::tabTitle() const {
 void FindingsPanel::setLogActions(bool enabled) {
   saveLog_->setEnabled(enabled);
   print_->setEnabled(enabled);
+  report_->setEnabled(enabled);
 }
 
 QString FindingsPanel::printableHtml() const {

@@ -81,6 +81,7 @@ class FindingsPanel : public QWidget {
   void findingActivated(int index);
   void saveLogRequested();  // "Salvar log como…"
   void printRequested();    // "Imprimir"
+  void reportRequested();   // "Gerar relatório…"
 
  private:
   const std::vector<Finding>* findings_ = nullptr;
@@ -92,6 +93,7 @@ class FindingsPanel : public QWidget {
   QTableView* table_;
   QPushButton* saveLog_;
   QPushButton* print_;
+  QPushButton* report_;
 };
 
 }  // namespace tavex::app

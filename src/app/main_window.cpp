@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -49,6 +50,9 @@
 #include "printer/print_commands.h"
 #include "signature/ead_verification.h"
 #include "signature/paf_signature.h"
+#include "report/report_file.h"
+#include "tavex_version.h"
+#include "ui/tolerance.h"
 
 namespace tavex::app {
 
@@ -317,6 +321,7 @@ void MainWindow::buildControls() {
   root->addWidget(status_);
   connect(findings_, &FindingsPanel::saveLogRequested, this, [this] { runCommand([this] { saveLogAs(); }); });
   connect(findings_, &FindingsPanel::printRequested, this, [this] { printFindings(); });
+  connect(findings_, &FindingsPanel::reportRequested, this, [this] { runCommand([this] { writeReport(); }); });
 
   connect(findings_, &FindingsPanel::findingActivated, this, &MainWindow::openFinding);
   connect(record_, &RecordPanel::previousFinding, this, [this] { openFinding(currentFinding_ - 1); });
@@ -472,6 +477,28 @@ void MainWindow::printFindings() {
   QTextDocument document;
   document.setHtml("<h3>" + fromPath(model_.lastValidatedPath).toHtmlEscaped() + "</h3>" + findings_->printableHtml());
   document.print(&printer);
+}
+
+void MainWindow::writeReport() {
+  const std::string& file = model_.lastValidatedPath;
+  if (file.empty()) return;
+  const std::string name = std::filesystem::path(file).stem().string() + "_relatorio.html";
+  const auto chosen = ui_.chooseOpenFile(OpenFileRequest{"*.html", name, "Páginas HTML (*.html)|*.html||"_cp, false});
+  if (!chosen) return;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  report::ReportOptions options;
+  options.generatedAt = report::localDateTime();
+  options.version = kVersion;
+  const report::ReportedFile reported = report::validateForReport(file, toleranceCentsFromText(model_.toleranceText), false,
+                                                                  catalogue_.startDirectory().string(), options.findingsPerGroup);
+  const std::string failure = report::writeAuditReport(*chosen, {reported}, options);
+  QApplication::restoreOverrideCursor();
+  if (!failure.empty()) {
+    ui_.showMessage(utf8ToCp1252(failure), "Erro!", Icon::Error);
+    return;
+  }
+  if (!openDocument(fromPath(*chosen)))
+    ui_.showMessage("O relatório foi gravado, mas não foi possível abri-lo no navegador."_cp, "Aviso", Icon::Warning);
 }
 
 void MainWindow::exportReconciliation() {

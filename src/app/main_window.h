@@ -108,6 +108,7 @@ class MainWindow : public QDialog {
   void exportReconciliation();
   void saveLogAs();
   void printFindings();
+  void writeReport();  // "Gerar relatório…": the audit report of the validated file, opened
   void updateStatus();
   bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;

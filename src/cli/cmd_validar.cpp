@@ -123,11 +123,7 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
   const DiscoveredFiles discovered = discoverCotepeFiles(paths);
   std::vector<FileOutcome> outcomes(discovered.files.size());
   for (std::size_t i = 0; i < outcomes.size(); ++i) outcomes[i].path = discovered.files[i];
-  for (const DiscoveryProblem& p : discovered.problems) {
-    std::string reason = describeProblem(p);
-    if (reason.starts_with(p.path + ": ")) reason.erase(0, p.path.size() + 2);
-    outcomes.push_back(notValidated(p.path, cp1252ToUtf8(reason)));
-  }
+  for (const DiscoveryProblem& p : discovered.problems) outcomes.push_back(notValidated(p));
   const std::size_t toValidate = discovered.files.size();
 
   // Finished JSON documents wait here until every one before them was printed.

@@ -74,5 +74,6 @@ int runAssinatura(const Args& args);
 int runPaf(const Args& args);
 int runExportarPg(const Args& args);
 int runConciliar(const Args& args);
+int runRelatorio(const Args& args);
 
 }  // namespace tavex::cli

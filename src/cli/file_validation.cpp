@@ -77,16 +77,23 @@ FileOutcome notValidated(const std::string& path, std::string problem) {
   return outcome;
 }
 
-FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, std::string* document) {
+FileOutcome notValidated(const DiscoveryProblem& problem) {
+  std::string reason = describeProblem(problem);
+  if (reason.starts_with(problem.path + ": ")) reason.erase(0, problem.path.size() + 2);
+  return notValidated(problem.path, cp1252ToUtf8(reason));
+}
+
+FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, std::string* document,
+                             FileRun* run) {
   const auto started = std::chrono::steady_clock::now();
   CollectingNotifier notifier;
   FindingCollector collector;
   ValidationOptions options(settings.today);
   options.continueAfterMissingRecords = settings.continuing;
-  if (document != nullptr) options.sinks.push_back(&collector);
-  const ValidationSummary summary = settings.formatOnly
-                                        ? validateCotepeFileQuick(notifier, path, options)
-                                        : validateCotepeFile(notifier, path, settings.toleranceCents, options);
+  if (document != nullptr || run != nullptr) options.sinks.push_back(&collector);
+  ValidationSummary summary = settings.formatOnly
+                                  ? validateCotepeFileQuick(notifier, path, options)
+                                  : validateCotepeFile(notifier, path, settings.toleranceCents, options);
   FileOutcome outcome;
   outcome.path = path;
   outcome.state = summary.ran ? FileState::Validated : FileState::NotValidated;
@@ -100,6 +107,10 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   if (!summary.ran && outcome.problem.empty()) outcome.problem = "a validação não terminou";
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   if (document != nullptr) *document = fileDocument(outcome, settings, &summary, collector.findings);
+  if (run != nullptr) {
+    run->summary = std::move(summary);
+    run->findings = std::move(collector.findings);
+  }
   return outcome;
 }
 

@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cotepe/file_discovery.h"
 #include "cotepe/notifier.h"
 #include "validation/validate.h"
 
@@ -45,14 +46,23 @@ class CollectingNotifier : public Notifier {
   std::string messages;
 };
 
+// What a run leaves besides its summary line, for a caller that shows all of it.
+struct FileRun {
+  ValidationSummary summary;
+  std::vector<Finding> findings;  // in the log's order
+};
+
 // Validates `path` (writing its log) and answers its summary line; when `document`
-// is given, fills it with the file's JSON document (findings collected while the run
-// went).
-FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, std::string* document);
+// is given, fills it with the file's JSON document, when `run` is given, with the
+// run's summary and findings (findings collected while the run went).
+FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, std::string* document,
+                             FileRun* run = nullptr);
 
 // The outcome of a path the batch could not even start on (missing, unreadable, not
 // a COTEPE file), with `problem` (UTF-8) as its reason.
 FileOutcome notValidated(const std::string& path, std::string problem);
+// The same for a path file discovery could not take, with its reason.
+FileOutcome notValidated(const DiscoveryProblem& problem);
 
 // The JSON document of a file as compact UTF-8 text: "arquivo", "situacao",
 // "problema", "validacao", "tipo", "cabecalho", "contagens", "ead_presente",

@@ -15,6 +15,7 @@ const Command kCommands[] = {
     {"validar", "validar ARQUIVO|PASTA... [--tolerancia TEXTO] [--formato] [--continuar] [--json] [--jobs N] [--resumo CSV]",
      runValidar},
     {"conciliar", "conciliar ARQUIVO [--tolerancia TEXTO] [--continuar] [--csv|--json]", runConciliar},
+    {"relatorio", "relatorio ARQUIVO|PASTA... [--tolerancia TEXTO] [--continuar] --saida RELATORIO.html", runRelatorio},
     {"fabricantes", "fabricantes [PASTA]", runFabricantes},
     {"exportar-csv", "exportar-csv ARQUIVO PASTA", runExportarCsv},
     {"exportar-mdb", "exportar-mdb ARQUIVO PASTA [--fabricante NOME]", runExportarMdb},

@@ -59,4 +59,12 @@ struct FindingCodeInfo {
 };
 std::vector<FindingCodeInfo> findingCodes();
 
+// The four families reports sort findings into: the file's shape (records present,
+// in order, of a known type), the sizes and formats of records and fields, what the
+// fields say, and the sums that must add up.
+enum class FindingFamily { Structure, Format, Content, Totals };
+
+// The family of a code ("desconhecido" and codes of no family: Content).
+FindingFamily findingFamilyOf(std::string_view code);
+
 }  // namespace tavex

@@ -2,6 +2,7 @@
 // keyed by the message constant itself. A code names the check, not the text, and
 // never changes once published (scripts and databases select findings by it).
 #include <unordered_map>
+#include <utility>
 
 #include "validation/finding.h"
 #include "validation/messages.h"
@@ -138,6 +139,26 @@ std::string_view findingCodeOf(const char* const& message) {
   }();
   const auto it = byMessage.find(&message);
   return it == byMessage.end() ? std::string_view("desconhecido") : it->second;
+}
+
+FindingFamily findingFamilyOf(std::string_view code) {
+  // By the code's first word; the exceptions within a word come first.
+  static constexpr std::pair<std::string_view, FindingFamily> kByPrefix[] = {
+      {"registro.tipo_desconhecido", FindingFamily::Structure},
+      {"registro.tamanho", FindingFamily::Format},
+      {"EAD.tamanho", FindingFamily::Format},
+      {"documento.total_liquido", FindingFamily::Totals},
+      {"estrutura.", FindingFamily::Structure},
+      {"tamanho.", FindingFamily::Format},
+      {"campo.", FindingFamily::Format},
+      {"totais.", FindingFamily::Totals},
+      {"item.", FindingFamily::Totals},
+      {"cupom.", FindingFamily::Totals},
+      {"nao_fiscal.", FindingFamily::Totals},
+  };
+  for (const auto& [prefix, family] : kByPrefix)
+    if (code.starts_with(prefix)) return family;
+  return FindingFamily::Content;
 }
 
 std::vector<FindingCodeInfo> findingCodes() {

@@ -88,6 +88,31 @@ TEST_F(Workbench, ValidationFillsAchadosAndKeepsSaidaInFront) {
   EXPECT_EQ(findingsTable(*window)->model()->rowCount(), 0);
 }
 
+TEST_F(Workbench, GerarRelatorioWritesTheReportOfTheValidatedFileAndOpensIt) {
+  auto window = validated(brokenCro());
+  QString opened;
+  window->openDocument = [&](const QString& path) { return opened = path, true; };
+  QPushButton* report = window->findChild<QPushButton*>("gerarRelatorio");
+  ASSERT_NE(report, nullptr);
+  ASSERT_TRUE(report->isEnabled());
+  const std::string page = dir.file("ecf_relatorio.html");
+  ui.answer(page);
+  report->click();
+  EXPECT_EQ(opened, QString::fromStdString(page));
+  const std::string html = readFile(page);
+  EXPECT_NE(html.find("<h1>Relatório de auditoria</h1>"), std::string::npos);
+  EXPECT_NE(html.find("data-linha=\"2\"><span class=\"sev\">ERRO</span> <span class=\"onde\">linha 2, campo 11 (CRO):"), std::string::npos);
+  EXPECT_TRUE(ui.messages.empty());
+
+  // A page that cannot be written says so and opens nothing.
+  opened.clear();
+  ui.answer(dir.file("sem_pasta/r.html"));
+  report->click();
+  EXPECT_TRUE(opened.isEmpty());
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].title, "Erro!");
+}
+
 TEST_F(Workbench, DoubleClickingAFindingOpensItsRecordWithTheFieldHighlighted) {
   auto window = validated(brokenCro());
   window->resize(1024, 768);

@@ -1,0 +1,98 @@
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/file_validation.h"
+#include "cli/work_pool.h"
+#include "cotepe/file_discovery.h"
+#include "cotepe/text.h"
+#include "report/report_file.h"
+#include "tavex_version.h"
+#include "ui/tolerance.h"
+
+namespace tavex::cli {
+
+namespace {
+
+const char* const kUsage =
+    "Uso: tavex-cli relatorio ARQUIVO|PASTA... [--tolerancia TEXTO] [--continuar]\n"
+    "                         --saida RELATORIO.html\n"
+    "\n"
+    "Valida os arquivos COTEPE (as pastas são buscadas com as subpastas, como em\n"
+    "\"validar\"; o log de cada arquivo é gravado ao lado dele) e grava o relatório de\n"
+    "auditoria em RELATORIO.html: uma página única, sem arquivos externos, com a\n"
+    "identificação do ECF e do contribuinte, o veredito por família de achado, a\n"
+    "assinatura EAD (verificada quando o catálogo da pasta atual tem a chave do\n"
+    "fabricante), a conciliação das reduções Z com um gráfico das diferenças e os\n"
+    "achados com o texto do registro. Com vários arquivos, começa por uma tabela de\n"
+    "resumo. Para um PDF, imprima a página no navegador (veja o README).\n"
+    "  --tolerancia TEXTO  tolerância em reais, como na janela (0,05 = 5 centavos)\n"
+    "  --continuar         segue com as linhas e os totais quando só faltam tipos de\n"
+    "                      registro\n"
+    "  --saida ARQUIVO     o relatório a gravar (substituído se existir)\n"
+    "\n"
+    "Saída: 0 sem erros, 1 com erros em algum arquivo, 2 quando algum não pôde ser\n"
+    "validado ou o relatório não pôde ser gravado.\n";
+
+}  // namespace
+
+int runRelatorio(const Args& args) {
+  const std::optional<ParsedArgs> parsed =
+      parseArgs(args, {{"--tolerancia", true}, {"--continuar", false}, {"--saida", true}}, kUsage);
+  if (!parsed) return kCannotRun;
+  if (parsed->help) {
+    std::fputs(kUsage, stdout);
+    return kOk;
+  }
+  if (parsed->positional.empty()) return usageError(kUsage, "informe o arquivo a relatar");
+  const std::optional<std::string> output = parsed->value("--saida");
+  if (!output || output->empty()) return usageError(kUsage, "informe o relatório a gravar (--saida RELATORIO.html)");
+
+  ValidationSettings settings;
+  settings.continuing = parsed->has("--continuar");
+  settings.toleranceCents = toleranceCentsFromText(utf8ToCp1252(parsed->value("--tolerancia").value_or("0,00")));
+  report::ReportOptions options;
+  options.generatedAt = report::localDateTime();
+  options.version = kVersion;
+
+  const DiscoveredFiles discovered = discoverCotepeFiles(parsed->positional);
+  std::vector<FileOutcome> outcomes(discovered.files.size());
+  std::vector<report::ReportedFile> files(discovered.files.size());
+  const std::atomic<bool> never{false};
+  runOnPool(discovered.files.size(), std::max(1u, std::thread::hardware_concurrency()), never, [&](std::size_t i) {
+    const std::string& path = discovered.files[i];
+    FileRun run;
+    outcomes[i] = validateForBatch(path, settings, nullptr, &run);
+    const std::string problem = outcomes[i].state == FileState::Validated ? std::string() : outcomes[i].problem;
+    files[i] = report::reportedFileOf(path, &run.summary, std::move(run.findings), problem, false, ".",
+                                      options.findingsPerGroup);
+  });
+  for (const DiscoveryProblem& p : discovered.problems) {
+    outcomes.push_back(notValidated(p));
+    report::ReportedFile file;
+    file.path = p.path;
+    file.problem = outcomes.back().problem;
+    files.push_back(std::move(file));
+  }
+
+  int status = kOk;
+  for (const FileOutcome& o : outcomes) {
+    if (o.state != FileState::Validated) {
+      std::fprintf(stderr, "tavex-cli: %s: %s\n", o.path.c_str(), o.problem.c_str());
+      status = kCannotRun;
+    } else if (o.errors > 0 && status == kOk) {
+      status = kFound;
+    }
+  }
+  if (const std::string failure = report::writeAuditReport(*output, files, options); !failure.empty()) {
+    std::fprintf(stderr, "tavex-cli: %s\n", failure.c_str());
+    return kCannotRun;
+  }
+  return status;
+}
+
+}  // namespace tavex::cli

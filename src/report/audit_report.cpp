@@ -1,0 +1,683 @@
+#include "report/audit_report.h"
+
+#include <tomcrypt.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <utility>
+
+#include "cotepe/file_access.h"
+#include "cotepe/record_layout.h"
+#include "cotepe/text.h"
+
+namespace tavex::report {
+
+namespace {
+
+// ---- Escaping -------------------------------------------------------------------
+
+std::string controlMark(unsigned code) { return cformat("<span class=\"ctl\">%02X</span>", code); }
+
+// The HTML of every cp1252 byte: markup characters as entities, control bytes (and
+// the five bytes cp1252 leaves undefined) as a marked hexadecimal value, the rest
+// as UTF-8.
+const std::array<std::string, 256>& cp1252Html() {
+  static const std::array<std::string, 256> table = [] {
+    std::array<std::string, 256> t;
+    for (unsigned b = 0; b < 256; ++b) {
+      const char c = static_cast<char>(b);
+      if (b < 0x20 || b == 0x7F) t[b] = controlMark(b);
+      else if (c == '<') t[b] = "&lt;";
+      else if (c == '>') t[b] = "&gt;";
+      else if (c == '&') t[b] = "&amp;";
+      else if (c == '"') t[b] = "&quot;";
+      else if (c == '\'') t[b] = "&#39;";
+      else if (b >= 0x80 && b < 0xA0 && detail::kCp1252High[b - 0x80] == 0) t[b] = controlMark(b);
+      else t[b] = cp1252ToUtf8(std::string_view(&c, 1));
+    }
+    return t;
+  }();
+  return table;
+}
+
+// A cp1252 text from a file, escaped.
+void text(std::string& out, std::string_view cp1252) {
+  const auto& table = cp1252Html();
+  for (const char c : cp1252) out += table[static_cast<unsigned char>(c)];
+}
+std::string text(std::string_view cp1252) {
+  std::string out;
+  text(out, cp1252);
+  return out;
+}
+
+// A UTF-8 text (a path, a message of ours), escaped; control characters marked.
+std::string esc(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x20 || b == 0x7F) out += controlMark(b);
+    else if (b == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+             static_cast<unsigned char>(utf8[i + 1]) < 0xA0)
+      out += controlMark(static_cast<unsigned char>(utf8[++i]));
+    else if (b == '<') out += "&lt;";
+    else if (b == '>') out += "&gt;";
+    else if (b == '&') out += "&amp;";
+    else if (b == '"') out += "&quot;";
+    else if (b == '\'') out += "&#39;";
+    else out += static_cast<char>(b);
+  }
+  return out;
+}
+
+// ---- Numbers and dates ----------------------------------------------------------
+
+std::string grouped(std::uint64_t n) {
+  std::string digits = std::to_string(n), out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += '.';
+    out += digits[i];
+  }
+  return out;
+}
+
+std::string integer(long long n) {
+  return n < 0 ? "-" + grouped(0 - static_cast<std::uint64_t>(n)) : grouped(static_cast<std::uint64_t>(n));
+}
+
+// "1.234,56", "-0,05".
+std::string money(std::int64_t cents) {
+  const bool negative = cents < 0;
+  const std::uint64_t m = negative ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
+  return (negative ? "-" : "") + grouped(m / 100) + cformat(",%02u", static_cast<unsigned>(m % 100));
+}
+
+bool allDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// AAAAMMDD as DD/MM/AAAA; anything else as it is.
+std::string date(std::string_view yyyymmdd) {
+  if (yyyymmdd.size() == 8 && allDigits(yyyymmdd))
+    return std::string(yyyymmdd.substr(6, 2)) + "/" + std::string(yyyymmdd.substr(4, 2)) + "/" +
+           std::string(yyyymmdd.substr(0, 4));
+  return text(yyyymmdd);
+}
+
+std::string plural(long long n, const char* one, const char* many) { return integer(n) + " " + (n == 1 ? one : many); }
+
+// ---- Names ----------------------------------------------------------------------
+
+constexpr FindingFamily kFamilies[] = {FindingFamily::Structure, FindingFamily::Format, FindingFamily::Content,
+                                       FindingFamily::Totals};
+
+const char* familyKey(FindingFamily f) {
+  switch (f) {
+    case FindingFamily::Structure: return "estrutura";
+    case FindingFamily::Format: return "formato";
+    case FindingFamily::Content: return "conteudo";
+    case FindingFamily::Totals: return "totais";
+  }
+  return "";
+}
+
+const char* familyTitle(FindingFamily f) {
+  switch (f) {
+    case FindingFamily::Structure: return "Estrutura";
+    case FindingFamily::Format: return "Formato";
+    case FindingFamily::Content: return "Conteúdo";
+    case FindingFamily::Totals: return "Totais";
+  }
+  return "";
+}
+
+std::string recordTitle(int type) {
+  if (type == 0) return "Arquivo (sem registro)";
+  const RecordLayout* layout = layoutOf(type);
+  return layout == nullptr ? cformat("Registro %d", type) : std::string(layout->tag);
+}
+
+std::string kindOf(const LogHeader& h) {
+  switch (fileKindOf(h.command)) {
+    case FileKind::MF: return "MF (Memória Fiscal)";
+    case FileKind::MFD: return "MFD (Memória de Fita-detalhe)";
+    case FileKind::TDM: return "TDM (todos os dados da memória)";
+    case FileKind::RZ: return "RZ (Redução Z)";
+    case FileKind::None: break;
+  }
+  return "desconhecido (" + text(h.command) + ")";
+}
+
+// A header value: escaped, or "não informado" for one the file did not have.
+std::string headerValue(std::string_view cp1252) {
+  const std::string_view v = trimRight(cp1252);
+  if (v.empty()) return "<span class=\"nada\">(em branco)</span>";
+  if (v.find_first_not_of('?') == std::string_view::npos) return "<span class=\"nada\">não informado</span>";
+  return text(v);
+}
+
+std::string cnpj(std::string_view cp1252) {
+  const std::string_view v = trimRight(cp1252);
+  if (v.size() == 14 && allDigits(v))
+    return std::string(v.substr(0, 2)) + "." + std::string(v.substr(2, 3)) + "." + std::string(v.substr(5, 3)) + "/" +
+           std::string(v.substr(8, 4)) + "-" + std::string(v.substr(12, 2));
+  return headerValue(v);
+}
+
+std::string period(const LogHeader& h) {
+  if (h.period.find('?') != std::string::npos) return "<span class=\"nada\">não informado</span>";
+  std::string p = text(h.period);
+  const std::string until = "  até  ";
+  if (const std::size_t at = p.find(until); at != std::string::npos) p.replace(at, until.size(), " a ");
+  return p;
+}
+
+struct SignatureText {
+  const char* key;
+  std::string words;
+};
+
+SignatureText signatureText(const ReportedFile& f) {
+  const std::string whose = f.signatureKey.empty() ? "" : " (chave de " + esc(f.signatureKey) + ")";
+  switch (f.signature) {
+    case SignatureCheck::Valid: return {"valida", "válida" + whose};
+    case SignatureCheck::Invalid: return {"invalida", "inválida" + whose};
+    case SignatureCheck::NoSignatureRecord: return {"sem_ead", "sem registro EAD legível" + whose};
+    case SignatureCheck::CannotOpen: return {"ilegivel", "o arquivo não pôde ser lido"};
+    case SignatureCheck::NotChecked: break;
+  }
+  return {"nao_verificada", "não verificada (o catálogo da pasta atual não tem a chave do fabricante)"};
+}
+
+// ---- Grouping of the findings ---------------------------------------------------
+
+struct Group {
+  FindingFamily family;
+  int recordType;
+  std::vector<std::size_t> members;  // indices into the findings, in the log's order
+};
+
+std::vector<Group> groupsOf(const std::vector<Finding>& findings) {
+  std::map<std::pair<int, int>, std::vector<std::size_t>> byKey;
+  for (std::size_t i = 0; i < findings.size(); ++i)
+    byKey[{static_cast<int>(findingFamilyOf(findings[i].code)), findings[i].place.recordType}].push_back(i);
+  std::vector<Group> groups;
+  groups.reserve(byKey.size());
+  for (auto& [key, members] : byKey)
+    groups.push_back({static_cast<FindingFamily>(key.first), key.second, std::move(members)});
+  return groups;
+}
+
+// ---- The page -------------------------------------------------------------------
+
+constexpr const char* kStyle = R"css(
+:root { --tinta: #1d2733; --fraco: #5b6775; --linha: #d5dbe2; --fundo: #f4f6f8; --erro: #b3261e; --aviso: #8a5a00; --ok: #1e7d32; }
+* { box-sizing: border-box; }
+body { font: 14px/1.45 "Liberation Sans", Arial, Helvetica, sans-serif; color: var(--tinta); max-width: 1180px; margin: 0 auto; padding: 24px; }
+h1 { font-size: 26px; margin: 0 0 4px; }
+h2 { font-size: 20px; margin: 32px 0 8px; padding-bottom: 4px; border-bottom: 2px solid var(--tinta); overflow-wrap: anywhere; }
+h3 { font-size: 16px; margin: 22px 0 6px; }
+h4 { font-size: 15px; margin: 16px 0 4px; }
+h5 { font-size: 14px; margin: 12px 0 4px; color: var(--fraco); }
+.gerado, .nota, figcaption { color: var(--fraco); }
+table { border-collapse: collapse; width: 100%; margin: 6px 0 12px; }
+th, td { border: 1px solid var(--linha); padding: 3px 6px; text-align: left; vertical-align: top; }
+thead th { background: var(--fundo); }
+td.n, th.n { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
+table.identificacao th { width: 13em; background: var(--fundo); font-weight: normal; color: var(--fraco); }
+table.identificacao td, table.resumo td:first-child { overflow-wrap: anywhere; }
+code { font: 12px "Liberation Mono", "DejaVu Sans Mono", monospace; overflow-wrap: anywhere; }
+.nada { color: var(--fraco); font-style: italic; }
+.situacao { font-size: 17px; font-weight: bold; }
+.situacao.ok, .assinatura .valida { color: var(--ok); }
+.situacao.erros, .assinatura .invalida, .assinatura .sem_ead, .assinatura .ilegivel { color: var(--erro); }
+table.familias { width: auto; min-width: 22em; }
+tr.fora td { background: #fde8e6; }
+td.marca { color: var(--erro); font-weight: bold; text-align: center; }
+svg.grafico { width: 100%; height: 220px; background: #fff; border: 1px solid var(--linha); }
+svg.grafico .faixa { fill: #d8efd9; }
+svg.grafico .zero { stroke: #7a8794; stroke-width: 1; vector-effect: non-scaling-stroke; }
+svg.grafico .barra { fill: #3d6fa8; }
+svg.grafico .barra.fora { fill: var(--erro); }
+figure { margin: 8px 0 12px; }
+ol.lista { padding-left: 0; list-style: none; margin: 4px 0; }
+li.achado { border-left: 4px solid var(--aviso); padding: 4px 8px; margin: 0 0 6px; background: var(--fundo); }
+li.achado.erro { border-left-color: var(--erro); }
+.sev { font-weight: bold; font-size: 12px; }
+li.erro .sev { color: var(--erro); }
+li.aviso .sev { color: var(--aviso); }
+.onde { color: var(--fraco); }
+pre.registro { font: 12px/1.35 "Liberation Mono", "DejaVu Sans Mono", monospace; white-space: pre-wrap; word-break: break-all; margin: 4px 0 0; padding: 3px 5px; background: #fff; border: 1px solid var(--linha); }
+mark { background: #ffe066; outline: 1px solid #c9a400; }
+.ctl { font: 10px monospace; border: 1px solid #999; border-radius: 2px; padding: 0 1px; margin: 0 1px; color: #555; background: #eee; }
+p.mais { font-style: italic; color: var(--fraco); }
+table.ordenavel thead th { cursor: pointer; user-select: none; }
+table.ordenavel thead th[aria-sort=ascending]::after { content: " ▲"; }
+table.ordenavel thead th[aria-sort=descending]::after { content: " ▼"; }
+@page { size: A4; margin: 14mm 12mm 16mm; @bottom-center { content: "Página " counter(page) " de " counter(pages); font: 9pt "Liberation Sans", Arial, sans-serif; color: #555; } }
+@media print {
+  body { max-width: none; padding: 0; font-size: 10pt; }
+  * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
+  thead { display: table-header-group; }
+  tfoot { display: table-footer-group; }
+  tr, li.achado, figure, table.identificacao, table.familias { break-inside: avoid; }
+  h2, h3, h4, h5 { break-after: avoid; }
+  section.arquivo + section.arquivo, #resumo + section.arquivo { break-before: page; }
+  a { color: inherit; text-decoration: none; }
+  svg.grafico { height: 170px; }
+}
+)css";
+
+// Sorts the summary table by a clicked column (numbers by their data-valor); the
+// table reads the same without it.
+constexpr const char* kScript = R"js(
+document.querySelectorAll('table.ordenavel').forEach(function (table) {
+  var heads = table.tHead.rows[0].cells;
+  Array.prototype.forEach.call(heads, function (th, col) {
+    th.tabIndex = 0;
+    th.title = 'Ordenar por esta coluna';
+    var sort = function () {
+      var up = th.getAttribute('aria-sort') !== 'ascending';
+      Array.prototype.forEach.call(heads, function (h) { h.removeAttribute('aria-sort'); });
+      th.setAttribute('aria-sort', up ? 'ascending' : 'descending');
+      var key = function (row) { var c = row.cells[col]; return c.hasAttribute('data-valor') ? Number(c.getAttribute('data-valor')) : c.textContent; };
+      var body = table.tBodies[0];
+      Array.prototype.slice.call(body.rows).sort(function (a, b) {
+        var x = key(a), y = key(b), d = typeof x === 'number' ? x - y : x.localeCompare(y, 'pt-BR');
+        return up ? d : -d;
+      }).forEach(function (row) { body.appendChild(row); });
+    };
+    th.addEventListener('click', sort);
+    th.addEventListener('keydown', function (e) { if (e.key === 'Enter' || e.key === ' ') { e.preventDefault(); sort(); } });
+  });
+});
+)js";
+
+std::string base64(const unsigned char* bytes, std::size_t n) {
+  static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (std::size_t i = 0; i < n; i += 3) {
+    const unsigned v = (bytes[i] << 16) | ((i + 1 < n ? bytes[i + 1] : 0) << 8) | (i + 2 < n ? bytes[i + 2] : 0);
+    out += kDigits[(v >> 18) & 63];
+    out += kDigits[(v >> 12) & 63];
+    out += i + 1 < n ? kDigits[(v >> 6) & 63] : '=';
+    out += i + 2 < n ? kDigits[v & 63] : '=';
+  }
+  return out;
+}
+
+// The page allows its own script only (by its hash), inline styles and nothing else:
+// a script that escaped escaping would still not run.
+std::string contentPolicy() {
+  hash_state md;
+  sha256_init(&md);
+  sha256_process(&md, reinterpret_cast<const unsigned char*>(kScript), static_cast<unsigned long>(std::strlen(kScript)));
+  unsigned char digest[32];
+  sha256_done(&md, digest);
+  return "default-src 'none'; style-src 'unsafe-inline'; img-src data:; script-src 'sha256-" + base64(digest, 32) + "'";
+}
+
+class Page {
+ public:
+  Page(const std::vector<ReportedFile>& files, const ReportOptions& options) : files_(files), options_(options) {}
+
+  std::string build() {
+    out_.reserve(1 << 16);
+    const std::string title =
+        files_.size() == 1 ? esc(baseName(files_[0].path)) : cformat("%zu arquivos", files_.size());
+    out_ += "<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n";
+    out_ += "<meta http-equiv=\"Content-Security-Policy\" content=\"" + contentPolicy() + "\">\n";
+    out_ += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+    out_ += "<meta name=\"generator\" content=\"Tavex " + esc(options_.version) + "\">\n";
+    out_ += "<title>Relatório de auditoria – " + title + "</title>\n<style>" + std::string(kStyle) + "</style>\n</head>\n<body>\n";
+    out_ += "<header class=\"capa\">\n<h1>Relatório de auditoria</h1>\n<p class=\"gerado\">Gerado em <span class=\"data-relatorio\">" +
+            esc(options_.generatedAt) + "</span> pelo Tavex <span class=\"versao\">" + esc(options_.version) +
+            "</span></p>\n</header>\n";
+    if (files_.size() != 1) summaryTable();
+    for (std::size_t i = 0; i < files_.size(); ++i) fileSection(i);
+    out_ += "<script>" + std::string(kScript) + "</script>\n</body>\n</html>\n";
+    return std::move(out_);
+  }
+
+ private:
+  static std::string baseName(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+  }
+
+  static std::string kindShort(const ReportedFile& f) {
+    if (!f.header) return "";
+    switch (fileKindOf(f.header->command)) {
+      case FileKind::MF: return "MF";
+      case FileKind::MFD: return "MFD";
+      case FileKind::TDM: return "TDM";
+      case FileKind::RZ: return "RZ";
+      case FileKind::None: break;
+    }
+    return "";
+  }
+
+  void summaryTable() {
+    out_ += "<section id=\"resumo\">\n<h2>Resumo dos arquivos</h2>\n";
+    if (files_.empty()) {
+      out_ += "<p class=\"nota\">Nenhum arquivo COTEPE encontrado.</p>\n</section>\n";
+      return;
+    }
+    out_ += "<p class=\"nota\">Clique no título de uma coluna para ordenar a tabela.</p>\n"
+            "<table class=\"resumo ordenavel\">\n<thead><tr><th>Arquivo</th><th>Tipo</th><th>ECF</th><th>Período</th>"
+            "<th class=\"n\">Erros</th><th class=\"n\">Avisos</th><th>Assinatura EAD</th><th>Situação</th></tr></thead>\n<tbody>\n";
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      const ReportedFile& f = files_[i];
+      out_ += cformat("<tr data-arquivo=\"%zu\"><td><a href=\"#arquivo-%zu\">", i + 1, i + 1) + esc(f.path) + "</a></td>";
+      out_ += "<td>" + kindShort(f) + "</td>";
+      out_ += "<td>" + (f.header && f.validated ? headerValue(f.header->serial) : std::string()) + "</td>";
+      out_ += "<td>" + (f.header && f.validated ? period(*f.header) : std::string()) + "</td>";
+      out_ += cformat("<td class=\"n erros\" data-valor=\"%d\">", f.errors) + integer(f.errors) + "</td>";
+      out_ += cformat("<td class=\"n avisos\" data-valor=\"%d\">", f.warnings) + integer(f.warnings) + "</td>";
+      const SignatureText s = signatureText(f);
+      out_ += "<td>" + std::string(f.validated ? s.key == std::string("valida") ? "válida"
+                                                 : s.key == std::string("nao_verificada") ? "não verificada"
+                                                 : s.key == std::string("invalida")      ? "inválida"
+                                                                                          : "sem EAD"
+                                               : "") +
+              "</td>";
+      out_ += "<td>" + (f.validated ? std::string(f.errors > 0 ? "com erros" : "sem erros")
+                                    : "não validado: " + esc(f.problem)) +
+              "</td></tr>\n";
+    }
+    out_ += "</tbody>\n</table>\n</section>\n";
+  }
+
+  void fileSection(std::size_t index) {
+    const ReportedFile& f = files_[index];
+    out_ += cformat("<section class=\"arquivo\" id=\"arquivo-%zu\" data-erros=\"%d\" data-avisos=\"%d\">\n", index + 1,
+                    f.errors, f.warnings);
+    out_ += "<h2>" + esc(f.path) + "</h2>\n";
+    identity(f);
+    if (!f.validated) {
+      out_ += "<p class=\"situacao erros\">Arquivo não validado</p>\n<p class=\"problema\">" + esc(f.problem) + "</p>\n";
+      out_ += "</section>\n";
+      return;
+    }
+    verdict(f);
+    reconciliation(f);
+    findings(f);
+    out_ += "</section>\n";
+  }
+
+  void row(const char* label, const std::string& html, const char* cls = nullptr) {
+    out_ += "<tr";
+    if (cls != nullptr) out_ += cformat(" class=\"%s\"", cls);
+    out_ += "><th>" + std::string(label) + "</th><td>" + html + "</td></tr>\n";
+  }
+
+  void identity(const ReportedFile& f) {
+    out_ += "<table class=\"identificacao\">\n<tbody>\n";
+    if (f.header && f.validated) {
+      const LogHeader& h = *f.header;
+      row("Tipo do arquivo", kindOf(h) + (f.formatOnly ? " — validação somente de formato" : ""), "tipo");
+      row("ECF: número de fabricação", headerValue(h.serial), "serie");
+      row("ECF: marca / modelo", text(h.brandModel), "marca-modelo");
+      row("ECF: tipo", headerValue(h.ecfType), "tipo-ecf");
+      row("Contribuinte: CNPJ", cnpj(h.cnpj), "cnpj");
+      row("Contribuinte: nome", headerValue(h.name), "contribuinte");
+      row("Período", period(h), "periodo");
+    }
+    row("Tamanho", f.size ? grouped(*f.size) + " bytes" : "<span class=\"nada\">arquivo ilegível</span>", "tamanho");
+    row("SHA-256", f.sha256.empty() ? "<span class=\"nada\">—</span>" : "<code>" + f.sha256 + "</code>", "sha256");
+    row("Data do relatório", esc(options_.generatedAt), "data-relatorio");
+    row("Versão do Tavex", esc(options_.version), "versao");
+    out_ += "</tbody>\n</table>\n";
+  }
+
+  void verdict(const ReportedFile& f) {
+    std::array<int, 4> errors{}, warnings{};
+    for (const Finding& finding : f.findings) {
+      const auto family = static_cast<std::size_t>(findingFamilyOf(finding.code));
+      ++(finding.severity == Severity::Error ? errors : warnings)[family];
+    }
+    out_ += "<section class=\"veredito\">\n<h3>Veredito</h3>\n";
+    out_ += std::string("<p class=\"situacao ") + (f.errors > 0 ? "erros" : "ok") + "\">" +
+            plural(f.errors, "erro", "erros") + " e " + plural(f.warnings, "aviso", "avisos") + "</p>\n";
+    out_ += "<table class=\"familias\">\n<thead><tr><th>Família</th><th class=\"n\">Erros</th><th class=\"n\">Avisos</th></tr></thead>\n<tbody>\n";
+    for (const FindingFamily family : kFamilies) {
+      const auto i = static_cast<std::size_t>(family);
+      out_ += cformat("<tr data-familia=\"%s\"><td>%s</td><td class=\"n erros\">%d</td><td class=\"n avisos\">%d</td></tr>\n",
+                      familyKey(family), familyTitle(family), errors[i], warnings[i]);
+    }
+    out_ += cformat("</tbody>\n<tfoot><tr class=\"total\"><th>Total</th><td class=\"n erros\">%d</td><td class=\"n avisos\">%d</td></tr></tfoot>\n</table>\n",
+                    f.errors, f.warnings);
+    const SignatureText s = signatureText(f);
+    out_ += cformat("<p class=\"assinatura\" data-assinatura=\"%s\">Assinatura digital (EAD): <strong class=\"%s\">", s.key, s.key) +
+            s.words + "</strong></p>\n</section>\n";
+  }
+
+  void reconciliation(const ReportedFile& f) {
+    out_ += "<section class=\"conciliacao\">\n<h3>Conciliação das reduções Z</h3>\n";
+    if (!f.reconciliation) {
+      out_ += std::string("<p class=\"nota\">") +
+              (f.formatOnly ? "Sem conciliação: a validação foi somente de formato."
+                            : "Sem conciliação: a validação parou antes dos totais.") +
+              "</p>\n</section>\n";
+      return;
+    }
+    const Reconciliation& r = *f.reconciliation;
+    std::size_t daysOver = 0;
+    for (const ReductionReconciliation& z : r.reductions)
+      daysOver += std::any_of(z.totals.begin(), z.totals.end(), [](const ReconciledTotal& t) { return !t.withinTolerance; });
+    out_ += "<p>Tolerância: R$ " + money(r.toleranceCents) + ". " + plural(static_cast<long long>(r.reductions.size()), "redução Z", "reduções Z") +
+            "; " + plural(static_cast<long long>(r.rowsOverTolerance()), "total", "totais") + " acima da tolerância em " +
+            plural(static_cast<long long>(daysOver), "dia", "dias") +
+            ". Uma redução cujos totais conferem todos ocupa uma linha; as demais mostram cada total "
+            "(a tabela completa: <code>tavex-cli conciliar</code>).</p>\n";
+    if (r.reductions.empty()) {
+      out_ += "</section>\n";
+      return;
+    }
+    chart(r);
+    out_ += "<table class=\"conciliacao\">\n<thead><tr><th class=\"n\">CRZ</th><th>Data</th><th>COO</th><th>Registro</th>"
+            "<th>Totalizador</th><th class=\"n\">Declarado</th><th class=\"n\">Calculado</th><th class=\"n\">Diferença</th>"
+            "<th title=\"acima da tolerância\">!</th></tr></thead>\n<tbody>\n";
+    for (const ReductionReconciliation& z : r.reductions) {
+      const std::string common = cformat("<td class=\"n\">%d</td><td>", z.crz) + date(z.date) + "</td><td>" +
+                                 cformat("%d a %d", z.firstCoo, z.lastCoo) + "</td>";
+      // A reduction whose totals all agree takes one row (its first total, usually
+      // E12): a month of them stays readable, and light for the browser.
+      const bool agrees = std::all_of(z.totals.begin(), z.totals.end(), [](const ReconciledTotal& t) { return t.withinTolerance; });
+      const std::size_t shown = agrees ? std::min<std::size_t>(1, z.totals.size()) : z.totals.size();
+      for (std::size_t k = 0; k < shown; ++k) {
+        const ReconciledTotal& t = z.totals[k];
+        out_ += cformat("<tr class=\"total%s\" data-crz=\"%d\">", t.withinTolerance ? "" : " fora", z.crz) + common;
+        out_ += "<td>" + std::string(recordNameOf(t.kind)) + "</td><td>" + text(trimRight(t.name));
+        if (agrees && z.totals.size() > 1)
+          out_ += std::string(t.name.empty() ? "" : " ") + "<span class=\"nada\">(e mais " +
+                  plural(static_cast<long long>(z.totals.size() - 1), "total", "totais") + " na tolerância)</span>";
+        out_ += "</td>";
+        out_ += cformat("<td class=\"n\" data-centavos=\"%lld\">", static_cast<long long>(t.declared)) + money(t.declared) + "</td>";
+        out_ += cformat("<td class=\"n\" data-centavos=\"%lld\">", static_cast<long long>(t.computed)) + money(t.computed) + "</td>";
+        out_ += cformat("<td class=\"n\" data-centavos=\"%lld\">", static_cast<long long>(t.difference)) + money(t.difference) + "</td>";
+        out_ += std::string("<td class=\"marca\">") + (t.withinTolerance ? "" : "✱") + "</td></tr>\n";
+      }
+      if (z.totals.empty())
+        out_ += cformat("<tr data-crz=\"%d\">", z.crz) + common + "<td colspan=\"6\" class=\"nada\">sem totais declarados</td></tr>\n";
+    }
+    out_ += "</tbody>\n</table>\n</section>\n";
+  }
+
+  // One bar per reduction: its difference of largest size (declared minus computed),
+  // over a band of ± the tolerance.
+  void chart(const Reconciliation& r) {
+    struct Bar {
+      int crz;
+      const std::string* date;
+      std::int64_t difference;
+      bool over;
+    };
+    std::vector<Bar> bars;
+    bars.reserve(r.reductions.size());
+    double largest = static_cast<double>(r.toleranceCents);
+    for (const ReductionReconciliation& z : r.reductions) {
+      Bar bar{z.crz, &z.date, 0, false};
+      for (const ReconciledTotal& t : z.totals) {
+        const double size = std::abs(static_cast<double>(t.difference));
+        if (size > std::abs(static_cast<double>(bar.difference))) bar.difference = t.difference;
+        bar.over = bar.over || !t.withinTolerance;
+      }
+      largest = std::max(largest, std::abs(static_cast<double>(bar.difference)));
+      bars.push_back(bar);
+    }
+    if (largest <= 0) largest = 1;
+    const double height = 200, middle = 100, reach = 92;  // drawing units
+    const std::size_t step = 10;
+    const double width = static_cast<double>(bars.size() * step);
+    const double band = static_cast<double>(r.toleranceCents) / largest * reach;
+    out_ += "<figure>\n" +
+            cformat("<svg class=\"grafico\" viewBox=\"0 0 %.0f %.0f\" preserveAspectRatio=\"none\" role=\"img\" "
+                    "aria-label=\"Diferença de cada redução Z\" xmlns=\"http://www.w3.org/2000/svg\">\n",
+                    width, height);
+    out_ += cformat("<rect class=\"faixa\" x=\"0\" y=\"%.2f\" width=\"%.0f\" height=\"%.2f\"/>\n", middle - band, width, 2 * band);
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+      const Bar& b = bars[i];
+      const double h = std::max(0.6, std::abs(static_cast<double>(b.difference)) / largest * reach);
+      const double y = b.difference > 0 ? middle - h : b.difference < 0 ? middle : middle - h / 2;
+      out_ += cformat("<rect class=\"barra%s\" data-crz=\"%d\" x=\"%zu\" y=\"%.2f\" width=\"8\" height=\"%.2f\"><title>CRZ %d, ",
+                      b.over ? " fora" : "", b.crz, i * step + 1, y, h, b.crz) +
+              date(*b.date) + ": diferença R$ " + money(b.difference) + (b.over ? " (acima da tolerância)" : "") +
+              "</title></rect>\n";
+    }
+    out_ += cformat("<line class=\"zero\" x1=\"0\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\"/>\n", middle, width, middle);
+    out_ += "</svg>\n<figcaption>Diferença de cada redução Z (a maior entre os seus totais, declarado menos calculado, "
+            "em R$; escala até ± R$ " + money(static_cast<std::int64_t>(largest)) +
+            "). A faixa verde é a tolerância; em vermelho, os dias acima dela.</figcaption>\n</figure>\n";
+  }
+
+  void findings(const ReportedFile& f) {
+    out_ += "<section class=\"achados\">\n<h3>Achados (" + integer(static_cast<long long>(f.findings.size())) + ")</h3>\n";
+    if (f.findings.empty()) {
+      out_ += "<p class=\"nota\">Nenhum achado.</p>\n</section>\n";
+      return;
+    }
+    const std::vector<Group> groups = groupsOf(f.findings);
+    for (std::size_t g = 0; g < groups.size(); ++g) {
+      const Group& group = groups[g];
+      if (g == 0 || groups[g - 1].family != group.family) {
+        std::size_t inFamily = 0;
+        for (const Group& other : groups) inFamily += other.family == group.family ? other.members.size() : 0;
+        out_ += cformat("<section class=\"familia\" data-familia=\"%s\">\n<h4>%s — ", familyKey(group.family),
+                        familyTitle(group.family)) +
+                plural(static_cast<long long>(inFamily), "achado", "achados") + "</h4>\n";
+      }
+      out_ += cformat("<div class=\"grupo\" data-registro=\"%d\">\n<h5>", group.recordType) + recordTitle(group.recordType) +
+              " — " + plural(static_cast<long long>(group.members.size()), "achado", "achados") + "</h5>\n<ol class=\"lista\">\n";
+      const std::size_t listed = std::min(group.members.size(), options_.findingsPerGroup);
+      for (std::size_t k = 0; k < listed; ++k) finding(f, f.findings[group.members[k]]);
+      out_ += "</ol>\n";
+      if (listed < group.members.size())
+        out_ += "<p class=\"mais\" data-omitidos=\"" + std::to_string(group.members.size() - listed) + "\">e mais " +
+                plural(static_cast<long long>(group.members.size() - listed), "achado deste tipo", "achados deste tipo") +
+                " (a lista completa está na saída de <code>tavex-cli validar --json</code>)</p>\n";
+      out_ += "</div>\n";
+      if (g + 1 == groups.size() || groups[g + 1].family != group.family) out_ += "</section>\n";
+    }
+    out_ += "</section>\n";
+  }
+
+  void finding(const ReportedFile& f, const Finding& x) {
+    const FindingPlace& p = x.place;
+    const bool error = x.severity == Severity::Error;
+    out_ += std::string("<li class=\"achado ") + (error ? "erro" : "aviso") + "\" data-codigo=\"" + esc(x.code) +
+            cformat("\" data-linha=\"%d\"><span class=\"sev\">%s</span> ", p.line, error ? "ERRO" : "AVISO");
+    std::string where;
+    const RecordLayout* layout = layoutOf(p.recordType);
+    const FieldLayout* field =
+        layout != nullptr && p.field > 0 && static_cast<std::size_t>(p.field) <= layout->fields.size() ? &layout->field(p.field) : nullptr;
+    if (p.line > 0) where += "linha " + integer(p.line);
+    if (field != nullptr) where += (where.empty() ? "" : ", ") + cformat("campo %d (", p.field) + std::string(field->name) + ")";
+    if (p.crz > 0) where += (where.empty() ? "" : ", ") + cformat("CRZ %d", p.crz);
+    if (p.coo > 0) where += (where.empty() ? "" : ", ") + cformat("COO %d", p.coo);
+    if (!where.empty()) out_ += "<span class=\"onde\">" + where + ":</span> ";
+    out_ += "<span class=\"msg\">";
+    std::string message(trimRight(x.message));  // a message of several log lines reads as one
+    for (std::size_t at = message.find_first_of("\r\n"); at != std::string::npos; at = message.find_first_of("\r\n", at))
+      message.replace(at, message[at] == '\r' && at + 1 < message.size() && message[at + 1] == '\n' ? 2 : 1, " ");
+    text(out_, message);
+    out_ += "</span>";
+    if (p.declared || p.computed)
+      out_ += " <span class=\"valores\">(declarado " + (p.declared ? money(*p.declared) : "—") + ", calculado " +
+              (p.computed ? money(*p.computed) : "—") + ")</span>";
+    if (const auto it = f.records.find(p.line); p.line > 0 && it != f.records.end()) {
+      constexpr std::size_t kShown = 2000;  // a damaged line can be any length
+      const std::string_view line = std::string_view(it->second).substr(0, kShown);
+      out_ += "<pre class=\"registro\">";
+      if (field != nullptr && field->start >= 1 && static_cast<std::size_t>(field->start) <= line.size()) {
+        const std::size_t start = static_cast<std::size_t>(field->start - 1);
+        const std::size_t width = std::min(static_cast<std::size_t>(field->width), line.size() - start);
+        text(out_, line.substr(0, start));
+        out_ += "<mark>";
+        text(out_, line.substr(start, width));
+        out_ += "</mark>";
+        text(out_, line.substr(start + width));
+      } else {
+        text(out_, line);
+      }
+      if (it->second.size() > kShown) out_ += "<span class=\"nada\"> … (linha cortada)</span>";
+      out_ += "</pre>";
+    }
+    out_ += "</li>\n";
+  }
+
+  const std::vector<ReportedFile>& files_;
+  const ReportOptions& options_;
+  std::string out_;
+};
+
+}  // namespace
+
+std::vector<int> listedLines(const std::vector<Finding>& findings, std::size_t findingsPerGroup) {
+  std::vector<int> lines;
+  for (const Group& g : groupsOf(findings))
+    for (std::size_t k = 0; k < g.members.size() && k < findingsPerGroup; ++k)
+      if (const int line = findings[g.members[k]].place.line; line > 0) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+  return lines;
+}
+
+std::string auditReportHtml(const std::vector<ReportedFile>& files, const ReportOptions& options) {
+  return Page(files, options).build();
+}
+
+std::string writeAuditReport(const std::string& path, const std::vector<ReportedFile>& files, const ReportOptions& options) {
+  const std::string html = auditReportHtml(files, options);
+  const OutputFile out = openOutputFile(path, OutputMode::Reuse);
+  if (out.fd < 0) {
+    const std::string refusal = cp1252ToUtf8(outputRefusalMessage(out.error, path));
+    return refusal.empty() ? "não foi possível criar " + path + ": " + std::strerror(errno) : refusal;
+  }
+  bool ok = ::ftruncate(out.fd, 0) == 0;
+  for (std::size_t at = 0; ok && at < html.size();) {
+    const ssize_t n = ::write(out.fd, html.data() + at, html.size() - at);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) at += static_cast<std::size_t>(n);
+  }
+  const int error = errno;
+  ok = ::close(out.fd) == 0 && ok;
+  return ok ? std::string() : "não foi possível gravar " + path + ": " + std::strerror(error);
+}
+
+std::string localDateTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return cformat("%02d/%02d/%04d %02d:%02d", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900, local.tm_hour, local.tm_min);
+}
+
+}  // namespace tavex::report

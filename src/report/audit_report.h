@@ -1,0 +1,66 @@
+// The audit report: one self-contained HTML page (UTF-8, styles, script and
+// pictures inline, nothing fetched) showing one or more validated files: the
+// file's identity, the verdict by family of finding, the EAD signature, the
+// reconciliation of its Z reductions as a table and a chart, and its findings
+// grouped by family and record type with the record's text. Every text that
+// comes from a file is converted from cp1252 and escaped; control bytes are
+// shown as their hexadecimal value. The page prints on A4 (print stylesheet).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "validation/finding.h"
+#include "validation/reconciliation.h"
+#include "validation/validate.h"
+
+namespace tavex::report {
+
+enum class SignatureCheck { NotChecked, Valid, Invalid, NoSignatureRecord, CannotOpen };
+
+// One file as the report shows it.
+struct ReportedFile {
+  std::string path;        // as the user named it (file-system text, UTF-8)
+  bool validated = false;  // the whole file was read and its log written
+  bool formatOnly = false;
+  std::string problem;     // UTF-8: why it was not validated (empty when it was)
+  std::optional<std::uintmax_t> size;  // bytes; nothing when the file could not be read
+  std::string sha256;                  // lower-case hexadecimal; empty when unreadable
+  std::optional<LogHeader> header;     // E01/E02 as the log shows them
+  int errors = 0;
+  int warnings = 0;
+  std::vector<Finding> findings;       // in the log's order
+  std::optional<Reconciliation> reconciliation;
+  SignatureCheck signature = SignatureCheck::NotChecked;
+  std::string signatureKey;            // UTF-8: whose key checked it ("ACME", "ACME / M1")
+  std::map<int, std::string> records;  // cp1252 text of the lines the listed findings cite
+};
+
+struct ReportOptions {
+  std::string generatedAt;  // UTF-8, "DD/MM/AAAA HH:MM" (the caller's clock)
+  std::string version;      // the program's version
+  // Findings listed per group (family and record type); the rest is counted in a
+  // closing "e mais N achados deste tipo" line.
+  std::size_t findingsPerGroup = 100;
+};
+
+// The lines (1-based) whose text the report shows for `findings`: those of the
+// findings it lists under `findingsPerGroup`.
+std::vector<int> listedLines(const std::vector<Finding>& findings, std::size_t findingsPerGroup);
+
+// The whole page for `files` (one section each; more than one adds a summary table).
+std::string auditReportHtml(const std::vector<ReportedFile>& files, const ReportOptions& options);
+
+// Writes the page to `path` (created or replaced; never through a symbolic link).
+// Empty on success, else why not (UTF-8).
+std::string writeAuditReport(const std::string& path, const std::vector<ReportedFile>& files,
+                             const ReportOptions& options);
+
+// "DD/MM/AAAA HH:MM" of the local clock now.
+std::string localDateTime();
+
+}  // namespace tavex::report

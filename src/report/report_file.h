@@ -1,0 +1,37 @@
+// What the audit report needs of a file beyond its validation: its size and
+// SHA-256, the text of the records its listed findings cite (one read of the
+// file for all three), and the EAD signature's verdict with the maker's key from
+// a manufacturer catalogue.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "report/audit_report.h"
+
+namespace tavex::report {
+
+// A ReportedFile of `path` from a validation's results (`summary` null when the run
+// could not start; `problem` UTF-8), completed by readFileFacts and checkSignature.
+ReportedFile reportedFileOf(const std::string& path, const ValidationSummary* summary, std::vector<Finding> findings,
+                            std::string problem, bool formatOnly, const std::string& catalogueDirectory,
+                            std::size_t findingsPerGroup);
+
+// Validates `path` in full (its log written beside it as always) and answers its
+// ReportedFile, as reportedFileOf does. For a caller without a validation of its own.
+ReportedFile validateForReport(const std::string& path, std::int64_t toleranceCents, bool continuing,
+                               const std::string& catalogueDirectory, std::size_t findingsPerGroup);
+
+// Fills size, sha256 and the records of the findings listed under `findingsPerGroup`
+// (left empty when the file cannot be read).
+void readFileFacts(ReportedFile& file, std::size_t findingsPerGroup);
+
+// Fills signature and signatureKey: the file's EAD checked with the key that the
+// catalogue of `catalogueDirectory` holds for E01's brand (the folder's name, letter
+// case aside) and, when the maker has one key per model, E01's model. NotChecked
+// when there is no such key; NoSignatureRecord when the file has no EAD.
+void checkSignature(ReportedFile& file, const std::string& catalogueDirectory);
+
+}  // namespace tavex::report

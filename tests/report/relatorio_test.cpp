@@ -1,0 +1,119 @@
+// tavex-cli relatorio, in-process in a folder of its own (the catalogue of the
+// current folder decides the signature's verdict): the page of an example file
+// against its golden copy, a batch with a file it could not take, the exit status,
+// the EAD verdict with and without the maker's key.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "cli/commands.h"
+#include "printer/library_support.h"
+#include "signature/signing_helpers.h"
+#include "support/cli_capture.h"
+#include "support/files.h"
+#include "tavex_version.h"
+
+namespace tavex::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs "tavex-cli relatorio ARGS..." in `dir`; answers the outcome and the page.
+struct Report {
+  CliOutcome outcome;
+  std::string html;
+};
+Report relatorio(const TempDir& dir, cli::Args args) {
+  CurrentDirectoryGuard cwd;
+  fs::current_path(dir.path());
+  args.insert(args.end(), {"--saida", "relatorio.html"});
+  Report r{runCaptured(cli::runRelatorio, args), {}};
+  if (fs::exists(dir.path() / "relatorio.html")) r.html = readFile(dir.file("relatorio.html"));
+  return r;
+}
+
+// The page with the moment it was written and the version made constant.
+std::string normalised(std::string html) {
+  html = std::regex_replace(html, std::regex(R"(\d\d/\d\d/\d{4} \d\d:\d\d)"), "DD/MM/AAAA HH:MM");
+  for (std::size_t at = html.find(kVersion); at != std::string::npos; at = html.find(kVersion, at))
+    html.replace(at, std::string_view(kVersion).size(), "VERSAO");
+  return html;
+}
+
+std::string example(const std::string& name) { return readFile(std::string(TAVEX_SOURCE_DIR) + "/exemplos/" + name); }
+
+TEST(Relatorio, TheReportOfAnExampleFileMatchesItsGoldenCopy) {
+  TempDir dir;
+  writeFile(dir.file("tdm_item_divergente.txt"), example("tdm_item_divergente.txt"));
+  const Report r = relatorio(dir, {"tdm_item_divergente.txt", "--tolerancia", "0,00"});
+  EXPECT_EQ(r.outcome.status, cli::kFound) << r.outcome.err;
+  EXPECT_TRUE(fs::exists(dir.file("tdm_item_divergente.txt.log"))) << "validated as validar does";
+  expectMatchesGolden(normalised(r.html), "report/golden/tdm_item_divergente.html");
+}
+
+TEST(Relatorio, ABatchHasASummaryRowPerFileAndSaysWhatItCouldNotTake) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "lote" / "sub");
+  writeFile(dir.file("lote/valido.txt"), example("tdm_valido.txt"));
+  writeFile(dir.file("lote/sub/coo.txt"), example("tdm_coo_faltante.txt"));
+  writeFile(dir.file("texto.txt"), "não é COTEPE\n");
+  const Report r = relatorio(dir, {"lote", "texto.txt", "ausente.txt"});
+  EXPECT_EQ(r.outcome.status, cli::kCannotRun);
+  EXPECT_NE(r.outcome.err.find("texto.txt"), std::string::npos);
+  EXPECT_NE(r.outcome.err.find("ausente.txt"), std::string::npos);
+  const std::string html = normalised(r.html);
+  std::size_t rows = 0;
+  for (std::size_t at = html.find("<tr data-arquivo="); at != std::string::npos; at = html.find("<tr data-arquivo=", at + 1)) ++rows;
+  EXPECT_EQ(rows, 4u);
+  EXPECT_NE(html.find("<a href=\"#arquivo-1\">lote/sub/coo.txt</a>"), std::string::npos) << "the batch's order";
+  EXPECT_NE(html.find("<a href=\"#arquivo-2\">lote/valido.txt</a>"), std::string::npos);
+  EXPECT_NE(html.find("<td class=\"n erros\" data-valor=\"5\">5</td>"), std::string::npos);
+  EXPECT_NE(html.find("<section class=\"arquivo\" id=\"arquivo-4\""), std::string::npos);
+  EXPECT_NE(html.find("Arquivo não validado"), std::string::npos);
+
+  // Only the files it could not take: still a page, and the status says so.
+  EXPECT_EQ(relatorio(dir, {"ausente.txt"}).outcome.status, cli::kCannotRun);
+  EXPECT_EQ(relatorio(dir, {"lote/valido.txt"}).outcome.status, cli::kOk);
+}
+
+TEST(Relatorio, UsageErrors) {
+  TempDir dir;
+  CurrentDirectoryGuard cwd;
+  fs::current_path(dir.path());
+  EXPECT_EQ(runCaptured(cli::runRelatorio, {"x.txt"}).status, cli::kCannotRun) << "no --saida";
+  EXPECT_EQ(runCaptured(cli::runRelatorio, {"--saida", "r.html"}).status, cli::kCannotRun) << "no file";
+  EXPECT_EQ(runCaptured(cli::runRelatorio, {"x.txt", "--saida", "r.html", "--json"}).status, cli::kCannotRun);
+  EXPECT_FALSE(fs::exists(dir.path() / "r.html"));
+  const CliOutcome help = runCaptured(cli::runRelatorio, {"--help"});
+  EXPECT_EQ(help.status, cli::kOk);
+  EXPECT_NE(help.out.find("--saida"), std::string::npos);
+}
+
+TEST(Relatorio, TheSignatureIsCheckedWithTheMakersKeyFromTheCatalogueOfTheCurrentFolder) {
+  const TestKey* key = sharedKey(65537);
+  if (key == nullptr) GTEST_SKIP() << "openssl is not available";
+  TempDir dir;
+  std::string content = example("tdm_valido.txt");
+  content.erase(content.rfind("EAD"));
+  writeFile(dir.file("assinado.txt"), withEad(content, hexText(opensslMd5Signature(*key, content))));
+  std::string tampered = content;
+  tampered[content.rfind("DINHEIRO")] = 'd';
+  writeFile(dir.file("alterado.txt"), withEad(tampered, hexText(opensslMd5Signature(*key, content))));
+
+  EXPECT_NE(relatorio(dir, {"assinado.txt"}).html.find("data-assinatura=\"nao_verificada\""), std::string::npos)
+      << "no catalogue";
+
+  // E01's brand is "TAVEX"; the folder's name is matched regardless of case.
+  fs::create_directories(dir.path() / "Tavex");
+  writeFile(dir.file("Tavex/Tavex.xml"), "<fabricante><dll><nome>lib.so</nome><chave><modulo>" + key->modulusHex +
+                                             "</modulo><expoente_publico>" + key->exponentHex +
+                                             "</expoente_publico></chave><modelo>TAVEX SIM 1</modelo></dll></fabricante>");
+  const std::string signed_ = relatorio(dir, {"assinado.txt"}).html;
+  EXPECT_NE(signed_.find("data-assinatura=\"valida\""), std::string::npos);
+  EXPECT_NE(signed_.find("válida (chave de Tavex)"), std::string::npos);
+  EXPECT_NE(relatorio(dir, {"alterado.txt"}).html.find("data-assinatura=\"invalida\""), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tavex::testing
