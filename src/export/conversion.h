@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "cotepe/line_reader.h"
-#include "printer/worker_job.h"
+#include "jobs/worker_job.h"
 #include "ui/user_interface.h"
 
 namespace tavex {

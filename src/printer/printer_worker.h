@@ -31,9 +31,9 @@
 #include <string>
 #include <vector>
 
+#include "jobs/worker_job.h"
 #include "printer/library_loader.h"
 #include "printer/manufacturer_catalogue.h"
-#include "printer/worker_job.h"
 #include "ui/user_interface.h"
 
 namespace tavex {

@@ -18,7 +18,7 @@
 #include "app/qt_user_interface.h"
 #include "app_fixture.h"
 #include "cotepe/text.h"
-#include "printer/worker_job.h"
+#include "jobs/worker_job.h"
 #include "support/files.h"
 #include "support/sample_files.h"
 #include "support/scripted_ui.h"
