@@ -246,11 +246,8 @@ void MainWindow::buildControls() {
   auto* others = new QGroupBox("Outros", this);
   auto* othersLayout = new QVBoxLayout(others);
   othersLayout->addWidget(addButton(others, "Validar Assinatura Digital AC 17/04", "validarAssinaturaDigital", [this] {
-    verifyEadSignature(ui_, [this]() -> std::optional<RsaPublicKey> {
-      const auto key = catalogue_.keyOfSelection(ui_, model_.manufacturerName, model_.modelName);
-      if (!key) return std::nullopt;
-      return RsaPublicKey{key->modulus, key->exponent, key->wellFormed};
-    });
+    verifyEadSignature(ui_,
+                       [this] { return catalogue_.rsaKeyOfSelection(ui_, model_.manufacturerName, model_.modelName); });
   }));
   QPushButton* help = addButton(others, "Ajuda", "ajuda", [this] { openManual(); });
   help->setDefault(true);

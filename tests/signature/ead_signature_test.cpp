@@ -330,8 +330,19 @@ TEST(KeyText, IsTrimmedPaddedAndCut) {
   ASSERT_TRUE(longKey.has_value());  // 300 digits: the first 256 are read
   EXPECT_EQ((*longKey)[0], 0x12);
   EXPECT_EQ((*longKey)[127], 0x00);
+  EXPECT_EQ(rsaBytesFromKeyText(" \r\n\t" + std::string(255, 'f') + "\n  "), odd);
+  RsaBytes three{};
+  three[127] = 0x03;
+  EXPECT_EQ(rsaBytesFromKeyText("3"), three);
+  EXPECT_EQ(rsaBytesFromKeyText("03"), three);
+  RsaBytes allA{};
+  allA.fill(0xAA);
+  EXPECT_EQ(rsaBytesFromKeyText(std::string(256, 'a') + "ZZ"), allA) << "what follows the first 256 is not read";
   EXPECT_FALSE(rsaBytesFromKeyText("12G4").has_value());
   EXPECT_FALSE(rsaBytesFromKeyText("0x1234").has_value());
+  EXPECT_FALSE(rsaBytesFromKeyText("01 0001").has_value()) << "white space inside";
+  EXPECT_FALSE(rsaBytesFromKeyText(std::string(254, '0') + "G0").has_value());
+  EXPECT_FALSE(rsaBytesFromKeyText(std::string("\0\0", 2)).has_value());
   EXPECT_EQ(rsaBytesFromKeyText(""), RsaBytes{});
 }
 
