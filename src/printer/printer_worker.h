@@ -86,7 +86,7 @@ struct PrinterCommandContext {
   ManufacturerCatalogue& catalogue;
   UserInterface& ui;
   WorkerJob& job;
-  std::function<void()> show;  // shows the window's values during the command; may be empty
+  std::function<void()> show = {};  // shows the window's values during the command; may be empty
   std::function<std::int64_t()> clockMs = processClockMs;  // timing of the downloads (also called on the worker)
   std::chrono::milliseconds libraryMoment = kLibraryMoment;
 };
