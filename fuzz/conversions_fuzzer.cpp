@@ -12,7 +12,7 @@
 #include "export/file_split.h"
 #include "export/mdb_export.h"
 #include "fuzz_support.h"
-#include "printer/worker_job.h"
+#include "jobs/worker_job.h"
 
 namespace fs = std::filesystem;
 

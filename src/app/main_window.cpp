@@ -250,11 +250,8 @@ void MainWindow::buildControls() {
   auto* others = new QGroupBox("Outros", this);
   auto* othersLayout = new QVBoxLayout(others);
   othersLayout->addWidget(addButton(others, "Validar Assinatura Digital AC 17/04", "validarAssinaturaDigital", [this] {
-    verifyEadSignature(ui_, [this]() -> std::optional<RsaPublicKey> {
-      const auto key = catalogue_.keyOfSelection(ui_, model_.manufacturerName, model_.modelName);
-      if (!key) return std::nullopt;
-      return RsaPublicKey{key->modulus, key->exponent, key->wellFormed};
-    });
+    verifyEadSignature(ui_,
+                       [this] { return catalogue_.rsaKeyOfSelection(ui_, model_.manufacturerName, model_.modelName); });
   }));
   QPushButton* help = addButton(others, "Ajuda", "ajuda", [this] { openManual(); });
   help->setDefault(true);
@@ -548,18 +545,19 @@ void MainWindow::updateGroupEnabling() {
 
 void MainWindow::runPrinterCommand(void (*command)(PrinterCommandContext&)) {
   QPushButton* bitmap = button("lerBitmapRZ");
-  PrinterWindowState state{model_.manufacturerName, model_.modelName, model_.portName, model_.acquisitionKind,
-                           model_.outputText,       model_.currentCotepePath, bitmap->isEnabled(), {}};
-  const auto show = [this, &state, bitmap] {
-    // A command that leaves the text and the file alone leaves the file view too.
-    const bool same = state.outputText == model_.outputText && state.currentCotepePath == model_.currentCotepePath;
-    model_.outputText = state.outputText;
-    model_.currentCotepePath = state.currentCotepePath;
-    bitmap->setEnabled(state.readBitmapEnabled);
-    if (!same || output_->currentWidget() != fileView_) showOutput();
+  // What the window shows now: a command that leaves the text and the file alone
+  // leaves the file view too.
+  std::string shownText = model_.outputText;
+  std::string shownPath = model_.currentCotepePath;
+  const auto show = [this, &shownText, &shownPath, bitmap] {
+    const bool same = shownText == model_.outputText && shownPath == model_.currentCotepePath;
+    bitmap->setEnabled(model_.readBitmapEnabled);
+    if (same && output_->currentWidget() == fileView_) return;
+    showOutput();
+    shownText = model_.outputText;
+    shownPath = model_.currentCotepePath;
   };
-  state.show = show;
-  PrinterCommandContext context{state, catalogue_, ui_, job_};
+  PrinterCommandContext context{model_, catalogue_, ui_, job_, show};
   command(context);
   show();
 }

@@ -12,9 +12,9 @@
 #include <memory>
 #include <string>
 
+#include "jobs/worker_job.h"
 #include "printer/manufacturer_catalogue.h"
 #include "printer/printer_worker.h"
-#include "printer/worker_job.h"
 #include "ui/main_dialog.h"
 
 class QButtonGroup;

@@ -23,8 +23,8 @@
 #include "app/paf_dialog.h"
 #include "app/period_dialog.h"
 #include "app/progress_dialog.h"
+#include "jobs/worker_job.h"
 #include "printer/period_dialogs.h"
-#include "printer/worker_job.h"
 #include "signature/paf_signature.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/qt_text.h"
-#include "printer/worker_job.h"
+#include "jobs/worker_job.h"
 
 namespace tavex::app {
 

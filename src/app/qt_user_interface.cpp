@@ -15,7 +15,7 @@
 #include "app/period_dialog.h"
 #include "app/progress_dialog.h"
 #include "app/qt_text.h"
-#include "printer/worker_job.h"
+#include "jobs/worker_job.h"
 
 namespace tavex::app {
 

@@ -58,11 +58,8 @@ int runAssinatura(const Args& args) {
   catalogue.loadCatalogue(ui, ".");
   if (!requireManufacturer(catalogue, manufacturer)) return kCannotRun;
   ui.queueAnswer(path);
-  const auto verdict = verifyEadSignature(ui, [&]() -> std::optional<RsaPublicKey> {
-    const std::optional<ModelKey> key = catalogue.keyOfSelection(ui, manufacturer, model);
-    if (!key) return std::nullopt;
-    return RsaPublicKey{key->modulus, key->exponent, key->wellFormed};
-  });
+  const auto verdict =
+      verifyEadSignature(ui, [&] { return catalogue.rsaKeyOfSelection(ui, manufacturer, model); });
   return exitStatusOf(verdict);
 }
 

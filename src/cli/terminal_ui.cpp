@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "cotepe/text.h"
-#include "printer/worker_job.h"
+#include "jobs/worker_job.h"
 
 namespace tavex {
 

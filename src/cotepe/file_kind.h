@@ -60,19 +60,20 @@ struct FileKindRules {
   bool allMemories;                    // coupons summed per reduction; E16 "RZ" matched with its E12
   bool splittable;                     // the split accepts it
   bool reductionsFromDocuments;        // the split finds the reductions in the E16 "RZ" documents first
+  std::string_view meaning;            // UTF-8, for reports: what the kind holds ("Memória Fiscal")
 };
 
 inline constexpr FileKindRules kFileKindRules[] = {
-    {FileKind::None, "", false, 0, nullptr, 0, &msg::kOutOfOrderOther, false, false, false, true, false},
+    {FileKind::None, "", false, 0, nullptr, 0, &msg::kOutOfOrderOther, false, false, false, true, false, ""},
     {FileKind::MF, "MF", true, recordTypes(14, 20), &msg::kIncompatibleMf, recordTypes(4, 13) | kEadOnly,
-     &msg::kOutOfOrderMf, false, false, false, false, false},
+     &msg::kOutOfOrderMf, false, false, false, false, false, "Memória Fiscal"},
     {FileKind::MFD, "MFD", true, recordTypes(3, 13), &msg::kIncompatibleMfd, recordTypes(14, 21) | kEadOnly,
-     &msg::kOutOfOrderMfd, true, false, false, true, true},
+     &msg::kOutOfOrderMfd, true, false, false, true, true, "Memória de Fita-detalhe"},
     {FileKind::TDM, "TDM", true, 0, nullptr, recordTypes(4, 21) | kEadOnly, &msg::kOutOfOrderTdm, true, true, true,
-     true, false},
+     true, false, "todos os dados da memória"},
     {FileKind::RZ, "RZ", false, recordTypes(3, 13) | recordTypes(17, 20), &msg::kIncompatibleRz, 0,
-     &msg::kOutOfOrderRz, false, true, false, true, false},
-    {FileKind::OtherRz, "", false, 0, nullptr, 0, &msg::kOutOfOrderOther, false, true, false, true, false},
+     &msg::kOutOfOrderRz, false, true, false, true, false, "Redução Z"},
+    {FileKind::OtherRz, "", false, 0, nullptr, 0, &msg::kOutOfOrderOther, false, true, false, true, false, ""},
 };
 
 // The rules of `kind`.

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "cotepe/text.h"
+
 namespace tavex {
 
 OpenFileRequest cotepeFileRequest() {
@@ -43,6 +45,23 @@ bool ConversionReader::next(std::string_view& rawLine) {
     }
   }
   return true;
+}
+
+void showStatusMessage(UserInterface& ui, std::span<const StatusMessage> messages, int status,
+                       const std::string& path) {
+  const StatusMessage* row = nullptr;
+  for (const StatusMessage& m : messages) {
+    if (m.status == status) {
+      row = &m;
+      break;
+    }
+    if (m.status == kAnyOtherStatus && row == nullptr) row = &m;
+  }
+  if (row == nullptr || row->text == nullptr) return;
+  if (row->withPath)
+    ui.showMessage(cformat(row->text, utf8ToCp1252(path).c_str()), row->title, row->icon);
+  else
+    ui.showMessage(row->text, row->title, row->icon);
 }
 
 std::string absolutePath(const std::string& path) {

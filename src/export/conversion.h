@@ -1,15 +1,17 @@
 // What the three COTEPE conversions (CSV export, database export, split) share:
-// the state the main window lends their commands, the input chooser, and input
-// reading with progress.
+// the state the main window lends their commands, the input chooser, input
+// reading with progress, and the table form of what each tells the user at the end.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 #include "cotepe/line_reader.h"
-#include "printer/worker_job.h"
+#include "jobs/worker_job.h"
 #include "ui/user_interface.h"
 
 namespace tavex {
@@ -66,6 +68,26 @@ WorkerProcedure conversionProcedure(Convert convert) {
     if (status != kConversionCancelled) context.finish(status);
   };
 }
+
+// One row of a conversion command's table of final messages: the box shown when
+// its worker finished with `status`. `text` is cp1252; when `withPath` it holds one
+// "%s", which takes the command's path (a folder or a file) in cp1252. A row
+// without text shows nothing (the worker has already said why).
+struct StatusMessage {
+  int status;
+  const char* text;
+  const char* title = "";
+  Icon icon = Icon::None;
+  bool withPath = false;
+};
+
+// The status of a table's row for every status the table does not list.
+inline constexpr int kAnyOtherStatus = INT_MIN;
+
+// Shows the row of `status` in `messages` (the first that lists it, else the
+// kAnyOtherStatus row; no row: nothing). `path` is UTF-8.
+void showStatusMessage(UserInterface& ui, std::span<const StatusMessage> messages, int status,
+                       const std::string& path);
 
 // The path made absolute against the current directory (a command changes the
 // current directory before its worker opens the file). Unchanged if that fails.

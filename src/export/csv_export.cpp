@@ -53,7 +53,19 @@ const std::array<std::uint32_t, 22> kApostropheMask = [] {
   return mask;
 }();
 
-const char* const kFolderHasCotepe = "Este diretório já contém arquivos COTEPE! Selecione outro diretório."_cp;
+constexpr const char* kFolderHasCotepe = "Este diretório já contém arquivos COTEPE! Selecione outro diretório."_cp;
+
+// The end of "Exportar CSV"; the path is the output folder.
+constexpr StatusMessage kCsvMessages[] = {
+    {kCsvInputUnreadable, "Problemas ao abrir o arquivo COTEPE.", "Erro!", Icon::Error},
+    {kCsvOutputFailed, "Problemas ao abrir o arquivo CSV de saída."_cp, "Erro!", Icon::Error},
+    {kCsvFolderBusy, kFolderInUse, "Erro!", Icon::Error, true},
+    {kCsvInputNotRegular, kNotRegularInput, "Erro!", Icon::Error},
+    {kCsvFolderHasCotepe, kFolderHasCotepe, "Erro!", Icon::Error},
+    {kCsvOutputRefused, nullptr},  // the worker has shown why
+    {kAnyOtherStatus, "Processo de conversão finalizado.\nArquivos salvos no caminho:\n%s"_cp, "Aviso",
+     Icon::Information, true},
+};
 
 std::string csvFileName(int type) { return cformat("E%02d.csv", type); }
 
@@ -196,30 +208,7 @@ std::optional<int> exportCsv(UserInterface& ui, ConversionSession& session) {
 
   if (!previousDirectory.empty()) std::filesystem::current_path(previousDirectory, ec);
   const int status = session.job.status();
-  switch (status) {
-    case kCsvInputUnreadable:
-      ui.showMessage("Problemas ao abrir o arquivo COTEPE.", "Erro!", Icon::Error);
-      break;
-    case kCsvOutputFailed:
-      ui.showMessage("Problemas ao abrir o arquivo CSV de saída."_cp, "Erro!", Icon::Error);
-      break;
-    case kCsvFolderBusy:
-      ui.showMessage(cformat(kFolderInUse, utf8ToCp1252(folder).c_str()), "Erro!", Icon::Error);
-      break;
-    case kCsvInputNotRegular:
-      ui.showMessage(kNotRegularInput, "Erro!", Icon::Error);
-      break;
-    case kCsvFolderHasCotepe:
-      ui.showMessage(kFolderHasCotepe, "Erro!", Icon::Error);
-      break;
-    case kCsvOutputRefused:
-      break;  // the worker has shown why
-    default:
-      ui.showMessage(cformat("Processo de conversão finalizado.\nArquivos salvos no caminho:\n%s"_cp,
-                             utf8ToCp1252(folder).c_str()),
-                     "Aviso", Icon::Information);
-      break;
-  }
+  showStatusMessage(ui, kCsvMessages, status, folder);
   return status;
 }
 

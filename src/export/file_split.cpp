@@ -495,6 +495,28 @@ std::string splitOutputPath(const std::string& inputPath, int z) {
 
 int splitWorker(const std::string& inputPath, WorkerControl& control) { return Splitter(inputPath, control).run(); }
 
+namespace {
+
+// The end of "Separar Arquivo"; the path is the input's folder.
+constexpr StatusMessage kSplitMessages[] = {
+    {kSplitDone, "Processo finalizado!", "Alerta!", Icon::Information},
+    {kSplitRefusedMf, nullptr},      // the worker has shown why
+    {kSplitOutputRefused, nullptr},  // the worker has shown why
+    {kSplitNoReduction, "Nenhuma redução Z foi encontrada no arquivo. Nenhum arquivo foi gerado."_cp, "Aviso!",
+     Icon::Warning},
+    {kSplitFolderBusy, kFolderInUse, "Erro!", Icon::Error, true},
+    {kSplitInputNotRegular, kNotRegularInput, "Erro!", Icon::Error},
+    {kSplitReadFailed, "Problemas ao abrir o arquivo COTEPE.", "Erro!", Icon::Error},
+    {kSplitPathTooLong, "Caminho de arquivo muito longo!", "Erro!", Icon::Error},
+    {kSplitInputMissing, "Arquivo não encontrado!"_cp, "Erro!", Icon::Error},
+    {kSplitCannotWrite, "Sem permissão para gravação no diretório selecionado!"_cp, "Erro!", Icon::Error},
+    {kSplitUnknownRecord, "Arquivo contem registros não conhecidos! Processo encerrado de maneira anormal!"_cp,
+     "Erro!", Icon::Error},
+    {kAnyOtherStatus, "Erro desconhecido!", "Erro!", Icon::Error},
+};
+
+}  // namespace
+
 std::optional<int> splitCotepeFile(UserInterface& ui, ConversionSession& session) {
   const std::optional<std::string> input = ui.chooseOpenFile(cotepeFileRequest());
   if (!input) return std::nullopt;
@@ -504,47 +526,9 @@ std::optional<int> splitCotepeFile(UserInterface& ui, ConversionSession& session
       runOnWorker(ui, session.job, conversionProcedure([path](WorkerControl& c) { return splitWorker(path, c); }), true);
   if (outcome != WorkerOutcome::Finished) return std::nullopt;
   const int status = session.job.status();
-  switch (status) {
-    case kSplitDone:
-      ui.showMessage("Processo finalizado!", "Alerta!", Icon::Information);
-      break;
-    case kSplitRefusedMf:
-    case kSplitOutputRefused:
-      break;  // the worker has shown why
-    case kSplitNoReduction:
-      ui.showMessage("Nenhuma redução Z foi encontrada no arquivo. Nenhum arquivo foi gerado."_cp, "Aviso!",
-                     Icon::Warning);
-      break;
-    case kSplitFolderBusy: {
-      const std::size_t slash = path.rfind('/');
-      const std::string folder =
-          absolutePath(slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash));
-      ui.showMessage(cformat(kFolderInUse, utf8ToCp1252(folder).c_str()), "Erro!", Icon::Error);
-      break;
-    }
-    case kSplitInputNotRegular:
-      ui.showMessage(kNotRegularInput, "Erro!", Icon::Error);
-      break;
-    case kSplitReadFailed:
-      ui.showMessage("Problemas ao abrir o arquivo COTEPE.", "Erro!", Icon::Error);
-      break;
-    case kSplitPathTooLong:
-      ui.showMessage("Caminho de arquivo muito longo!", "Erro!", Icon::Error);
-      break;
-    case kSplitInputMissing:
-      ui.showMessage("Arquivo não encontrado!"_cp, "Erro!", Icon::Error);
-      break;
-    case kSplitCannotWrite:
-      ui.showMessage("Sem permissão para gravação no diretório selecionado!"_cp, "Erro!", Icon::Error);
-      break;
-    case kSplitUnknownRecord:
-      ui.showMessage("Arquivo contem registros não conhecidos! Processo encerrado de maneira anormal!"_cp, "Erro!",
-                     Icon::Error);
-      break;
-    default:
-      ui.showMessage("Erro desconhecido!", "Erro!", Icon::Error);
-      break;
-  }
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = absolutePath(slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash));
+  showStatusMessage(ui, kSplitMessages, status, folder);
   return status;
 }
 

@@ -261,6 +261,19 @@ MdbResult convertToMdb(const std::string& inputPath, const std::string& folder, 
   return result;
 }
 
+namespace {
+
+// The end of "Exportar MDB"; the path is the database file, in the folder shown to the user.
+constexpr StatusMessage kMdbMessages[] = {
+    {kMdbInputUnreadable, "Problemas ao abrir o arquivo COTEPE.", "Erro!", Icon::Error},
+    {kMdbDatabaseFailed, "Problemas ao criar o arquivo MDB de saída."_cp, "Erro!", Icon::Error},
+    {kMdbInputNotRegular, kNotRegularInput, "Erro!", Icon::Error},
+    {kAnyOtherStatus, "Processo de conversão finalizado.\nArquivo salvo no caminho:\n%s"_cp, "Aviso",
+     Icon::Information, true},
+};
+
+}  // namespace
+
 std::optional<int> exportMdb(UserInterface& ui, ConversionSession& session) {
   const std::optional<std::string> input = ui.chooseOpenFile(cotepeFileRequest());
   if (!input) return std::nullopt;
@@ -290,24 +303,8 @@ std::optional<int> exportMdb(UserInterface& ui, ConversionSession& session) {
   if (outcome != WorkerOutcome::Finished) return std::nullopt;
 
   const int status = session.job.status();
-  switch (status) {
-    case kMdbInputUnreadable:
-      ui.showMessage("Problemas ao abrir o arquivo COTEPE.", "Erro!", Icon::Error);
-      break;
-    case kMdbDatabaseFailed:
-      ui.showMessage("Problemas ao criar o arquivo MDB de saída."_cp, "Erro!", Icon::Error);
-      break;
-    case kMdbInputNotRegular:
-      ui.showMessage(kNotRegularInput, "Erro!", Icon::Error);
-      break;
-    default: {
-      const std::string shown = (std::filesystem::path(shownFolder) / std::filesystem::path(*path).filename()).string();
-      ui.showMessage(cformat("Processo de conversão finalizado.\nArquivo salvo no caminho:\n%s"_cp,
-                             utf8ToCp1252(shown).c_str()),
-                     "Aviso", Icon::Information);
-      break;
-    }
-  }
+  const std::string shown = (std::filesystem::path(shownFolder) / std::filesystem::path(*path).filename()).string();
+  showStatusMessage(ui, kMdbMessages, status, shown);
   return status;
 }
 

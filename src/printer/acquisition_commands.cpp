@@ -18,15 +18,15 @@ using F = PeriodField;
 
 const char* arg(const Args& a, std::size_t i) { return i < a.size() ? a[i].c_str() : ""; }
 
-void show(PrinterWindowState& w) {
-  if (w.show) w.show();
+void show(PrinterCommandContext& c) {
+  if (c.show) c.show();
 }
 
 // The four commands that start on a blank results box and no current COTEPE file.
-void emptyResults(PrinterWindowState& w) {
-  w.outputText.clear();
-  w.currentCotepePath.clear();
-  show(w);
+void emptyResults(PrinterCommandContext& c) {
+  c.window.outputText.clear();
+  c.window.currentCotepePath.clear();
+  show(c);
 }
 
 // After the worker finished: the result's box, then the success box for 0.
@@ -104,7 +104,7 @@ void readFiscalMemoryBinary(PrinterCommandContext& c) {
 void readReductionBitmap(PrinterCommandContext& c) {
   if (!checkPrinterSelection(c, true)) return;
   c.window.readBitmapEnabled = false;
-  show(c.window);
+  show(c);
   PrinterCall call;
   call.arguments = {c.window.modelName};
   call.available = [](const ManufacturerLibrary& lib) { return lib.leituraRz != nullptr; };
@@ -114,11 +114,11 @@ void readReductionBitmap(PrinterCommandContext& c) {
   const PrinterResult r = runPrinterWorker(c, std::move(call));
   if (r.outcome == PrinterOutcome::Finished) showLibraryResult(c.ui, r.status);
   c.window.readBitmapEnabled = true;
-  show(c.window);
+  show(c);
 }
 
 void generateBinaryFiles(PrinterCommandContext& c) {
-  emptyResults(c.window);
+  emptyResults(c);
   if (!checkPrinterSelection(c, false)) return;
   const int kind = c.window.acquisitionKind;
   if (kind == 3) {
@@ -143,7 +143,7 @@ void generateBinaryFiles(PrinterCommandContext& c) {
 }
 
 void generateTextFile(PrinterCommandContext& c) {
-  emptyResults(c.window);
+  emptyResults(c);
   if (!checkPrinterSelection(c, false)) return;
   const int kind = c.window.acquisitionKind;
   std::string mfFile, mfdFile, rzFile;
@@ -190,7 +190,7 @@ void generateTextFile(PrinterCommandContext& c) {
 }
 
 void generateLmfMirror(PrinterCommandContext& c) {
-  emptyResults(c.window);
+  emptyResults(c);
   if (!checkPrinterSelection(c, false)) return;
   auto file = chooseFile(c.ui, "*.bin", "Arquivo binário da Memória Fiscal"_cp,
                          "Arquivos binários de MF (*.bin)|*.bin||"_cp);
@@ -215,7 +215,7 @@ void generateLmfMirror(PrinterCommandContext& c) {
 }
 
 void generateMfdMirror(PrinterCommandContext& c) {
-  emptyResults(c.window);
+  emptyResults(c);
   if (!checkPrinterSelection(c, true)) return;
   auto file = chooseFile(c.ui, "*.mfd", "Arquivo MFD", "Arquivos de MFD (*.mfd)|*.mfd||");
   if (!file) return;

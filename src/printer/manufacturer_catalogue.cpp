@@ -5,7 +5,6 @@
 #include <iterator>
 #include <system_error>
 
-#include "cotepe/hex.h"
 #include "cotepe/text.h"
 #include "xml/xml_document.h"
 
@@ -65,8 +64,6 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
          std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
 }
 
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
-
 std::optional<std::string> readWholeFile(const fs::path& path) {
   std::error_code ec;
   if (!fs::is_regular_file(path, ec)) return std::nullopt;  // missing, a folder, no permission, a loop
@@ -105,13 +102,13 @@ void readManufacturer(XmlDocument& doc, const fs::path& folder, ManufacturerEntr
         if (++modulos > 1) entry.hasSeveralKeys = true;
         // A key text with other than hexadecimal digits is still the file's key: every
         // signature checked with it is simply invalid.
-        const auto bytes = decodeKeyText(doc.getChildData());
+        const auto bytes = rsaBytesFromKeyText(doc.getChildData());
         if (bytes) current.modulus = *bytes;
         current.wellFormed = current.wellFormed && bytes.has_value();
         current.modulusPresent = true;
       }
       if (doc.findChildElem("expoente_publico")) {
-        const auto bytes = decodeKeyText(doc.getChildData());
+        const auto bytes = rsaBytesFromKeyText(doc.getChildData());
         if (bytes) current.exponent = *bytes;
         current.wellFormed = current.wellFormed && bytes.has_value();
         current.exponentPresent = true;
@@ -130,22 +127,6 @@ void readManufacturer(XmlDocument& doc, const fs::path& folder, ManufacturerEntr
 }
 
 }  // namespace
-
-std::optional<KeyBytes> decodeKeyText(std::string_view text) {
-  while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
-  std::string digits;
-  if (text.size() < 256) digits.assign(256 - text.size(), '0');
-  digits.append(text.substr(0, 256 - digits.size()));
-  KeyBytes bytes{};
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const int high = hexDigitValue(digits[2 * i]);
-    const int low = hexDigitValue(digits[2 * i + 1]);
-    if (high < 0 || low < 0) return std::nullopt;
-    bytes[i] = static_cast<std::uint8_t>(high * 16 + low);
-  }
-  return bytes;
-}
 
 bool isModelInGroup(int n, std::string_view manufacturer, std::string_view model) {
   for (const GroupPairs& g : modelGroups()) {
@@ -265,6 +246,14 @@ std::optional<ModelKey> ManufacturerCatalogue::keyOfSelection(UserInterface& ui,
     return std::nullopt;
   }
   return *key;
+}
+
+std::optional<RsaPublicKey> ManufacturerCatalogue::rsaKeyOfSelection(UserInterface& ui,
+                                                                     const std::string& manufacturerName,
+                                                                     const std::string& modelName) {
+  const std::optional<ModelKey> key = keyOfSelection(ui, manufacturerName, modelName);
+  if (!key) return std::nullopt;
+  return key->rsaKey();
 }
 
 }  // namespace tavex

@@ -3,14 +3,13 @@
 // the RSA public key those models sign with. Built once at start-up (which also
 // creates each manufacturer's working folders); then it answers the main window's
 // choices: which library a model uses, the model groups that change printer
-// commands, and the key for the EAD signature check.
+// commands, and the key for the EAD signature check (as the RSA key that check takes).
 //
 // Owned by whoever drives the window or the command line; used from the
 // user-interface thread only. Entries are listed in full: no limits on counts or
 // name lengths.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -20,6 +19,7 @@
 #include <vector>
 
 #include "printer/library_loader.h"
+#include "signature/signed_file.h"
 #include "ui/user_interface.h"
 
 namespace tavex {
@@ -33,14 +33,17 @@ inline constexpr const char* kWorkingFolders[] = {
 // Title of the box that shows a manufacturer file's XML error.
 inline constexpr const char* kDefaultTitle = "Tavex";
 
-using KeyBytes = std::array<std::uint8_t, 128>;  // most significant byte first
-
+// A key as a manufacturer file gives it. Its texts are read by rsaBytesFromKeyText
+// (signature/signed_file.h), as every key file is.
 struct ModelKey {
-  KeyBytes modulus{};
-  KeyBytes exponent{};
+  RsaBytes modulus{};
+  RsaBytes exponent{};
   bool modulusPresent = false;
   bool exponentPresent = false;
   bool wellFormed = true;  // false when a key text held other than hexadecimal digits
+
+  // The key as the signature check takes it.
+  RsaPublicKey rsaKey() const { return RsaPublicKey{modulus, exponent, wellFormed}; }
 };
 
 struct ModelEntry {
@@ -55,11 +58,6 @@ struct ManufacturerEntry {
   bool hasSeveralKeys = false;  // the file holds more than one `modulo`
   ModelKey fileKey;             // the key of the file's `chave` holding its first `modulo`
 };
-
-// Decodes a key text: trimmed, left-padded with "0" to 256 characters, the first 256
-// read as 128 hexadecimal pairs. Nothing when a character among them is not a
-// hexadecimal digit.
-std::optional<KeyBytes> decodeKeyText(std::string_view text);
 
 // True when (manufacturer, model) is one of the pairs of model group n (2 to 6),
 // whole texts compared without regard to letter case; false for any other n.
@@ -101,6 +99,10 @@ class ManufacturerCatalogue {
   // encontrado no arquivo XML!". A manufacturer with one key gives that key for any model.
   std::optional<ModelKey> keyOfSelection(UserInterface& ui, const std::string& manufacturerName,
                                          const std::string& modelName);
+  // The same key (or nothing, after the same boxes) as the RSA key of the EAD
+  // signature check: what the window and tavex-cli hand to verifyEadSignature.
+  std::optional<RsaPublicKey> rsaKeyOfSelection(UserInterface& ui, const std::string& manufacturerName,
+                                                const std::string& modelName);
 
   // Loads the library of the last model choice (see loadManufacturerLibrary) and
   // keeps it until unloadManufacturerLibrary; nothing after an error box.

@@ -14,8 +14,8 @@ using Args = std::vector<std::string>;
 
 const char* arg(const Args& a, std::size_t i) { return i < a.size() ? a[i].c_str() : ""; }
 
-void show(PrinterWindowState& w) {
-  if (w.show) w.show();
+void show(PrinterCommandContext& c) {
+  if (c.show) c.show();
 }
 
 // A printing between Open and Close, on the worker: a printer that does not
@@ -29,7 +29,7 @@ void print(PrinterCommandContext& c, Args arguments,
   call.openAndClose = true;
   call.closeOnCancel = true;
   const PrinterResult r = runPrinterWorker(c, std::move(call));
-  show(c.window);
+  show(c);
   if (r.outcome == PrinterOutcome::Finished) showLibraryResult(c.ui, r.status);
 }
 

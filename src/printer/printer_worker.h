@@ -31,10 +31,11 @@
 #include <string>
 #include <vector>
 
+#include "jobs/worker_job.h"
 #include "printer/library_loader.h"
 #include "printer/manufacturer_catalogue.h"
-#include "printer/worker_job.h"
 #include "ui/user_interface.h"
+#include "ui/window_state.h"
 
 namespace tavex {
 
@@ -69,19 +70,6 @@ struct PrinterResult {
   std::int64_t endedAtMs = 0;  // the clock when the entry point returned (before Close), when Finished
 };
 
-// The main window's values the printer commands read and write. The window fills
-// it from its controls before a command and shows it again when `show` is called.
-struct PrinterWindowState {
-  std::string manufacturerName;  // "Fabricante:"
-  std::string modelName;         // "Modelo:"
-  std::string portName;          // "Porta:" (Open takes the catalogue's connection port)
-  int acquisitionKind = 0;       // 0 MF, 1 MFD, 2 TDM, 3 RZ
-  std::string outputText;        // the results box
-  std::string currentCotepePath; // the COTEPE file the validation commands work on
-  bool readBitmapEnabled = true; // the "Ler Bitmap RZ" button
-  std::function<void()> show;    // shows the values again; may be empty
-};
-
 // The milliseconds of a steady process clock.
 std::int64_t processClockMs();
 
@@ -90,13 +78,15 @@ std::int64_t processClockMs();
 // cancelled call, an earlier worker still inside the library.
 inline constexpr std::chrono::milliseconds kLibraryMoment{500};
 
-// What a printer command works with: the window's values, the catalogue (the
-// selection, the library path, the model groups), the user and the program's job.
+// What a printer command works with: the window's values (the window's own state,
+// which it shows again after the command), the catalogue (the selection, the
+// library path, the model groups), the user and the program's job.
 struct PrinterCommandContext {
-  PrinterWindowState& window;
+  WindowState& window;
   ManufacturerCatalogue& catalogue;
   UserInterface& ui;
   WorkerJob& job;
+  std::function<void()> show = {};  // shows the window's values during the command; may be empty
   std::function<std::int64_t()> clockMs = processClockMs;  // timing of the downloads (also called on the worker)
   std::chrono::milliseconds libraryMoment = kLibraryMoment;
 };

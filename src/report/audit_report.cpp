@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "cotepe/file_access.h"
+#include "cotepe/file_kind.h"
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 
@@ -145,14 +146,9 @@ std::string recordTitle(int type) {
 }
 
 std::string kindOf(const LogHeader& h) {
-  switch (fileKindOf(h.command)) {
-    case FileKind::MF: return "MF (Memória Fiscal)";
-    case FileKind::MFD: return "MFD (Memória de Fita-detalhe)";
-    case FileKind::TDM: return "TDM (todos os dados da memória)";
-    case FileKind::RZ: return "RZ (Redução Z)";
-    case FileKind::None: break;
-  }
-  return "desconhecido (" + text(h.command) + ")";
+  const FileKindRules& rules = fileKindRules(fileKindOf(h.command));
+  if (rules.name.empty()) return "desconhecido (" + text(h.command) + ")";
+  return std::string(rules.name) + " (" + std::string(rules.meaning) + ")";
 }
 
 // A header value: escaped, or "não informado" for one the file did not have.
@@ -354,14 +350,7 @@ class Page {
 
   static std::string kindShort(const ReportedFile& f) {
     if (!f.header) return "";
-    switch (fileKindOf(f.header->command)) {
-      case FileKind::MF: return "MF";
-      case FileKind::MFD: return "MFD";
-      case FileKind::TDM: return "TDM";
-      case FileKind::RZ: return "RZ";
-      case FileKind::None: break;
-    }
-    return "";
+    return std::string(fileKindRules(fileKindOf(f.header->command)).name);
   }
 
   void summaryTable() {

@@ -58,30 +58,53 @@ bool pssMatches(const RsaBytes& m, const Md5Digest& digest) {
 
 RecoveredDigest found(const Md5Digest& bytes) { return RecoveredDigest{bytes, 16}; }
 
-RecoveredDigest findEncodedDigest(const RsaBytes& m, const Md5Digest& digest) {
-  if (md5HashIndex() < 0) return {};
+// How one encoding reads the block m: the digest it holds (length 16), a block of
+// this encoding that holds none (length 0: the search ends, the signature is
+// invalid), or nothing when m is not of this encoding and the next one is tried.
+using DigestReader = std::optional<RecoveredDigest> (*)(const RsaBytes& m, const Md5Digest& fileDigest);
+
+// EMSA-PSS (MD5, MGF1-MD5, no salt) over the digest written as 32 upper-case
+// hexadecimal characters.
+std::optional<RecoveredDigest> readPss(const RsaBytes& m, const Md5Digest& digest) {
   if (pssMatches(m, digest)) return found(digest);
+  return std::nullopt;
+}
 
-  bool reversed = true;
-  for (std::size_t i = 0; i < 16; ++i) reversed = reversed && m[127 - i] == digest[i];
-  if (reversed) return found(digest);
+// The digest reversed in the last 16 bytes.
+std::optional<RecoveredDigest> readReversed(const RsaBytes& m, const Md5Digest& digest) {
+  for (std::size_t i = 0; i < 16; ++i)
+    if (m[127 - i] != digest[i]) return std::nullopt;
+  return found(digest);
+}
 
-  bool hexText = true;
-  for (std::size_t i = 0; i < 16; ++i) hexText = hexText && looseHexPair(m[96 + 2 * i], m[97 + 2 * i]) == digest[i];
-  if (hexText) return found(digest);
+// The digest as hexadecimal text in the last 32 bytes (looseHexPair's rule).
+std::optional<RecoveredDigest> readHexText(const RsaBytes& m, const Md5Digest& digest) {
+  for (std::size_t i = 0; i < 16; ++i)
+    if (looseHexPair(m[96 + 2 * i], m[97 + 2 * i]) != digest[i]) return std::nullopt;
+  return found(digest);
+}
 
+// A length byte 16 at m[0] followed by the digest: whatever follows it is the digest.
+std::optional<RecoveredDigest> readLengthFirst(const RsaBytes& m, const Md5Digest&) {
+  if (m[0] != 16) return std::nullopt;
   Md5Digest candidate{};
-  if (m[0] == 16) {
-    std::copy(m.begin() + 1, m.begin() + 17, candidate.begin());
-    return found(candidate);
-  }
-  if (m[0] != 0 || m[1] != 0 || m[2] != 0) {
-    if (m[111] != 16) return {};
-    std::copy(m.begin() + 112, m.end(), candidate.begin());
-    return found(candidate);
-  }
+  std::copy(m.begin() + 1, m.begin() + 17, candidate.begin());
+  return found(candidate);
+}
 
-  // 32 characters of 7 bits in the low 224 bits, the last character lowest.
+// Any block whose first three bytes are not all zero: a length byte 16 at m[111]
+// followed by the digest (PKCS #1 v1.5 with the MD5 DigestInfo), or no digest.
+std::optional<RecoveredDigest> readDigestInfo(const RsaBytes& m, const Md5Digest&) {
+  if (m[0] == 0 && m[1] == 0 && m[2] == 0) return std::nullopt;
+  if (m[111] != 16) return RecoveredDigest{};
+  Md5Digest candidate{};
+  std::copy(m.begin() + 112, m.end(), candidate.begin());
+  return found(candidate);
+}
+
+// Every other block: 32 characters of 7 bits in the low 224 bits, the last
+// character lowest, read as hexadecimal pairs; no digest when one is not.
+std::optional<RecoveredDigest> readSevenBitText(const RsaBytes& m, const Md5Digest&) {
   RsaBytes packed = m;
   unsigned char chars[32];
   for (std::size_t k = 32; k-- > 0;) {
@@ -93,12 +116,36 @@ RecoveredDigest findEncodedDigest(const RsaBytes& m, const Md5Digest& digest) {
       carry = byte & 0x7F;
     }
   }
+  Md5Digest candidate{};
   for (std::size_t i = 0; i < 16; ++i) {
     const auto byte = hexPair(chars[2 * i], chars[2 * i + 1]);
-    if (!byte) return {};
+    if (!byte) return RecoveredDigest{};
     candidate[i] = *byte;
   }
   return found(candidate);
+}
+
+struct DigestEncoding {
+  const char* name;
+  DigestReader read;
+};
+
+// The six digest encodings that ECFs and PAF-ECF programs write, in the order they
+// are tried: the first that recognises the block decides.
+constexpr DigestEncoding kDigestEncodings[] = {
+    {"EMSA-PSS", readPss},
+    {"digest reversed at the end", readReversed},
+    {"hexadecimal text at the end", readHexText},
+    {"length byte first", readLengthFirst},
+    {"PKCS #1 v1.5 DigestInfo", readDigestInfo},
+    {"seven-bit hexadecimal text", readSevenBitText},
+};
+
+RecoveredDigest findEncodedDigest(const RsaBytes& m, const Md5Digest& digest) {
+  if (md5HashIndex() < 0) return {};
+  for (const DigestEncoding& encoding : kDigestEncodings)
+    if (const std::optional<RecoveredDigest> recovered = encoding.read(m, digest)) return *recovered;
+  return {};
 }
 
 bool consistent(const RsaKeyRecord& r) {

@@ -12,7 +12,7 @@
 namespace tavex {
 
 // Supplies the key of the current selection, or nothing after showing its own message
-// (the catalogue's keyOfSelection).
+// (the catalogue's rsaKeyOfSelection).
 using KeyProvider = std::function<std::optional<RsaPublicKey>()>;
 
 // Gets the key (stops silently when there is none: the provider has spoken), asks for

@@ -1,7 +1,8 @@
 // The main window's state and the commands that belong to the window itself
 // ("Ler Registro Salvo", the window's side of validation), without any widget.
-// The Qt window shows these values and binds its controls to them; tests drive
-// them through a scripted UserInterface.
+// The Qt window shows these values and binds its controls to them, and hands the
+// same object (its WindowState) to the printer commands; tests drive them through
+// a scripted UserInterface.
 //
 // Used from the user-interface thread only.
 #pragma once
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "ui/user_interface.h"
+#include "ui/window_state.h"
 #include "validation/validate.h"
 
 namespace tavex {
@@ -40,7 +42,7 @@ struct ShownFile {
   std::string_view piece(std::size_t i) const { return std::string_view(bytes).substr(pieces[i].offset, pieces[i].length); }
 };
 
-class MainDialog {
+class MainDialog : public WindowState {
  public:
   MainDialog(UserInterface& ui, std::string startDirectory);
 
@@ -64,15 +66,10 @@ class MainDialog {
   // cannot be opened: the results box then keeps what it showed.
   bool showLogInOutput();
 
+  // The window's values (manufacturer, model, port, kind, results, current file,
+  // tolerance) are the WindowState this object is.
   UserInterface& ui;
   std::string startDirectory;
-  std::string manufacturerName;   // a catalogue folder's name (file-system text, UTF-8)
-  std::string modelName;
-  std::string portName = "COM1";
-  int acquisitionKind = 0;  // 0 MF, 1 MFD, 2 TDM, 3 RZ
-  std::string outputText;         // cp1252, CR LF
-  std::string currentCotepePath;  // file-system path (UTF-8)
-  std::string toleranceText = "0,00";  // cp1252
   ShownFile shownFile;             // the file "Ler Registro Salvo" read last (empty otherwise)
   bool numberedTextInOutput = true;  // a window with its own file view turns it off
 

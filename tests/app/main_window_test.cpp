@@ -1,6 +1,7 @@
 // The window on Qt's offscreen platform: its controls, and each button reaching
 // its command (the commands talk to a scripted user interface).
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -18,7 +19,7 @@
 #include "app/qt_user_interface.h"
 #include "app_fixture.h"
 #include "cotepe/text.h"
-#include "printer/worker_job.h"
+#include "jobs/worker_job.h"
 #include "support/files.h"
 #include "support/sample_files.h"
 #include "support/scripted_ui.h"
@@ -383,6 +384,34 @@ TEST_F(PrinterButtonsTest, HelpFindsTheManualAfterAModelWasChosen) {
   window.button("ajuda")->click();
   EXPECT_EQ(opened, app::fromPath(dir.file("Manual_Tavex.pdf")));
   EXPECT_TRUE(ui.messages.empty());
+}
+
+// A printer command works on the window's own values: the kind chosen in the window
+// is the one it reads, and the results and the current file it empties are gone
+// from the window (its results box, its status bar) once it returns.
+TEST_F(PrinterButtonsTest, APrinterCommandReadsAndWritesTheWindowsOwnValues) {
+  stageSimulator();
+  writeFile(dir.file("ecf.txt"), joinLines(sampleTdmFile()));
+  app::MainWindow window(ui, dir.path().string());
+  chooseSimulatedPrinter(window);
+  ui.answer(dir.file("ecf.txt"));
+  window.button("lerRegistroSalvo")->click();
+  window.button("validarArquivoTexto")->click();
+  ASSERT_FALSE(window.model().outputText.empty());
+  ASSERT_EQ(window.model().currentCotepePath, dir.file("ecf.txt"));
+
+  window.kindChoice(3)->click();
+  ui.openRequests.clear();
+  window.button("gerarArquivoTexto")->click();  // the RZ file's chooser, cancelled
+  ASSERT_EQ(ui.openRequests.size(), 1u);
+  EXPECT_EQ(app::qtFilterOf(ui.openRequests[0].filter), QString::fromUtf8("Arquivos de Redução Z (*.rz)"));
+  EXPECT_EQ(window.model().acquisitionKind, 3);
+  EXPECT_EQ(window.model().outputText, "");
+  EXPECT_EQ(window.model().currentCotepePath, "");
+  EXPECT_EQ(window.output()->currentWidget(), window.results());
+  EXPECT_TRUE(window.results()->toPlainText().isEmpty());
+  EXPECT_EQ(window.findChild<QLabel*>("estadoArquivo")->text(), "Arquivo: nenhum");
+  EXPECT_TRUE(window.button("lerBitmapRZ")->isEnabled());
 }
 
 TEST_F(PrinterButtonsTest, LeituraXReachesTheSimulatedPrinter) {

@@ -85,7 +85,7 @@ TEST_F(Acquisition, PreconditionsRefuseWithTheirMessagesBeforeAnythingElse) {
   };
   for (const Command& c : commands) {
     // No model.
-    window = PrinterWindowState{};
+    window = WindowState{};
     window.manufacturerName = "DATAREGIS";
     fillResults();
     ui.messages.clear();
@@ -161,7 +161,7 @@ TEST_F(Acquisition, FiscalMemoryBinaryReportsSuccessAndEveryResultCode) {
 
 TEST_F(Acquisition, ReductionBitmapDisablesItsButtonMeanwhileAndShowsOnlyErrors) {
   std::vector<bool> shown;
-  window.show = [&] { shown.push_back(window.readBitmapEnabled); };
+  context.show = [&] { shown.push_back(window.readBitmapEnabled); };
   select("DATAREGIS", "3202DT", "COM2");
   readReductionBitmap(context);
   EXPECT_EQ(log(), "Open(\"COM2\", \"3202DT\") = 0\r\nLeituraRZ(\"3202DT\") = 0\r\nClose() = 0\r\n");

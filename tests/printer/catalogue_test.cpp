@@ -33,8 +33,8 @@ std::string keyText(std::uint8_t byte) {
   for (int i = 0; i < 128; ++i) s += cformat("%02X", byte);
   return s;
 }
-KeyBytes keyBytes(std::uint8_t byte) {
-  KeyBytes k;
+RsaBytes keyBytes(std::uint8_t byte) {
+  RsaBytes k;
   k.fill(byte);
   return k;
 }
@@ -125,7 +125,7 @@ TEST(CatalogueLoading, LibraryAndKeyCarryOverFromOneDllToTheNext) {
   EXPECT_EQ(models[1].libraryFile, "one.so");
   EXPECT_TRUE(models[1].key.modulusPresent);
   EXPECT_EQ(models[1].key.modulus, keyBytes(0x11));
-  KeyBytes e{};
+  RsaBytes e{};
   e[125] = 0x01, e[126] = 0x00, e[127] = 0x01;
   EXPECT_EQ(models[1].key.exponent, e);
 
@@ -139,28 +139,6 @@ TEST(CatalogueLoading, LibraryAndKeyCarryOverFromOneDllToTheNext) {
   EXPECT_EQ(models[3].key.modulus, keyBytes(0x33));
   EXPECT_TRUE(catalogue.entries()[0].hasSeveralKeys);
   EXPECT_TRUE(ui.messages.empty());
-}
-
-TEST(CatalogueKeys, DecodingTrimsPadsAndRefusesNonHexText) {
-  const std::string k255 = std::string(255, 'F');
-  KeyBytes expected;
-  expected.fill(0xFF);
-  expected[0] = 0x0F;
-  EXPECT_EQ(decodeKeyText(k255), expected);
-  EXPECT_EQ(decodeKeyText(" \r\n\t" + k255 + "\n  "), expected);
-
-  KeyBytes small{};
-  small[127] = 0x03;
-  EXPECT_EQ(decodeKeyText("3"), small);
-  EXPECT_EQ(decodeKeyText("03"), small);
-  EXPECT_EQ(decodeKeyText(""), KeyBytes{});
-  // Only the first 256 characters are read.
-  EXPECT_EQ(decodeKeyText(std::string(256, 'a') + "ZZ"), keyBytes(0xAA));
-
-  EXPECT_FALSE(decodeKeyText("01 0001"));
-  EXPECT_FALSE(decodeKeyText("0x10001"));
-  EXPECT_FALSE(decodeKeyText(std::string(254, '0') + "G0"));
-  EXPECT_FALSE(decodeKeyText(std::string("\0\0", 2)));
 }
 
 TEST(CatalogueKeys, SeveralKeysNeedTheModel) {
@@ -234,6 +212,39 @@ TEST(CatalogueKeys, OneKeyServesEveryModelAndAbsentPartsAreReported) {
   EXPECT_EQ(ui.messages.back(), (ShownMessage{"Não há fabricante selecionado."_cp, "Erro!", Icon::Error}));
   EXPECT_EQ(ui.messages.size(), 4u);
   EXPECT_EQ(catalogue.mdbDirectory(), (fs::absolute(start.path()) / "nobody" / "MDB").string() + "/");
+}
+
+// The signature check's key is the selection's key, read as every key file is
+// read (trimmed, padded, first 256 digits); the same boxes when there is none.
+TEST(CatalogueKeys, TheSignatureKeyIsTheSelectionsKey) {
+  TempDir start;
+  writeManufacturer(start, "ONE",
+                    "<fabricante><dll><nome>a.so</nome><chave><modulo>\n  " + keyText(0x5A) + "ZZ \n</modulo>"
+                    "<expoente_publico> 10001 </expoente_publico></chave><modelo>m</modelo></dll></fabricante>");
+  writeManufacturer(start, "BADHEX",
+                    "<fabricante><dll><nome>a.so</nome><chave><modulo>AB</modulo><expoente_publico>1 0001"
+                    "</expoente_publico></chave><modelo>m</modelo></dll></fabricante>");
+  ScriptedUserInterface ui;
+  ManufacturerCatalogue catalogue;
+  catalogue.loadCatalogue(ui, start.path());
+
+  const std::optional<RsaPublicKey> key = catalogue.rsaKeyOfSelection(ui, "ONE", "m");
+  ASSERT_TRUE(key);
+  EXPECT_EQ(key->modulus, keyBytes(0x5A));
+  RsaBytes f4{};
+  f4[125] = 0x01;
+  f4[127] = 0x01;
+  EXPECT_EQ(key->exponent, f4);
+  EXPECT_TRUE(key->wellFormed);
+
+  const std::optional<RsaPublicKey> badHex = catalogue.rsaKeyOfSelection(ui, "BADHEX", "m");
+  ASSERT_TRUE(badHex);
+  EXPECT_FALSE(badHex->wellFormed);
+  EXPECT_EQ(badHex->modulus[127], 0xAB);
+  EXPECT_TRUE(ui.messages.empty());
+
+  EXPECT_FALSE(catalogue.rsaKeyOfSelection(ui, "nobody", "m"));
+  EXPECT_EQ(ui.messages, std::vector<ShownMessage>{kMissingModulus});
 }
 
 TEST(ModelGroups, WholeNamesWithoutRegardToCaseBlanksCount) {

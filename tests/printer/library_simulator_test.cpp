@@ -178,7 +178,7 @@ TEST(SimulatorCatalogue, StagedStartDirectoryListsTheSimulatorWithItsKey) {
   auto key = catalogue.keyOfSelection(ui, "DATAREGIS", "SIM-1000 FI");
   ASSERT_TRUE(key);
   EXPECT_GE(key->modulus[0], 0x80) << "a full 1024-bit modulus";
-  KeyBytes f4{};
+  RsaBytes f4{};
   f4[125] = 0x01, f4[127] = 0x01;
   EXPECT_EQ(key->exponent, f4);
 

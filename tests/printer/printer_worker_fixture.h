@@ -140,7 +140,7 @@ class PrinterTest : public ::testing::Test {
   ManufacturerCatalogue catalogue;
   bool catalogueLoaded = false;
   WorkerJob job;
-  PrinterWindowState window;
+  WindowState window;
   PrinterCommandContext context{window, catalogue, ui, job};
   // When the progress display cancels (checked while it waits); empty: never.
   std::function<bool(const WorkerJob&)> cancelWhen;

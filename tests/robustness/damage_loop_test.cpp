@@ -23,7 +23,7 @@
 #include "export/export_fixture.h"
 #include "export/file_split.h"
 #include "export/mdb_export.h"
-#include "printer/worker_job.h"
+#include "jobs/worker_job.h"
 #include "support/files.h"
 #include "support/sample_files.h"
 #include "support/scripted_ui.h"

@@ -242,6 +242,42 @@ TEST(DigestRecovery, AcceptsEveryEncodingOfTheDigest) {
   EXPECT_EQ(check(packed), kInvalid);
 }
 
+// The encodings are tried in order and the first that recognises the block decides,
+// even when a later one would have found the file's digest.
+TEST(DigestRecovery, TheFirstEncodingThatRecognisesTheBlockDecides) {
+  Md5Digest d{};
+  for (int i = 0; i < 16; ++i) d[i] = static_cast<std::uint8_t>(0xA0 + i);
+  const RsaPublicKey key = identityKey();
+  auto recover = [&](const RsaBytes& m) { return recoverDigest(RsaKeyRecord::make(m, key.modulus, key.exponent), d); };
+  Md5Digest other{};
+  other.fill(0x77);
+
+  RsaBytes lengthFirst{};  // length byte 16 at the start, another digest after it
+  lengthFirst[0] = 16;
+  std::copy(other.begin(), other.end(), lengthFirst.begin() + 1);
+  RsaBytes both = lengthFirst;  // and the file's digest where PKCS #1 v1.5 keeps it
+  both[111] = 16;
+  std::copy(d.begin(), d.end(), both.begin() + 112);
+  EXPECT_EQ(recover(both).bytes, other) << "length byte first before DigestInfo";
+  for (int i = 0; i < 16; ++i) both[127 - i] = d[i];
+  EXPECT_EQ(recover(both).bytes, d) << "the reversed digest before length byte first";
+
+  // The file's digest as seven-bit text in the low 224 bits: found in a block that
+  // starts with zeros, not in one DigestInfo recognises by its first bytes.
+  const std::string text = testing::hexText(std::string(d.begin(), d.end()), true);
+  RsaBytes packed{};
+  for (int k = 0; k < 32; ++k) {
+    const unsigned c = static_cast<unsigned char>(text[k]);
+    const int bit = (31 - k) * 7;
+    for (int b = 0; b < 7; ++b)
+      if ((c >> b) & 1) packed[127 - (bit + b) / 8] |= static_cast<std::uint8_t>(1u << ((bit + b) % 8));
+  }
+  EXPECT_EQ(recover(packed).length, 16u);
+  EXPECT_EQ(recover(packed).bytes, d);
+  packed[2] = 1;
+  EXPECT_EQ(recover(packed).length, 0u) << "DigestInfo's block without its length byte holds no digest";
+}
+
 TEST(DigestRecovery, BadKeysGiveInvalidSignatures) {
   const std::string file = testing::withEad(testing::sampleSignedContent(), std::string(256, 'C'));
   RsaPublicKey zeroModulus = identityKey();
@@ -330,8 +366,19 @@ TEST(KeyText, IsTrimmedPaddedAndCut) {
   ASSERT_TRUE(longKey.has_value());  // 300 digits: the first 256 are read
   EXPECT_EQ((*longKey)[0], 0x12);
   EXPECT_EQ((*longKey)[127], 0x00);
+  EXPECT_EQ(rsaBytesFromKeyText(" \r\n\t" + std::string(255, 'f') + "\n  "), odd);
+  RsaBytes three{};
+  three[127] = 0x03;
+  EXPECT_EQ(rsaBytesFromKeyText("3"), three);
+  EXPECT_EQ(rsaBytesFromKeyText("03"), three);
+  RsaBytes allA{};
+  allA.fill(0xAA);
+  EXPECT_EQ(rsaBytesFromKeyText(std::string(256, 'a') + "ZZ"), allA) << "what follows the first 256 is not read";
   EXPECT_FALSE(rsaBytesFromKeyText("12G4").has_value());
   EXPECT_FALSE(rsaBytesFromKeyText("0x1234").has_value());
+  EXPECT_FALSE(rsaBytesFromKeyText("01 0001").has_value()) << "white space inside";
+  EXPECT_FALSE(rsaBytesFromKeyText(std::string(254, '0') + "G0").has_value());
+  EXPECT_FALSE(rsaBytesFromKeyText(std::string("\0\0", 2)).has_value());
   EXPECT_EQ(rsaBytesFromKeyText(""), RsaBytes{});
 }
 

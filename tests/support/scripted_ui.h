@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "printer/worker_job.h"
+#include "jobs/worker_job.h"
 #include "ui/user_interface.h"
 
 namespace tavex::testing {

@@ -1,4 +1,4 @@
-#include "printer/worker_job.h"
+#include "jobs/worker_job.h"
 
 #include <algorithm>
 #include <system_error>
