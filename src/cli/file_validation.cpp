@@ -20,14 +20,6 @@ std::string utf8(std::string_view cp1252) { return cp1252ToUtf8(trimRight(cp1252
 // The kind named by E01's command, when it is one of the four.
 std::string kindOf(const LogHeader& header) { return std::string(fileKindRules(fileKindOf(header.command)).name); }
 
-std::string periodOf(const LogHeader& header) {
-  if (header.period.find('?') != std::string::npos) return "";
-  std::string text = cp1252ToUtf8(header.period);
-  const std::string until = "  até  ";
-  if (const std::size_t at = text.find(until); at != std::string::npos) text.replace(at, until.size(), " a ");
-  return text;
-}
-
 json orNull(std::int64_t value) { return value == 0 ? json(nullptr) : json(value); }
 
 const char* stateName(FileState state) {
@@ -99,7 +91,7 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   outcome.state = summary.ran ? FileState::Validated : FileState::NotValidated;
   outcome.kind = kindOf(summary.header);
   outcome.serial = summary.header.serial.find('?') == std::string::npos ? utf8(summary.header.serial) : "";
-  outcome.period = periodOf(summary.header);
+  outcome.period = cp1252ToUtf8(summary.header.readablePeriod());
   outcome.errors = summary.errors;
   outcome.warnings = summary.warnings;
   outcome.eadPresent = summary.ran && hasEadRecord(path);
@@ -194,6 +186,9 @@ void appendInt(std::string& out, std::int64_t value) {
   out.append(digits, end);
 }
 
+// A line number: null when there is none, as orNull gives it.
+void appendLine(std::string& out, int line) { line == 0 ? void(out += "null") : appendInt(out, line); }
+
 // The reconciliation table reduction by reduction and row by row, member for member
 // what reductionJson makes (a test holds them together): a 30 MB file has 20,000 rows
 // and a tree of them costs more than the validation that found them.
@@ -206,7 +201,7 @@ void appendReconciliation(std::string& out, const Reconciliation& reconciliation
     firstReduction = false;
     appendInt(out, r.crz);
     out += ",\"linha\":";
-    r.line == 0 ? void(out += "null") : appendInt(out, r.line);
+    appendLine(out, r.line);
     out += ",\"data\":";
     appendCp1252(out, r.date);
     out += ",\"coo_inicial\":";
@@ -222,7 +217,7 @@ void appendReconciliation(std::string& out, const Reconciliation& reconciliation
       out += ",\"nome\":";
       appendCp1252(out, trimRight(t.name));
       out += ",\"linha\":";
-      t.line == 0 ? void(out += "null") : appendInt(out, t.line);
+      appendLine(out, t.line);
       out += ",\"declarado\":";
       appendInt(out, t.declared);
       out += ",\"calculado\":";

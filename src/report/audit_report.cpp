@@ -168,11 +168,8 @@ std::string cnpj(std::string_view cp1252) {
 }
 
 std::string period(const LogHeader& h) {
-  if (h.period.find('?') != std::string::npos) return "<span class=\"nada\">não informado</span>";
-  std::string p = text(h.period);
-  const std::string until = "  até  ";
-  if (const std::size_t at = p.find(until); at != std::string::npos) p.replace(at, until.size(), " a ");
-  return p;
+  const std::string p = h.readablePeriod();
+  return p.empty() ? "<span class=\"nada\">não informado</span>" : text(p);
 }
 
 struct SignatureText {

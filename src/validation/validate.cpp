@@ -221,4 +221,12 @@ ValidationSummary validateCotepeFileQuick(Notifier& notifier, const std::string&
   return summary;
 }
 
+std::string LogHeader::readablePeriod() const {
+  if (period.find('?') != std::string::npos) return "";
+  std::string text = period;
+  const std::string until = "  até  "_cp;
+  if (const std::size_t at = text.find(until); at != std::string::npos) text.replace(at, until.size(), " a ");
+  return text;
+}
+
 }  // namespace tavex

@@ -38,6 +38,10 @@ struct LogHeader {
   std::string name = std::string(40, '?');
   std::string address = std::string(40, '?');
   std::string registered = "\\???? às ??:??:??"_cp;
+
+  // The period as a reader writes it, "DD/MM/AAAA a DD/MM/AAAA" (cp1252), or empty
+  // when the file had no E01 to give it.
+  std::string readablePeriod() const;
 };
 
 struct ValidationOptions {
