@@ -111,14 +111,33 @@ std::string cp1252ToUtf8(std::string_view cp1252);
 // part of the output: "%02.2d", "% 06.6d", "%.15s" ...).
 std::string cformat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+namespace detail {
+std::int64_t leadingIntGeneral(std::string_view text);
+}
+
 // The leading-digits rule: leading white space skipped, an optional sign, then decimal
 // digits up to the first other character; no digits gives 0. Saturates at the int64
 // limits instead of overflowing.
-std::int64_t leadingInt(std::string_view text);
+inline std::int64_t leadingInt(std::string_view text) {
+  // Inline for the usual field, digits from its first character: 18 digits never overflow.
+  if (text.empty() || text.size() > 18 || static_cast<unsigned char>(text[0] - '0') > 9)
+    return detail::leadingIntGeneral(text);
+  std::int64_t value = 0;
+  for (const char c : text) {
+    const auto digit = static_cast<unsigned char>(c - '0');
+    if (digit > 9) break;
+    value = value * 10 + digit;
+  }
+  return value;
+}
 
 // The characters [start, start + width) of `line` (start 1-based), cut to what the line
 // holds: a field beyond the end of a short line is shorter or empty, never an overrun.
-std::string_view sliceField(std::string_view line, int start, int width);
+inline std::string_view sliceField(std::string_view line, int start, int width) {
+  const auto from = static_cast<std::size_t>(start - 1);
+  if (start < 1 || from >= line.size() || width <= 0) return {};
+  return line.substr(from, static_cast<std::size_t>(width));
+}
 
 // Removes trailing blanks and line feeds.
 std::string_view trimRight(std::string_view text);

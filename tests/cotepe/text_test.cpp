@@ -77,6 +77,21 @@ TEST(LeadingInt, StopsAtTheFirstNonDigit) {
   EXPECT_EQ(leadingInt("99999999999999999999999"), INT64_MAX);
 }
 
+TEST(LeadingInt, ShortFieldsAndLongOnesReadAlike) {
+  // Fields of up to 18 characters starting with a digit take a shorter road; both
+  // roads stop at the first non-digit and only the long one can saturate.
+  EXPECT_EQ(leadingInt("12a3"), 12);
+  EXPECT_EQ(leadingInt("0012  "), 12);
+  EXPECT_EQ(leadingInt("7"), 7);
+  EXPECT_EQ(leadingInt("000000000000000000"), 0);
+  EXPECT_EQ(leadingInt("123456789012345678x"), 123456789012345678LL);
+  EXPECT_EQ(leadingInt("9223372036854775807"), INT64_MAX);
+  EXPECT_EQ(leadingInt("9223372036854775808"), INT64_MAX);
+  EXPECT_EQ(leadingInt("-9223372036854775809"), INT64_MIN);
+  EXPECT_EQ(leadingInt("+15"), 15);
+  EXPECT_EQ(leadingInt("\t8"), 8);
+}
+
 TEST(SliceField, NeverReadsPastTheLine) {
   EXPECT_EQ(sliceField("abcdef", 2, 3), "bcd");
   EXPECT_EQ(sliceField("abcdef", 5, 10), "ef");
