@@ -139,6 +139,23 @@ inline std::string_view sliceField(std::string_view line, int start, int width) 
   return line.substr(from, static_cast<std::size_t>(width));
 }
 
+// True when every character is a decimal digit (an empty text too).
+inline bool isAllDigits(std::string_view text) {
+  // Eight characters at a time: a byte is a digit when neither subtracting '0' nor
+  // adding 0x46 sets its top bit; the lowest failing byte always shows, which is all
+  // the answer needs.
+  constexpr std::uint64_t kZeros = 0x3030303030303030u, kAbove = 0x4646464646464646u, kTops = 0x8080808080808080u;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    __builtin_memcpy(&word, text.data() + i, 8);
+    if (((word - kZeros) | (word + kAbove)) & kTops) return false;
+  }
+  for (; i < text.size(); ++i)
+    if (static_cast<unsigned char>(text[i] - '0') > 9) return false;
+  return true;
+}
+
 // Removes trailing blanks and line feeds.
 std::string_view trimRight(std::string_view text);
 

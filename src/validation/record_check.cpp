@@ -10,11 +10,7 @@ namespace tavex {
 
 namespace {
 
-bool allDigits(std::string_view text) {
-  for (char c : text)
-    if (c < '0' || c > '9') return false;
-  return true;
-}
+bool allDigits(std::string_view text) { return isAllDigits(text); }
 
 bool allBlanks(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 

@@ -92,6 +92,24 @@ TEST(LeadingInt, ShortFieldsAndLongOnesReadAlike) {
   EXPECT_EQ(leadingInt("\t8"), 8);
 }
 
+TEST(IsAllDigits, EveryPositionAndEveryByteIsExamined) {
+  EXPECT_TRUE(isAllDigits(""));
+  EXPECT_TRUE(isAllDigits("0123456789012345678"));
+  // One foreign byte at each position of texts that span the eight-byte steps and the tail.
+  for (std::size_t length = 1; length <= 19; ++length) {
+    for (std::size_t at = 0; at < length; ++at) {
+      for (const int byte : {0x00, ' ', '/', ':', 'A', 0x7F, 0x80, 0xB0, 0xB9, 0xBA, 0xFF}) {
+        std::string text(length, '9');
+        text[at] = static_cast<char>(byte);
+        EXPECT_FALSE(isAllDigits(text)) << "length " << length << ", byte " << byte << " at " << at;
+      }
+    }
+  }
+  // Digits around a byte that borrows or carries into its neighbours.
+  EXPECT_FALSE(isAllDigits(std::string("0000000\x2F", 8)));
+  EXPECT_FALSE(isAllDigits(std::string("\xFF" "0000000", 8)));
+}
+
 TEST(SliceField, NeverReadsPastTheLine) {
   EXPECT_EQ(sliceField("abcdef", 2, 3), "bcd");
   EXPECT_EQ(sliceField("abcdef", 5, 10), "ef");
