@@ -21,8 +21,6 @@ RecordFields::RecordFields(const RecordLayout& layout, std::string_view line) : 
     values_[i] = sliceField(line, layout.fields[i].start, layout.fields[i].width);
 }
 
-std::int64_t RecordFields::asInt(int number) const { return leadingInt((*this)[number]); }
-
 bool passesFieldFormat(std::string_view value, FieldCheck kind) {
   switch (kind) {
     case FieldCheck::Number:

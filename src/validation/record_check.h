@@ -28,7 +28,7 @@ class RecordFields {
  public:
   RecordFields(const RecordLayout& layout, std::string_view line);
   std::string_view operator[](int number) const { return values_[static_cast<std::size_t>(number - 1)]; }
-  std::int64_t asInt(int number) const;
+  std::int64_t asInt(int number) const { return leadingInt((*this)[number]); }
   void replaceWithZero(int number) { values_[static_cast<std::size_t>(number - 1)] = "0"; }
   const RecordLayout& layout() const { return *layout_; }
 

@@ -81,6 +81,12 @@ TEST(LeadingInt, ShortFieldsAndLongOnesReadAlike) {
   // Fields of up to 18 characters starting with a digit take a shorter road; both
   // roads stop at the first non-digit and only the long one can saturate.
   EXPECT_EQ(leadingInt("12a3"), 12);
+  EXPECT_EQ(leadingInt("12345678"), 12345678);
+  EXPECT_EQ(leadingInt("87654321x"), 87654321);
+  EXPECT_EQ(leadingInt("1234567x90"), 1234567);
+  EXPECT_EQ(leadingInt("9999999999999999"), 9999999999999999LL);
+  EXPECT_EQ(leadingInt("10203040506070809"), 10203040506070809LL);
+  EXPECT_EQ(leadingInt("000000010000000 "), 10000000);
   EXPECT_EQ(leadingInt("0012  "), 12);
   EXPECT_EQ(leadingInt("7"), 7);
   EXPECT_EQ(leadingInt("000000000000000000"), 0);
@@ -90,6 +96,26 @@ TEST(LeadingInt, ShortFieldsAndLongOnesReadAlike) {
   EXPECT_EQ(leadingInt("-9223372036854775809"), INT64_MIN);
   EXPECT_EQ(leadingInt("+15"), 15);
   EXPECT_EQ(leadingInt("\t8"), 8);
+}
+
+TEST(LeadingInt, AgreesWithDigitByDigitReading) {
+  // Texts of digits with at most one other character somewhere, every length up
+  // to 18 and past it, read against the rule applied one digit at a time.
+  const auto reference = [](std::string_view text) {
+    std::int64_t value = 0;
+    for (std::size_t i = 0; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10 + (text[i] - '0');
+    return value;
+  };
+  std::uint32_t seed = 12345;
+  const auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  for (int round = 0; round < 20000; ++round) {
+    const std::size_t length = 1 + next() % 18;
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) text.push_back(static_cast<char>('0' + next() % 10));
+    if (next() % 2 == 0) text[next() % length] = "x :/\x80"[next() % 5];
+    if (text[0] < '0' || text[0] > '9') text[0] = '5';
+    ASSERT_EQ(leadingInt(text), reference(text)) << text;
+  }
 }
 
 TEST(IsAllDigits, EveryPositionAndEveryByteIsExamined) {
