@@ -146,7 +146,7 @@ void appendCsvRecord(std::string& out, int type, std::string_view record) {
       if ((apostrophes >> f.number) & 1u) *p++ = '\'';
     }
     const std::string_view value = sliceField(record, f.start, f.width);
-    std::memcpy(p, value.data(), value.size());
+    if (!value.empty()) std::memcpy(p, value.data(), value.size());  // an empty field may have no data pointer
     p += value.size();
   }
   *p++ = '\r';
