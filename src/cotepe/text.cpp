@@ -60,7 +60,7 @@ std::string cformat(const char* format, ...) {
   return out;
 }
 
-std::int64_t leadingInt(std::string_view text) {
+std::int64_t detail::leadingIntGeneral(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
   bool negative = false;
@@ -75,12 +75,6 @@ std::int64_t leadingInt(std::string_view text) {
     value = value * 10 + digit;
   }
   return negative ? -value : value;
-}
-
-std::string_view sliceField(std::string_view line, int start, int width) {
-  const auto from = static_cast<std::size_t>(start - 1);
-  if (start < 1 || from >= line.size() || width <= 0) return {};
-  return line.substr(from, static_cast<std::size_t>(width));
 }
 
 std::string_view trimRight(std::string_view text) {

@@ -111,14 +111,62 @@ std::string cp1252ToUtf8(std::string_view cp1252);
 // part of the output: "%02.2d", "% 06.6d", "%.15s" ...).
 std::string cformat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+namespace detail {
+std::int64_t leadingIntGeneral(std::string_view text);
+}
+
 // The leading-digits rule: leading white space skipped, an optional sign, then decimal
 // digits up to the first other character; no digits gives 0. Saturates at the int64
 // limits instead of overflowing.
-std::int64_t leadingInt(std::string_view text);
+inline std::int64_t leadingInt(std::string_view text) {
+  // Inline for the usual field, digits from its first character: 18 digits never
+  // overflow. Eight digits at a time while they last (see isAllDigits for the test).
+  if (text.empty() || text.size() > 18 || static_cast<unsigned char>(text[0] - '0') > 9)
+    return detail::leadingIntGeneral(text);
+  std::int64_t value = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    __builtin_memcpy(&word, text.data() + i, 8);
+    if (((word - 0x3030303030303030u) | (word + 0x4646464646464646u)) & 0x8080808080808080u) break;
+    word -= 0x3030303030303030u;                                   // eight digit values, first one lowest
+    word = (word * 10) + (word >> 8);                              // pairs: 10a+b in every other byte
+    word = (((word & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
+            (((word >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
+    value = value * 100000000 + static_cast<std::int64_t>(word);
+  }
+  for (; i < text.size(); ++i) {
+    const auto digit = static_cast<unsigned char>(text[i] - '0');
+    if (digit > 9) break;
+    value = value * 10 + digit;
+  }
+  return value;
+}
 
 // The characters [start, start + width) of `line` (start 1-based), cut to what the line
 // holds: a field beyond the end of a short line is shorter or empty, never an overrun.
-std::string_view sliceField(std::string_view line, int start, int width);
+inline std::string_view sliceField(std::string_view line, int start, int width) {
+  const auto from = static_cast<std::size_t>(start - 1);
+  if (start < 1 || from >= line.size() || width <= 0) return {};
+  return line.substr(from, static_cast<std::size_t>(width));
+}
+
+// True when every character is a decimal digit (an empty text too).
+inline bool isAllDigits(std::string_view text) {
+  // Eight characters at a time: a byte is a digit when neither subtracting '0' nor
+  // adding 0x46 sets its top bit; the lowest failing byte always shows, which is all
+  // the answer needs.
+  constexpr std::uint64_t kZeros = 0x3030303030303030u, kAbove = 0x4646464646464646u, kTops = 0x8080808080808080u;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    __builtin_memcpy(&word, text.data() + i, 8);
+    if (((word - kZeros) | (word + kAbove)) & kTops) return false;
+  }
+  for (; i < text.size(); ++i)
+    if (static_cast<unsigned char>(text[i] - '0') > 9) return false;
+  return true;
+}
 
 // Removes trailing blanks and line feeds.
 std::string_view trimRight(std::string_view text);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstring>
 #include <filesystem>
 #include <initializer_list>
 
@@ -53,6 +54,18 @@ const std::array<std::uint32_t, 22> kApostropheMask = [] {
   return mask;
 }();
 
+// Per type, the longest CSV line: every field at its width, a separator and an
+// apostrophe before each, the line end.
+const std::array<std::size_t, 22> kCsvLineBound = [] {
+  std::array<std::size_t, 22> bound{};
+  for (int type = 1; type <= 21; ++type) {
+    std::size_t n = 2;
+    for (const FieldLayout& f : layoutOf(type)->fields) n += static_cast<std::size_t>(f.width) + 2;
+    bound[static_cast<std::size_t>(type)] = n;
+  }
+  return bound;
+}();
+
 constexpr const char* kFolderHasCotepe = "Este diretório já contém arquivos COTEPE! Selecione outro diretório."_cp;
 
 // The end of "Exportar CSV"; the path is the output folder.
@@ -80,12 +93,12 @@ class CsvOutputs {
  public:
   explicit CsvOutputs(std::string folder) : folder_(std::move(folder)) {}
 
-  // Appends a finished line to the file of `type`, creating the file with its
-  // header first when it does not exist yet. 0, or 1 on failure.
-  int appendCsvLine(int type, const std::string& line) {
+  // Appends the CSV line of `record` to the file of `type`, creating the file with
+  // its header first when it does not exist yet. 0, or 1 on failure.
+  int appendCsvLine(int type, std::string_view record) {
     LineFile& file = files_[static_cast<std::size_t>(type)];
     if (!file.isOpen() && !openFor(type, file)) return 1;
-    return file.writeLine(line) ? 0 : 1;
+    return file.buildLine([&](std::string& out) { appendCsvRecord(out, type, record); }) ? 0 : 1;
   }
 
   // Why the last file could not be opened (a refusal message), or empty.
@@ -113,11 +126,7 @@ class CsvOutputs {
 };
 
 // Cuts one record (line end removed) into its CSV line and appends it. 0, or 1.
-int writeCsvRecord(CsvOutputs& outputs, int type, std::string_view record, std::string& line) {
-  line.clear();
-  appendCsvRecord(line, type, record);
-  return outputs.appendCsvLine(type, line);
-}
+int writeCsvRecord(CsvOutputs& outputs, int type, std::string_view record) { return outputs.appendCsvLine(type, record); }
 
 }  // namespace
 
@@ -139,14 +148,22 @@ std::string csvHeader(int type) {
 void appendCsvRecord(std::string& out, int type, std::string_view record) {
   const RecordLayout& layout = *layoutOf(type);
   const std::uint32_t apostrophes = kApostropheMask[static_cast<std::size_t>(type)];
+  // Room for the longest line first, then the bytes copied in place.
+  const std::size_t start = out.size();
+  out.resize(start + kCsvLineBound[static_cast<std::size_t>(type)]);
+  char* p = out.data() + start;
   for (const FieldLayout& f : layout.fields) {
     if (f.number > 1) {
-      out += ';';
-      if ((apostrophes >> f.number) & 1u) out += '\'';
+      *p++ = ';';
+      if ((apostrophes >> f.number) & 1u) *p++ = '\'';
     }
-    out += sliceField(record, f.start, f.width);
+    const std::string_view value = sliceField(record, f.start, f.width);
+    if (!value.empty()) std::memcpy(p, value.data(), value.size());  // an empty field may have no data pointer
+    p += value.size();
   }
-  out += "\r\n";
+  *p++ = '\r';
+  *p++ = '\n';
+  out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 int convertToCsv(const std::string& inputPath, const std::string& outputFolder, WorkerControl& control) {
@@ -156,7 +173,6 @@ int convertToCsv(const std::string& inputPath, const std::string& outputFolder, 
   ConversionReader input(control);
   if (!input.open(inputPath)) return input.reader().notRegular() ? kCsvInputNotRegular : kCsvInputUnreadable;
   CsvOutputs outputs(outputFolder);
-  std::string line;
   std::string_view raw;
   while (input.next(raw)) {
     if (control.cancelRequested()) {
@@ -166,7 +182,7 @@ int convertToCsv(const std::string& inputPath, const std::string& outputFolder, 
     const std::string_view record = removeLineFeed(raw);
     const int type = csvRecordType(record);
     if (type == 0) continue;
-    if (writeCsvRecord(outputs, type, record, line) != 0) {
+    if (writeCsvRecord(outputs, type, record) != 0) {
       outputs.closeAll();
       if (outputs.refusal().empty()) return kCsvOutputFailed;
       control.notify({outputs.refusal(), "Erro!", Icon::Error});

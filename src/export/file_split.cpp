@@ -422,6 +422,7 @@ class Splitter {
   // Writes every gathered line, one file open at a time.
   bool writeOutputs() {
     bool ok = true;
+    std::size_t kept = 0;  // buffer capacity kept for the next round, at most the budget
     for (int z = kFirstReduction; z <= kLastReduction; ++z) {
       Reduction& r = reductions_[static_cast<std::size_t>(z)];
       if (!r.hasOutput || (r.onDisk && r.pending.empty())) continue;
@@ -439,7 +440,12 @@ class Splitter {
       }
       r.onDisk = true;
       r.pending.clear();
-      r.pending.shrink_to_fit();
+      // Buffers are kept while they fit the budget: the next round fills them again
+      // without growing them (and touching new memory) from nothing.
+      if (kept + r.pending.capacity() <= kPendingBudget)
+        kept += r.pending.capacity();
+      else
+        r.pending.shrink_to_fit();
     }
     pendingBytes_ = 0;
     return ok;

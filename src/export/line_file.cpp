@@ -9,10 +9,6 @@
 
 namespace tavex {
 
-namespace {
-constexpr std::size_t kFlushAt = 1 << 16;
-}
-
 LineFile::~LineFile() { close(); }
 
 LineFile::LineFile(LineFile&& other) noexcept

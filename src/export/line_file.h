@@ -40,6 +40,16 @@ class LineFile {
   // the failing line and everything after it are then dropped.
   bool writeLine(std::string_view line);
 
+  // Adds one complete line built in place: `build(text)` appends it to the
+  // gathered text (no copy on the way). False once a write failed, as writeLine.
+  template <typename Build>
+  bool buildLine(Build&& build) {
+    if (fd_ < 0 || failed_) return false;
+    build(pending_);
+    if (pending_.size() >= kFlushAt) return flush();
+    return true;
+  }
+
   // Writes what is gathered. False (and the file cut back) when that fails.
   bool flush();
 
@@ -50,6 +60,8 @@ class LineFile {
   bool failed() const { return failed_; }
 
  private:
+  static constexpr std::size_t kFlushAt = 1 << 16;  // gathered bytes that make a write
+
   int fd_ = -1;
   std::string pending_;
   long long committed_ = 0;  // size of the file after the last successful write

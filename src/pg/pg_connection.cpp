@@ -1,5 +1,6 @@
 #include "pg/pg_connection.h"
 
+#include <dlfcn.h>
 #include <libpq-fe.h>
 
 #include <memory>
@@ -8,8 +9,92 @@ namespace tavex {
 
 namespace {
 
+// libpq is loaded when the first connection is opened, not with the program:
+// linked in, it and the libraries it pulls (Kerberos, LDAP, TLS) would cost every
+// run of tavex-cli, whatever its command, several milliseconds of dynamic loading,
+// a sizeable share of validating a file of tens of megabytes.
+constexpr const char* kLibpqName = "libpq.so.5";
+
+struct Libpq {
+  decltype(&::PQclear) PQclear = nullptr;
+  decltype(&::PQconnectdb) PQconnectdb = nullptr;
+  decltype(&::PQdb) PQdb = nullptr;
+  decltype(&::PQerrorMessage) PQerrorMessage = nullptr;
+  decltype(&::PQexec) PQexec = nullptr;
+  decltype(&::PQexecParams) PQexecParams = nullptr;
+  decltype(&::PQfinish) PQfinish = nullptr;
+  decltype(&::PQgetResult) PQgetResult = nullptr;
+  decltype(&::PQgetisnull) PQgetisnull = nullptr;
+  decltype(&::PQgetlength) PQgetlength = nullptr;
+  decltype(&::PQgetvalue) PQgetvalue = nullptr;
+  decltype(&::PQnfields) PQnfields = nullptr;
+  decltype(&::PQntuples) PQntuples = nullptr;
+  decltype(&::PQputCopyData) PQputCopyData = nullptr;
+  decltype(&::PQputCopyEnd) PQputCopyEnd = nullptr;
+  decltype(&::PQresultErrorField) PQresultErrorField = nullptr;
+  decltype(&::PQresultErrorMessage) PQresultErrorMessage = nullptr;
+  decltype(&::PQresultStatus) PQresultStatus = nullptr;
+  decltype(&::PQsetClientEncoding) PQsetClientEncoding = nullptr;
+  decltype(&::PQsetNoticeProcessor) PQsetNoticeProcessor = nullptr;
+  decltype(&::PQstatus) PQstatus = nullptr;
+  decltype(&::PQtransactionStatus) PQtransactionStatus = nullptr;
+  decltype(&::PQuser) PQuser = nullptr;
+};
+
+template <typename Fn>
+void bind(void* handle, const char* name, Fn& slot, std::string& error) {
+  slot = reinterpret_cast<Fn>(::dlsym(handle, name));
+  if (slot == nullptr && error.empty()) error = std::string(kLibpqName) + ": " + name + " ausente";
+}
+
+struct LoadedLibpq {
+  Libpq functions;
+  std::string error;  // why it could not be loaded; empty when it was
+};
+
+const LoadedLibpq& loadLibpq() {
+  static const LoadedLibpq loaded = [] {
+    LoadedLibpq result;
+    void* handle = ::dlopen(kLibpqName, RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+      const char* why = ::dlerror();
+      result.error = why != nullptr ? why : kLibpqName;
+      return result;
+    }
+    Libpq& lib = result.functions;
+    bind(handle, "PQclear", lib.PQclear, result.error);
+    bind(handle, "PQconnectdb", lib.PQconnectdb, result.error);
+    bind(handle, "PQdb", lib.PQdb, result.error);
+    bind(handle, "PQerrorMessage", lib.PQerrorMessage, result.error);
+    bind(handle, "PQexec", lib.PQexec, result.error);
+    bind(handle, "PQexecParams", lib.PQexecParams, result.error);
+    bind(handle, "PQfinish", lib.PQfinish, result.error);
+    bind(handle, "PQgetResult", lib.PQgetResult, result.error);
+    bind(handle, "PQgetisnull", lib.PQgetisnull, result.error);
+    bind(handle, "PQgetlength", lib.PQgetlength, result.error);
+    bind(handle, "PQgetvalue", lib.PQgetvalue, result.error);
+    bind(handle, "PQnfields", lib.PQnfields, result.error);
+    bind(handle, "PQntuples", lib.PQntuples, result.error);
+    bind(handle, "PQputCopyData", lib.PQputCopyData, result.error);
+    bind(handle, "PQputCopyEnd", lib.PQputCopyEnd, result.error);
+    bind(handle, "PQresultErrorField", lib.PQresultErrorField, result.error);
+    bind(handle, "PQresultErrorMessage", lib.PQresultErrorMessage, result.error);
+    bind(handle, "PQresultStatus", lib.PQresultStatus, result.error);
+    bind(handle, "PQsetClientEncoding", lib.PQsetClientEncoding, result.error);
+    bind(handle, "PQsetNoticeProcessor", lib.PQsetNoticeProcessor, result.error);
+    bind(handle, "PQstatus", lib.PQstatus, result.error);
+    bind(handle, "PQtransactionStatus", lib.PQtransactionStatus, result.error);
+    bind(handle, "PQuser", lib.PQuser, result.error);
+    return result;  // the library stays loaded for the life of the program
+  }();
+  return loaded;
+}
+
+// The functions; called only once a connection exists, so the library is loaded.
+const Libpq& pq() { return loadLibpq().functions; }
+
 struct ResultDeleter {
-  void operator()(PGresult* r) const { PQclear(r); }
+  void operator()(PGresult* r) const { pq().PQclear(r); }
 };
 using Result = std::unique_ptr<PGresult, ResultDeleter>;
 
@@ -24,7 +109,7 @@ void ignoreNotice(void*, const char*) {}  // "already exists, skipping" and the 
 }  // namespace
 
 PgConnection::~PgConnection() {
-  if (conn_ != nullptr) PQfinish(conn_);
+  if (conn_ != nullptr) pq().PQfinish(conn_);
 }
 
 bool PgConnection::fail(const std::string& message, const std::string& state) {
@@ -34,19 +119,22 @@ bool PgConnection::fail(const std::string& message, const std::string& state) {
 }
 
 bool PgConnection::connect(const std::string& conninfo) {
-  if (conn_ != nullptr) PQfinish(conn_);
+  if (conn_ != nullptr) pq().PQfinish(conn_);
+  conn_ = nullptr;
   conninfo_ = conninfo;
-  conn_ = PQconnectdb(conninfo.c_str());
+  if (const std::string& loadError = loadLibpq().error; !loadError.empty())
+    return fail("a biblioteca do PostgreSQL não pôde ser carregada (" + loadError + ")");
+  conn_ = pq().PQconnectdb(conninfo.c_str());
   if (conn_ == nullptr) return fail("out of memory");
-  if (PQstatus(conn_) != CONNECTION_OK) return fail(trimmed(PQerrorMessage(conn_)));
-  PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
-  PQsetClientEncoding(conn_, "UTF8");
+  if (pq().PQstatus(conn_) != CONNECTION_OK) return fail(trimmed(pq().PQerrorMessage(conn_)));
+  pq().PQsetNoticeProcessor(conn_, ignoreNotice, nullptr);
+  pq().PQsetClientEncoding(conn_, "UTF8");
   error_.clear();
   sqlState_.clear();
   return true;
 }
 
-bool PgConnection::connected() const { return conn_ != nullptr && PQstatus(conn_) == CONNECTION_OK; }
+bool PgConnection::connected() const { return conn_ != nullptr && pq().PQstatus(conn_) == CONNECTION_OK; }
 
 bool PgConnection::reconnect() { return connect(conninfo_); }
 
@@ -54,7 +142,7 @@ namespace {
 
 // The outcome of a finished command: true when it succeeded.
 bool resultOk(PGresult* r) {
-  const ExecStatusType s = PQresultStatus(r);
+  const ExecStatusType s = pq().PQresultStatus(r);
   return s == PGRES_COMMAND_OK || s == PGRES_TUPLES_OK || s == PGRES_COPY_IN;
 }
 
@@ -62,10 +150,10 @@ bool resultOk(PGresult* r) {
 
 bool PgConnection::exec(const std::string& sql) {
   if (conn_ == nullptr) return fail("not connected");
-  Result r(PQexec(conn_, sql.c_str()));
+  Result r(pq().PQexec(conn_, sql.c_str()));
   if (r == nullptr || !resultOk(r.get())) {
-    const char* state = r != nullptr ? PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : nullptr;
-    return fail(trimmed(r != nullptr ? PQresultErrorMessage(r.get()) : PQerrorMessage(conn_)),
+    const char* state = r != nullptr ? pq().PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : nullptr;
+    return fail(trimmed(r != nullptr ? pq().PQresultErrorMessage(r.get()) : pq().PQerrorMessage(conn_)),
                 state != nullptr ? state : "");
   }
   return true;
@@ -81,21 +169,21 @@ std::optional<PgConnection::Rows> PgConnection::query(const std::string& sql,
   std::vector<const char*> values;
   values.reserve(params.size());
   for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
-  Result r(PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(), nullptr,
+  Result r(pq().PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(), nullptr,
                         nullptr, 0));
   if (r == nullptr || !resultOk(r.get())) {
-    const char* state = r != nullptr ? PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : nullptr;
-    fail(trimmed(r != nullptr ? PQresultErrorMessage(r.get()) : PQerrorMessage(conn_)), state != nullptr ? state : "");
+    const char* state = r != nullptr ? pq().PQresultErrorField(r.get(), PG_DIAG_SQLSTATE) : nullptr;
+    fail(trimmed(r != nullptr ? pq().PQresultErrorMessage(r.get()) : pq().PQerrorMessage(conn_)), state != nullptr ? state : "");
     return std::nullopt;
   }
-  Rows rows(static_cast<std::size_t>(PQntuples(r.get())));
-  const int columns = PQnfields(r.get());
-  for (int i = 0; i < PQntuples(r.get()); ++i) {
+  Rows rows(static_cast<std::size_t>(pq().PQntuples(r.get())));
+  const int columns = pq().PQnfields(r.get());
+  for (int i = 0; i < pq().PQntuples(r.get()); ++i) {
     auto& row = rows[static_cast<std::size_t>(i)];
     for (int c = 0; c < columns; ++c)
-      row.push_back(PQgetisnull(r.get(), i, c)
+      row.push_back(pq().PQgetisnull(r.get(), i, c)
                         ? nullText
-                        : std::string(PQgetvalue(r.get(), i, c), static_cast<std::size_t>(PQgetlength(r.get(), i, c))));
+                        : std::string(pq().PQgetvalue(r.get(), i, c), static_cast<std::size_t>(pq().PQgetlength(r.get(), i, c))));
   }
   return rows;
 }
@@ -103,10 +191,10 @@ std::optional<PgConnection::Rows> PgConnection::query(const std::string& sql,
 bool PgConnection::copyIn(const std::string& copyStatement, std::string_view data) {
   if (conn_ == nullptr) return fail("not connected");
   {
-    Result start(PQexec(conn_, copyStatement.c_str()));
-    if (start == nullptr || PQresultStatus(start.get()) != PGRES_COPY_IN) {
-      const char* state = start != nullptr ? PQresultErrorField(start.get(), PG_DIAG_SQLSTATE) : nullptr;
-      return fail(trimmed(start != nullptr ? PQresultErrorMessage(start.get()) : PQerrorMessage(conn_)),
+    Result start(pq().PQexec(conn_, copyStatement.c_str()));
+    if (start == nullptr || pq().PQresultStatus(start.get()) != PGRES_COPY_IN) {
+      const char* state = start != nullptr ? pq().PQresultErrorField(start.get(), PG_DIAG_SQLSTATE) : nullptr;
+      return fail(trimmed(start != nullptr ? pq().PQresultErrorMessage(start.get()) : pq().PQerrorMessage(conn_)),
                   state != nullptr ? state : "");
     }
   }
@@ -115,39 +203,39 @@ bool PgConnection::copyIn(const std::string& copyStatement, std::string_view dat
   bool sent = true;
   for (std::size_t at = 0; sent && at < data.size(); at += kPiece) {
     const std::size_t n = std::min(kPiece, data.size() - at);
-    sent = PQputCopyData(conn_, data.data() + at, static_cast<int>(n)) == 1;
+    sent = pq().PQputCopyData(conn_, data.data() + at, static_cast<int>(n)) == 1;
   }
-  const std::string sendError = sent ? "" : trimmed(PQerrorMessage(conn_));
-  if (PQputCopyEnd(conn_, sent ? nullptr : "envio interrompido") != 1 && sent)
-    return fail(trimmed(PQerrorMessage(conn_)));
+  const std::string sendError = sent ? "" : trimmed(pq().PQerrorMessage(conn_));
+  if (pq().PQputCopyEnd(conn_, sent ? nullptr : "envio interrompido") != 1 && sent)
+    return fail(trimmed(pq().PQerrorMessage(conn_)));
   bool ok = sent;
   std::string state;
   std::string message = sendError;
-  while (PGresult* raw = PQgetResult(conn_)) {
+  while (PGresult* raw = pq().PQgetResult(conn_)) {
     Result r(raw);
-    if (PQresultStatus(raw) != PGRES_COMMAND_OK) {
-      if (ok || message.empty()) message = trimmed(PQresultErrorMessage(raw));
-      const char* s = PQresultErrorField(raw, PG_DIAG_SQLSTATE);
+    if (pq().PQresultStatus(raw) != PGRES_COMMAND_OK) {
+      if (ok || message.empty()) message = trimmed(pq().PQresultErrorMessage(raw));
+      const char* s = pq().PQresultErrorField(raw, PG_DIAG_SQLSTATE);
       if (s != nullptr) state = s;
       ok = false;
     }
-    if (PQstatus(conn_) == CONNECTION_BAD) break;
+    if (pq().PQstatus(conn_) == CONNECTION_BAD) break;
   }
-  if (!ok) return fail(message.empty() ? trimmed(PQerrorMessage(conn_)) : message, state);
+  if (!ok) return fail(message.empty() ? trimmed(pq().PQerrorMessage(conn_)) : message, state);
   return true;
 }
 
 void PgConnection::rollbackQuietly() {
-  if (!connected() || PQtransactionStatus(conn_) == PQTRANS_IDLE) return;
+  if (!connected() || pq().PQtransactionStatus(conn_) == PQTRANS_IDLE) return;
   const std::string keepError = error_;
   const std::string keepState = sqlState_;
-  Result r(PQexec(conn_, "ROLLBACK"));
+  Result r(pq().PQexec(conn_, "ROLLBACK"));
   error_ = keepError;
   sqlState_ = keepState;
 }
 
-std::string PgConnection::database() const { return conn_ != nullptr ? trimmed(PQdb(conn_)) : ""; }
-std::string PgConnection::user() const { return conn_ != nullptr ? trimmed(PQuser(conn_)) : ""; }
+std::string PgConnection::database() const { return conn_ != nullptr ? trimmed(pq().PQdb(conn_)) : ""; }
+std::string PgConnection::user() const { return conn_ != nullptr ? trimmed(pq().PQuser(conn_)) : ""; }
 
 void appendCopyText(std::string& row, std::string_view text) {
   std::size_t plain = 0;

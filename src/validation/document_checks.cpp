@@ -16,12 +16,6 @@ void checkDocumentIdentity(ValidationRun& run, const RecordLine& rec, const Reco
   if (f[Common::MfAdicional][0] != run.mfAdicional) run.reportWarning(msg::kDocumentMfAdicional, at(rec), rec.number, rec.type, rec.type);
 }
 
-bool isOneOf(std::string_view value, std::initializer_list<std::string_view> allowed) {
-  for (std::string_view a : allowed)
-    if (value == a) return true;
-  return false;
-}
-
 template <class Id>
 DocumentEntry& storeDocumentHeader(ValidationRun& run, const RecordLine& rec, const FieldsOf<Id>& f) {
   const std::int64_t coo = f.asInt(Id::Coo);

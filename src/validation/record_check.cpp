@@ -1,5 +1,6 @@
 #include "validation/record_check.h"
 
+#include <algorithm>
 #include <string>
 
 #include "cotepe/text.h"
@@ -10,18 +11,22 @@ namespace tavex {
 
 namespace {
 
-bool allDigits(std::string_view text) {
-  for (char c : text)
-    if (c < '0' || c > '9') return false;
-  return true;
-}
+bool allDigits(std::string_view text) { return isAllDigits(text); }
 
 bool allBlanks(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
 }  // namespace
 
 RecordFields::RecordFields(const RecordLayout& layout, std::string_view line) : layout_(&layout) {
-  for (std::size_t i = 0; i < layout.fields.size() && i < values_.size(); ++i)
+  const std::size_t count = std::min(layout.fields.size(), values_.size());
+  if (line.size() >= static_cast<std::size_t>(layout.length)) {
+    // Fields end at the record's length at the latest: none needs cutting.
+    for (std::size_t i = 0; i < count; ++i)
+      values_[i] = std::string_view(line.data() + layout.fields[i].start - 1,
+                                    static_cast<std::size_t>(layout.fields[i].width));
+    return;
+  }
+  for (std::size_t i = 0; i < count; ++i)
     values_[i] = sliceField(line, layout.fields[i].start, layout.fields[i].width);
 }
 

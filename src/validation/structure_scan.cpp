@@ -9,7 +9,19 @@
 
 namespace tavex {
 
-StructureVerdict scanStructure(LineReader& file, ValidationRun& run) {
+namespace {
+
+// The size scan's rule for one non-empty line: types 3..13 and unknown types are
+// not its business; the others must have their layout's length.
+bool sizeHolds(std::string_view line, int type) {
+  if ((type >= 3 && type <= 13) || (type != kEadType && (type < 1 || type > 21))) return true;
+  return static_cast<int>(line.size()) == layoutOf(type)->length;
+}
+
+}  // namespace
+
+StructureVerdict scanStructure(LineReader& file, ValidationRun& run, bool* sizesHold) {
+  bool sizesSeen = true;  // every line so far passes the size scan
   file.rewind();
   std::string_view raw;
   std::string_view line = file.next(raw) ? stripLineEnd(raw) : std::string_view{};
@@ -18,12 +30,14 @@ StructureVerdict scanStructure(LineReader& file, ValidationRun& run) {
     return StructureVerdict::Failed;
   }
   const FileKindRules& kind = fileKindRules(fileKindOf(fieldOf(line, E01::ComandoGeracao)));
+  sizesSeen = sizeHolds(line, 1);
 
   line = file.next(raw) ? stripLineEnd(raw) : std::string_view{};
   if (recordTypeOf(line) != 2) {
     run.reportError(msg::kSecondNotE02, at(2, recordTypeOf(line)));
     return StructureVerdict::Failed;
   }
+  sizesSeen = sizesSeen && sizeHolds(line, 2);
 
   bool passed = true;         // no rule failed but the required types
   bool allPresent = true;
@@ -39,6 +53,7 @@ StructureVerdict scanStructure(LineReader& file, ValidationRun& run) {
       return StructureVerdict::Failed;
     }
     const int type = recordTypeOf(line);
+    sizesSeen = sizesSeen && sizeHolds(line, type);
     if (type == lastType) continue;
     if (type < lastType) {
       run.reportError(file.atEnd() ? msg::kNoEadAtEnd : *kind.outOfOrder, at(lineNumber, type));
@@ -70,6 +85,7 @@ StructureVerdict scanStructure(LineReader& file, ValidationRun& run) {
       allPresent = false;
     }
   }
+  if (sizesHold != nullptr) *sizesHold = sizesSeen;
   if (!passed) return StructureVerdict::Failed;
   return allPresent ? StructureVerdict::Passed : StructureVerdict::OnlyMissingRecords;
 }

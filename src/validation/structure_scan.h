@@ -12,7 +12,9 @@ namespace tavex {
 // anything else failed.
 enum class StructureVerdict { Passed, OnlyMissingRecords, Failed };
 
-StructureVerdict scanStructure(LineReader& file, ValidationRun& run);
+// `sizesHold`, when given, tells whether every line read passes scanRecordSizes
+// (meaningful when the verdict is not Failed: the scan then read every line).
+StructureVerdict scanStructure(LineReader& file, ValidationRun& run, bool* sizesHold = nullptr);
 bool scanRecordSizes(LineReader& file, ValidationRun& run);
 
 }  // namespace tavex

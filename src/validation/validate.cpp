@@ -184,11 +184,13 @@ ValidationSummary validateCotepeFile(Notifier& notifier, const std::string& path
   writeHeader(run.log, path, header);
   if (options.continueAfterMissingRecords) run.log.appendLog(kContinuing);
 
-  const StructureVerdict structure = scanStructure(file, run);
+  bool sizesSeenRight = false;
+  const StructureVerdict structure = scanStructure(file, run, &sizesSeenRight);
   if (readFailed(run, file)) return abandon(run);
   const bool structureHolds = structure == StructureVerdict::Passed ||
                               (structure == StructureVerdict::OnlyMissingRecords && options.continueAfterMissingRecords);
-  const bool sizesHold = structureHolds && scanRecordSizes(file, run);
+  // The size pass runs only to report: the structure pass already saw whether it would.
+  const bool sizesHold = structureHolds && (sizesSeenRight || scanRecordSizes(file, run));
   if (readFailed(run, file)) return abandon(run);
   std::optional<Reconciliation> reconciliation;
   if (sizesHold) {

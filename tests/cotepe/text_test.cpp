@@ -77,6 +77,65 @@ TEST(LeadingInt, StopsAtTheFirstNonDigit) {
   EXPECT_EQ(leadingInt("99999999999999999999999"), INT64_MAX);
 }
 
+TEST(LeadingInt, ShortFieldsAndLongOnesReadAlike) {
+  // Fields of up to 18 characters starting with a digit take a shorter road; both
+  // roads stop at the first non-digit and only the long one can saturate.
+  EXPECT_EQ(leadingInt("12a3"), 12);
+  EXPECT_EQ(leadingInt("12345678"), 12345678);
+  EXPECT_EQ(leadingInt("87654321x"), 87654321);
+  EXPECT_EQ(leadingInt("1234567x90"), 1234567);
+  EXPECT_EQ(leadingInt("9999999999999999"), 9999999999999999LL);
+  EXPECT_EQ(leadingInt("10203040506070809"), 10203040506070809LL);
+  EXPECT_EQ(leadingInt("000000010000000 "), 10000000);
+  EXPECT_EQ(leadingInt("0012  "), 12);
+  EXPECT_EQ(leadingInt("7"), 7);
+  EXPECT_EQ(leadingInt("000000000000000000"), 0);
+  EXPECT_EQ(leadingInt("123456789012345678x"), 123456789012345678LL);
+  EXPECT_EQ(leadingInt("9223372036854775807"), INT64_MAX);
+  EXPECT_EQ(leadingInt("9223372036854775808"), INT64_MAX);
+  EXPECT_EQ(leadingInt("-9223372036854775809"), INT64_MIN);
+  EXPECT_EQ(leadingInt("+15"), 15);
+  EXPECT_EQ(leadingInt("\t8"), 8);
+}
+
+TEST(LeadingInt, AgreesWithDigitByDigitReading) {
+  // Texts of digits with at most one other character somewhere, every length up
+  // to 18 and past it, read against the rule applied one digit at a time.
+  const auto reference = [](std::string_view text) {
+    std::int64_t value = 0;
+    for (std::size_t i = 0; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) value = value * 10 + (text[i] - '0');
+    return value;
+  };
+  std::uint32_t seed = 12345;
+  const auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  for (int round = 0; round < 20000; ++round) {
+    const std::size_t length = 1 + next() % 18;
+    std::string text;
+    for (std::size_t i = 0; i < length; ++i) text.push_back(static_cast<char>('0' + next() % 10));
+    if (next() % 2 == 0) text[next() % length] = "x :/\x80"[next() % 5];
+    if (text[0] < '0' || text[0] > '9') text[0] = '5';
+    ASSERT_EQ(leadingInt(text), reference(text)) << text;
+  }
+}
+
+TEST(IsAllDigits, EveryPositionAndEveryByteIsExamined) {
+  EXPECT_TRUE(isAllDigits(""));
+  EXPECT_TRUE(isAllDigits("0123456789012345678"));
+  // One foreign byte at each position of texts that span the eight-byte steps and the tail.
+  for (std::size_t length = 1; length <= 19; ++length) {
+    for (std::size_t at = 0; at < length; ++at) {
+      for (const int byte : {0x00, 0x20, 0x2F, 0x3A, 0x41, 0x7F, 0x80, 0xB0, 0xB9, 0xBA, 0xFF}) {
+        std::string text(length, '9');
+        text[at] = static_cast<char>(byte);
+        EXPECT_FALSE(isAllDigits(text)) << "length " << length << ", byte " << byte << " at " << at;
+      }
+    }
+  }
+  // Digits around a byte that borrows or carries into its neighbours.
+  EXPECT_FALSE(isAllDigits(std::string("0000000\x2F", 8)));
+  EXPECT_FALSE(isAllDigits(std::string("\xFF" "0000000", 8)));
+}
+
 TEST(SliceField, NeverReadsPastTheLine) {
   EXPECT_EQ(sliceField("abcdef", 2, 3), "bcd");
   EXPECT_EQ(sliceField("abcdef", 5, 10), "ef");

@@ -55,6 +55,25 @@ TEST(CsvExport, RecordTypeIsTheFirstThreeCharactersCaseSensitive) {
   EXPECT_EQ(csvRecordType("E1"), 0);
 }
 
+TEST(CsvExport, ARecordLineIsAppendedWhateverTheRecordLength) {
+  // E13: TIPO_REG(3) NUM_FABR(20) MF_ADICIONAL(1) MODELO(20) NUM_USUARIO(2) CRZ(6, apostrophe)
+  // TOTALIZADOR(7) VALOR_ACUM(13).
+  const std::string full = "E13" + std::string(20, 'S') + "M" + std::string(20, 'D') + "01" + "000007" + "T01    " +
+                           "0000000001234";
+  std::string out = "kept";
+  appendCsvRecord(out, 13, full);
+  EXPECT_EQ(out, "keptE13;" + std::string(20, 'S') + ";M;" + std::string(20, 'D') + ";01;'000007;T01    ;0000000001234\r\n");
+  out.clear();
+  appendCsvRecord(out, 13, full + "XYZ");  // characters past the layout are left out
+  EXPECT_EQ(out.substr(out.size() - 16), ";0000000001234\r\n");
+  out.clear();
+  appendCsvRecord(out, 13, full.substr(0, 50));  // a short record: its missing fields empty, cut ones short
+  EXPECT_EQ(out, "E13;" + std::string(20, 'S') + ";M;" + std::string(20, 'D') + ";01;'0000;;\r\n");
+  out.clear();
+  appendCsvRecord(out, 13, "E13");
+  EXPECT_EQ(out, "E13;;;;;';;\r\n");
+}
+
 // `values` limited to the fields the record type has.
 Overrides fieldsOf(int type, const Overrides& values) {
   Overrides kept;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "validation/document_checks.h"
 #include "validation/record_check.h"
 
 namespace tavex {
@@ -94,6 +95,23 @@ TEST(TextTests, BlankOrZeroVersionsAndEditMasks) {
   EXPECT_TRUE(isAllSameChar(""));
   EXPECT_TRUE(isAllSameChar("7"));
   EXPECT_FALSE(isAllSameChar("77A"));
+}
+
+}  // namespace
+}  // namespace tavex
+
+namespace tavex {
+namespace {
+
+TEST(IsOneOf, ComparesWholeCodesOfAnyLength) {
+  EXPECT_TRUE(isOneOf("V", {"V", "P"}));
+  EXPECT_TRUE(isOneOf(" ", {" ", "A", "D"}));
+  EXPECT_FALSE(isOneOf("", {" ", "A"}));      // an empty field is not a blank code
+  EXPECT_FALSE(isOneOf("VP", {"V", "P"}));    // nor a longer one that starts like a code
+  EXPECT_FALSE(isOneOf("v", {"V"}));
+  EXPECT_TRUE(isOneOf("Can-T", {"DT", "Can-T"}));
+  EXPECT_FALSE(isOneOf("Can-", {"Can-T"}));
+  EXPECT_FALSE(isOneOf("X", {}));
 }
 
 }  // namespace

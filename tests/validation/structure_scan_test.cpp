@@ -141,6 +141,22 @@ TEST_F(ValidationTest, TheSizeScanMeasuresItsElevenTypes) {
                                      "registro apresenta 84 caracteres.")}));
 }
 
+TEST_F(ValidationTest, ASingleWrongSizeIsReportedWhereverItIs) {
+  // The structure pass tells whether the size pass has anything to report; one
+  // wrong line, first, second, in the middle or last, must still be seen.
+  const auto base = sampleMfdFile();
+  for (const std::size_t index : {std::size_t{0}, std::size_t{1}, std::size_t{5}, base.size() - 1}) {
+    auto lines = base;
+    lines[index] += "X";
+    validate(lines);
+    ASSERT_EQ(findings().size(), 1u) << "line " << index + 1;
+    EXPECT_NE(findings().front().find(cformat("Linha %zu: Tamanho de registro", index + 1)), std::string::npos)
+        << findings().front();
+  }
+  validate(base);
+  EXPECT_TRUE(findings().empty());
+}
+
 TEST_F(ValidationTest, AKindFieldOfStrangeBytesIsJustNoKind) {
   auto lines = sampleMfdFile();
   lines[0].replace(112, 3, std::string("\0\xE9\xFF", 3));

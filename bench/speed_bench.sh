@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# The speed targets in one run: every figure is a ratio to md5sum of the same
+# 30,000,000-byte TDM file, measured in the same run (seconds do not travel
+# between machines, ratios roughly do).
+#
+#   bench/speed_bench.sh [BUILD_DIR]      (default: build; measure a Release tree)
+#
+#   validar (full)                       target: <= 1.5x md5sum
+#   validar --formato                    target: <= 0.8x md5sum
+#   exportar-csv                         target: <= 0.8x md5sum
+#   exportar-mdb                         target: <= 4x md5sum, and below sqlite3 .import
+#                                        of the same rows from the CSV files
+#   separar                              target: <= 1.5x md5sum, well below coreutils
+#                                        `split -n N` into as many files
+#   validar of a 200,000,000-byte file   target: peak resident set < 64 MB
+#
+# Times are CPU time (task-clock from `perf stat`, user + system) by default: the
+# machine is shared and wall time follows the other users' load. SPEED_CLOCK=wall
+# measures wall time instead (also the fallback without perf). Each figure is the
+# median of SPEED_RUNS runs (default 5); md5sum is measured before and after the
+# commands and the smaller median is the reference. The files and outputs live in
+# $BENCH_DIR, by default a folder in /dev/shm (tmpfs): on ext4, creating files
+# shortly after many were deleted nearby costs many times the rest of the split
+# (the allocator skips recently freed inodes one by one), which would measure the
+# disk's history, not the program. Run folders are removed at the end.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+gen="$build/bin/tavex-gerador"
+cli="$build/bin/tavex-cli"
+[ -x "$gen" ] && [ -x "$cli" ] || { echo "build first: cmake --build $build" >&2; exit 2; }
+gen=$(realpath "$gen")
+cli=$(realpath "$cli")
+root=$PWD
+runs=${SPEED_RUNS:-5}
+clock=${SPEED_CLOCK:-cpu}
+if [ "$clock" = cpu ] && ! perf stat -e task-clock true >/dev/null 2>&1; then
+  echo "perf stat unavailable: measuring wall time" >&2
+  clock=wall
+fi
+default_dir=bench/out/speed
+[ -d /dev/shm ] && [ -w /dev/shm ] && default_dir=/dev/shm/tavex-speed-$(id -u)
+out=${BENCH_DIR:-$default_dir}
+mkdir -p "$out"
+out=$(cd "$out" && pwd)
+tdm="$out/tdm30.txt"
+big="$out/tdm200.txt"
+[ -s "$tdm" ] || "$gen" "$tdm" --tipo TDM --bytes 30000000 >/dev/null
+[ -s "$big" ] || "$gen" "$big" --tipo TDM --bytes 210000000 --semente 4 >/dev/null
+
+stamp() { date +%s.%N; }
+
+once() {  # seconds of one run of "$@" (CPU or wall); the command must succeed
+  local s e
+  if [ "$clock" = cpu ]; then
+    perf stat -x, -e task-clock -o "$out/stat" -- "$@" >/dev/null 2>"$out/err" || { cat "$out/err" >&2; echo "failed: $*" >&2; exit 1; }
+    awk -F, '$3 ~ /^task-clock/ { printf "%.6f\n", $1 / 1000 }' "$out/stat"
+  else
+    s=$(stamp)
+    "$@" >/dev/null 2>"$out/err" || { cat "$out/err" >&2; echo "failed: $*" >&2; exit 1; }
+    e=$(stamp)
+    echo "$e - $s" | bc -l
+  fi
+}
+
+fresh() { rm -rf "$out/run"; mkdir "$out/run"; }  # an empty output folder for one run
+
+median() {  # median of $runs runs; before each, `fresh` and the optional setup "$setup"
+  local times=()
+  for _ in $(seq "$runs"); do
+    fresh
+    [ -z "${setup:-}" ] || eval "$setup"
+    times+=("$(once "$@")")
+  done
+  printf '%s\n' "${times[@]}" | sort -g | sed -n "$(((runs + 1) / 2))p"
+}
+
+ratio() { echo "$1 / $2" | bc -l; }
+
+cat "$tdm" >/dev/null  # warm the page cache
+ref1=$(median md5sum "$tdm")
+
+t_full=$(median "$cli" validar "$tdm")
+t_fmt=$(median "$cli" validar "$tdm" --formato)
+t_csv=$(median "$cli" exportar-csv "$tdm" "$out/run")
+t_mdb=$(median "$cli" exportar-mdb "$tdm" "$out/run")
+
+# sqlite3 loading the same rows from the CSV files the program writes.
+rm -rf "$out/csv" && mkdir "$out/csv"
+"$cli" exportar-csv "$tdm" "$out/csv" >/dev/null
+sql="$out/import.sql"
+: >"$sql"
+for f in "$out"/csv/E*.csv; do echo ".import --csv $f $(basename "$f" .csv)" >>"$sql"; done
+setup='rm -f "$out/run/import.db"'
+t_import=$(median sqlite3 -cmd ".separator ;" -cmd ".read $sql" "$out/run/import.db" .quit)
+setup=
+
+# The split writes beside its input: each run starts from a hard link in a fresh folder.
+setup='ln "$tdm" "$out/run/in.txt"'
+t_split=$(median "$cli" separar "$out/run/in.txt")
+fresh
+ln "$tdm" "$out/run/in.txt"
+"$cli" separar "$out/run/in.txt" >/dev/null
+pieces=$(($(ls "$out/run" | wc -l) - 1))
+setup='cd "$out/run"'
+t_coreutils=$(median split -n "$pieces" "$tdm")
+cd "$root"
+setup=
+
+ref2=$(median md5sum "$tdm")
+ref=$(printf '%s\n%s\n' "$ref1" "$ref2" | sort -g | head -1)
+
+# Peak resident set of the full validation of the 200 MB file.
+cat "$big" >/dev/null
+/usr/bin/time -f %M -o "$out/rss" "$cli" validar "$big" >/dev/null 2>&1 || true
+rss_kb=$(tail -1 "$out/rss")
+
+line() {  # label, seconds, target
+  printf '%-34s %8.3f s   %5.2fx md5sum   (alvo %s)\n' "$1" "$2" "$(ratio "$2" "$ref")" "$3"
+}
+echo "relógio: $clock; mediana de $runs execuções; md5sum do arquivo de $(stat -c %s "$tdm") bytes: $(printf '%.3f' "$ref") s"
+line "validar (completa)" "$t_full" "<= 1.5x"
+line "validar --formato" "$t_fmt" "<= 0.8x"
+line "exportar-csv" "$t_csv" "<= 0.8x"
+line "exportar-mdb" "$t_mdb" "<= 4x"
+line "  sqlite3 .import dos CSV" "$t_import" "exportar-mdb abaixo dele"
+printf '%-34s %8.2f\n' "  exportar-mdb / sqlite3 .import" "$(ratio "$t_mdb" "$t_import")"
+line "separar ($pieces arquivos)" "$t_split" "<= 1.5x"
+line "  split -n $pieces (coreutils)" "$t_coreutils" "separar bem abaixo dele"
+printf '%-34s %8.2f\n' "  separar / split -n" "$(ratio "$t_split" "$t_coreutils")"
+printf '%-34s %8.1f MB residentes (alvo < 64 MB)\n' "validar de $(stat -c %s "$big") bytes" "$(echo "$rss_kb / 1024" | bc -l)"
+rm -rf "$out/run" "$out/csv" "$out/stat" "$out/err" "$out/rss" "$sql" "$big.log" "$tdm.log"
