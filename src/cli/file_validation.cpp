@@ -282,6 +282,10 @@ std::string fileDocument(const FileOutcome& outcome, const ValidationSettings& s
   // The findings and the table can run to megabytes: they are written piece by
   // piece after the head, in the document's member order.
   std::string out;
+  std::size_t rows = 0;
+  if (summary != nullptr && summary->reconciliation)
+    for (const ReductionReconciliation& r : summary->reconciliation->reductions) rows += 1 + r.totals.size();
+  out.reserve(4096 + 256 * findings.size() + 128 * rows);  // about what each takes
   appendOpen(out, doc);
   out += ",\"achados\":[";
   for (std::size_t i = 0; i < findings.size(); ++i) {
