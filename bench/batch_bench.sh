@@ -11,10 +11,8 @@
 #    flight, not by the batch)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
-gen="$build/bin/tavex-gerador"
-cli="$build/bin/tavex-cli"
-[ -x "$gen" ] && [ -x "$cli" ] || { echo "build first: cmake --build $build" >&2; exit 2; }
+. bench/common.sh
+bench_tools "${1:-build}"
 out=bench/out
 mkdir -p "$out/lote40" "$out/lote10"
 cores=$(nproc)
@@ -27,28 +25,16 @@ done
 [ -s "$out/tdm30.txt" ] || "$gen" "$out/tdm30.txt" --tipo TDM --bytes 30000000
 cat "$out"/lote40/*.txt "$out/tdm30.txt" >/dev/null  # warm the page cache
 
-median() {  # median wall time in seconds of running "$@" $runs times
-  local times=()
-  for _ in $(seq 1 "$runs"); do
-    local s e
-    s=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || true
-    e=$(date +%s.%N)
-    times+=("$(echo "$e - $s" | bc -l)")
-  done
-  printf '%s\n' "${times[@]}" | sort -g | sed -n "$(((runs + 1) / 2))p"
-}
-
 runs=3
-t1=$(median "$cli" validar "$out/lote40" --jobs 1)
-t2=$(median "$cli" validar "$out/lote40" --jobs 2)
-tn=$(median "$cli" validar "$out/lote40" --jobs "$cores")
+t1=$(median "$runs" "$cli" validar "$out/lote40" --jobs 1)
+t2=$(median "$runs" "$cli" validar "$out/lote40" --jobs 2)
+tn=$(median "$runs" "$cli" validar "$out/lote40" --jobs "$cores")
 printf 'lote de 40 x 5 MB: --jobs 1 %.2f s, --jobs 2 %.2f s (%.2f), --jobs %d (núcleos) %.2f s (%.2f)   alvo <= 0.60\n' \
   "$t1" "$t2" "$(echo "$t2 / $t1" | bc -l)" "$cores" "$tn" "$(echo "$tn / $t1" | bc -l)"
 
 runs=11
-plain=$(median "$cli" validar "$out/tdm30.txt")
-json=$(median "$cli" validar "$out/tdm30.txt" --json)
+plain=$(median "$runs" "$cli" validar "$out/tdm30.txt")
+json=$(median "$runs" "$cli" validar "$out/tdm30.txt" --json)
 printf -- '--json em 30 MB: sem %.3f s, com %.3f s, razão %.3f   alvo <= 1.10\n' "$plain" "$json" "$(echo "$json / $plain" | bc -l)"
 # Wall time drifts with whatever else the machine runs; processor time does not.
 if command -v perf >/dev/null 2>&1; then

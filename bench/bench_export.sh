@@ -17,10 +17,8 @@
 # minutes between runs, or point BENCH_DIR at a fresh folder or a tmpfs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
-gen="$build/bin/tavex-gerador"
-cli="$build/bin/tavex-cli"
-[ -x "$gen" ] && [ -x "$cli" ] || { echo "build first: cmake --build $build" >&2; exit 2; }
+. bench/common.sh
+bench_tools "${1:-build}"
 out=${BENCH_DIR:-bench/out/export}
 mkdir -p "$out"
 
@@ -28,7 +26,7 @@ fresh() {  # sets $dir to a new, empty folder for one run (outputs never meet an
   dir=$(mktemp -d "$out/run.XXXXXX")
 }
 
-median() {  # median wall time in seconds of five runs of "$@"; each run gets a fresh folder in $dir
+median_fresh() {  # median wall time in seconds of five runs of "$@"; each run gets a fresh folder in $dir
   local times=()
   for _ in 1 2 3 4 5; do
     fresh
@@ -49,8 +47,8 @@ report() {  # label, limit, file, command
   local label=$1 limit=$2 file=$3 command=$4
   cat "$file" >/dev/null  # warm the page cache for both
   local ref t
-  ref=$(median md5sum "$file")
-  t=$(median "$command" "$file")
+  ref=$(median_fresh md5sum "$file")
+  t=$(median_fresh "$command" "$file")
   printf '%-40s %8.3f s   md5sum %7.3f s   ratio %5.2f (alvo <= %s)\n' "$label ($(stat -c %s "$file") bytes)" "$t" \
     "$ref" "$(echo "$t / $ref" | bc -l)" "$limit"
 }

@@ -13,10 +13,9 @@
 # there (run as "nobody" when root) and is removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
-gen="$build/bin/tavex-gerador"
-cli="$(pwd)/$build/bin/tavex-cli"
-[ -x "$gen" ] && [ -x "$cli" ] || { echo "build first: cmake --build $build" >&2; exit 2; }
+. bench/common.sh
+bench_tools "${1:-build}"
+cli="$(pwd)/$cli"
 pgbin=/usr/lib/postgresql/15/bin
 work=$(mktemp -d /tmp/tavex-bench-pg.XXXXXX)
 as=()

@@ -12,10 +12,8 @@
 #    page; the difference is the page's load    target: < 3 s
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
-gen="$build/bin/tavex-gerador"
-cli="$build/bin/tavex-cli"
-[ -x "$gen" ] && [ -x "$cli" ] || { echo "build first: cmake --build $build" >&2; exit 2; }
+. bench/common.sh
+bench_tools "${1:-build}"
 command -v chromium >/dev/null || { echo "chromium is needed (tools/dependencies.sh)" >&2; exit 2; }
 out=$(realpath -m bench/out)
 mkdir -p "$out"
@@ -31,21 +29,9 @@ fi
 file="$out/tdm30_achados.txt"
 cat "$file" >/dev/null  # warm the page cache
 
-median() {  # median wall time in seconds of running "$@" five times
-  local times=()
-  for _ in 1 2 3 4 5; do
-    local s e
-    s=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || true
-    e=$(date +%s.%N)
-    times+=("$(echo "$e - $s" | bc -l)")
-  done
-  printf '%s\n' "${times[@]}" | sort -g | sed -n 3p
-}
-
 findings=$("$cli" validar "$file" --json 2>/dev/null | grep -o '"severidade"' | wc -l)
-validate=$(median "$cli" validar "$file")
-report=$(median "$cli" relatorio "$file" --saida "$out/relatorio.html")
+validate=$(median 5 "$cli" validar "$file")
+report=$(median 5 "$cli" relatorio "$file" --saida "$out/relatorio.html")
 printf 'arquivo: %d bytes, %d achados; relatório: %d bytes\n' "$(stat -c %s "$file")" "$findings" "$(stat -c %s "$out/relatorio.html")"
 printf 'relatorio %.3f s, validar %.3f s: o relatório em %.3f s   alvo < 2 s\n' \
   "$report" "$validate" "$(echo "$report - $validate" | bc -l)"
@@ -55,7 +41,7 @@ trap 'rm -rf "$profile"' EXIT
 echo '<!DOCTYPE html><html><head><meta charset="utf-8"><title>x</title></head><body></body></html>' > "$out/vazia.html"
 browser() { timeout 120 chromium --headless --disable-gpu --no-sandbox --no-first-run --user-data-dir="$profile" --dump-dom "file://$1"; }
 browser "$out/vazia.html" >/dev/null 2>&1 || true  # the first start makes the profile
-empty=$(median browser "$out/vazia.html")
-page=$(median browser "$out/relatorio.html")
+empty=$(median 5 browser "$out/vazia.html")
+page=$(median 5 browser "$out/relatorio.html")
 printf 'chromium --dump-dom: relatório %.3f s, página vazia %.3f s: a página carrega em %.3f s   alvo < 3 s\n' \
   "$page" "$empty" "$(echo "$page - $empty" | bc -l)"

@@ -10,32 +10,18 @@
 # 4. the TDM file at half and double size                target: double <= 2.3x the time of the 30 MB file
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build}
-gen="$build/bin/tavex-gerador"
-cli="$build/bin/tavex-cli"
-[ -x "$gen" ] && [ -x "$cli" ] || { echo "build first: cmake --build $build" >&2; exit 2; }
+. bench/common.sh
+bench_tools "${1:-build}"
 out=bench/out
 mkdir -p "$out"
-
-median() {  # median wall time in seconds of running "$@" five times
-  local times=()
-  for _ in 1 2 3 4 5; do
-    local s e
-    s=$(date +%s.%N)
-    "$@" >/dev/null 2>&1 || true
-    e=$(date +%s.%N)
-    times+=("$(echo "$e - $s" | bc -l)")
-  done
-  printf '%s\n' "${times[@]}" | sort -g | sed -n 3p
-}
 
 report() {  # label, file, command...
   local label=$1 file=$2
   shift 2
   cat "$file" >/dev/null  # warm the page cache for both
   local ref t
-  ref=$(median md5sum "$file")
-  t=$(median "$@")
+  ref=$(median 5 md5sum "$file")
+  t=$(median 5 "$@")
   printf '%-44s %8.3f s   md5sum %7.3f s   ratio %5.2f\n' "$label ($(stat -c %s "$file") bytes)" "$t" "$ref" "$(echo "$t / $ref" | bc -l)"
 }
 
@@ -47,8 +33,8 @@ report() {  # label, file, command...
 report "formato (TDM)" "$out/tdm30.txt" "$cli" validar "$out/tdm30.txt" --formato
 report "completa (MF)" "$out/mf30.txt" "$cli" validar "$out/mf30.txt"
 report "completa (TDM)" "$out/tdm30.txt" "$cli" validar "$out/tdm30.txt"
-t15=$(median "$cli" validar "$out/tdm15.txt")
-t30=$(median "$cli" validar "$out/tdm30.txt")
-t60=$(median "$cli" validar "$out/tdm60.txt")
+t15=$(median 5 "$cli" validar "$out/tdm15.txt")
+t30=$(median 5 "$cli" validar "$out/tdm30.txt")
+t60=$(median 5 "$cli" validar "$out/tdm60.txt")
 printf 'linearidade (TDM): 15 MB %.3f s, 30 MB %.3f s, 60 MB %.3f s; 60/30 = %.2f, 30/15 = %.2f\n' \
   "$t15" "$t30" "$t60" "$(echo "$t60 / $t30" | bc -l)" "$(echo "$t30 / $t15" | bc -l)"
