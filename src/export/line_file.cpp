@@ -67,12 +67,23 @@ bool LineFile::writeLine(std::string_view line) {
   return true;
 }
 
+bool LineFile::writeLines(std::string_view lines) {
+  if (fd_ < 0 || failed_) return false;
+  return flush() && writeAll(lines);
+}
+
 bool LineFile::flush() {
   if (fd_ < 0) return false;
   if (failed_) return false;
+  const bool ok = writeAll(pending_);
+  pending_.clear();
+  return ok;
+}
+
+bool LineFile::writeAll(std::string_view text) {
   std::size_t done = 0;
-  while (done < pending_.size()) {
-    const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       // Cut the partial block off: the file ends after its last whole line.
@@ -80,13 +91,11 @@ bool LineFile::flush() {
         // Nothing more can be done; the failure is reported all the same.
       }
       failed_ = true;
-      pending_.clear();
       return false;
     }
     done += static_cast<std::size_t>(n);
   }
-  committed_ += static_cast<long long>(pending_.size());
-  pending_.clear();
+  committed_ += static_cast<long long>(text.size());
   return true;
 }
 
