@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -30,9 +31,16 @@ void engineNotice(WorkerControl& control, const std::string& description) {
 std::string tableName(int table) { return std::string(mdbTableLayout(table).tag); }
 
 bool isAscii(std::string_view s) {
-  for (char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
+  // Eight characters at a time: any top bit set is a non-ASCII one.
+  std::size_t i = 0;
+  std::uint64_t high = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, s.data() + i, sizeof word);
+    high |= word;
+  }
+  for (; i < s.size(); ++i) high |= static_cast<unsigned char>(s[i]);
+  return (high & 0x8080808080808080ull) == 0;
 }
 
 }  // namespace
