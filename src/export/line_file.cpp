@@ -40,14 +40,15 @@ bool LineFile::open(const std::string& path, Mode mode) {
   const OutputFile out = openOutputFile(path, how);
   openError_ = out.error;
   if (out.fd < 0) return false;
-  if (mode == Mode::Create && ::ftruncate(out.fd, 0) != 0) {
+  // The end of the file; a file to empty that is empty already is left alone.
+  const off_t end = ::lseek(out.fd, 0, SEEK_END);
+  if (mode == Mode::Create && end != 0 && (::ftruncate(out.fd, 0) != 0 || ::lseek(out.fd, 0, SEEK_SET) != 0)) {
     ::close(out.fd);
     openError_ = OutputError::Other;
     return false;
   }
   fd_ = out.fd;
-  const off_t end = ::lseek(fd_, 0, SEEK_END);
-  committed_ = end < 0 ? 0 : static_cast<long long>(end);
+  committed_ = mode == Mode::Create || end < 0 ? 0 : static_cast<long long>(end);
   return true;
 }
 

@@ -251,6 +251,21 @@ TEST(FileSplit, InterleavedReductionsKeepTheirLinesInFileOrderAcrossWrites) {
   EXPECT_EQ(out1.size() - tail1.size(), out2.size() - tail2.size());  // the same header lines
 }
 
+TEST(FileSplit, ASecondSplitReplacesLongerEarlierOutputs) {
+  TempDir dir;
+  writeFile(dir.file("s.txt"), joinLines({sampleE01("TDM"), sampleE02(), e12(1, 10, "20121001"), withCoo(14, 5),
+                                          withCoo(14, 6) + std::string(5000, 'X')}));
+  DirectWorkerControl control;
+  ASSERT_EQ(splitWorker(dir.file("s.txt"), control), kSplitDone);
+  const std::string longer = readFile(dir.file("s_0001.txt"));
+  writeFile(dir.file("s.txt"), joinLines({sampleE01("TDM"), sampleE02(), e12(1, 10, "20121001"), withCoo(14, 5)}));
+  ASSERT_EQ(splitWorker(dir.file("s.txt"), control), kSplitDone);
+  const std::string shorter = readFile(dir.file("s_0001.txt"));
+  EXPECT_LT(shorter.size(), longer.size());
+  EXPECT_EQ(shorter, longer.substr(0, shorter.size()));
+  EXPECT_TRUE(shorter.ends_with(joinLines({e12(1, 10, "20121001"), withCoo(14, 5)})));
+}
+
 TEST(FileSplit, AReductionClosedAfterLookupsReachesItsFarCoos) {
   // Documents looked up before a later reduction ends far beyond the COOs seen so
   // far: that reduction's documents still find it; COOs past every end are dropped.
