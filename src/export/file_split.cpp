@@ -22,6 +22,7 @@ namespace {
 
 constexpr std::size_t kPathLimit = 1024;
 constexpr std::size_t kPendingBudget = 16u << 20;  // bytes gathered in memory before the outputs are written
+constexpr std::size_t kBlockSlack = 1u << 16;       // room past the budget for the record that crosses it
 constexpr const char* kTempTemplate = "ctp_file_XXXXXX.tmp";
 constexpr int kTempSuffixLength = 4;  // ".tmp"
 const std::string kBlankDate(8, ' ');
@@ -40,8 +41,9 @@ template <class Id>
 std::int64_t fieldInt(std::string_view line, Id id) { return leadingInt(fieldOf(line, id)); }
 
 // The COO ranges of the reductions and the lookup of the reduction a COO belongs
-// to: the first Z with first <= COO < last. An index over every possible COO
-// (0 .. 1,000,000) answers in constant time; it is painted reduction by reduction
+// to: the first Z with first <= COO < last. An index over the possible COOs
+// (0 .. 1,000,000, up to the largest end seen) answers in constant time; it is
+// painted reduction by reduction
 // in increasing Z, each cell once, and rebuilt only when a range changes out of
 // that order (a repeated or lower CRZ).
 class ReductionRanges {
@@ -62,7 +64,8 @@ class ReductionRanges {
     const bool wasSet = r.first != 0 || r.last != 0;
     r.first = ranges_[static_cast<std::size_t>(z - 1)].last + 1;
     r.last = last;
-    if (wasSet || z <= paintedUpTo_) {
+    maxLast_ = std::max(maxLast_, last);
+    if (wasSet || z <= paintedUpTo_ || last > cells_) {
       dirty_ = true;
     } else if (!dirty_ && !owner_.empty()) {
       paint(z);
@@ -81,15 +84,19 @@ class ReductionRanges {
       return 0;
     }
     if (dirty_ || owner_.empty()) rebuild();
+    if (coo >= cells_) return 0;  // at or past every range's end
     return owner_[static_cast<std::size_t>(coo)];
   }
 
  private:
   static constexpr std::int64_t kCells = 1000001;
+  static constexpr std::int64_t kMinCells = 4096;
 
   void rebuild() {
-    owner_.assign(kCells, 0);
-    next_.resize(kCells + 1);
+    // Cells up to the largest end, doubled as ends grow (the rebuilds stay few).
+    cells_ = std::clamp<std::int64_t>(std::max(maxLast_, 2 * cells_), kMinCells, kCells);
+    owner_.assign(static_cast<std::size_t>(cells_), 0);
+    next_.resize(static_cast<std::size_t>(cells_) + 1);
     for (std::size_t i = 0; i < next_.size(); ++i) next_[i] = static_cast<std::int32_t>(i);
     paintedUpTo_ = 0;
     for (int z = kFirstReduction; z <= kLastReduction; ++z) {
@@ -112,8 +119,8 @@ class ReductionRanges {
   // Gives reduction z the cells of its range that no lower reduction holds.
   void paint(int z) {
     const Range& r = (*this)[z];
-    const auto from = static_cast<std::int32_t>(std::clamp<std::int64_t>(r.first, 0, kCells));
-    const auto to = static_cast<std::int32_t>(std::clamp<std::int64_t>(r.last, 0, kCells));
+    const auto from = static_cast<std::int32_t>(std::clamp<std::int64_t>(r.first, 0, cells_));
+    const auto to = static_cast<std::int32_t>(std::clamp<std::int64_t>(r.last, 0, cells_));
     for (std::int32_t c = unpainted(from); c < to; c = unpainted(c + 1)) {
       owner_[static_cast<std::size_t>(c)] = z;
       next_[static_cast<std::size_t>(c)] = c + 1;
@@ -123,6 +130,8 @@ class ReductionRanges {
   std::vector<Range> ranges_;
   std::vector<std::int32_t> owner_;  // reduction of each COO, 0 for none
   std::vector<std::int32_t> next_;   // union-find over painted cells
+  std::int64_t cells_ = 0;           // COOs 0 .. cells_ - 1 are indexed
+  std::int64_t maxLast_ = 0;         // the largest end of any range
   int paintedUpTo_ = 0;
   bool dirty_ = false;
 };
@@ -200,7 +209,15 @@ class Splitter {
     bool hasOutput = false;  // its output was created in this split
     bool onDisk = false;     // the output file exists (later writes append)
     std::string date;        // eight characters, or empty for none
-    std::string pending;     // lines not yet written
+    std::int32_t firstPiece = -1;  // its lines not yet written: pieces of block_, in order
+    std::int32_t lastPiece = -1;
+  };
+
+  // A run of one reduction's lines in block_.
+  struct Piece {
+    std::size_t offset;
+    std::size_t size;
+    std::int32_t next;  // the reduction's next piece, -1 for none
   };
 
   // A temporary file of its own beside the input, created exclusively.
@@ -400,18 +417,36 @@ class Splitter {
       }
     }
     if (tempContent_) head += *tempContent_;
-    // A file created earlier in this split under this number is replaced.
+    // A file created earlier in this split under this number is replaced (its
+    // unwritten lines stay in the block, unused, until the next write).
     r.onDisk = false;
-    pendingBytes_ -= std::min(pendingBytes_, r.pending.size());
-    r.pending = std::move(head);
-    pendingBytes_ += r.pending.size();
+    r.firstPiece = r.lastPiece = -1;
+    gather(z, head, "");
   }
 
-  void write(int z, std::string_view line) {
+  void write(int z, std::string_view line) { gather(z, line, "\r\n"); }
+
+  // Adds text + end to the lines of reduction z. All reductions share one block,
+  // allocated once at its full size: lines of one reduction in a row make one piece.
+  void gather(int z, std::string_view text, std::string_view end) {
+    if (block_.capacity() < kPendingBudget) block_.reserve(kPendingBudget + kBlockSlack);
     Reduction& r = reductions_[static_cast<std::size_t>(z)];
-    r.pending.append(line);
-    r.pending += "\r\n";
-    pendingBytes_ += line.size() + 2;
+    const std::size_t size = text.size() + end.size();
+    if (r.lastPiece >= 0 && static_cast<std::size_t>(r.lastPiece) + 1 == pieces_.size() &&
+        pieces_.back().offset + pieces_.back().size == block_.size()) {
+      pieces_.back().size += size;
+    } else {
+      const auto piece = static_cast<std::int32_t>(pieces_.size());
+      pieces_.push_back({block_.size(), size, -1});
+      if (r.lastPiece >= 0)
+        pieces_[static_cast<std::size_t>(r.lastPiece)].next = piece;
+      else
+        r.firstPiece = piece;
+      r.lastPiece = piece;
+    }
+    block_.append(text);
+    block_.append(end);
+    pendingBytes_ += size;
   }
 
   void writeToCoo(std::int64_t coo, std::string_view line) {
@@ -422,14 +457,25 @@ class Splitter {
   // Writes every gathered line, one file open at a time.
   bool writeOutputs() {
     bool ok = true;
-    std::size_t kept = 0;  // buffer capacity kept for the next round, at most the budget
     for (int z = kFirstReduction; z <= kLastReduction; ++z) {
       Reduction& r = reductions_[static_cast<std::size_t>(z)];
-      if (!r.hasOutput || (r.onDisk && r.pending.empty())) continue;
+      if (!r.hasOutput || (r.onDisk && r.firstPiece < 0)) continue;
+      // One piece is written from the block; several are joined first.
+      std::string_view text;
+      if (r.firstPiece >= 0) {
+        const Piece& first = pieces_[static_cast<std::size_t>(r.firstPiece)];
+        text = std::string_view(block_).substr(first.offset, first.size);
+        if (first.next >= 0) {
+          joined_.clear();
+          for (std::int32_t p = r.firstPiece; p >= 0; p = pieces_[static_cast<std::size_t>(p)].next)
+            joined_.append(block_, pieces_[static_cast<std::size_t>(p)].offset, pieces_[static_cast<std::size_t>(p)].size);
+          text = joined_;
+        }
+      }
       LineFile file;
       const std::string path = splitOutputPath(inputPath_, z);
       const bool opened = file.open(path, r.onDisk ? LineFile::Mode::Append : LineFile::Mode::Create);
-      ok = opened && file.writeLine(r.pending) && file.close() && ok;
+      ok = opened && file.writeLines(text) && file.close() && ok;
       if (!opened) {
         ok = false;
         const std::string refusal = outputRefusalMessage(file.openError(), path);
@@ -439,14 +485,11 @@ class Splitter {
         }
       }
       r.onDisk = true;
-      r.pending.clear();
-      // Buffers are kept while they fit the budget: the next round fills them again
-      // without growing them (and touching new memory) from nothing.
-      if (kept + r.pending.capacity() <= kPendingBudget)
-        kept += r.pending.capacity();
-      else
-        r.pending.shrink_to_fit();
+      r.firstPiece = r.lastPiece = -1;
     }
+    // The block keeps its memory: the next round fills the same pages.
+    block_.clear();
+    pieces_.clear();
     pendingBytes_ = 0;
     return ok;
   }
@@ -485,6 +528,9 @@ class Splitter {
   FileLock folderLock_;
   ReductionRanges ranges_;
   std::vector<Reduction> reductions_;
+  std::string block_;               // the lines not yet written, of every reduction
+  std::vector<Piece> pieces_;
+  std::string joined_;              // one reduction's pieces joined for its write
   std::size_t pendingBytes_ = 0;
 };
 

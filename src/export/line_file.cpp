@@ -40,14 +40,15 @@ bool LineFile::open(const std::string& path, Mode mode) {
   const OutputFile out = openOutputFile(path, how);
   openError_ = out.error;
   if (out.fd < 0) return false;
-  if (mode == Mode::Create && ::ftruncate(out.fd, 0) != 0) {
+  // The end of the file; a file to empty that is empty already is left alone.
+  const off_t end = ::lseek(out.fd, 0, SEEK_END);
+  if (mode == Mode::Create && end != 0 && (::ftruncate(out.fd, 0) != 0 || ::lseek(out.fd, 0, SEEK_SET) != 0)) {
     ::close(out.fd);
     openError_ = OutputError::Other;
     return false;
   }
   fd_ = out.fd;
-  const off_t end = ::lseek(fd_, 0, SEEK_END);
-  committed_ = end < 0 ? 0 : static_cast<long long>(end);
+  committed_ = mode == Mode::Create || end < 0 ? 0 : static_cast<long long>(end);
   return true;
 }
 
@@ -67,12 +68,23 @@ bool LineFile::writeLine(std::string_view line) {
   return true;
 }
 
+bool LineFile::writeLines(std::string_view lines) {
+  if (fd_ < 0 || failed_) return false;
+  return flush() && writeAll(lines);
+}
+
 bool LineFile::flush() {
   if (fd_ < 0) return false;
   if (failed_) return false;
+  const bool ok = writeAll(pending_);
+  pending_.clear();
+  return ok;
+}
+
+bool LineFile::writeAll(std::string_view text) {
   std::size_t done = 0;
-  while (done < pending_.size()) {
-    const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       // Cut the partial block off: the file ends after its last whole line.
@@ -80,13 +92,11 @@ bool LineFile::flush() {
         // Nothing more can be done; the failure is reported all the same.
       }
       failed_ = true;
-      pending_.clear();
       return false;
     }
     done += static_cast<std::size_t>(n);
   }
-  committed_ += static_cast<long long>(pending_.size());
-  pending_.clear();
+  committed_ += static_cast<long long>(text.size());
   return true;
 }
 

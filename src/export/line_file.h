@@ -50,6 +50,10 @@ class LineFile {
     return true;
   }
 
+  // Writes complete lines (line ends included) at once, straight from `lines` and
+  // after what is gathered: for large blocks. False once a write failed, as writeLine.
+  bool writeLines(std::string_view lines);
+
   // Writes what is gathered. False (and the file cut back) when that fails.
   bool flush();
 
@@ -61,6 +65,8 @@ class LineFile {
 
  private:
   static constexpr std::size_t kFlushAt = 1 << 16;  // gathered bytes that make a write
+
+  bool writeAll(std::string_view text);  // the file cut back to its last whole line on failure
 
   int fd_ = -1;
   std::string pending_;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -30,9 +31,16 @@ void engineNotice(WorkerControl& control, const std::string& description) {
 std::string tableName(int table) { return std::string(mdbTableLayout(table).tag); }
 
 bool isAscii(std::string_view s) {
-  for (char c : s)
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  return true;
+  // Eight characters at a time: any top bit set is a non-ASCII one.
+  std::size_t i = 0;
+  std::uint64_t high = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, s.data() + i, sizeof word);
+    high |= word;
+  }
+  for (; i < s.size(); ++i) high |= static_cast<unsigned char>(s[i]);
+  return (high & 0x8080808080808080ull) == 0;
 }
 
 }  // namespace
@@ -58,7 +66,7 @@ std::string mdbCreateStatement(int table) {
   return sql + " )";
 }
 
-std::string mdbInsertStatement(int table) {
+std::string mdbInsertStatement(int table, int rows) {
   std::string sql = "INSERT INTO " + tableName(table) + " ( ";
   std::string values;
   bool first = true;
@@ -71,7 +79,9 @@ std::string mdbInsertStatement(int table) {
     sql += field.dbColumn;
     values += "?";
   }
-  return sql + " ) VALUES (" + values + ")";
+  sql += " ) VALUES (" + values + ")";
+  for (int row = 1; row < rows; ++row) sql += ", (" + values + ")";
+  return sql;
 }
 
 std::string mdbFileName(std::string_view serial, const std::tm& when) {
@@ -93,10 +103,13 @@ bool execute(CotepeDatabase& database, const std::string& sql, WorkerControl& co
 }
 
 void release(CotepeDatabase& database) {
-  for (sqlite3_stmt*& s : database.inserts) {
-    sqlite3_finalize(s);
-    s = nullptr;
-  }
+  for (auto* statements : {&database.inserts, &database.batchInserts})
+    for (sqlite3_stmt*& s : *statements) {
+      sqlite3_finalize(s);
+      s = nullptr;
+    }
+  for (std::string& q : database.queued) q.clear();
+  for (auto& ends : database.queuedEnds) ends.clear();
   sqlite3_close(database.db);
   database.db = nullptr;
   database.inTransaction = false;
@@ -144,24 +157,28 @@ int createCotepeDatabase(CotepeDatabase& database, const std::string& path, Work
   for (int table = 0; table < 22; ++table)
     if (!execute(database, mdbCreateStatement(table), control)) return fail();
   for (int table = 0; table < 22; ++table) {
-    const std::string sql = mdbInsertStatement(table);
-    if (sqlite3_prepare_v2(database.db, sql.c_str(), -1, &database.inserts[static_cast<std::size_t>(table)],
-                           nullptr) != SQLITE_OK) {
-      engineNotice(control, sqlite3_errmsg(database.db));
-      return fail();
+    const auto t = static_cast<std::size_t>(table);
+    for (const int rows : {1, kMdbBatchRows}) {
+      const std::string sql = mdbInsertStatement(table, rows);
+      sqlite3_stmt*& statement = rows == 1 ? database.inserts[t] : database.batchInserts[t];
+      if (sqlite3_prepare_v3(database.db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) !=
+          SQLITE_OK) {
+        engineNotice(control, sqlite3_errmsg(database.db));
+        return fail();
+      }
     }
   }
   return 0;
 }
 
-int insertMdbRecord(CotepeDatabase& database, int table, std::string_view record, WorkerControl& control) {
-  sqlite3_stmt* insert = database.inserts[static_cast<std::size_t>(table)];
+namespace {
+
+// Binds the fields of `record` to the parameters from `column` on. SQLITE_OK or
+// the engine's refusal. `converted` holds the UTF-8 copies of non-ASCII fields,
+// which must stay alive until the step.
+int bindRecord(sqlite3_stmt* insert, int column, int table, std::string_view record, std::string* converted) {
   const RecordLayout& layout = mdbTableLayout(table);
-  // UTF-8 copies of the non-ASCII fields, alive until the step (kept between calls
-  // so their buffers are reused; one worker uses them at a time).
-  thread_local std::array<std::string, 24> converted;
   const bool asciiRecord = isAscii(record);
-  int column = 1;
   for (const FieldLayout& f : layout.fields) {
     const std::string_view value = sliceField(record, f.start, f.width);
     int rc;
@@ -173,28 +190,82 @@ int insertMdbRecord(CotepeDatabase& database, int table, std::string_view record
     } else if (asciiRecord || isAscii(value)) {
       rc = sqlite3_bind_text(insert, column, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
     } else {
-      std::string& utf8 = converted[column - 1];
+      std::string& utf8 = converted[f.number - 1];
       utf8 = cp1252ToUtf8(value);
       rc = sqlite3_bind_text(insert, column, utf8.data(), static_cast<int>(utf8.size()), SQLITE_STATIC);
     }
-    if (rc != SQLITE_OK) {
-      sqlite3_reset(insert);
-      if (table == kE15Table) engineNotice(control, sqlite3_errmsg(database.db));
-      return 1;
-    }
+    if (rc != SQLITE_OK) return rc;
     ++column;
   }
-  const int rc = sqlite3_step(insert);
-  sqlite3_reset(insert);  // every column is bound again for the next row
-  if (rc == SQLITE_DONE) return 0;
+  return SQLITE_OK;
+}
+
+// Steps `insert` once its parameters are bound (or `rc` tells the binding failed).
+// 0, or 1 when the engine refused the rows.
+int stepInsert(CotepeDatabase& database, sqlite3_stmt* insert, int table, int rc, WorkerControl& control) {
+  if (rc == SQLITE_OK) rc = sqlite3_step(insert) == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
+  sqlite3_reset(insert);  // every column is bound again for the next rows
+  if (rc == SQLITE_OK) return 0;
   if (table == kE15Table) engineNotice(control, sqlite3_errmsg(database.db));
   return 1;
+}
+
+// Inserts the records waiting for table `table`: one statement for a whole batch,
+// one row at a time otherwise. 0, or 1 when the engine refused a row.
+int insertQueued(CotepeDatabase& database, int table, WorkerControl& control) {
+  const auto t = static_cast<std::size_t>(table);
+  const std::string& queued = database.queued[t];
+  std::vector<std::size_t>& ends = database.queuedEnds[t];
+  const std::size_t fields = mdbTableLayout(table).fields.size();
+  // UTF-8 copies of the non-ASCII fields, alive until the step (kept between calls
+  // so their buffers are reused; one worker uses them at a time).
+  thread_local std::vector<std::string> converted;
+  if (converted.size() < fields * kMdbBatchRows) converted.resize(fields * kMdbBatchRows);
+  int status = 0;
+  if (ends.size() == static_cast<std::size_t>(kMdbBatchRows)) {
+    sqlite3_stmt* insert = database.batchInserts[t];
+    int rc = SQLITE_OK;
+    std::size_t begin = 0;
+    for (std::size_t row = 0; row < ends.size() && rc == SQLITE_OK; ++row) {
+      const std::string_view record = std::string_view(queued).substr(begin, ends[row] - begin);
+      rc = bindRecord(insert, static_cast<int>(row * fields) + 1, table, record, &converted[row * fields]);
+      begin = ends[row];
+    }
+    status = stepInsert(database, insert, table, rc, control);
+  } else {
+    sqlite3_stmt* insert = database.inserts[t];
+    std::size_t begin = 0;
+    for (std::size_t row = 0; row < ends.size() && status == 0; ++row) {
+      const std::string_view record = std::string_view(queued).substr(begin, ends[row] - begin);
+      status = stepInsert(database, insert, table, bindRecord(insert, 1, table, record, converted.data()), control);
+      begin = ends[row];
+    }
+  }
+  database.queued[t].clear();
+  ends.clear();
+  return status;
+}
+
+}  // namespace
+
+int insertMdbRecord(CotepeDatabase& database, int table, std::string_view record, WorkerControl& control) {
+  // Rows wait (copied: the caller's text does not outlive the call) until their
+  // table has a whole batch.
+  const auto t = static_cast<std::size_t>(table);
+  database.queued[t].append(record);
+  database.queuedEnds[t].push_back(database.queued[t].size());
+  if (database.queuedEnds[t].size() < static_cast<std::size_t>(kMdbBatchRows)) return 0;
+  return insertQueued(database, table, control);
 }
 
 bool closeCotepeDatabase(CotepeDatabase& database, WorkerControl& control) {
   if (database.db == nullptr) return true;
   bool ok = true;
-  if (database.inTransaction) ok = execute(database, "COMMIT", control);
+  if (database.inTransaction) {
+    for (int table = 0; table < 22; ++table)
+      if (insertQueued(database, table, control) != 0) ok = false;
+    ok = execute(database, "COMMIT", control) && ok;
+  }
   release(database);
   return ok;
 }

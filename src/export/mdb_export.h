@@ -18,6 +18,7 @@
 #pragma once
 
 #include <array>
+#include <vector>
 #include <ctime>
 #include <optional>
 #include <span>
@@ -47,16 +48,23 @@ const RecordLayout& mdbTableLayout(int table);
 
 // The CREATE TABLE statement of table 0..21.
 std::string mdbCreateStatement(int table);
-// The INSERT statement of table 0..21, with one "?" per column.
-std::string mdbInsertStatement(int table);
+// The INSERT statement of table 0..21, with one "?" per column: for `rows` rows.
+std::string mdbInsertStatement(int table, int rows = 1);
+
+// Rows of one table inserted by one statement.
+inline constexpr int kMdbBatchRows = 32;
 
 // "<serial>_AAAAMMDD_HHMMSS.MDB" for the serial-number text and the local time.
 std::string mdbFileName(std::string_view serial, const std::tm& when);
 
-// An open export database: the connection and its prepared inserts.
+// An open export database: the connection, its prepared inserts (of one row and of
+// kMdbBatchRows rows) and each table's records waiting for a whole batch.
 struct CotepeDatabase {
   sqlite3* db = nullptr;
   std::array<sqlite3_stmt*, 22> inserts{};
+  std::array<sqlite3_stmt*, 22> batchInserts{};
+  std::array<std::string, 22> queued;                   // the waiting records, one after another
+  std::array<std::vector<std::size_t>, 22> queuedEnds;  // where each waiting record ends
   bool inTransaction = false;
 };
 
@@ -65,12 +73,14 @@ struct CotepeDatabase {
 // file is then removed again if this call created it).
 int createCotepeDatabase(CotepeDatabase& database, const std::string& path, WorkerControl& control);
 
-// Inserts `record` (line end removed) into table 0..21. 0, or 1 when the engine
-// refused the row (only the E15 table raises a notice then, as the tools always did).
+// Inserts `record` (line end removed) into table 0..21, at the latest when the
+// database is closed. 0, or 1 when the engine refused a row of the table (only the
+// E15 table raises a notice then, as the tools always did).
 int insertMdbRecord(CotepeDatabase& database, int table, std::string_view record, WorkerControl& control);
 
-// Commits the transaction and closes the database. False (after a notice) when the
-// commit failed; the caller then removes the file.
+// Inserts the waiting rows, commits the transaction and closes the database. False
+// when a row was refused or (after a notice) the commit failed; the caller then
+// removes the file.
 bool closeCotepeDatabase(CotepeDatabase& database, WorkerControl& control);
 
 struct MdbResult {

@@ -224,6 +224,65 @@ TEST(FileSplit, ManyReductionsKeepTheirOwnRecords) {
   }
 }
 
+TEST(FileSplit, InterleavedReductionsKeepTheirLinesInFileOrderAcrossWrites) {
+  // Two reductions whose documents alternate, with lines big enough that the
+  // gathered text is written in several rounds: each output holds its own lines,
+  // in file order, the later rounds appended.
+  TempDir dir;
+  std::vector<std::string> lines = {sampleE01("TDM"), sampleE02(), e12(1, 100, "20121001"), e12(2, 200, "20121002")};
+  std::vector<std::string> first, second;
+  for (int i = 0; i < 24; ++i) {
+    const int coo = i % 2 == 0 ? 1 + i : 101 + i;
+    lines.push_back(withCoo(15, coo) + std::string(1u << 20, static_cast<char>('a' + i)));
+    (i % 2 == 0 ? first : second).push_back(lines.back());
+  }
+  writeFile(dir.file("i.txt"), joinLines(lines));
+  DirectWorkerControl control;
+  ASSERT_EQ(splitWorker(dir.file("i.txt"), control), kSplitDone);
+  const std::string out1 = readFile(dir.file("i_0001.txt"));
+  const std::string out2 = readFile(dir.file("i_0002.txt"));
+  first.insert(first.begin(), e12(1, 100, "20121001"));
+  second.insert(second.begin(), e12(2, 200, "20121002"));
+  const std::string tail1 = joinLines(first), tail2 = joinLines(second);
+  ASSERT_GE(out1.size(), tail1.size());
+  ASSERT_GE(out2.size(), tail2.size());
+  EXPECT_TRUE(out1.ends_with(tail1));
+  EXPECT_TRUE(out2.ends_with(tail2));
+  EXPECT_EQ(out1.size() - tail1.size(), out2.size() - tail2.size());  // the same header lines
+}
+
+TEST(FileSplit, ASecondSplitReplacesLongerEarlierOutputs) {
+  TempDir dir;
+  writeFile(dir.file("s.txt"), joinLines({sampleE01("TDM"), sampleE02(), e12(1, 10, "20121001"), withCoo(14, 5),
+                                          withCoo(14, 6) + std::string(5000, 'X')}));
+  DirectWorkerControl control;
+  ASSERT_EQ(splitWorker(dir.file("s.txt"), control), kSplitDone);
+  const std::string longer = readFile(dir.file("s_0001.txt"));
+  writeFile(dir.file("s.txt"), joinLines({sampleE01("TDM"), sampleE02(), e12(1, 10, "20121001"), withCoo(14, 5)}));
+  ASSERT_EQ(splitWorker(dir.file("s.txt"), control), kSplitDone);
+  const std::string shorter = readFile(dir.file("s_0001.txt"));
+  EXPECT_LT(shorter.size(), longer.size());
+  EXPECT_EQ(shorter, longer.substr(0, shorter.size()));
+  EXPECT_TRUE(shorter.ends_with(joinLines({e12(1, 10, "20121001"), withCoo(14, 5)})));
+}
+
+TEST(FileSplit, AReductionClosedAfterLookupsReachesItsFarCoos) {
+  // Documents looked up before a later reduction ends far beyond the COOs seen so
+  // far: that reduction's documents still find it; COOs past every end are dropped.
+  TempDir dir;
+  writeFile(dir.file("f.txt"), joinLines({sampleE01("TDM"), sampleE02(), e12(1, 10, "20121001"), withCoo(14, 5),
+                                          e12(2, 500000, "20121002"), withCoo(14, 250000), withCoo(21, 499999),
+                                          withCoo(21, 500000), withCoo(21, 900000)}));
+  DirectWorkerControl control;
+  ASSERT_EQ(splitWorker(dir.file("f.txt"), control), kSplitDone);
+  const std::string out1 = readFile(dir.file("f_0001.txt"));
+  const std::string out2 = readFile(dir.file("f_0002.txt"));
+  EXPECT_TRUE(out1.ends_with(joinLines({e12(1, 10, "20121001"), withCoo(14, 5)})));
+  EXPECT_TRUE(out2.ends_with(joinLines({e12(2, 500000, "20121002"), withCoo(14, 250000), withCoo(21, 499999)})));
+  EXPECT_EQ(out2.find(withCoo(21, 500000)), std::string::npos);
+  EXPECT_EQ(out2.find(withCoo(21, 900000)), std::string::npos);
+}
+
 class SplitCommand : public ::testing::Test {
  protected:
   void SetUp() override { ui.progressHandler = runJobToEnd(); }

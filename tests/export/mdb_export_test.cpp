@@ -134,6 +134,29 @@ TEST(MdbExport, RowsHoldTheFieldsExactlyQuotesAndAllAndOnlyKnownTables) {
             std::vector<std::string>{"1"});
 }
 
+TEST(MdbExport, RowsOfInterleavedTablesKeepTheirOrderAndTheirOwnTextAcrossBatches) {
+  // More rows than two batches in two tables whose records alternate, each E15
+  // with its own non-ASCII description: every row lands, in file order, intact.
+  TempDir dir;
+  std::vector<std::string> lines = {sampleE01("TDM")};
+  std::vector<std::string> descriptions, coos;
+  const int n = 2 * kMdbBatchRows + 5;
+  for (int i = 1; i <= n; ++i) {
+    descriptions.push_back(cp1252ToUtf8("AÇÃO "_cp + std::to_string(i)));
+    coos.push_back(cformat("%06d", i));
+    lines.push_back(sampleRecord(15, {{"DESCRICAO", "AÇÃO "_cp + std::to_string(i)}}));
+    lines.push_back(sampleRecord(14, {{"COO", std::to_string(i)}}));
+  }
+  writeFile(dir.file("in.txt"), joinLines(lines));
+  DirectWorkerControl control;
+  const MdbResult r = convertToMdb(dir.file("in.txt"), dir.path().string(), moment(), control);
+  ASSERT_EQ(r.status, kMdbDone);
+  Db db(r.path);
+  EXPECT_EQ(db.rows("SELECT rtrim(descricao) FROM E15 ORDER BY rowid"), descriptions);
+  EXPECT_EQ(db.rows("SELECT COO FROM E14 ORDER BY rowid"), coos);
+  EXPECT_EQ(db.rows("SELECT count(*) FROM E01"), std::vector<std::string>{"1"});
+}
+
 TEST(MdbExport, ExistingFileIsNeverOverwritten) {
   TempDir dir;
   writeFile(dir.file("in.txt"), joinLines({sampleE01("TDM")}));
