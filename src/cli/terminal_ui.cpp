@@ -60,8 +60,8 @@ void clearBar() {
 
 // Waits for the worker. On a terminal, standard error shows a bar redrawn ten
 // times a second: the percentage when asked, else an animation advancing 5 a
-// tick. The end is noticed within a few milliseconds (a script waits no longer
-// than the work). Ctrl-C during the wait cancels the worker (a conversion stops
+// tick. The end is noticed at once (a script waits no longer than the work).
+// Ctrl-C during the wait cancels the worker (a conversion stops
 // between two records).
 WorkerOutcome TerminalUserInterface::runWithProgress(WorkerJob& job, bool showPercentage) {
   if (!job.start()) return WorkerOutcome::NotStarted;
@@ -72,8 +72,9 @@ WorkerOutcome TerminalUserInterface::runWithProgress(WorkerJob& job, bool showPe
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, &previous);
   WorkerOutcome outcome = WorkerOutcome::Finished;
-  constexpr auto kCheck = std::chrono::milliseconds(2);
-  constexpr int kChecksPerTick = 50;  // 100 ms
+  // The end wakes the wait at once; Ctrl-C is looked at between two waits.
+  constexpr auto kCheck = std::chrono::milliseconds(10);
+  constexpr int kChecksPerTick = 10;  // 100 ms
   for (int check = 0;; ++check) {
     if (terminal && check % kChecksPerTick == 0) {
       if (!showPercentage) animation = animation + 5 > 100 ? 0 : animation + 5;
@@ -85,7 +86,7 @@ WorkerOutcome TerminalUserInterface::runWithProgress(WorkerJob& job, bool showPe
       outcome = WorkerOutcome::Cancelled;
       break;
     }
-    std::this_thread::sleep_for(kCheck);
+    job.waitUntilFinished(kCheck);
   }
   sigaction(SIGINT, &previous, nullptr);
   if (terminal) clearBar();

@@ -1,6 +1,7 @@
 #include "jobs/worker_job.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <system_error>
 #include <utility>
 
@@ -18,6 +19,8 @@ struct WorkerJob::Run {
   int status = 0;  // written before `finished` (release), read after it (acquire)
   std::mutex noticesMutex;
   std::vector<WorkerNotice> notices;
+  std::mutex finishMutex;  // with `finishedSignal`, wakes a display waiting in waitUntilFinished
+  std::condition_variable finishedSignal;
 };
 
 WorkerContext::WorkerContext(std::shared_ptr<WorkerJob::Run> run, std::string inputPath,
@@ -37,7 +40,11 @@ void WorkerContext::notify(WorkerNotice notice) {
 
 void WorkerContext::finish(int status) {
   run_->status = status;
-  run_->finished.store(true, std::memory_order_release);
+  {
+    std::lock_guard lock(run_->finishMutex);  // a waiter between its test and its sleep still hears it
+    run_->finished.store(true, std::memory_order_release);
+  }
+  run_->finishedSignal.notify_all();
 }
 
 WorkerJob::~WorkerJob() {
@@ -92,6 +99,13 @@ bool WorkerJob::start() {
 }
 
 bool WorkerJob::isFinished() const { return run_ != nullptr && run_->finished.load(std::memory_order_acquire); }
+
+bool WorkerJob::waitUntilFinished(std::chrono::milliseconds limit) const {
+  if (run_ == nullptr) return false;
+  std::unique_lock lock(run_->finishMutex);
+  return run_->finishedSignal.wait_for(lock, limit,
+                                       [&] { return run_->finished.load(std::memory_order_acquire); });
+}
 
 int WorkerJob::progress() const { return run_ != nullptr ? run_->progress.load(std::memory_order_relaxed) : 0; }
 

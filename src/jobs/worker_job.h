@@ -109,6 +109,9 @@ class WorkerJob {
 
   // The worker has published its result (acquire).
   bool isFinished() const;
+  // Sleeps until the worker publishes its result or `limit` passes; answers
+  // isFinished(). A display waits here instead of polling.
+  bool waitUntilFinished(std::chrono::milliseconds limit) const;
   // The latest progress, 0..100 (a tear-free read).
   int progress() const;
   // The worker's status. Meaningful once isFinished() was seen true.

@@ -72,6 +72,38 @@ TEST(WorkerJob, StatusIsVisibleOnceFinishedIsSeen) {
   }
 }
 
+// A display sleeps in waitUntilFinished: the end must wake it whenever it comes,
+// also between the display's test and its sleep, and a run without an end lets
+// it go after the limit.
+TEST(WorkerJob, AWaitingDisplayWakesAtTheEndAndOnlyThere) {
+  using namespace std::chrono_literals;
+  WorkerJob job;
+  for (int i = 1; i <= 200; ++i) {
+    job.prepare([i](WorkerContext& c) { c.finish(i); }, CancelMode::Cooperative);
+    ASSERT_TRUE(job.start());
+    const auto before = std::chrono::steady_clock::now();
+    while (!job.waitUntilFinished(10s)) {
+    }
+    ASSERT_LT(std::chrono::steady_clock::now() - before, 5s) << "run " << i;
+    EXPECT_EQ(job.status(), i);
+    job.waitForThread();
+  }
+
+  std::atomic<bool> release{false};
+  job.prepare(
+      [&](WorkerContext& c) {
+        while (!release.load()) std::this_thread::sleep_for(1ms);
+        c.finish(7);
+      },
+      CancelMode::Cooperative);
+  ASSERT_TRUE(job.start());
+  EXPECT_FALSE(job.waitUntilFinished(20ms));
+  release = true;
+  EXPECT_TRUE(job.waitUntilFinished(10s));
+  EXPECT_EQ(job.status(), 7);
+  job.waitForThread();
+}
+
 TEST(WorkerJob, CooperativeCancelWaitsUntilTheWorkerHasStopped) {
   ScriptedUserInterface ui;
   ui.progressHandler = testing::cancelJobWhen([](const WorkerJob& j) { return j.progress() >= 3; });
