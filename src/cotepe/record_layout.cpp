@@ -373,6 +373,7 @@ consteval bool layoutsHold() {
   for (std::size_t i = 0; i < std::size(kLayouts); ++i) {
     const RecordLayout& layout = kLayouts[i];
     if (layout.type != (i < 21 ? static_cast<int>(i) + 1 : kEadType)) return false;  // layoutOf indexes by type
+    if (layout.fields.size() > kMaxRecordFields) return false;
     const FieldLayout& last = layout.fields.back();
     if (last.start + last.width - 1 != layout.length) return false;
     if (layout.type == 1 || layout.type == kEadType) continue;
@@ -396,6 +397,10 @@ const RecordLayout* layoutOf(int type) {
 std::span<const RecordLayout> allLayouts() { return kLayouts; }
 
 int recordTypeOf(std::string_view line) {
+  // The usual line: two digits after the first character.
+  if (line.size() >= 3 && static_cast<unsigned char>(line[1] - '0') <= 9 &&
+      static_cast<unsigned char>(line[2] - '0') <= 9)
+    return (line[1] - '0') * 10 + (line[2] - '0');
   const std::string_view two = line.size() > 1 ? line.substr(1, 2) : std::string_view{};
   if (two == "AD") return kEadType;
   // Leading-digits rule over at most two characters (a sign or blanks may lead).

@@ -28,6 +28,9 @@ struct FieldLayout {
   FieldCheck check;
 };
 
+// The most fields a record has (RecordFields marks failed fields in one 64-bit set).
+inline constexpr std::size_t kMaxRecordFields = 64;
+
 struct RecordLayout {
   int type;                      // 1..21 or kEadType
   std::string_view tag;          // "E01" .. "E21", "EAD"

@@ -118,9 +118,22 @@ std::int64_t leadingIntGeneral(std::string_view text);
 // The leading-digits rule: leading white space skipped, an optional sign, then decimal
 // digits up to the first other character; no digits gives 0. Saturates at the int64
 // limits instead of overflowing.
+namespace detail {
+// True when the eight characters of `word` are all decimal digits (see isAllDigits).
+inline bool allDigitsWord(std::uint64_t word) {
+  return (((word - 0x3030303030303030u) | (word + 0x4646464646464646u)) & 0x8080808080808080u) == 0;
+}
+// The number that eight digit values spell, the first one in the lowest byte.
+inline std::uint64_t digitWordValue(std::uint64_t word) {
+  word = (word * 10) + (word >> 8);  // pairs: 10a+b in every other byte
+  return (((word & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
+          (((word >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
+}
+}  // namespace detail
+
 inline std::int64_t leadingInt(std::string_view text) {
   // Inline for the usual field, digits from its first character: 18 digits never
-  // overflow. Eight digits at a time while they last (see isAllDigits for the test).
+  // overflow. Eight digits at a time while they last.
   if (text.empty() || text.size() > 18 || static_cast<unsigned char>(text[0] - '0') > 9)
     return detail::leadingIntGeneral(text);
   std::int64_t value = 0;
@@ -128,12 +141,20 @@ inline std::int64_t leadingInt(std::string_view text) {
   for (; i + 8 <= text.size(); i += 8) {
     std::uint64_t word;
     __builtin_memcpy(&word, text.data() + i, 8);
-    if (((word - 0x3030303030303030u) | (word + 0x4646464646464646u)) & 0x8080808080808080u) break;
-    word -= 0x3030303030303030u;                                   // eight digit values, first one lowest
-    word = (word * 10) + (word >> 8);                              // pairs: 10a+b in every other byte
-    word = (((word & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
-            (((word >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
-    value = value * 100000000 + static_cast<std::int64_t>(word);
+    if (!detail::allDigitsWord(word)) break;
+    value = value * 100000000 + static_cast<std::int64_t>(detail::digitWordValue(word - 0x3030303030303030u));
+  }
+  if (i < text.size() && i + 8 > text.size() && text.size() >= 8) {
+    // Fewer than eight left after whole words: read the text's last eight characters
+    // and drop those already counted (they become leading zeros).
+    const std::size_t rest = text.size() - i;
+    std::uint64_t word;
+    __builtin_memcpy(&word, text.data() + text.size() - 8, 8);
+    if (detail::allDigitsWord(word)) {
+      constexpr std::int64_t kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+      word = (word - 0x3030303030303030u) & (~std::uint64_t{0} << (8 * (8 - rest)));  // first characters lowest
+      return value * kScale[rest] + static_cast<std::int64_t>(detail::digitWordValue(word));
+    }
   }
   for (; i < text.size(); ++i) {
     const auto digit = static_cast<unsigned char>(text[i] - '0');

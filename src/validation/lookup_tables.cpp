@@ -2,11 +2,30 @@
 
 namespace tavex {
 
+std::size_t NumberList::slotOf(std::int64_t value) const {
+  // Fibonacci hashing spreads neighbouring numbers (COOs come in runs) over the table.
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t i = static_cast<std::size_t>((static_cast<std::uint64_t>(value) * 0x9E3779B97F4A7C15u) >> 32) & mask;
+  while (slots_[i].value != 0 && slots_[i].value != value) i = (i + 1) & mask;
+  return i;
+}
+
+void NumberList::grow() {
+  std::vector<Slot> old(slots_.size() * 2);
+  old.swap(slots_);
+  for (const Slot& slot : old)
+    if (slot.value != 0) slots_[slotOf(slot.value)] = slot;
+}
+
 std::size_t NumberList::findOrAdd(std::int64_t value) {
   if (value == 0) return values_.size();
-  auto [it, added] = index_.emplace(value, values_.size());
-  if (added) values_.push_back(value);
-  return it->second;
+  Slot& slot = slots_[slotOf(value)];
+  if (slot.value != 0) return slot.index;
+  slot.value = value;
+  slot.index = values_.size();
+  values_.push_back(value);
+  if (values_.size() * 2 > slots_.size()) grow();
+  return values_.size() - 1;
 }
 
 }  // namespace tavex

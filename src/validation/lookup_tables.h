@@ -18,13 +18,23 @@ class NumberList {
  public:
   // Index of `value`; appended when absent. For 0: the current length, nothing stored.
   std::size_t findOrAdd(std::int64_t value);
-  bool contains(std::int64_t value) const { return value != 0 && index_.count(value) != 0; }
+  bool contains(std::int64_t value) const { return value != 0 && slots_[slotOf(value)].value != 0; }
   std::size_t size() const { return values_.size(); }
   const std::vector<std::int64_t>& values() const { return values_; }
 
  private:
+  // An open-addressing index over the values; 0, never stored, marks a free slot.
+  struct Slot {
+    std::int64_t value = 0;
+    std::size_t index = 0;
+  };
+  // The slot holding `value`, or the free slot where it would go. REQUIRES: value != 0.
+  std::size_t slotOf(std::int64_t value) const;
+  void grow();
+
   std::vector<std::int64_t> values_;
-  std::unordered_map<std::int64_t, std::size_t> index_;
+  std::vector<Slot> slots_ = std::vector<Slot>(kInitialSlots);  // a power of two, at most half full
+  static constexpr std::size_t kInitialSlots = 64;
 };
 
 // Entries keyed by a name, in order of first appearance. Small tables are searched
@@ -65,7 +75,7 @@ class NamedTable {
   auto end() const { return entries_.end(); }
   void clear() {
     entries_.clear();
-    index_.clear();
+    if (!index_.empty()) index_.clear();
   }
 
  private:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "cotepe/text.h"
 #include "validation/field_checks.h"
@@ -15,20 +16,70 @@ bool allDigits(std::string_view text) { return isAllDigits(text); }
 
 bool allBlanks(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
-}  // namespace
+// The typed fields of a layout arranged for the usual line, where all of them pass:
+// the positions of its number fields as a mask, tested sixteen characters at a
+// time, and its date and time fields, examined one by one.
+struct FormatPlan {
+  std::vector<unsigned char> digitMask;  // 0xFF where a number field lies; a multiple of 16 long
+  std::vector<const FieldLayout*> datesAndTimes;
+};
 
-RecordFields::RecordFields(const RecordLayout& layout, std::string_view line) : layout_(&layout) {
-  const std::size_t count = std::min(layout.fields.size(), values_.size());
-  if (line.size() >= static_cast<std::size_t>(layout.length)) {
-    // Fields end at the record's length at the latest: none needs cutting.
-    for (std::size_t i = 0; i < count; ++i)
-      values_[i] = std::string_view(line.data() + layout.fields[i].start - 1,
-                                    static_cast<std::size_t>(layout.fields[i].width));
-    return;
+FormatPlan planOf(const RecordLayout& layout) {
+  FormatPlan plan;
+  plan.digitMask.assign((static_cast<std::size_t>(layout.length) + 15) / 16 * 16, 0);
+  for (const FieldLayout& field : layout.fields) {
+    if (field.check == FieldCheck::Number) {
+      for (int i = 0; i < field.width; ++i) plan.digitMask[static_cast<std::size_t>(field.start - 1 + i)] = 0xFF;
+    } else if (field.check != FieldCheck::None) {
+      plan.datesAndTimes.push_back(&field);
+    }
   }
-  for (std::size_t i = 0; i < count; ++i)
-    values_[i] = sliceField(line, layout.fields[i].start, layout.fields[i].width);
+  return plan;
 }
+
+// The plan of one of the program's layouts; nullptr for any other.
+const FormatPlan* formatPlanOf(const RecordLayout& layout) {
+  static const std::vector<FormatPlan> plans = [] {
+    std::vector<FormatPlan> all;
+    for (const RecordLayout& each : allLayouts()) all.push_back(planOf(each));
+    return all;
+  }();
+  const std::span<const RecordLayout> layouts = allLayouts();
+  if (&layout < layouts.data() || &layout >= layouts.data() + layouts.size()) return nullptr;
+  return &plans[static_cast<std::size_t>(&layout - layouts.data())];
+}
+
+// True when every typed field of `line`, a line of the layout's full length, passes
+// its format check.
+bool everyFieldPasses(const FormatPlan& plan, std::string_view line) {
+  using Bytes = unsigned char __attribute__((vector_size(16)));
+  if (line.size() < 16) return false;  // no such layout; the field-by-field path decides
+  Bytes failed{};
+  const std::size_t whole = line.size() / 16 * 16;
+  for (std::size_t i = 0; i < whole; i += 16) {
+    Bytes text, mask;
+    __builtin_memcpy(&text, line.data() + i, 16);
+    __builtin_memcpy(&mask, plan.digitMask.data() + i, 16);
+    failed |= static_cast<Bytes>((text - '0') > 9) & mask;
+  }
+  if (whole < line.size()) {  // the last sixteen, overlapping what was tested
+    const std::size_t i = line.size() - 16;
+    Bytes text, mask;
+    __builtin_memcpy(&text, line.data() + i, 16);
+    __builtin_memcpy(&mask, plan.digitMask.data() + i, 16);
+    failed |= static_cast<Bytes>((text - '0') > 9) & mask;
+  }
+  std::uint64_t halves[2];
+  __builtin_memcpy(halves, &failed, 16);
+  if ((halves[0] | halves[1]) != 0) return false;
+  for (const FieldLayout* field : plan.datesAndTimes)
+    if (!passesFieldFormat(line.substr(static_cast<std::size_t>(field->start - 1), static_cast<std::size_t>(field->width)),
+                           field->check))
+      return false;
+  return true;
+}
+
+}  // namespace
 
 bool RecordFields::isBlankOrZero(int number) const {
   return tavex::isBlankOrZero(byNumber(number), static_cast<std::size_t>(layout_->field(number).width));
@@ -71,6 +122,7 @@ bool checkLengthAndFormat(ValidationRun& run, const RecordLine& rec, RecordField
       run.reportError(msg::kRecordLength, at(rec), rec.number, rec.type, layout.length, length);
     return false;
   }
+  if (const FormatPlan* plan = formatPlanOf(layout); plan != nullptr && everyFieldPasses(*plan, rec.text)) return true;
   for (const FieldLayout& field : layout.fields)
     if (field.check != FieldCheck::None) checkFieldFormat(run, fields, field.number, field.check, rec);
   return true;

@@ -23,23 +23,35 @@ struct RecordLine {
 // The place of a finding in this record (and field).
 inline FindingPlace at(const RecordLine& rec, int field = 0) { return at(rec.number, rec.type, field); }
 
-// The fields of one line, sliced by its layout. A field that failed its format check
-// reads "0" from then on. Record checks read fields by name through FieldsOf.
+// The fields of one line, sliced by its layout when they are read. A field that
+// failed its format check reads "0" from then on. Record checks read fields by name
+// through FieldsOf. The line must outlive the object.
 class RecordFields {
  public:
-  RecordFields(const RecordLayout& layout, std::string_view line);
+  RecordFields(const RecordLayout& layout, std::string_view line)
+      : layout_(&layout), line_(line), whole_(line.size() >= static_cast<std::size_t>(layout.length)) {}
   // A field every record from E02 to E21 opens with. REQUIRES: not an E01 line.
   std::string_view operator[](Common id) const { return byNumber(static_cast<int>(id)); }
-  // Field `number` (1-based), for what walks the whole layout.
-  std::string_view byNumber(int number) const { return values_[static_cast<std::size_t>(number - 1)]; }
+  // Field `number` (1-based), for what walks the whole layout, cut to what the line
+  // holds. REQUIRES: 1 <= number <= the layout's field count.
+  std::string_view byNumber(int number) const {
+    if (zeroed_ != 0 && (zeroed_ >> (number - 1) & 1) != 0) return "0";
+    const FieldLayout& field = layout_->fields[static_cast<std::size_t>(number - 1)];
+    // A line of the record's full length holds every field: no cutting to do.
+    if (whole_) return std::string_view(line_.data() + field.start - 1, static_cast<std::size_t>(field.width));
+    return sliceField(line_, field.start, field.width);
+  }
   // isBlankOrZero over the whole width of field `number`.
   bool isBlankOrZero(int number) const;
-  void replaceWithZero(int number) { values_[static_cast<std::size_t>(number - 1)] = "0"; }
+  void replaceWithZero(int number) { zeroed_ |= std::uint64_t{1} << (number - 1); }
   const RecordLayout& layout() const { return *layout_; }
+  std::string_view line() const { return line_; }
 
  private:
   const RecordLayout* layout_;
-  std::array<std::string_view, 24> values_{};
+  std::string_view line_;
+  bool whole_;
+  std::uint64_t zeroed_ = 0;  // bit n-1: field n failed its format check
 };
 
 // The fields of a line of the record that Id names, read by that record's names:

@@ -38,7 +38,9 @@ bool isRestBlank(std::string_view line, int position) {
   if (position < 1) return false;
   const auto from = static_cast<std::size_t>(position - 1);
   if (from >= line.size()) return true;
-  return line.find_first_not_of(" 0", from) == std::string_view::npos;
+  for (std::size_t i = from; i < line.size(); ++i)
+    if (line[i] != ' ' && line[i] != '0') return false;
+  return true;
 }
 
 }  // namespace tavex

@@ -54,20 +54,29 @@ struct DocumentEntry {
   bool isCancelled = false, surchargeIsPercent = false, discountIsPercent = false;
 };
 
-// The sums of the items of the document being read.
-struct DocumentTotals {
+// The sums of the items of the document being read: its numbers, kept apart from
+// its tables so that clearing them is one assignment.
+struct DocumentSums {
   std::int32_t currentCoo = 0;
   std::int64_t itemsNetTotal = 0;
   std::int64_t icmsNetTotal = 0;
-  NamedTable<std::int64_t> itemTotalizers;  // by TOTALIZADOR_PARCIAL
   std::int64_t computedGross = 0, computedGrossIss = 0, computedGrossIcms = 0;
   std::int64_t itemDiscountIcms = 0, itemDiscountIss = 0, itemSurchargeIcms = 0, itemSurchargeIss = 0;
   std::int64_t cancelledIcms = 0, cancelledIss = 0;
   std::int64_t cancelledSurchargeSum = 0, cancelledSurchargeIcms = 0, cancelledSurchargeIss = 0;
-  NamedTable<std::int64_t> nonFiscalItems;  // by DENOMINACAO
   std::int64_t nonFiscalDiscount = 0, nonFiscalSurcharge = 0, nonFiscalCancelled = 0;
+};
 
-  void clear() { *this = DocumentTotals{}; }
+struct DocumentTotals : DocumentSums {
+  NamedTable<std::int64_t> itemTotalizers;  // by TOTALIZADOR_PARCIAL
+  NamedTable<std::int64_t> nonFiscalItems;  // by DENOMINACAO
+
+  // Back to no items; the tables keep their memory for the next document.
+  void clear() {
+    static_cast<DocumentSums&>(*this) = DocumentSums{};
+    itemTotalizers.clear();
+    nonFiscalItems.clear();
+  }
 };
 
 // An E09 registration of an MF addition, by CRO.

@@ -115,5 +115,42 @@ TEST_F(RecordChecksTest, E02SetsTheUserNumber) {
   EXPECT_EQ(run.userNumber, 7);
 }
 
+
+// The format check of a line passes over the typed fields quickly when they all hold;
+// a single wrong character anywhere in any typed field of any record must still be
+// found, and named with its field.
+TEST_F(RecordChecksTest, AWrongCharacterInAnyTypedFieldOfAnyRecordIsFound) {
+  for (const RecordLayout& layout : allLayouts()) {
+    std::string line(static_cast<std::size_t>(layout.length), ' ');
+    for (const FieldLayout& field : layout.fields) {
+      const std::string text = field.check == FieldCheck::Date   ? "20240229"
+                               : field.check == FieldCheck::Time ? "235959"
+                                                                 : std::string(static_cast<std::size_t>(field.width), '7');
+      if (field.check != FieldCheck::None) line.replace(static_cast<std::size_t>(field.start - 1), text.size(), text);
+    }
+    const auto check = [&](const std::string& text) {
+      clearFindings();
+      run.formatFailed = false;
+      RecordFields fields(layout, text);
+      return checkLengthAndFormat(run, RecordLine{text, 1, layout.type, CheckMode::FormatOnly}, fields);
+    };
+    ASSERT_TRUE(check(line)) << layout.tag;
+    ASSERT_TRUE(collector.findings.empty()) << layout.tag << ": " << collector.findings.front().message;
+    for (const FieldLayout& field : layout.fields) {
+      if (field.check == FieldCheck::None) continue;
+      for (int at = 0; at < field.width; ++at) {
+        for (const char wrong : {'x', '/', ':', ' ', '\x80', '\0'}) {
+          std::string damaged = line;
+          damaged[static_cast<std::size_t>(field.start - 1 + at)] = wrong;
+          check(damaged);
+          ASSERT_EQ(collector.findings.size(), 1u) << layout.tag << " field " << field.number << " at " << at;
+          EXPECT_EQ(collector.findings[0].place.field, field.number) << layout.tag;
+          EXPECT_TRUE(run.formatFailed);
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tavex::testing
