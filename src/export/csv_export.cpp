@@ -2,10 +2,13 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <filesystem>
 #include <initializer_list>
+#include <memory>
+#include <vector>
 
 #include "cotepe/file_access.h"
 #include "cotepe/record_layout.h"
@@ -54,17 +57,113 @@ const std::array<std::uint32_t, 22> kApostropheMask = [] {
   return mask;
 }();
 
-// Per type, the longest CSV line: every field at its width, a separator and an
-// apostrophe before each, the line end.
-const std::array<std::size_t, 22> kCsvLineBound = [] {
-  std::array<std::size_t, 22> bound{};
+// How one field goes into its CSV line: what precedes it (none, ";" or ";'"), where
+// its bytes lie in the record and, for a record that holds its whole layout,
+// where they go in the line.
+struct CsvPiece {
+  std::uint16_t from;   // 0-based offset in the record
+  std::uint16_t to;     // 0-based offset in the line of a whole record
+  std::uint16_t width;
+  std::uint8_t lead;    // bytes before the field: 0, 1 (";") or 2 (";'")
+  std::uint8_t chunks;  // 16-byte chunks that copy it without reading past the layout; 0: copied exactly
+};
+
+// Per type, the fields in line order and the room a CSV line needs.
+struct CsvPlan {
+  std::size_t recordLength = 0;  // where the last field ends: a shorter record takes the field-by-field way
+  std::size_t lineLength = 0;    // the line of a whole record, CR LF included
+  std::size_t room = 0;          // the longest line plus the slack the chunked copies overwrite
+  std::vector<CsvPiece> pieces;
+};
+
+// Bytes a chunked copy may write past the end of the line it builds.
+constexpr std::size_t kCopySlack = 16;
+
+const std::array<CsvPlan, 22> kCsvPlans = [] {
+  std::array<CsvPlan, 22> plans{};
   for (int type = 1; type <= 21; ++type) {
-    std::size_t n = 2;
-    for (const FieldLayout& f : layoutOf(type)->fields) n += static_cast<std::size_t>(f.width) + 2;
-    bound[static_cast<std::size_t>(type)] = n;
+    const RecordLayout& layout = *layoutOf(type);
+    const std::uint32_t apostrophes = kApostropheMask[static_cast<std::size_t>(type)];
+    CsvPlan& plan = plans[static_cast<std::size_t>(type)];
+    const FieldLayout& last = layout.fields.back();
+    plan.recordLength = static_cast<std::size_t>(last.start - 1 + last.width);
+    std::size_t line = 0;
+    for (const FieldLayout& f : layout.fields) {
+      const auto from = static_cast<std::size_t>(f.start - 1);
+      const auto width = static_cast<std::size_t>(f.width);
+      const std::size_t chunks = (width + 15) / 16;
+      const int lead = f.number == 1 ? 0 : (apostrophes >> f.number) & 1u ? 2 : 1;
+      line += static_cast<std::size_t>(lead);
+      plan.pieces.push_back({static_cast<std::uint16_t>(from), static_cast<std::uint16_t>(line),
+                             static_cast<std::uint16_t>(width), static_cast<std::uint8_t>(lead),
+                             static_cast<std::uint8_t>(from + chunks * 16 <= plan.recordLength ? chunks : 0)});
+      line += width;
+    }
+    plan.lineLength = line + 2;
+    plan.room = plan.lineLength + kCopySlack;
   }
-  return bound;
+  return plans;
 }();
+
+// The largest room any record type needs.
+const std::size_t kMostRoom = [] {
+  std::size_t most = 0;
+  for (const CsvPlan& plan : kCsvPlans) most = std::max(most, plan.room);
+  return most;
+}();
+
+// Copies exactly `n` (>= 1) bytes, reading and writing nothing outside them.
+inline void copyExactly(char* to, const char* from, std::size_t n) {
+  if (n >= 16) {
+    for (std::size_t k = 0; k + 16 < n; k += 16) std::memcpy(to + k, from + k, 16);
+    std::memcpy(to + n - 16, from + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + n - 4, from + n - 4, 4);
+  } else {
+    to[0] = from[0];
+    to[n - 1] = from[n - 1];
+    to[n / 2] = from[n / 2];
+  }
+}
+
+// Writes the CSV line of `record` (type 1..21) at `out`, which has
+// kCsvPlans[type].room bytes; returns the end of the line.
+char* writeCsvLine(char* out, int type, std::string_view record) {
+  const CsvPlan& plan = kCsvPlans[static_cast<std::size_t>(type)];
+  if (record.size() >= plan.recordLength) {
+    // The usual case: every field whole, and every place in the line fixed.
+    const char* const rec = record.data();
+    for (const CsvPiece& c : plan.pieces) {
+      std::memcpy(out + c.to - c.lead, ";'", 2);
+      const char* from = rec + c.from;
+      char* to = out + c.to;
+      if (c.chunks > 0) {
+        for (unsigned k = c.chunks; k > 0; --k, from += 16, to += 16) std::memcpy(to, from, 16);
+      } else {
+        copyExactly(to, from, c.width);
+      }
+    }
+    std::memcpy(out + plan.lineLength - 2, "\r\n", 2);
+    return out + plan.lineLength;
+  }
+  // A short record: fields cut short or empty, every separator kept.
+  char* p = out;
+  for (const CsvPiece& c : plan.pieces) {
+    std::memcpy(p, ";'", 2);
+    p += c.lead;
+    if (c.from >= record.size()) continue;
+    const std::size_t n = std::min<std::size_t>(c.width, record.size() - c.from);
+    copyExactly(p, record.data() + c.from, n);
+    p += n;
+  }
+  *p++ = '\r';
+  *p++ = '\n';
+  return p;
+}
 
 constexpr const char* kFolderHasCotepe = "Este diretório já contém arquivos COTEPE! Selecione outro diretório."_cp;
 
@@ -88,7 +187,9 @@ bool isReadable(const std::string& path) {
 }
 
 // The 21 output files, opened at the first record of their type and kept open
-// until the end (the export never holds more than 21 files).
+// until the end (the export never holds more than 21 files). Each file's lines
+// are built straight into a block of its own, written out when it holds
+// kBlockBytes or more.
 class CsvOutputs {
  public:
   explicit CsvOutputs(std::string folder) : folder_(std::move(folder)) {}
@@ -96,9 +197,10 @@ class CsvOutputs {
   // Appends the CSV line of `record` to the file of `type`, creating the file with
   // its header first when it does not exist yet. 0, or 1 on failure.
   int appendCsvLine(int type, std::string_view record) {
-    LineFile& file = files_[static_cast<std::size_t>(type)];
-    if (!file.isOpen() && !openFor(type, file)) return 1;
-    return file.buildLine([&](std::string& out) { appendCsvRecord(out, type, record); }) ? 0 : 1;
+    Output& o = outputs_[static_cast<std::size_t>(type)];
+    if (!o.file.isOpen() && !openFor(type, o)) return 1;
+    o.used = static_cast<std::size_t>(writeCsvLine(o.block.get() + o.used, type, record) - o.block.get());
+    return o.used < kBlockBytes || writeBlock(o) ? 0 : 1;
   }
 
   // Why the last file could not be opened (a refusal message), or empty.
@@ -106,23 +208,45 @@ class CsvOutputs {
 
   bool closeAll() {
     bool ok = true;
-    for (LineFile& f : files_) ok = f.close() && ok;
+    for (Output& o : outputs_) {
+      if (o.file.isOpen() && o.used > 0) ok = writeBlock(o) && ok;
+      ok = o.file.close() && ok;
+    }
     return ok;
   }
 
  private:
-  bool openFor(int type, LineFile& file) {
+  static constexpr std::size_t kBlockBytes = 1 << 16;  // gathered bytes that make a write
+
+  struct Output {
+    LineFile file;
+    std::unique_ptr<char[]> block;  // kBlockBytes plus room for one more line
+    std::size_t used = 0;
+  };
+
+  bool openFor(int type, Output& o) {
     const std::string path = (std::filesystem::path(folder_) / csvFileName(type)).string();
-    const bool opened = isReadable(path) ? file.open(path, LineFile::Mode::Append)
-                                         : file.open(path, LineFile::Mode::CreateNew) &&
-                                               file.writeLine(csvHeader(type) + "\r\n");
-    if (!opened) refusal_ = outputRefusalMessage(file.openError(), path);
-    return opened;
+    const bool opened = isReadable(path) ? o.file.open(path, LineFile::Mode::Append)
+                                         : o.file.open(path, LineFile::Mode::CreateNew) &&
+                                               o.file.writeLine(csvHeader(type) + "\r\n");
+    if (!opened) {
+      refusal_ = outputRefusalMessage(o.file.openError(), path);
+      return false;
+    }
+    if (!o.block) o.block = std::make_unique_for_overwrite<char[]>(kBlockBytes + kMostRoom);
+    o.used = 0;
+    return true;
+  }
+
+  bool writeBlock(Output& o) {
+    const bool ok = o.file.writeLines(std::string_view(o.block.get(), o.used));
+    o.used = 0;
+    return ok;
   }
 
   std::string folder_;
   std::string refusal_;
-  std::array<LineFile, 22> files_;
+  std::array<Output, 22> outputs_;
 };
 
 // Cuts one record (line end removed) into its CSV line and appends it. 0, or 1.
@@ -146,24 +270,10 @@ std::string csvHeader(int type) {
 }
 
 void appendCsvRecord(std::string& out, int type, std::string_view record) {
-  const RecordLayout& layout = *layoutOf(type);
-  const std::uint32_t apostrophes = kApostropheMask[static_cast<std::size_t>(type)];
-  // Room for the longest line first, then the bytes copied in place.
   const std::size_t start = out.size();
-  out.resize(start + kCsvLineBound[static_cast<std::size_t>(type)]);
-  char* p = out.data() + start;
-  for (const FieldLayout& f : layout.fields) {
-    if (f.number > 1) {
-      *p++ = ';';
-      if ((apostrophes >> f.number) & 1u) *p++ = '\'';
-    }
-    const std::string_view value = sliceField(record, f.start, f.width);
-    if (!value.empty()) std::memcpy(p, value.data(), value.size());  // an empty field may have no data pointer
-    p += value.size();
-  }
-  *p++ = '\r';
-  *p++ = '\n';
-  out.resize(static_cast<std::size_t>(p - out.data()));
+  out.resize(start + kCsvPlans[static_cast<std::size_t>(type)].room);
+  char* const end = writeCsvLine(out.data() + start, type, record);
+  out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 int convertToCsv(const std::string& inputPath, const std::string& outputFolder, WorkerControl& control) {
