@@ -2,12 +2,17 @@
 
 #include <unistd.h>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <filesystem>
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "cotepe/file_access.h"
@@ -57,27 +62,67 @@ const std::array<std::uint32_t, 22> kApostropheMask = [] {
   return mask;
 }();
 
-// How one field goes into its CSV line: what precedes it (none, ";" or ";'"), where
-// its bytes lie in the record and, for a record that holds its whole layout,
-// where they go in the line.
+// How one field goes into its CSV line: what precedes it (none, ";" or ";'") and
+// where its bytes lie in the record.
 struct CsvPiece {
-  std::uint16_t from;   // 0-based offset in the record
-  std::uint16_t to;     // 0-based offset in the line of a whole record
+  std::uint16_t from;  // 0-based offset in the record
   std::uint16_t width;
-  std::uint8_t lead;    // bytes before the field: 0, 1 (";") or 2 (";'")
-  std::uint8_t chunks;  // 16-byte chunks that copy it without reading past the layout; 0: copied exactly
+  std::uint8_t lead;   // bytes before the field: 0, 1 (";") or 2 (";'")
 };
 
-// Per type, the fields in line order and the room a CSV line needs.
+// Sixteen bytes of the line of a whole record: byte k is the record's byte
+// base + pick[k], or fixed[k] (a separator, an apostrophe, the line end) where
+// pick[k] is 0x80.
+struct alignas(16) CsvBlock {
+  std::uint8_t pick[16];
+  char fixed[16];
+  std::uint32_t base;
+};
+
+// Per type, the fields in line order, the room a CSV line needs and the blocks
+// that build the line of a whole record.
 struct CsvPlan {
-  std::size_t recordLength = 0;  // where the last field ends: a shorter record takes the field-by-field way
+  std::size_t recordLength = 0;  // where the last field ends: a shorter record is cut field by field
   std::size_t lineLength = 0;    // the line of a whole record, CR LF included
-  std::size_t room = 0;          // the longest line plus the slack the chunked copies overwrite
+  std::size_t room = 0;          // the longest line plus the slack a block may write past it
   std::vector<CsvPiece> pieces;
+  std::vector<CsvBlock> blocks;  // empty when the record is shorter than one block
 };
 
-// Bytes a chunked copy may write past the end of the line it builds.
-constexpr std::size_t kCopySlack = 16;
+// Bytes a block may write past the end of the line it builds.
+constexpr std::size_t kBlockSlack = 16;
+
+// The blocks of `plan`'s whole-record line, from its pieces.
+std::vector<CsvBlock> blocksOf(const CsvPlan& plan) {
+  if (plan.recordLength < 16) return {};
+  // Each byte of the line: its offset in the record, or -1 and the fixed character.
+  std::vector<int> source(plan.lineLength, -1);
+  std::string fixed(plan.lineLength, '\0');
+  std::size_t o = 0;
+  for (const CsvPiece& c : plan.pieces) {
+    if (c.lead >= 1) fixed[o++] = ';';
+    if (c.lead == 2) fixed[o++] = '\'';
+    for (int k = 0; k < c.width; ++k) source[o++] = c.from + k;
+  }
+  fixed[o++] = '\r';
+  fixed[o++] = '\n';
+  std::vector<CsvBlock> blocks((plan.lineLength + 15) / 16);
+  for (std::size_t j = 0; j < blocks.size(); ++j) {
+    CsvBlock& b = blocks[j];
+    // The record's bytes in a block are consecutive (fields follow each other), so
+    // one 16-byte load that stays inside the record holds them all.
+    int first = -1;
+    for (std::size_t k = 0; k < 16 && first < 0 && 16 * j + k < plan.lineLength; ++k) first = source[16 * j + k];
+    b.base = first < 0 ? 0u : static_cast<std::uint32_t>(std::min<std::size_t>(first, plan.recordLength - 16));
+    for (std::size_t k = 0; k < 16; ++k) {
+      const std::size_t at = 16 * j + k;
+      const int from = at < plan.lineLength ? source[at] : -1;
+      b.pick[k] = from < 0 ? 0x80 : static_cast<std::uint8_t>(from - static_cast<int>(b.base));
+      b.fixed[k] = from < 0 && at < plan.lineLength ? fixed[at] : '\0';
+    }
+  }
+  return blocks;
+}
 
 const std::array<CsvPlan, 22> kCsvPlans = [] {
   std::array<CsvPlan, 22> plans{};
@@ -85,22 +130,17 @@ const std::array<CsvPlan, 22> kCsvPlans = [] {
     const RecordLayout& layout = *layoutOf(type);
     const std::uint32_t apostrophes = kApostropheMask[static_cast<std::size_t>(type)];
     CsvPlan& plan = plans[static_cast<std::size_t>(type)];
-    const FieldLayout& last = layout.fields.back();
-    plan.recordLength = static_cast<std::size_t>(last.start - 1 + last.width);
-    std::size_t line = 0;
+    std::size_t line = 2;  // CR LF
     for (const FieldLayout& f : layout.fields) {
-      const auto from = static_cast<std::size_t>(f.start - 1);
-      const auto width = static_cast<std::size_t>(f.width);
-      const std::size_t chunks = (width + 15) / 16;
       const int lead = f.number == 1 ? 0 : (apostrophes >> f.number) & 1u ? 2 : 1;
-      line += static_cast<std::size_t>(lead);
-      plan.pieces.push_back({static_cast<std::uint16_t>(from), static_cast<std::uint16_t>(line),
-                             static_cast<std::uint16_t>(width), static_cast<std::uint8_t>(lead),
-                             static_cast<std::uint8_t>(from + chunks * 16 <= plan.recordLength ? chunks : 0)});
-      line += width;
+      plan.pieces.push_back({static_cast<std::uint16_t>(f.start - 1), static_cast<std::uint16_t>(f.width),
+                             static_cast<std::uint8_t>(lead)});
+      line += static_cast<std::size_t>(lead + f.width);
+      plan.recordLength = static_cast<std::size_t>(f.start - 1 + f.width);
     }
-    plan.lineLength = line + 2;
-    plan.room = plan.lineLength + kCopySlack;
+    plan.lineLength = line;
+    plan.room = line + kBlockSlack;
+    plan.blocks = blocksOf(plan);
   }
   return plans;
 }();
@@ -111,6 +151,27 @@ const std::size_t kMostRoom = [] {
   for (const CsvPlan& plan : kCsvPlans) most = std::max(most, plan.room);
   return most;
 }();
+
+#if defined(__x86_64__) || defined(__i386__)
+#define TAVEX_CSV_BLOCKS 1
+// The line of a whole record, sixteen bytes at a time (a byte shuffle and an OR).
+__attribute__((target("ssse3"))) char* writeBlocks(char* out, const CsvPlan& plan, const char* record) {
+  char* p = out;
+  for (const CsvBlock& b : plan.blocks) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(record + b.base));
+    v = _mm_shuffle_epi8(v, _mm_load_si128(reinterpret_cast<const __m128i*>(b.pick)));
+    v = _mm_or_si128(v, _mm_load_si128(reinterpret_cast<const __m128i*>(b.fixed)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+    p += 16;
+  }
+  return out + plan.lineLength;
+}
+
+const bool kHaveBlocks = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("ssse3") != 0;
+}();
+#endif
 
 // Copies exactly `n` (>= 1) bytes, reading and writing nothing outside them.
 inline void copyExactly(char* to, const char* from, std::size_t n) {
@@ -134,23 +195,12 @@ inline void copyExactly(char* to, const char* from, std::size_t n) {
 // kCsvPlans[type].room bytes; returns the end of the line.
 char* writeCsvLine(char* out, int type, std::string_view record) {
   const CsvPlan& plan = kCsvPlans[static_cast<std::size_t>(type)];
-  if (record.size() >= plan.recordLength) {
-    // The usual case: every field whole, and every place in the line fixed.
-    const char* const rec = record.data();
-    for (const CsvPiece& c : plan.pieces) {
-      std::memcpy(out + c.to - c.lead, ";'", 2);
-      const char* from = rec + c.from;
-      char* to = out + c.to;
-      if (c.chunks > 0) {
-        for (unsigned k = c.chunks; k > 0; --k, from += 16, to += 16) std::memcpy(to, from, 16);
-      } else {
-        copyExactly(to, from, c.width);
-      }
-    }
-    std::memcpy(out + plan.lineLength - 2, "\r\n", 2);
-    return out + plan.lineLength;
-  }
-  // A short record: fields cut short or empty, every separator kept.
+#ifdef TAVEX_CSV_BLOCKS
+  if (kHaveBlocks && record.size() >= plan.recordLength && !plan.blocks.empty())
+    return writeBlocks(out, plan, record.data());
+#endif
+  // Field by field: a short record gives fields cut short or empty, every
+  // separator kept.
   char* p = out;
   for (const CsvPiece& c : plan.pieces) {
     std::memcpy(p, ";'", 2);
@@ -254,12 +304,6 @@ int writeCsvRecord(CsvOutputs& outputs, int type, std::string_view record) { ret
 
 }  // namespace
 
-int csvRecordType(std::string_view line) {
-  if (line.size() < 3 || line[0] != 'E' || line[1] < '0' || line[1] > '9' || line[2] < '0' || line[2] > '9') return 0;
-  const int type = (line[1] - '0') * 10 + (line[2] - '0');
-  return type >= 1 && type <= 21 ? type : 0;
-}
-
 std::string csvHeader(int type) {
   std::string header;
   for (const FieldLayout& f : layoutOf(type)->fields) {
@@ -289,10 +333,9 @@ int convertToCsv(const std::string& inputPath, const std::string& outputFolder, 
       outputs.closeAll();
       return kConversionCancelled;
     }
-    const std::string_view record = removeLineFeed(raw);
-    const int type = csvRecordType(record);
+    const int type = csvRecordType(raw);  // a line end is no digit: the raw line has its record's type
     if (type == 0) continue;
-    if (writeCsvRecord(outputs, type, record) != 0) {
+    if (writeCsvRecord(outputs, type, removeLineFeed(raw)) != 0) {
       outputs.closeAll();
       if (outputs.refusal().empty()) return kCsvOutputFailed;
       control.notify({outputs.refusal(), "Erro!", Icon::Error});
