@@ -73,27 +73,27 @@ struct CsvPiece {
 // Sixteen bytes of the line of a whole record: byte k is the record's byte
 // base + pick[k], or fixed[k] (a separator, an apostrophe, the line end) where
 // pick[k] is 0x80.
-struct alignas(16) CsvBlock {
+struct alignas(16) CsvChunk {
   std::uint8_t pick[16];
   char fixed[16];
   std::uint32_t base;
 };
 
-// Per type, the fields in line order, the room a CSV line needs and the blocks
+// Per type, the fields in line order, the room a CSV line needs and the chunks
 // that build the line of a whole record.
 struct CsvPlan {
   std::size_t recordLength = 0;  // where the last field ends: a shorter record is cut field by field
   std::size_t lineLength = 0;    // the line of a whole record, CR LF included
-  std::size_t room = 0;          // the longest line plus the slack a block may write past it
+  std::size_t room = 0;          // the longest line plus the slack a chunk may write past it
   std::vector<CsvPiece> pieces;
-  std::vector<CsvBlock> blocks;  // empty when the record is shorter than one block
+  std::vector<CsvChunk> chunks;  // empty when the record is shorter than one chunk
 };
 
-// Bytes a block may write past the end of the line it builds.
-constexpr std::size_t kBlockSlack = 16;
+// Bytes a chunk may write past the end of the line it builds.
+constexpr std::size_t kChunkSlack = 16;
 
-// The blocks of `plan`'s whole-record line, from its pieces.
-std::vector<CsvBlock> blocksOf(const CsvPlan& plan) {
+// The chunks of `plan`'s whole-record line, from its pieces.
+std::vector<CsvChunk> chunksOf(const CsvPlan& plan) {
   if (plan.recordLength < 16) return {};
   // Each byte of the line: its offset in the record, or -1 and the fixed character.
   std::vector<int> source(plan.lineLength, -1);
@@ -106,10 +106,10 @@ std::vector<CsvBlock> blocksOf(const CsvPlan& plan) {
   }
   fixed[o++] = '\r';
   fixed[o++] = '\n';
-  std::vector<CsvBlock> blocks((plan.lineLength + 15) / 16);
-  for (std::size_t j = 0; j < blocks.size(); ++j) {
-    CsvBlock& b = blocks[j];
-    // The record's bytes in a block are consecutive (fields follow each other), so
+  std::vector<CsvChunk> chunks((plan.lineLength + 15) / 16);
+  for (std::size_t j = 0; j < chunks.size(); ++j) {
+    CsvChunk& b = chunks[j];
+    // The record's bytes in a chunk are consecutive (fields follow each other), so
     // one 16-byte load that stays inside the record holds them all.
     int first = -1;
     for (std::size_t k = 0; k < 16 && first < 0 && 16 * j + k < plan.lineLength; ++k) first = source[16 * j + k];
@@ -121,7 +121,7 @@ std::vector<CsvBlock> blocksOf(const CsvPlan& plan) {
       b.fixed[k] = from < 0 && at < plan.lineLength ? fixed[at] : '\0';
     }
   }
-  return blocks;
+  return chunks;
 }
 
 const std::array<CsvPlan, 22> kCsvPlans = [] {
@@ -139,8 +139,8 @@ const std::array<CsvPlan, 22> kCsvPlans = [] {
       plan.recordLength = static_cast<std::size_t>(f.start - 1 + f.width);
     }
     plan.lineLength = line;
-    plan.room = line + kBlockSlack;
-    plan.blocks = blocksOf(plan);
+    plan.room = line + kChunkSlack;
+    plan.chunks = chunksOf(plan);
   }
   return plans;
 }();
@@ -153,11 +153,11 @@ const std::size_t kMostRoom = [] {
 }();
 
 #if defined(__x86_64__) || defined(__i386__)
-#define TAVEX_CSV_BLOCKS 1
+#define TAVEX_CSV_CHUNKS 1
 // The line of a whole record, sixteen bytes at a time (a byte shuffle and an OR).
-__attribute__((target("ssse3"))) char* writeBlocks(char* out, const CsvPlan& plan, const char* record) {
+__attribute__((target("ssse3"))) char* writeChunks(char* out, const CsvPlan& plan, const char* record) {
   char* p = out;
-  for (const CsvBlock& b : plan.blocks) {
+  for (const CsvChunk& b : plan.chunks) {
     __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(record + b.base));
     v = _mm_shuffle_epi8(v, _mm_load_si128(reinterpret_cast<const __m128i*>(b.pick)));
     v = _mm_or_si128(v, _mm_load_si128(reinterpret_cast<const __m128i*>(b.fixed)));
@@ -167,7 +167,8 @@ __attribute__((target("ssse3"))) char* writeBlocks(char* out, const CsvPlan& pla
   return out + plan.lineLength;
 }
 
-const bool kHaveBlocks = [] {
+// SSSE3 (the byte shuffle) is checked once, as the program starts.
+const bool kHaveChunks = [] {
   __builtin_cpu_init();
   return __builtin_cpu_supports("ssse3") != 0;
 }();
@@ -195,9 +196,9 @@ inline void copyExactly(char* to, const char* from, std::size_t n) {
 // kCsvPlans[type].room bytes; returns the end of the line.
 char* writeCsvLine(char* out, int type, std::string_view record) {
   const CsvPlan& plan = kCsvPlans[static_cast<std::size_t>(type)];
-#ifdef TAVEX_CSV_BLOCKS
-  if (kHaveBlocks && record.size() >= plan.recordLength && !plan.blocks.empty())
-    return writeBlocks(out, plan, record.data());
+#ifdef TAVEX_CSV_CHUNKS
+  if (kHaveChunks && record.size() >= plan.recordLength && !plan.chunks.empty())
+    return writeChunks(out, plan, record.data());
 #endif
   // Field by field: a short record gives fields cut short or empty, every
   // separator kept.
