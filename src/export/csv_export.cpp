@@ -2,10 +2,18 @@
 
 #include <unistd.h>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
+
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <filesystem>
 #include <initializer_list>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "cotepe/file_access.h"
 #include "cotepe/record_layout.h"
@@ -54,17 +62,159 @@ const std::array<std::uint32_t, 22> kApostropheMask = [] {
   return mask;
 }();
 
-// Per type, the longest CSV line: every field at its width, a separator and an
-// apostrophe before each, the line end.
-const std::array<std::size_t, 22> kCsvLineBound = [] {
-  std::array<std::size_t, 22> bound{};
-  for (int type = 1; type <= 21; ++type) {
-    std::size_t n = 2;
-    for (const FieldLayout& f : layoutOf(type)->fields) n += static_cast<std::size_t>(f.width) + 2;
-    bound[static_cast<std::size_t>(type)] = n;
+// How one field goes into its CSV line: what precedes it (none, ";" or ";'") and
+// where its bytes lie in the record.
+struct CsvPiece {
+  std::uint16_t from;  // 0-based offset in the record
+  std::uint16_t width;
+  std::uint8_t lead;   // bytes before the field: 0, 1 (";") or 2 (";'")
+};
+
+// Sixteen bytes of the line of a whole record: byte k is the record's byte
+// base + pick[k], or fixed[k] (a separator, an apostrophe, the line end) where
+// pick[k] is 0x80.
+struct alignas(16) CsvChunk {
+  std::uint8_t pick[16];
+  char fixed[16];
+  std::uint32_t base;
+};
+
+// Per type, the fields in line order, the room a CSV line needs and the chunks
+// that build the line of a whole record.
+struct CsvPlan {
+  std::size_t recordLength = 0;  // where the last field ends: a shorter record is cut field by field
+  std::size_t lineLength = 0;    // the line of a whole record, CR LF included
+  std::size_t room = 0;          // the longest line plus the slack a chunk may write past it
+  std::vector<CsvPiece> pieces;
+  std::vector<CsvChunk> chunks;  // empty when the record is shorter than one chunk
+};
+
+// Bytes a chunk may write past the end of the line it builds.
+constexpr std::size_t kChunkSlack = 16;
+
+// The chunks of `plan`'s whole-record line, from its pieces.
+std::vector<CsvChunk> chunksOf(const CsvPlan& plan) {
+  if (plan.recordLength < 16) return {};
+  // Each byte of the line: its offset in the record, or -1 and the fixed character.
+  std::vector<int> source(plan.lineLength, -1);
+  std::string fixed(plan.lineLength, '\0');
+  std::size_t o = 0;
+  for (const CsvPiece& c : plan.pieces) {
+    if (c.lead >= 1) fixed[o++] = ';';
+    if (c.lead == 2) fixed[o++] = '\'';
+    for (int k = 0; k < c.width; ++k) source[o++] = c.from + k;
   }
-  return bound;
+  fixed[o++] = '\r';
+  fixed[o++] = '\n';
+  std::vector<CsvChunk> chunks((plan.lineLength + 15) / 16);
+  for (std::size_t j = 0; j < chunks.size(); ++j) {
+    CsvChunk& b = chunks[j];
+    // The record's bytes in a chunk are consecutive (fields follow each other), so
+    // one 16-byte load that stays inside the record holds them all.
+    int first = -1;
+    for (std::size_t k = 0; k < 16 && first < 0 && 16 * j + k < plan.lineLength; ++k) first = source[16 * j + k];
+    b.base = first < 0 ? 0u : static_cast<std::uint32_t>(std::min<std::size_t>(first, plan.recordLength - 16));
+    for (std::size_t k = 0; k < 16; ++k) {
+      const std::size_t at = 16 * j + k;
+      const int from = at < plan.lineLength ? source[at] : -1;
+      b.pick[k] = from < 0 ? 0x80 : static_cast<std::uint8_t>(from - static_cast<int>(b.base));
+      b.fixed[k] = from < 0 && at < plan.lineLength ? fixed[at] : '\0';
+    }
+  }
+  return chunks;
+}
+
+const std::array<CsvPlan, 22> kCsvPlans = [] {
+  std::array<CsvPlan, 22> plans{};
+  for (int type = 1; type <= 21; ++type) {
+    const RecordLayout& layout = *layoutOf(type);
+    const std::uint32_t apostrophes = kApostropheMask[static_cast<std::size_t>(type)];
+    CsvPlan& plan = plans[static_cast<std::size_t>(type)];
+    std::size_t line = 2;  // CR LF
+    for (const FieldLayout& f : layout.fields) {
+      const int lead = f.number == 1 ? 0 : (apostrophes >> f.number) & 1u ? 2 : 1;
+      plan.pieces.push_back({static_cast<std::uint16_t>(f.start - 1), static_cast<std::uint16_t>(f.width),
+                             static_cast<std::uint8_t>(lead)});
+      line += static_cast<std::size_t>(lead + f.width);
+      plan.recordLength = static_cast<std::size_t>(f.start - 1 + f.width);
+    }
+    plan.lineLength = line;
+    plan.room = line + kChunkSlack;
+    plan.chunks = chunksOf(plan);
+  }
+  return plans;
 }();
+
+// The largest room any record type needs.
+const std::size_t kMostRoom = [] {
+  std::size_t most = 0;
+  for (const CsvPlan& plan : kCsvPlans) most = std::max(most, plan.room);
+  return most;
+}();
+
+#if defined(__x86_64__) || defined(__i386__)
+#define TAVEX_CSV_CHUNKS 1
+// The line of a whole record, sixteen bytes at a time (a byte shuffle and an OR).
+__attribute__((target("ssse3"))) char* writeChunks(char* out, const CsvPlan& plan, const char* record) {
+  char* p = out;
+  for (const CsvChunk& b : plan.chunks) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(record + b.base));
+    v = _mm_shuffle_epi8(v, _mm_load_si128(reinterpret_cast<const __m128i*>(b.pick)));
+    v = _mm_or_si128(v, _mm_load_si128(reinterpret_cast<const __m128i*>(b.fixed)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+    p += 16;
+  }
+  return out + plan.lineLength;
+}
+
+// SSSE3 (the byte shuffle) is checked once, as the program starts.
+const bool kHaveChunks = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("ssse3") != 0;
+}();
+#endif
+
+// Copies exactly `n` (>= 1) bytes, reading and writing nothing outside them.
+inline void copyExactly(char* to, const char* from, std::size_t n) {
+  if (n >= 16) {
+    for (std::size_t k = 0; k + 16 < n; k += 16) std::memcpy(to + k, from + k, 16);
+    std::memcpy(to + n - 16, from + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(to, from, 4);
+    std::memcpy(to + n - 4, from + n - 4, 4);
+  } else {
+    to[0] = from[0];
+    to[n - 1] = from[n - 1];
+    to[n / 2] = from[n / 2];
+  }
+}
+
+// Writes the CSV line of `record` (type 1..21) at `out`, which has
+// kCsvPlans[type].room bytes; returns the end of the line.
+char* writeCsvLine(char* out, int type, std::string_view record) {
+  const CsvPlan& plan = kCsvPlans[static_cast<std::size_t>(type)];
+#ifdef TAVEX_CSV_CHUNKS
+  if (kHaveChunks && record.size() >= plan.recordLength && !plan.chunks.empty())
+    return writeChunks(out, plan, record.data());
+#endif
+  // Field by field: a short record gives fields cut short or empty, every
+  // separator kept.
+  char* p = out;
+  for (const CsvPiece& c : plan.pieces) {
+    std::memcpy(p, ";'", 2);
+    p += c.lead;
+    if (c.from >= record.size()) continue;
+    const std::size_t n = std::min<std::size_t>(c.width, record.size() - c.from);
+    copyExactly(p, record.data() + c.from, n);
+    p += n;
+  }
+  *p++ = '\r';
+  *p++ = '\n';
+  return p;
+}
 
 constexpr const char* kFolderHasCotepe = "Este diretório já contém arquivos COTEPE! Selecione outro diretório."_cp;
 
@@ -88,7 +238,9 @@ bool isReadable(const std::string& path) {
 }
 
 // The 21 output files, opened at the first record of their type and kept open
-// until the end (the export never holds more than 21 files).
+// until the end (the export never holds more than 21 files). Each file's lines
+// are built straight into a block of its own, written out when it holds
+// kBlockBytes or more.
 class CsvOutputs {
  public:
   explicit CsvOutputs(std::string folder) : folder_(std::move(folder)) {}
@@ -96,9 +248,10 @@ class CsvOutputs {
   // Appends the CSV line of `record` to the file of `type`, creating the file with
   // its header first when it does not exist yet. 0, or 1 on failure.
   int appendCsvLine(int type, std::string_view record) {
-    LineFile& file = files_[static_cast<std::size_t>(type)];
-    if (!file.isOpen() && !openFor(type, file)) return 1;
-    return file.buildLine([&](std::string& out) { appendCsvRecord(out, type, record); }) ? 0 : 1;
+    Output& o = outputs_[static_cast<std::size_t>(type)];
+    if (!o.file.isOpen() && !openFor(type, o)) return 1;
+    o.used = static_cast<std::size_t>(writeCsvLine(o.block.get() + o.used, type, record) - o.block.get());
+    return o.used < kBlockBytes || writeBlock(o) ? 0 : 1;
   }
 
   // Why the last file could not be opened (a refusal message), or empty.
@@ -106,35 +259,51 @@ class CsvOutputs {
 
   bool closeAll() {
     bool ok = true;
-    for (LineFile& f : files_) ok = f.close() && ok;
+    for (Output& o : outputs_) {
+      if (o.file.isOpen() && o.used > 0) ok = writeBlock(o) && ok;
+      ok = o.file.close() && ok;
+    }
     return ok;
   }
 
  private:
-  bool openFor(int type, LineFile& file) {
+  static constexpr std::size_t kBlockBytes = 1 << 16;  // gathered bytes that make a write
+
+  struct Output {
+    LineFile file;
+    std::unique_ptr<char[]> block;  // kBlockBytes plus room for one more line
+    std::size_t used = 0;
+  };
+
+  bool openFor(int type, Output& o) {
     const std::string path = (std::filesystem::path(folder_) / csvFileName(type)).string();
-    const bool opened = isReadable(path) ? file.open(path, LineFile::Mode::Append)
-                                         : file.open(path, LineFile::Mode::CreateNew) &&
-                                               file.writeLine(csvHeader(type) + "\r\n");
-    if (!opened) refusal_ = outputRefusalMessage(file.openError(), path);
-    return opened;
+    const bool opened = isReadable(path) ? o.file.open(path, LineFile::Mode::Append)
+                                         : o.file.open(path, LineFile::Mode::CreateNew) &&
+                                               o.file.writeLine(csvHeader(type) + "\r\n");
+    if (!opened) {
+      refusal_ = outputRefusalMessage(o.file.openError(), path);
+      return false;
+    }
+    if (!o.block) o.block = std::make_unique_for_overwrite<char[]>(kBlockBytes + kMostRoom);
+    o.used = 0;
+    return true;
+  }
+
+  bool writeBlock(Output& o) {
+    const bool ok = o.file.writeLines(std::string_view(o.block.get(), o.used));
+    o.used = 0;
+    return ok;
   }
 
   std::string folder_;
   std::string refusal_;
-  std::array<LineFile, 22> files_;
+  std::array<Output, 22> outputs_;
 };
 
 // Cuts one record (line end removed) into its CSV line and appends it. 0, or 1.
 int writeCsvRecord(CsvOutputs& outputs, int type, std::string_view record) { return outputs.appendCsvLine(type, record); }
 
 }  // namespace
-
-int csvRecordType(std::string_view line) {
-  if (line.size() < 3 || line[0] != 'E' || line[1] < '0' || line[1] > '9' || line[2] < '0' || line[2] > '9') return 0;
-  const int type = (line[1] - '0') * 10 + (line[2] - '0');
-  return type >= 1 && type <= 21 ? type : 0;
-}
 
 std::string csvHeader(int type) {
   std::string header;
@@ -146,24 +315,10 @@ std::string csvHeader(int type) {
 }
 
 void appendCsvRecord(std::string& out, int type, std::string_view record) {
-  const RecordLayout& layout = *layoutOf(type);
-  const std::uint32_t apostrophes = kApostropheMask[static_cast<std::size_t>(type)];
-  // Room for the longest line first, then the bytes copied in place.
   const std::size_t start = out.size();
-  out.resize(start + kCsvLineBound[static_cast<std::size_t>(type)]);
-  char* p = out.data() + start;
-  for (const FieldLayout& f : layout.fields) {
-    if (f.number > 1) {
-      *p++ = ';';
-      if ((apostrophes >> f.number) & 1u) *p++ = '\'';
-    }
-    const std::string_view value = sliceField(record, f.start, f.width);
-    if (!value.empty()) std::memcpy(p, value.data(), value.size());  // an empty field may have no data pointer
-    p += value.size();
-  }
-  *p++ = '\r';
-  *p++ = '\n';
-  out.resize(static_cast<std::size_t>(p - out.data()));
+  out.resize(start + kCsvPlans[static_cast<std::size_t>(type)].room);
+  char* const end = writeCsvLine(out.data() + start, type, record);
+  out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
 int convertToCsv(const std::string& inputPath, const std::string& outputFolder, WorkerControl& control) {
@@ -179,10 +334,9 @@ int convertToCsv(const std::string& inputPath, const std::string& outputFolder, 
       outputs.closeAll();
       return kConversionCancelled;
     }
-    const std::string_view record = removeLineFeed(raw);
-    const int type = csvRecordType(record);
+    const int type = csvRecordType(raw);  // a line end is no digit: the raw line has its record's type
     if (type == 0) continue;
-    if (writeCsvRecord(outputs, type, record) != 0) {
+    if (writeCsvRecord(outputs, type, removeLineFeed(raw)) != 0) {
       outputs.closeAll();
       if (outputs.refusal().empty()) return kCsvOutputFailed;
       control.notify({outputs.refusal(), "Erro!", Icon::Error});

@@ -31,7 +31,13 @@ inline constexpr int kCsvOutputRefused = 6;    // an output is a symbolic link (
 
 // The type 1..21 of a line whose first three characters are "E01" .. "E21"
 // (case-sensitive), else 0.
-int csvRecordType(std::string_view line);
+inline int csvRecordType(std::string_view line) {
+  if (line.size() < 3 || line[0] != 'E') return 0;
+  const unsigned tens = static_cast<unsigned char>(line[1]) - unsigned{'0'};  // wraps above 9 below '0'
+  const unsigned units = static_cast<unsigned char>(line[2]) - unsigned{'0'};
+  const unsigned type = tens * 10 + units;
+  return tens <= 9 && units <= 9 && type >= 1 && type <= 21 ? static_cast<int>(type) : 0;
+}
 
 // The header line of record type 1..21, without its line end.
 std::string csvHeader(int type);

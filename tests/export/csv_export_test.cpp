@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <csignal>
 #include <filesystem>
+#include <memory>
 
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
@@ -72,6 +73,55 @@ TEST(CsvExport, ARecordLineIsAppendedWhateverTheRecordLength) {
   out.clear();
   appendCsvRecord(out, 13, "E13");
   EXPECT_EQ(out, "E13;;;;;';;\r\n");
+}
+
+// Every type, every record length from empty to a few characters past the
+// layout: each field is the record's slice at its place (cut short or empty when
+// the record ends early), never a byte from beyond the record. The record's
+// bytes include NUL and accented characters; it is cut both from a longer text
+// and from an allocation of exactly its size.
+TEST(CsvExport, EveryTypeAndRecordLengthCutsFieldsAtTheirPlaces) {
+  const std::string alphabet = std::string("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789 \xC9\xE7\x80\xFF") + '\0';
+  for (int type = 1; type <= 21; ++type) {
+    const RecordLayout& layout = *layoutOf(type);
+    const FieldLayout& last = layout.fields.back();
+    const std::size_t length = static_cast<std::size_t>(last.start - 1 + last.width);
+    std::string memory;
+    for (std::size_t i = 0; i < length + 3; ++i) memory += alphabet[(i * 7 + static_cast<std::size_t>(type)) % alphabet.size()];
+    memory += std::string(64, ';');  // what lies after the record in the reader's buffer
+
+    // Which fields carry an apostrophe, from the line of the whole record (its
+    // bytes hold no separator nor apostrophe of their own).
+    std::string whole;
+    appendCsvRecord(whole, type, std::string_view(memory.data(), length));
+    std::vector<bool> apostrophe;
+    for (std::size_t at = 0;; ++at) {
+      apostrophe.push_back(whole[at] == '\'');
+      at = whole.find(';', at);
+      if (at == std::string::npos) break;
+    }
+    ASSERT_EQ(apostrophe.size(), layout.fields.size()) << "E" << type;
+
+    for (std::size_t n = 0; n <= length + 3; ++n) {
+      const std::string_view record(memory.data(), n);
+      std::string expected = "kept";
+      for (std::size_t i = 0; i < layout.fields.size(); ++i) {
+        if (i > 0) expected += ';';
+        if (apostrophe[i]) expected += '\'';
+        expected += sliceField(record, layout.fields[i].start, layout.fields[i].width);
+      }
+      expected += "\r\n";
+      std::string out = "kept";
+      appendCsvRecord(out, type, record);
+      ASSERT_EQ(out, expected) << "E" << type << ", " << n << " characters";
+      // Alone in an allocation of its size: the sanitizer build sees any read past it.
+      const auto alone = std::make_unique<char[]>(n);
+      std::copy(record.begin(), record.end(), alone.get());
+      out = "kept";
+      appendCsvRecord(out, type, std::string_view(alone.get(), n));
+      ASSERT_EQ(out, expected) << "E" << type << ", " << n << " characters, alone";
+    }
+  }
 }
 
 // `values` limited to the fields the record type has.
@@ -191,6 +241,63 @@ TEST(CsvExport, FullDiskStopsWithStatus2AndNoPartialLine) {
   const std::string written = readFile(dir.file("E15.csv"));
   EXPECT_GT(written.size(), 0u);
   EXPECT_LE(written.size(), 200000u);
+  EXPECT_TRUE(allLinesWhole(written));
+}
+
+// Records of several types interleaved, whole and short, enough for each file to
+// be written in many blocks: every file holds its records' lines in input order.
+TEST(CsvExport, InterleavedRecordsOverManyWritesKeepTheirOrder) {
+  TempDir dir;
+  std::vector<std::string> lines = {sampleE01("TDM")};
+  std::string e14 = csvHeader(14) + "\r\n", e15 = csvHeader(15) + "\r\n", e21 = csvHeader(21) + "\r\n";
+  for (int doc = 1; doc <= 400; ++doc) {
+    const std::string coo = std::to_string(doc);
+    lines.push_back(sampleRecord(14, {{"COO", coo}}));
+    for (int item = 1; item <= 4; ++item)
+      lines.push_back(sampleRecord(15, {{"COO", coo}, {"NUM_ITEM", std::to_string(item)}}));
+    if (doc % 7 == 0) lines.push_back(sampleRecord(15, {{"COO", coo}}).substr(0, 20 + static_cast<std::size_t>(doc % 50)));
+    lines.push_back(sampleRecord(21, {{"COO", coo}}));
+  }
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    appendCsvRecord(line[2] == '4' ? e14 : line[2] == '5' ? e15 : e21, csvRecordType(line), line);
+  }
+  ASSERT_GT(e15.size(), 5u * 65536);
+  writeFile(dir.file("in.txt"), joinLines(lines));
+  DirectWorkerControl control;
+  ASSERT_EQ(convertToCsv(dir.file("in.txt"), dir.path().string(), control), kCsvDone);
+  EXPECT_EQ(readFile(dir.file("E14.csv")), e14);
+  EXPECT_EQ(readFile(dir.file("E15.csv")), e15);
+  EXPECT_EQ(readFile(dir.file("E21.csv")), e21);
+}
+
+// The lines still gathered at the end are written then: a failure there is the
+// run's failure, and the file keeps only whole lines.
+TEST(CsvExport, AFailedLastWriteGivesStatus2AndNoPartialLine) {
+  TempDir dir;
+  std::vector<std::string> lines;
+  for (int i = 1; i <= 300; ++i) lines.push_back(sampleRecord(15, {{"COO", std::to_string(i)}}));
+  writeFile(dir.file("in.txt"), joinLines(lines));
+  std::string whole = csvHeader(15) + "\r\n";
+  for (const std::string& line : lines) appendCsvRecord(whole, 15, line);
+  ASSERT_GT(whole.size(), 70000u);
+  ASSERT_LT(whole.size(), 131072u);  // one write during the run, the rest at its end
+
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = whole.size() - 1;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  DirectWorkerControl control;
+  const int status = convertToCsv(dir.file("in.txt"), dir.path().string(), control);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previousHandler);
+  EXPECT_EQ(status, kCsvOutputFailed);
+  const std::string written = readFile(dir.file("E15.csv"));
+  EXPECT_GT(written.size(), 65536u);
+  EXPECT_LT(written.size(), whole.size());
+  EXPECT_EQ(written, whole.substr(0, written.size()));
   EXPECT_TRUE(allLinesWhole(written));
 }
 
