@@ -2,9 +2,13 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -23,6 +27,7 @@ namespace {
 constexpr std::size_t kPathLimit = 1024;
 constexpr std::size_t kPendingBudget = 16u << 20;  // bytes gathered in memory before the outputs are written
 constexpr std::size_t kBlockSlack = 1u << 16;       // room past the budget for the record that crosses it
+constexpr std::size_t kIovecs = 256;              // pieces per gathered write
 constexpr const char* kTempTemplate = "ctp_file_XXXXXX.tmp";
 constexpr int kTempSuffixLength = 4;  // ".tmp"
 const std::string kBlankDate(8, ' ');
@@ -211,6 +216,7 @@ class Splitter {
     std::string date;        // eight characters, or empty for none
     std::int32_t firstPiece = -1;  // its lines not yet written: pieces of block_, in order
     std::int32_t lastPiece = -1;
+    std::uint64_t written = 0;     // bytes its output holds
   };
 
   // A run of one reduction's lines in block_.
@@ -420,6 +426,7 @@ class Splitter {
     // A file created earlier in this split under this number is replaced (its
     // unwritten lines stay in the block, unused, until the next write).
     r.onDisk = false;
+    r.written = 0;
     r.firstPiece = r.lastPiece = -1;
     gather(z, head, "");
   }
@@ -454,44 +461,130 @@ class Splitter {
     if (z != 0 && reductions_[static_cast<std::size_t>(z)].hasOutput) write(z, line);
   }
 
-  // Writes every gathered line, one file open at a time.
+  // Writes every gathered line, one file open at a time, each output's pieces
+  // straight from the block.
   bool writeOutputs() {
     bool ok = true;
+    int lastFd = -1;
     for (int z = kFirstReduction; z <= kLastReduction; ++z) {
       Reduction& r = reductions_[static_cast<std::size_t>(z)];
       if (!r.hasOutput || (r.onDisk && r.firstPiece < 0)) continue;
-      // One piece is written from the block; several are joined first.
-      std::string_view text;
-      if (r.firstPiece >= 0) {
-        const Piece& first = pieces_[static_cast<std::size_t>(r.firstPiece)];
-        text = std::string_view(block_).substr(first.offset, first.size);
-        if (first.next >= 0) {
-          joined_.clear();
-          for (std::int32_t p = r.firstPiece; p >= 0; p = pieces_[static_cast<std::size_t>(p)].next)
-            joined_.append(block_, pieces_[static_cast<std::size_t>(p)].offset, pieces_[static_cast<std::size_t>(p)].size);
-          text = joined_;
-        }
-      }
-      LineFile file;
       const std::string path = splitOutputPath(inputPath_, z);
-      const bool opened = file.open(path, r.onDisk ? LineFile::Mode::Append : LineFile::Mode::Create);
-      ok = opened && file.writeLines(text) && file.close() && ok;
-      if (!opened) {
+      OutputError error = OutputError::None;
+      const int fd = openOutput(path, !r.onDisk, error);
+      r.onDisk = true;
+      if (fd < 0) {
         ok = false;
-        const std::string refusal = outputRefusalMessage(file.openError(), path);
+        r.firstPiece = r.lastPiece = -1;
+        const std::string refusal = outputRefusalMessage(error, path);
         if (!refusal.empty() && !outputRefused_) {
           outputRefused_ = true;
           control_.notify({refusal, "Erro!", Icon::Error});
         }
+        continue;
       }
-      r.onDisk = true;
-      r.firstPiece = r.lastPiece = -1;
+      ok = writePieces(fd, r) && ok;
+      if (lastFd >= 0) ::close(lastFd);
+      lastFd = fd;
+    }
+    // A folder removed during the round makes the next open fail; the last file
+    // tells whether it went with its lines after that.
+    if (lastFd >= 0) {
+      struct stat st {};
+      if (::fstat(lastFd, &st) == 0 && st.st_nlink == 0) ok = false;
+      ::close(lastFd);
     }
     // The block keeps its memory: the next round fills the same pages.
     block_.clear();
     pieces_.clear();
     pendingBytes_ = 0;
     return ok;
+  }
+
+  // Opens the output at `path` for writing: created, or emptied, on its first
+  // write in this split (`first`), appended to afterwards. Never through a
+  // symbolic link, never into anything but a regular file; -1 and `error` set
+  // when refused or failed.
+  static int openOutput(const std::string& path, bool first, OutputError& error) {
+    if (first) {
+      // What O_EXCL creates is a new, empty regular file: nothing to check or cut.
+      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) return fd;
+      if (errno != EEXIST) {
+        error = OutputError::Other;
+        return -1;
+      }
+      // The name is taken: an earlier output is emptied, anything else refused.
+      const OutputFile out = openOutputFile(path, OutputMode::Reuse);
+      error = out.error;
+      if (out.fd < 0) return -1;
+      const off_t end = ::lseek(out.fd, 0, SEEK_END);
+      if (end != 0 && (::ftruncate(out.fd, 0) != 0 || ::lseek(out.fd, 0, SEEK_SET) != 0)) {
+        ::close(out.fd);
+        error = OutputError::Other;
+        return -1;
+      }
+      return out.fd;
+    }
+    // O_NONBLOCK keeps a pipe planted meanwhile from holding the open; on the
+    // regular file it must be it changes nothing.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+      error = errno == ELOOP ? OutputError::Symlink : errno == ENXIO ? OutputError::NotRegular : OutputError::Other;
+      return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      error = OutputError::NotRegular;
+      return -1;
+    }
+    return fd;
+  }
+
+  // Writes reduction r's pieces in order (gathered writes of up to kIovecs
+  // pieces). On a failure the file is cut back to what it held before, so it
+  // ends with a whole line.
+  bool writePieces(int fd, Reduction& r) {
+    std::size_t total = 0;
+    std::int32_t p = r.firstPiece;
+    r.firstPiece = r.lastPiece = -1;
+    while (p >= 0) {
+      std::size_t count = 0;
+      for (; p >= 0 && count < kIovecs; p = pieces_[static_cast<std::size_t>(p)].next) {
+        const Piece& piece = pieces_[static_cast<std::size_t>(p)];
+        iovecs_[count++] = {block_.data() + piece.offset, piece.size};
+      }
+      iovec* iov = iovecs_.data();
+      while (count > 0) {
+        const ssize_t n = ::writev(fd, iov, static_cast<int>(count));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+          if (::ftruncate(fd, static_cast<off_t>(r.written)) != 0) {
+            // Nothing more can be done; the failure is reported all the same.
+          }
+          return false;
+        }
+        total += static_cast<std::size_t>(n);
+        for (auto left = static_cast<std::size_t>(n); left > 0;) {
+          if (left >= iov->iov_len) {
+            left -= iov->iov_len;
+            ++iov;
+            --count;
+          } else {
+            iov->iov_base = static_cast<char*>(iov->iov_base) + left;
+            iov->iov_len -= left;
+            left = 0;
+          }
+        }
+        while (count > 0 && iov->iov_len == 0) {
+          ++iov;
+          --count;
+        }
+      }
+    }
+    r.written += total;
+    return true;
   }
 
   int finish(int status) {
@@ -530,7 +623,7 @@ class Splitter {
   std::vector<Reduction> reductions_;
   std::string block_;               // the lines not yet written, of every reduction
   std::vector<Piece> pieces_;
-  std::string joined_;              // one reduction's pieces joined for its write
+  std::array<iovec, kIovecs> iovecs_{};
   std::size_t pendingBytes_ = 0;
 };
 
