@@ -315,12 +315,14 @@ class Splitter {
   // One raw line of the block: a status when the split ends there.
   std::optional<int> splitLine(std::size_t at, std::size_t size) {
     consumed_ += size;
-    if (inputSize_ > 0) {
+    if (consumed_ >= nextProgressAt_ && inputSize_ > 0) {
       const int percent = static_cast<int>(consumed_ * 100 / inputSize_);
       if (percent != lastProgress_) {
         lastProgress_ = percent;
         control_.setProgress(percent);
       }
+      // The first byte count that makes the next percent.
+      nextProgressAt_ = ((static_cast<std::uint64_t>(percent) + 1) * inputSize_ + 99) / 100;
     }
     if (control_.cancelRequested()) return kConversionCancelled;
     raw_ = std::string_view(block_.get() + at, size);
@@ -753,6 +755,7 @@ class Splitter {
   std::uint64_t inputSize_ = 0;
   std::uint64_t consumed_ = 0;
   int lastProgress_ = -1;
+  std::uint64_t nextProgressAt_ = 0;
   bool readFailed_ = false;
   std::string directory_;
   std::string tempPath_;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <numeric>
 
 #include "cotepe/text.h"
 #include "export_fixture.h"
@@ -311,6 +313,28 @@ TEST(FileSplit, ALineLongerThanTheReadBlockStaysWholeAfterTheLinesGatheredBefore
                   .ends_with(joinLines({e12(1, 10, "20121001"), withCoo(14, 5), huge, withCoo(21, 7)})));
   EXPECT_TRUE(readFile(dir.file("h_0002.txt"))
                   .ends_with(joinLines({e12(2, 20, "20121002"), withCoo(14, 15), withCoo(21, 16)})));
+}
+
+// Keeps every progress report.
+class ProgressLog : public DirectWorkerControl {
+ public:
+  void setProgress(int percent) override { reports.push_back(percent); }
+  std::vector<int> reports;
+};
+
+TEST(FileSplit, ProgressGoesPercentByPercentFromZeroToAHundred) {
+  TempDir dir;
+  std::vector<std::string> lines = {sampleE01("TDM"), sampleE02(), e12(1, 5000, "20121001")};
+  for (int coo = 1; coo <= 2000; ++coo) lines.push_back(withCoo(15, coo));
+  writeFile(dir.file("p.txt"), joinLines(lines));
+  ProgressLog control;
+  ASSERT_EQ(splitWorker(dir.file("p.txt"), control), kSplitDone);
+  // Never back: every percent in turn (0 comes first, when the input is opened).
+  EXPECT_TRUE(std::is_sorted(control.reports.begin(), control.reports.end()));
+  control.reports.erase(std::unique(control.reports.begin(), control.reports.end()), control.reports.end());
+  std::vector<int> expected(101);
+  std::iota(expected.begin(), expected.end(), 0);
+  EXPECT_EQ(control.reports, expected);
 }
 
 class SplitCommand : public ::testing::Test {
