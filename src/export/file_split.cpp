@@ -33,7 +33,7 @@ constexpr std::size_t kPathLimit = 1024;
 constexpr std::size_t kBlockSize = 16u << 20;   // input read before the outputs are written (more for a longer line)
 constexpr std::size_t kReadSize = 1u << 18;     // one read: its lines are examined while they are in the cache
 constexpr std::size_t kSideBudget = 4u << 20;   // rewritten lines gathered before the outputs are written
-constexpr std::size_t kIovecs = 256;              // pieces per gathered write
+constexpr std::size_t kIovecs = 256;            // pieces per gathered write
 constexpr const char* kTempTemplate = "ctp_file_XXXXXX.tmp";
 constexpr int kTempSuffixLength = 4;  // ".tmp"
 const std::string kBlankDate(8, ' ');
@@ -609,11 +609,14 @@ class Splitter {
   // Writes every gathered line, one file open at a time, each output's pieces
   // straight from the block.
   bool writeOutputs() {
+    const auto due = [](const Reduction& r) { return r.hasOutput && (!r.onDisk || r.firstPiece >= 0); };
+    int lastDue = 0;
+    for (int z = kFirstReduction; z <= kLastReduction; ++z)
+      if (due(reductions_[static_cast<std::size_t>(z)])) lastDue = z;
     bool ok = true;
-    int lastFd = -1;
-    for (int z = kFirstReduction; z <= kLastReduction; ++z) {
+    for (int z = kFirstReduction; z <= lastDue; ++z) {
       Reduction& r = reductions_[static_cast<std::size_t>(z)];
-      if (!r.hasOutput || (r.onDisk && r.firstPiece < 0)) continue;
+      if (!due(r)) continue;
       const std::string path = splitOutputPath(inputPath_, z);
       OutputError error = OutputError::None;
       const int fd = openOutput(path, !r.onDisk, error);
@@ -629,15 +632,11 @@ class Splitter {
         continue;
       }
       ok = writePieces(fd, r) && ok;
-      if (lastFd >= 0) ::close(lastFd);
-      lastFd = fd;
-    }
-    // A folder removed during the round makes the next open fail; the last file
-    // tells whether it went with its lines after that.
-    if (lastFd >= 0) {
+      // A folder removed during the round makes the next open fail; the last
+      // file tells whether it went with its lines after that.
       struct stat st {};
-      if (::fstat(lastFd, &st) == 0 && st.st_nlink == 0) ok = false;
-      ::close(lastFd);
+      if (z == lastDue && ::fstat(fd, &st) == 0 && st.st_nlink == 0) ok = false;
+      ::close(fd);
     }
     // The block keeps its memory: the next round fills the same pages.
     pieces_.clear();
