@@ -2,12 +2,21 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "cotepe/file_access.h"
@@ -21,11 +30,28 @@ namespace tavex {
 namespace {
 
 constexpr std::size_t kPathLimit = 1024;
-constexpr std::size_t kPendingBudget = 16u << 20;  // bytes gathered in memory before the outputs are written
-constexpr std::size_t kBlockSlack = 1u << 16;       // room past the budget for the record that crosses it
+constexpr std::size_t kBlockSize = 16u << 20;   // input read before the outputs are written (more for a longer line)
+constexpr std::size_t kReadSize = 1u << 18;     // one read: its lines are examined while they are in the cache
+constexpr std::size_t kSideBudget = 4u << 20;   // rewritten lines gathered before the outputs are written
+constexpr std::size_t kIovecs = 256;            // pieces per gathered write
 constexpr const char* kTempTemplate = "ctp_file_XXXXXX.tmp";
 constexpr int kTempSuffixLength = 4;  // ".tmp"
 const std::string kBlankDate(8, ' ');
+
+// The block's memory, in 2 MB pages where the system grants them: the block is
+// filled once per round, and small pages would cost a fault (and TLB misses) each.
+struct FreeMemory {
+  void operator()(char* p) const { std::free(p); }
+};
+using BlockMemory = std::unique_ptr<char[], FreeMemory>;
+
+BlockMemory allocateBlock(std::size_t size) {
+  constexpr std::size_t kHugePage = 2u << 20;
+  char* p = static_cast<char*>(std::aligned_alloc(kHugePage, size));  // size: a multiple of kHugePage
+  if (p == nullptr) throw std::bad_alloc();
+  ::madvise(p, size, MADV_HUGEPAGE);  // a hint only: refused, the block works all the same
+  return BlockMemory(p);
+}
 
 bool validReduction(std::int64_t z) { return z >= kFirstReduction && z <= kLastReduction; }
 
@@ -189,16 +215,19 @@ class FirstInCooRange {
 class Splitter {
  public:
   Splitter(const std::string& inputPath, WorkerControl& control)
-      : inputPath_(inputPath), control_(control), input_(control), reductions_(kLastReduction + 1) {}
+      : inputPath_(inputPath), control_(control), reductions_(kLastReduction + 1) {}
 
-  ~Splitter() { removeTemp(); }
+  ~Splitter() {
+    removeTemp();
+    closeInput();
+  }
 
   int run() {
     if (inputPath_.size() >= kPathLimit) return kSplitPathTooLong;
     const std::size_t slash = inputPath_.rfind('/');
     directory_ = slash == std::string::npos ? "" : inputPath_.substr(0, slash + 1);
     if (folderLock_.lockFolder(directory_) == FileLock::Result::Busy) return kSplitFolderBusy;
-    if (!input_.open(inputPath_)) return input_.reader().notRegular() ? kSplitInputNotRegular : kSplitInputMissing;
+    if (const int status = openInput(); status >= 0) return status;
     if (!createTemp()) return kSplitCannotWrite;
     const int status = splitLines();
     return finish(status);
@@ -209,15 +238,24 @@ class Splitter {
     bool hasOutput = false;  // its output was created in this split
     bool onDisk = false;     // the output file exists (later writes append)
     std::string date;        // eight characters, or empty for none
-    std::int32_t firstPiece = -1;  // its lines not yet written: pieces of block_, in order
+    std::int32_t firstPiece = -1;  // its lines not yet written: pieces, in order
     std::int32_t lastPiece = -1;
+    std::uint64_t written = 0;     // bytes its output holds
   };
 
-  // A run of one reduction's lines in block_.
+  // Where a piece's text is.
+  enum class Source : std::uint8_t {
+    Block,   // lines as they were read
+    Side,    // lines rewritten (their line end), and the outputs' E01
+    Header,  // the header records every output starts with
+  };
+
+  // A run of text of one reduction.
   struct Piece {
     std::size_t offset;
     std::size_t size;
     std::int32_t next;  // the reduction's next piece, -1 for none
+    Source source;
   };
 
   // A temporary file of its own beside the input, created exclusively.
@@ -241,19 +279,117 @@ class Splitter {
     tempPath_.clear();
   }
 
+  // The input is read into block_ and its lines are left there: lines of one
+  // reduction that follow one another make one piece, written from the block.
+  // The outputs are written when the block is full, and at the end.
   int splitLines() {
-    std::string_view raw;
-    while (input_.next(raw)) {
-      if (control_.cancelRequested()) return kConversionCancelled;
-      const std::string_view line = stripLineEnd(raw);
-      if (line.empty()) continue;
-      const int status = splitRecord(line);
-      if (status >= 0) return status;
-      if (pendingBytes_ > kPendingBudget && !writeOutputs()) return kSplitCannotWrite;
-      if (failed_) return kSplitCannotWrite;
+    block_ = allocateBlock(kBlockSize);
+    blockSize_ = kBlockSize;
+    std::size_t searched = 0;  // no LF before this offset in the line being read
+    for (;;) {
+      const char* const data = block_.get();
+      const void* lf = std::memchr(data + searched, '\n', filled_ - searched);
+      std::size_t stop;
+      if (lf != nullptr) {
+        stop = static_cast<std::size_t>(static_cast<const char*>(lf) - data) + 1;
+      } else {
+        const std::size_t pending = filled_ - scanned_;
+        const int status = readMore();
+        if (status > 0) return status;
+        if (status == 0) {
+          searched = scanned_ + pending;
+          continue;
+        }
+        if (scanned_ == filled_) break;
+        stop = filled_;  // the last line, without LF
+      }
+      const std::size_t at = scanned_;
+      scanned_ = searched = stop;
+      if (const std::optional<int> status = splitLine(at, stop - at)) return *status;
+      if (lf == nullptr) break;
     }
-    if (input_.reader().readFailed() || prescanFailed_) return kSplitReadFailed;
+    if (readFailed_ || prescanFailed_) return kSplitReadFailed;
     return kSplitDone;
+  }
+
+  // One raw line of the block: a status when the split ends there.
+  std::optional<int> splitLine(std::size_t at, std::size_t size) {
+    consumed_ += size;
+    if (consumed_ >= nextProgressAt_ && inputSize_ > 0) {
+      const int percent = static_cast<int>(consumed_ * 100 / inputSize_);
+      if (percent != lastProgress_) {
+        lastProgress_ = percent;
+        control_.setProgress(percent);
+      }
+      // The first byte count that makes the next percent.
+      nextProgressAt_ = ((static_cast<std::uint64_t>(percent) + 1) * inputSize_ + 99) / 100;
+    }
+    if (control_.cancelRequested()) return kConversionCancelled;
+    raw_ = std::string_view(block_.get() + at, size);
+    rawAt_ = at;
+    const std::string_view line = stripLineEnd(raw_);
+    if (line.empty()) return std::nullopt;
+    const int status = splitRecord(line);
+    if (status >= 0) return status;
+    if (side_.size() > kSideBudget && !writeOutputs()) return kSplitCannotWrite;
+    if (failed_) return kSplitCannotWrite;
+    return std::nullopt;
+  }
+
+  // Opens the input (a regular file), reporting progress from here on: a status
+  // when it cannot be, -1 otherwise.
+  int openInput() {
+    // O_NONBLOCK: a pipe without a writer must not hold the open; nothing is read
+    // before the descriptor is known to be a regular file.
+    inputFd_ = inputPath_.empty() ? -1 : ::open(inputPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (inputFd_ < 0) return kSplitInputMissing;
+    struct stat st {};
+    if (::fstat(inputFd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+      const bool folder = S_ISDIR(st.st_mode);
+      closeInput();
+      return folder ? kSplitInputMissing : kSplitInputNotRegular;
+    }
+    ::fcntl(inputFd_, F_SETFL, ::fcntl(inputFd_, F_GETFL) & ~O_NONBLOCK);
+    inputSize_ = static_cast<std::uint64_t>(st.st_size);
+    control_.setProgress(0);
+    return -1;
+  }
+
+  void closeInput() {
+    if (inputFd_ >= 0) ::close(inputFd_);
+    inputFd_ = -1;
+  }
+
+  // More input after the line being read (from scanned_ on): 0 when some came,
+  // -1 at the end of the file (or a failed read: readFailed_), or a status. Makes
+  // room first: the outputs are written and the line moved to the front, or the
+  // block grows for a line longer than itself.
+  int readMore() {
+    if (inputFd_ < 0) return -1;
+    if (filled_ == blockSize_) {
+      if (!pieces_.empty() && !writeOutputs()) return kSplitCannotWrite;
+      if (scanned_ > 0) {
+        std::memmove(block_.get(), block_.get() + scanned_, filled_ - scanned_);
+        filled_ -= scanned_;
+        scanned_ = 0;
+      } else {
+        BlockMemory bigger = allocateBlock(2 * blockSize_);
+        std::memcpy(bigger.get(), block_.get(), filled_);
+        block_ = std::move(bigger);
+        blockSize_ *= 2;
+      }
+    }
+    for (;;) {
+      const ssize_t n = ::read(inputFd_, block_.get() + filled_, std::min(kReadSize, blockSize_ - filled_));
+      if (n > 0) {
+        filled_ += static_cast<std::size_t>(n);
+        return 0;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      readFailed_ = n < 0;
+      closeInput();
+      return -1;
+    }
   }
 
   // A status when the split ends at this record, -1 to go on.
@@ -401,7 +537,14 @@ class Splitter {
     r.hasOutput = true;
     const std::string number = cformat("%06d", z);
     const std::string& date = r.date.empty() ? kBlankDate : r.date;
-    std::string head = headHead_ + number + number + date + date + headTail_ + "\r\n";
+    const std::size_t at = side_.size();
+    side_ += headHead_;
+    side_ += number;
+    side_ += number;
+    side_ += date;
+    side_ += date;
+    side_ += headTail_;
+    side_ += "\r\n";
     if (!tempContent_) {
       closeTemp();
       const int fd = tempPath_.empty() ? -1 : ::open(tempPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
@@ -416,37 +559,46 @@ class Splitter {
         control_.notify({"Erro, nao abriu arquivo temporário."_cp, "Erro!", Icon::Error});
       }
     }
-    if (tempContent_) head += *tempContent_;
     // A file created earlier in this split under this number is replaced (its
-    // unwritten lines stay in the block, unused, until the next write).
+    // unwritten lines stay gathered, unused, until the next write).
     r.onDisk = false;
+    r.written = 0;
     r.firstPiece = r.lastPiece = -1;
-    gather(z, head, "");
+    addPiece(r, Source::Side, at, side_.size() - at);
+    if (tempContent_ && !tempContent_->empty()) addPiece(r, Source::Header, 0, tempContent_->size());
   }
 
-  void write(int z, std::string_view line) { gather(z, line, "\r\n"); }
-
-  // Adds text + end to the lines of reduction z. All reductions share one block,
-  // allocated once at its full size: lines of one reduction in a row make one piece.
-  void gather(int z, std::string_view text, std::string_view end) {
-    if (block_.capacity() < kPendingBudget) block_.reserve(kPendingBudget + kBlockSlack);
+  // Adds `line`, the record being split, to reduction z's output: from the block
+  // when it ends in CR LF there, else rewritten with that line end.
+  void write(int z, std::string_view line) {
     Reduction& r = reductions_[static_cast<std::size_t>(z)];
-    const std::size_t size = text.size() + end.size();
-    if (r.lastPiece >= 0 && static_cast<std::size_t>(r.lastPiece) + 1 == pieces_.size() &&
-        pieces_.back().offset + pieces_.back().size == block_.size()) {
-      pieces_.back().size += size;
+    if (raw_.size() == line.size() + 2 && raw_.ends_with("\r\n")) {
+      addPiece(r, Source::Block, rawAt_, raw_.size());
     } else {
-      const auto piece = static_cast<std::int32_t>(pieces_.size());
-      pieces_.push_back({block_.size(), size, -1});
-      if (r.lastPiece >= 0)
-        pieces_[static_cast<std::size_t>(r.lastPiece)].next = piece;
-      else
-        r.firstPiece = piece;
-      r.lastPiece = piece;
+      const std::size_t at = side_.size();
+      side_ += line;
+      side_ += "\r\n";
+      addPiece(r, Source::Side, at, side_.size() - at);
     }
-    block_.append(text);
-    block_.append(end);
-    pendingBytes_ += size;
+  }
+
+  // Appends a piece to r's text; one that continues r's last piece in the same
+  // place lengthens it.
+  void addPiece(Reduction& r, Source source, std::size_t offset, std::size_t size) {
+    if (r.lastPiece >= 0) {
+      Piece& last = pieces_[static_cast<std::size_t>(r.lastPiece)];
+      if (last.source == source && last.offset + last.size == offset) {
+        last.size += size;
+        return;
+      }
+    }
+    const auto piece = static_cast<std::int32_t>(pieces_.size());
+    pieces_.push_back({offset, size, -1, source});
+    if (r.lastPiece >= 0)
+      pieces_[static_cast<std::size_t>(r.lastPiece)].next = piece;
+    else
+      r.firstPiece = piece;
+    r.lastPiece = piece;
   }
 
   void writeToCoo(std::int64_t coo, std::string_view line) {
@@ -454,48 +606,135 @@ class Splitter {
     if (z != 0 && reductions_[static_cast<std::size_t>(z)].hasOutput) write(z, line);
   }
 
-  // Writes every gathered line, one file open at a time.
+  // Writes every gathered line, one file open at a time, each output's pieces
+  // straight from the block.
   bool writeOutputs() {
+    const auto due = [](const Reduction& r) { return r.hasOutput && (!r.onDisk || r.firstPiece >= 0); };
+    int lastDue = 0;
+    for (int z = kFirstReduction; z <= kLastReduction; ++z)
+      if (due(reductions_[static_cast<std::size_t>(z)])) lastDue = z;
     bool ok = true;
-    for (int z = kFirstReduction; z <= kLastReduction; ++z) {
+    for (int z = kFirstReduction; z <= lastDue; ++z) {
       Reduction& r = reductions_[static_cast<std::size_t>(z)];
-      if (!r.hasOutput || (r.onDisk && r.firstPiece < 0)) continue;
-      // One piece is written from the block; several are joined first.
-      std::string_view text;
-      if (r.firstPiece >= 0) {
-        const Piece& first = pieces_[static_cast<std::size_t>(r.firstPiece)];
-        text = std::string_view(block_).substr(first.offset, first.size);
-        if (first.next >= 0) {
-          joined_.clear();
-          for (std::int32_t p = r.firstPiece; p >= 0; p = pieces_[static_cast<std::size_t>(p)].next)
-            joined_.append(block_, pieces_[static_cast<std::size_t>(p)].offset, pieces_[static_cast<std::size_t>(p)].size);
-          text = joined_;
-        }
-      }
-      LineFile file;
+      if (!due(r)) continue;
       const std::string path = splitOutputPath(inputPath_, z);
-      const bool opened = file.open(path, r.onDisk ? LineFile::Mode::Append : LineFile::Mode::Create);
-      ok = opened && file.writeLines(text) && file.close() && ok;
-      if (!opened) {
+      OutputError error = OutputError::None;
+      const int fd = openOutput(path, !r.onDisk, error);
+      r.onDisk = true;
+      if (fd < 0) {
         ok = false;
-        const std::string refusal = outputRefusalMessage(file.openError(), path);
+        r.firstPiece = r.lastPiece = -1;
+        const std::string refusal = outputRefusalMessage(error, path);
         if (!refusal.empty() && !outputRefused_) {
           outputRefused_ = true;
           control_.notify({refusal, "Erro!", Icon::Error});
         }
+        continue;
       }
-      r.onDisk = true;
-      r.firstPiece = r.lastPiece = -1;
+      ok = writePieces(fd, r) && ok;
+      // A folder removed during the round makes the next open fail; the last
+      // file tells whether it went with its lines after that.
+      struct stat st {};
+      if (z == lastDue && ::fstat(fd, &st) == 0 && st.st_nlink == 0) ok = false;
+      ::close(fd);
     }
     // The block keeps its memory: the next round fills the same pages.
-    block_.clear();
     pieces_.clear();
-    pendingBytes_ = 0;
+    side_.clear();
     return ok;
   }
 
+  // Opens the output at `path` for writing: created, or emptied, on its first
+  // write in this split (`first`), appended to afterwards. Never through a
+  // symbolic link, never into anything but a regular file; -1 and `error` set
+  // when refused or failed.
+  static int openOutput(const std::string& path, bool first, OutputError& error) {
+    if (first) {
+      // What O_EXCL creates is a new, empty regular file: nothing to check or cut.
+      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0) return fd;
+      if (errno != EEXIST) {
+        error = OutputError::Other;
+        return -1;
+      }
+      // The name is taken: an earlier output is emptied, anything else refused.
+      const OutputFile out = openOutputFile(path, OutputMode::Reuse);
+      error = out.error;
+      if (out.fd < 0) return -1;
+      const off_t end = ::lseek(out.fd, 0, SEEK_END);
+      if (end != 0 && (::ftruncate(out.fd, 0) != 0 || ::lseek(out.fd, 0, SEEK_SET) != 0)) {
+        ::close(out.fd);
+        error = OutputError::Other;
+        return -1;
+      }
+      return out.fd;
+    }
+    // O_NONBLOCK keeps a pipe planted meanwhile from holding the open; on the
+    // regular file it must be it changes nothing.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+      error = errno == ELOOP ? OutputError::Symlink : errno == ENXIO ? OutputError::NotRegular : OutputError::Other;
+      return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      error = OutputError::NotRegular;
+      return -1;
+    }
+    return fd;
+  }
+
+  // Writes reduction r's pieces in order (gathered writes of up to kIovecs
+  // pieces). On a failure the file is cut back to what it held before, so it
+  // ends with a whole line.
+  bool writePieces(int fd, Reduction& r) {
+    std::size_t total = 0;
+    std::int32_t p = r.firstPiece;
+    r.firstPiece = r.lastPiece = -1;
+    while (p >= 0) {
+      std::size_t count = 0;
+      for (; p >= 0 && count < kIovecs; p = pieces_[static_cast<std::size_t>(p)].next) {
+        const Piece& piece = pieces_[static_cast<std::size_t>(p)];
+        const char* base = piece.source == Source::Block ? block_.get()
+                           : piece.source == Source::Side ? side_.data()
+                                                          : tempContent_->data();
+        iovecs_[count++] = {const_cast<char*>(base) + piece.offset, piece.size};
+      }
+      iovec* iov = iovecs_.data();
+      while (count > 0) {
+        const ssize_t n = ::writev(fd, iov, static_cast<int>(count));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+          if (::ftruncate(fd, static_cast<off_t>(r.written)) != 0) {
+            // Nothing more can be done; the failure is reported all the same.
+          }
+          return false;
+        }
+        total += static_cast<std::size_t>(n);
+        for (auto left = static_cast<std::size_t>(n); left > 0;) {
+          if (left >= iov->iov_len) {
+            left -= iov->iov_len;
+            ++iov;
+            --count;
+          } else {
+            iov->iov_base = static_cast<char*>(iov->iov_base) + left;
+            iov->iov_len -= left;
+            left = 0;
+          }
+        }
+        while (count > 0 && iov->iov_len == 0) {
+          ++iov;
+          --count;
+        }
+      }
+    }
+    r.written += total;
+    return true;
+  }
+
   int finish(int status) {
-    input_.reader().close();
+    closeInput();
     removeTemp();
     // What is gathered is written whatever the ending (cancel, unknown record).
     if (!writeOutputs() && status == kSplitDone) status = outputRefused_ ? kSplitOutputRefused : kSplitCannotWrite;
@@ -511,7 +750,12 @@ class Splitter {
 
   const std::string& inputPath_;
   WorkerControl& control_;
-  ConversionReader input_;
+  int inputFd_ = -1;
+  std::uint64_t inputSize_ = 0;
+  std::uint64_t consumed_ = 0;
+  int lastProgress_ = -1;
+  std::uint64_t nextProgressAt_ = 0;
+  bool readFailed_ = false;
   std::string directory_;
   std::string tempPath_;
   LineFile temp_;
@@ -528,10 +772,15 @@ class Splitter {
   FileLock folderLock_;
   ReductionRanges ranges_;
   std::vector<Reduction> reductions_;
-  std::string block_;               // the lines not yet written, of every reduction
+  BlockMemory block_;              // the input read and not yet written
+  std::size_t blockSize_ = 0;
+  std::size_t filled_ = 0;         // bytes of the block read
+  std::size_t scanned_ = 0;        // where the next line starts
+  std::string_view raw_;           // the line being split, with its line end
+  std::size_t rawAt_ = 0;          // its offset in the block
+  std::string side_;               // rewritten lines and the outputs' E01
   std::vector<Piece> pieces_;
-  std::string joined_;              // one reduction's pieces joined for its write
-  std::size_t pendingBytes_ = 0;
+  std::array<iovec, kIovecs> iovecs_{};
 };
 
 }  // namespace

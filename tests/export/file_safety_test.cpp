@@ -156,6 +156,43 @@ TEST(OutputLinks, SplitAndDatabaseRefuseAPlantedLinkAndKeepItsTarget) {
   EXPECT_EQ(mdb.notices[0].text, refusedLink(dir.file(name)));
 }
 
+// Replaces `output` by a link to `target` once it exists; never cancels.
+class PlantLinkOnceWritten : public DirectWorkerControl {
+ public:
+  PlantLinkOnceWritten(fs::path output, fs::path target) : output_(std::move(output)), target_(std::move(target)) {}
+  bool cancelRequested() const override {
+    if (!planted_ && fs::exists(output_)) {
+      fs::remove(output_);
+      fs::create_symlink(target_, output_);
+      planted_ = true;
+    }
+    return false;
+  }
+
+ private:
+  fs::path output_, target_;
+  mutable bool planted_ = false;
+};
+
+TEST(OutputLinks, SplitRefusesALinkPlantedBetweenTwoWritesOfAnOutput) {
+  // An input larger than what the split holds in memory: its output is written,
+  // then appended to; the link planted in between is refused, its target kept.
+  TempDir dir;
+  std::vector<std::string> lines = {sampleE01("TDM"), sampleE02(),
+                                    sampleRecord(12, {{"CRZ", "1"}, {"COO", "100"}, {"DATA_MOVIMENTO", "20121001"}})};
+  for (int coo = 1; coo <= 20; ++coo) {
+    const std::string c = std::to_string(coo);
+    lines.push_back(sampleRecord(15, {{"COO", c}}) + std::string(1u << 20, 'L'));
+  }
+  writeFile(dir.file("t.txt"), joinLines(lines));
+  writeFile(dir.file("victim"), "precious");
+  PlantLinkOnceWritten control(dir.path() / "t_0001.txt", dir.path() / "victim");
+  EXPECT_EQ(splitWorker(dir.file("t.txt"), control), kSplitOutputRefused);
+  EXPECT_EQ(readFile(dir.file("victim")), "precious");
+  ASSERT_EQ(control.notices.size(), 1u);
+  EXPECT_EQ(control.notices[0].text, refusedLink(dir.file("t_0001.txt")));
+}
+
 TEST(OutputLinks, LinkedFoldersOnTheWayStillWork) {
   TempDir dir;
   fs::create_directory(dir.path() / "real");

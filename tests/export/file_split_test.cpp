@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <numeric>
 
 #include "cotepe/text.h"
 #include "export_fixture.h"
@@ -281,6 +283,58 @@ TEST(FileSplit, AReductionClosedAfterLookupsReachesItsFarCoos) {
   EXPECT_TRUE(out2.ends_with(joinLines({e12(2, 500000, "20121002"), withCoo(14, 250000), withCoo(21, 499999)})));
   EXPECT_EQ(out2.find(withCoo(21, 500000)), std::string::npos);
   EXPECT_EQ(out2.find(withCoo(21, 900000)), std::string::npos);
+}
+
+TEST(FileSplit, EveryOutputLineEndsInCrLfWhateverItsEndInTheInput) {
+  // LF alone, CR LF, a CR before the CR LF, a last line ending in CR: each output
+  // line is the record and CR LF, in file order whichever way it was copied.
+  TempDir dir;
+  writeFile(dir.file("l.txt"), sampleE01("TDM") + "\r\n" + sampleE02() + "\n" + e12(1, 10, "20121001") + "\n" +
+                                   withCoo(14, 5) + "\r\n" + withCoo(15, 5) + "\n" + withCoo(15, 6) + "\r\r\n" +
+                                   withCoo(19, 6) + "\r\n" + withCoo(21, 7) + "\r");
+  DirectWorkerControl control;
+  ASSERT_EQ(splitWorker(dir.file("l.txt"), control), kSplitDone);
+  EXPECT_EQ(readFile(dir.file("l_0001.txt")),
+            joinLines({sampleE01("TDM", {{"CRZ_INI", "1"}, {"CRZ_FIM", "1"}, {"DATA_INI", "20121001"},
+                                         {"DATA_FIM", "20121001"}}),
+                       sampleE02(), e12(1, 10, "20121001"), withCoo(14, 5), withCoo(15, 5), withCoo(15, 6) + "\r",
+                       withCoo(19, 6), withCoo(21, 7)}));
+}
+
+TEST(FileSplit, ALineLongerThanTheReadBlockStaysWholeAfterTheLinesGatheredBeforeIt) {
+  TempDir dir;
+  const std::string huge = withCoo(15, 6) + std::string(17u << 20, 'H');
+  writeFile(dir.file("h.txt"), joinLines({sampleE01("TDM"), sampleE02(), e12(1, 10, "20121001"),
+                                          e12(2, 20, "20121002"), withCoo(14, 5), withCoo(14, 15), huge,
+                                          withCoo(21, 7), withCoo(21, 16)}));
+  DirectWorkerControl control;
+  ASSERT_EQ(splitWorker(dir.file("h.txt"), control), kSplitDone);
+  EXPECT_TRUE(readFile(dir.file("h_0001.txt"))
+                  .ends_with(joinLines({e12(1, 10, "20121001"), withCoo(14, 5), huge, withCoo(21, 7)})));
+  EXPECT_TRUE(readFile(dir.file("h_0002.txt"))
+                  .ends_with(joinLines({e12(2, 20, "20121002"), withCoo(14, 15), withCoo(21, 16)})));
+}
+
+// Keeps every progress report.
+class ProgressLog : public DirectWorkerControl {
+ public:
+  void setProgress(int percent) override { reports.push_back(percent); }
+  std::vector<int> reports;
+};
+
+TEST(FileSplit, ProgressGoesPercentByPercentFromZeroToAHundred) {
+  TempDir dir;
+  std::vector<std::string> lines = {sampleE01("TDM"), sampleE02(), e12(1, 5000, "20121001")};
+  for (int coo = 1; coo <= 2000; ++coo) lines.push_back(withCoo(15, coo));
+  writeFile(dir.file("p.txt"), joinLines(lines));
+  ProgressLog control;
+  ASSERT_EQ(splitWorker(dir.file("p.txt"), control), kSplitDone);
+  // Never back: every percent in turn (0 comes first, when the input is opened).
+  EXPECT_TRUE(std::is_sorted(control.reports.begin(), control.reports.end()));
+  control.reports.erase(std::unique(control.reports.begin(), control.reports.end()), control.reports.end());
+  std::vector<int> expected(101);
+  std::iota(expected.begin(), expected.end(), 0);
+  EXPECT_EQ(control.reports, expected);
 }
 
 class SplitCommand : public ::testing::Test {
