@@ -1,7 +1,5 @@
 #include "validation/structure_scan.h"
 
-#include <array>
-
 #include "cotepe/file_kind.h"
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
@@ -20,74 +18,77 @@ bool sizeHolds(std::string_view line, int type) {
 
 }  // namespace
 
+bool StructureScanner::fail(const char* const& message, int line, int type) {
+  run_.reportError(message, at(line, type));
+  failed_ = true;
+  return false;
+}
+
+bool StructureScanner::feed(std::string_view line) {
+  if (failed_) return false;
+  const int n = ++lineNumber_;
+  const int type = recordTypeOf(line);
+  if (n == 1) {
+    if (type != 1) return fail(msg::kFirstNotE01, 1, type);
+    kind_ = &fileKindRules(fileKindOf(fieldOf(line, E01::ComandoGeracao)));
+    sizesSeen_ = sizeHolds(line, 1);
+    return true;
+  }
+  if (n == 2) {
+    if (type != 2) return fail(msg::kSecondNotE02, 2, type);
+    sizesSeen_ = sizesSeen_ && sizeHolds(line, 2);
+    return true;
+  }
+  if (line.empty()) return fail(*kind_->outOfOrder, n, 0);
+  sizesSeen_ = sizesSeen_ && sizeHolds(line, type);
+  if (type == lastType_) return true;
+  if (type < lastType_) return fail(file_.atEnd() ? msg::kNoEadAtEnd : *kind_->outOfOrder, n, type);
+  lastType_ = type;
+  // Only a rise of the type is examined: a group of one type gives one finding.
+  if (type == 2 && kind_->reportsSecondE02) {
+    run_.reportError(msg::kDuplicateE02, at(n, type), n, type);
+    passed_ = false;
+  } else if (contains(kind_->forbidden, type)) {
+    run_.reportError(*kind_->incompatible, at(n, type), n, type);
+    passed_ = false;
+  } else if (type == kEadType) {
+    eadPresent_ = true;
+  } else if (type >= 1 && type <= 21) {
+    present_[static_cast<std::size_t>(type)] = true;
+  }
+  return true;
+}
+
+StructureVerdict StructureScanner::finish() {
+  // A file of fewer than two lines: the first or second record is missing.
+  if (!failed_ && lineNumber_ == 0) fail(msg::kFirstNotE01, 1, recordTypeOf({}));
+  if (!failed_ && lineNumber_ == 1) fail(msg::kSecondNotE02, 2, recordTypeOf({}));
+  if (failed_) return StructureVerdict::Failed;
+  bool allPresent = true;
+  if (kind_->required != 0) {
+    for (int type = 1; type <= 21; ++type) {
+      if (!contains(kind_->required, type) || present_[static_cast<std::size_t>(type)]) continue;
+      run_.reportError(msg::kMissingRecord, at(0, type), type, type);
+      allPresent = false;
+    }
+    if (contains(kind_->required, kEadType) && !eadPresent_) {
+      run_.reportError(msg::kMissingEad, at(0, kEadType));
+      allPresent = false;
+    }
+  }
+  if (!passed_) return StructureVerdict::Failed;
+  return allPresent ? StructureVerdict::Passed : StructureVerdict::OnlyMissingRecords;
+}
+
 StructureVerdict scanStructure(LineReader& file, ValidationRun& run, bool* sizesHold) {
-  bool sizesSeen = true;  // every line so far passes the size scan
+  StructureScanner scanner(run, file);
   file.rewind();
   std::string_view raw;
-  std::string_view line = file.next(raw) ? stripLineEnd(raw) : std::string_view{};
-  if (recordTypeOf(line) != 1) {
-    run.reportError(msg::kFirstNotE01, at(1, recordTypeOf(line)));
-    return StructureVerdict::Failed;
+  while (file.next(raw) && scanner.feed(stripLineEnd(raw))) {
   }
-  const FileKindRules& kind = fileKindRules(fileKindOf(fieldOf(line, E01::ComandoGeracao)));
-  sizesSeen = sizeHolds(line, 1);
-
-  line = file.next(raw) ? stripLineEnd(raw) : std::string_view{};
-  if (recordTypeOf(line) != 2) {
-    run.reportError(msg::kSecondNotE02, at(2, recordTypeOf(line)));
-    return StructureVerdict::Failed;
-  }
-  sizesSeen = sizesSeen && sizeHolds(line, 2);
-
-  bool passed = true;         // no rule failed but the required types
-  bool allPresent = true;
-  int lineNumber = 2;
-  int lastType = 0;
-  std::array<bool, 22> present{};  // E01..E21 by type
-  bool eadPresent = false;
-  while (file.next(raw)) {
-    line = stripLineEnd(raw);
-    ++lineNumber;
-    if (line.empty()) {
-      run.reportError(*kind.outOfOrder, at(lineNumber, 0));
-      return StructureVerdict::Failed;
-    }
-    const int type = recordTypeOf(line);
-    sizesSeen = sizesSeen && sizeHolds(line, type);
-    if (type == lastType) continue;
-    if (type < lastType) {
-      run.reportError(file.atEnd() ? msg::kNoEadAtEnd : *kind.outOfOrder, at(lineNumber, type));
-      return StructureVerdict::Failed;
-    }
-    lastType = type;
-    // Only a rise of the type is examined: a group of one type gives one finding.
-    if (type == 2 && kind.reportsSecondE02) {
-      run.reportError(msg::kDuplicateE02, at(lineNumber, type), lineNumber, type);
-      passed = false;
-    } else if (contains(kind.forbidden, type)) {
-      run.reportError(*kind.incompatible, at(lineNumber, type), lineNumber, type);
-      passed = false;
-    } else if (type == kEadType) {
-      eadPresent = true;
-    } else if (type >= 1 && type <= 21) {
-      present[static_cast<std::size_t>(type)] = true;
-    }
-  }
-
-  if (kind.required != 0) {
-    for (int type = 1; type <= 21; ++type) {
-      if (!contains(kind.required, type) || present[static_cast<std::size_t>(type)]) continue;
-      run.reportError(msg::kMissingRecord, at(0, type), type, type);
-      allPresent = false;
-    }
-    if (contains(kind.required, kEadType) && !eadPresent) {
-      run.reportError(msg::kMissingEad, at(0, kEadType));
-      allPresent = false;
-    }
-  }
-  if (sizesHold != nullptr) *sizesHold = sizesSeen;
-  if (!passed) return StructureVerdict::Failed;
-  return allPresent ? StructureVerdict::Passed : StructureVerdict::OnlyMissingRecords;
+  const StructureVerdict verdict = scanner.finish();
+  if (sizesHold != nullptr) *sizesHold = scanner.sizesHold();
+  return verdict;
 }
 
 bool scanRecordSizes(LineReader& file, ValidationRun& run) {

@@ -1,8 +1,12 @@
-// The two passes a full run makes over the whole file before any record is
-// examined: record order and kinds, then record sizes. Each rewinds the file
-// itself, reports only errors, and answers whether it passed.
+// The examinations of the whole file that come before any record is checked:
+// record order and kinds, then record sizes. Both report only errors and answer
+// whether they passed.
 #pragma once
 
+#include <array>
+#include <string_view>
+
+#include "cotepe/file_kind.h"
 #include "cotepe/line_reader.h"
 #include "validation/validation_run.h"
 
@@ -12,9 +16,44 @@ namespace tavex {
 // anything else failed.
 enum class StructureVerdict { Passed, OnlyMissingRecords, Failed };
 
-// `sizesHold`, when given, tells whether every line read passes scanRecordSizes
-// (meaningful when the verdict is not Failed: the scan then read every line).
+// The record order and kinds, one line at a time, so that a caller reading the
+// file for other reasons needs no pass of its own. `file` is the reader the lines
+// come from: a line whose type falls is judged by whether it is the file's last.
+class StructureScanner {
+ public:
+  StructureScanner(ValidationRun& run, LineReader& file) : run_(run), file_(file) {}
+
+  // The next line of the file, its line end removed. False once the structure has
+  // failed (its finding reported): the lines after it do not matter.
+  bool feed(std::string_view line);
+  // After the last line (or after a false feed): reports the missing record types
+  // and gives the verdict.
+  StructureVerdict finish();
+  // Whether every line fed passes scanRecordSizes (meaningful when the verdict is
+  // not Failed: every line was then fed).
+  bool sizesHold() const { return sizesSeen_; }
+
+ private:
+  bool fail(const char* const& message, int line, int type);
+
+  ValidationRun& run_;
+  LineReader& file_;
+  int lineNumber_ = 0;
+  const FileKindRules* kind_ = nullptr;  // from E01
+  bool failed_ = false;
+  bool passed_ = true;  // no rule failed but the required types
+  bool sizesSeen_ = true;
+  int lastType_ = 0;
+  std::array<bool, 22> present_{};  // E01..E21 by type
+  bool eadPresent_ = false;
+};
+
+// Rewinds `file` and feeds every line to a StructureScanner. `sizesHold`, when
+// given, is the scanner's sizesHold().
 StructureVerdict scanStructure(LineReader& file, ValidationRun& run, bool* sizesHold = nullptr);
+
+// Rewinds `file` and reports every line whose type has a fixed size and whose
+// length differs from it.
 bool scanRecordSizes(LineReader& file, ValidationRun& run);
 
 }  // namespace tavex

@@ -184,18 +184,44 @@ ValidationSummary validateCotepeFile(Notifier& notifier, const std::string& path
   writeHeader(run.log, path, header);
   if (options.continueAfterMissingRecords) run.log.appendLog(kContinuing);
 
-  bool sizesSeenRight = false;
-  const StructureVerdict structure = scanStructure(file, run, &sizesSeenRight);
+  // One read examines the structure and checks the lines together; the lines'
+  // findings wait until the structure is known to hold. Past the options' budget of
+  // them the checks stop, and the lines are read again once the structure has passed.
+  StructureScanner scanner(run, file);
+  bool checked = true;  // every line read so far went to its record check
+  file.rewind();
+  int lineNumber = 0;
+  std::string_view raw;
+  while (file.next(raw)) {
+    const std::string_view line = stripLineEnd(raw);
+    if (!scanner.feed(line)) break;
+    if (!checked) continue;
+    run.setHolding(true);
+    checkRecordLine(run, line, ++lineNumber, CheckMode::Full);
+    run.setHolding(false);
+    if (run.heldBytes() > options.heldFindingsBudget) {
+      checked = false;
+      run.dropHeld();
+      static_cast<CheckState&>(run) = CheckState{};
+    }
+  }
   if (readFailed(run, file)) return abandon(run);
+  const StructureVerdict structure = scanner.finish();
   const bool structureHolds = structure == StructureVerdict::Passed ||
                               (structure == StructureVerdict::OnlyMissingRecords && options.continueAfterMissingRecords);
   // The size pass runs only to report: the structure pass already saw whether it would.
-  const bool sizesHold = structureHolds && (sizesSeenRight || scanRecordSizes(file, run));
+  const bool sizesHold = structureHolds && (scanner.sizesHold() || scanRecordSizes(file, run));
   if (readFailed(run, file)) return abandon(run);
   std::optional<Reconciliation> reconciliation;
-  if (sizesHold) {
-    checkLines(run, file, CheckMode::Full);
-    if (readFailed(run, file)) return abandon(run);
+  if (!sizesHold) {
+    run.dropHeld();
+  } else {
+    if (checked) {
+      run.releaseHeld();
+    } else {
+      checkLines(run, file, CheckMode::Full);
+      if (readFailed(run, file)) return abandon(run);
+    }
     file.close();
     reportMissingCoo(run);
     reconciliation = reconcile(run);

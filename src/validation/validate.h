@@ -56,6 +56,10 @@ struct ValidationOptions {
   // A file whose only structural findings are missing record types goes on to the
   // line checks and totals (the log says so in a line after its header).
   bool continueAfterMissingRecords = false;
+  // The memory the findings of the line checks may take while they wait for the
+  // structure of the file to be known good (the file is read once). Past it they
+  // are dropped and the lines checked again in a second read: the log is the same.
+  std::size_t heldFindingsBudget = 8u << 20;
 };
 
 struct ValidationSummary {

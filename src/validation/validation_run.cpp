@@ -18,8 +18,27 @@ void ValidationRun::report(Severity severity, const char* const& message, const 
   finding.code = findingCodeOf(message);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   finding.message = std::move(text);
+  if (holding_) {
+    heldBytes_ += sizeof(Finding) + finding.message.capacity();
+    held_.push_back(std::move(finding));
+    return;
+  }
+  deliver(finding);
+}
+
+void ValidationRun::deliver(const Finding& finding) {
   log.onFinding(finding);
   for (FindingSink* sink : sinks_) sink->onFinding(finding);
+}
+
+void ValidationRun::releaseHeld() {
+  for (const Finding& finding : held_) deliver(finding);
+  dropHeld();
+}
+
+void ValidationRun::dropHeld() {
+  held_ = {};
+  heldBytes_ = 0;
 }
 
 }  // namespace tavex

@@ -86,14 +86,11 @@ struct MfRegistration {
   std::string recordTime;  // HHMMSS
 };
 
-class ValidationRun {
- public:
-  explicit ValidationRun(Notifier& notifier) : notifier(notifier), log(notifier) {}
-
-  Notifier& notifier;
-  ValidationLog log;
+// What the record checks learn and add up while the lines are read: the reference
+// values of E01/E02 and the tables the totals cross-checks read. A default
+// CheckState is the state before the first line.
+struct CheckState {
   bool formatFailed = false;  // sticky: the first field-format failure ends content checks
-  std::string today;          // AAAAMMDD of the run
 
   // Reference values from E01 / E02.
   FileKind fileKind = FileKind::None;  // from E01 COMANDO_GERACAO
@@ -103,7 +100,6 @@ class ValidationRun {
   std::int32_t crzFirst = 0, crzLast = 0;
   std::int32_t userNumber = 0;
 
-  std::int64_t toleranceCents = 0;
   NumberList cooList;  // COO of every E12, E14, E16 and E19
 
   // Fiscal memory.
@@ -123,6 +119,16 @@ class ValidationRun {
   NumberList documentCooList;
   std::vector<DocumentEntry> documentTable;
   DocumentTotals documentTotals;
+};
+
+class ValidationRun : public CheckState {
+ public:
+  explicit ValidationRun(Notifier& notifier) : notifier(notifier), log(notifier) {}
+
+  Notifier& notifier;
+  ValidationLog log;
+  std::string today;  // AAAAMMDD of the run
+  std::int64_t toleranceCents = 0;
 
   // The entry of a COO in documentTable, found or added through documentCooList.
   DocumentEntry& documentEntry(std::int64_t coo);
@@ -144,6 +150,15 @@ class ValidationRun {
   // for the run.
   void attach(FindingSink& sink) { sinks_.push_back(&sink); }
 
+  // While holding, findings wait in order, uncounted, instead of reaching the log
+  // and the sinks: for checks whose findings count only if an examination still
+  // under way passes. releaseHeld delivers them as if reported now; dropHeld
+  // forgets them.
+  void setHolding(bool holding) { holding_ = holding; }
+  std::size_t heldBytes() const { return heldBytes_; }
+  void releaseHeld();
+  void dropHeld();
+
  private:
   template <class... Args>
   static std::string formatted(const char* message, Args... args) {
@@ -153,7 +168,12 @@ class ValidationRun {
       return cformat(message, args...);
   }
 
+  void deliver(const Finding& finding);
+
   std::vector<FindingSink*> sinks_;
+  bool holding_ = false;
+  std::vector<Finding> held_;
+  std::size_t heldBytes_ = 0;
 };
 
 // The place of a finding in record `rec`'s line.

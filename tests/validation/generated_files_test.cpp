@@ -2,6 +2,7 @@
 // clean file give exactly the expected lines.
 #include <sstream>
 
+#include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 #include "generator.h"
 #include "support/generated_lines.h"
@@ -67,6 +68,46 @@ TEST_F(ValidationTest, AWholeMissingDocumentIsAMissingCoo) {
   const auto found = findings();
   ASSERT_FALSE(found.empty());
   EXPECT_EQ(found[0], "[ERR] Erro -> COO faltante de numero " + coo + ".");
+}
+
+
+// The file is read once, its lines checked while its structure is examined, their
+// findings held back; past the budget for them the lines are checked again in a
+// second read, from the state before the first line. Either way the log, the
+// findings and their order are the same.
+TEST_F(ValidationTest, HeldFindingsAndASecondReadGiveTheSameLog) {
+  const std::vector<std::string> clean = generated(FileKind::TDM, 3);
+  std::vector<std::string> warned = clean;  // MF_ADICIONAL: a warning per item, reported before it is summed
+  for (std::string& line : warned)
+    if (line.starts_with("E15")) line[static_cast<std::size_t>(fieldLayout(E15::MfAdicional).start - 1)] = 'x';
+  std::vector<std::string> unformatted = warned;  // a number that fails halfway switches the content checks off
+  unformatted[firstOf(unformatted, "E15", 40)][static_cast<std::size_t>(fieldLayout(E15::Quantidade).start - 1)] = 'x';
+  std::vector<std::string> outOfOrder = warned;
+  std::swap(outOfOrder[3], outOfOrder[outOfOrder.size() - 3]);
+  std::vector<std::string> missing = generated(FileKind::MFD, 3);
+  std::erase_if(missing, [](const std::string& l) { return l.starts_with("E17"); });
+  for (const bool continuing : {false, true}) {
+    for (const auto& lines : {clean, warned, unformatted, outOfOrder, missing}) {
+      writeFile(path(), joinLines(lines));
+      std::vector<std::string> logs, found;
+      for (const std::size_t budget : {std::size_t{8} << 20, std::size_t{0}, std::size_t{3000}}) {
+        ValidationOptions o = options();
+        o.continueAfterMissingRecords = continuing;
+        o.heldFindingsBudget = budget;
+        validateCotepeFile(ui, path(), 0, o);
+        logs.push_back(log());
+        std::string all;
+        for (const std::string& f : findings()) all += f + "\n";
+        found.push_back(all);
+      }
+      EXPECT_EQ(lines == clean, found[0].empty());  // every damage is found
+      EXPECT_EQ(logs[1], logs[0]);
+      EXPECT_EQ(logs[2], logs[0]);
+      EXPECT_EQ(found[1], found[0]);
+      EXPECT_EQ(found[2], found[0]);
+    }
+  }
+  EXPECT_TRUE(ui.messages.empty());
 }
 
 }  // namespace

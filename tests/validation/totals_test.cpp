@@ -222,5 +222,31 @@ TEST_F(TotalsTest, HugeAmountsNeverOverflow) {
   EXPECT_FALSE(totalsFindings().empty());  // the point: no trap under the sanitizers
 }
 
+
+// The COO lists index their numbers by hash; whatever numbers come, in whatever
+// pattern, each keeps the index of its first appearance and 0 is never stored.
+TEST(NumberListIndex, KeepsFirstAppearanceForAnyPatternOfNumbers) {
+  std::vector<std::int64_t> numbers;
+  for (std::int64_t k = 1; k <= 3000; ++k) numbers.push_back(k);                  // a run, as COOs come
+  for (std::int64_t k = 1; k <= 600; ++k) numbers.push_back(k << 20);             // all alike below 2^20
+  for (std::int64_t k = 1; k <= 600; ++k) numbers.push_back(k * 4096 + 7);        // one slot in small tables
+  for (std::int64_t k = 1; k <= 200; ++k) numbers.push_back(-k * 65536);          // negative
+  numbers.push_back(INT64_MAX);
+  numbers.push_back(INT64_MIN);
+  NumberList list;
+  EXPECT_EQ(list.findOrAdd(0), 0u);
+  for (std::size_t i = 0; i < numbers.size(); ++i) ASSERT_EQ(list.findOrAdd(numbers[i]), i) << numbers[i];
+  for (std::size_t i = 0; i < numbers.size(); ++i) {  // found again, in reverse, nothing added
+    const std::size_t k = numbers.size() - 1 - i;
+    ASSERT_TRUE(list.contains(numbers[k]));
+    ASSERT_EQ(list.findOrAdd(numbers[k]), k);
+  }
+  EXPECT_EQ(list.size(), numbers.size());
+  EXPECT_EQ(list.values(), numbers);
+  EXPECT_FALSE(list.contains(0));
+  EXPECT_FALSE(list.contains(3001));
+  EXPECT_EQ(list.findOrAdd(0), numbers.size());
+}
+
 }  // namespace
 }  // namespace tavex::testing
