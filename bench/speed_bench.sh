@@ -16,9 +16,11 @@
 #
 # Times are CPU time (task-clock from `perf stat`, user + system) by default: the
 # machine is shared and wall time follows the other users' load. SPEED_CLOCK=wall
-# measures wall time instead (also the fallback without perf). Each figure is the
-# median of SPEED_RUNS runs (default 5); md5sum is measured before and after the
-# commands and the smaller median is the reference. The files and outputs live in
+# measures wall time instead (also the fallback without perf). Each run of a
+# command follows a run of md5sum; a figure is the median of SPEED_RUNS (default 5)
+# such pairs' ratios, so that a slow minute slows both sides of a pair. The
+# seconds shown are medians too, and the header gives md5sum's median (the smaller
+# of its medians before and after the commands). The files and outputs live in
 # $BENCH_DIR, by default a folder in /dev/shm (tmpfs): on ext4, creating files
 # shortly after many were deleted nearby costs many times the rest of the split
 # (the allocator skips recently freed inodes one by one), which would measure the
@@ -65,25 +67,32 @@ once() {  # seconds of one run of "$@" (CPU or wall); the command must succeed
 
 fresh() { rm -rf "$out/run"; mkdir "$out/run"; }  # an empty output folder for one run
 
-median() {  # median of $runs runs; before each, `fresh` and the optional setup "$setup"
-  local times=()
+pick() { printf '%s\n' "$@" | sort -g | sed -n "$((($# + 1) / 2))p"; }  # the median of its arguments
+
+median() {  # "SECONDS RATIO": medians over $runs runs of the command, each run right after
+            # one of md5sum, RATIO of the pairs' ratios; before each, `fresh` and the
+            # optional setup "$setup"
+  local times=() ratios=() t m
   for _ in $(seq "$runs"); do
+    m=$(once md5sum "$tdm")
     fresh
     [ -z "${setup:-}" ] || eval "$setup"
-    times+=("$(once "$@")")
+    t=$(once "$@")
+    times+=("$t")
+    ratios+=("$(echo "$t / $m" | bc -l)")
   done
-  printf '%s\n' "${times[@]}" | sort -g | sed -n "$(((runs + 1) / 2))p"
+  echo "$(pick "${times[@]}") $(pick "${ratios[@]}")"
 }
 
 ratio() { echo "$1 / $2" | bc -l; }
 
 cat "$tdm" >/dev/null  # warm the page cache
-ref1=$(median md5sum "$tdm")
+read -r ref1 _ <<<"$(median md5sum "$tdm")"
 
-t_full=$(median "$cli" validar "$tdm")
-t_fmt=$(median "$cli" validar "$tdm" --formato)
-t_csv=$(median "$cli" exportar-csv "$tdm" "$out/run")
-t_mdb=$(median "$cli" exportar-mdb "$tdm" "$out/run")
+read -r t_full r_full <<<"$(median "$cli" validar "$tdm")"
+read -r t_fmt r_fmt <<<"$(median "$cli" validar "$tdm" --formato)"
+read -r t_csv r_csv <<<"$(median "$cli" exportar-csv "$tdm" "$out/run")"
+read -r t_mdb r_mdb <<<"$(median "$cli" exportar-mdb "$tdm" "$out/run")"
 
 # sqlite3 loading the same rows from the CSV files the program writes.
 rm -rf "$out/csv" && mkdir "$out/csv"
@@ -92,22 +101,22 @@ sql="$out/import.sql"
 : >"$sql"
 for f in "$out"/csv/E*.csv; do echo ".import --csv $f $(basename "$f" .csv)" >>"$sql"; done
 setup='rm -f "$out/run/import.db"'
-t_import=$(median sqlite3 -cmd ".separator ;" -cmd ".read $sql" "$out/run/import.db" .quit)
+read -r t_import r_import <<<"$(median sqlite3 -cmd ".separator ;" -cmd ".read $sql" "$out/run/import.db" .quit)"
 setup=
 
 # The split writes beside its input: each run starts from a hard link in a fresh folder.
 setup='ln "$tdm" "$out/run/in.txt"'
-t_split=$(median "$cli" separar "$out/run/in.txt")
+read -r t_split r_split <<<"$(median "$cli" separar "$out/run/in.txt")"
 fresh
 ln "$tdm" "$out/run/in.txt"
 "$cli" separar "$out/run/in.txt" >/dev/null
 pieces=$(($(ls "$out/run" | wc -l) - 1))
 setup='cd "$out/run"'
-t_coreutils=$(median split -n "$pieces" "$tdm")
+read -r t_coreutils r_coreutils <<<"$(median split -n "$pieces" "$tdm")"
 cd "$root"
 setup=
 
-ref2=$(median md5sum "$tdm")
+read -r ref2 _ <<<"$(median md5sum "$tdm")"
 ref=$(printf '%s\n%s\n' "$ref1" "$ref2" | sort -g | head -1)
 
 # Peak resident set of the full validation of the 200 MB file.
@@ -115,18 +124,18 @@ cat "$big" >/dev/null
 /usr/bin/time -f %M -o "$out/rss" "$cli" validar "$big" >/dev/null 2>&1 || true
 rss_kb=$(tail -1 "$out/rss")
 
-line() {  # label, seconds, target
-  printf '%-34s %8.3f s   %5.2fx md5sum   (alvo %s)\n' "$1" "$2" "$(ratio "$2" "$ref")" "$3"
+line() {  # label, seconds, ratio to md5sum, target
+  printf '%-34s %8.3f s   %5.2fx md5sum   (alvo %s)\n' "$1" "$2" "$3" "$4"
 }
 echo "relógio: $clock; mediana de $runs execuções; md5sum do arquivo de $(stat -c %s "$tdm") bytes: $(printf '%.3f' "$ref") s"
-line "validar (completa)" "$t_full" "<= 1.5x"
-line "validar --formato" "$t_fmt" "<= 0.8x"
-line "exportar-csv" "$t_csv" "<= 0.8x"
-line "exportar-mdb" "$t_mdb" "<= 4x"
-line "  sqlite3 .import dos CSV" "$t_import" "exportar-mdb abaixo dele"
+line "validar (completa)" "$t_full" "$r_full" "<= 1.5x"
+line "validar --formato" "$t_fmt" "$r_fmt" "<= 0.8x"
+line "exportar-csv" "$t_csv" "$r_csv" "<= 0.8x"
+line "exportar-mdb" "$t_mdb" "$r_mdb" "<= 4x"
+line "  sqlite3 .import dos CSV" "$t_import" "$r_import" "exportar-mdb abaixo dele"
 printf '%-34s %8.2f\n' "  exportar-mdb / sqlite3 .import" "$(ratio "$t_mdb" "$t_import")"
-line "separar ($pieces arquivos)" "$t_split" "<= 1.5x"
-line "  split -n $pieces (coreutils)" "$t_coreutils" "separar bem abaixo dele"
+line "separar ($pieces arquivos)" "$t_split" "$r_split" "<= 1.5x"
+line "  split -n $pieces (coreutils)" "$t_coreutils" "$r_coreutils" "separar bem abaixo dele"
 printf '%-34s %8.2f\n' "  separar / split -n" "$(ratio "$t_split" "$t_coreutils")"
 printf '%-34s %8.1f MB residentes (alvo < 64 MB)\n' "validar de $(stat -c %s "$big") bytes" "$(echo "$rss_kb / 1024" | bc -l)"
 rm -rf "$out/run" "$out/csv" "$out/stat" "$out/err" "$out/rss" "$sql" "$big.log" "$tdm.log"

@@ -153,7 +153,7 @@ inline std::int64_t leadingInt(std::string_view text) {
     if (detail::allDigitsWord(word)) {
       constexpr std::int64_t kScale[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
       word = (word - 0x3030303030303030u) & (~std::uint64_t{0} << (8 * (8 - rest)));  // first characters lowest
-      return value * kScale[rest] + static_cast<std::int64_t>(detail::digitWordValue(word));
+      return value * kScale[rest & 7] + static_cast<std::int64_t>(detail::digitWordValue(word));  // rest: 1..7
     }
   }
   for (; i < text.size(); ++i) {

@@ -1,5 +1,8 @@
 #include "validation/lookup_tables.h"
 
+#include <cstdint>
+#include <stdexcept>
+
 namespace tavex {
 
 std::size_t NumberList::slotOf(std::int64_t value) const {
@@ -10,24 +13,22 @@ std::size_t NumberList::slotOf(std::int64_t value) const {
   const auto v = static_cast<std::uint64_t>(value);
   const std::size_t mask = slots_.size() - 1;
   std::size_t i = static_cast<std::size_t>(v + (v >> 20) * 0x9E3779B97F4A7C15u) & mask;
-  while (slots_[i].value != 0 && slots_[i].value != value) i = (i + 1) & mask;
+  while (slots_[i] != 0 && values_[slots_[i] - 1] != value) i = (i + 1) & mask;
   return i;
 }
 
 void NumberList::grow() {
-  std::vector<Slot> old(slots_.size() * 2);
-  old.swap(slots_);
-  for (const Slot& slot : old)
-    if (slot.value != 0) slots_[slotOf(slot.value)] = slot;
+  slots_.assign(slots_.size() * 2, 0);
+  for (std::size_t k = 0; k < values_.size(); ++k) slots_[slotOf(values_[k])] = static_cast<std::uint32_t>(k + 1);
 }
 
 std::size_t NumberList::findOrAdd(std::int64_t value) {
   if (value == 0) return values_.size();
-  Slot& slot = slots_[slotOf(value)];
-  if (slot.value != 0) return slot.index;
-  slot.value = value;
-  slot.index = values_.size();
+  std::uint32_t& slot = slots_[slotOf(value)];
+  if (slot != 0) return slot - 1;
+  if (values_.size() >= UINT32_MAX - 1) throw std::length_error("NumberList");
   values_.push_back(value);
+  slot = static_cast<std::uint32_t>(values_.size());
   if (values_.size() * 2 > slots_.size()) grow();
   return values_.size() - 1;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -18,23 +19,36 @@ class NumberList {
  public:
   // Index of `value`; appended when absent. For 0: the current length, nothing stored.
   std::size_t findOrAdd(std::int64_t value);
-  bool contains(std::int64_t value) const { return value != 0 && slots_[slotOf(value)].value != 0; }
+  bool contains(std::int64_t value) const { return value != 0 && slots_[slotOf(value)] != 0; }
   std::size_t size() const { return values_.size(); }
   const std::vector<std::int64_t>& values() const { return values_; }
 
  private:
-  // An open-addressing index over the values; 0, never stored, marks a free slot.
-  struct Slot {
-    std::int64_t value = 0;
-    std::size_t index = 0;
-  };
+  // An open-addressing index over the values: a slot holds a value's index plus 1,
+  // or 0 when free.
   // The slot holding `value`, or the free slot where it would go. REQUIRES: value != 0.
   std::size_t slotOf(std::int64_t value) const;
   void grow();
 
-  std::vector<std::int64_t> values_;
-  std::vector<Slot> slots_ = std::vector<Slot>(kInitialSlots);  // a power of two, at most half full
   static constexpr std::size_t kInitialSlots = 64;
+  std::vector<std::int64_t> values_;
+  std::vector<std::uint32_t> slots_ = std::vector<std::uint32_t>(kInitialSlots);  // a power of two, at most half full
+};
+
+// Entries by index, kept in blocks that never move: growing copies nothing and a
+// reference to an entry stays good. New entries are value-initialised.
+template <class T>
+class StableTable {
+ public:
+  // Entry `i`, the table grown to hold it.
+  T& at(std::size_t i) {
+    while ((i >> kShift) >= blocks_.size()) blocks_.push_back(std::make_unique<T[]>(kBlock));
+    return blocks_[i >> kShift][i & (kBlock - 1)];
+  }
+
+ private:
+  static constexpr std::size_t kShift = 12, kBlock = std::size_t{1} << kShift;
+  std::vector<std::unique_ptr<T[]>> blocks_;
 };
 
 // Entries keyed by a name, in order of first appearance. Small tables are searched
@@ -49,18 +63,19 @@ class NamedTable {
 
   // Index of `name`; appended (with a default value) when absent.
   std::size_t findOrAdd(std::string_view name) {
-    if (index_.empty()) {
+    if (!index_) {
       for (std::size_t i = 0; i < entries_.size(); ++i)
         if (entries_[i].name == name) return i;
-    } else if (auto it = index_.find(name); it != index_.end()) {
+    } else if (auto it = index_->find(name); it != index_->end()) {
       return it->second;
     }
     entries_.push_back(Entry{std::string(name), Value{}});
     const std::size_t i = entries_.size() - 1;
-    if (!index_.empty()) {
-      index_.emplace(entries_[i].name, i);
+    if (index_) {
+      index_->emplace(entries_[i].name, i);
     } else if (entries_.size() > kDirectSearchLimit) {
-      for (std::size_t k = 0; k < entries_.size(); ++k) index_.emplace(entries_[k].name, k);
+      index_ = std::make_unique<Index>();
+      for (std::size_t k = 0; k < entries_.size(); ++k) index_->emplace(entries_[k].name, k);
     }
     return i;
   }
@@ -75,7 +90,7 @@ class NamedTable {
   auto end() const { return entries_.end(); }
   void clear() {
     entries_.clear();
-    if (!index_.empty()) index_.clear();
+    index_.reset();
   }
 
  private:
@@ -84,9 +99,10 @@ class NamedTable {
     using is_transparent = void;
     std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
   };
+  using Index = std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>>;
   static constexpr std::size_t kDirectSearchLimit = 16;
   std::vector<Entry> entries_;
-  std::unordered_map<std::string, std::size_t, NameHash, std::equal_to<>> index_;
+  std::unique_ptr<Index> index_;  // made only for a table past kDirectSearchLimit names
 };
 
 }  // namespace tavex

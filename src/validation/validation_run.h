@@ -117,7 +117,7 @@ struct CheckState {
 
   // Documents.
   NumberList documentCooList;
-  std::vector<DocumentEntry> documentTable;
+  StableTable<DocumentEntry> documentTable;  // by the index of the COO in documentCooList
   DocumentTotals documentTotals;
 };
 

@@ -248,5 +248,20 @@ TEST(NumberListIndex, KeepsFirstAppearanceForAnyPatternOfNumbers) {
   EXPECT_EQ(list.findOrAdd(0), numbers.size());
 }
 
+
+// The document table grows in blocks that never move: an entry taken early is still
+// the same entry, with its values, after thousands more were added.
+TEST(DocumentTable, EntriesKeepTheirPlaceAsTheTableGrows) {
+  StableTable<DocumentEntry> table;
+  DocumentEntry& first = table.at(0);
+  first.headerLine = 7;
+  EXPECT_EQ(table.at(20000).headerLine, 0);  // new entries start empty, the gap too
+  EXPECT_EQ(table.at(12345).subtotal, 0);
+  for (std::size_t i = 1; i < 20000; ++i) table.at(i).headerLine = static_cast<std::int32_t>(i);
+  EXPECT_EQ(&table.at(0), &first);
+  EXPECT_EQ(first.headerLine, 7);
+  for (std::size_t i = 1; i < 20000; ++i) ASSERT_EQ(table.at(i).headerLine, static_cast<std::int32_t>(i));
+}
+
 }  // namespace
 }  // namespace tavex::testing
