@@ -41,6 +41,21 @@ class RecordFields {
     if (whole_) return std::string_view(line_.data() + field.start - 1, static_cast<std::size_t>(field.width));
     return sliceField(line_, field.start, field.width);
   }
+  // Field `number` read by the leading-digits rule.
+  std::int64_t intOf(int number) const {
+    // A short field of digits inside a whole line: its line's eight characters that
+    // end with it, those before it taken for leading zeros, read as one word.
+    const FieldLayout& field = layout_->fields[static_cast<std::size_t>(number - 1)];
+    const int end = field.start - 1 + field.width;
+    if (whole_ && zeroed_ == 0 && field.width <= 8 && end >= 8) {
+      std::uint64_t word;
+      __builtin_memcpy(&word, line_.data() + end - 8, 8);
+      const std::uint64_t mine = ~std::uint64_t{0} << (8 * (8 - field.width));  // the field's bytes: the highest
+      word = (word & mine) | (0x3030303030303030u & ~mine);
+      if (detail::allDigitsWord(word)) return static_cast<std::int64_t>(detail::digitWordValue(word - 0x3030303030303030u));
+    }
+    return leadingInt(byNumber(number));
+  }
   // isBlankOrZero over the whole width of field `number`.
   bool isBlankOrZero(int number) const;
   void replaceWithZero(int number) { zeroed_ |= std::uint64_t{1} << (number - 1); }
@@ -62,7 +77,7 @@ class FieldsOf : public RecordFields {
   explicit FieldsOf(std::string_view line) : RecordFields(*layoutOf(RecordOf<Id>::type), line) {}
   std::string_view operator[](FieldNumber<Id> id) const { return byNumber(id.value); }
   // The field read by the leading-digits rule.
-  std::int64_t asInt(FieldNumber<Id> id) const { return leadingInt(byNumber(id.value)); }
+  std::int64_t asInt(FieldNumber<Id> id) const { return intOf(id.value); }
   // True when the field is blanks or zeros over its whole width.
   bool isBlankOrZero(FieldNumber<Id> id) const { return RecordFields::isBlankOrZero(id.value); }
 };

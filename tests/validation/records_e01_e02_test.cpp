@@ -152,5 +152,28 @@ TEST_F(RecordChecksTest, AWrongCharacterInAnyTypedFieldOfAnyRecordIsFound) {
   }
 }
 
+
+// A short field of a whole line is read as one word with the characters before it;
+// whatever the field and its neighbours hold, it reads as the leading-digits rule says.
+TEST(FieldValues, EveryFieldOfEveryRecordReadsByTheLeadingDigitsRule) {
+  std::uint32_t seed = 4242;
+  const auto next = [&] { return seed = seed * 1664525u + 1013904223u; };
+  for (const RecordLayout& layout : allLayouts()) {
+    for (int round = 0; round < 300; ++round) {
+      std::string line(static_cast<std::size_t>(layout.length), '0');
+      for (char& c : line) c = static_cast<char>(next() % 4 == 0 ? "x -+9\x80\0"[next() % 7] : '0' + next() % 10);
+      for (const std::size_t length : {line.size(), line.size() - 1}) {  // whole, and one short
+        const std::string text = line.substr(0, length);
+        RecordFields fields(layout, text);
+        for (const FieldLayout& field : layout.fields)
+          ASSERT_EQ(fields.intOf(field.number), leadingInt(fields.byNumber(field.number)))
+              << layout.tag << " field " << field.number << ": " << fields.byNumber(field.number);
+        fields.replaceWithZero(layout.fields.back().number);
+        EXPECT_EQ(fields.intOf(layout.fields.back().number), 0);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tavex::testing
