@@ -3,7 +3,6 @@
 // of the typed fields, and the ECF identity check against E01.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -60,7 +59,6 @@ class RecordFields {
   bool isBlankOrZero(int number) const;
   void replaceWithZero(int number) { zeroed_ |= std::uint64_t{1} << (number - 1); }
   const RecordLayout& layout() const { return *layout_; }
-  std::string_view line() const { return line_; }
 
  private:
   const RecordLayout* layout_;
