@@ -1,16 +1,15 @@
 #include "export/csv_export.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <memory>
 
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 #include "export_fixture.h"
+#include "support/resource_limits.h"
 
 namespace tavex {
 namespace {
@@ -227,16 +226,12 @@ TEST(CsvExport, FullDiskStopsWithStatus2AndNoPartialLine) {
   for (int i = 1; i <= 3000; ++i) lines.push_back(sampleRecord(15, {{"COO", std::to_string(i)}}));
   writeFile(dir.file("in.txt"), joinLines(lines));
   // A file-size limit stands in for a full disk: writes beyond it fail.
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = saved;
-  limited.rlim_cur = 200000;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
   DirectWorkerControl control;
-  const int status = convertToCsv(dir.file("in.txt"), dir.path().string(), control);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previousHandler);
+  int status;
+  {
+    FileSizeLimit limit(200000);
+    status = convertToCsv(dir.file("in.txt"), dir.path().string(), control);
+  }
   EXPECT_EQ(status, kCsvOutputFailed);
   const std::string written = readFile(dir.file("E15.csv"));
   EXPECT_GT(written.size(), 0u);
@@ -283,16 +278,12 @@ TEST(CsvExport, AFailedLastWriteGivesStatus2AndNoPartialLine) {
   ASSERT_GT(whole.size(), 70000u);
   ASSERT_LT(whole.size(), 131072u);  // one write during the run, the rest at its end
 
-  rlimit saved{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limited = saved;
-  limited.rlim_cur = whole.size() - 1;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
   DirectWorkerControl control;
-  const int status = convertToCsv(dir.file("in.txt"), dir.path().string(), control);
-  setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previousHandler);
+  int status;
+  {
+    FileSizeLimit limit(whole.size() - 1);
+    status = convertToCsv(dir.file("in.txt"), dir.path().string(), control);
+  }
   EXPECT_EQ(status, kCsvOutputFailed);
   const std::string written = readFile(dir.file("E15.csv"));
   EXPECT_GT(written.size(), 65536u);
