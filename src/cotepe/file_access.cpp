@@ -18,6 +18,25 @@ bool isSymlink(const std::string& path) {
 
 }  // namespace
 
+InputFile openInputFile(const std::string& path) {
+  InputFile in;
+  if (path.empty()) return in;
+  // O_NONBLOCK: a pipe without a writer must not hold the open; cleared once the
+  // file is known to be a regular one.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return in;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    in.notRegular = !S_ISDIR(st.st_mode);
+    ::close(fd);
+    return in;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  in.fd = fd;
+  in.size = static_cast<std::uint64_t>(st.st_size);
+  return in;
+}
+
 OutputFile openOutputFile(const std::string& path, OutputMode mode) {
   // O_NONBLOCK: opening a pipe with no reader must fail, not wait; it is cleared
   // once the file is known to be a regular one.

@@ -9,6 +9,7 @@
 // message; nothing it would have written is touched.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "cotepe/text.h"
@@ -40,6 +41,17 @@ struct OutputFile {
 // Opens `path` for writing as `mode` says, refusing a symlink as its last
 // component and anything but a regular file. The caller owns the descriptor.
 OutputFile openOutputFile(const std::string& path, OutputMode mode);
+
+struct InputFile {
+  int fd = -1;              // open for reading (close-on-exec), or -1
+  bool notRegular = false;  // refused as a pipe, a device or a socket (a folder is not found)
+  std::uint64_t size = 0;   // its size when opened
+};
+
+// Opens `path` for reading, a regular file only. A pipe without a writer does not
+// hold the open, and nothing is read before the file is known to be regular. The
+// caller owns the descriptor.
+InputFile openInputFile(const std::string& path);
 
 // An exclusive advisory lock held until the object goes.
 class FileLock {

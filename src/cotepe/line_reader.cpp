@@ -1,10 +1,10 @@
 #include "cotepe/line_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
+
+#include "cotepe/file_access.h"
 
 namespace tavex {
 
@@ -16,22 +16,12 @@ LineReader::~LineReader() { close(); }
 
 bool LineReader::open(const std::string& path) {
   close();
-  notRegular_ = false;
-  if (path.empty()) return false;
-  // O_NONBLOCK: a pipe without a writer must not hold the open; the descriptor is
-  // checked before anything is read from it.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    notRegular_ = !S_ISDIR(st.st_mode);
-    ::close(fd);
-    return false;
-  }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  file_ = ::fdopen(fd, "rb");
+  const InputFile in = openInputFile(path);
+  notRegular_ = in.notRegular;
+  if (in.fd < 0) return false;
+  file_ = ::fdopen(in.fd, "rb");
   if (file_ == nullptr) {
-    ::close(fd);
+    ::close(in.fd);
     return false;
   }
   buffer_.resize(kBlockSize);

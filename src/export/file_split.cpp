@@ -339,18 +339,10 @@ class Splitter {
   // Opens the input (a regular file), reporting progress from here on: a status
   // when it cannot be, -1 otherwise.
   int openInput() {
-    // O_NONBLOCK: a pipe without a writer must not hold the open; nothing is read
-    // before the descriptor is known to be a regular file.
-    inputFd_ = inputPath_.empty() ? -1 : ::open(inputPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (inputFd_ < 0) return kSplitInputMissing;
-    struct stat st {};
-    if (::fstat(inputFd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-      const bool folder = S_ISDIR(st.st_mode);
-      closeInput();
-      return folder ? kSplitInputMissing : kSplitInputNotRegular;
-    }
-    ::fcntl(inputFd_, F_SETFL, ::fcntl(inputFd_, F_GETFL) & ~O_NONBLOCK);
-    inputSize_ = static_cast<std::uint64_t>(st.st_size);
+    const InputFile in = openInputFile(inputPath_);
+    if (in.fd < 0) return in.notRegular ? kSplitInputNotRegular : kSplitInputMissing;
+    inputFd_ = in.fd;
+    inputSize_ = in.size;
     control_.setProgress(0);
     return -1;
   }
