@@ -119,7 +119,10 @@ std::int64_t leadingIntGeneral(std::string_view text);
 // digits up to the first other character; no digits gives 0. Saturates at the int64
 // limits instead of overflowing.
 namespace detail {
-// True when the eight characters of `word` are all decimal digits (see isAllDigits).
+// True when the eight characters of `word` are all decimal digits: a byte is a
+// digit when neither subtracting '0' nor adding 0x46 sets its top bit. A borrow or
+// carry from a failing byte can only mark the bytes above it, so the lowest
+// failing byte always shows, which is all the answer needs.
 inline bool allDigitsWord(std::uint64_t word) {
   return (((word - 0x3030303030303030u) | (word + 0x4646464646464646u)) & 0x8080808080808080u) == 0;
 }
@@ -174,15 +177,11 @@ inline std::string_view sliceField(std::string_view line, int start, int width) 
 
 // True when every character is a decimal digit (an empty text too).
 inline bool isAllDigits(std::string_view text) {
-  // Eight characters at a time: a byte is a digit when neither subtracting '0' nor
-  // adding 0x46 sets its top bit; the lowest failing byte always shows, which is all
-  // the answer needs.
-  constexpr std::uint64_t kZeros = 0x3030303030303030u, kAbove = 0x4646464646464646u, kTops = 0x8080808080808080u;
   std::size_t i = 0;
-  for (; i + 8 <= text.size(); i += 8) {
+  for (; i + 8 <= text.size(); i += 8) {  // eight characters at a time
     std::uint64_t word;
     __builtin_memcpy(&word, text.data() + i, 8);
-    if (((word - kZeros) | (word + kAbove)) & kTops) return false;
+    if (!detail::allDigitsWord(word)) return false;
   }
   for (; i < text.size(); ++i)
     if (static_cast<unsigned char>(text[i] - '0') > 9) return false;
