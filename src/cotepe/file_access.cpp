@@ -38,8 +38,8 @@ InputFile openInputFile(const std::string& path) {
 }
 
 OutputFile openOutputFile(const std::string& path, OutputMode mode) {
-  // O_NONBLOCK: opening a pipe with no reader must fail, not wait; it is cleared
-  // once the file is known to be a regular one.
+  // O_NONBLOCK: opening a pipe with no reader must fail, not wait. On the regular
+  // file that is all this ever opens it changes nothing, so it stays.
   int flags = O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
   switch (mode) {
     case OutputMode::Reuse: flags |= O_CREAT; break;
@@ -60,13 +60,13 @@ OutputFile openOutputFile(const std::string& path, OutputMode mode) {
       out.error = OutputError::Other;
     return out;
   }
+  // What O_EXCL created is a new regular file; anything else is checked.
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (mode != OutputMode::CreateNew && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
     ::close(fd);
     out.error = OutputError::NotRegular;
     return out;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   out.fd = fd;
   return out;
 }

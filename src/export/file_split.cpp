@@ -641,40 +641,22 @@ class Splitter {
   // symbolic link, never into anything but a regular file; -1 and `error` set
   // when refused or failed.
   static int openOutput(const std::string& path, bool first, OutputError& error) {
-    if (first) {
-      // What O_EXCL creates is a new, empty regular file: nothing to check or cut.
-      const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0) return fd;
-      if (errno != EEXIST) {
-        error = OutputError::Other;
-        return -1;
-      }
-      // The name is taken: an earlier output is emptied, anything else refused.
-      const OutputFile out = openOutputFile(path, OutputMode::Reuse);
+    if (!first) {
+      const OutputFile out = openOutputFile(path, OutputMode::Append);
       error = out.error;
-      if (out.fd < 0) return -1;
-      const off_t end = ::lseek(out.fd, 0, SEEK_END);
-      if (end != 0 && (::ftruncate(out.fd, 0) != 0 || ::lseek(out.fd, 0, SEEK_SET) != 0)) {
-        ::close(out.fd);
-        error = OutputError::Other;
-        return -1;
-      }
       return out.fd;
     }
-    // O_NONBLOCK keeps a pipe planted meanwhile from holding the open; on the
-    // regular file it must be it changes nothing.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-    if (fd < 0) {
-      error = errno == ELOOP ? OutputError::Symlink : errno == ENXIO ? OutputError::NotRegular : OutputError::Other;
-      return -1;
+    OutputFile out = openOutputFile(path, OutputMode::CreateNew);
+    if (out.error == OutputError::Exists) {  // an earlier output under the name: emptied
+      out = openOutputFile(path, OutputMode::Reuse);
+      const off_t end = out.fd < 0 ? 0 : ::lseek(out.fd, 0, SEEK_END);
+      if (end != 0 && (::ftruncate(out.fd, 0) != 0 || ::lseek(out.fd, 0, SEEK_SET) != 0)) {
+        ::close(out.fd);
+        out = {-1, OutputError::Other};
+      }
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-      ::close(fd);
-      error = OutputError::NotRegular;
-      return -1;
-    }
-    return fd;
+    error = out.error;
+    return out.fd;
   }
 
   // Writes reduction r's pieces in order (gathered writes of up to kIovecs

@@ -80,17 +80,6 @@ StructureVerdict StructureScanner::finish() {
   return allPresent ? StructureVerdict::Passed : StructureVerdict::OnlyMissingRecords;
 }
 
-StructureVerdict scanStructure(LineReader& file, ValidationRun& run, bool* sizesHold) {
-  StructureScanner scanner(run, file);
-  file.rewind();
-  std::string_view raw;
-  while (file.next(raw) && scanner.feed(stripLineEnd(raw))) {
-  }
-  const StructureVerdict verdict = scanner.finish();
-  if (sizesHold != nullptr) *sizesHold = scanner.sizesHold();
-  return verdict;
-}
-
 bool scanRecordSizes(LineReader& file, ValidationRun& run) {
   file.rewind();
   bool passed = true;

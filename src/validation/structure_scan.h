@@ -48,10 +48,6 @@ class StructureScanner {
   bool eadPresent_ = false;
 };
 
-// Rewinds `file` and feeds every line to a StructureScanner. `sizesHold`, when
-// given, is the scanner's sizesHold().
-StructureVerdict scanStructure(LineReader& file, ValidationRun& run, bool* sizesHold = nullptr);
-
 // Rewinds `file` and reports every line whose type has a fixed size and whose
 // length differs from it.
 bool scanRecordSizes(LineReader& file, ValidationRun& run);
