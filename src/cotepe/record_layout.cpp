@@ -14,18 +14,18 @@ constexpr auto kE01 = layoutRows<E01>({
     {E01::TipoEcf, "TIPO_ECF", "tipo_do_ecf", 25, 7},
     {E01::Marca, "MARCA", "marca", 32, 20},
     {E01::Modelo, "MODELO", "modelo", 52, 20},
-    {E01::VersaoSb, "VER_SB", "versao_sb", 72, 10},
+    {E01::VersaoSb, "VER_SB", "versao_sb", 72, 10, FieldCheck::None, Csv::Apostrophe},
     {E01::DataGravacaoSb, "DATA_GRAVACAO_SB", "data_sb", 82, 8, FieldCheck::Date},
-    {E01::HoraGravacaoSb, "HORA_GRAVACAO_SB", "hora_sb", 90, 6, FieldCheck::Time},
+    {E01::HoraGravacaoSb, "HORA_GRAVACAO_SB", "hora_sb", 90, 6, FieldCheck::Time, Csv::Apostrophe},
     {E01::NumeroSequencial, "NUM_SEQ_ECF", "numero_ecf", 96, 3, FieldCheck::Number},
-    {E01::CnpjUsuario, "CNPJ_USUARIO", "cnpj", 99, 14, FieldCheck::Number},
+    {E01::CnpjUsuario, "CNPJ_USUARIO", "cnpj", 99, 14, FieldCheck::Number, Csv::Apostrophe},
     {E01::ComandoGeracao, "COMANDO_GERACAO", "comando_geracao", 113, 3},
-    {E01::CrzInicial, "CRZ_INI", "crz_inicial", 116, 6, FieldCheck::Number},
-    {E01::CrzFinal, "CRZ_FIM", "crz_final", 122, 6, FieldCheck::Number},
-    {E01::DataInicial, "DATA_INI", "data_inicial", 128, 8, FieldCheck::Date},
-    {E01::DataFinal, "DATA_FIM", "data_final", 136, 8, FieldCheck::Date},
-    {E01::VersaoDll, "VER_DLL", "versao_dll", 144, 8},
-    {E01::VersaoAtoCotepe, "VER_ATOCTP", "versao_ato_cotepe", 152, 15},
+    {E01::CrzInicial, "CRZ_INI", "crz_inicial", 116, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E01::CrzFinal, "CRZ_FIM", "crz_final", 122, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E01::DataInicial, "DATA_INI", "data_inicial", 128, 8, FieldCheck::Date, Csv::Apostrophe},
+    {E01::DataFinal, "DATA_FIM", "data_final", 136, 8, FieldCheck::Date, Csv::Apostrophe},
+    {E01::VersaoDll, "VER_DLL", "versao_dll", 144, 8, FieldCheck::None, Csv::Apostrophe},
+    {E01::VersaoAtoCotepe, "VER_ATOCTP", "versao_ato_cotepe", 152, 15, FieldCheck::None, Csv::Apostrophe},
 });
 
 constexpr auto kE02 = layoutRows<E02>({
@@ -33,13 +33,13 @@ constexpr auto kE02 = layoutRows<E02>({
     {E02::NumeroFabricacao, "NUM_FABR", "fabricacao", 4, 20},
     {E02::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E02::Modelo, "MODELO", "modelo", 25, 20},
-    {E02::Cnpj, "CNPJ", "cnpj", 45, 14, FieldCheck::Number},
-    {E02::Ie, "IE", "ie", 59, 14},
+    {E02::Cnpj, "CNPJ", "cnpj", 45, 14, FieldCheck::Number, Csv::Apostrophe},
+    {E02::Ie, "IE", "ie", 59, 14, FieldCheck::None, Csv::Apostrophe},
     {E02::Contribuinte, "CONTRIBUINTE", "contribuinte", 73, 40},
     {E02::Endereco, "ENDERECO", "endereco", 113, 120},
     {E02::DataCadastro, "DATA_CADASTRO", "data_cadastro", 233, 8, FieldCheck::Date},
-    {E02::HoraCadastro, "HORA_CADASTRO", "hora_cadastro", 241, 6, FieldCheck::Time},
-    {E02::Cro, "CRO", "cro", 247, 6, FieldCheck::Number},
+    {E02::HoraCadastro, "HORA_CADASTRO", "hora_cadastro", 241, 6, FieldCheck::Time, Csv::Apostrophe},
+    {E02::Cro, "CRO", "cro", 247, 6, FieldCheck::Number, Csv::Apostrophe},
     {E02::Gt, "GT", "gt", 253, 18, FieldCheck::Number},
     {E02::NumeroUsuario, "NUM_USUARIO", "usuario", 271, 2, FieldCheck::Number},
 });
@@ -51,9 +51,9 @@ constexpr auto kE03 = layoutRows<E03>({
     {E03::Modelo, "MODELO", "modelo", 25, 20},
     {E03::NumeroPrestador, "NUM_PRESTADOR", "prestador", 45, 2},
     {E03::DataCadastro, "DATA_CADASTRO", "data_cadastro", 47, 8, FieldCheck::Date},
-    {E03::HoraCadastro, "HORA_CADASTRO", "hora_cadastro", 55, 6, FieldCheck::Time},
-    {E03::Cnpj, "CNPJ", "cnpj", 61, 14, FieldCheck::Number},
-    {E03::Ie, "IE", "ie", 75, 14},
+    {E03::HoraCadastro, "HORA_CADASTRO", "hora_cadastro", 55, 6, FieldCheck::Time, Csv::Apostrophe},
+    {E03::Cnpj, "CNPJ", "cnpj", 61, 14, FieldCheck::Number, Csv::Apostrophe},
+    {E03::Ie, "IE", "ie", 75, 14, FieldCheck::None, Csv::Apostrophe},
     {E03::VendaBrutaDiaria, "VENDA_BRURA_DIARIA", "VB", 89, 18, FieldCheck::Number},
 });
 
@@ -64,10 +64,10 @@ constexpr auto kE04 = layoutRows<E04>({
     {E04::Modelo, "MODELO", "modelo", 25, 20},
     {E04::NumeroUsuario, "NUM_USUARIO", "usuario", 45, 2},
     {E04::DataCadastro, "DATA_CADASTRO", "data_cadastro", 47, 8, FieldCheck::Date},
-    {E04::HoraCadastro, "HORA_CADASTRO", "hora_cadastro", 55, 6, FieldCheck::Time},
-    {E04::Cnpj, "CNPJ", "cnpj", 61, 14, FieldCheck::Number},
-    {E04::Ie, "IE", "ie", 75, 14},
-    {E04::Cro, "CRO", "CRO", 89, 6, FieldCheck::Number},
+    {E04::HoraCadastro, "HORA_CADASTRO", "hora_cadastro", 55, 6, FieldCheck::Time, Csv::Apostrophe},
+    {E04::Cnpj, "CNPJ", "cnpj", 61, 14, FieldCheck::Number, Csv::Apostrophe},
+    {E04::Ie, "IE", "ie", 75, 14, FieldCheck::None, Csv::Apostrophe},
+    {E04::Cro, "CRO", "CRO", 89, 6, FieldCheck::Number, Csv::Apostrophe},
     {E04::Gt, "GT", "GT", 95, 18, FieldCheck::Number},
 });
 
@@ -76,9 +76,9 @@ constexpr auto kE05 = layoutRows<E05>({
     {E05::NumeroFabricacao, "NUM_FABR", "fabricacao", 4, 20},
     {E05::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E05::Modelo, "MODELO", "modelo", 25, 20},
-    {E05::Cnpj, "CNPJ", "cnpj", 45, 14, FieldCheck::Number},
+    {E05::Cnpj, "CNPJ", "cnpj", 45, 14, FieldCheck::Number, Csv::Apostrophe},
     {E05::DataGravacao, "DATA_GRAVACAO", "data_cadastro", 59, 8, FieldCheck::Date},
-    {E05::HoraGravacao, "HORA_GRAVACAO", "hora_cadastro", 67, 6, FieldCheck::Time},
+    {E05::HoraGravacao, "HORA_GRAVACAO", "hora_cadastro", 67, 6, FieldCheck::Time, Csv::Apostrophe},
     {E05::C0, "C0", "C0", 73, 1},
     {E05::C1, "C1", "C1", 74, 1},
     {E05::C2, "C2", "C2", 75, 1},
@@ -96,9 +96,9 @@ constexpr auto kE06 = layoutRows<E06>({
     {E06::NumeroFabricacao, "NUM_FABR", "fabricacao", 4, 20},
     {E06::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E06::Modelo, "MODELO", "modelo", 25, 20},
-    {E06::Cnpj, "CNPJ", "cnpj", 45, 14, FieldCheck::Number},
+    {E06::Cnpj, "CNPJ", "cnpj", 45, 14, FieldCheck::Number, Csv::Apostrophe},
     {E06::DataGravacao, "DATA_GRAVACAO", "data_cadastro", 59, 8, FieldCheck::Date},
-    {E06::HoraGravacao, "HORA_GRAVACAO", "hora_cadastro", 67, 6, FieldCheck::Time},
+    {E06::HoraGravacao, "HORA_GRAVACAO", "hora_cadastro", 67, 6, FieldCheck::Time, Csv::Apostrophe},
     {E06::Moeda, "MOEDA", "moeda", 73, 4},
 });
 
@@ -116,7 +116,7 @@ constexpr auto kE08 = layoutRows<E08>({
     {E08::NumeroFabricacao, "NUM_FABR", "fabricacao", 4, 20},
     {E08::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E08::Modelo, "MODELO", "modelo", 25, 20},
-    {E08::Cnpj, "CNPJ", "cnpj", 45, 14, FieldCheck::Number},
+    {E08::Cnpj, "CNPJ", "cnpj", 45, 14, FieldCheck::Number, Csv::Apostrophe},
     {E08::NumeroSerieMfd, "NUM_SERIE_MFD", "serie_MFD", 59, 20},
 });
 
@@ -125,9 +125,9 @@ constexpr auto kE09 = layoutRows<E09>({
     {E09::NumeroFabricacao, "NUM_FABR", "fabricacao", 4, 20},
     {E09::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E09::Modelo, "MODELO", "modelo", 25, 20},
-    {E09::Cro, "CRO", "CRO", 45, 6, FieldCheck::Number},
+    {E09::Cro, "CRO", "CRO", 45, 6, FieldCheck::Number, Csv::Apostrophe},
     {E09::DataGravacao, "DATA_GRAVACAO", "data_gravacao", 51, 8, FieldCheck::Date},
-    {E09::HoraGravacao, "HORA_GRAVACAO", "hora_gravacao", 59, 6, FieldCheck::Time},
+    {E09::HoraGravacao, "HORA_GRAVACAO", "hora_gravacao", 59, 6, FieldCheck::Time, Csv::Apostrophe},
     {E09::PerdaDadosMt, "IND_PERDA_DADOS_MT", "perda_dados_MIT", 65, 1},
 });
 
@@ -136,11 +136,11 @@ constexpr auto kE10 = layoutRows<E10>({
     {E10::NumeroFabricacao, "NUM_FABR", "fabricacao", 4, 20},
     {E10::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E10::Modelo, "MODELO", "modelo", 25, 20},
-    {E10::Cfd, "CFD", "CFD", 45, 6, FieldCheck::Number},
+    {E10::Cfd, "CFD", "CFD", 45, 6, FieldCheck::Number, Csv::Apostrophe},
     {E10::DataEmissao, "DATA_EMISSAO", "data_emissao", 51, 8, FieldCheck::Date},
-    {E10::CooInicial, "COO_INI", "coo_inicial", 59, 6, FieldCheck::Number},
-    {E10::CooFinal, "COO_FINAL", "coo_final", 65, 6, FieldCheck::Number},
-    {E10::CnpjUsuario, "CNPJ_USUARIO", "cnpj", 71, 14, FieldCheck::Number},
+    {E10::CooInicial, "COO_INI", "coo_inicial", 59, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E10::CooFinal, "COO_FINAL", "coo_final", 65, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E10::CnpjUsuario, "CNPJ_USUARIO", "cnpj", 71, 14, FieldCheck::Number, Csv::Apostrophe},
 });
 
 constexpr auto kE11 = layoutRows<E11>({
@@ -148,19 +148,19 @@ constexpr auto kE11 = layoutRows<E11>({
     {E11::NumeroFabricacao, "NUM_FABR", "fabricacao", 4, 20},
     {E11::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E11::Modelo, "MODELO", "modelo", 25, 20},
-    {E11::Crz, "CRZ", "CRZ", 45, 6, FieldCheck::Number},
-    {E11::Cro, "CRO", "CRO", 51, 6, FieldCheck::Number},
-    {E11::Coo, "COO", "COO", 57, 6, FieldCheck::Number},
-    {E11::Gnf, "GNF", "GNF", 63, 6, FieldCheck::Number},
-    {E11::Ccf, "CCF", "CCF", 69, 6, FieldCheck::Number},
-    {E11::Cvc, "CVC", "CVC", 75, 6, FieldCheck::Number},
-    {E11::Cbp, "CBP", "CBP", 81, 6, FieldCheck::Number},
-    {E11::Grg, "GRG", "GRG", 87, 6, FieldCheck::Number},
-    {E11::Cmv, "CMV", "CMV", 93, 6, FieldCheck::Number},
-    {E11::Cfd, "CFD", "CFD", 99, 6, FieldCheck::Number},
+    {E11::Crz, "CRZ", "CRZ", 45, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E11::Cro, "CRO", "CRO", 51, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E11::Coo, "COO", "COO", 57, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E11::Gnf, "GNF", "GNF", 63, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E11::Ccf, "CCF", "CCF", 69, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E11::Cvc, "CVC", "CVC", 75, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E11::Cbp, "CBP", "CBP", 81, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E11::Grg, "GRG", "GRG", 87, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E11::Cmv, "CMV", "CMV", 93, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E11::Cfd, "CFD", "CFD", 99, 6, FieldCheck::Number, Csv::Apostrophe},
     {E11::Gt, "GT", "GT", 105, 18, FieldCheck::Number},
-    {E11::DataCaptura, "DATA_CAP", "data_leitura", 123, 8, FieldCheck::Date},
-    {E11::HoraCaptura, "HORA_CAP", "hora_leitura", 131, 6, FieldCheck::Time},
+    {E11::DataCaptura, "DATA_CAP", "data_leitura", 123, 8, FieldCheck::Date, Csv::Apostrophe},
+    {E11::HoraCaptura, "HORA_CAP", "hora_leitura", 131, 6, FieldCheck::Time, Csv::Apostrophe},
 });
 
 constexpr auto kE12 = layoutRows<E12>({
@@ -169,12 +169,12 @@ constexpr auto kE12 = layoutRows<E12>({
     {E12::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E12::Modelo, "MODELO", "modelo", 25, 20},
     {E12::NumeroUsuario, "NUM_USUARIO", "usuario", 45, 2},
-    {E12::Crz, "CRZ", "CRZ", 47, 6, FieldCheck::Number},
-    {E12::Coo, "COO", "COO", 53, 6, FieldCheck::Number},
-    {E12::Cro, "CRO", "CRO", 59, 6, FieldCheck::Number},
+    {E12::Crz, "CRZ", "CRZ", 47, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E12::Coo, "COO", "COO", 53, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E12::Cro, "CRO", "CRO", 59, 6, FieldCheck::Number, Csv::Apostrophe},
     {E12::DataMovimento, "DATA_MOVIMENTO", "data_movimento", 65, 8, FieldCheck::Date},
     {E12::DataEmissao, "DATA_EMISSAO", "data_emissao", 73, 8, FieldCheck::Date},
-    {E12::HoraEmissao, "HORA_EMISSAO", "hora_emissao", 81, 6, FieldCheck::Time},
+    {E12::HoraEmissao, "HORA_EMISSAO", "hora_emissao", 81, 6, FieldCheck::Time, Csv::Apostrophe},
     {E12::VendaBrutaDiaria, "VENDA_BRUTA_DIARIA", "VB", 87, 14, FieldCheck::Number},
     {E12::IssDesconto, "ISS_DISC", "desconto_ISSQN", 101, 1},
 });
@@ -185,7 +185,7 @@ constexpr auto kE13 = layoutRows<E13>({
     {E13::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E13::Modelo, "MODELO", "modelo", 25, 20},
     {E13::NumeroUsuario, "NUM_USUARIO", "usuario", 45, 2},
-    {E13::Crz, "CRZ", "CRZ", 47, 6, FieldCheck::Number},
+    {E13::Crz, "CRZ", "CRZ", 47, 6, FieldCheck::Number, Csv::Apostrophe},
     {E13::Totalizador, "TOTALIZADOR", "totalizador", 53, 7},
     {E13::ValorAcumulado, "VALOR_ACUMULADO", "valor", 60, 13, FieldCheck::Number},
 });
@@ -196,8 +196,8 @@ constexpr auto kE14 = layoutRows<E14>({
     {E14::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E14::Modelo, "MODELO", "modelo", 25, 20},
     {E14::NumeroUsuario, "NUM_USUARIO", "usuario", 45, 2, FieldCheck::Number},
-    {E14::Contador, "CCF/CVC/CBP", "contador", 47, 6, FieldCheck::Number},
-    {E14::Coo, "COO", "COO", 53, 6, FieldCheck::Number},
+    {E14::Contador, "CCF/CVC/CBP", "contador", 47, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E14::Coo, "COO", "COO", 53, 6, FieldCheck::Number, Csv::Apostrophe},
     {E14::DataInicio, "DATA_INICIO", "data_inicio_emissao", 59, 8, FieldCheck::Date},
     {E14::Subtotal, "SUBTOTAL", "subtotal", 67, 14, FieldCheck::Number},
     {E14::DescontoSubtotal, "DESC_SUBTOTAL", "desconto_subtotal", 81, 13, FieldCheck::Number},
@@ -209,7 +209,7 @@ constexpr auto kE14 = layoutRows<E14>({
     {E14::CancelamentoAcrescimo, "CANC_ACRES", "cancelamento_acrescimo", 124, 13, FieldCheck::Number},
     {E14::OrdemDescontoAcrescimo, "ORDEM_DESC/ACR", "ordem_desc_acres", 137, 1},
     {E14::Cliente, "CLIENTE", "nome_cliente", 138, 40},
-    {E14::CpfCnpjCliente, "CPF/CNPJ_CLI", "cnpj_cliente", 178, 14, FieldCheck::Number},
+    {E14::CpfCnpjCliente, "CPF/CNPJ_CLI", "cnpj_cliente", 178, 14, FieldCheck::Number, Csv::Apostrophe},
 });
 
 constexpr auto kE15 = layoutRows<E15>({
@@ -218,10 +218,10 @@ constexpr auto kE15 = layoutRows<E15>({
     {E15::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E15::Modelo, "MODELO", "modelo", 25, 20},
     {E15::NumeroUsuario, "NUM_USUARIO", "usuario", 45, 2, FieldCheck::Number},
-    {E15::Coo, "COO", "COO", 47, 6, FieldCheck::Number},
-    {E15::Contador, "CCF/CVC/CBP", "contador", 53, 6, FieldCheck::Number},
+    {E15::Coo, "COO", "COO", 47, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E15::Contador, "CCF/CVC/CBP", "contador", 53, 6, FieldCheck::Number, Csv::Apostrophe},
     {E15::NumeroItem, "NUM_ITEM", "item", 59, 3, FieldCheck::Number},
-    {E15::CodigoProduto, "COD_PRODUTO", "codigo", 62, 14},
+    {E15::CodigoProduto, "COD_PRODUTO", "codigo", 62, 14, FieldCheck::None, Csv::Apostrophe},
     {E15::Descricao, "DESCRICAO", "descricao", 76, 100},
     {E15::Quantidade, "QTD", "quantidade", 176, 7, FieldCheck::Number},
     {E15::Unidade, "UNIDADE", "unidade", 183, 3},
@@ -245,14 +245,14 @@ constexpr auto kE16 = layoutRows<E16>({
     {E16::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E16::Modelo, "MODELO", "modelo", 25, 20},
     {E16::NumeroUsuario, "NUM_USUARIO", "usuario", 45, 2, FieldCheck::Number},
-    {E16::Coo, "COO", "COO", 47, 6, FieldCheck::Number},
-    {E16::Gnf, "GNF", "GNF", 53, 6, FieldCheck::Number},
-    {E16::Grg, "GRG", "GRG", 59, 6, FieldCheck::Number},
-    {E16::Cdc, "CDC", "CDC", 65, 4, FieldCheck::Number},
-    {E16::Crz, "CRZ", "CRZ", 69, 6, FieldCheck::Number},
+    {E16::Coo, "COO", "COO", 47, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E16::Gnf, "GNF", "GNF", 53, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E16::Grg, "GRG", "GRG", 59, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E16::Cdc, "CDC", "CDC", 65, 4, FieldCheck::Number, Csv::Apostrophe},
+    {E16::Crz, "CRZ", "CRZ", 69, 6, FieldCheck::Number, Csv::Apostrophe},
     {E16::Denominacao, "DENOMINACAO", "denominacao", 75, 2},
     {E16::DataFinal, "DATA_FINAL", "data_final", 77, 8, FieldCheck::Date},
-    {E16::HoraFinal, "HORA_FINAL", "hora_final", 85, 6, FieldCheck::Time},
+    {E16::HoraFinal, "HORA_FINAL", "hora_final", 85, 6, FieldCheck::Time, Csv::Apostrophe},
 });
 
 constexpr auto kE17 = layoutRows<E17>({
@@ -261,7 +261,7 @@ constexpr auto kE17 = layoutRows<E17>({
     {E17::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E17::Modelo, "MODELO", "modelo", 25, 20},
     {E17::NumeroUsuario, "NUM_USUARIO", "usuario", 45, 2, FieldCheck::Number},
-    {E17::Crz, "CRZ", "CRZ", 47, 6, FieldCheck::Number},
+    {E17::Crz, "CRZ", "CRZ", 47, 6, FieldCheck::Number, Csv::Apostrophe},
     {E17::TotalizadorNaoFiscal, "TOT_NF", "totalizador_nf", 53, 15},
     {E17::ValorAcumulado, "VALOR_ACUM", "valor", 68, 13, FieldCheck::Number},
 });
@@ -272,7 +272,7 @@ constexpr auto kE18 = layoutRows<E18>({
     {E18::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E18::Modelo, "MODELO", "modelo", 25, 20},
     {E18::NumeroUsuario, "NUM_USUARIO", "usuario", 45, 2, FieldCheck::Number},
-    {E18::Crz, "CRZ", "CRZ", 47, 6, FieldCheck::Number},
+    {E18::Crz, "CRZ", "CRZ", 47, 6, FieldCheck::Number, Csv::Apostrophe},
     {E18::MeioPagamento, "MEIO_PAG", "descricao", 53, 15},
     {E18::ValorAcumulado, "VALOR_ACUM", "valor", 68, 13, FieldCheck::Number},
 });
@@ -283,9 +283,9 @@ constexpr auto kE19 = layoutRows<E19>({
     {E19::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E19::Modelo, "MODELO", "modelo", 25, 20},
     {E19::NumeroUsuario, "NUM_USUARIO", "usuario", 45, 2, FieldCheck::Number},
-    {E19::Coo, "COO", "COO", 47, 6, FieldCheck::Number},
-    {E19::Gnf, "GNF", "GNF", 53, 6, FieldCheck::Number},
-    {E19::DataInicio, "DATA_INICIO", "data_inicio_emissao", 59, 8, FieldCheck::Date},
+    {E19::Coo, "COO", "COO", 47, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E19::Gnf, "GNF", "GNF", 53, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E19::DataInicio, "DATA_INICIO", "data_inicio_emissao", 59, 8, FieldCheck::Date, Csv::Apostrophe},
     {E19::Subtotal, "SUBTOTAL", "subtotal", 67, 14, FieldCheck::Number},
     {E19::DescontoSubtotal, "DESC_SUBTOTAL", "desconto_subtotal", 81, 13, FieldCheck::Number},
     {E19::TipoDesconto, "TIPO_DESC", "tipo_desconto", 94, 1},
@@ -296,7 +296,7 @@ constexpr auto kE19 = layoutRows<E19>({
     {E19::CancelamentoAcrescimo, "CANC_ACRES", "cancelamento_acrescimo", 124, 13, FieldCheck::Number},
     {E19::OrdemDescontoAcrescimo, "ORDEM_DESC/ACR", "ordem_desc_acres", 137, 1},
     {E19::Cliente, "CLIENTE", "nome_cliente", 138, 40},
-    {E19::CpfCnpjCliente, "CPF/CNPJ_CLI", "cnpj_cliente", 178, 14, FieldCheck::Number},
+    {E19::CpfCnpjCliente, "CPF/CNPJ_CLI", "cnpj_cliente", 178, 14, FieldCheck::Number, Csv::Apostrophe},
 });
 
 constexpr auto kE20 = layoutRows<E20>({
@@ -305,9 +305,9 @@ constexpr auto kE20 = layoutRows<E20>({
     {E20::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E20::Modelo, "MODELO", "modelo", 25, 20},
     {E20::NumeroUsuario, "NUM_USUARIO", "usuario", 45, 2, FieldCheck::Number},
-    {E20::Coo, "COO", "COO", 47, 6, FieldCheck::Number},
-    {E20::Gnf, "GNF", "GNF", 53, 6, FieldCheck::Number},
-    {E20::NumeroItem, "NUM_ITEM", "item", 59, 3, FieldCheck::Number},
+    {E20::Coo, "COO", "COO", 47, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E20::Gnf, "GNF", "GNF", 53, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E20::NumeroItem, "NUM_ITEM", "item", 59, 3, FieldCheck::Number, Csv::Apostrophe},
     {E20::Denominacao, "DENOMINACAO", "operacao", 62, 15},
     {E20::ValorOperacao, "VL_OPERACAO", "valor", 77, 13, FieldCheck::Number},
     {E20::DescontoItem, "DESC_ITEM", "desconto", 90, 13, FieldCheck::Number},
@@ -323,9 +323,9 @@ constexpr auto kE21 = layoutRows<E21>({
     {E21::MfAdicional, "MF_ADICIONAL", "mf_adicional", 24, 1},
     {E21::Modelo, "MODELO", "modelo", 25, 20},
     {E21::NumeroUsuario, "NUM_USUARIO", "usuario", 45, 2, FieldCheck::Number},
-    {E21::Coo, "COO", "COO", 47, 6, FieldCheck::Number},
-    {E21::Ccf, "CCF", "CCF", 53, 6, FieldCheck::Number},
-    {E21::Gnf, "GNF", "GNF", 59, 6, FieldCheck::Number},
+    {E21::Coo, "COO", "COO", 47, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E21::Ccf, "CCF", "CCF", 53, 6, FieldCheck::Number, Csv::Apostrophe},
+    {E21::Gnf, "GNF", "GNF", 59, 6, FieldCheck::Number, Csv::Apostrophe},
     {E21::MeioPagamento, "MEIO_PAG", "meio_pagamento", 65, 15},
     {E21::ValorPago, "VL_PAGO", "valor", 80, 13, FieldCheck::Number},
     {E21::IndicadorEstorno, "IND_ESTORNO", "estorno", 93, 1},
@@ -395,6 +395,11 @@ const RecordLayout* layoutOf(int type) {
 }
 
 std::span<const RecordLayout> allLayouts() { return kLayouts; }
+
+int tableIndexOf(int type) {
+  if (type >= 1 && type <= 21) return type - 1;
+  return type == kEadType ? 21 : -1;
+}
 
 int recordTypeOf(std::string_view line) {
   // The usual line: two digits after the first character.

@@ -19,6 +19,10 @@ namespace tavex {
 
 enum class FieldCheck { None, Number, Date, Time };
 
+// How a field goes into its CSV column: as it stands, or behind an apostrophe so a
+// spreadsheet keeps it as text (leading zeros, long numbers, codes).
+enum class Csv { Plain, Apostrophe };
+
 struct FieldLayout {
   int number;                 // 1-based field number, as messages cite it
   std::string_view name;      // the field's name, also its CSV column header
@@ -26,6 +30,7 @@ struct FieldLayout {
   int start;                  // 1-based position in the line
   int width;
   FieldCheck check;
+  Csv csv;
 };
 
 // The most fields a record has (RecordFields marks failed fields in one 64-bit set).
@@ -44,11 +49,15 @@ struct RecordLayout {
 // The layout of a record type, or nullptr for an unknown type.
 const RecordLayout* layoutOf(int type);
 
-// All 22 layouts, E01..E21 then EAD.
+// All 22 layouts, E01..E21 then EAD. This order is also the order of the tables of
+// the database exports: table i holds the records of allLayouts()[i].
 std::span<const RecordLayout> allLayouts();
 
+// The table index (0..21) of a record type in allLayouts(), or -1 for an unknown type.
+int tableIndexOf(int type);
+
 // One row of a record's table: the field's name in the record's enum, its name (the
-// CSV header), its database column, start, width and format check.
+// CSV header), its database column, start, width, format check and CSV form.
 template <class Id>
 struct FieldRow {
   Id id;
@@ -57,6 +66,7 @@ struct FieldRow {
   int start;
   int width;
   FieldCheck check = FieldCheck::None;
+  Csv csv = Csv::Plain;
 };
 
 // The fields of a record from its rows. A row that names another record's field, a
@@ -72,7 +82,7 @@ consteval std::array<FieldLayout, N> layoutRows(const FieldRow<Id> (&rows)[N]) {
     if (static_cast<int>(r.id) != static_cast<int>(i) + 1) throw "a row out of the enum's order";
     if (r.start != next || r.width < 1) throw "a field that does not follow the one before";
     if (r.name.empty() || r.dbColumn.empty()) throw "a field without a name";
-    out[i] = {static_cast<int>(r.id), r.name, r.dbColumn, r.start, r.width, r.check};
+    out[i] = {static_cast<int>(r.id), r.name, r.dbColumn, r.start, r.width, r.check, r.csv};
     next += r.width;
   }
   return out;

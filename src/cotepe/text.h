@@ -7,6 +7,7 @@
 // literal at compile time (a character cp1252 cannot hold does not compile).
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -119,6 +120,10 @@ std::int64_t leadingIntGeneral(std::string_view text);
 // digits up to the first other character; no digits gives 0. Saturates at the int64
 // limits instead of overflowing.
 namespace detail {
+// The word reads below load eight characters into a 64-bit word and take the
+// first character as its lowest byte.
+static_assert(std::endian::native == std::endian::little, "the word reads need a little-endian machine");
+
 // True when the eight characters of `word` are all decimal digits: a byte is a
 // digit when neither subtracting '0' nor adding 0x46 sets its top bit. A borrow or
 // carry from a failing byte can only mark the bytes above it, so the lowest

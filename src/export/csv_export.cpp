@@ -10,7 +10,6 @@
 #include <array>
 #include <cstring>
 #include <filesystem>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,44 +22,6 @@
 namespace tavex {
 
 namespace {
-
-// Field numbers written behind an apostrophe, by record type.
-struct ApostropheFields {
-  int type;
-  std::initializer_list<int> fields;
-};
-
-const ApostropheFields kApostrophes[] = {
-    {1, {7, 9, 11, 13, 14, 15, 16, 17, 18}},
-    {2, {5, 6, 10, 11}},
-    {3, {7, 8, 9}},
-    {4, {7, 8, 9, 10}},
-    {5, {5, 7}},
-    {6, {5, 7}},
-    {7, {}},
-    {8, {5}},
-    {9, {5, 7}},
-    {10, {5, 7, 8, 9}},
-    {11, {5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 16, 17}},
-    {12, {6, 7, 8, 11}},
-    {13, {6}},
-    {14, {6, 7, 19}},
-    {15, {6, 7, 9}},
-    {16, {6, 7, 8, 9, 10, 13}},
-    {17, {6}},
-    {18, {6}},
-    {19, {6, 7, 8, 19}},
-    {20, {6, 7, 8}},
-    {21, {6, 7, 8}},
-};
-
-// Per type, a bit per field number: written behind an apostrophe.
-const std::array<std::uint32_t, 22> kApostropheMask = [] {
-  std::array<std::uint32_t, 22> mask{};
-  for (const ApostropheFields& row : kApostrophes)
-    for (int field : row.fields) mask[static_cast<std::size_t>(row.type)] |= 1u << field;
-  return mask;
-}();
 
 // How one field goes into its CSV line: what precedes it (none, ";" or ";'") and
 // where its bytes lie in the record.
@@ -128,11 +89,10 @@ const std::array<CsvPlan, 22> kCsvPlans = [] {
   std::array<CsvPlan, 22> plans{};
   for (int type = 1; type <= 21; ++type) {
     const RecordLayout& layout = *layoutOf(type);
-    const std::uint32_t apostrophes = kApostropheMask[static_cast<std::size_t>(type)];
     CsvPlan& plan = plans[static_cast<std::size_t>(type)];
     std::size_t line = 2;  // CR LF
     for (const FieldLayout& f : layout.fields) {
-      const int lead = f.number == 1 ? 0 : (apostrophes >> f.number) & 1u ? 2 : 1;
+      const int lead = f.number == 1 ? 0 : f.csv == Csv::Apostrophe ? 2 : 1;
       plan.pieces.push_back({static_cast<std::uint16_t>(f.start - 1), static_cast<std::uint16_t>(f.width),
                              static_cast<std::uint8_t>(lead)});
       line += static_cast<std::size_t>(lead + f.width);

@@ -19,8 +19,13 @@ namespace tavex {
 
 namespace {
 
-constexpr int kEadTable = 21;
-constexpr int kE15Table = 14;
+const int kEadTable = tableIndexOf(kEadType);
+const int kE15Table = tableIndexOf(RecordOf<E15>::type);
+
+// EAD's signature: kept as bytes (a blob), never converted as text.
+bool isSignatureField(int table, const FieldLayout& field) {
+  return table == kEadTable && field.number == static_cast<int>(Ead::Assinatura);
+}
 
 const char* const kEngineErrorTitle = "Erro na Criação do Banco de Dados"_cp;
 
@@ -48,17 +53,17 @@ bool isAscii(std::string_view s) {
 int mdbTableOf(std::string_view line) {
   if (line.starts_with("EAD")) return kEadTable;
   const int type = csvRecordType(line);  // the CSV files and the tables name records alike
-  return type == 0 ? -1 : type - 1;
+  return type == 0 ? -1 : tableIndexOf(type);
 }
 
-const RecordLayout& mdbTableLayout(int table) { return *layoutOf(table == kEadTable ? kEadType : table + 1); }
+const RecordLayout& mdbTableLayout(int table) { return allLayouts()[static_cast<std::size_t>(table)]; }
 
 std::string mdbCreateStatement(int table) {
   std::string sql = "CREATE TABLE " + tableName(table) + " ( ";
   for (const FieldLayout& field : mdbTableLayout(table).fields) {
     if (field.number > 1) sql += ", ";
     sql += field.dbColumn;
-    if (table == kEadTable && field.number == 2)
+    if (isSignatureField(table, field))
       sql += " MEMO";
     else
       sql += cformat(" VARCHAR(%d)", field.width);
@@ -182,7 +187,7 @@ int bindRecord(sqlite3_stmt* insert, int column, int table, std::string_view rec
   for (const FieldLayout& f : layout.fields) {
     const std::string_view value = sliceField(record, f.start, f.width);
     int rc;
-    if (table == kEadTable && f.number == 2) {
+    if (isSignatureField(table, f)) {
       rc = sqlite3_bind_blob(insert, column, value.empty() ? "" : value.data(), static_cast<int>(value.size()),
                              SQLITE_STATIC);
     } else if (value.empty()) {

@@ -153,7 +153,7 @@ class Loader {
       data += "\\N";
       if (valid) continue;
       ++result.invalidFields;
-      const RecordLayout& layout = *layoutOf(table == 21 ? kEadType : table + 1);
+      const RecordLayout& layout = allLayouts()[static_cast<std::size_t>(table)];
       PgFinding f;
       f.line = line;
       f.record = std::string(layout.tag);
@@ -222,8 +222,6 @@ PgLoadResult loadCotepeFileToPg(PgConnection& c, const std::string& path, const 
   }
   const std::string e01(removeLineFeed(first));
   reader.rewind();
-  const RecordLayout& e01Layout = *layoutOf(1);
-  auto e01Field = [&](int n) { return sliceField(e01, e01Layout.field(n).start, e01Layout.field(n).width); };
   auto dateParam = [](std::string_view d) -> std::optional<std::string> { return pgDateOf(d); };
 
   auto fail = [&](const std::string& why) {
@@ -258,8 +256,9 @@ PgLoadResult loadCotepeFileToPg(PgConnection& c, const std::string& path, const 
   const auto inserted = c.query(
       "INSERT INTO tavex.arquivo (sha256, nome, caminho, tipo, serie_ecf, cnpj, data_inicial, data_final, estacao, "
       "validado, erros, avisos) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12) RETURNING id",
-      {*sha, pathText(p.filename().string()), pathText(ec ? path : absolute), textParam(e01Field(12)),
-       textParam(e01Field(2)), textParam(e01Field(11)), dateParam(e01Field(15)), dateParam(e01Field(16)),
+      {*sha, pathText(p.filename().string()), pathText(ec ? path : absolute), textParam(fieldOf(e01, E01::ComandoGeracao)),
+       textParam(fieldOf(e01, E01::NumeroFabricacao)), textParam(fieldOf(e01, E01::CnpjUsuario)),
+       dateParam(fieldOf(e01, E01::DataInicial)), dateParam(fieldOf(e01, E01::DataFinal)),
        pgTextOf(station()), options.validation ? "t" : "f",
        options.validation ? std::optional(std::to_string(options.validation->first)) : std::nullopt,
        options.validation ? std::optional(std::to_string(options.validation->second)) : std::nullopt});
