@@ -16,6 +16,8 @@
 #include "cotepe/file_kind.h"
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
+#include "report/report_script.h"
+#include "report/report_style.h"
 
 namespace tavex::report {
 
@@ -210,88 +212,8 @@ std::vector<Group> groupsOf(const std::vector<Finding>& findings) {
 
 // ---- The page -------------------------------------------------------------------
 
-constexpr const char* kStyle = R"css(
-:root { --tinta: #1d2733; --fraco: #5b6775; --linha: #d5dbe2; --fundo: #f4f6f8; --erro: #b3261e; --aviso: #8a5a00; --ok: #1e7d32; }
-* { box-sizing: border-box; }
-body { font: 14px/1.45 "Liberation Sans", Arial, Helvetica, sans-serif; color: var(--tinta); max-width: 1180px; margin: 0 auto; padding: 24px; }
-h1 { font-size: 26px; margin: 0 0 4px; }
-h2 { font-size: 20px; margin: 32px 0 8px; padding-bottom: 4px; border-bottom: 2px solid var(--tinta); overflow-wrap: anywhere; }
-h3 { font-size: 16px; margin: 22px 0 6px; }
-h4 { font-size: 15px; margin: 16px 0 4px; }
-h5 { font-size: 14px; margin: 12px 0 4px; color: var(--fraco); }
-.gerado, .nota, figcaption { color: var(--fraco); }
-table { border-collapse: collapse; width: 100%; margin: 6px 0 12px; }
-th, td { border: 1px solid var(--linha); padding: 3px 6px; text-align: left; vertical-align: top; }
-thead th { background: var(--fundo); }
-td.n, th.n { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
-table.identificacao th { width: 13em; background: var(--fundo); font-weight: normal; color: var(--fraco); }
-table.identificacao td, table.resumo td:first-child { overflow-wrap: anywhere; }
-code { font: 12px "Liberation Mono", "DejaVu Sans Mono", monospace; overflow-wrap: anywhere; }
-.nada { color: var(--fraco); font-style: italic; }
-.situacao { font-size: 17px; font-weight: bold; }
-.situacao.ok, .assinatura .valida { color: var(--ok); }
-.situacao.erros, .assinatura .invalida, .assinatura .sem_ead, .assinatura .ilegivel { color: var(--erro); }
-table.familias { width: auto; min-width: 22em; }
-tr.fora td { background: #fde8e6; }
-td.marca { color: var(--erro); font-weight: bold; text-align: center; }
-svg.grafico { width: 100%; height: 220px; background: #fff; border: 1px solid var(--linha); }
-svg.grafico .faixa { fill: #d8efd9; }
-svg.grafico .zero { stroke: #7a8794; stroke-width: 1; vector-effect: non-scaling-stroke; }
-svg.grafico .barra { fill: #3d6fa8; }
-svg.grafico .barra.fora { fill: var(--erro); }
-figure { margin: 8px 0 12px; }
-ol.lista { padding-left: 0; list-style: none; margin: 4px 0; }
-li.achado { border-left: 4px solid var(--aviso); padding: 4px 8px; margin: 0 0 6px; background: var(--fundo); }
-li.achado.erro { border-left-color: var(--erro); }
-.sev { font-weight: bold; font-size: 12px; }
-li.erro .sev { color: var(--erro); }
-li.aviso .sev { color: var(--aviso); }
-.onde { color: var(--fraco); }
-pre.registro { font: 12px/1.35 "Liberation Mono", "DejaVu Sans Mono", monospace; white-space: pre-wrap; word-break: break-all; margin: 4px 0 0; padding: 3px 5px; background: #fff; border: 1px solid var(--linha); }
-mark { background: #ffe066; outline: 1px solid #c9a400; }
-.ctl { font: 10px monospace; border: 1px solid #999; border-radius: 2px; padding: 0 1px; margin: 0 1px; color: #555; background: #eee; }
-p.mais { font-style: italic; color: var(--fraco); }
-table.ordenavel thead th { cursor: pointer; user-select: none; }
-table.ordenavel thead th[aria-sort=ascending]::after { content: " ▲"; }
-table.ordenavel thead th[aria-sort=descending]::after { content: " ▼"; }
-@page { size: A4; margin: 14mm 12mm 16mm; @bottom-center { content: "Página " counter(page) " de " counter(pages); font: 9pt "Liberation Sans", Arial, sans-serif; color: #555; } }
-@media print {
-  body { max-width: none; padding: 0; font-size: 10pt; }
-  * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
-  thead { display: table-header-group; }
-  tfoot { display: table-footer-group; }
-  tr, li.achado, figure, table.identificacao, table.familias { break-inside: avoid; }
-  h2, h3, h4, h5 { break-after: avoid; }
-  section.arquivo + section.arquivo, #resumo + section.arquivo { break-before: page; }
-  a { color: inherit; text-decoration: none; }
-  svg.grafico { height: 170px; }
-}
-)css";
-
-// Sorts the summary table by a clicked column (numbers by their data-valor); the
-// table reads the same without it.
-constexpr const char* kScript = R"js(
-document.querySelectorAll('table.ordenavel').forEach(function (table) {
-  var heads = table.tHead.rows[0].cells;
-  Array.prototype.forEach.call(heads, function (th, col) {
-    th.tabIndex = 0;
-    th.title = 'Ordenar por esta coluna';
-    var sort = function () {
-      var up = th.getAttribute('aria-sort') !== 'ascending';
-      Array.prototype.forEach.call(heads, function (h) { h.removeAttribute('aria-sort'); });
-      th.setAttribute('aria-sort', up ? 'ascending' : 'descending');
-      var key = function (row) { var c = row.cells[col]; return c.hasAttribute('data-valor') ? Number(c.getAttribute('data-valor')) : c.textContent; };
-      var body = table.tBodies[0];
-      Array.prototype.slice.call(body.rows).sort(function (a, b) {
-        var x = key(a), y = key(b), d = typeof x === 'number' ? x - y : x.localeCompare(y, 'pt-BR');
-        return up ? d : -d;
-      }).forEach(function (row) { body.appendChild(row); });
-    };
-    th.addEventListener('click', sort);
-    th.addEventListener('keydown', function (e) { if (e.key === 'Enter' || e.key === ' ') { e.preventDefault(); sort(); } });
-  });
-});
-)js";
+// The page's style and its one script (assets/relatorio.css and .js, embedded when
+// the program is built: kReportStyle, kReportScript).
 
 std::string base64(const unsigned char* bytes, std::size_t n) {
   static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -311,7 +233,8 @@ std::string base64(const unsigned char* bytes, std::size_t n) {
 std::string contentPolicy() {
   hash_state md;
   sha256_init(&md);
-  sha256_process(&md, reinterpret_cast<const unsigned char*>(kScript), static_cast<unsigned long>(std::strlen(kScript)));
+  sha256_process(&md, reinterpret_cast<const unsigned char*>(kReportScript.data()),
+                 static_cast<unsigned long>(kReportScript.size()));
   unsigned char digest[32];
   sha256_done(&md, digest);
   return "default-src 'none'; style-src 'unsafe-inline'; img-src data:; script-src 'sha256-" + base64(digest, 32) + "'";
@@ -329,13 +252,13 @@ class Page {
     out_ += "<meta http-equiv=\"Content-Security-Policy\" content=\"" + contentPolicy() + "\">\n";
     out_ += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
     out_ += "<meta name=\"generator\" content=\"Tavex " + esc(options_.version) + "\">\n";
-    out_ += "<title>Relatório de auditoria – " + title + "</title>\n<style>" + std::string(kStyle) + "</style>\n</head>\n<body>\n";
+    out_ += "<title>Relatório de auditoria – " + title + "</title>\n<style>" + std::string(kReportStyle) + "</style>\n</head>\n<body>\n";
     out_ += "<header class=\"capa\">\n<h1>Relatório de auditoria</h1>\n<p class=\"gerado\">Gerado em <span class=\"data-relatorio\">" +
             esc(options_.generatedAt) + "</span> pelo Tavex <span class=\"versao\">" + esc(options_.version) +
             "</span></p>\n</header>\n";
     if (files_.size() != 1) summaryTable();
     for (std::size_t i = 0; i < files_.size(); ++i) fileSection(i);
-    out_ += "<script>" + std::string(kScript) + "</script>\n</body>\n</html>\n";
+    out_ += "<script>" + std::string(kReportScript) + "</script>\n</body>\n</html>\n";
     return std::move(out_);
   }
 
