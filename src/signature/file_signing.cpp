@@ -212,6 +212,9 @@ SigningResult signFileInPlace(const std::string& path, const RsaPrivateKey& key,
   if (tempFd < 0) return failure(SigningStatus::WriteFailed, errno);
   Descriptor temp(tempFd);
   Md5Digest digest{};
+  // The signed file keeps the original's owner (when this process may give it) and mode.
+  if (::fchown(temp.get(), st.st_uid, st.st_gid) != 0) {
+  }
   bool written = ::fchmod(temp.get(), st.st_mode & 07777) == 0 &&
                  copyHashing(in.get(), temp.get(), signedLength, ending, digest);
   if (written) {
