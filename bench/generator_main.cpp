@@ -1,20 +1,45 @@
 // tavex-gerador: writes a synthetic COTEPE file.
 //   tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf] [--falha NOME]
-//                 [--sem-e04-e10-e19-e20]
+//                 [--sem-e04-e10-e19-e20] [--chave-privada CHAVE.pem]
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 
+#include "cotepe/text.h"
 #include "generator.h"
+#include "signature/file_signing.h"
+
+namespace {
+
+// The PEM private key at `keyPath`, or nothing after a message.
+std::optional<tavex::RsaPrivateKey> signingKey(const std::string& keyPath) {
+  const tavex::PrivateKeyFile key = tavex::readPrivateKeyFile(keyPath);
+  if (key.readErrno == 0 && key.reading.error == tavex::PrivateKeyError::None) return key.reading.key;
+  std::fprintf(stderr, "tavex-gerador: %s\n", tavex::cp1252ToUtf8(tavex::privateKeyMessage(key, keyPath)).c_str());
+  return std::nullopt;
+}
+
+// Replaces the generated file's EAD record by a real signature with `key`, as
+// "tavex-cli assinar --substituir" does. False after a message.
+bool signGeneratedFile(const char* path, const tavex::RsaPrivateKey& key) {
+  const tavex::SigningResult result = tavex::signFileInPlace(path, key, {.paf = false, .replace = true});
+  if (result.status == tavex::SigningStatus::Signed) return true;
+  std::fprintf(stderr, "tavex-gerador: %s\n", tavex::cp1252ToUtf8(tavex::signingMessage(result, path)).c_str());
+  return false;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]).starts_with("-")) {
     std::fprintf(stderr, "Uso: tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf]\n"
-                 "       [--sem-e04-e10-e19-e20]\n"
+                 "       [--sem-e04-e10-e19-e20] [--chave-privada CHAVE.pem]\n"
                  "       [--falha sem-ead|linha-vazia|fora-de-ordem|e02-duplicado|registro-apos-ead|registro-curto]\n");
     return 2;
   }
   tavex::GeneratorOptions options;
+  std::string keyPath;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -42,6 +67,8 @@ int main(int argc, char** argv) {
       }
     } else if (a == "--sem-e04-e10-e19-e20") {
       options.withoutUnusedRecords = true;
+    } else if (a == "--chave-privada" && hasValue) {
+      keyPath = argv[++i];
     } else if (a == "--lf") {
       options.crlf = false;
     } else {
@@ -49,11 +76,21 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  if (!keyPath.empty() &&
+      (options.fault == tavex::GeneratorFault::NoEad || options.fault == tavex::GeneratorFault::RecordAfterEad)) {
+    std::fprintf(stderr, "tavex-gerador: --chave-privada assina o registro EAD da última linha; não combina com "
+                         "--falha sem-ead nem registro-apos-ead\n");
+    return 2;
+  }
+  std::optional<tavex::RsaPrivateKey> key;
+  if (!keyPath.empty() && !(key = signingKey(keyPath))) return 2;
   std::ofstream out(argv[1], std::ios::binary);
   if (!out) {
     std::fprintf(stderr, "tavex-gerador: não foi possível criar %s\n", argv[1]);
     return 2;
   }
   tavex::generateCotepe(out, options);
-  return out.good() ? 0 : 2;
+  out.close();
+  if (!out) return 2;
+  return !key || signGeneratedFile(argv[1], *key) ? 0 : 2;
 }

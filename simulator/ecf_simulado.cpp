@@ -163,7 +163,7 @@ const char* kindName(const std::string& kind) {
 }
 
 // Signing hook: the EAD record of `body` (every line before it), signed with the
-// simulator's private key (simulator/chave_privada.pem: its modulus is the one of
+// simulator's private key (exemplos/chaves/dataregis_privada.pem: its modulus is the one of
 // DATAREGIS.xml, its private exponent is below), PKCS #1 v1.5 with MD5, so the file
 // verifies with the catalogue's key.
 std::string signedEadRecord(const std::string& body) {

@@ -65,6 +65,13 @@ trap '$sudo apt-get purge -y -qq tavex >/dev/null 2>&1 || true; rm -rf "$work"' 
 cp /usr/share/tavex/exemplos/tdm_valido.txt "$work/"
 (cd "$work" && tavex-cli validar tdm_valido.txt --tolerancia 0,05 >/dev/null) || fail "tavex-cli validar de um exemplo instalado"
 [ -s "$work/tdm_valido.txt.log" ] || fail "validar não gravou o log"
+mkdir "$work/assinados" && cp -r /usr/share/tavex/exemplos/. "$work/assinados/"
+(cd "$work/assinados" && tavex-cli assinatura tdm_valido.txt --fabricante DATAREGIS >/dev/null) \
+  || fail "a assinatura de um exemplo instalado não é válida"
+(cd "$work/assinados" && tavex-cli assinatura tdm_assinatura_adulterada.txt --fabricante DATAREGIS 2>/dev/null) \
+  && fail "a cópia adulterada de um exemplo instalado passou na verificação"
+(cd "$work/assinados" && tavex-cli paf paf/mercadorias.txt --software-house TAVEXSOFT >/dev/null) \
+  || fail "a assinatura do exemplo de PAF-ECF instalado não é válida"
 
 echo "-- janela instalada (offscreen), iniciada na pasta pessoal"
 mkdir -p "$work/home"

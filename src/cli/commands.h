@@ -72,6 +72,7 @@ int runExportarMdb(const Args& args);
 int runSeparar(const Args& args);
 int runAssinatura(const Args& args);
 int runPaf(const Args& args);
+int runAssinar(const Args& args);
 int runExportarPg(const Args& args);
 int runConciliar(const Args& args);
 int runRelatorio(const Args& args);

@@ -22,6 +22,7 @@ const Command kCommands[] = {
     {"separar", "separar ARQUIVO", runSeparar},
     {"assinatura", "assinatura ARQUIVO --fabricante NOME [--modelo NOME]", runAssinatura},
     {"paf", "paf ARQUIVO --software-house NOME", runPaf},
+    {"assinar", "assinar ARQUIVO --chave-privada CHAVE.pem [--paf] [--substituir]", runAssinar},
     {"exportar-pg", "exportar-pg ARQUIVO|PASTA... [--url URL] [--pular-existentes] [--validar]", runExportarPg},
 };
 

@@ -14,6 +14,10 @@ std::string makeEadRecord(std::string_view signedBytes, const RsaBytes& modulus,
   md5_process(&state, reinterpret_cast<const unsigned char*>(signedBytes.data()), signedBytes.size());
   Md5Digest digest{};
   md5_done(&state, digest.data());
+  return eadRecordOfDigest(digest, modulus, privateExponent);
+}
+
+std::string eadRecordOfDigest(const Md5Digest& digest, const RsaBytes& modulus, const RsaBytes& privateExponent) {
 
   // 00 01 FF..FF 00 DigestInfo(MD5) digest
   static const std::uint8_t kDigestInfo[] = {0x30, 0x20, 0x30, 0x0c, 0x06, 0x08, 0x2a, 0x86, 0x48,

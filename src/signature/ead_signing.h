@@ -1,6 +1,7 @@
-// Signing of COTEPE files, for the simulated ECF and for tests: the EAD record an ECF
-// writes after the signed lines, an RSA-1024 PKCS #1 v1.5 signature over their MD5
-// digest (the MD5 DigestInfo), which checkSignedFile accepts with the public key.
+// Signing of COTEPE and PAF-ECF files (tavex-cli assinar, the simulated ECF, the file
+// generator): the EAD record an ECF writes after the signed lines, an RSA-1024
+// PKCS #1 v1.5 signature over their MD5 digest (the MD5 DigestInfo), which
+// checkSignedFile accepts with the public key.
 #pragma once
 
 #include <string>
@@ -15,5 +16,8 @@ namespace tavex {
 // private key (modulus, privateExponent). The line end after it is the caller's.
 // Equal to what "openssl dgst -md5 -sign" gives for the same key and bytes.
 std::string makeEadRecord(std::string_view signedBytes, const RsaBytes& modulus, const RsaBytes& privateExponent);
+
+// The same record for signed bytes whose MD5 digest the caller already has.
+std::string eadRecordOfDigest(const Md5Digest& digest, const RsaBytes& modulus, const RsaBytes& privateExponent);
 
 }  // namespace tavex
