@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +15,7 @@
 #include <QVBoxLayout>
 #include <set>
 
+#include "app/origin_bar.h"
 #include "app/qt_text.h"
 #include "cotepe/record_layout.h"
 
@@ -114,8 +116,9 @@ bool FindingsFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
 }
 
 FindingsPanel::FindingsPanel(QWidget* parent)
-    : QWidget(parent), model_(new FindingsModel(this)), filter_(new FindingsFilter(this)) {
+    : QWidget(parent), origin_(new OriginBar(this)), model_(new FindingsModel(this)), filter_(new FindingsFilter(this)) {
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(origin_);
   auto* bar = new QHBoxLayout;
   layout->addLayout(bar);
   severity_ = new QComboBox(this);
@@ -173,6 +176,33 @@ FindingsPanel::FindingsPanel(QWidget* parent)
   connect(search_, &QLineEdit::textChanged, filter_, &FindingsFilter::setSearch);
   connect(table_, &QTableView::activated, this,
           [this](const QModelIndex& index) { emit findingActivated(filter_->mapToSource(index).row()); });
+  table_->installEventFilter(this);
+  search_->installEventFilter(this);
+}
+
+bool FindingsPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
+  const int key = static_cast<QKeyEvent*>(event)->key();
+  const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+  if (watched == table_ && enter) {
+    // Handled here, whole: the key must not go on to the window once the finding
+    // has taken the focus elsewhere.
+    if (const QModelIndex current = table_->currentIndex(); current.isValid())
+      emit findingActivated(filter_->mapToSource(current).row());
+    return true;
+  }
+  if (watched == search_ && key == Qt::Key_Escape) {
+    search_->clear();
+    return true;
+  }
+  if (watched == search_ && enter) {
+    if (filter_->rowCount() > 0) {
+      table_->setCurrentIndex(filter_->index(0, 0));
+      table_->setFocus();
+    }
+    return true;
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void FindingsPanel::setFindings(const std::vector<Finding>* findings) {

@@ -16,6 +16,8 @@ class QTableView;
 
 namespace tavex::app {
 
+class OriginBar;
+
 // "E05", "EAD" or empty for an unknown type.
 QString recordTag(int recordType);
 
@@ -75,6 +77,7 @@ class FindingsPanel : public QWidget {
   FindingsModel* model() const { return model_; }
   FindingsFilter* filter() const { return filter_; }
   QTableView* table() const { return table_; }
+  OriginBar* origin() const { return origin_; }
 
  signals:
   // A finding was double-clicked (or Enter pressed on it): its index in the findings.
@@ -83,8 +86,14 @@ class FindingsPanel : public QWidget {
   void printRequested();    // "Imprimir"
   void reportRequested();   // "Gerar relatório…"
 
+ protected:
+  // Enter on the table opens the current finding and Enter in the search box goes
+  // to the first finding shown; Escape clears the search. Neither key leaves the panel.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   const std::vector<Finding>* findings_ = nullptr;
+  OriginBar* origin_;
   FindingsModel* model_;
   FindingsFilter* filter_;
   QComboBox* severity_;

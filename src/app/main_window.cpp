@@ -3,24 +3,29 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
 #include <QGridLayout>
+#include <QFile>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStyle>
 #include <QSyntaxHighlighter>
 #include <QStackedWidget>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTextBlock>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -31,18 +36,19 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextDocument>
-#include <fstream>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "app/about_dialog.h"
 #include "app/file_view.h"
 #include "app/findings_view.h"
+#include "app/origin_bar.h"
 #include "app/reconciliation_view.h"
 #include "app/record_view.h"
 #include "app/paf_dialog.h"
 #include "app/qt_user_interface.h"
 #include "app/qt_text.h"
+#include "cotepe/file_access.h"
 #include "export/csv_export.h"
 #include "export/file_split.h"
 #include "export/mdb_export.h"
@@ -64,6 +70,27 @@ const char* const kManualNotOpened =
     "Não foi possível abrir o manual do Tavex (Manual_Tavex.pdf, na pasta em que o programa foi iniciado)."_cp;
 
 bool isFindingLine(const QString& text) { return text.startsWith("[ERR] ") || text.startsWith("[AVISO] "); }
+
+constexpr int kStatusShown = 30000;  // ms a "written to" note stays in the status bar
+
+bool sameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec);
+}
+
+// Writes `bytes` to `path` whole or not at all (a temporary file beside it takes
+// its name at the end), never through a symbolic link nor over anything but a
+// regular file. Empty when written, else why not (cp1252).
+std::string saveWhole(const std::string& path, const QByteArray& bytes) {
+  std::error_code ec;
+  const auto status = std::filesystem::symlink_status(path, ec);
+  if (std::filesystem::is_symlink(status)) return outputRefusalMessage(OutputError::Symlink, path);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    return outputRefusalMessage(OutputError::NotRegular, path);
+  QSaveFile file(fromPath(path));
+  if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) return {};
+  return toCp1252(utf8("Não foi possível gravar %1: %2").arg(fromPath(path), file.errorString()));
+}
 
 }  // namespace
 
@@ -88,7 +115,7 @@ MainWindow::MainWindow(UserInterface& ui, const std::string& startDirectory, QWi
   setObjectName("MainDialog");
   setWindowTitle(title());
   setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
-  openDocument = [](const QString& path) { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); };
+  openDocument = [this](const QString& path) { return openInViewer(path); };
   buildControls();
 
   catalogue_.loadCatalogue(ui_, startDirectory);
@@ -355,6 +382,20 @@ void MainWindow::updateStatus() {
   const QString folder = QDir::currentPath();
   statusFolder_->setText(utf8("Pasta de trabalho: ") + folder);
   statusFolder_->setToolTip(folder);
+  updateOrigins();
+}
+
+void MainWindow::updateOrigins() {
+  const std::string& open = model_.currentCotepePath;
+  const auto mark = [this, &open](QWidget* tab, OriginBar* bar, const std::string& resultsOf) {
+    bar->setFiles(resultsOf, open);
+    const int index = tabs_->indexOf(tab);
+    tabs_->setTabToolTip(index, bar->isHidden() ? QString() : bar->text());
+    tabs_->setTabIcon(index, bar->isForeign() ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
+  };
+  mark(findings_, findings_->origin(), model_.lastValidatedPath);
+  mark(reconciliation_, reconciliation_->origin(), model_.lastValidatedPath);
+  mark(record_, record_->origin(), record_->shownPath());
 }
 
 void MainWindow::showOutput() {
@@ -403,7 +444,17 @@ void MainWindow::openFinding(int index) {
   const Finding& finding = all[static_cast<std::size_t>(index)];
   record_->showLine(model_.lastValidatedPath, finding.place.line, &finding);
   record_->setNavigation(index > 0, index + 1 < static_cast<int>(all.size()));
+  showRecord();
+}
+
+void MainWindow::showRecord() {
+  // Keyboard work goes on in the record: a focus left on a hidden view would fall
+  // to whatever comes next, a button of the command panel perhaps.
+  QWidget* focus = QApplication::focusWidget();
+  const bool keepFocus = focus != nullptr && record_->isAncestorOf(focus);
   tabs_->setCurrentWidget(record_);
+  if (!keepFocus && isVisible()) record_->fields()->setFocus();
+  updateOrigins();
 }
 
 void MainWindow::openLine(int line) {
@@ -413,7 +464,7 @@ void MainWindow::openLine(int line) {
   currentFinding_ = -1;
   record_->showLine(model_.lastValidatedPath.empty() ? model_.currentCotepePath : model_.lastValidatedPath, line, nullptr);
   record_->setNavigation(false, false);
-  tabs_->setCurrentWidget(record_);
+  showRecord();
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -455,15 +506,41 @@ void MainWindow::openDropped(const QList<QUrl>& urls) {
   updateStatus();
 }
 
+bool MainWindow::refusedAsInput(const std::string& chosen, bool log) {
+  const std::string& audited = model_.lastValidatedPath;
+  if (!sameFile(chosen, audited) && !(log && sameFile(chosen, audited + ".log"))) return false;
+  ui_.showMessage(toCp1252(utf8("%1 é o arquivo auditado ou o log da validação dele e não será substituído. "
+                                "Escolha outro nome.")
+                               .arg(fromPath(chosen))),
+                  "Erro!", Icon::Error);
+  return true;
+}
+
 void MainWindow::saveLogAs() {
   const std::string log = model_.lastValidatedPath + ".log";
   const std::string name = std::filesystem::path(log).filename().string();
-  const auto chosen = ui_.chooseOpenFile(OpenFileRequest{"*.log", name, "Arquivos de log (*.log)|*.log||", false});
+  const auto chosen = ui_.chooseOpenFile(
+      OpenFileRequest{"*.log", name, "Arquivos de log (*.log)|*.log||", false, true, "Salvar log como"});
   if (!chosen) return;
-  std::error_code ec;
-  if (std::filesystem::equivalent(log, *chosen, ec)) return;  // already there
-  std::filesystem::copy_file(log, *chosen, std::filesystem::copy_options::overwrite_existing, ec);
-  if (ec) ui_.showMessage("Não foi possível gravar o log no arquivo escolhido."_cp, "Erro!", Icon::Error);
+  if (sameFile(log, *chosen)) {
+    status_->showMessage(utf8("O log já está em %1.").arg(fromPath(*chosen)), kStatusShown);
+    return;
+  }
+  if (refusedAsInput(*chosen, false)) return;
+  QFile in(fromPath(log));
+  const QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+  if (!in.isOpen() || in.error() != QFileDevice::NoError) {
+    ui_.showMessage(toCp1252(utf8("Não foi possível ler o log %1: %2").arg(fromPath(log), in.errorString())), "Erro!",
+                    Icon::Error);
+    return;
+  }
+  if (const std::string failure = saveWhole(*chosen, bytes); !failure.empty()) {
+    ui_.showMessage(failure, "Erro!", Icon::Error);
+    return;
+  }
+  status_->showMessage(utf8("Log de %1 gravado em %2.")
+                           .arg(QFileInfo(fromPath(model_.lastValidatedPath)).fileName(), fromPath(*chosen)),
+                       kStatusShown);
 }
 
 void MainWindow::printFindings() {
@@ -480,8 +557,9 @@ void MainWindow::writeReport() {
   const std::string& file = model_.lastValidatedPath;
   if (file.empty()) return;
   const std::string name = std::filesystem::path(file).stem().string() + "_relatorio.html";
-  const auto chosen = ui_.chooseOpenFile(OpenFileRequest{"*.html", name, "Páginas HTML (*.html)|*.html||"_cp, false});
-  if (!chosen) return;
+  const auto chosen = ui_.chooseOpenFile(OpenFileRequest{"*.html", name, "Páginas HTML (*.html)|*.html||"_cp, false,
+                                                         true, "Salvar relatório de auditoria"_cp});
+  if (!chosen || refusedAsInput(*chosen, true)) return;
   QApplication::setOverrideCursor(Qt::WaitCursor);
   report::ReportOptions options;
   options.generatedAt = report::localDateTime();
@@ -494,18 +572,45 @@ void MainWindow::writeReport() {
     ui_.showMessage(utf8ToCp1252(failure), "Erro!", Icon::Error);
     return;
   }
+  status_->showMessage(utf8("Relatório de %1 gravado em %2.").arg(QFileInfo(fromPath(file)).fileName(), fromPath(*chosen)),
+                       kStatusShown);
   if (!openDocument(fromPath(*chosen)))
     ui_.showMessage("O relatório foi gravado, mas não foi possível abri-lo no navegador."_cp, "Aviso", Icon::Warning);
 }
 
 void MainWindow::exportReconciliation() {
   if (!model_.lastReconciliation) return;
-  const auto chosen = ui_.chooseOpenFile(OpenFileRequest{"*.csv", "conciliacao.csv", "Arquivos CSV (*.csv)|*.csv||", false});
-  if (!chosen) return;
-  std::ofstream out(*chosen, std::ios::binary | std::ios::trunc);
+  const auto chosen = ui_.chooseOpenFile(OpenFileRequest{"*.csv", "conciliacao.csv", "Arquivos CSV (*.csv)|*.csv||", false,
+                                                         true, "Salvar conciliação em CSV"_cp});
+  if (!chosen || refusedAsInput(*chosen, true)) return;
   const std::string csv = reconciliationCsv(*model_.lastReconciliation);
-  out.write(csv.data(), static_cast<std::streamsize>(csv.size()));
-  if (!out) ui_.showMessage("Não foi possível gravar o arquivo CSV da conciliação."_cp, "Erro!", Icon::Error);
+  if (const std::string failure = saveWhole(*chosen, QByteArray::fromStdString(csv)); !failure.empty()) {
+    ui_.showMessage("Não foi possível gravar o arquivo CSV da conciliação. "_cp + failure, "Erro!", Icon::Error);
+    return;
+  }
+  status_->showMessage(utf8("Conciliação de %1 gravada em %2.")
+                           .arg(QFileInfo(fromPath(model_.lastValidatedPath)).fileName(), fromPath(*chosen)),
+                       kStatusShown);
+}
+
+bool MainWindow::openInViewer(const QString& path) {
+  auto* opener = new QProcess(this);
+  opener->setProgram("xdg-open");
+  opener->setArguments({path});
+  opener->setProcessChannelMode(QProcess::ForwardedChannels);
+  connect(opener, &QProcess::finished, this, [this, opener, path](int code, QProcess::ExitStatus how) {
+    opener->deleteLater();
+    if (how == QProcess::NormalExit && code == 0) return;
+    ui_.showMessage(toCp1252(utf8("Não foi possível abrir %1: nenhum programa do sistema conseguiu mostrá-lo "
+                                  "(xdg-open terminou com o código %2). Abra o arquivo no navegador ou visualizador.")
+                                 .arg(path)
+                                 .arg(code)),
+                    "Aviso", Icon::Warning);
+  });
+  opener->start();
+  if (opener->waitForStarted()) return true;
+  delete opener;  // never started: no end to report
+  return false;
 }
 
 void MainWindow::selectManufacturer() {
@@ -570,6 +675,20 @@ void MainWindow::openManual() {
 }
 
 void MainWindow::quitApplication() { reject(); }
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+  // Escape and Enter run "Sair" and "Ajuda" from the command panel only. In the
+  // results area they belong to the view that has the focus (which has had its
+  // turn before the key reaches here): they neither end the program nor open the manual.
+  const int key = event->key();
+  QWidget* focus = QApplication::focusWidget();
+  if ((key == Qt::Key_Escape || key == Qt::Key_Return || key == Qt::Key_Enter) && focus != nullptr &&
+      (focus == tabs_ || tabs_->isAncestorOf(focus))) {
+    event->accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
 
 void MainWindow::reject() {
   catalogue_.unloadManufacturerLibrary();

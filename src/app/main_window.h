@@ -49,10 +49,14 @@ class MainWindow : public QDialog {
   // The window title of the desktop program.
   static QString title();
 
-  // What "Ajuda" does with the manual's absolute path (in the start directory,
-  // whatever is current); by default the desktop's open action. False when it
-  // could not open it: the window then says so. Tests replace it.
+  // What "Ajuda" and "Gerar relatório…" do with the absolute path of the manual or
+  // the page; by default openInViewer. False when it could not open it: the window
+  // then says so. Tests replace it.
   std::function<bool(const QString&)> openDocument;
+  // Opens `path` with the desktop's opener (xdg-open), without waiting for it. False
+  // when the opener cannot be started; an opener that ends in failure (no browser,
+  // no viewer) is reported in a message box when it ends.
+  bool openInViewer(const QString& path);
 
   MainDialog& model() { return model_; }
   ManufacturerCatalogue& catalogue() { return catalogue_; }
@@ -110,6 +114,12 @@ class MainWindow : public QDialog {
   void printFindings();
   void writeReport();  // "Gerar relatório…": the audit report of the validated file, opened
   void updateStatus();
+  void showRecord();  // "Registro" in front, after it was filled
+  // Each result tab names the file its results come from, marked when it is not the open one.
+  void updateOrigins();
+  // A chosen output that is the audited file itself (or, with `log`, its log) is refused with a message.
+  bool refusedAsInput(const std::string& chosen, bool log);
+  void keyPressEvent(QKeyEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;

@@ -68,7 +68,14 @@ void QtUserInterface::rememberFolders(QSettings* settings, const QString& startD
 
 std::optional<std::string> QtUserInterface::chooseOpenFile(const OpenFileRequest& request) {
   QFileDialog dialog(owner_);
-  dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setObjectName("seletorArquivo");
+  if (request.save) {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);  // asks before replacing an existing file
+    dialog.setFileMode(QFileDialog::AnyFile);
+  } else {
+    dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  }
+  if (!request.title.empty()) dialog.setWindowTitle(fromCp1252(request.title));
   dialog.setNameFilter(qtFilterOf(request.filter));
   dialog.setDefaultSuffix(qtDefaultSuffixOf(request.defaultExtension));  // a name typed without extension
   const QString key = "pastas/" + QString::fromLatin1(QByteArray::fromStdString(request.filter).toHex());

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 
+#include "app/origin_bar.h"
 #include "app/qt_text.h"
 
 namespace tavex::app {
@@ -83,8 +84,9 @@ std::string reconciliationCsv(const Reconciliation& reconciliation) {
   return csv;
 }
 
-ReconciliationPanel::ReconciliationPanel(QWidget* parent) : QWidget(parent) {
+ReconciliationPanel::ReconciliationPanel(QWidget* parent) : QWidget(parent), origin_(new OriginBar(this)) {
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(origin_);
   auto* bar = new QHBoxLayout;
   layout->addLayout(bar);
   empty_ = new QLabel(utf8("Valide um arquivo (\"Validar Arquivo Texto\") para conciliar as reduções Z com os documentos."), this);

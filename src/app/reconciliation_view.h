@@ -19,6 +19,8 @@ class QTreeWidget;
 
 namespace tavex::app {
 
+class OriginBar;
+
 // Centavos as "-1.234,56".
 QString money(std::int64_t cents);
 // AAAAMMDD as DD/MM/AAAA; anything else as it is.
@@ -39,11 +41,13 @@ class ReconciliationPanel : public QWidget {
   QBarSet* bars() const { return bars_; }
   QLabel* emptyNote() const { return empty_; }
   QPushButton* exportButton() const { return export_; }
+  OriginBar* origin() const { return origin_; }
 
  signals:
   void exportRequested();
 
  private:
+  OriginBar* origin_;
   QLabel* empty_;
   QTreeWidget* table_;
   QChartView* chart_;

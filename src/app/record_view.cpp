@@ -15,6 +15,7 @@
 #include <fstream>
 
 #include "app/findings_view.h"
+#include "app/origin_bar.h"
 #include "app/qt_text.h"
 #include "cotepe/record_layout.h"
 
@@ -50,8 +51,9 @@ QString visibleBlanks(const QString& value) {
   return shown;
 }
 
-RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent) {
+RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent), origin_(new OriginBar(this)) {
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(origin_);
   auto* bar = new QHBoxLayout;
   layout->addLayout(bar);
   heading_ = new QLabel(utf8("Dê um duplo clique num achado ou numa \"Linha N\" da saída para ver o registro."), this);
@@ -101,6 +103,7 @@ void RecordPanel::setNavigation(bool previous, bool next) {
 }
 
 void RecordPanel::showLine(const std::string& path, int line, const Finding* finding) {
+  shownPath_ = path;
   fields_->setRowCount(0);
   context_->clear();
   highlightedRow_ = -1;

@@ -17,6 +17,8 @@ class QTableWidget;
 
 namespace tavex::app {
 
+class OriginBar;
+
 // A record line and its neighbours, read from the file as the validation numbers
 // lines (line feeds end lines; a CR before one is dropped).
 struct LineContext {
@@ -43,12 +45,17 @@ class RecordPanel : public QWidget {
   QTableWidget* fields() const { return fields_; }
   QPlainTextEdit* context() const { return context_; }
   int highlightedRow() const { return highlightedRow_; }
+  // The file whose line is shown (empty before the first one), named by origin().
+  const std::string& shownPath() const { return shownPath_; }
+  OriginBar* origin() const { return origin_; }
 
  signals:
   void previousFinding();
   void nextFinding();
 
  private:
+  OriginBar* origin_;
+  std::string shownPath_;
   QLabel* heading_;
   QLabel* message_;
   QTableWidget* fields_;

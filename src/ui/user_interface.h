@@ -19,6 +19,8 @@ struct OpenFileRequest {
   std::string initialName;
   std::string filter;            // e.g. "Arquivos Texto (*.txt)|*.txt||"
   bool mustExist = true;
+  bool save = false;             // a save chooser: any name, and replacing an existing file is asked first
+  std::string title{};           // cp1252; empty for the platform's own ("Abrir", "Salvar como")
 };
 
 class WorkerJob;
@@ -30,7 +32,7 @@ class UserInterface : public Notifier {
  public:
   // showMessage (from Notifier): a message box with one OK button.
 
-  // A file-open chooser; nothing when the user cancels.
+  // A file chooser (to open, or to save when request.save); nothing when the user cancels.
   virtual std::optional<std::string> chooseOpenFile(const OpenFileRequest& request) = 0;
 
   // A folder chooser; nothing when the user cancels.

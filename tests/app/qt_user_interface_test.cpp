@@ -57,6 +57,40 @@ TEST_F(QtDialogs, ATypedNameGetsTheDefaultExtension) {
   EXPECT_EQ(app::qtDefaultSuffixOf("*.mfd"), "mfd");
 }
 
+// A save chooser carries its own title and asks before it replaces a file.
+TEST_F(QtDialogs, ASaveChooserAsksBeforeReplacingAFile) {
+  writeFile(dir.file("outro.log"), "log de outro arquivo");
+  const OpenFileRequest request{"*.log", "", "Arquivos de log (*.log)|*.log||", false, true, "Salvar log como"};
+  const auto pick = [&](QMessageBox::StandardButton answer, QString* title, QString* question) {
+    whenModalOpens([=, this](QWidget* modal) {
+      auto* chooser = qobject_cast<QFileDialog*>(modal);
+      ASSERT_NE(chooser, nullptr);
+      *title = chooser->acceptMode() == QFileDialog::AcceptSave ? chooser->windowTitle() : QString();
+      chooser->setDirectory(app::fromPath(dir.path().string()));
+      chooser->findChild<QLineEdit*>("fileNameEdit")->setText("outro.log");
+      QTimer::singleShot(50, [=] {  // the question, if the chooser asks one
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+          *question = box->text();
+          box->button(answer)->click();
+        }
+      });
+      static_cast<QDialog*>(chooser)->accept();  // as the "Salvar" button does
+      if (chooser->isVisible()) chooser->reject();  // replacing was refused: the user gives up
+    });
+  };
+  QString title, question;
+  pick(QMessageBox::No, &title, &question);
+  EXPECT_EQ(ui.chooseOpenFile(request), std::nullopt);
+  EXPECT_EQ(title, "Salvar log como");
+  EXPECT_TRUE(question.contains("outro.log")) << question.toStdString();
+
+  question.clear();
+  pick(QMessageBox::Yes, &title, &question);
+  EXPECT_EQ(ui.chooseOpenFile(request), dir.file("outro.log"));
+  EXPECT_FALSE(question.isEmpty());
+  EXPECT_EQ(readFile(dir.file("outro.log")), "log de outro arquivo");  // choosing writes nothing
+}
+
 // Picks `file` in the next chooser and tells in which folder the chooser opened.
 QString chooseIn(app::QtUserInterface& ui, const std::string& file) {
   QString opened;

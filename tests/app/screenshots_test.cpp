@@ -41,6 +41,11 @@ TEST_F(Screenshots, MainWindowAndDialogs) {
   EXPECT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/conciliacao.png"));
   window.openFinding(0);
   EXPECT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/registro.png"));
+  // Another file opened over those results: the tabs say whose results they are.
+  ui.answer(start + "/tdm_valido.txt");
+  window.button("lerRegistroSalvo")->click();
+  window.tabs()->setCurrentWidget(window.findings());
+  EXPECT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/achados_de_outro_arquivo.png"));
   app::AboutDialog about;
   about.show();
   EXPECT_TRUE(about.grab().save(QString::fromUtf8(folder) + "/sobre.png"));

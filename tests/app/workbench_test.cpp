@@ -54,7 +54,25 @@ class Workbench : public WindowTest {
     lines[1].replace(246, 6, "ABCDEF");
     return lines;
   }
+  // Three findings: CRO (field 11) and CNPJ (field 5) on line 2, a short E03 on line 3.
+  static std::vector<std::string> threeFindings() {
+    std::vector<std::string> lines = brokenCro();
+    lines[1].replace(44, 1, "X");
+    lines[2].pop_back();
+    return lines;
+  }
   QTableView* findingsTable(MainWindow& w) { return w.findChild<QTableView*>("tabelaAchados"); }
+  // The window on screen and active, so keys go where the focus is; the manual
+  // and the report open into `opened`.
+  void showActive(MainWindow& w) {
+    w.openDocument = [this](const QString& path) { return opened << path, true; };
+    w.resize(1024, 768);
+    w.show();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  }
+  static QString shownMessage(MainWindow& w) { return w.record()->findChild<QLabel*>("registroMensagem")->text(); }
+  QStringList opened;
   TempDir dir;
   ScriptedUserInterface ui;
 };
@@ -325,6 +343,194 @@ TEST_F(Workbench, AHundredThousandFindingsFillTheTableQuickly) {
   EXPECT_EQ(panel.table()->model()->rowCount(), 100000);
   EXPECT_LT(seconds, 1.0);
   EXPECT_EQ(panel.tabTitle(), QString::fromUtf8("Achados (66666 erros, 33334 avisos)"));
+}
+
+TEST_F(Workbench, EnterOnAFindingOpensExactlyThatFinding) {
+  auto window = validated(threeFindings());
+  showActive(*window);
+  QTableView* table = findingsTable(*window);
+  ASSERT_EQ(table->model()->rowCount(), 3);
+  for (int row : {2, 1, 0}) {
+    window->tabs()->setCurrentWidget(window->findings());
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(row, 4)).center());
+    ASSERT_TRUE(table->hasFocus());
+    QTest::keyClick(table, Qt::Key_Return);
+    EXPECT_EQ(window->tabs()->currentWidget(), window->record()) << "row " << row;
+    EXPECT_EQ(shownMessage(*window), table->model()->index(row, 4).data().toString()) << "row " << row;
+    // The record keeps the keyboard: a second Enter walks nowhere.
+    ASSERT_TRUE(window->record()->isAncestorOf(QApplication::focusWidget()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(shownMessage(*window), table->model()->index(row, 4).data().toString()) << "row " << row;
+  }
+  EXPECT_TRUE(opened.isEmpty());
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(Workbench, EscapeAndEnterInTheResultsKeepTheProgramAndTheResults) {
+  writeFile(dir.file("Manual_Tavex.pdf"), "%PDF-1.4\n");
+  auto window = validated(threeFindings());
+  showActive(*window);
+  QTableView* table = findingsTable(*window);
+  QTest::keyClick(window.get(), Qt::Key_F, Qt::ControlModifier);
+  auto* search = window->findChild<QLineEdit*>("buscaAchados");
+  ASSERT_TRUE(search->hasFocus());
+  QTest::keyClicks(search, "campo 11");
+  EXPECT_EQ(table->model()->rowCount(), 1);
+  QTest::keyClick(search, Qt::Key_Escape);  // clears the search
+  EXPECT_TRUE(search->text().isEmpty());
+  EXPECT_EQ(table->model()->rowCount(), 3);
+  QTest::keyClick(search, Qt::Key_Escape);  // nothing left to clear: nothing happens
+  EXPECT_TRUE(window->isVisible());
+
+  // Enter in the search goes to the first finding found; Enter there opens it.
+  QTest::keyClicks(search, "tamanho");
+  QTest::keyClick(search, Qt::Key_Return);
+  ASSERT_TRUE(table->hasFocus());
+  EXPECT_EQ(table->currentIndex().row(), 0);
+  QTest::keyClick(table, Qt::Key_Return);
+  EXPECT_TRUE(window->record()->heading()->text().startsWith("Linha 3: E03")) << window->record()->heading()->text().toStdString();
+
+  // Nor do the record or the log in "Saída" give the keys away.
+  for (QWidget* view : std::initializer_list<QWidget*>{window->record()->fields(), window->results()}) {
+    for (int tab = 0; tab < window->tabs()->count(); ++tab)
+      if (window->tabs()->widget(tab)->isAncestorOf(view)) window->tabs()->setCurrentIndex(tab);
+    view->setFocus();
+    ASSERT_TRUE(view->hasFocus()) << view->objectName().toStdString();
+    QTest::keyClick(view, Qt::Key_Return);
+    QTest::keyClick(view, Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible());
+  }
+  EXPECT_TRUE(opened.isEmpty());
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(window->findings()->model()->rowCount(), 3);
+  EXPECT_TRUE(window->results()->toPlainText().contains(QString::fromUtf8("Fim da validação do arquivo.")));
+
+  // The command panel keeps its keys: Enter opens the manual, Escape ends the program.
+  window->tolerance()->setFocus();
+  QTest::keyClick(window->tolerance(), Qt::Key_Return);
+  EXPECT_EQ(opened, QStringList{app::fromPath(dir.file("Manual_Tavex.pdf"))});
+  QTest::keyClick(window->tolerance(), Qt::Key_Escape);
+  EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(Workbench, ResultTabsNameTheirFileAndMarkResultsOfAnotherOne) {
+  auto window = validated(brokenCro());
+  const QString first = app::fromPath(dir.file("ecf.txt"));
+  const QString second = app::fromPath(dir.file("outro.txt"));
+  QTabWidget* tabs = window->tabs();
+  const auto origin = [](QWidget* tab) { return tab->findChild<QLabel*>("origem"); };
+  const std::vector<QWidget*> results = {window->findings(), window->reconciliation()};
+  for (QWidget* tab : results) {
+    ASSERT_NE(origin(tab), nullptr);
+    EXPECT_FALSE(origin(tab)->isHidden());
+    EXPECT_TRUE(origin(tab)->text().contains(first));
+    EXPECT_TRUE(tabs->tabIcon(tabs->indexOf(tab)).isNull());
+  }
+
+  // Another file opened: the old results still name theirs, and say they are not the open one's.
+  writeFile(dir.file("outro.txt"), joinLines(sampleTdmFile()));
+  ui.answer(dir.file("outro.txt"));
+  window->button("lerRegistroSalvo")->click();
+  for (QWidget* tab : results) {
+    EXPECT_TRUE(origin(tab)->text().contains(first));
+    EXPECT_TRUE(origin(tab)->text().contains(QString::fromUtf8("NÃO do arquivo aberto agora (%1)").arg(second)))
+        << origin(tab)->text().toStdString();
+    EXPECT_FALSE(tabs->tabIcon(tabs->indexOf(tab)).isNull());
+  }
+  // A double click on an old finding shows the old file's line, and says so.
+  window->resize(1024, 768);
+  window->show();
+  tabs->setCurrentWidget(window->findings());
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  QTableView* table = findingsTable(*window);
+  const QPoint cell = table->visualRect(table->model()->index(0, 4)).center();
+  QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell);
+  QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell);
+  ASSERT_EQ(tabs->currentWidget(), window->record());
+  ASSERT_NE(origin(window->record()), nullptr);
+  EXPECT_TRUE(origin(window->record())->text().contains(first));
+  EXPECT_FALSE(tabs->tabIcon(tabs->indexOf(window->record())).isNull());
+
+  // Validating the open file: the tabs name it, unmarked; "Registro" still names the line it shows.
+  window->button("validarArquivoTexto")->click();
+  for (QWidget* tab : results) {
+    EXPECT_EQ(origin(tab)->text(), QString::fromUtf8("Arquivo: %1").arg(second));
+    EXPECT_TRUE(tabs->tabIcon(tabs->indexOf(tab)).isNull());
+  }
+  EXPECT_TRUE(origin(window->record())->text().contains(first));
+  window->openLine(1);
+  EXPECT_EQ(origin(window->record())->text(), QString::fromUtf8("Arquivo: %1").arg(second));
+}
+
+TEST_F(Workbench, OutputsAreChosenWithSaveChoosersAndTheStatusBarSaysWhereTheyWent) {
+  auto window = validated(sampleTdmFile());
+  showActive(*window);
+  const std::vector<std::pair<QPushButton*, std::string>> outputs = {
+      {window->findings()->findChild<QPushButton*>("salvarLog"), dir.file("copia.log")},
+      {window->findings()->findChild<QPushButton*>("gerarRelatorio"), dir.file("relatorio.html")},
+      {window->reconciliation()->exportButton(), dir.file("conciliacao.csv")}};
+  for (const auto& [button, path] : outputs) {
+    ASSERT_TRUE(button->isEnabled());
+    ui.answer(path);
+    button->click();
+    EXPECT_TRUE(std::filesystem::is_regular_file(path)) << path;
+    EXPECT_TRUE(window->statusBar()->currentMessage().contains(app::fromPath(path)))
+        << window->statusBar()->currentMessage().toStdString();
+    ASSERT_FALSE(ui.openRequests.empty());
+    EXPECT_TRUE(ui.openRequests.back().save) << path;
+    EXPECT_EQ(ui.openRequests.back().title.rfind("Salvar", 0), 0u) << ui.openRequests.back().title;
+  }
+  EXPECT_TRUE(ui.messages.empty());
+
+  // Neither the audited file nor its log are ever the output.
+  const std::string audited = readFile(dir.file("ecf.txt"));
+  const std::string log = readFile(dir.file("ecf.txt.log"));
+  for (const auto& [button, path] : outputs)
+    for (const std::string& input : {dir.file("ecf.txt"), dir.file("ecf.txt.log")}) {
+      if (button->objectName() == "salvarLog" && input == dir.file("ecf.txt.log")) continue;  // the log is already there
+      ui.answer(input);
+      button->click();
+    }
+  EXPECT_EQ(readFile(dir.file("ecf.txt")), audited);
+  EXPECT_EQ(readFile(dir.file("ecf.txt.log")), log);
+  ASSERT_EQ(ui.messages.size(), 5u);
+  for (const ShownMessage& m : ui.messages) EXPECT_EQ(m.title, "Erro!");
+}
+
+// The report opens through the desktop's opener; one that fails (no browser) is reported.
+TEST_F(Workbench, AReportTheBrowserCannotShowIsReported) {
+  const std::filesystem::path bin = dir.path() / "bin";
+  std::filesystem::create_directories(bin);
+  const std::string opener = (bin / "xdg-open").string();
+  const auto writeOpener = [&](int exitCode) {
+    writeFile(opener, "#!/bin/sh\necho \"$1\" >> '" + dir.file("aberto.txt") + "'\nexit " + std::to_string(exitCode) + "\n");
+    std::filesystem::permissions(opener, std::filesystem::perms::owner_all);
+  };
+  const QByteArray path = qgetenv("PATH");
+  qputenv("PATH", QByteArray::fromStdString(bin.string()) + ":" + path);
+  struct RestorePath {
+    QByteArray path;
+    ~RestorePath() { qputenv("PATH", path); }
+  } restore{path};
+
+  auto window = validated(brokenCro());
+  auto* report = window->findings()->findChild<QPushButton*>("gerarRelatorio");
+  writeOpener(0);
+  ui.answer(dir.file("r1.html"));
+  report->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(dir.file("aberto.txt")); }, 5000));
+  QTest::qWait(100);
+  EXPECT_EQ(readFile(dir.file("aberto.txt")), dir.file("r1.html") + "\n");
+  EXPECT_TRUE(ui.messages.empty());
+
+  writeOpener(3);  // xdg-open: no program to open the page with
+  ui.answer(dir.file("r2.html"));
+  report->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !ui.messages.empty(); }, 5000));
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].title, "Aviso");
+  EXPECT_NE(ui.messages[0].text.find(dir.file("r2.html")), std::string::npos) << ui.messages[0].text;
 }
 
 }  // namespace
