@@ -67,7 +67,7 @@ TEST(CliValidarBatch, AMixedFolderIsValidatedWholeAndSummarised) {
 
   const Outcome o = run({folder.string(), clean, "--jobs", "3", "--resumo", csv, "--tolerancia", "0,00"});
   EXPECT_EQ(o.status, 2);  // one file could not be validated
-  EXPECT_EQ(o.err, "");    // not a terminal: no progress bar
+  EXPECT_EQ(o.err, "Tolerância: R$ 0,00\n");  // not a terminal: no progress bar
   // Each file once (a.txt is in the folder and given again), logs beside them, not printed.
   EXPECT_EQ(o.out.find("Fim da validação"), std::string::npos);
   EXPECT_NE(testing::readFile(clean + ".log").find("Fim da valida"), std::string::npos);
