@@ -10,6 +10,7 @@
 #include "cotepe/text.h"
 #include "support/cli_capture.h"
 #include "support/files.h"
+#include "support/generated_lines.h"
 #include "support/resource_limits.h"
 #include "support/sample_files.h"
 
@@ -82,6 +83,24 @@ TEST(CliTolerance, AmbiguousAmountsAreRefusedAndTheToleranceUsedIsShown) {
   // The format-only run uses no tolerance and says none, yet refuses a bad one.
   EXPECT_EQ(run({file, "--formato"}).err, "");
   EXPECT_EQ(run({file, "--formato", "--tolerancia", "0,1"}).status, 2);
+}
+
+// A TDM file as real ECFs write it, without the record types they had nothing for.
+TEST(CliValidar, ARealShapedFileExitsZeroOnlyWhenGoingOnPastMissingTypes) {
+  TempDir dir;
+  const std::string file = dir.file("ecf.txt");
+  GeneratorOptions options;
+  options.kind = FileKind::TDM;
+  options.targetBytes = 60000;
+  options.withoutUnusedRecords = true;
+  testing::writeFile(file, testing::joinLines(testing::generatedLines(options)));
+  const Outcome plain = run({file});
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_NE(plain.out.find("[ERR]         : E04 -> Não existe nenhum Registro Tipo E04 no arquivo."), std::string::npos);
+  const Outcome going = run({file, "--continuar"});
+  EXPECT_EQ(going.status, 0) << going.out;
+  EXPECT_NE(going.out.find("[AVISO]         : E19 -> Não existe nenhum Registro Tipo E19 no arquivo."), std::string::npos);
+  EXPECT_NE(going.out.find("0 erro(s) encontrado(s).\n4 avisos(s) encontrado(s)."), std::string::npos) << going.out;
 }
 
 TEST(CliValidar, FormatOnlyAndItsFindings) {
