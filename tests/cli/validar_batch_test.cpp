@@ -164,6 +164,28 @@ TEST(CliValidarBatch, JsonOfTheExampleFilesMatchesTheGoldenFiles) {
   }
 }
 
+// The examples of faults show what their names say: format errors found by the
+// full run past a sound structure, and structure faults that stop it.
+TEST(CliValidarBatch, TheFaultExamplesShowFormatAndStructureFindings) {
+  TempDir dir;
+  const auto codesOf = [&dir](const std::string& name) {
+    fs::copy_file(fs::path(TAVEX_SOURCE_DIR) / "exemplos" / name, dir.path() / name);
+    const Outcome o = run({dir.file(name), "--json"});
+    const json document = json::parse(o.out);
+    std::vector<std::string> codes;
+    for (const json& f : document["achados"]) codes.push_back(f["codigo"]);
+    return std::pair(codes, !document["conciliacao"].is_null());
+  };
+  const auto [format, formatReachedTotals] = codesOf("formato_com_erros.txt");
+  EXPECT_TRUE(formatReachedTotals);
+  EXPECT_GE(format.size(), 3u);
+  for (const std::string& code : format) EXPECT_TRUE(code.starts_with("campo.formato_")) << code;
+  const auto [structure, structureReachedTotals] = codesOf("estrutura_com_erros.txt");
+  EXPECT_FALSE(structureReachedTotals);
+  EXPECT_GE(structure.size(), 2u);
+  for (const std::string& code : structure) EXPECT_TRUE(code.starts_with("estrutura.")) << code;
+}
+
 // The document writes the reconciliation row by row, without the library's tree;
 // the table conciliar prints is that tree. Names from the file are text of any kind.
 TEST(CliValidarBatch, JsonDocumentWritesTheSameReconciliationAsTheLibrary) {
