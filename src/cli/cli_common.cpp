@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cotepe/text.h"
 #include "printer/manufacturer_catalogue.h"
+#include "ui/tolerance.h"
 
 namespace tavex::cli {
 
@@ -90,6 +91,19 @@ bool requireManufacturer(const ManufacturerCatalogue& catalogue, const std::stri
     if (e.name == name) return true;
   usageError(nullptr, "fabricante não encontrado na pasta atual: " + name);
   return false;
+}
+
+std::optional<std::int64_t> toleranceOption(const ParsedArgs& parsed, const char* usage, bool used) {
+  const std::optional<std::string> text = parsed.value("--tolerancia");
+  const std::optional<std::int64_t> cents = text ? strictToleranceCents(*text) : std::optional<std::int64_t>(0);
+  if (!cents) {
+    usageError(usage, "tolerância inválida: \"" + *text +
+                          "\"; escreva reais inteiros (0, 10, 1.000) ou reais, vírgula e dois centavos "
+                          "(0,05, 10,00, 1.000,00)");
+    return std::nullopt;
+  }
+  if (used) std::fprintf(stderr, "Tolerância: R$ %s\n", toleranceText(*cents).c_str());
+  return cents;
 }
 
 void printCp1252(const std::string& text) {

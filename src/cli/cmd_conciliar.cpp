@@ -7,7 +7,6 @@
 #include "cli/file_validation.h"
 #include "cli/reconciliation_table.h"
 #include "cotepe/text.h"
-#include "ui/tolerance.h"
 
 namespace tavex::cli {
 
@@ -21,8 +20,10 @@ const char* const kUsage =
     "pagamento) ao lado da soma dos seus documentos e a diferença; as linhas com\n"
     "diferença acima da tolerância são marcadas com \"*\". O arquivo é validado por\n"
     "inteiro (o log é gravado em ARQUIVO.log, como em \"validar\").\n"
-    "  --tolerancia TEXTO  tolerância em reais, como na janela (0,05 = 5 centavos)\n"
-    "  --continuar         segue até os totais quando só faltam tipos de registro\n"
+    "  --tolerancia TEXTO  tolerância em reais (padrão 0): reais inteiros (0, 10, 1.000)\n"
+    "                      ou com vírgula e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
+    "  --continuar         tipos de registro ausentes viram avisos; quando só eles\n"
+    "                      faltam, segue até os totais\n"
     "  --csv               a tabela em CSV (separada por \";\")\n"
     "  --json              a tabela em JSON\n"
     "\n"
@@ -47,8 +48,9 @@ int runConciliar(const Args& args) {
   CollectingNotifier notifier;
   ValidationOptions options;
   options.continueAfterMissingRecords = parsed->has("--continuar");
-  const std::int64_t tolerance = toleranceCentsFromText(utf8ToCp1252(parsed->value("--tolerancia").value_or("0,00")));
-  const ValidationSummary summary = validateCotepeFile(notifier, path, tolerance, options);
+  const std::optional<std::int64_t> tolerance = toleranceOption(*parsed, kUsage, true);
+  if (!tolerance) return kCannotRun;
+  const ValidationSummary summary = validateCotepeFile(notifier, path, *tolerance, options);
   if (!summary.ran) {
     std::fprintf(stderr, "tavex-cli: %s\n", cp1252ToUtf8(notifier.messages).c_str());
     return kCannotRun;

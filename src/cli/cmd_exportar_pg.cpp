@@ -8,7 +8,6 @@
 #include "pg/pg_findings.h"
 #include "pg/pg_load.h"
 #include "pg/pg_schema.h"
-#include "ui/tolerance.h"
 #include "validation/validate.h"
 
 namespace tavex::cli {
@@ -29,7 +28,8 @@ const char* const kUsage =
     "  --pular-existentes   deixa como estão os arquivos já carregados\n"
     "  --validar            valida cada arquivo antes (grava ARQUIVO.log) e guarda o\n"
     "                       número de erros e avisos com ele\n"
-    "  --tolerancia TEXTO   tolerância da validação em reais (0,05 = 5 centavos)\n"
+    "  --tolerancia TEXTO   tolerância da validação em reais: 0, 10, 1.000 ou com vírgula\n"
+    "                       e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
     "\n"
     "Saída: 0 tudo carregado, 1 carregado mas a validação achou erros, 2 algum\n"
     "arquivo não pôde ser carregado.\n";
@@ -95,10 +95,11 @@ int runExportarPg(const Args& args) {
   }
   const std::vector<std::string>& paths = parsed->positional;
   const std::string url = parsed->value("--url").value_or("");
-  const std::string tolerance = parsed->value("--tolerancia").value_or("0,00");
   const bool skipExisting = parsed->has("--pular-existentes");
   const bool validate = parsed->has("--validar");
   if (paths.empty()) return usageError(kUsage, "informe os arquivos ou pastas a carregar");
+  const std::optional<std::int64_t> toleranceCents = toleranceOption(*parsed, kUsage, validate);
+  if (!toleranceCents) return kCannotRun;
 
   const DiscoveredFiles found = discoverCotepeFiles(paths);
   int status = kOk;
@@ -127,7 +128,6 @@ int runExportarPg(const Args& args) {
     printCp1252(cformat("Esquema tavex atualizado da versão %d para a %d.\n"_cp, schema.foundVersion, kPgSchemaVersion));
 
   TerminalUserInterface ui;
-  const std::int64_t toleranceCents = toleranceCentsFromText(utf8ToCp1252(tolerance));
   for (const std::string& path : found.files) {
     PgLoadOptions options;
     options.skipExisting = skipExisting;
@@ -137,7 +137,7 @@ int runExportarPg(const Args& args) {
       FindingCollector collector;
       ValidationOptions validationOptions;
       validationOptions.sinks.push_back(&collector);
-      const ValidationSummary v = validateCotepeFile(ui, path, toleranceCents, validationOptions);
+      const ValidationSummary v = validateCotepeFile(ui, path, *toleranceCents, validationOptions);
       if (v.ran) {
         options.validation = std::pair(v.errors, v.warnings);
         findings = pgFindingsOf(collector.findings);

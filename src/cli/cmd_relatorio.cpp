@@ -12,7 +12,6 @@
 #include "cotepe/text.h"
 #include "report/report_file.h"
 #include "tavex_version.h"
-#include "ui/tolerance.h"
 
 namespace tavex::cli {
 
@@ -29,10 +28,12 @@ const char* const kUsage =
     "assinatura EAD (verificada quando o catálogo da pasta atual tem a chave do\n"
     "fabricante), a conciliação das reduções Z com um gráfico das diferenças e os\n"
     "achados com o texto do registro. Com vários arquivos, começa por uma tabela de\n"
-    "resumo. Para um PDF, imprima a página no navegador (veja o README).\n"
-    "  --tolerancia TEXTO  tolerância em reais, como na janela (0,05 = 5 centavos)\n"
-    "  --continuar         segue com as linhas e os totais quando só faltam tipos de\n"
-    "                      registro\n"
+    "resumo. Para um PDF, imprima a página no navegador (veja os EXEMPLOS de\n"
+    "tavex-cli(1): man tavex-cli).\n"
+    "  --tolerancia TEXTO  tolerância em reais (padrão 0): reais inteiros (0, 10, 1.000)\n"
+    "                      ou com vírgula e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
+    "  --continuar         tipos de registro ausentes viram avisos; quando só eles\n"
+    "                      faltam, segue com as linhas e os totais\n"
     "  --saida ARQUIVO     o relatório a gravar (substituído se existir)\n"
     "\n"
     "Saída: 0 sem erros, 1 com erros em algum arquivo, 2 quando algum não pôde ser\n"
@@ -54,7 +55,9 @@ int runRelatorio(const Args& args) {
 
   ValidationSettings settings;
   settings.continuing = parsed->has("--continuar");
-  settings.toleranceCents = toleranceCentsFromText(utf8ToCp1252(parsed->value("--tolerancia").value_or("0,00")));
+  const std::optional<std::int64_t> tolerance = toleranceOption(*parsed, kUsage, true);
+  if (!tolerance) return kCannotRun;
+  settings.toleranceCents = *tolerance;
   report::ReportOptions options;
   options.generatedAt = report::localDateTime();
   options.version = kVersion;

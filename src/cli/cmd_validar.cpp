@@ -19,7 +19,6 @@
 #include "cli/work_pool.h"
 #include "cotepe/file_discovery.h"
 #include "cotepe/text.h"
-#include "ui/tolerance.h"
 #include "validation/validate.h"
 
 namespace tavex::cli {
@@ -34,10 +33,12 @@ const char* const kUsage =
     "Com vários arquivos ou pastas (buscadas com as subpastas, os arquivos COTEPE\n"
     "reconhecidos pelo conteúdo), valida cada um em paralelo, grava o log de cada um\n"
     "ao lado dele e mostra o progresso e, no fim, uma tabela de resumo.\n"
-    "  --tolerancia TEXTO  tolerância em reais, como na janela (0,05 = 5 centavos)\n"
+    "  --tolerancia TEXTO  tolerância em reais (padrão 0): reais inteiros (0, 10, 1.000)\n"
+    "                      ou com vírgula e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
     "  --formato           valida somente tamanhos e formatos dos campos\n"
-    "  --continuar         segue com as linhas e os totais quando só faltam tipos de\n"
-    "                      registro (arquivos reais omitem os que não têm dados)\n"
+    "  --continuar         tipos de registro ausentes viram avisos (arquivos reais\n"
+    "                      omitem os que não têm dados); quando só eles faltam, segue\n"
+    "                      com as linhas e os totais\n"
     "  --json              escreve na saída um documento JSON por arquivo (vários: uma\n"
     "                      lista), com cabeçalho, achados e conciliação; sem o log\n"
     "  --jobs N            arquivos validados ao mesmo tempo (padrão: núcleos)\n"
@@ -201,8 +202,6 @@ int runValidar(const Args& args) {
   BatchSettings settings;
   settings.validation.formatOnly = parsed->has("--formato");
   settings.validation.continuing = parsed->has("--continuar");
-  settings.validation.toleranceCents =
-      toleranceCentsFromText(utf8ToCp1252(parsed->value("--tolerancia").value_or("0,00")));
   settings.json = parsed->has("--json");
   settings.summaryCsv = parsed->value("--resumo");
   settings.jobs = std::max(1u, std::thread::hardware_concurrency());
@@ -211,6 +210,9 @@ int runValidar(const Args& args) {
     if (!n) return usageError(kUsage, "--jobs precisa de um número inteiro a partir de 1: " + *jobs);
     settings.jobs = *n;
   }
+  const std::optional<std::int64_t> tolerance = toleranceOption(*parsed, kUsage, !settings.validation.formatOnly);
+  if (!tolerance) return kCannotRun;
+  settings.validation.toleranceCents = *tolerance;
 
   const std::vector<std::string>& paths = parsed->positional;
   std::error_code ec;

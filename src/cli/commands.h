@@ -5,6 +5,7 @@
 // file has errors or the signature is invalid; 2 could not run.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,6 +63,11 @@ std::optional<Args> pathsOnly(const Args& args, const char* usage, std::size_t c
 // True when the catalogue has a manufacturer folder named `name`; otherwise says on
 // standard error that the manufacturer was not found and answers false.
 bool requireManufacturer(const ManufacturerCatalogue& catalogue, const std::string& name);
+// The --tolerancia of a command in centavos (0 when not given). A text not in the
+// accepted form (strictToleranceCents) gets a usage error that shows the form, and
+// nothing is answered. When `used`, the tolerance goes to standard error first
+// ("Tolerância: R$ 0,10"), so every run says which one its findings rest on.
+std::optional<std::int64_t> toleranceOption(const ParsedArgs& parsed, const char* usage, bool used);
 // Prints a cp1252 text on standard output, converted to UTF-8, CR LF as LF.
 void printCp1252(const std::string& text);
 

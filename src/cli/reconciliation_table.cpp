@@ -87,7 +87,7 @@ std::string reconciliationCsv(const Reconciliation& table) {
     row.cells.push_back(row.over ? "N" : "S");
     write(row.cells);
   }
-  return out;
+  return utf8ToCp1252(out);  // like every CSV file the program writes
 }
 
 }  // namespace tavex::cli

@@ -187,7 +187,7 @@ ValidationSummary validateCotepeFile(Notifier& notifier, const std::string& path
   // One read examines the structure and checks the lines together; the lines'
   // findings wait until the structure is known to hold. Past the options' budget of
   // them the checks stop, and the lines are read again once the structure has passed.
-  StructureScanner scanner(run, file);
+  StructureScanner scanner(run, file, options.continueAfterMissingRecords);
   bool checked = true;  // every line read so far went to its record check
   file.rewind();
   int lineNumber = 0;

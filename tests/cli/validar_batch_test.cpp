@@ -67,7 +67,7 @@ TEST(CliValidarBatch, AMixedFolderIsValidatedWholeAndSummarised) {
 
   const Outcome o = run({folder.string(), clean, "--jobs", "3", "--resumo", csv, "--tolerancia", "0,00"});
   EXPECT_EQ(o.status, 2);  // one file could not be validated
-  EXPECT_EQ(o.err, "");    // not a terminal: no progress bar
+  EXPECT_EQ(o.err, "Tolerância: R$ 0,00\n");  // not a terminal: no progress bar
   // Each file once (a.txt is in the folder and given again), logs beside them, not printed.
   EXPECT_EQ(o.out.find("Fim da validação"), std::string::npos);
   EXPECT_NE(testing::readFile(clean + ".log").find("Fim da valida"), std::string::npos);
@@ -162,6 +162,28 @@ TEST(CliValidarBatch, JsonOfTheExampleFilesMatchesTheGoldenFiles) {
     // Kept indented beside the test (the output is one line), in the output's key order.
     testing::expectMatchesGolden(nlohmann::ordered_json::parse(text).dump(2) + "\n", "cli/golden/" + entry.path().stem().string() + ".json");
   }
+}
+
+// The examples of faults show what their names say: format errors found by the
+// full run past a sound structure, and structure faults that stop it.
+TEST(CliValidarBatch, TheFaultExamplesShowFormatAndStructureFindings) {
+  TempDir dir;
+  const auto codesOf = [&dir](const std::string& name) {
+    fs::copy_file(fs::path(TAVEX_SOURCE_DIR) / "exemplos" / name, dir.path() / name);
+    const Outcome o = run({dir.file(name), "--json"});
+    const json document = json::parse(o.out);
+    std::vector<std::string> codes;
+    for (const json& f : document["achados"]) codes.push_back(f["codigo"]);
+    return std::pair(codes, !document["conciliacao"].is_null());
+  };
+  const auto [format, formatReachedTotals] = codesOf("formato_com_erros.txt");
+  EXPECT_TRUE(formatReachedTotals);
+  EXPECT_GE(format.size(), 3u);
+  for (const std::string& code : format) EXPECT_TRUE(code.starts_with("campo.formato_")) << code;
+  const auto [structure, structureReachedTotals] = codesOf("estrutura_com_erros.txt");
+  EXPECT_FALSE(structureReachedTotals);
+  EXPECT_GE(structure.size(), 2u);
+  for (const std::string& code : structure) EXPECT_TRUE(code.starts_with("estrutura.")) << code;
 }
 
 // The document writes the reconciliation row by row, without the library's tree;

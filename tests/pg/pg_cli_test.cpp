@@ -56,6 +56,7 @@ TEST(CliExportarPg, ValidarKeepsTheValidationCountsWithTheFile) {
   const std::string uri = PgServer::instance().newDatabase();
   const Outcome o = run({dir.file("ok.txt"), dir.file("ruim.txt"), "--validar", "--url", uri});
   EXPECT_EQ(o.status, cli::kFound) << o.err << o.out;
+  EXPECT_TRUE(o.err.starts_with("Toler\xC3\xA2ncia: R$ 0,00\n")) << o.err;  // the validation's tolerance
   EXPECT_TRUE(std::filesystem::exists(dir.file("ruim.txt.log")));
   const auto rows = pgRows(uri, "SELECT nome, validado, erros > 0 FROM tavex.arquivo ORDER BY nome");
   EXPECT_EQ(rows, (std::vector<std::string>{"ok.txt|t|f", "ruim.txt|t|t"}));
