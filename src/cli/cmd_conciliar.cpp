@@ -50,13 +50,13 @@ int runConciliar(const Args& args) {
   const std::int64_t tolerance = toleranceCentsFromText(utf8ToCp1252(parsed->value("--tolerancia").value_or("0,00")));
   const ValidationSummary summary = validateCotepeFile(notifier, path, tolerance, options);
   if (!summary.ran) {
-    std::fprintf(stderr, "tavex-cli: %s\n", cp1252ToUtf8(notifier.messages).c_str());
+    std::fprintf(stderr, "tavex-cli: %s\n", visibleText(cp1252ToUtf8(notifier.messages)).c_str());
     return kCannotRun;
   }
   if (!summary.reconciliation) {
     std::fprintf(stderr,
                  "tavex-cli: a validação parou antes dos totais (%d erro(s) de estrutura; veja %s.log)%s\n",
-                 summary.errors, path.c_str(),
+                 summary.errors, visibleText(path).c_str(),
                  options.continueAfterMissingRecords ? "" : "; se faltam só tipos de registro, use --continuar");
     return kCannotRun;
   }
@@ -68,8 +68,7 @@ int runConciliar(const Args& args) {
     out = reconciliationCsv(table);
   else
     out = reconciliationText(table);
-  std::fputs(out.c_str(), stdout);
-  std::fflush(stdout);
+  printOut(out);
   return table.rowsOverTolerance() > 0 ? kFound : kOk;
 }
 

@@ -60,6 +60,12 @@ int runRelatorio(const Args& args) {
   options.version = kVersion;
 
   const DiscoveredFiles discovered = discoverCotepeFiles(parsed->positional);
+  std::vector<std::string> inputs = discovered.files;
+  for (const DiscoveryProblem& p : discovered.problems) inputs.push_back(p.path);
+  if (const std::string clash = outputClash(*output, inputs); !clash.empty()) {
+    std::fprintf(stderr, "tavex-cli: %s\n", clash.c_str());
+    return kCannotRun;
+  }
   std::vector<FileOutcome> outcomes(discovered.files.size());
   std::vector<report::ReportedFile> files(discovered.files.size());
   const std::atomic<bool> never{false};
@@ -82,14 +88,14 @@ int runRelatorio(const Args& args) {
   int status = kOk;
   for (const FileOutcome& o : outcomes) {
     if (o.state != FileState::Validated) {
-      std::fprintf(stderr, "tavex-cli: %s: %s\n", o.path.c_str(), o.problem.c_str());
+      std::fprintf(stderr, "tavex-cli: %s: %s\n", visibleText(o.path).c_str(), visibleText(o.problem).c_str());
       status = kCannotRun;
     } else if (o.errors > 0 && status == kOk) {
       status = kFound;
     }
   }
   if (const std::string failure = report::writeAuditReport(*output, files, options); !failure.empty()) {
-    std::fprintf(stderr, "tavex-cli: %s\n", failure.c_str());
+    std::fprintf(stderr, "tavex-cli: %s\n", visibleText(failure).c_str());
     return kCannotRun;
   }
   return status;

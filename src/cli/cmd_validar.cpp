@@ -50,33 +50,45 @@ const char* const kUsage =
 const std::vector<CliOption> kOptions = {{"--tolerancia", true}, {"--formato", false}, {"--continuar", false},
                                           {"--json", false},      {"--jobs", true},     {"--resumo", true}};
 
-// Ctrl-C during a batch: no file is taken any more; the ones in flight finish.
+// Ctrl-C, SIGTERM or SIGHUP during a batch: no file is taken any more; the ones in
+// flight finish.
 std::atomic<bool> g_stopBatch{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-extern "C" void stopBatchOnSignal(int) { g_stopBatch.store(true); }
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// Installs the Ctrl-C handler for the life of the object; a second Ctrl-C ends
-// the program as usual.
+// A second one ends the program at once, by the signal's usual action.
+extern "C" void stopBatchOnSignal(int signal) {
+  if (!g_stopBatch.exchange(true)) return;
+  struct sigaction usual {};
+  usual.sa_handler = SIG_DFL;
+  sigemptyset(&usual.sa_mask);
+  ::sigaction(signal, &usual, nullptr);
+  ::raise(signal);  // delivered as the handler returns
+}
+
+// Installs the handler of the stop signals for the life of the object.
 class InterruptGuard {
  public:
   InterruptGuard() {
     g_stopBatch.store(false);
     struct sigaction action {};
     action.sa_handler = stopBatchOnSignal;
-    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    installed_ = ::sigaction(SIGINT, &action, &previous_) == 0;
+    for (const int s : kStopSignals) sigaddset(&action.sa_mask, s);  // one handler at a time
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+      installed_[i] = ::sigaction(kStopSignals[i], &action, &previous_[i]) == 0;
   }
   ~InterruptGuard() {
-    if (installed_) ::sigaction(SIGINT, &previous_, nullptr);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+      if (installed_[i]) ::sigaction(kStopSignals[i], &previous_[i], nullptr);
   }
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
 
  private:
-  struct sigaction previous_ {};
-  bool installed_ = false;
+  struct sigaction previous_[std::size(kStopSignals)] {};
+  bool installed_[std::size(kStopSignals)] = {};
 };
 
 int exitStatusOf(const std::vector<FileOutcome>& outcomes) {
@@ -105,10 +117,10 @@ int validateOneShowingTheLog(const std::string& path, const ValidationSettings& 
 int validateOneAsJson(const std::string& path, const ValidationSettings& settings) {
   std::string document;
   const FileOutcome outcome = validateForBatch(path, settings, &document);
-  if (!outcome.problem.empty()) std::fprintf(stderr, "tavex-cli: %s: %s\n", path.c_str(), outcome.problem.c_str());
+  if (!outcome.problem.empty())
+    std::fprintf(stderr, "tavex-cli: %s: %s\n", visibleText(path).c_str(), visibleText(outcome.problem).c_str());
   document += '\n';
-  std::fwrite(document.data(), 1, document.size(), stdout);
-  std::fflush(stdout);
+  printOut(document);
   return exitStatusOf({outcome});
 }
 
@@ -121,6 +133,14 @@ struct BatchSettings {
 
 int validateBatch(const std::vector<std::string>& paths, const BatchSettings& settings) {
   const DiscoveredFiles discovered = discoverCotepeFiles(paths);
+  if (settings.summaryCsv) {
+    std::vector<std::string> inputs = discovered.files;
+    for (const DiscoveryProblem& p : discovered.problems) inputs.push_back(p.path);
+    if (const std::string clash = outputClash(*settings.summaryCsv, inputs); !clash.empty()) {
+      std::fprintf(stderr, "tavex-cli: %s\n", clash.c_str());
+      return kCannotRun;
+    }
+  }
   std::vector<FileOutcome> outcomes(discovered.files.size());
   for (std::size_t i = 0; i < outcomes.size(); ++i) outcomes[i].path = discovered.files[i];
   for (const DiscoveryProblem& p : discovered.problems) outcomes.push_back(notValidated(p));
@@ -135,7 +155,7 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
   const auto emitReadyJson = [&] {
     for (auto it = pendingJson.find(nextJson); it != pendingJson.end(); it = pendingJson.find(nextJson)) {
       std::fputs(nextJson == 0 ? "[\n" : ",\n", stdout);
-      std::fputs(it->second.c_str(), stdout);
+      printOut(it->second);
       pendingJson.erase(it);
       ++nextJson;
     }
@@ -171,9 +191,11 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
     std::fflush(stdout);
   }
   int status = exitStatusOf(outcomes);
-  if (settings.summaryCsv && !writeSummaryCsv(*settings.summaryCsv, outcomes)) {
-    std::fprintf(stderr, "tavex-cli: não foi possível gravar o resumo em %s\n", settings.summaryCsv->c_str());
-    status = kCannotRun;
+  if (settings.summaryCsv) {
+    if (const std::string failure = writeSummaryCsv(*settings.summaryCsv, outcomes); !failure.empty()) {
+      std::fprintf(stderr, "tavex-cli: %s\n", visibleText(failure).c_str());
+      status = kCannotRun;
+    }
   }
   return status;
 }

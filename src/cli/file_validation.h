@@ -64,7 +64,9 @@ FileOutcome notValidated(const std::string& path, std::string problem);
 // The same for a path file discovery could not take, with its reason.
 FileOutcome notValidated(const DiscoveryProblem& problem);
 
-// The JSON document of a file as compact UTF-8 text: "arquivo", "situacao",
+// The JSON document of a file as compact UTF-8 text: "arquivo" (a name that is not
+// UTF-8 with its stray bytes as "\xHH", followed by "arquivo_bytes", its bytes in
+// hexadecimal), "situacao",
 // "problema", "validacao", "tipo", "cabecalho", "contagens", "ead_presente",
 // "achados", "conciliacao" (see README). Written piece by piece, never as one tree.
 std::string fileDocument(const FileOutcome& outcome, const ValidationSettings& settings,

@@ -1,21 +1,30 @@
-// tavex-cli as a process under the limits a shell can set.
+// tavex-cli as a process under the limits a shell can set, and stopped by the
+// signals a session or a service manager sends.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
-#include <cstdlib>
+#include <chrono>
+#include <filesystem>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "cotepe/text.h"
+#include "generator.h"
+#include "support/cli_capture.h"
 #include "support/files.h"
 #include "support/sample_files.h"
 
+extern char** environ;
+
 namespace tavex::testing {
 namespace {
-
-int shellStatus(const std::string& command) {
-  const int raw = std::system(command.c_str());
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-}
 
 // Past the file-size limit the log cannot be written whole: the run says so and
 // exits 2, instead of being killed by the signal such a write raises.
@@ -24,8 +33,75 @@ TEST(CliProcess, AFileSizeLimitOnTheLogIsAFailureNotACrash) {
   auto lines = sampleTdmFile();
   for (std::string& l : lines) l[60] = 'X';  // many findings: a long log
   writeFile(dir.file("ecf.txt"), joinLines(lines));
-  const std::string cli = std::string(TAVEX_BINARY_DIR) + "/bin/tavex-cli";
-  EXPECT_EQ(shellStatus("ulimit -f 1; '" + cli + "' validar '" + dir.file("ecf.txt") + "' >/dev/null 2>&1"), 2);
+  EXPECT_EQ(shellStatus("ulimit -f 1; '" + cliBinary() + "' validar '" + dir.file("ecf.txt") + "' >/dev/null 2>&1"), 2);
+}
+
+// Standard output is the product of these commands: when it cannot be written (a
+// full disk) the command says so and exits 2, whatever it found in the file.
+TEST(CliProcess, StandardOutputThatCannotBeWrittenIsAFailure) {
+  TempDir dir;
+  writeFile(dir.file("a.txt"), joinLines(sampleTdmFile()));
+  writeFile(dir.file("b.txt"), joinLines(sampleTdmFile()));
+  const std::string a = "'" + dir.file("a.txt") + "'", b = "'" + dir.file("b.txt") + "'";
+  for (const std::string& args : {"conciliar " + a, "conciliar " + a + " --csv", "conciliar " + a + " --json",
+                                  "validar " + a, "validar " + a + " --json", "validar " + a + " " + b,
+                                  "validar " + a + " " + b + " --json", std::string("--version")}) {
+    const std::string command = "'" + cliBinary() + "' " + args;
+    EXPECT_EQ(shellStatus(command + " >/dev/null 2>/dev/null"), 0) << args;  // the same run, written
+    const std::string err = dir.file("err.txt");
+    EXPECT_EQ(shellStatus(command + " >/dev/full 2>'" + err + "'"), 2) << args;
+    EXPECT_NE(readFile(err).find("não foi possível escrever na saída padrão"), std::string::npos) << args << readFile(err);
+  }
+}
+
+// SIGTERM and SIGHUP stop a batch as Ctrl-C does: the files in flight finish, no
+// other starts, the exit status is 2; a log is whole or was never begun.
+TEST(CliProcess, SigtermOrSighupInABatchLeavesEveryLogWholeOrAbsent) {
+  TempDir dir;
+  GeneratorOptions options;
+  options.targetBytes = 1500000;
+  std::ostringstream generated;
+  generateCotepe(generated, options);
+  std::vector<std::string> files;
+  for (int i = 0; i < 32; ++i) {
+    files.push_back(dir.file(cformat("f%02d.txt", i)));
+    writeFile(files.back(), generated.str());
+  }
+  const std::string binary = cliBinary();
+  for (const int signal : {SIGTERM, SIGHUP}) {
+    for (const std::string& f : files) std::filesystem::remove(f + ".log");
+    std::vector<std::string> args = {binary, "validar", "--jobs", "2"};
+    args.insert(args.end(), files.begin(), files.end());
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    // Once a log exists the batch runs with its handlers in place; a moment later
+    // the logs in flight are half written.
+    for (int i = 0; i < 5000 && !std::filesystem::exists(files[0] + ".log"); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(::kill(pid, signal), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    int absent = 0;
+    for (const std::string& f : files) {
+      if (!std::filesystem::exists(f + ".log")) {
+        ++absent;
+        continue;
+      }
+      EXPECT_TRUE(readFile(f + ".log").ends_with("Fim da validação do arquivo.\r\n\r\n\r\n\r\n"_cp)) << f;
+    }
+    EXPECT_GE(absent, 1) << "the batch was stopped";
+  }
 }
 
 }  // namespace
