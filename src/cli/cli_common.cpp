@@ -126,7 +126,8 @@ std::string outputClash(const std::string& output, const std::vector<std::string
   const auto same = [&](const std::string& other) {
     struct stat st {};
     if (exists) return ::stat(other.c_str(), &st) == 0 && st.st_dev == out.st_dev && st.st_ino == out.st_ino;
-    return resolvedName(other) == outputName;
+    // Names are resolved only when their last components agree (a folder may hold thousands).
+    return std::filesystem::path(other).filename() == outputName.filename() && resolvedName(other) == outputName;
   };
   for (const std::string& input : inputs) {
     if (same(input))

@@ -23,11 +23,15 @@ const char* const kUsage =
     "inteiro (o log é gravado em ARQUIVO.log, como em \"validar\").\n"
     "  --tolerancia TEXTO  tolerância em reais, como na janela (0,05 = 5 centavos)\n"
     "  --continuar         segue até os totais quando só faltam tipos de registro\n"
-    "  --csv               a tabela em CSV (separada por \";\")\n"
+    "  --csv               a tabela em CSV (separada por \";\"; um campo com \";\",\n"
+    "                      aspas, CR ou LF vem entre aspas)\n"
     "  --json              a tabela em JSON\n"
     "\n"
+    "Na tabela, caracteres de controle dos nomes aparecem como \\xHH.\n"
+    "\n"
     "Saída: 0 todos os totais conferem, 1 algum total fora da tolerância, 2 quando\n"
-    "não foi possível conciliar (arquivo ilegível, ou a validação parou antes dos totais).\n";
+    "não foi possível conciliar (arquivo ilegível, a validação parou antes dos totais,\n"
+    "ou a saída padrão não pôde ser escrita).\n";
 
 }  // namespace
 

@@ -33,7 +33,8 @@ const char* const kUsage =
     "  --tolerancia TEXTO  tolerância em reais, como na janela (0,05 = 5 centavos)\n"
     "  --continuar         segue com as linhas e os totais quando só faltam tipos de\n"
     "                      registro\n"
-    "  --saida ARQUIVO     o relatório a gravar (substituído se existir)\n"
+    "  --saida ARQUIVO     o relatório a gravar (substituído se existir; nunca um\n"
+    "                      dos arquivos relatados nem o log de um deles)\n"
     "\n"
     "Saída: 0 sem erros, 1 com erros em algum arquivo, 2 quando algum não pôde ser\n"
     "validado ou o relatório não pôde ser gravado.\n";

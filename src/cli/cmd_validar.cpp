@@ -1,4 +1,5 @@
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -39,13 +41,24 @@ const char* const kUsage =
     "  --continuar         segue com as linhas e os totais quando só faltam tipos de\n"
     "                      registro (arquivos reais omitem os que não têm dados)\n"
     "  --json              escreve na saída um documento JSON por arquivo (vários: uma\n"
-    "                      lista), com cabeçalho, achados e conciliação; sem o log\n"
+    "                      lista), com cabeçalho, achados e conciliação; sem o log.\n"
+    "                      Um nome de arquivo que não é UTF-8 vem em \"arquivo\" com\n"
+    "                      os bytes inválidos como \\xHH e, em \"arquivo_bytes\", os\n"
+    "                      bytes do nome em hexadecimal\n"
     "  --jobs N            arquivos validados ao mesmo tempo (padrão: núcleos)\n"
-    "  --resumo ARQUIVO    grava a tabela de resumo em ARQUIVO (CSV)\n"
+    "  --resumo ARQUIVO    grava a tabela de resumo em ARQUIVO (CSV), inteira ou não\n"
+    "                      grava; recusa um link simbólico, o que não é arquivo\n"
+    "                      comum, um dos arquivos validados e os logs deles\n"
+    "\n"
+    "Na tabela, caracteres de controle e bytes que não são UTF-8 dos nomes aparecem\n"
+    "como \\xHH. Ctrl-C, SIGTERM ou SIGHUP param o lote: os arquivos em andamento\n"
+    "terminam, os outros ficam \"interrompido\"; um segundo sinal encerra na hora e\n"
+    "apaga os logs ainda incompletos (um log fica inteiro ou não fica).\n"
     "\n"
     "Saída: 0 sem erros, 1 com erros em algum arquivo, 2 quando algum não pôde ser\n"
     "validado (não pôde ser lido, o log não pôde ser gravado por inteiro, ou a\n"
-    "validação foi interrompida com Ctrl-C: os arquivos em andamento terminam).\n";
+    "validação foi interrompida: os arquivos em andamento terminam), quando o\n"
+    "resumo não pôde ser gravado ou quando a saída padrão não pôde ser escrita.\n";
 
 const std::vector<CliOption> kOptions = {{"--tolerancia", true}, {"--formato", false}, {"--continuar", false},
                                           {"--json", false},      {"--jobs", true},     {"--resumo", true}};
@@ -57,9 +70,34 @@ static_assert(std::atomic<bool>::is_always_lock_free);
 
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// A second one ends the program at once, by the signal's usual action.
+// The logs of a batch and where each file's run is. Read by the signal handler; set
+// up before the handler and kept until after it is gone.
+enum class LogState : unsigned char {
+  Idle,      // not started, or finished (its log whole)
+  Starting,  // the run began; its log may be in the making
+  Writing,   // the run created its log and writes it
+};
+struct BatchLogs {
+  std::vector<std::string> paths;
+  std::unique_ptr<std::atomic<LogState>[]> states;
+};
+static_assert(std::atomic<LogState>::is_always_lock_free);
+std::atomic<const BatchLogs*> g_batchLogs{nullptr};
+static_assert(std::atomic<const BatchLogs*>::is_always_lock_free);
+
+// A second one ends the program at once, by the signal's usual action, after
+// removing the logs in flight: a log is whole or absent, never cut short.
 extern "C" void stopBatchOnSignal(int signal) {
   if (!g_stopBatch.exchange(true)) return;
+  if (const BatchLogs* logs = g_batchLogs.load())
+    for (std::size_t i = 0; i < logs->paths.size(); ++i)
+      if (const LogState state = logs->states[i].load(); state != LogState::Idle) {
+        // A run still starting may not have made its log yet: only an empty file can
+        // be the one it is making (a log in use by another run has its header).
+        struct stat st {};
+        if (state == LogState::Writing || (::lstat(logs->paths[i].c_str(), &st) == 0 && st.st_size == 0))
+          ::unlink(logs->paths[i].c_str());
+      }
   struct sigaction usual {};
   usual.sa_handler = SIG_DFL;
   sigemptyset(&usual.sa_mask);
@@ -162,12 +200,21 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
     std::fflush(stdout);
   };
 
+  BatchLogs logs;
+  logs.paths.reserve(toValidate);
+  for (const std::string& file : discovered.files) logs.paths.push_back(file + ".log");
+  logs.states = std::make_unique<std::atomic<LogState>[]>(toValidate);
   {
     InterruptGuard guard;
+    g_batchLogs.store(&logs);
     if (progress) bar.show(0, "");
     runOnPool(toValidate, settings.jobs, g_stopBatch, [&](std::size_t i) {
       std::string text;
-      FileOutcome outcome = validateForBatch(discovered.files[i], settings.validation, settings.json ? &text : nullptr);
+      ValidationSettings validation = settings.validation;
+      validation.logCreated = [&logs, i] { logs.states[i].store(LogState::Writing); };
+      logs.states[i].store(LogState::Starting);
+      FileOutcome outcome = validateForBatch(discovered.files[i], validation, settings.json ? &text : nullptr);
+      logs.states[i].store(LogState::Idle);
       const std::lock_guard<std::mutex> lock(mutex);
       outcomes[i] = std::move(outcome);
       ++done;
@@ -177,6 +224,7 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
         emitReadyJson();
       }
     });
+    g_batchLogs.store(nullptr);
   }
   if (progress) bar.finish();
   if (settings.json) {

@@ -83,6 +83,7 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   ValidationOptions options(settings.today);
   options.continueAfterMissingRecords = settings.continuing;
   if (document != nullptr || run != nullptr) options.sinks.push_back(&collector);
+  options.logCreated = settings.logCreated;
   ValidationSummary summary = settings.formatOnly
                                   ? validateCotepeFileQuick(notifier, path, options)
                                   : validateCotepeFile(notifier, path, settings.toleranceCents, options);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@ struct ValidationSettings {
   bool formatOnly = false;
   bool continuing = false;  // --continuar
   std::string today;        // AAAAMMDD; empty: the local date
+  // Called once the run has created its log (not for a log refused, e.g. in use by
+  // another run).
+  std::function<void()> logCreated;
 };
 
 enum class FileState { Validated, NotValidated, Interrupted };

@@ -54,54 +54,97 @@ TEST(CliProcess, StandardOutputThatCannotBeWrittenIsAFailure) {
   }
 }
 
-// SIGTERM and SIGHUP stop a batch as Ctrl-C does: the files in flight finish, no
-// other starts, the exit status is 2; a log is whole or was never begun.
-TEST(CliProcess, SigtermOrSighupInABatchLeavesEveryLogWholeOrAbsent) {
-  TempDir dir;
+// Big files, each taking a while to validate.
+std::vector<std::string> bigFiles(const TempDir& dir, int count) {
   GeneratorOptions options;
   options.targetBytes = 1500000;
   std::ostringstream generated;
   generateCotepe(generated, options);
   std::vector<std::string> files;
-  for (int i = 0; i < 32; ++i) {
+  for (int i = 0; i < count; ++i) {
     files.push_back(dir.file(cformat("f%02d.txt", i)));
     writeFile(files.back(), generated.str());
   }
-  const std::string binary = cliBinary();
+  return files;
+}
+
+// Starts "tavex-cli validar --jobs 2 FILES" with its output thrown away and answers
+// once the batch runs with a log half written.
+pid_t startBatch(const std::vector<std::string>& files) {
+  for (const std::string& f : files) std::filesystem::remove(f + ".log");
+  std::vector<std::string> args = {cliBinary(), "validar", "--jobs", "2"};
+  args.insert(args.end(), files.begin(), files.end());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return 0;
+  // Until some log has its header and not yet its summary (a file in flight).
+  const auto halfWritten = [&] {
+    for (const std::string& f : files) {
+      std::error_code ec;
+      if (std::filesystem::file_size(f + ".log", ec) > 0 && !ec &&
+          !readFile(f + ".log").ends_with("Fim da validação do arquivo.\r\n\r\n\r\n\r\n"_cp))
+        return true;
+    }
+    return false;
+  };
+  for (int i = 0; i < 20000 && !halfWritten(); ++i) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  return pid;
+}
+
+// Every log of the batch is whole (ends with the summary) or absent (or, when
+// `emptyAllowed`, empty); answers how many are not whole.
+int expectLogsWholeOrAbsent(const std::vector<std::string>& files, bool emptyAllowed = false) {
+  int absent = 0;
+  for (const std::string& f : files) {
+    const std::string log = std::filesystem::exists(f + ".log") ? readFile(f + ".log") : std::string();
+    if (log.empty() && (emptyAllowed || !std::filesystem::exists(f + ".log"))) {
+      ++absent;
+      continue;
+    }
+    EXPECT_TRUE(log.ends_with("Fim da validação do arquivo.\r\n\r\n\r\n\r\n"_cp)) << f << ": " << log.size() << " bytes";
+  }
+  return absent;
+}
+
+// SIGTERM and SIGHUP stop a batch as Ctrl-C does: the files in flight finish, no
+// other starts, the exit status is 2; a log is whole or was never begun.
+TEST(CliProcess, SigtermOrSighupInABatchLeavesEveryLogWholeOrAbsent) {
+  TempDir dir;
+  const std::vector<std::string> files = bigFiles(dir, 32);
   for (const int signal : {SIGTERM, SIGHUP}) {
-    for (const std::string& f : files) std::filesystem::remove(f + ".log");
-    std::vector<std::string> args = {binary, "validar", "--jobs", "2"};
-    args.insert(args.end(), files.begin(), files.end());
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    // Once a log exists the batch runs with its handlers in place; a moment later
-    // the logs in flight are half written.
-    for (int i = 0; i < 5000 && !std::filesystem::exists(files[0] + ".log"); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const pid_t pid = startBatch(files);
+    ASSERT_GT(pid, 0);
     ASSERT_EQ(::kill(pid, signal), 0);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
     EXPECT_EQ(WEXITSTATUS(status), 2);
-    int absent = 0;
-    for (const std::string& f : files) {
-      if (!std::filesystem::exists(f + ".log")) {
-        ++absent;
-        continue;
-      }
-      EXPECT_TRUE(readFile(f + ".log").ends_with("Fim da validação do arquivo.\r\n\r\n\r\n\r\n"_cp)) << f;
-    }
-    EXPECT_GE(absent, 1) << "the batch was stopped";
+    EXPECT_GE(expectLogsWholeOrAbsent(files), 1) << "the batch was stopped";
   }
+}
+
+// A second signal ends the program at once; the logs it was writing are removed,
+// not left cut short. (A log created in the instant of the end may stay empty.)
+TEST(CliProcess, ASecondSignalEndsTheBatchAtOnceWithoutCutLogs) {
+  TempDir dir;
+  const std::vector<std::string> files = bigFiles(dir, 32);
+  const pid_t pid = startBatch(files);
+  ASSERT_GT(pid, 0);
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  ASSERT_EQ(::kill(pid, SIGINT), 0);  // another signal: both are delivered
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFSIGNALED(status));
+  EXPECT_TRUE(WTERMSIG(status) == SIGTERM || WTERMSIG(status) == SIGINT) << WTERMSIG(status);
+  EXPECT_GE(expectLogsWholeOrAbsent(files, true), 1);
 }
 
 }  // namespace
