@@ -1,5 +1,10 @@
 // Helpers every tavex-cli subcommand shares.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "cli/commands.h"
@@ -113,6 +118,50 @@ void printCp1252(const std::string& text) {
     if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) shown.push_back(text[i]);
   const std::string utf8 = cp1252ToUtf8(shown);
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+}
+
+void printOut(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+namespace {
+
+// The name as the file system would find it, for names of files that may not exist.
+std::filesystem::path resolvedName(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path resolved = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
+  return ec ? std::filesystem::path(path).lexically_normal() : resolved;
+}
+
+}  // namespace
+
+std::string outputClash(const std::string& output, const std::vector<std::string>& inputs) {
+  struct stat out {};
+  const bool exists = ::stat(output.c_str(), &out) == 0;
+  const std::filesystem::path outputName = exists ? std::filesystem::path() : resolvedName(output);
+  const auto same = [&](const std::string& other) {
+    struct stat st {};
+    if (exists) return ::stat(other.c_str(), &st) == 0 && st.st_dev == out.st_dev && st.st_ino == out.st_ino;
+    // Names are resolved only when their last components agree (a folder may hold thousands).
+    return std::filesystem::path(other).filename() == outputName.filename() && resolvedName(other) == outputName;
+  };
+  for (const std::string& input : inputs) {
+    if (same(input))
+      return cformat("%s e %s são o mesmo arquivo: o arquivo a validar não pode ser a saída; nada foi gravado",
+                     visibleText(output).c_str(), visibleText(input).c_str());
+    if (same(input + ".log"))
+      return cformat("%s e %s são o mesmo arquivo: o log da validação de %s não pode ser a saída; nada foi gravado",
+                     visibleText(output).c_str(), visibleText(input + ".log").c_str(), visibleText(input).c_str());
+  }
+  return {};
+}
+
+int finishStandardOutput(int status) {
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  const int error = errno;
+  if (flushed && std::ferror(stdout) == 0) return status;
+  std::fprintf(stderr, "tavex-cli: não foi possível escrever na saída padrão%s%s; a saída está incompleta\n",
+               flushed || error == 0 ? "" : ": ", flushed || error == 0 ? "" : std::strerror(error));
+  return kCannotRun;
 }
 
 }  // namespace tavex::cli

@@ -34,7 +34,8 @@ const char* const kUsage =
     "                      ou com vírgula e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
     "  --continuar         tipos de registro ausentes viram avisos; quando só eles\n"
     "                      faltam, segue com as linhas e os totais\n"
-    "  --saida ARQUIVO     o relatório a gravar (substituído se existir)\n"
+    "  --saida ARQUIVO     o relatório a gravar (substituído se existir; nunca um\n"
+    "                      dos arquivos relatados nem o log de um deles)\n"
     "\n"
     "Saída: 0 sem erros, 1 com erros em algum arquivo, 2 quando algum não pôde ser\n"
     "validado ou o relatório não pôde ser gravado.\n";
@@ -63,6 +64,12 @@ int runRelatorio(const Args& args) {
   options.version = kVersion;
 
   const DiscoveredFiles discovered = discoverCotepeFiles(parsed->positional);
+  std::vector<std::string> inputs = discovered.files;
+  for (const DiscoveryProblem& p : discovered.problems) inputs.push_back(p.path);
+  if (const std::string clash = outputClash(*output, inputs); !clash.empty()) {
+    std::fprintf(stderr, "tavex-cli: %s\n", clash.c_str());
+    return kCannotRun;
+  }
   std::vector<FileOutcome> outcomes(discovered.files.size());
   std::vector<report::ReportedFile> files(discovered.files.size());
   const std::atomic<bool> never{false};
@@ -85,14 +92,14 @@ int runRelatorio(const Args& args) {
   int status = kOk;
   for (const FileOutcome& o : outcomes) {
     if (o.state != FileState::Validated) {
-      std::fprintf(stderr, "tavex-cli: %s: %s\n", o.path.c_str(), o.problem.c_str());
+      std::fprintf(stderr, "tavex-cli: %s: %s\n", visibleText(o.path).c_str(), visibleText(o.problem).c_str());
       status = kCannotRun;
     } else if (o.errors > 0 && status == kOk) {
       status = kFound;
     }
   }
   if (const std::string failure = report::writeAuditReport(*output, files, options); !failure.empty()) {
-    std::fprintf(stderr, "tavex-cli: %s\n", failure.c_str());
+    std::fprintf(stderr, "tavex-cli: %s\n", visibleText(failure).c_str());
     return kCannotRun;
   }
   return status;

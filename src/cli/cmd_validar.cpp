@@ -1,4 +1,5 @@
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -40,44 +42,92 @@ const char* const kUsage =
     "                      omitem os que não têm dados); quando só eles faltam, segue\n"
     "                      com as linhas e os totais\n"
     "  --json              escreve na saída um documento JSON por arquivo (vários: uma\n"
-    "                      lista), com cabeçalho, achados e conciliação; sem o log\n"
+    "                      lista), com cabeçalho, achados e conciliação; sem o log.\n"
+    "                      Um nome de arquivo que não é UTF-8 vem em \"arquivo\" com\n"
+    "                      os bytes inválidos como \\xHH e, em \"arquivo_bytes\", os\n"
+    "                      bytes do nome em hexadecimal\n"
     "  --jobs N            arquivos validados ao mesmo tempo (padrão: núcleos)\n"
-    "  --resumo ARQUIVO    grava a tabela de resumo em ARQUIVO (CSV)\n"
+    "  --resumo ARQUIVO    grava a tabela de resumo em ARQUIVO (CSV), inteira ou não\n"
+    "                      grava; recusa um link simbólico, o que não é arquivo\n"
+    "                      comum, um dos arquivos validados e os logs deles\n"
+    "\n"
+    "Na tabela, caracteres de controle e bytes que não são UTF-8 dos nomes aparecem\n"
+    "como \\xHH. Ctrl-C, SIGTERM ou SIGHUP param o lote: os arquivos em andamento\n"
+    "terminam, os outros ficam \"interrompido\"; um segundo sinal encerra na hora e\n"
+    "apaga os logs ainda incompletos (um log fica inteiro ou não fica).\n"
     "\n"
     "Saída: 0 sem erros, 1 com erros em algum arquivo, 2 quando algum não pôde ser\n"
     "validado (não pôde ser lido, o log não pôde ser gravado por inteiro, ou a\n"
-    "validação foi interrompida com Ctrl-C: os arquivos em andamento terminam).\n";
+    "validação foi interrompida: os arquivos em andamento terminam), quando o\n"
+    "resumo não pôde ser gravado ou quando a saída padrão não pôde ser escrita.\n";
 
 const std::vector<CliOption> kOptions = {{"--tolerancia", true}, {"--formato", false}, {"--continuar", false},
                                           {"--json", false},      {"--jobs", true},     {"--resumo", true}};
 
-// Ctrl-C during a batch: no file is taken any more; the ones in flight finish.
+// Ctrl-C, SIGTERM or SIGHUP during a batch: no file is taken any more; the ones in
+// flight finish.
 std::atomic<bool> g_stopBatch{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
-extern "C" void stopBatchOnSignal(int) { g_stopBatch.store(true); }
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-// Installs the Ctrl-C handler for the life of the object; a second Ctrl-C ends
-// the program as usual.
+// The logs of a batch and where each file's run is. Read by the signal handler; set
+// up before the handler and kept until after it is gone.
+enum class LogState : unsigned char {
+  Idle,      // not started, or finished (its log whole)
+  Starting,  // the run began; its log may be in the making
+  Writing,   // the run created its log and writes it
+};
+struct BatchLogs {
+  std::vector<std::string> paths;
+  std::unique_ptr<std::atomic<LogState>[]> states;
+};
+static_assert(std::atomic<LogState>::is_always_lock_free);
+std::atomic<const BatchLogs*> g_batchLogs{nullptr};
+static_assert(std::atomic<const BatchLogs*>::is_always_lock_free);
+
+// A second one ends the program at once, by the signal's usual action, after
+// removing the logs in flight: a log is whole or absent, never cut short.
+extern "C" void stopBatchOnSignal(int signal) {
+  if (!g_stopBatch.exchange(true)) return;
+  if (const BatchLogs* logs = g_batchLogs.load())
+    for (std::size_t i = 0; i < logs->paths.size(); ++i)
+      if (const LogState state = logs->states[i].load(); state != LogState::Idle) {
+        // A run still starting may not have made its log yet: only an empty file can
+        // be the one it is making (a log in use by another run has its header).
+        struct stat st {};
+        if (state == LogState::Writing || (::lstat(logs->paths[i].c_str(), &st) == 0 && st.st_size == 0))
+          ::unlink(logs->paths[i].c_str());
+      }
+  struct sigaction usual {};
+  usual.sa_handler = SIG_DFL;
+  sigemptyset(&usual.sa_mask);
+  ::sigaction(signal, &usual, nullptr);
+  ::raise(signal);  // delivered as the handler returns
+}
+
+// Installs the handler of the stop signals for the life of the object.
 class InterruptGuard {
  public:
   InterruptGuard() {
     g_stopBatch.store(false);
     struct sigaction action {};
     action.sa_handler = stopBatchOnSignal;
-    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    installed_ = ::sigaction(SIGINT, &action, &previous_) == 0;
+    for (const int s : kStopSignals) sigaddset(&action.sa_mask, s);  // one handler at a time
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+      installed_[i] = ::sigaction(kStopSignals[i], &action, &previous_[i]) == 0;
   }
   ~InterruptGuard() {
-    if (installed_) ::sigaction(SIGINT, &previous_, nullptr);
+    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+      if (installed_[i]) ::sigaction(kStopSignals[i], &previous_[i], nullptr);
   }
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
 
  private:
-  struct sigaction previous_ {};
-  bool installed_ = false;
+  struct sigaction previous_[std::size(kStopSignals)] {};
+  bool installed_[std::size(kStopSignals)] = {};
 };
 
 int exitStatusOf(const std::vector<FileOutcome>& outcomes) {
@@ -106,10 +156,10 @@ int validateOneShowingTheLog(const std::string& path, const ValidationSettings& 
 int validateOneAsJson(const std::string& path, const ValidationSettings& settings) {
   std::string document;
   const FileOutcome outcome = validateForBatch(path, settings, &document);
-  if (!outcome.problem.empty()) std::fprintf(stderr, "tavex-cli: %s: %s\n", path.c_str(), outcome.problem.c_str());
+  if (!outcome.problem.empty())
+    std::fprintf(stderr, "tavex-cli: %s: %s\n", visibleText(path).c_str(), visibleText(outcome.problem).c_str());
   document += '\n';
-  std::fwrite(document.data(), 1, document.size(), stdout);
-  std::fflush(stdout);
+  printOut(document);
   return exitStatusOf({outcome});
 }
 
@@ -122,6 +172,14 @@ struct BatchSettings {
 
 int validateBatch(const std::vector<std::string>& paths, const BatchSettings& settings) {
   const DiscoveredFiles discovered = discoverCotepeFiles(paths);
+  if (settings.summaryCsv) {
+    std::vector<std::string> inputs = discovered.files;
+    for (const DiscoveryProblem& p : discovered.problems) inputs.push_back(p.path);
+    if (const std::string clash = outputClash(*settings.summaryCsv, inputs); !clash.empty()) {
+      std::fprintf(stderr, "tavex-cli: %s\n", clash.c_str());
+      return kCannotRun;
+    }
+  }
   std::vector<FileOutcome> outcomes(discovered.files.size());
   for (std::size_t i = 0; i < outcomes.size(); ++i) outcomes[i].path = discovered.files[i];
   for (const DiscoveryProblem& p : discovered.problems) outcomes.push_back(notValidated(p));
@@ -136,19 +194,28 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
   const auto emitReadyJson = [&] {
     for (auto it = pendingJson.find(nextJson); it != pendingJson.end(); it = pendingJson.find(nextJson)) {
       std::fputs(nextJson == 0 ? "[\n" : ",\n", stdout);
-      std::fputs(it->second.c_str(), stdout);
+      printOut(it->second);
       pendingJson.erase(it);
       ++nextJson;
     }
     std::fflush(stdout);
   };
 
+  BatchLogs logs;
+  logs.paths.reserve(toValidate);
+  for (const std::string& file : discovered.files) logs.paths.push_back(file + ".log");
+  logs.states = std::make_unique<std::atomic<LogState>[]>(toValidate);
   {
     InterruptGuard guard;
+    g_batchLogs.store(&logs);
     if (progress) bar.show(0, "");
     runOnPool(toValidate, settings.jobs, g_stopBatch, [&](std::size_t i) {
       std::string text;
-      FileOutcome outcome = validateForBatch(discovered.files[i], settings.validation, settings.json ? &text : nullptr);
+      ValidationSettings validation = settings.validation;
+      validation.logCreated = [&logs, i] { logs.states[i].store(LogState::Writing); };
+      logs.states[i].store(LogState::Starting);
+      FileOutcome outcome = validateForBatch(discovered.files[i], validation, settings.json ? &text : nullptr);
+      logs.states[i].store(LogState::Idle);
       const std::lock_guard<std::mutex> lock(mutex);
       outcomes[i] = std::move(outcome);
       ++done;
@@ -158,6 +225,7 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
         emitReadyJson();
       }
     });
+    g_batchLogs.store(nullptr);
   }
   if (progress) bar.finish();
   if (settings.json) {
@@ -172,9 +240,11 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
     std::fflush(stdout);
   }
   int status = exitStatusOf(outcomes);
-  if (settings.summaryCsv && !writeSummaryCsv(*settings.summaryCsv, outcomes)) {
-    std::fprintf(stderr, "tavex-cli: não foi possível gravar o resumo em %s\n", settings.summaryCsv->c_str());
-    status = kCannotRun;
+  if (settings.summaryCsv) {
+    if (const std::string failure = writeSummaryCsv(*settings.summaryCsv, outcomes); !failure.empty()) {
+      std::fprintf(stderr, "tavex-cli: %s\n", visibleText(failure).c_str());
+      status = kCannotRun;
+    }
   }
   return status;
 }

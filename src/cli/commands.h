@@ -70,6 +70,18 @@ bool requireManufacturer(const ManufacturerCatalogue& catalogue, const std::stri
 std::optional<std::int64_t> toleranceOption(const ParsedArgs& parsed, const char* usage, bool used);
 // Prints a cp1252 text on standard output, converted to UTF-8, CR LF as LF.
 void printCp1252(const std::string& text);
+// Writes `text` whole on standard output (a NUL byte is text like any other).
+void printOut(std::string_view text);
+
+// Why `output` must not be written: it is one of `inputs` or the log a run writes
+// beside one (its name followed by ".log"), the same file (device and inode) or,
+// while it does not exist, the same name. Empty when it is none of them (UTF-8).
+std::string outputClash(const std::string& output, const std::vector<std::string>& inputs);
+
+// Flushes standard output, the product of most commands: when anything printed
+// there was lost (a full disk, a closed pipe), says so on standard error and
+// answers kCannotRun; otherwise `status`.
+int finishStandardOutput(int status);
 
 int runValidar(const Args& args);
 int runFabricantes(const Args& args);

@@ -83,6 +83,7 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   ValidationOptions options(settings.today);
   options.continueAfterMissingRecords = settings.continuing;
   if (document != nullptr || run != nullptr) options.sinks.push_back(&collector);
+  options.logCreated = settings.logCreated;
   ValidationSummary summary = settings.formatOnly
                                   ? validateCotepeFileQuick(notifier, path, options)
                                   : validateCotepeFile(notifier, path, settings.toleranceCents, options);
@@ -258,7 +259,16 @@ json reconciliationJson(const Reconciliation& reconciliation) {
 std::string fileDocument(const FileOutcome& outcome, const ValidationSettings& settings,
                          const ValidationSummary* summary, const std::vector<Finding>& findings) {
   json doc;
-  doc["arquivo"] = outcome.path;
+  if (isValidUtf8(outcome.path)) {
+    doc["arquivo"] = outcome.path;
+  } else {
+    // A name that is not UTF-8: shown with its stray bytes as "\xHH", and its bytes
+    // as they are, in hexadecimal, to find the file again.
+    doc["arquivo"] = visibleText(outcome.path);
+    std::string bytes;
+    for (const char c : outcome.path) bytes += cformat("%02x", static_cast<unsigned char>(c));
+    doc["arquivo_bytes"] = std::move(bytes);
+  }
   doc["situacao"] = stateName(outcome.state);
   doc["problema"] = outcome.problem.empty() ? json(nullptr) : json(outcome.problem);
   doc["validacao"] = settings.formatOnly ? "formato" : "completa";

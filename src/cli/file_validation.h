@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@ struct ValidationSettings {
   bool formatOnly = false;
   bool continuing = false;  // --continuar
   std::string today;        // AAAAMMDD; empty: the local date
+  // Called once the run has created its log (not for a log refused, e.g. in use by
+  // another run).
+  std::function<void()> logCreated;
 };
 
 enum class FileState { Validated, NotValidated, Interrupted };
@@ -64,7 +68,9 @@ FileOutcome notValidated(const std::string& path, std::string problem);
 // The same for a path file discovery could not take, with its reason.
 FileOutcome notValidated(const DiscoveryProblem& problem);
 
-// The JSON document of a file as compact UTF-8 text: "arquivo", "situacao",
+// The JSON document of a file as compact UTF-8 text: "arquivo" (a name that is not
+// UTF-8 with its stray bytes as "\xHH", followed by "arquivo_bytes", its bytes in
+// hexadecimal), "situacao",
 // "problema", "validacao", "tipo", "cabecalho", "contagens", "ead_presente",
 // "achados", "conciliacao" (see README). Written piece by piece, never as one tree.
 std::string fileDocument(const FileOutcome& outcome, const ValidationSettings& settings,

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 namespace tavex {
@@ -69,6 +70,54 @@ OutputFile openOutputFile(const std::string& path, OutputMode mode) {
   }
   out.fd = fd;
   return out;
+}
+
+WholeFileWrite writeWholeFile(const std::string& path, std::string_view bytes) {
+  WholeFileWrite result;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    result.error = S_ISLNK(st.st_mode) ? OutputError::Symlink : OutputError::NotRegular;
+    return result;
+  }
+  // A hidden name in the same folder, so that the rename stays on one file system.
+  static std::atomic<unsigned> counter{0};
+  const std::size_t slash = path.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string temporary;
+  OutputFile out;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temporary = folder + "." + name + cformat(".%d.%u.tmp", static_cast<int>(::getpid()), counter++);
+    out = openOutputFile(temporary, OutputMode::CreateNew);
+    if (out.error != OutputError::Exists && out.error != OutputError::Symlink) break;
+  }
+  if (out.fd < 0) {
+    result.error = OutputError::Other;
+    result.systemError = errno;
+    return result;
+  }
+  bool ok = true;
+  for (std::size_t at = 0; ok && at < bytes.size();) {
+    const ssize_t n = ::write(out.fd, bytes.data() + at, bytes.size() - at);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) at += static_cast<std::size_t>(n);
+  }
+  int error = errno;
+  if (::close(out.fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    ::unlink(temporary.c_str());
+    result.error = OutputError::Other;
+    result.systemError = error == 0 ? EIO : error;
+  }
+  return result;
 }
 
 FileLock::Result FileLock::lockDescriptor(int fd) {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "cotepe/text.h"
 
@@ -41,6 +42,17 @@ struct OutputFile {
 // Opens `path` for writing as `mode` says, refusing a symlink as its last
 // component and anything but a regular file. The caller owns the descriptor.
 OutputFile openOutputFile(const std::string& path, OutputMode mode);
+
+struct WholeFileWrite {
+  OutputError error = OutputError::None;
+  int systemError = 0;  // errno of a failure other than a refusal
+};
+
+// Writes `bytes` as the whole of `path`: into a new file beside it, renamed over
+// `path` once every byte is written, so that `path` is the old file or the new one
+// and never a part (the temporary file is removed after a failure). Refuses a
+// symbolic link as the last component and anything but a regular file.
+WholeFileWrite writeWholeFile(const std::string& path, std::string_view bytes);
 
 struct InputFile {
   int fd = -1;              // open for reading (close-on-exec), or -1

@@ -60,23 +60,24 @@ std::string text(std::string_view cp1252) {
   return out;
 }
 
-// A UTF-8 text (a path, a message of ours), escaped; control characters marked.
+// A UTF-8 text (a path, a message of ours), escaped; control characters and bytes
+// that are not UTF-8 (a file name may hold any) marked, so the page stays UTF-8.
 std::string esc(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    if (b < 0x20 || b == 0x7F) out += controlMark(b);
-    else if (b == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
-             static_cast<unsigned char>(utf8[i + 1]) < 0xA0)
-      out += controlMark(static_cast<unsigned char>(utf8[++i]));
-    else if (b == '<') out += "&lt;";
-    else if (b == '>') out += "&gt;";
-    else if (b == '&') out += "&amp;";
-    else if (b == '"') out += "&quot;";
-    else if (b == '\'') out += "&#39;";
-    else out += static_cast<char>(b);
-  }
+  forEachVisible(
+      utf8,
+      [&](std::string_view shown) {
+        for (const char c : shown) {
+          if (c == '<') out += "&lt;";
+          else if (c == '>') out += "&gt;";
+          else if (c == '&') out += "&amp;";
+          else if (c == '"') out += "&quot;";
+          else if (c == '\'') out += "&#39;";
+          else out += c;
+        }
+      },
+      [&](unsigned char b) { out += controlMark(b); });
   return out;
 }
 

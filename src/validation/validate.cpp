@@ -150,6 +150,7 @@ ValidationSummary finish(ValidationRun& run) {
 }
 
 void prepare(ValidationRun& run, const ValidationOptions& options) {
+  if (options.logCreated) options.logCreated();
   run.log.setEcho(options.echo);
   for (FindingSink* sink : options.sinks) run.attach(*sink);
   run.today = options.today.empty() ? localToday() : options.today;

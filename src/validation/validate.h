@@ -51,6 +51,8 @@ struct ValidationOptions {
   std::string today;  // AAAAMMDD of the run; empty: the local clock's date
   // Receives the log's text as it is written (cp1252, CR LF), nothing unwritten.
   std::function<void(std::string_view)> echo;
+  // Called once the log is created and locked by this run, before its first line.
+  std::function<void()> logCreated;
   // Receive every finding besides the log, in the log's order; kept alive by the caller.
   std::vector<FindingSink*> sinks;
   // A file whose only structural findings are missing record types goes on to the

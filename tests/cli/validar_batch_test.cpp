@@ -337,5 +337,68 @@ TEST(WorkPool, EveryItemRunsOnceAndAStopTakesNoMore) {
   runOnPool(0, 4, stop, [](std::size_t) { ADD_FAILURE(); });
 }
 
+// Threads the system refuses (a process limit, a container's pids.max) leave the
+// work to the threads that did start, the calling one at least; nothing aborts.
+TEST(WorkPool, ThreadsThatCannotBeStartedLeaveTheWorkToTheOthers) {
+  struct Restore {
+    ~Restore() { setThreadStarter({}); }
+  } restore;
+  for (const int granted : {0, 1, 3}) {
+    int started = 0;
+    setThreadStarter([&](std::function<void()> body) {
+      if (started == granted) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+      ++started;
+      return std::thread(std::move(body));
+    });
+    std::vector<std::atomic<int>> runs(40);
+    const std::atomic<bool> stop{false};
+    runOnPool(runs.size(), 8, stop, [&](std::size_t i) { runs[i]++; });
+    for (const auto& r : runs) EXPECT_EQ(r.load(), 1) << granted;
+    EXPECT_EQ(started, granted);
+  }
+  // The batch itself, on the calling thread alone.
+  setThreadStarter([](std::function<void()>) -> std::thread {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  });
+  TempDir dir;
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) testing::writeFile(dir.file(name), cleanTdm());
+  const Outcome o = run({dir.path().string(), "--jobs", "3"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("3 arquivo(s): 3 sem erros"), std::string::npos) << o.out;
+  const Outcome js = run({dir.path().string(), "--json", "--jobs", "3"});
+  EXPECT_EQ(js.status, 0);
+  EXPECT_EQ(json::parse(js.out).size(), 3u);
+}
+
+// A file's name is any bytes: the table shows control bytes and bytes that are not
+// UTF-8 by value (an ESC sequence in a name would act on the terminal), and JSON
+// keeps "arquivo" valid UTF-8 with the raw bytes beside it to find the file again.
+TEST(CliValidarBatch, NamesWithControlBytesOrNotUtf8AreShownByValue) {
+  TempDir dir;
+  const std::string hostile = dir.file("tela\x1b[2J.txt"), latin1 = dir.file("nota\xe7\xe3o.txt");
+  testing::writeFile(hostile, cleanTdm());
+  testing::writeFile(latin1, cleanTdm());
+  const Outcome table = run({hostile, latin1});
+  EXPECT_EQ(table.status, 0) << table.err;
+  EXPECT_EQ(table.out.find('\x1b'), std::string::npos) << table.out;
+  EXPECT_NE(rowOf(table.out, dir.file("tela\\x1B[2J.txt")), "") << table.out;
+  EXPECT_NE(rowOf(table.out, dir.file("nota\\xE7\\xE3o.txt")), "") << table.out;
+  EXPECT_TRUE(isValidUtf8(table.out));
+
+  const Outcome js = run({latin1, "--json"});
+  EXPECT_EQ(js.status, 0) << js.err;
+  ASSERT_TRUE(isValidUtf8(js.out));
+  const json doc = json::parse(js.out);
+  EXPECT_EQ(doc["arquivo"], dir.file("nota\\xE7\\xE3o.txt"));
+  std::string raw;
+  const std::string hex = doc["arquivo_bytes"];
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) raw += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  EXPECT_EQ(raw, latin1);
+  // A name in UTF-8 keeps the document as it was: no extra key.
+  const Outcome plain = run({hostile, "--json"});
+  EXPECT_EQ(json::parse(plain.out)["arquivo"], hostile);
+  EXPECT_FALSE(json::parse(plain.out).contains("arquivo_bytes"));
+}
+
 }  // namespace
 }  // namespace tavex::cli
