@@ -161,5 +161,60 @@ TEST(CliExportarPg, TheReadmeQueriesAnswerOnLoadedFiles) {
   EXPECT_EQ(pgRows(uri, queries[4]), std::vector<std::string>{day.substr(0, 8) + "01|DINHEIRO|30.0000000000000000"});
 }
 
+// The shipped grant script for `role`, as psql runs it with -v papel=ROLE.
+std::string rightsScriptFor(const std::string& role) {
+  std::string sql = readFile(std::string(TAVEX_SOURCE_DIR) + "/docs/tavex_pg_direitos.sql");
+  for (std::size_t at = sql.find(":\"papel\""); at != std::string::npos; at = sql.find(":\"papel\"", at))
+    sql.replace(at, 8, "\"" + role + "\"");
+  return sql;
+}
+
+TEST(CliExportarPg, ARoleWithTheDocumentedRightsLoadsAndOneWithoutSomeIsToldEveryMissingRight) {
+  TempDir dir;
+  writeFile(dir.file("a.txt"), joinLines(sampleTdmFile()));
+  writeFile(dir.file("b.txt"), joinLines(sampleMfdFile()));
+  std::string name;
+  const std::string uri = PgServer::instance().newDatabase(&name);
+  ASSERT_EQ(run({dir.file("b.txt"), "--url", uri}).status, cli::kOk);  // the schema's owner creates it
+  PgConnection admin;
+  ASSERT_TRUE(admin.connect(uri));
+  const std::string full = name + "_carga", partial = name + "_parcial", none = name + "_nada";
+  ASSERT_TRUE(admin.exec("CREATE ROLE " + full + " LOGIN; CREATE ROLE " + partial + " LOGIN; CREATE ROLE " + none +
+                         " LOGIN"))
+      << admin.error();
+  ASSERT_TRUE(admin.exec(rightsScriptFor(full))) << admin.error();
+  ASSERT_TRUE(admin.exec(rightsScriptFor(partial) + "; REVOKE USAGE ON SEQUENCE tavex.arquivo_id_seq FROM " +
+                         partial + "; REVOKE UPDATE, DELETE ON tavex.arquivo FROM " + partial +
+                         "; REVOKE INSERT ON tavex.achado FROM " + partial))
+      << admin.error();
+  const PgServer& server = PgServer::instance();
+
+  // Exactly the script's rights: a new file, the same bytes again (replaced), with findings.
+  Outcome o = run({dir.file("a.txt"), "--url", server.uri(name, full)});
+  EXPECT_EQ(o.status, cli::kOk) << o.err;
+  o = run({dir.file("a.txt"), dir.file("b.txt"), "--validar", "--url", server.uri(name, full)});
+  EXPECT_EQ(o.status, cli::kOk) << o.err;
+  EXPECT_NE(o.out.find("a.txt: substitu"), std::string::npos) << o.out;
+  EXPECT_EQ(pgRows(uri, "SELECT nome, importado_por, validado FROM tavex.arquivo ORDER BY nome"),
+            (std::vector<std::string>{"a.txt|" + full + "|t", "b.txt|" + full + "|t"}));
+
+  // Every missing right named at once, in Portuguese, before anything is loaded.
+  o = run({dir.file("a.txt"), "--url", server.uri(name, partial)});
+  EXPECT_EQ(o.status, cli::kCannotRun);
+  EXPECT_NE(o.err.find("n\xC3\xA3o tem todos os direitos"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("  tabela tavex.arquivo: UPDATE, DELETE\n"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("  sequ\xC3\xAAncia tavex.arquivo_id_seq: USAGE\n"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("  tabela tavex.achado: INSERT\n"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("-v papel=\"" + partial + "\" -f tavex_pg_direitos.sql"), std::string::npos) << o.err;
+  EXPECT_EQ(o.err.find("CREATE ON DATABASE"), std::string::npos) << "the schema exists: no CREATE asked for";
+  EXPECT_EQ(o.err.find("permission denied"), std::string::npos) << "no server text one right at a time";
+
+  o = run({dir.file("a.txt"), "--url", server.uri(name, none)});
+  EXPECT_EQ(o.status, cli::kCannotRun);
+  EXPECT_NE(o.err.find("  esquema tavex: USAGE\n"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("  tabela tavex.e15: SELECT, INSERT, DELETE\n"), std::string::npos) << o.err;
+  EXPECT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.arquivo"), std::vector<std::string>{"2"});
+}
+
 }  // namespace
 }  // namespace tavex
