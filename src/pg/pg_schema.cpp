@@ -218,7 +218,9 @@ std::vector<PgRight> pgLoadRights() {
   records.push_back("linha_desconhecida");
   for (const std::string& table : records)
     for (const char* privilege : {"SELECT", "INSERT", "DELETE"}) rights.push_back({"table", table, privilege});
-  for (const char* table : {"achado", "conciliacao"}) rights.push_back({"table", table, "INSERT"});
+  // A reload without a validation copies the earlier one's rows (SELECT).
+  for (const char* table : {"achado", "conciliacao"})
+    for (const char* privilege : {"SELECT", "INSERT"}) rights.push_back({"table", table, privilege});
   return rights;
 }
 

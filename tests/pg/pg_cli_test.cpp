@@ -68,6 +68,36 @@ TEST(CliExportarPg, ValidarKeepsTheValidationCountsWithTheFile) {
             (std::vector<std::string>{"E12|1000|1000|t", "E13|1000|1000|t", "E17|500|500|t", "E18|1500|1500|t"}));
 }
 
+// The same bytes loaded again without --validar: the validation they got before
+// still describes them, and stays with them (counts, findings, reconciliation).
+TEST(CliExportarPg, AReloadWithoutValidationKeepsTheEarlierValidation) {
+  TempDir dir;
+  auto lines = sampleTdmFile();
+  lines[14].replace(175, 3, "X00");  // a quantity that is no number: a load finding and a validation one
+  writeFile(dir.file("ruim.txt"), joinLines(lines));
+  writeFile(dir.file("so_e01.txt"), joinLines({lines[0]}));
+  const std::string uri = PgServer::instance().newDatabase();
+  ASSERT_EQ(run({dir.file("ruim.txt"), "--validar", "--url", uri}).status, cli::kFound);
+  const std::string findings = "SELECT codigo, linha FROM tavex.achado ORDER BY codigo, linha";
+  const auto before = pgRows(uri, findings);
+  const auto counts = pgRows(uri, "SELECT validado, erros, avisos FROM tavex.arquivo");
+  const auto reconciliation = pgRows(uri, "SELECT crz, tipo, declarado, calculado FROM tavex.conciliacao ORDER BY 1, 2");
+  ASSERT_GT(before.size(), 1u);
+  ASSERT_FALSE(reconciliation.empty());
+
+  const Outcome o = run({dir.file("ruim.txt"), dir.file("so_e01.txt"), "--url", uri});
+  EXPECT_EQ(o.status, cli::kOk) << o.err;
+  EXPECT_NE(o.out.find("ruim.txt: substitu\xC3\xAD" "do ("), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("; 1 campo fora do formato gravado como NULL; valida\xC3\xA7\xC3\xA3o anterior mantida: "),
+            std::string::npos)
+      << o.out;
+  EXPECT_NE(o.out.find("so_e01.txt: carregado (1 linha, 1 registro, arquivo "), std::string::npos) << o.out;
+  EXPECT_EQ(pgRows(uri, findings), before) << "the findings, the load's own ones once";
+  EXPECT_EQ(pgRows(uri, "SELECT validado, erros, avisos FROM tavex.arquivo WHERE nome = 'ruim.txt'"), counts);
+  EXPECT_EQ(pgRows(uri, "SELECT crz, tipo, declarado, calculado FROM tavex.conciliacao ORDER BY 1, 2"), reconciliation);
+  EXPECT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.e15"), std::vector<std::string>{"1"}) << "the old rows are gone";
+}
+
 TEST(CliExportarPg, ConnectionProblemsAreToldAndNothingRuns) {
   TempDir dir;
   writeFile(dir.file("a.txt"), joinLines(sampleMfdFile()));
