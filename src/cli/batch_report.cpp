@@ -137,11 +137,11 @@ std::string writeSummaryCsv(const std::string& path, const std::vector<FileOutco
     row.push_back(o.problem);
     writeRow(row);
   }
-  const WholeFileWrite written = writeWholeFile(path, out);
-  if (written.error == OutputError::None) return {};
-  const std::string refusal = cp1252ToUtf8(outputRefusalMessage(written.error, path));
-  return refusal.empty() ? "não foi possível gravar o resumo em " + path + ": " + std::strerror(written.systemError)
-                         : refusal;
+  const WholeFileResult written = writeWholeFile(path, out);
+  if (written.ok()) return {};
+  const std::string refusal = cp1252ToUtf8(outputRefusalMessage(written.refusal, path));
+  if (!refusal.empty()) return refusal;
+  return "não foi possível gravar o resumo em " + path + ": " + cp1252ToUtf8(systemReason(written.systemError));
 }
 
 }  // namespace tavex::cli

@@ -1,5 +1,6 @@
 // Helpers every tavex-cli subcommand shares.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cotepe/file_access.h"
 #include "cotepe/text.h"
 #include "printer/manufacturer_catalogue.h"
 #include "ui/tolerance.h"
@@ -109,6 +111,38 @@ std::optional<std::int64_t> toleranceOption(const ParsedArgs& parsed, const char
   }
   if (used) std::fprintf(stderr, "Tolerância: R$ %s\n", toleranceText(*cents).c_str());
   return cents;
+}
+
+bool OutputFolder::prepare(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path folder = fs::path(path).lexically_normal();
+  if (!folder.has_filename()) folder = folder.parent_path();  // "bancos/" is "bancos"
+  // The missing folders, from the deepest up to the first that exists.
+  std::vector<std::string> missing;
+  for (fs::path p = folder; !p.empty() && !fs::exists(fs::symlink_status(p, ec)); p = p.parent_path()) {
+    missing.push_back(p.string());
+    if (p == p.parent_path()) break;
+  }
+  int error = 0;
+  for (auto it = missing.rbegin(); it != missing.rend() && error == 0; ++it) {
+    if (::mkdir(it->c_str(), 0777) == 0)
+      created_.push_back(*it);
+    else if (errno != EEXIST)
+      error = errno;
+  }
+  if (error == 0 && !fs::is_directory(folder, ec)) error = ENOTDIR;
+  if (error == 0) return true;
+  const std::string text = "Erro!: Não foi possível criar a pasta de saída "_cp + utf8ToCp1252(path) + ".\n" +
+                           reasonLine(error) + "\n";
+  std::fputs(cp1252ToUtf8(text).c_str(), stderr);
+  removeIfEmpty();
+  return false;
+}
+
+void OutputFolder::removeIfEmpty() {
+  for (auto it = created_.rbegin(); it != created_.rend(); ++it) ::rmdir(it->c_str());  // fails when not empty
+  created_.clear();
 }
 
 void printCp1252(const std::string& text) {

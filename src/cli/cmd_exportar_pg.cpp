@@ -27,7 +27,8 @@ const char* const kUsage =
     "                       as variáveis PGHOST, PGDATABASE, PGUSER... e ~/.pgpass\n"
     "  --pular-existentes   deixa como estão os arquivos já carregados\n"
     "  --validar            valida cada arquivo antes (grava ARQUIVO.log) e guarda o\n"
-    "                       número de erros e avisos com ele\n"
+    "                       número de erros e avisos com ele; sem --validar, os mesmos\n"
+    "                       bytes carregados de novo mantêm a validação anterior\n"
     "  --tolerancia TEXTO   tolerância da validação em reais: 0, 10, 1.000 ou com vírgula\n"
     "                       e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
     "\n"
@@ -154,13 +155,18 @@ int runExportarPg(const Args& args) {
     switch (r.status) {
       case PgLoadStatus::Loaded:
       case PgLoadStatus::Replaced: {
-        std::string line = cformat("%s: %s (%lld linhas, %lld registros, arquivo %lld)"_cp, shown.c_str(),
-                                   r.status == PgLoadStatus::Loaded ? "carregado" : "substituído"_cp, r.lines, r.rows,
-                                   r.fileId);
+        std::string line = cformat("%s: %s (%s, %s, arquivo %lld)"_cp, shown.c_str(),
+                                   r.status == PgLoadStatus::Loaded ? "carregado" : "substituído"_cp,
+                                   countOf(r.lines, "linha", "linhas").c_str(),
+                                   countOf(r.rows, "registro", "registros").c_str(), r.fileId);
         if (r.invalidFields > 0)
-          line += cformat("; %lld campos fora do formato gravados como NULL"_cp, r.invalidFields);
-        if (options.validation)
-          line += cformat("; validação: %d erros, %d avisos"_cp, options.validation->first, options.validation->second);
+          line += "; " + countOf(r.invalidFields, "campo fora do formato gravado", "campos fora do formato gravados") +
+                  " como NULL";
+        const auto counts = [](const std::pair<int, int>& v) {
+          return countOf(v.first, "erro", "erros") + ", " + countOf(v.second, "aviso", "avisos");
+        };
+        if (options.validation) line += "; validação: "_cp + counts(*options.validation);
+        if (r.keptValidation) line += "; validação anterior mantida: "_cp + counts(*r.keptValidation);
         printCp1252(line + "\n");
         break;
       }

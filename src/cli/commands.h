@@ -83,6 +83,21 @@ std::string outputClash(const std::string& output, const std::vector<std::string
 // answers kCannotRun; otherwise `status`.
 int finishStandardOutput(int status);
 
+// An output folder a command creates when it is missing (with the folders above
+// it, as "mkdir -p"), and removes again, if still empty, when the command failed:
+// a failed run leaves no folder of its own behind.
+class OutputFolder {
+ public:
+  // False (the reason said on standard error) when the folder cannot be created
+  // or the path is no folder.
+  bool prepare(const std::string& path);
+  // Removes the folders prepare() created that are still empty, deepest first.
+  void removeIfEmpty();
+
+ private:
+  std::vector<std::string> created_;  // top-down
+};
+
 int runValidar(const Args& args);
 int runFabricantes(const Args& args);
 int runExportarCsv(const Args& args);

@@ -37,6 +37,8 @@ std::string cp1252ToUtf8(std::string_view cp1252) {
   return out;
 }
 
+std::string countOf(long long n, const char* one, const char* many) { return cformat("%lld %s", n, n == 1 ? one : many); }
+
 std::string cformat(const char* format, ...) {
   char small[512];
   va_list args;

@@ -112,6 +112,9 @@ std::string cp1252ToUtf8(std::string_view cp1252);
 // part of the output: "%02.2d", "% 06.6d", "%.15s" ...).
 std::string cformat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// "1 erro", "0 erros", "2 erros": the count and the word that agrees with it.
+std::string countOf(long long n, const char* one, const char* many);
+
 namespace detail {
 std::int64_t leadingIntGeneral(std::string_view text);
 }

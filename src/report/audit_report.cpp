@@ -565,22 +565,13 @@ std::string auditReportHtml(const std::vector<ReportedFile>& files, const Report
 }
 
 std::string writeAuditReport(const std::string& path, const std::vector<ReportedFile>& files, const ReportOptions& options) {
-  const std::string html = auditReportHtml(files, options);
-  const OutputFile out = openOutputFile(path, OutputMode::Reuse);
-  if (out.fd < 0) {
-    const std::string refusal = cp1252ToUtf8(outputRefusalMessage(out.error, path));
-    return refusal.empty() ? "não foi possível criar " + path + ": " + std::strerror(errno) : refusal;
-  }
-  bool ok = ::ftruncate(out.fd, 0) == 0;
-  for (std::size_t at = 0; ok && at < html.size();) {
-    const ssize_t n = ::write(out.fd, html.data() + at, html.size() - at);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) at += static_cast<std::size_t>(n);
-  }
-  const int error = errno;
-  ok = ::close(out.fd) == 0 && ok;
-  return ok ? std::string() : "não foi possível gravar " + path + ": " + std::strerror(error);
+  // Written whole beside the page it replaces, so a failure leaves the previous
+  // report as it was.
+  const WholeFileResult written = writeWholeFile(path, auditReportHtml(files, options));
+  if (written.refusal != OutputError::None) return cp1252ToUtf8(outputRefusalMessage(written.refusal, path));
+  if (written.ok()) return {};
+  return "não foi possível gravar o relatório " + path + "; o anterior, se havia, ficou como estava. " +
+         cp1252ToUtf8(reasonLine(written.systemError));
 }
 
 std::string localDateTime() {

@@ -55,7 +55,8 @@ std::vector<int> listedLines(const std::vector<Finding>& findings, std::size_t f
 // The whole page for `files` (one section each; more than one adds a summary table).
 std::string auditReportHtml(const std::vector<ReportedFile>& files, const ReportOptions& options);
 
-// Writes the page to `path` (created or replaced; never through a symbolic link).
+// Writes the page to `path` whole (created or replaced through a temporary file
+// beside it; never through a symbolic link): a failure leaves `path` as it was.
 // Empty on success, else why not (UTF-8).
 std::string writeAuditReport(const std::string& path, const std::vector<ReportedFile>& files,
                              const ReportOptions& options);

@@ -12,6 +12,7 @@
 #include "signature/signing_helpers.h"
 #include "support/cli_capture.h"
 #include "support/files.h"
+#include "support/resource_limits.h"
 #include "tavex_version.h"
 
 namespace tavex::testing {
@@ -88,6 +89,24 @@ TEST(Relatorio, UsageErrors) {
   const CliOutcome help = runCaptured(cli::runRelatorio, {"--help"});
   EXPECT_EQ(help.status, cli::kOk);
   EXPECT_NE(help.out.find("--saida"), std::string::npos);
+}
+
+TEST(Relatorio, AReportThatCannotBeWrittenWholeLeavesThePreviousPageAndNoDebris) {
+  TempDir dir;
+  writeFile(dir.file("valido.txt"), example("tdm_valido.txt"));
+  const std::string previous = relatorio(dir, {"valido.txt"}).html;
+  ASSERT_GT(previous.size(), 8000u);
+  Report failed;
+  {
+    const FileSizeLimit limit(4096);  // room for the validation's log, not for the page
+    failed = relatorio(dir, {"valido.txt"});
+  }
+  EXPECT_EQ(failed.outcome.status, cli::kCannotRun);
+  EXPECT_EQ(failed.html, previous) << "the good page is not replaced by a cut one";
+  EXPECT_NE(failed.outcome.err.find("tamanho máximo"), std::string::npos) << failed.outcome.err;
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++entries;
+  EXPECT_EQ(entries, 3u) << "no temporary file left";
 }
 
 TEST(Relatorio, TheSignatureIsCheckedWithTheMakersKeyFromTheCatalogueOfTheCurrentFolder) {
