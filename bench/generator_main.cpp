@@ -1,6 +1,6 @@
 // tavex-gerador: writes a synthetic COTEPE file.
 //   tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf] [--falha NOME]
-//                 [--sem-e04-e10-e19-e20]
+//                 [--sem-e04-e10-e19-e20] [--intervencao N] [--gt]
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -10,7 +10,7 @@
 int main(int argc, char** argv) {
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]).starts_with("-")) {
     std::fprintf(stderr, "Uso: tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf]\n"
-                 "       [--sem-e04-e10-e19-e20]\n"
+                 "       [--sem-e04-e10-e19-e20] [--intervencao N] [--gt]\n"
                  "       [--falha sem-ead|linha-vazia|fora-de-ordem|e02-duplicado|registro-apos-ead|registro-curto]\n");
     return 2;
   }
@@ -42,6 +42,10 @@ int main(int argc, char** argv) {
       }
     } else if (a == "--sem-e04-e10-e19-e20") {
       options.withoutUnusedRecords = true;
+    } else if (a == "--intervencao" && hasValue) {
+      options.interventionAt = std::stoull(argv[++i]);
+    } else if (a == "--gt") {
+      options.grandTotals = true;
     } else if (a == "--lf") {
       options.crlf = false;
     } else {

@@ -31,6 +31,10 @@ std::string summaryTable(const std::vector<FileOutcome>& outcomes);
 // be written whole.
 bool writeSummaryCsv(const std::string& path, const std::vector<FileOutcome>& outcomes);
 
+// A field of a CSV file (cp1252, ';' between fields) from a UTF-8 text: quoted
+// when it holds ';', '"' or a line end.
+std::string csvField(const std::string& utf8);
+
 // Characters of a UTF-8 text (what a terminal column counts).
 std::size_t displayWidth(std::string_view utf8);
 

@@ -1,8 +1,6 @@
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -49,35 +47,6 @@ const char* const kUsage =
 
 const std::vector<CliOption> kOptions = {{"--tolerancia", true}, {"--formato", false}, {"--continuar", false},
                                           {"--json", false},      {"--jobs", true},     {"--resumo", true}};
-
-// Ctrl-C during a batch: no file is taken any more; the ones in flight finish.
-std::atomic<bool> g_stopBatch{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void stopBatchOnSignal(int) { g_stopBatch.store(true); }
-
-// Installs the Ctrl-C handler for the life of the object; a second Ctrl-C ends
-// the program as usual.
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    g_stopBatch.store(false);
-    struct sigaction action {};
-    action.sa_handler = stopBatchOnSignal;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    installed_ = ::sigaction(SIGINT, &action, &previous_) == 0;
-  }
-  ~InterruptGuard() {
-    if (installed_) ::sigaction(SIGINT, &previous_, nullptr);
-  }
-  InterruptGuard(const InterruptGuard&) = delete;
-  InterruptGuard& operator=(const InterruptGuard&) = delete;
-
- private:
-  struct sigaction previous_ {};
-  bool installed_ = false;
-};
 
 int exitStatusOf(const std::vector<FileOutcome>& outcomes) {
   int status = kOk;
@@ -143,9 +112,9 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
   };
 
   {
-    InterruptGuard guard;
+    BatchInterrupt interrupt;
     if (progress) bar.show(0, "");
-    runOnPool(toValidate, settings.jobs, g_stopBatch, [&](std::size_t i) {
+    runOnPool(toValidate, settings.jobs, interrupt.stopped(), [&](std::size_t i) {
       std::string text;
       FileOutcome outcome = validateForBatch(discovered.files[i], settings.validation, settings.json ? &text : nullptr);
       const std::lock_guard<std::mutex> lock(mutex);

@@ -75,5 +75,6 @@ int runPaf(const Args& args);
 int runExportarPg(const Args& args);
 int runConciliar(const Args& args);
 int runRelatorio(const Args& args);
+int runIndicios(const Args& args);
 
 }  // namespace tavex::cli

@@ -6,6 +6,30 @@
 
 namespace tavex::cli {
 
+namespace {
+
+std::atomic<bool> g_stopBatch{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void stopBatchOnSignal(int) { g_stopBatch.store(true); }
+
+}  // namespace
+
+BatchInterrupt::BatchInterrupt() {
+  g_stopBatch.store(false);
+  struct sigaction action {};
+  action.sa_handler = stopBatchOnSignal;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  installed_ = ::sigaction(SIGINT, &action, &previous_) == 0;
+}
+
+BatchInterrupt::~BatchInterrupt() {
+  if (installed_) ::sigaction(SIGINT, &previous_, nullptr);
+}
+
+const std::atomic<bool>& BatchInterrupt::stopped() const { return g_stopBatch; }
+
 void runOnPool(std::size_t count, unsigned threads, const std::atomic<bool>& stop,
                       const std::function<void(std::size_t)>& work) {
   std::atomic<std::size_t> next{0};

@@ -3,6 +3,8 @@
 // finish and starts no other.
 #pragma once
 
+#include <signal.h>
+
 #include <atomic>
 #include <cstddef>
 #include <functional>
@@ -14,5 +16,22 @@ namespace tavex::cli {
 // `work` must not throw.
 void runOnPool(std::size_t count, unsigned threads, const std::atomic<bool>& stop,
                       const std::function<void(std::size_t)>& work);
+
+// Ctrl-C during a batch, for the life of the object: the flag turns true, no file
+// is taken any more and the ones in flight finish; a second Ctrl-C ends the
+// program as usual. One at a time.
+class BatchInterrupt {
+ public:
+  BatchInterrupt();
+  ~BatchInterrupt();
+  BatchInterrupt(const BatchInterrupt&) = delete;
+  BatchInterrupt& operator=(const BatchInterrupt&) = delete;
+
+  const std::atomic<bool>& stopped() const;
+
+ private:
+  struct sigaction previous_ {};
+  bool installed_ = false;
+};
 
 }  // namespace tavex::cli
