@@ -102,7 +102,7 @@ void IndicatorCollector::skipped(int type) {
       break;
     case 19:
       lastCoo[kE19] = {};
-      lastGnf = {};
+      gnfGap = true;
       break;
     default: break;
   }
@@ -329,10 +329,8 @@ void IndicatorCollector::onE16(const RecordLine& rec, const CheckState& state) {
 }
 
 void IndicatorCollector::gnfStep(const GnfDocument& doc) {
-  if (doc.gnf == 0) {  // a record the indicators skipped
-    lastGnf = {};
-    return;
-  }
+  if (doc.gnf == 0 || gnfGap) lastGnf = {};  // after a record the indicators skipped: compared with nothing
+  if (doc.gnf == 0) return;
   if (lastGnf.line != 0 && doc.gnf != lastGnf.value + 1) {
     Indicator indicator;
     indicator.code = "indicio.gnf.sequencia";
@@ -363,6 +361,7 @@ void IndicatorCollector::onE19(const RecordLine& rec, const CheckState& state) {
   if (gnf > 0) {
     flushGnfBefore(coo);
     gnfStep(GnfDocument{coo, gnf, rec.number, 19});
+    gnfGap = false;
   }
   documentDay(rec, coo, f.asInt(E19::DataInicio));
 }

@@ -121,6 +121,9 @@ class IndicatorCollector : public RecordObserver {
   Last lastCoo[4];  // E12, E14, E16, E19
   Last lastCcf;
   Last lastGnf;
+  // An E19 could not be read: the GNF sequence is not compared up to the next E19
+  // (the E16 records between them may lie on either side of the gap).
+  bool gnfGap = false;
   std::vector<GnfDocument> e16Gnf;  // E16 with GNF, waiting for the E19s
   std::size_t e16GnfNext = 0;
 

@@ -228,6 +228,34 @@ TEST_F(IndicatorTest, ASkippedGnfIsAnAlert) {
   EXPECT_EQ(hits[0]->found, std::to_string(gnf + 1));
 }
 
+TEST_F(IndicatorTest, GnfRunsOverE16AndE19InCooOrder) {
+  // The first day's E16 becomes a non-fiscal "CN" with the next GNF: it lies between
+  // the first two E19 by COO, though every E16 comes before every E19 in the file.
+  auto lines = generated(FileKind::TDM);
+  std::string& print = lines[nth(lines, "E16", 0)];
+  print.replace(74, 2, "CN");
+  setNumber(print, 53, 6, 2);
+  for (std::size_t k = 1; k < 6; ++k) setNumber(lines[nth(lines, "E19", k)], kE19Gnf, 6, static_cast<std::int64_t>(k) + 2);
+  setNumber(lines[nth(lines, "E11")], kE11Gnf, 6, 7);
+  auto all = indicators(lines);
+  EXPECT_TRUE(withCode(all, "indicio.gnf.sequencia").empty()) << describe(all);
+
+  // The second E19 unreadable: the E16 and the third E19 around the gap are compared
+  // with nothing, not with each other.
+  auto gap = lines;
+  gap[nth(gap, "E19", 1)].replace(kE19Gnf - 1, 6, "      ");
+  all = indicators(gap);
+  EXPECT_TRUE(withCode(all, "indicio.gnf.sequencia").empty()) << describe(all);
+
+  // The E16's GNF wrong: the sequence breaks at it and again after it.
+  setNumber(lines[nth(lines, "E16", 0)], 53, 6, 9);
+  all = indicators(lines);
+  const auto hits = withCode(all, "indicio.gnf.sequencia");
+  ASSERT_EQ(hits.size(), 2u) << describe(all);
+  EXPECT_EQ(hits[0]->recordType, 16);
+  EXPECT_EQ(hits[1]->recordType, 19);
+}
+
 TEST_F(IndicatorTest, ReductionDatesAgainstTheirIssue) {
   auto lines = generated(FileKind::MF);
   std::string& second = lines[nth(lines, "E12", 1)];
