@@ -167,7 +167,7 @@ void IndicatorCollector::onE11(const RecordLine& rec) {
 }
 
 bool IndicatorCollector::documentCoo(const RecordLine& rec, std::int64_t coo, const CheckState& state,
-                                     bool reductionPrint) {
+                                     bool reductionPrint, const Reduction* coupons) {
   const int slot = rec.type == 12 ? kE12 : rec.type == 14 ? kE14 : rec.type == 16 ? kE16 : kE19;
   Last& last = lastCoo[slot];
   raise(maxCoo, coo, rec.number);
@@ -180,11 +180,15 @@ bool IndicatorCollector::documentCoo(const RecordLine& rec, std::int64_t coo, co
     return false;
   }
   last = Last{coo, rec.number};
-  if (coo == 0 || !state.cooList.contains(coo)) return true;
-  // Used before. The print of a Z reduction (E16 "RZ") carries its E12's COO: one
-  // document recorded twice.
-  const Reduction* reduction = reductionOf(coo);
+  if (coo == 0) return true;
+  // Was it used before? The records before a coupon in the file that carry a COO
+  // are the E12 and the coupons before it (which the rise above covers): for a
+  // coupon, the reductions answer without a look into the validation's COO list.
+  const Reduction* reduction = rec.type == 14 ? coupons : reductionOf(coo);
   const bool ofReduction = reduction != nullptr && reduction->coo == coo;
+  if (rec.type == 14 ? !ofReduction : !state.cooList.contains(coo)) return true;
+  // The print of a Z reduction (E16 "RZ") carries its E12's COO: one document
+  // recorded twice.
   if (reductionPrint && ofReduction) return true;
   int otherLine = 0;
   if (ofReduction) {
@@ -284,8 +288,8 @@ IndicatorCollector::Reduction* IndicatorCollector::reductionByCrz(std::int64_t c
   return any == reductions.end() ? nullptr : &*any;
 }
 
-void IndicatorCollector::documentDay(const RecordLine& rec, std::int64_t coo, std::int64_t date) {
-  const Reduction* reduction = reductionOf(coo);
+void IndicatorCollector::documentDay(const RecordLine& rec, std::int64_t coo, std::int64_t date,
+                                     const Reduction* reduction) {
   if (date == 0 || reduction == nullptr || reduction->movementDate == 0 || date == reduction->movementDate) return;
   add("indicio.documento.fora_do_dia", rec, reduction->crz, coo, number(reduction->movementDate), number(date),
       cformat("Documento de %s na redução Z do movimento de %s (CRZ %lld, linha %d): a redução Z fecha um só dia."_cp,
@@ -296,7 +300,8 @@ void IndicatorCollector::onE14(const RecordLine& rec, const CheckState& state) {
   FieldsOf<E14> f(rec.text);
   const std::int64_t coo = f.asInt(E14::Coo), ccf = f.asInt(E14::Contador);
   raise(maxCcf, ccf, rec.number);
-  documentCoo(rec, coo, state, false);
+  Reduction* reduction = reductionOf(coo);
+  documentCoo(rec, coo, state, false, reduction);
   if (lastCcf.line != 0 && ccf != lastCcf.value + 1)
     add("indicio.ccf.sequencia", rec, 0, coo, number(lastCcf.value + 1), number(ccf),
         cformat(ccf > lastCcf.value + 1
@@ -304,8 +309,8 @@ void IndicatorCollector::onE14(const RecordLine& rec, const CheckState& state) {
                     : "CCF %lld depois do CCF %lld do cupom da linha %d: o contador de cupons nunca se repete nem volta."_cp,
                 ll(ccf), ll(lastCcf.value), lastCcf.line));
   lastCcf = Last{ccf, rec.number};
-  documentDay(rec, coo, f.asInt(E14::DataInicio));
-  if (Reduction* reduction = reductionOf(coo)) {
+  documentDay(rec, coo, f.asInt(E14::DataInicio), reduction);
+  if (reduction != nullptr) {
     ++reduction->coupons;
     if (f[E14::Cancelamento] == "S") ++reduction->cancelled;
   }
@@ -320,7 +325,7 @@ void IndicatorCollector::onE16(const RecordLine& rec, const CheckState& state) {
   documentCoo(rec, coo, state, reductionPrint);
   if (gnf > 0) e16Gnf.push_back(GnfDocument{coo, gnf, rec.number, 16});
   const std::int64_t date = f.asInt(E16::DataFinal);
-  if (!reductionPrint) return documentDay(rec, coo, date);
+  if (!reductionPrint) return documentDay(rec, coo, date, reductionOf(coo));
   const Reduction* reduction = reductionByCrz(crz);
   if (date == 0 || reduction == nullptr || reduction->issueDate == 0 || date == reduction->issueDate) return;
   add("indicio.documento.fora_do_dia", rec, crz, coo, number(reduction->issueDate), number(date),
@@ -363,7 +368,7 @@ void IndicatorCollector::onE19(const RecordLine& rec, const CheckState& state) {
     gnfStep(GnfDocument{coo, gnf, rec.number, 19});
     gnfGap = false;
   }
-  documentDay(rec, coo, f.asInt(E19::DataInicio));
+  documentDay(rec, coo, f.asInt(E19::DataInicio), reductionOf(coo));
 }
 
 void IndicatorCollector::endOfFile() {

@@ -20,8 +20,10 @@
 // - CRO: a CRO of 0 (no intervention ever) needs no E09; the "no E09" alert is
 //   given once per CRO value, where the reductions take it up.
 // - Dates that are blank (the format allows them) take part in no date rule.
-// - The repeated-COO check asks the validation's COO list, which stops growing
-//   at the file's first field-format error: after it, repeats are not seen.
+// - A repeated COO is looked for among the records before it in the file: for a
+//   coupon, the reductions (the coupons before it are covered by the rise within
+//   E14); for E12, E16 and E19, the validation's COO list, which stops growing at
+//   the file's first field-format error: after it, such repeats are not seen.
 #pragma once
 
 #include <cstdint>
@@ -83,13 +85,16 @@ class IndicatorCollector : public RecordObserver {
   void add(std::string_view code, const RecordLine& rec, std::int64_t crz, std::int64_t coo, std::string expected,
            std::string found, std::string sentence);
   void add(Indicator indicator);
-  // COO rules every document record shares; false when the COO went back.
-  bool documentCoo(const RecordLine& rec, std::int64_t coo, const CheckState& state, bool reductionPrint);
+  // COO rules every document record shares; false when the COO went back. For a
+  // coupon (E14), `coupons` is the reduction of its COO.
+  bool documentCoo(const RecordLine& rec, std::int64_t coo, const CheckState& state, bool reductionPrint,
+                   const Reduction* coupons = nullptr);
   void raise(Maximum& maximum, std::int64_t value, int line);
   // The reduction a document of COO `coo` belongs to, or nullptr.
   Reduction* reductionOf(std::int64_t coo);
   Reduction* reductionByCrz(std::int64_t crz);
-  void documentDay(const RecordLine& rec, std::int64_t coo, std::int64_t date);
+  // indicio.documento.fora_do_dia of a document of `coo` dated `date` in `reduction` (its own, or nullptr).
+  void documentDay(const RecordLine& rec, std::int64_t coo, std::int64_t date, const Reduction* reduction);
   void gnfStep(const GnfDocument& doc);
   void flushGnfBefore(std::int64_t coo);
   void endOfFile();
