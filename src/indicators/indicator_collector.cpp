@@ -159,7 +159,7 @@ void IndicatorCollector::onE11(const RecordLine& rec) {
   const bool fromE04 = maxE04Gt.line != 0 && (!hasE02Gt || maxE04Gt.value > e02Gt);
   const std::int64_t registered = fromE04 ? maxE04Gt.value : e02Gt;
   if ((hasE02Gt || fromE04) && gt < registered) {
-    const std::string where = fromE04 ? cformat("o GT do E04 da linha %d", maxE04Gt.line) : std::string("o GT do usuário no E02");
+    const std::string where = fromE04 ? cformat("o GT do E04 da linha %d", maxE04Gt.line) : std::string("o GT do usuário no E02"_cp);
     add("indicio.gt.regressivo", rec, 0, 0, cformat("%lld ou mais", ll(registered)), number(gt),
         cformat("GT do E11 (%lld), lido do ECF na captura, menor que %s (%lld): o grande total nunca diminui."_cp,
                 ll(gt), where.c_str(), ll(registered)));
@@ -197,7 +197,7 @@ bool IndicatorCollector::documentCoo(const RecordLine& rec, std::int64_t coo, co
     otherLine = other->headerLine;
   }
   const std::string where = otherLine != 0 ? cformat(", na linha %d", otherLine) : std::string(" antes no arquivo");
-  add("indicio.coo.repetido", rec, 0, coo, "COO único", number(coo),
+  add("indicio.coo.repetido", rec, 0, coo, "COO único"_cp, number(coo),
       cformat("COO %lld já foi usado por outro documento%s: cada documento emitido recebe o seu próprio COO."_cp,
               ll(coo), where.c_str()));
   return true;

@@ -176,6 +176,13 @@ TEST_F(IndicatorTest, AnE11GrandTotalBelowTheRegisteredOne) {
   ASSERT_EQ(hits.size(), 1u);
   EXPECT_EQ(hits[0]->line, lineOf(nth(lines, "E11")));
   EXPECT_EQ(hits[0]->found, std::to_string(kRegistrationGt - 1));
+  // Without E04 the E02's GT is the one registered.
+  std::erase_if(lines, [](const std::string& l) { return l.starts_with("E04"); });
+  const auto fromE02 = withCode(indicators(lines), "indicio.gt.regressivo");
+  ASSERT_EQ(fromE02.size(), 1u);
+  EXPECT_NE(fromE02[0]->sentence.find("o GT do usuário no E02"_cp), std::string::npos) << fromE02[0]->sentence;
+  lines = generatedLines(options);
+  setNumber(lines[nth(lines, "E11")], kE11Gt, 18, kRegistrationGt - 1);
   // E04 GTs in user order fall: a second user registered with a smaller GT.
   std::string second = lines[nth(lines, "E04")];
   second.replace(44, 2, "02");
@@ -197,6 +204,7 @@ TEST_F(IndicatorTest, AnE16WithTheCooOfACouponIsARepeatedCoo) {
   ASSERT_EQ(hits.size(), 1u) << describe(all);
   EXPECT_EQ(hits[0]->line, lineOf(print));
   EXPECT_EQ(hits[0]->coo, coo);
+  EXPECT_EQ(hits[0]->expected, "COO único"_cp);
   EXPECT_NE(hits[0]->sentence.find(cformat("linha %d", lineOf(coupon))), std::string::npos);
   EXPECT_TRUE(withCode(all, "indicio.coo.regressivo").empty());
   // The reduction's own print, with its E12's COO, is no repeat.
