@@ -55,16 +55,17 @@ class IndicatorTest : public ::testing::Test {
                  cformat("%0*lld", width, static_cast<long long>(value)));
   }
 
-  static std::vector<const Indicator*> withCode(const std::vector<Indicator>& all, std::string_view code) {
-    std::vector<const Indicator*> out;
+  // Copies: the list they come from is often a temporary.
+  static std::vector<Indicator> withCode(const std::vector<Indicator>& all, std::string_view code) {
+    std::vector<Indicator> out;
     for (const Indicator& i : all)
-      if (i.code == code) out.push_back(&i);
+      if (i.code == code) out.push_back(i);
     return out;
   }
-  static std::vector<const Indicator*> alerts(const std::vector<Indicator>& all) {
-    std::vector<const Indicator*> out;
+  static std::vector<Indicator> alerts(const std::vector<Indicator>& all) {
+    std::vector<Indicator> out;
     for (const Indicator& i : all)
-      if (i.level == IndicatorLevel::Alerta) out.push_back(&i);
+      if (i.level == IndicatorLevel::Alerta) out.push_back(i);
     return out;
   }
   static std::string describe(const std::vector<Indicator>& all) {

@@ -45,10 +45,10 @@ TEST_F(IndicatorTest, AMissingReductionBreaksTheCrzSequenceOnce) {
   const auto all = indicators(lines);
   const auto hits = withCode(all, "indicio.crz.sequencia");
   ASSERT_EQ(hits.size(), 1u) << describe(all);
-  EXPECT_EQ(hits[0]->line, lineOf(third));  // the E12 after the gap now stands there
-  EXPECT_EQ(hits[0]->expected, "3");
-  EXPECT_EQ(hits[0]->found, "4");
-  EXPECT_EQ(hits[0]->level, IndicatorLevel::Alerta);
+  EXPECT_EQ(hits[0].line, lineOf(third));  // the E12 after the gap now stands there
+  EXPECT_EQ(hits[0].expected, "3");
+  EXPECT_EQ(hits[0].found, "4");
+  EXPECT_EQ(hits[0].level, IndicatorLevel::Alerta);
   EXPECT_TRUE(withCode(indicators(generated(FileKind::TDM)), "indicio.crz.sequencia").empty());
 }
 
@@ -57,9 +57,9 @@ TEST_F(IndicatorTest, TheE01PeriodMustNameTheFirstAndLastReduction) {
   setNumber(lines[0], kE01CrzFim, 6, 7);
   const auto hits = withCode(indicators(lines), "indicio.crz.periodo");
   ASSERT_EQ(hits.size(), 1u);
-  EXPECT_EQ(hits[0]->line, 1);
-  EXPECT_EQ(hits[0]->expected, "6");
-  EXPECT_EQ(hits[0]->found, "7");
+  EXPECT_EQ(hits[0].line, 1);
+  EXPECT_EQ(hits[0].expected, "6");
+  EXPECT_EQ(hits[0].found, "7");
 }
 
 TEST_F(IndicatorTest, SwappedMovementDatesGoBackOnce) {
@@ -72,13 +72,13 @@ TEST_F(IndicatorTest, SwappedMovementDatesGoBackOnce) {
   const auto all = indicators(lines);
   const auto back = withCode(all, "indicio.data.regressiva");
   ASSERT_EQ(back.size(), 1u) << describe(all);
-  EXPECT_EQ(back[0]->line, lineOf(nth(lines, "E12", 2)));
-  EXPECT_EQ(back[0]->found, a);
+  EXPECT_EQ(back[0].line, lineOf(nth(lines, "E12", 2)));
+  EXPECT_EQ(back[0].found, a);
   // The second reduction now says it was issued before its movement day.
   const auto early = withCode(all, "indicio.data.emissao_anterior");
   ASSERT_EQ(early.size(), 1u);
-  EXPECT_EQ(early[0]->line, lineOf(nth(lines, "E12", 1)));
-  EXPECT_EQ(early[0]->found, a);
+  EXPECT_EQ(early[0].line, lineOf(nth(lines, "E12", 1)));
+  EXPECT_EQ(early[0].found, a);
 }
 
 TEST_F(IndicatorTest, AnE11CounterBelowTheRecordsIsAnAlert) {
@@ -89,10 +89,10 @@ TEST_F(IndicatorTest, AnE11CounterBelowTheRecordsIsAnAlert) {
   const auto all = indicators(lines);
   const auto hits = withCode(all, "indicio.contadores.e11");
   ASSERT_EQ(hits.size(), 1u) << describe(all);
-  EXPECT_EQ(hits[0]->line, lineOf(nth(lines, "E11")));
-  EXPECT_EQ(hits[0]->expected, std::to_string(coo) + " ou mais");
-  EXPECT_EQ(hits[0]->found, std::to_string(coo - 1));
-  EXPECT_NE(hits[0]->sentence.find("COO"), std::string::npos);
+  EXPECT_EQ(hits[0].line, lineOf(nth(lines, "E11")));
+  EXPECT_EQ(hits[0].expected, std::to_string(coo) + " ou mais");
+  EXPECT_EQ(hits[0].found, std::to_string(coo - 1));
+  EXPECT_NE(hits[0].sentence.find("COO"), std::string::npos);
 }
 
 TEST_F(IndicatorTest, ASkippedCcfIsAnAlertAtTheCouponAfterTheGap) {
@@ -105,10 +105,10 @@ TEST_F(IndicatorTest, ASkippedCcfIsAnAlertAtTheCouponAfterTheGap) {
   const auto all = indicators(lines);
   const auto hits = withCode(all, "indicio.ccf.sequencia");
   ASSERT_EQ(hits.size(), 1u) << describe(all);
-  EXPECT_EQ(hits[0]->line, lineOf(fifth));
-  EXPECT_EQ(hits[0]->expected, std::to_string(ccf));
-  EXPECT_EQ(hits[0]->found, std::to_string(ccf + 1));
-  EXPECT_EQ(hits[0]->coo, numberAt(lines[fifth], kE14Coo, 6));
+  EXPECT_EQ(hits[0].line, lineOf(fifth));
+  EXPECT_EQ(hits[0].expected, std::to_string(ccf));
+  EXPECT_EQ(hits[0].found, std::to_string(ccf + 1));
+  EXPECT_EQ(hits[0].coo, numberAt(lines[fifth], kE14Coo, 6));
   EXPECT_TRUE(alerts(all).size() == 1) << describe(all);
 }
 
@@ -119,12 +119,12 @@ TEST_F(IndicatorTest, AReductionCroWithoutItsE09) {
   const auto all = indicators(lines);
   const auto missing = withCode(all, "indicio.cro.sem_e09");
   ASSERT_EQ(missing.size(), 1u) << describe(all);
-  EXPECT_EQ(missing[0]->line, lineOf(third));
-  EXPECT_EQ(missing[0]->crz, 3);
+  EXPECT_EQ(missing[0].line, lineOf(third));
+  EXPECT_EQ(missing[0].crz, 3);
   // Going back to CRO 1 on the next reduction is impossible too.
   const auto back = withCode(all, "indicio.cro.regressivo");
   ASSERT_EQ(back.size(), 1u);
-  EXPECT_EQ(back[0]->line, lineOf(third) + 1);
+  EXPECT_EQ(back[0].line, lineOf(third) + 1);
 }
 
 TEST_F(IndicatorTest, AnInterventionInThePeriodIsInformationWithItsE09Date) {
@@ -138,17 +138,17 @@ TEST_F(IndicatorTest, AnInterventionInThePeriodIsInformationWithItsE09Date) {
   EXPECT_TRUE(alerts(all).empty()) << describe(all);
   const auto hits = withCode(all, "indicio.cro.intervencao");
   ASSERT_EQ(hits.size(), 1u);
-  EXPECT_EQ(hits[0]->level, IndicatorLevel::Informacao);
-  EXPECT_EQ(hits[0]->line, lineOf(nth(lines, "E12", 3)));
-  EXPECT_EQ(hits[0]->expected, "1");
-  EXPECT_EQ(hits[0]->found, "2");
-  EXPECT_NE(hits[0]->sentence.find("05/01/2012"), std::string::npos) << cp1252ToUtf8(hits[0]->sentence);
+  EXPECT_EQ(hits[0].level, IndicatorLevel::Informacao);
+  EXPECT_EQ(hits[0].line, lineOf(nth(lines, "E12", 3)));
+  EXPECT_EQ(hits[0].expected, "1");
+  EXPECT_EQ(hits[0].found, "2");
+  EXPECT_NE(hits[0].sentence.find("05/01/2012"), std::string::npos) << cp1252ToUtf8(hits[0].sentence);
 
   // The E09 of CRO 2 gone: the reductions' CRO 2 has no record of its restart.
   lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(nth(lines, "E09", 1)));
   const auto missing = withCode(indicators(lines), "indicio.cro.sem_e09");
   ASSERT_EQ(missing.size(), 1u);
-  EXPECT_EQ(missing[0]->found, "nenhum");
+  EXPECT_EQ(missing[0].found, "nenhum");
 }
 
 TEST_F(IndicatorTest, E09CrosOutOfOrderGoBack) {
@@ -160,8 +160,8 @@ TEST_F(IndicatorTest, E09CrosOutOfOrderGoBack) {
   setNumber(lines[nth(lines, "E09", 0)], kE09Cro, 6, 3);
   const auto hits = withCode(indicators(lines), "indicio.cro.regressivo");
   ASSERT_EQ(hits.size(), 1u);
-  EXPECT_EQ(hits[0]->line, lineOf(nth(lines, "E09", 1)));
-  EXPECT_EQ(hits[0]->found, "2");
+  EXPECT_EQ(hits[0].line, lineOf(nth(lines, "E09", 1)));
+  EXPECT_EQ(hits[0].found, "2");
 }
 
 TEST_F(IndicatorTest, AnE11GrandTotalBelowTheRegisteredOne) {
@@ -174,13 +174,13 @@ TEST_F(IndicatorTest, AnE11GrandTotalBelowTheRegisteredOne) {
   setNumber(lines[nth(lines, "E11")], kE11Gt, 18, kRegistrationGt - 1);
   const auto hits = withCode(indicators(lines), "indicio.gt.regressivo");
   ASSERT_EQ(hits.size(), 1u);
-  EXPECT_EQ(hits[0]->line, lineOf(nth(lines, "E11")));
-  EXPECT_EQ(hits[0]->found, std::to_string(kRegistrationGt - 1));
+  EXPECT_EQ(hits[0].line, lineOf(nth(lines, "E11")));
+  EXPECT_EQ(hits[0].found, std::to_string(kRegistrationGt - 1));
   // Without E04 the E02's GT is the one registered.
   std::erase_if(lines, [](const std::string& l) { return l.starts_with("E04"); });
   const auto fromE02 = withCode(indicators(lines), "indicio.gt.regressivo");
   ASSERT_EQ(fromE02.size(), 1u);
-  EXPECT_NE(fromE02[0]->sentence.find("o GT do usuário no E02"_cp), std::string::npos) << fromE02[0]->sentence;
+  EXPECT_NE(fromE02[0].sentence.find("o GT do usuário no E02"_cp), std::string::npos) << fromE02[0].sentence;
   lines = generatedLines(options);
   setNumber(lines[nth(lines, "E11")], kE11Gt, 18, kRegistrationGt - 1);
   // E04 GTs in user order fall: a second user registered with a smaller GT.
@@ -190,7 +190,7 @@ TEST_F(IndicatorTest, AnE11GrandTotalBelowTheRegisteredOne) {
   lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(nth(lines, "E04") + 1), second);
   const auto fallen = withCode(indicators(lines), "indicio.gt.regressivo");
   ASSERT_EQ(fallen.size(), 2u);
-  EXPECT_EQ(fallen[0]->recordType, 4);
+  EXPECT_EQ(fallen[0].recordType, 4);
 }
 
 TEST_F(IndicatorTest, AnE16WithTheCooOfACouponIsARepeatedCoo) {
@@ -202,10 +202,10 @@ TEST_F(IndicatorTest, AnE16WithTheCooOfACouponIsARepeatedCoo) {
   const auto all = indicators(lines);
   const auto hits = withCode(all, "indicio.coo.repetido");
   ASSERT_EQ(hits.size(), 1u) << describe(all);
-  EXPECT_EQ(hits[0]->line, lineOf(print));
-  EXPECT_EQ(hits[0]->coo, coo);
-  EXPECT_EQ(hits[0]->expected, "COO único"_cp);
-  EXPECT_NE(hits[0]->sentence.find(cformat("linha %d", lineOf(coupon))), std::string::npos);
+  EXPECT_EQ(hits[0].line, lineOf(print));
+  EXPECT_EQ(hits[0].coo, coo);
+  EXPECT_EQ(hits[0].expected, "COO único"_cp);
+  EXPECT_NE(hits[0].sentence.find(cformat("linha %d", lineOf(coupon))), std::string::npos);
   EXPECT_TRUE(withCode(all, "indicio.coo.regressivo").empty());
   // The reduction's own print, with its E12's COO, is no repeat.
   EXPECT_TRUE(withCode(indicators(generated(FileKind::TDM)), "indicio.coo.repetido").empty());
@@ -218,7 +218,7 @@ TEST_F(IndicatorTest, ACooThatGoesBackWithinOneRecordType) {
   const auto all = indicators(lines);
   const auto hits = withCode(all, "indicio.coo.regressivo");
   ASSERT_EQ(hits.size(), 1u) << describe(all);
-  EXPECT_EQ(hits[0]->line, lineOf(fourth));
+  EXPECT_EQ(hits[0].line, lineOf(fourth));
   EXPECT_TRUE(withCode(all, "indicio.coo.repetido").empty());  // one fault, one alert
 }
 
@@ -231,9 +231,9 @@ TEST_F(IndicatorTest, ASkippedGnfIsAnAlert) {
   setNumber(lines[nth(lines, "E11")], kE11Gnf, 6, gnf + 10);
   const auto hits = withCode(indicators(lines), "indicio.gnf.sequencia");
   ASSERT_EQ(hits.size(), 1u);
-  EXPECT_EQ(hits[0]->line, lineOf(third));
-  EXPECT_EQ(hits[0]->expected, std::to_string(gnf));
-  EXPECT_EQ(hits[0]->found, std::to_string(gnf + 1));
+  EXPECT_EQ(hits[0].line, lineOf(third));
+  EXPECT_EQ(hits[0].expected, std::to_string(gnf));
+  EXPECT_EQ(hits[0].found, std::to_string(gnf + 1));
 }
 
 TEST_F(IndicatorTest, GnfRunsOverE16AndE19InCooOrder) {
@@ -260,8 +260,8 @@ TEST_F(IndicatorTest, GnfRunsOverE16AndE19InCooOrder) {
   all = indicators(lines);
   const auto hits = withCode(all, "indicio.gnf.sequencia");
   ASSERT_EQ(hits.size(), 2u) << describe(all);
-  EXPECT_EQ(hits[0]->recordType, 16);
-  EXPECT_EQ(hits[1]->recordType, 19);
+  EXPECT_EQ(hits[0].recordType, 16);
+  EXPECT_EQ(hits[1].recordType, 19);
 }
 
 TEST_F(IndicatorTest, ReductionDatesAgainstTheirIssue) {
@@ -273,13 +273,13 @@ TEST_F(IndicatorTest, ReductionDatesAgainstTheirIssue) {
   const auto all = indicators(lines);
   const auto late = withCode(all, "indicio.data.reducao_tardia");
   ASSERT_EQ(late.size(), 1u) << describe(all);
-  EXPECT_EQ(late[0]->level, IndicatorLevel::Informacao);
-  EXPECT_EQ(late[0]->expected, "20120103");
-  EXPECT_EQ(late[0]->found, "20120110");
+  EXPECT_EQ(late[0].level, IndicatorLevel::Informacao);
+  EXPECT_EQ(late[0].expected, "20120103");
+  EXPECT_EQ(late[0].found, "20120110");
   const auto early = withCode(all, "indicio.data.emissao_anterior");
   ASSERT_EQ(early.size(), 1u);
-  EXPECT_EQ(early[0]->line, lineOf(nth(lines, "E12", 3)));
-  EXPECT_EQ(early[0]->found, "20111231");
+  EXPECT_EQ(early[0].line, lineOf(nth(lines, "E12", 3)));
+  EXPECT_EQ(early[0].found, "20111231");
 }
 
 TEST_F(IndicatorTest, DocumentsDatedOffTheirReductionDay) {
@@ -292,13 +292,13 @@ TEST_F(IndicatorTest, DocumentsDatedOffTheirReductionDay) {
   const auto all = indicators(lines);
   const auto off = withCode(all, "indicio.documento.fora_do_dia");
   ASSERT_EQ(off.size(), 2u) << describe(all);
-  EXPECT_EQ(off[0]->line, lineOf(coupon));
-  EXPECT_EQ(off[0]->expected, "20120102");
-  EXPECT_EQ(off[0]->found, "20120105");
-  EXPECT_EQ(off[0]->crz, 1);
-  EXPECT_EQ(off[1]->line, lineOf(nth(lines, "E16", 0)));
-  EXPECT_EQ(off[1]->expected, "20120103");
-  EXPECT_EQ(off[1]->found, "20120102");
+  EXPECT_EQ(off[0].line, lineOf(coupon));
+  EXPECT_EQ(off[0].expected, "20120102");
+  EXPECT_EQ(off[0].found, "20120105");
+  EXPECT_EQ(off[0].crz, 1);
+  EXPECT_EQ(off[1].line, lineOf(nth(lines, "E16", 0)));
+  EXPECT_EQ(off[1].expected, "20120103");
+  EXPECT_EQ(off[1].found, "20120102");
 }
 
 TEST_F(IndicatorTest, ManyCancelledCouponsInOneReduction) {
@@ -309,9 +309,9 @@ TEST_F(IndicatorTest, ManyCancelledCouponsInOneReduction) {
   const auto all = indicators(lines, settings);
   const auto hits = withCode(all, "indicio.cancelamentos");
   ASSERT_EQ(hits.size(), 1u) << describe(all);
-  EXPECT_EQ(hits[0]->line, lineOf(nth(lines, "E12", 0)));
-  EXPECT_EQ(hits[0]->found, "62,50 %");
-  EXPECT_EQ(hits[0]->expected, "até 50,00 %"_cp);
+  EXPECT_EQ(hits[0].line, lineOf(nth(lines, "E12", 0)));
+  EXPECT_EQ(hits[0].found, "62,50 %");
+  EXPECT_EQ(hits[0].expected, "até 50,00 %"_cp);
   settings.cancellationLimitHundredths = 6250;  // at the limit is not above it
   EXPECT_TRUE(withCode(indicators(lines, settings), "indicio.cancelamentos").empty());
 }
