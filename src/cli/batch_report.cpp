@@ -41,6 +41,8 @@ std::vector<std::string> rowOf(const FileOutcome& o) {
 const std::vector<std::string> kHeader = {"Arquivo", "Tipo", "Série ECF", "Período", "Erros",
                                           "Avisos", "EAD",  "Tempo",     "Situação"};
 
+}  // namespace
+
 std::string csvField(const std::string& utf8) {
   std::string text = utf8ToCp1252(utf8);
   if (text.find_first_of(";\"\r\n") == std::string::npos) return text;
@@ -51,8 +53,6 @@ std::string csvField(const std::string& utf8) {
   }
   return quoted + "\"";
 }
-
-}  // namespace
 
 std::size_t displayWidth(std::string_view utf8) {
   std::size_t n = 0;

@@ -32,6 +32,10 @@ std::string summaryTable(const std::vector<FileOutcome>& outcomes);
 // Empty on success, else why not (UTF-8).
 std::string writeSummaryCsv(const std::string& path, const std::vector<FileOutcome>& outcomes);
 
+// A field of a CSV file (cp1252, ';' between fields) from a UTF-8 text: quoted
+// when it holds ';', '"' or a line end.
+std::string csvField(const std::string& utf8);
+
 // Characters of a UTF-8 text (what a terminal column counts).
 std::size_t displayWidth(std::string_view utf8);
 

@@ -79,7 +79,7 @@ int runRelatorio(const Args& args) {
     outcomes[i] = validateForBatch(path, settings, nullptr, &run);
     const std::string problem = outcomes[i].state == FileState::Validated ? std::string() : outcomes[i].problem;
     files[i] = report::reportedFileOf(path, &run.summary, std::move(run.findings), problem, false, ".",
-                                      options.findingsPerGroup);
+                                      options.findingsPerGroup, std::move(run.indicators));
   });
   for (const DiscoveryProblem& p : discovered.problems) {
     outcomes.push_back(notValidated(p));

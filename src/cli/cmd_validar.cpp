@@ -1,9 +1,6 @@
-#include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -63,72 +60,6 @@ const char* const kUsage =
 
 const std::vector<CliOption> kOptions = {{"--tolerancia", true}, {"--formato", false}, {"--continuar", false},
                                           {"--json", false},      {"--jobs", true},     {"--resumo", true}};
-
-// Ctrl-C, SIGTERM or SIGHUP during a batch: no file is taken any more; the ones in
-// flight finish.
-std::atomic<bool> g_stopBatch{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-// The logs of a batch and where each file's run is. Read by the signal handler; set
-// up before the handler and kept until after it is gone.
-enum class LogState : unsigned char {
-  Idle,      // not started, or finished (its log whole)
-  Starting,  // the run began; its log may be in the making
-  Writing,   // the run created its log and writes it
-};
-struct BatchLogs {
-  std::vector<std::string> paths;
-  std::unique_ptr<std::atomic<LogState>[]> states;
-};
-static_assert(std::atomic<LogState>::is_always_lock_free);
-std::atomic<const BatchLogs*> g_batchLogs{nullptr};
-static_assert(std::atomic<const BatchLogs*>::is_always_lock_free);
-
-// A second one ends the program at once, by the signal's usual action, after
-// removing the logs in flight: a log is whole or absent, never cut short.
-extern "C" void stopBatchOnSignal(int signal) {
-  if (!g_stopBatch.exchange(true)) return;
-  if (const BatchLogs* logs = g_batchLogs.load())
-    for (std::size_t i = 0; i < logs->paths.size(); ++i)
-      if (const LogState state = logs->states[i].load(); state != LogState::Idle) {
-        // A run still starting may not have made its log yet: only an empty file can
-        // be the one it is making (a log in use by another run has its header).
-        struct stat st {};
-        if (state == LogState::Writing || (::lstat(logs->paths[i].c_str(), &st) == 0 && st.st_size == 0))
-          ::unlink(logs->paths[i].c_str());
-      }
-  struct sigaction usual {};
-  usual.sa_handler = SIG_DFL;
-  sigemptyset(&usual.sa_mask);
-  ::sigaction(signal, &usual, nullptr);
-  ::raise(signal);  // delivered as the handler returns
-}
-
-// Installs the handler of the stop signals for the life of the object.
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    g_stopBatch.store(false);
-    struct sigaction action {};
-    action.sa_handler = stopBatchOnSignal;
-    sigemptyset(&action.sa_mask);
-    for (const int s : kStopSignals) sigaddset(&action.sa_mask, s);  // one handler at a time
-    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
-      installed_[i] = ::sigaction(kStopSignals[i], &action, &previous_[i]) == 0;
-  }
-  ~InterruptGuard() {
-    for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
-      if (installed_[i]) ::sigaction(kStopSignals[i], &previous_[i], nullptr);
-  }
-  InterruptGuard(const InterruptGuard&) = delete;
-  InterruptGuard& operator=(const InterruptGuard&) = delete;
-
- private:
-  struct sigaction previous_[std::size(kStopSignals)] {};
-  bool installed_[std::size(kStopSignals)] = {};
-};
 
 int exitStatusOf(const std::vector<FileOutcome>& outcomes) {
   int status = kOk;
@@ -201,21 +132,19 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
     std::fflush(stdout);
   };
 
-  BatchLogs logs;
-  logs.paths.reserve(toValidate);
-  for (const std::string& file : discovered.files) logs.paths.push_back(file + ".log");
-  logs.states = std::make_unique<std::atomic<LogState>[]>(toValidate);
+  std::vector<std::string> logs;
+  logs.reserve(toValidate);
+  for (const std::string& file : discovered.files) logs.push_back(file + ".log");
   {
-    InterruptGuard guard;
-    g_batchLogs.store(&logs);
+    BatchInterrupt interrupt(std::move(logs));
     if (progress) bar.show(0, "");
-    runOnPool(toValidate, settings.jobs, g_stopBatch, [&](std::size_t i) {
+    runOnPool(toValidate, settings.jobs, interrupt.stopped(), [&](std::size_t i) {
       std::string text;
       ValidationSettings validation = settings.validation;
-      validation.logCreated = [&logs, i] { logs.states[i].store(LogState::Writing); };
-      logs.states[i].store(LogState::Starting);
+      validation.logCreated = [&interrupt, i] { interrupt.logCreated(i); };
+      interrupt.starting(i);
       FileOutcome outcome = validateForBatch(discovered.files[i], validation, settings.json ? &text : nullptr);
-      logs.states[i].store(LogState::Idle);
+      interrupt.finished(i);
       const std::lock_guard<std::mutex> lock(mutex);
       outcomes[i] = std::move(outcome);
       ++done;
@@ -225,7 +154,6 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
         emitReadyJson();
       }
     });
-    g_batchLogs.store(nullptr);
   }
   if (progress) bar.finish();
   if (settings.json) {

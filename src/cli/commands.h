@@ -109,5 +109,6 @@ int runAssinar(const Args& args);
 int runExportarPg(const Args& args);
 int runConciliar(const Args& args);
 int runRelatorio(const Args& args);
+int runIndicios(const Args& args);
 
 }  // namespace tavex::cli

@@ -16,6 +16,7 @@ const Command kCommands[] = {
      runValidar},
     {"conciliar", "conciliar ARQUIVO [--tolerancia TEXTO] [--continuar] [--csv|--json]", runConciliar},
     {"relatorio", "relatorio ARQUIVO|PASTA... [--tolerancia TEXTO] [--continuar] --saida RELATORIO.html", runRelatorio},
+    {"indicios", "indicios ARQUIVO|PASTA... [--limite-cancelamentos P] [--json|--csv] [--continuar]", runIndicios},
     {"fabricantes", "fabricantes [PASTA]", runFabricantes},
     {"exportar-csv", "exportar-csv ARQUIVO PASTA", runExportarCsv},
     {"exportar-mdb", "exportar-mdb ARQUIVO PASTA [--fabricante NOME]", runExportarMdb},

@@ -317,6 +317,7 @@ class Page {
       return;
     }
     verdict(f);
+    indicators(f);
     reconciliation(f);
     findings(f);
     out_ += "</section>\n";
@@ -468,6 +469,56 @@ class Page {
             "). A faixa verde é a tolerância; em vermelho, os dias acima dela.</figcaption>\n</figure>\n";
   }
 
+  // The ECF's counters and dates against each other: alerts first, each with the
+  // text of its record.
+  void indicators(const ReportedFile& f) {
+    if (!f.indicatorsComputed) return;
+    const auto alerts = std::count_if(f.indicators.begin(), f.indicators.end(),
+                                      [](const Indicator& i) { return i.level == IndicatorLevel::Alerta; });
+    out_ += "<section class=\"indicios\">\n<h3>Indícios (" + plural(static_cast<long long>(alerts), "alerta", "alertas") +
+            ", " + plural(static_cast<long long>(f.indicators.size()) - static_cast<long long>(alerts), "informação",
+                          "informações") +
+            ")</h3>\n";
+    if (f.indicators.empty()) {
+      out_ += "<p class=\"nota\">Nenhum indício: os contadores (CRZ, CRO, COO, CCF, GNF, GT) e as datas do arquivo "
+              "conferem entre si.</p>\n</section>\n";
+      return;
+    }
+    out_ += "<ol class=\"lista\">\n";
+    const std::size_t listed = std::min(f.indicators.size(), options_.findingsPerGroup);
+    for (std::size_t k = 0; k < listed; ++k) indicator(f, f.indicators[k]);
+    out_ += "</ol>\n";
+    if (listed < f.indicators.size())
+      out_ += "<p class=\"mais\" data-omitidos=\"" + std::to_string(f.indicators.size() - listed) + "\">e mais " +
+              plural(static_cast<long long>(f.indicators.size() - listed), "indício", "indícios") +
+              " (a lista completa está na saída de <code>tavex-cli indicios</code>)</p>\n";
+    out_ += "</section>\n";
+  }
+
+  void indicator(const ReportedFile& f, const Indicator& x) {
+    const bool alert = x.level == IndicatorLevel::Alerta;
+    out_ += std::string("<li class=\"indicio ") + (alert ? "alerta" : "informacao") + "\" data-codigo=\"" + esc(x.code) +
+            cformat("\" data-linha=\"%d\"><span class=\"sev\">%s</span> ", x.line, alert ? "ALERTA" : "INFORMAÇÃO");
+    std::string where;
+    if (x.line > 0) where += "linha " + integer(x.line) + (x.recordType > 0 ? " (" + recordTitle(x.recordType) + ")" : "");
+    if (x.crz > 0) where += (where.empty() ? "" : ", ") + cformat("CRZ %lld", static_cast<long long>(x.crz));
+    if (x.coo > 0) where += (where.empty() ? "" : ", ") + cformat("COO %lld", static_cast<long long>(x.coo));
+    if (!where.empty()) out_ += "<span class=\"onde\">" + where + ":</span> ";
+    out_ += "<span class=\"msg\">";
+    text(out_, x.sentence);
+    out_ += "</span> <span class=\"valores\">(esperado ";
+    text(out_, x.expected);
+    out_ += ", encontrado ";
+    text(out_, x.found);
+    out_ += ")</span> <code>" + esc(x.code) + "</code>";
+    if (const auto it = f.records.find(x.line); x.line > 0 && it != f.records.end()) {
+      out_ += "<pre class=\"registro\">";
+      text(out_, std::string_view(it->second).substr(0, 2000));
+      out_ += "</pre>";
+    }
+    out_ += "</li>\n";
+  }
+
   void findings(const ReportedFile& f) {
     out_ += "<section class=\"achados\">\n<h3>Achados (" + integer(static_cast<long long>(f.findings.size())) + ")</h3>\n";
     if (f.findings.empty()) {
@@ -555,6 +606,15 @@ std::vector<int> listedLines(const std::vector<Finding>& findings, std::size_t f
   for (const Group& g : groupsOf(findings))
     for (std::size_t k = 0; k < g.members.size() && k < findingsPerGroup; ++k)
       if (const int line = findings[g.members[k]].place.line; line > 0) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+  return lines;
+}
+
+std::vector<int> listedLines(const std::vector<Indicator>& indicators, std::size_t findingsPerGroup) {
+  std::vector<int> lines;
+  for (std::size_t k = 0; k < indicators.size() && k < findingsPerGroup; ++k)
+    if (indicators[k].line > 0) lines.push_back(indicators[k].line);
   std::sort(lines.begin(), lines.end());
   lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
   return lines;

@@ -153,6 +153,7 @@ void prepare(ValidationRun& run, const ValidationOptions& options) {
   if (options.logCreated) options.logCreated();
   run.log.setEcho(options.echo);
   for (FindingSink* sink : options.sinks) run.attach(*sink);
+  run.observer = options.recordObserver;
   run.today = options.today.empty() ? localToday() : options.today;
 }
 
@@ -204,6 +205,7 @@ ValidationSummary validateCotepeFile(Notifier& notifier, const std::string& path
       checked = false;
       run.dropHeld();
       static_cast<CheckState&>(run) = CheckState{};
+      if (run.observer != nullptr) run.observer->onRestart();
     }
   }
   if (readFailed(run, file)) return abandon(run);
