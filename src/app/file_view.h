@@ -5,7 +5,7 @@
 #include <QAbstractListModel>
 #include <QListView>
 
-#include "ui/main_dialog.h"
+#include "window/main_dialog.h"
 
 namespace tavex::app {
 

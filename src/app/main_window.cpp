@@ -58,7 +58,7 @@
 #include "signature/paf_signature.h"
 #include "report/report_file.h"
 #include "tavex_version.h"
-#include "ui/tolerance.h"
+#include "validation/tolerance.h"
 
 namespace tavex::app {
 

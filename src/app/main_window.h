@@ -15,7 +15,7 @@
 #include "jobs/worker_job.h"
 #include "printer/manufacturer_catalogue.h"
 #include "printer/printer_worker.h"
-#include "ui/main_dialog.h"
+#include "window/main_dialog.h"
 
 class QButtonGroup;
 class QComboBox;

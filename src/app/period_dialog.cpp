@@ -15,7 +15,7 @@
 #include <algorithm>
 
 #include "app/qt_text.h"
-#include "ui/user_interface.h"
+#include "port/user_interface.h"
 
 namespace tavex::app {
 

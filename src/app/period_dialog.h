@@ -8,7 +8,7 @@
 #include <QDialog>
 #include <map>
 
-#include "ui/period_dialog.h"
+#include "window/period_dialog_state.h"
 
 class QButtonGroup;
 class QLineEdit;

@@ -8,7 +8,7 @@
 
 class QSettings;
 
-#include "ui/user_interface.h"
+#include "port/user_interface.h"
 
 namespace tavex::app {
 

@@ -12,7 +12,7 @@
 #include "cotepe/file_access.h"
 #include "cotepe/text.h"
 #include "printer/manufacturer_catalogue.h"
-#include "ui/tolerance.h"
+#include "validation/tolerance.h"
 
 namespace tavex::cli {
 

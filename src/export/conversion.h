@@ -12,7 +12,7 @@
 
 #include "cotepe/line_reader.h"
 #include "jobs/worker_job.h"
-#include "ui/user_interface.h"
+#include "port/user_interface.h"
 
 namespace tavex {
 

@@ -37,7 +37,7 @@
 #include <thread>
 #include <vector>
 
-#include "ui/user_interface.h"
+#include "port/user_interface.h"
 
 namespace tavex {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/user_interface.h"
+#include "port/user_interface.h"
 
 namespace tavex {
 

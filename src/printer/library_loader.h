@@ -12,7 +12,7 @@
 #include <string>
 
 #include "printer/dynamic_library.h"
-#include "ui/user_interface.h"
+#include "port/user_interface.h"
 
 namespace tavex {
 

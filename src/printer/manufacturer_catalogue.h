@@ -20,7 +20,7 @@
 
 #include "printer/library_loader.h"
 #include "signature/signed_file.h"
-#include "ui/user_interface.h"
+#include "port/user_interface.h"
 
 namespace tavex {
 

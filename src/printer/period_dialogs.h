@@ -19,7 +19,7 @@
 #include <optional>
 #include <string>
 
-#include "ui/period_dialog.h"
+#include "port/period_dialog.h"
 
 namespace tavex {
 

@@ -34,8 +34,8 @@
 #include "jobs/worker_job.h"
 #include "printer/library_loader.h"
 #include "printer/manufacturer_catalogue.h"
-#include "ui/user_interface.h"
-#include "ui/window_state.h"
+#include "port/user_interface.h"
+#include "port/window_state.h"
 
 namespace tavex {
 

@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "signature/signed_file.h"
-#include "ui/user_interface.h"
+#include "port/user_interface.h"
 
 namespace tavex {
 

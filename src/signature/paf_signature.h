@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "signature/signed_file.h"
-#include "ui/user_interface.h"
+#include "port/user_interface.h"
 
 namespace tavex {
 

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "signature/digest_recovery.h"
-#include "ui/user_interface.h"
+#include "port/user_interface.h"
 
 namespace tavex {
 

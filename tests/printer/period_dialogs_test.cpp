@@ -6,6 +6,7 @@
 
 #include "cotepe/text.h"
 #include "printer/period_dialogs.h"
+#include "window/period_dialog_state.h"
 #include "support/scripted_ui.h"
 
 namespace tavex {

@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "jobs/worker_job.h"
-#include "ui/user_interface.h"
+#include "port/user_interface.h"
+#include "window/period_dialog_state.h"
 
 namespace tavex::testing {
 

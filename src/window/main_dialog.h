@@ -13,8 +13,8 @@
 #include <string_view>
 #include <vector>
 
-#include "ui/user_interface.h"
-#include "ui/window_state.h"
+#include "port/user_interface.h"
+#include "port/window_state.h"
 #include "validation/validate.h"
 
 namespace tavex {

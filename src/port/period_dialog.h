@@ -1,10 +1,9 @@
 // The period dialogs as the user interface sees them: a description (title,
 // radio choices, text boxes, extras, the choice selected at opening, the check
-// run on "OK") and PeriodDialogState, the dialog's behaviour without any
-// drawing. The printer commands build the descriptions (printer/period_dialogs.h)
-// and ask the user through UserInterface::askPeriod; the window draws a
-// description and forwards its controls' events to a PeriodDialogState; the
-// scripted test interface plays them.
+// run on "OK") and the answer the user leaves in it. The printer commands build
+// the descriptions (printer/period_dialogs.h) and ask the user through
+// UserInterface::askPeriod; the dialog's behaviour is PeriodDialogState
+// (window/period_dialog_state.h).
 //
 // Texts are cp1252 bytes. Box texts are kept exactly as typed: no filter, no limit.
 #pragma once
@@ -54,32 +53,6 @@ struct PeriodDialogDescription {
   // The check run on "OK": the message of a failed check (shown with the title
   // "Erro!" and the error icon while the dialog stays open), nothing when it passes.
   std::function<std::optional<std::string>(const PeriodAnswer&)> check;
-};
-
-// An open period dialog. Events come from the user; accept() is "OK".
-class PeriodDialogState {
- public:
-  explicit PeriodDialogState(const PeriodDialogDescription& description);
-
-  const PeriodDialogDescription& description() const { return description_; }
-  int choice() const { return answer_.choice; }
-  const PeriodAnswer& answer() const { return answer_; }
-
-  // A click on choice `index`; ignored for a hidden or disabled choice or an index out of range.
-  void selectChoice(int index);
-  // New text in the box of `field` (each change of its text): stores it and selects
-  // the choice the box belongs to, when the dialog does that. Ignored when the
-  // dialog has no enabled box for `field`.
-  void typeInto(PeriodField field, std::string text);
-  // The "Simplificada" box; ignored when the dialog has none.
-  void setSimplified(bool ticked);
-
-  // "OK": the failed check's message, or nothing when the dialog may close as accepted.
-  std::optional<std::string> accept() const;
-
- private:
-  PeriodDialogDescription description_;
-  PeriodAnswer answer_;
 };
 
 }  // namespace tavex

@@ -1,4 +1,4 @@
-#include "ui/tolerance.h"
+#include "validation/tolerance.h"
 
 #include <string>
 

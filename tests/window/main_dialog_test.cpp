@@ -1,6 +1,6 @@
 // The window's own commands, without the window: "Ler Registro Salvo" and the
 // validation buttons.
-#include "ui/main_dialog.h"
+#include "window/main_dialog.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "cotepe/notifier.h"
-#include "ui/period_dialog.h"
+#include "port/period_dialog.h"
 
 namespace tavex {
 

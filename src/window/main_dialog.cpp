@@ -1,4 +1,4 @@
-#include "ui/main_dialog.h"
+#include "window/main_dialog.h"
 
 #include <cstdio>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "cotepe/text.h"
-#include "ui/tolerance.h"
+#include "validation/tolerance.h"
 
 namespace tavex {
 
