@@ -53,7 +53,7 @@ const Example kExamples[] = {
     {"docs/manual.md", "tavex-cli validar . --jobs 2 --resumo resumo.csv", 1, "0 não validado(s), 0 interrompido(s)."},
     {"docs/manual.md", "tavex-cli validar tdm_valido.txt --json", 0, "\"situacao\":\"validado\""},
     {"docs/manual.md", "tavex-cli conciliar tdm_total_e13_divergente.txt --tolerancia 0,05", 1, "1 acima da tolerância"},
-    {"docs/manual.md", "tavex-cli relatorio tdm_valido.txt tdm_total_e13_divergente.txt --tolerancia 0,05 --saida relatorio.html", 1, ""},
+    {"docs/manual.md", "tavex-cli relatorio . --tolerancia 0,05 --saida relatorio.html", 1, ""},
     {"docs/manual.md", "tavex-cli validar tdm_valido.txt --continuar", 0, "0 erro(s) encontrado(s)."},
     {"docs/manual.md", "tavex-cli separar tdm_valido.txt", 0, "Processo finalizado!"},
     // 2 while tavex-cli does not create a missing output folder.
@@ -65,7 +65,8 @@ const Example kExamples[] = {
     {"docs/manual.md", "tavex-cli paf --listar", 0, "TAVEXSOFT"},
     {"docs/manual.md", "tavex-cli paf paf/mercadorias.txt --software-house TAVEXSOFT", 0, "Assinatura válida!"},
     {"docs/manual.md", "cp tdm_item_divergente.txt teste.txt", 0, ""},
-    {"docs/manual.md", "tavex-cli assinar teste.txt --chave-privada chaves/dataregis_privada.pem --substituir", 0, "teste.txt"},
+    {"docs/manual.md", "cp chaves/dataregis_privada.pem chave.pem", 0, ""},
+    {"docs/manual.md", "tavex-cli assinar teste.txt --chave-privada chave.pem --substituir", 0, "teste.txt"},
     {"docs/manual.md", "tavex-cli assinatura teste.txt --fabricante DATAREGIS", 0, "Assinatura válida!"},
     {"docs/manual.md", "sha256sum tdm_valido.txt tdm_coo_faltante.txt > provas.sha256", 0, ""},
     {"docs/manual.md", "sha256sum -c provas.sha256", 0, "tdm_coo_faltante.txt: OK"},
