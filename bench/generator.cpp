@@ -170,7 +170,7 @@ class Generator {
   std::string e02() const {
     return rec(2, {{"CNPJ", kCnpj}, {"IE", "123456789012"}, {"CONTRIBUINTE", "COMERCIO DE TESTES LTDA"},
                    {"ENDERECO", "RUA DAS AMOSTRAS, 100 - CENTRO"}, {"DATA_CADASTRO", "20100301"},
-                   {"HORA_CADASTRO", "110000"}, {"CRO", "1"}, {"GT", "0"}, {"NUM_USUARIO", kUser}});
+                   {"HORA_CADASTRO", "110000"}, {"CRO", "1"}, {"GT", num(registrationGt())}, {"NUM_USUARIO", kUser}});
   }
 
   void fiscalMemoryHead(const std::string& end, std::uint64_t reductions, std::vector<std::string>& head) const {
@@ -178,18 +178,23 @@ class Generator {
                            {"CNPJ", kCnpj}, {"IE", "987654321"}}));
     if (!o_.withoutUnusedRecords)
       head.push_back(rec(4, {{"NUM_USUARIO", kUser}, {"DATA_CADASTRO", "20100301"}, {"HORA_CADASTRO", "110000"},
-                           {"CNPJ", kCnpj}, {"IE", "123456789012"}, {"CRO", "1"}}));
+                           {"CNPJ", kCnpj}, {"IE", "123456789012"}, {"CRO", "1"}, {"GT", num(registrationGt())}}));
     head.push_back(rec(5, {{"CNPJ", kCnpj}, {"DATA_GRAVACAO", "20100301"}, {"HORA_GRAVACAO", "110000"}}));
     head.push_back(rec(6, {{"CNPJ", kCnpj}, {"DATA_GRAVACAO", "20100301"}, {"HORA_GRAVACAO", "110000"}, {"MOEDA", "R$"}}));
     head.push_back(rec(7, {{"VERSAO_SB", "01.00.00"}, {"DATA_GRAVACAO", "20100301"}}));
     head.push_back(rec(8, {{"CNPJ", kCnpj}, {"NUM_SERIE_MFD", "MFD0000001"}}));
     head.push_back(rec(9, {{"CRO", "1"}, {"DATA_GRAVACAO", "20100301"}, {"HORA_GRAVACAO", "110000"},
                            {"IND_PERDA_DADOS_MT", "N"}}));
+    if (intervention())
+      head.push_back(rec(9, {{"CRO", "2"}, {"DATA_GRAVACAO", addDays(o_.periodStart, o_.interventionAt - 1)},
+                             {"HORA_GRAVACAO", "080000"}, {"IND_PERDA_DADOS_MT", "N"}}));
     if (!o_.withoutUnusedRecords)
       head.push_back(rec(10, {{"CFD", "1"}, {"DATA_EMISSAO", o_.periodStart}, {"COO_INI", "1"}, {"COO_FINAL", "2"},
                             {"CNPJ_USUARIO", kCnpj}}));
-    head.push_back(rec(11, {{"CRZ", num(static_cast<std::int64_t>(reductions))}, {"CRO", "1"}, {"COO", num(coo_ - 1)},
-                            {"GNF", num(gnf_)}, {"CCF", num(ccf_)}, {"DATA_CAP", end}, {"HORA_CAP", "235900"}}));
+    head.push_back(rec(11, {{"CRZ", num(static_cast<std::int64_t>(reductions))}, {"CRO", intervention() ? "2" : "1"},
+                            {"COO", num(coo_ - 1)}, {"GNF", num(gnf_)}, {"CCF", num(ccf_)},
+                            {"GT", num(o_.grandTotals ? registrationGt() + grossSum_ : 0)}, {"DATA_CAP", end},
+                            {"HORA_CAP", "235900"}}));
   }
 
   void reduction(std::uint64_t r, const std::string& day, bool memory, bool documents) {
@@ -208,7 +213,9 @@ class Generator {
       e16_.push_back(rec(16, {{"NUM_USUARIO", kUser}, {"COO", num(zCoo)}, {"CRZ", crz}, {"DENOMINACAO", "RZ"},
                               {"DATA_FINAL", day}, {"HORA_FINAL", "235000"}}));
     if (memory) {
-      e12_.push_back(rec(12, {{"NUM_USUARIO", kUser}, {"CRZ", crz}, {"COO", num(zCoo)}, {"CRO", "1"},
+      grossSum_ += totals.gross;
+      const bool afterIntervention = intervention() && r >= o_.interventionAt;
+      e12_.push_back(rec(12, {{"NUM_USUARIO", kUser}, {"CRZ", crz}, {"COO", num(zCoo)}, {"CRO", afterIntervention ? "2" : "1"},
                               {"DATA_MOVIMENTO", day}, {"DATA_EMISSAO", day}, {"HORA_EMISSAO", "235000"},
                               {"VENDA_BRUTA_DIARIA", num(totals.gross)}, {"ISS_DISC", "N"}}));
       for (const char* name : {"01T1800", "02T1200", "F1", "I1", "N1", "DT", "AT", "Can-T"}) totals.totalizers[name] += 0;
@@ -306,7 +313,11 @@ class Generator {
     totals.payments["DINHEIRO"] += subtotal;
   }
 
+  bool intervention() const { return o_.interventionAt >= 2; }
+  std::int64_t registrationGt() const { return o_.grandTotals ? kRegistrationGt : 0; }
+
   const GeneratorOptions& o_;
+  std::int64_t grossSum_ = 0;
   std::mt19937_64 random_;
   std::uint64_t coupons_ = 0;
   std::uint64_t extraTotalizers_ = 0;

@@ -38,7 +38,17 @@ struct GeneratorOptions {
   // (no non-fiscal documents; E17 still declares its totalizer, at zero). Still
   // consistent; the full run finds only the missing record types.
   bool withoutUnusedRecords = false;
+  // When not 0: a technical intervention before reduction N (from 2): the reductions
+  // from N on carry CRO 2, recorded in a second E09 on the day of reduction N.
+  std::uint64_t interventionAt = 0;
+  // The grand totals as an ECF keeps them: E02 and E04 give the GT when the user
+  // was registered (kRegistrationGt), E11 that plus every reduction's gross sales.
+  // Off: every GT is zero, as files made before.
+  bool grandTotals = false;
 };
+
+// The GT of the user at registration in files made with grandTotals.
+inline constexpr std::int64_t kRegistrationGt = 1234567;
 
 // Writes a whole file (E01 .. EAD) to `out`; returns the number of bytes written.
 std::uint64_t generateCotepe(std::ostream& out, const GeneratorOptions& options);

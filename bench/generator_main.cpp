@@ -1,6 +1,6 @@
 // tavex-gerador: writes a synthetic COTEPE file.
 //   tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf] [--falha NOME]
-//                 [--sem-e04-e10-e19-e20] [--chave-privada CHAVE.pem]
+//                 [--sem-e04-e10-e19-e20] [--intervencao N] [--gt] [--chave-privada CHAVE.pem]
 #include <cstdio>
 #include <fstream>
 #include <optional>
@@ -34,7 +34,7 @@ bool signGeneratedFile(const char* path, const tavex::RsaPrivateKey& key) {
 int main(int argc, char** argv) {
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]).starts_with("-")) {
     std::fprintf(stderr, "Uso: tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf]\n"
-                 "       [--sem-e04-e10-e19-e20] [--chave-privada CHAVE.pem]\n"
+                 "       [--sem-e04-e10-e19-e20] [--intervencao N] [--gt] [--chave-privada CHAVE.pem]\n"
                  "       [--falha sem-ead|linha-vazia|fora-de-ordem|e02-duplicado|registro-apos-ead|registro-curto]\n");
     return 2;
   }
@@ -69,6 +69,10 @@ int main(int argc, char** argv) {
       options.withoutUnusedRecords = true;
     } else if (a == "--chave-privada" && hasValue) {
       keyPath = argv[++i];
+    } else if (a == "--intervencao" && hasValue) {
+      options.interventionAt = std::stoull(argv[++i]);
+    } else if (a == "--gt") {
+      options.grandTotals = true;
     } else if (a == "--lf") {
       options.crlf = false;
     } else {

@@ -13,6 +13,9 @@
 #   separar                              target: <= 1.5x md5sum, well below coreutils
 #                                        `split -n N` into as many files
 #   validar of a 200,000,000-byte file   target: peak resident set < 64 MB
+#   validar --json, indicators on / off  target: <= 1.05x (the audit indicators cost at
+#                                        most 5 % of a full validation; TAVEX_SEM_INDICIOS=1
+#                                        runs it without them)
 #
 # Times are CPU time (task-clock from `perf stat`, user + system) by default: the
 # machine is shared and wall time follows the other users' load. SPEED_CLOCK=wall
@@ -86,11 +89,23 @@ median() {  # "SECONDS RATIO": medians over $runs runs of the command, each run 
 
 ratio() { echo "$1 / $2" | bc -l; }
 
+against() {  # "RATIO": median over $runs runs of the ratio of "$@" to the same command
+             # with the audit indicators switched off (TAVEX_SEM_INDICIOS=1), run right after it
+  local ratios=() a b
+  for _ in $(seq "$runs"); do
+    a=$(once "$@")
+    b=$(once env TAVEX_SEM_INDICIOS=1 "$@")
+    ratios+=("$(echo "$a / $b" | bc -l)")
+  done
+  pick "${ratios[@]}"
+}
+
 cat "$tdm" >/dev/null  # warm the page cache
 read -r ref1 _ <<<"$(median md5sum "$tdm")"
 
 read -r t_full r_full <<<"$(median "$cli" validar "$tdm")"
 read -r t_fmt r_fmt <<<"$(median "$cli" validar "$tdm" --formato)"
+r_indicators=$(against "$cli" validar "$tdm" --json)
 read -r t_csv r_csv <<<"$(median "$cli" exportar-csv "$tdm" "$out/run")"
 read -r t_mdb r_mdb <<<"$(median "$cli" exportar-mdb "$tdm" "$out/run")"
 
@@ -130,6 +145,7 @@ line() {  # label, seconds, ratio to md5sum, target
 echo "relógio: $clock; mediana de $runs execuções; md5sum do arquivo de $(stat -c %s "$tdm") bytes: $(printf '%.3f' "$ref") s"
 line "validar (completa)" "$t_full" "$r_full" "<= 1.5x"
 line "validar --formato" "$t_fmt" "$r_fmt" "<= 0.8x"
+printf '%-34s %8.3fx sem eles               (alvo <= 1.05x)\n' "  com indícios (validar --json)" "$r_indicators"
 line "exportar-csv" "$t_csv" "$r_csv" "<= 0.8x"
 line "exportar-mdb" "$t_mdb" "$r_mdb" "<= 4x"
 line "  sqlite3 .import dos CSV" "$t_import" "$r_import" "exportar-mdb abaixo dele"

@@ -1,6 +1,7 @@
 // libFuzzer target for the record reader and both validations: any bytes as a
-// COTEPE file, validated in full and format-only. Each run must read the whole file
-// and leave a log of whole CR LF lines closed by its summary. Built by
+// COTEPE file, validated in full (once with the audit indicators) and format-only.
+// Each run must read the whole file and leave a log of whole CR LF lines closed by
+// its summary; every indicator has a code and a sentence. Built by
 // fuzz/CMakeLists.txt.
 #include <cstddef>
 #include <cstdint>
@@ -8,6 +9,7 @@
 
 #include "cotepe/text.h"
 #include "fuzz_support.h"
+#include "indicators/file_indicators.h"
 #include "validation/validate.h"
 
 namespace {
@@ -38,7 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tavex::ValidationOptions options{"20121009"};
   checkLog(tavex::validateCotepeFile(notifier, path, 5, options), path + ".log", notifier);
   options.continueAfterMissingRecords = true;
-  checkLog(tavex::validateCotepeFile(notifier, path, 0, options), path + ".log", notifier);
+  const tavex::IndicatorRun withIndicators = tavex::validateWithIndicators(notifier, path, 0, {}, options);
+  checkLog(withIndicators.summary, path + ".log", notifier);
+  for (const tavex::Indicator& indicator : withIndicators.indicators)
+    if (indicator.code.empty() || indicator.sentence.empty() || indicator.line <= 0) __builtin_trap();
   checkLog(tavex::validateCotepeFileQuick(notifier, path, options), path + ".log", notifier);
   return 0;
 }

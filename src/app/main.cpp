@@ -20,7 +20,8 @@ const char kHelp[] =
     "Abre a janela do Tavex. A pasta inicial (catálogo de fabricantes, SHouse/,\n"
     "Manual_Tavex.pdf) é a pasta atual; o programa instalado, iniciado numa pasta\n"
     "sem catálogo, usa ~/.local/share/tavex (ou $XDG_DATA_HOME/tavex), criada e\n"
-    "preenchida com o ECF simulado e os exemplos.\n";
+    "preenchida com o ECF simulado e os exemplos.\n"
+    "As opções do Qt vão com um hífen (-platform offscreen, -style fusion).\n";
 
 // True when this binary is the installed one (not one of a build tree).
 bool runsInstalled() {
@@ -43,7 +44,12 @@ int main(int argc, char** argv) {
       std::fputs(kHelp, stdout);
       return 0;
     }
-    if (arg == "--sair-apos-iniciar") quitAfterStart = true;
+    if (arg == "--sair-apos-iniciar") {
+      quitAfterStart = true;
+    } else if (arg.starts_with("--")) {  // ours all have two dashes: a typo must not open the window
+      std::fprintf(stderr, "tavex: opção desconhecida: %s\n\n%s", argv[i], kHelp);
+      return 2;
+    }
   }
   QApplication application(argc, argv);
   QApplication::setApplicationName("Tavex");

@@ -1,8 +1,9 @@
 #include "cli/batch_report.h"
 
 #include <algorithm>
-#include <fstream>
+#include <cstring>
 
+#include "cotepe/file_access.h"
 #include "cotepe/text.h"
 
 namespace tavex::cli {
@@ -40,6 +41,8 @@ std::vector<std::string> rowOf(const FileOutcome& o) {
 const std::vector<std::string> kHeader = {"Arquivo", "Tipo", "Série ECF", "Período", "Erros",
                                           "Avisos", "EAD",  "Tempo",     "Situação"};
 
+}  // namespace
+
 std::string csvField(const std::string& utf8) {
   std::string text = utf8ToCp1252(utf8);
   if (text.find_first_of(";\"\r\n") == std::string::npos) return text;
@@ -50,8 +53,6 @@ std::string csvField(const std::string& utf8) {
   }
   return quoted + "\"";
 }
-
-}  // namespace
 
 std::size_t displayWidth(std::string_view utf8) {
   std::size_t n = 0;
@@ -71,7 +72,7 @@ std::string stateText(FileState state) {
 void ProgressBar::show(std::size_t done, const std::string& lastFile) {
   constexpr std::size_t kWidth = 30;
   const std::size_t filled = total_ == 0 ? kWidth : done * kWidth / total_;
-  std::string name = lastFile;
+  std::string name = visibleText(lastFile);
   if (displayWidth(name) > 40) name = "..." + name.substr(name.size() - 37);
   std::fprintf(out_, "\r\033[K[%s%s] %zu/%zu  %s", std::string(filled, '#').c_str(),
                std::string(kWidth - filled, '.').c_str(), done, total_, name.c_str());
@@ -85,7 +86,10 @@ void ProgressBar::finish() {
 
 std::string summaryTable(const std::vector<FileOutcome>& outcomes) {
   std::vector<std::vector<std::string>> rows = {kHeader};
-  for (const FileOutcome& o : outcomes) rows.push_back(rowOf(o));
+  for (const FileOutcome& o : outcomes) {
+    rows.push_back(rowOf(o));
+    rows.back()[0] = visibleText(o.path);  // a name may hold terminal control sequences
+  }
   std::vector<std::size_t> widths(kHeader.size(), 0);
   for (const auto& row : rows)
     for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], displayWidth(row[c]));
@@ -107,7 +111,7 @@ std::string summaryTable(const std::vector<FileOutcome>& outcomes) {
     else if (o.state == FileState::NotValidated) ++failed;
     else if (o.errors > 0) ++withErrors;
     else ++clean;
-    if (o.state == FileState::NotValidated) problems += "  " + o.path + ": " + o.problem + "\n";
+    if (o.state == FileState::NotValidated) problems += "  " + visibleText(o.path) + ": " + visibleText(o.problem) + "\n";
   }
   if (!problems.empty()) out += "\nNão validados:\n" + problems;
   out += cformat("\n%zu arquivo(s): %d sem erros, %d com erros, %d não validado(s), %d interrompido(s).\n",
@@ -115,14 +119,16 @@ std::string summaryTable(const std::vector<FileOutcome>& outcomes) {
   return out;
 }
 
-bool writeSummaryCsv(const std::string& path, const std::vector<FileOutcome>& outcomes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
+std::string writeSummaryCsv(const std::string& path, const std::vector<FileOutcome>& outcomes) {
+  std::string out;
   std::vector<std::string> header = kHeader;
   header.push_back("Motivo");
   const auto writeRow = [&](const std::vector<std::string>& row) {
-    for (std::size_t c = 0; c < row.size(); ++c) out << (c == 0 ? "" : ";") << csvField(row[c]);
-    out << "\r\n";
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      if (c > 0) out += ';';
+      out += csvField(row[c]);
+    }
+    out += "\r\n";
   };
   writeRow(header);
   for (const FileOutcome& o : outcomes) {
@@ -131,8 +137,11 @@ bool writeSummaryCsv(const std::string& path, const std::vector<FileOutcome>& ou
     row.push_back(o.problem);
     writeRow(row);
   }
-  out.flush();
-  return static_cast<bool>(out);
+  const WholeFileResult written = writeWholeFile(path, out);
+  if (written.ok()) return {};
+  const std::string refusal = cp1252ToUtf8(outputRefusalMessage(written.refusal, path));
+  if (!refusal.empty()) return refusal;
+  return "não foi possível gravar o resumo em " + path + ": " + cp1252ToUtf8(systemReason(written.systemError));
 }
 
 }  // namespace tavex::cli

@@ -1,10 +1,18 @@
 // Helpers every tavex-cli subcommand shares.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "cli/commands.h"
+#include "cotepe/file_access.h"
 #include "cotepe/text.h"
 #include "printer/manufacturer_catalogue.h"
+#include "ui/tolerance.h"
 
 namespace tavex::cli {
 
@@ -92,6 +100,51 @@ bool requireManufacturer(const ManufacturerCatalogue& catalogue, const std::stri
   return false;
 }
 
+std::optional<std::int64_t> toleranceOption(const ParsedArgs& parsed, const char* usage, bool used) {
+  const std::optional<std::string> text = parsed.value("--tolerancia");
+  const std::optional<std::int64_t> cents = text ? strictToleranceCents(*text) : std::optional<std::int64_t>(0);
+  if (!cents) {
+    usageError(usage, "tolerância inválida: \"" + *text +
+                          "\"; escreva reais inteiros (0, 10, 1.000) ou reais, vírgula e dois centavos "
+                          "(0,05, 10,00, 1.000,00)");
+    return std::nullopt;
+  }
+  if (used) std::fprintf(stderr, "Tolerância: R$ %s\n", toleranceText(*cents).c_str());
+  return cents;
+}
+
+bool OutputFolder::prepare(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  fs::path folder = fs::path(path).lexically_normal();
+  if (!folder.has_filename()) folder = folder.parent_path();  // "bancos/" is "bancos"
+  // The missing folders, from the deepest up to the first that exists.
+  std::vector<std::string> missing;
+  for (fs::path p = folder; !p.empty() && !fs::exists(fs::symlink_status(p, ec)); p = p.parent_path()) {
+    missing.push_back(p.string());
+    if (p == p.parent_path()) break;
+  }
+  int error = 0;
+  for (auto it = missing.rbegin(); it != missing.rend() && error == 0; ++it) {
+    if (::mkdir(it->c_str(), 0777) == 0)
+      created_.push_back(*it);
+    else if (errno != EEXIST)
+      error = errno;
+  }
+  if (error == 0 && !fs::is_directory(folder, ec)) error = ENOTDIR;
+  if (error == 0) return true;
+  const std::string text = "Erro!: Não foi possível criar a pasta de saída "_cp + utf8ToCp1252(path) + ".\n" +
+                           reasonLine(error) + "\n";
+  std::fputs(cp1252ToUtf8(text).c_str(), stderr);
+  removeIfEmpty();
+  return false;
+}
+
+void OutputFolder::removeIfEmpty() {
+  for (auto it = created_.rbegin(); it != created_.rend(); ++it) ::rmdir(it->c_str());  // fails when not empty
+  created_.clear();
+}
+
 void printCp1252(const std::string& text) {
   std::string shown;
   shown.reserve(text.size());
@@ -99,6 +152,50 @@ void printCp1252(const std::string& text) {
     if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) shown.push_back(text[i]);
   const std::string utf8 = cp1252ToUtf8(shown);
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+}
+
+void printOut(std::string_view text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
+namespace {
+
+// The name as the file system would find it, for names of files that may not exist.
+std::filesystem::path resolvedName(const std::string& path) {
+  std::error_code ec;
+  std::filesystem::path resolved = std::filesystem::weakly_canonical(std::filesystem::absolute(path, ec), ec);
+  return ec ? std::filesystem::path(path).lexically_normal() : resolved;
+}
+
+}  // namespace
+
+std::string outputClash(const std::string& output, const std::vector<std::string>& inputs) {
+  struct stat out {};
+  const bool exists = ::stat(output.c_str(), &out) == 0;
+  const std::filesystem::path outputName = exists ? std::filesystem::path() : resolvedName(output);
+  const auto same = [&](const std::string& other) {
+    struct stat st {};
+    if (exists) return ::stat(other.c_str(), &st) == 0 && st.st_dev == out.st_dev && st.st_ino == out.st_ino;
+    // Names are resolved only when their last components agree (a folder may hold thousands).
+    return std::filesystem::path(other).filename() == outputName.filename() && resolvedName(other) == outputName;
+  };
+  for (const std::string& input : inputs) {
+    if (same(input))
+      return cformat("%s e %s são o mesmo arquivo: o arquivo a validar não pode ser a saída; nada foi gravado",
+                     visibleText(output).c_str(), visibleText(input).c_str());
+    if (same(input + ".log"))
+      return cformat("%s e %s são o mesmo arquivo: o log da validação de %s não pode ser a saída; nada foi gravado",
+                     visibleText(output).c_str(), visibleText(input + ".log").c_str(), visibleText(input).c_str());
+  }
+  return {};
+}
+
+int finishStandardOutput(int status) {
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  const int error = errno;
+  if (flushed && std::ferror(stdout) == 0) return status;
+  std::fprintf(stderr, "tavex-cli: não foi possível escrever na saída padrão%s%s; a saída está incompleta\n",
+               flushed || error == 0 ? "" : ": ", flushed || error == 0 ? "" : std::strerror(error));
+  return kCannotRun;
 }
 
 }  // namespace tavex::cli

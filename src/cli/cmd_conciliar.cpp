@@ -7,7 +7,6 @@
 #include "cli/file_validation.h"
 #include "cli/reconciliation_table.h"
 #include "cotepe/text.h"
-#include "ui/tolerance.h"
 
 namespace tavex::cli {
 
@@ -21,13 +20,19 @@ const char* const kUsage =
     "pagamento) ao lado da soma dos seus documentos e a diferença; as linhas com\n"
     "diferença acima da tolerância são marcadas com \"*\". O arquivo é validado por\n"
     "inteiro (o log é gravado em ARQUIVO.log, como em \"validar\").\n"
-    "  --tolerancia TEXTO  tolerância em reais, como na janela (0,05 = 5 centavos)\n"
-    "  --continuar         segue até os totais quando só faltam tipos de registro\n"
-    "  --csv               a tabela em CSV (separada por \";\")\n"
+    "  --tolerancia TEXTO  tolerância em reais (padrão 0): reais inteiros (0, 10, 1.000)\n"
+    "                      ou com vírgula e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
+    "  --continuar         tipos de registro ausentes viram avisos; quando só eles\n"
+    "                      faltam, segue até os totais\n"
+    "  --csv               a tabela em CSV (separada por \";\"; um campo com \";\",\n"
+    "                      aspas, CR ou LF vem entre aspas)\n"
     "  --json              a tabela em JSON\n"
     "\n"
+    "Na tabela, caracteres de controle dos nomes aparecem como \\xHH.\n"
+    "\n"
     "Saída: 0 todos os totais conferem, 1 algum total fora da tolerância, 2 quando\n"
-    "não foi possível conciliar (arquivo ilegível, ou a validação parou antes dos totais).\n";
+    "não foi possível conciliar (arquivo ilegível, a validação parou antes dos totais,\n"
+    "ou a saída padrão não pôde ser escrita).\n";
 
 }  // namespace
 
@@ -47,16 +52,17 @@ int runConciliar(const Args& args) {
   CollectingNotifier notifier;
   ValidationOptions options;
   options.continueAfterMissingRecords = parsed->has("--continuar");
-  const std::int64_t tolerance = toleranceCentsFromText(utf8ToCp1252(parsed->value("--tolerancia").value_or("0,00")));
-  const ValidationSummary summary = validateCotepeFile(notifier, path, tolerance, options);
+  const std::optional<std::int64_t> tolerance = toleranceOption(*parsed, kUsage, true);
+  if (!tolerance) return kCannotRun;
+  const ValidationSummary summary = validateCotepeFile(notifier, path, *tolerance, options);
   if (!summary.ran) {
-    std::fprintf(stderr, "tavex-cli: %s\n", cp1252ToUtf8(notifier.messages).c_str());
+    std::fprintf(stderr, "tavex-cli: %s\n", visibleText(cp1252ToUtf8(notifier.messages)).c_str());
     return kCannotRun;
   }
   if (!summary.reconciliation) {
     std::fprintf(stderr,
                  "tavex-cli: a validação parou antes dos totais (%d erro(s) de estrutura; veja %s.log)%s\n",
-                 summary.errors, path.c_str(),
+                 summary.errors, visibleText(path).c_str(),
                  options.continueAfterMissingRecords ? "" : "; se faltam só tipos de registro, use --continuar");
     return kCannotRun;
   }
@@ -68,8 +74,7 @@ int runConciliar(const Args& args) {
     out = reconciliationCsv(table);
   else
     out = reconciliationText(table);
-  std::fputs(out.c_str(), stdout);
-  std::fflush(stdout);
+  printOut(out);
   return table.rowsOverTolerance() > 0 ? kFound : kOk;
 }
 

@@ -11,13 +11,16 @@ namespace tavex::cli {
 namespace {
 
 const char* const kUsage =
-    "Uso: tavex-cli exportar-mdb ARQUIVO PASTA [--fabricante NOME]\n"
+    "Uso: tavex-cli exportar-mdb ARQUIVO PASTA\n"
+    "     tavex-cli exportar-mdb ARQUIVO --fabricante NOME\n"
     "\n"
     "Carrega o arquivo COTEPE ARQUIVO num novo banco de dados SQLite, uma tabela por\n"
     "tipo de registro, como o botão \"Exportar MDB\" da janela. O arquivo se chama\n"
     "NUMERO-DE-FABRICACAO_AAAAMMDD_HHMMSS.MDB e fica na PASTA; com --fabricante, fica\n"
-    "na pasta MDB desse fabricante (do catálogo da pasta atual). Um arquivo de mesmo\n"
-    "nome nunca é sobrescrito. Os textos são gravados em UTF-8.\n"
+    "na pasta MDB desse fabricante (do catálogo da pasta atual: NOME/MDB/), e a PASTA,\n"
+    "que a janela pede mas não usa, pode ser omitida. A pasta de saída é criada quando\n"
+    "não existe. Um arquivo de mesmo nome nunca é sobrescrito. Os textos são gravados\n"
+    "em UTF-8.\n"
     "\n"
     "Saída: 0 convertido, 2 quando não foi possível converter.\n";
 
@@ -32,7 +35,10 @@ int runExportarMdb(const Args& args) {
   }
   const std::vector<std::string>& paths = parsed->positional;
   const std::optional<std::string> manufacturer = parsed->value("--fabricante");
-  if (paths.size() != 2) return usageError(kUsage, "informe o ARQUIVO e a PASTA");
+  // With a manufacturer the database goes to its MDB folder: the folder the window
+  // asks for only becomes the current directory, and may be left out.
+  if (paths.size() != 2 && !(manufacturer && paths.size() == 1))
+    return usageError(kUsage, manufacturer ? "informe o ARQUIVO" : "informe o ARQUIVO e a PASTA");
 
   TerminalUserInterface ui;
   WorkerJob job;
@@ -46,10 +52,14 @@ int runExportarMdb(const Args& args) {
     catalogue.selectManufacturer(*manufacturer);
     session.mdbDirectory = catalogue.mdbDirectory();
   }
+  OutputFolder folder;
+  if (!folder.prepare(manufacturer ? session.mdbDirectory : paths[1])) return kCannotRun;
   ui.queueAnswer(paths[0]);
-  ui.queueAnswer(paths[1]);
+  ui.queueAnswer(paths.size() == 2 ? paths[1] : ".");
   const std::optional<int> status = exportMdb(ui, session);
-  return status == kMdbDone && ui.errorMessagesShown() == 0 ? kOk : kCannotRun;
+  if (status == kMdbDone && ui.errorMessagesShown() == 0) return kOk;
+  folder.removeIfEmpty();
+  return kCannotRun;
 }
 
 }  // namespace tavex::cli

@@ -8,7 +8,6 @@
 #include "pg/pg_findings.h"
 #include "pg/pg_load.h"
 #include "pg/pg_schema.h"
-#include "ui/tolerance.h"
 #include "validation/validate.h"
 
 namespace tavex::cli {
@@ -28,8 +27,10 @@ const char* const kUsage =
     "                       as variáveis PGHOST, PGDATABASE, PGUSER... e ~/.pgpass\n"
     "  --pular-existentes   deixa como estão os arquivos já carregados\n"
     "  --validar            valida cada arquivo antes (grava ARQUIVO.log) e guarda o\n"
-    "                       número de erros e avisos com ele\n"
-    "  --tolerancia TEXTO   tolerância da validação em reais (0,05 = 5 centavos)\n"
+    "                       número de erros e avisos com ele; sem --validar, os mesmos\n"
+    "                       bytes carregados de novo mantêm a validação anterior\n"
+    "  --tolerancia TEXTO   tolerância da validação em reais: 0, 10, 1.000 ou com vírgula\n"
+    "                       e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
     "\n"
     "Saída: 0 tudo carregado, 1 carregado mas a validação achou erros, 2 algum\n"
     "arquivo não pôde ser carregado.\n";
@@ -95,10 +96,11 @@ int runExportarPg(const Args& args) {
   }
   const std::vector<std::string>& paths = parsed->positional;
   const std::string url = parsed->value("--url").value_or("");
-  const std::string tolerance = parsed->value("--tolerancia").value_or("0,00");
   const bool skipExisting = parsed->has("--pular-existentes");
   const bool validate = parsed->has("--validar");
   if (paths.empty()) return usageError(kUsage, "informe os arquivos ou pastas a carregar");
+  const std::optional<std::int64_t> toleranceCents = toleranceOption(*parsed, kUsage, validate);
+  if (!toleranceCents) return kCannotRun;
 
   const DiscoveredFiles found = discoverCotepeFiles(paths);
   int status = kOk;
@@ -127,7 +129,6 @@ int runExportarPg(const Args& args) {
     printCp1252(cformat("Esquema tavex atualizado da versão %d para a %d.\n"_cp, schema.foundVersion, kPgSchemaVersion));
 
   TerminalUserInterface ui;
-  const std::int64_t toleranceCents = toleranceCentsFromText(utf8ToCp1252(tolerance));
   for (const std::string& path : found.files) {
     PgLoadOptions options;
     options.skipExisting = skipExisting;
@@ -137,7 +138,7 @@ int runExportarPg(const Args& args) {
       FindingCollector collector;
       ValidationOptions validationOptions;
       validationOptions.sinks.push_back(&collector);
-      const ValidationSummary v = validateCotepeFile(ui, path, toleranceCents, validationOptions);
+      const ValidationSummary v = validateCotepeFile(ui, path, *toleranceCents, validationOptions);
       if (v.ran) {
         options.validation = std::pair(v.errors, v.warnings);
         findings = pgFindingsOf(collector.findings);
@@ -154,13 +155,18 @@ int runExportarPg(const Args& args) {
     switch (r.status) {
       case PgLoadStatus::Loaded:
       case PgLoadStatus::Replaced: {
-        std::string line = cformat("%s: %s (%lld linhas, %lld registros, arquivo %lld)"_cp, shown.c_str(),
-                                   r.status == PgLoadStatus::Loaded ? "carregado" : "substituído"_cp, r.lines, r.rows,
-                                   r.fileId);
+        std::string line = cformat("%s: %s (%s, %s, arquivo %lld)"_cp, shown.c_str(),
+                                   r.status == PgLoadStatus::Loaded ? "carregado" : "substituído"_cp,
+                                   countOf(r.lines, "linha", "linhas").c_str(),
+                                   countOf(r.rows, "registro", "registros").c_str(), r.fileId);
         if (r.invalidFields > 0)
-          line += cformat("; %lld campos fora do formato gravados como NULL"_cp, r.invalidFields);
-        if (options.validation)
-          line += cformat("; validação: %d erros, %d avisos"_cp, options.validation->first, options.validation->second);
+          line += "; " + countOf(r.invalidFields, "campo fora do formato gravado", "campos fora do formato gravados") +
+                  " como NULL";
+        const auto counts = [](const std::pair<int, int>& v) {
+          return countOf(v.first, "erro", "erros") + ", " + countOf(v.second, "aviso", "avisos");
+        };
+        if (options.validation) line += "; validação: "_cp + counts(*options.validation);
+        if (r.keptValidation) line += "; validação anterior mantida: "_cp + counts(*r.keptValidation);
         printCp1252(line + "\n");
         break;
       }

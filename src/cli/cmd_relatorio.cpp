@@ -12,7 +12,6 @@
 #include "cotepe/text.h"
 #include "report/report_file.h"
 #include "tavex_version.h"
-#include "ui/tolerance.h"
 
 namespace tavex::cli {
 
@@ -29,11 +28,14 @@ const char* const kUsage =
     "assinatura EAD (verificada quando o catálogo da pasta atual tem a chave do\n"
     "fabricante), a conciliação das reduções Z com um gráfico das diferenças e os\n"
     "achados com o texto do registro. Com vários arquivos, começa por uma tabela de\n"
-    "resumo. Para um PDF, imprima a página no navegador (veja o README).\n"
-    "  --tolerancia TEXTO  tolerância em reais, como na janela (0,05 = 5 centavos)\n"
-    "  --continuar         segue com as linhas e os totais quando só faltam tipos de\n"
-    "                      registro\n"
-    "  --saida ARQUIVO     o relatório a gravar (substituído se existir)\n"
+    "resumo. Para um PDF, imprima a página no navegador (veja os EXEMPLOS de\n"
+    "tavex-cli(1): man tavex-cli).\n"
+    "  --tolerancia TEXTO  tolerância em reais (padrão 0): reais inteiros (0, 10, 1.000)\n"
+    "                      ou com vírgula e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
+    "  --continuar         tipos de registro ausentes viram avisos; quando só eles\n"
+    "                      faltam, segue com as linhas e os totais\n"
+    "  --saida ARQUIVO     o relatório a gravar (substituído se existir; nunca um\n"
+    "                      dos arquivos relatados nem o log de um deles)\n"
     "\n"
     "Saída: 0 sem erros, 1 com erros em algum arquivo, 2 quando algum não pôde ser\n"
     "validado ou o relatório não pôde ser gravado.\n";
@@ -54,12 +56,20 @@ int runRelatorio(const Args& args) {
 
   ValidationSettings settings;
   settings.continuing = parsed->has("--continuar");
-  settings.toleranceCents = toleranceCentsFromText(utf8ToCp1252(parsed->value("--tolerancia").value_or("0,00")));
+  const std::optional<std::int64_t> tolerance = toleranceOption(*parsed, kUsage, true);
+  if (!tolerance) return kCannotRun;
+  settings.toleranceCents = *tolerance;
   report::ReportOptions options;
   options.generatedAt = report::localDateTime();
   options.version = kVersion;
 
   const DiscoveredFiles discovered = discoverCotepeFiles(parsed->positional);
+  std::vector<std::string> inputs = discovered.files;
+  for (const DiscoveryProblem& p : discovered.problems) inputs.push_back(p.path);
+  if (const std::string clash = outputClash(*output, inputs); !clash.empty()) {
+    std::fprintf(stderr, "tavex-cli: %s\n", clash.c_str());
+    return kCannotRun;
+  }
   std::vector<FileOutcome> outcomes(discovered.files.size());
   std::vector<report::ReportedFile> files(discovered.files.size());
   const std::atomic<bool> never{false};
@@ -69,7 +79,7 @@ int runRelatorio(const Args& args) {
     outcomes[i] = validateForBatch(path, settings, nullptr, &run);
     const std::string problem = outcomes[i].state == FileState::Validated ? std::string() : outcomes[i].problem;
     files[i] = report::reportedFileOf(path, &run.summary, std::move(run.findings), problem, false, ".",
-                                      options.findingsPerGroup);
+                                      options.findingsPerGroup, std::move(run.indicators));
   });
   for (const DiscoveryProblem& p : discovered.problems) {
     outcomes.push_back(notValidated(p));
@@ -82,14 +92,14 @@ int runRelatorio(const Args& args) {
   int status = kOk;
   for (const FileOutcome& o : outcomes) {
     if (o.state != FileState::Validated) {
-      std::fprintf(stderr, "tavex-cli: %s: %s\n", o.path.c_str(), o.problem.c_str());
+      std::fprintf(stderr, "tavex-cli: %s: %s\n", visibleText(o.path).c_str(), visibleText(o.problem).c_str());
       status = kCannotRun;
     } else if (o.errors > 0 && status == kOk) {
       status = kFound;
     }
   }
   if (const std::string failure = report::writeAuditReport(*output, files, options); !failure.empty()) {
-    std::fprintf(stderr, "tavex-cli: %s\n", failure.c_str());
+    std::fprintf(stderr, "tavex-cli: %s\n", visibleText(failure).c_str());
     return kCannotRun;
   }
   return status;

@@ -1,12 +1,11 @@
-#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
@@ -19,7 +18,6 @@
 #include "cli/work_pool.h"
 #include "cotepe/file_discovery.h"
 #include "cotepe/text.h"
-#include "ui/tolerance.h"
 #include "validation/validate.h"
 
 namespace tavex::cli {
@@ -34,50 +32,34 @@ const char* const kUsage =
     "Com vários arquivos ou pastas (buscadas com as subpastas, os arquivos COTEPE\n"
     "reconhecidos pelo conteúdo), valida cada um em paralelo, grava o log de cada um\n"
     "ao lado dele e mostra o progresso e, no fim, uma tabela de resumo.\n"
-    "  --tolerancia TEXTO  tolerância em reais, como na janela (0,05 = 5 centavos)\n"
+    "  --tolerancia TEXTO  tolerância em reais (padrão 0): reais inteiros (0, 10, 1.000)\n"
+    "                      ou com vírgula e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
     "  --formato           valida somente tamanhos e formatos dos campos\n"
-    "  --continuar         segue com as linhas e os totais quando só faltam tipos de\n"
-    "                      registro (arquivos reais omitem os que não têm dados)\n"
+    "  --continuar         tipos de registro ausentes viram avisos (arquivos reais\n"
+    "                      omitem os que não têm dados); quando só eles faltam, segue\n"
+    "                      com as linhas e os totais\n"
     "  --json              escreve na saída um documento JSON por arquivo (vários: uma\n"
-    "                      lista), com cabeçalho, achados e conciliação; sem o log\n"
+    "                      lista), com cabeçalho, achados e conciliação; sem o log.\n"
+    "                      Um nome de arquivo que não é UTF-8 vem em \"arquivo\" com\n"
+    "                      os bytes inválidos como \\xHH e, em \"arquivo_bytes\", os\n"
+    "                      bytes do nome em hexadecimal\n"
     "  --jobs N            arquivos validados ao mesmo tempo (padrão: núcleos)\n"
-    "  --resumo ARQUIVO    grava a tabela de resumo em ARQUIVO (CSV)\n"
+    "  --resumo ARQUIVO    grava a tabela de resumo em ARQUIVO (CSV), inteira ou não\n"
+    "                      grava; recusa um link simbólico, o que não é arquivo\n"
+    "                      comum, um dos arquivos validados e os logs deles\n"
+    "\n"
+    "Na tabela, caracteres de controle e bytes que não são UTF-8 dos nomes aparecem\n"
+    "como \\xHH. Ctrl-C, SIGTERM ou SIGHUP param o lote: os arquivos em andamento\n"
+    "terminam, os outros ficam \"interrompido\"; um segundo sinal encerra na hora e\n"
+    "apaga os logs ainda incompletos (um log fica inteiro ou não fica).\n"
     "\n"
     "Saída: 0 sem erros, 1 com erros em algum arquivo, 2 quando algum não pôde ser\n"
     "validado (não pôde ser lido, o log não pôde ser gravado por inteiro, ou a\n"
-    "validação foi interrompida com Ctrl-C: os arquivos em andamento terminam).\n";
+    "validação foi interrompida: os arquivos em andamento terminam), quando o\n"
+    "resumo não pôde ser gravado ou quando a saída padrão não pôde ser escrita.\n";
 
 const std::vector<CliOption> kOptions = {{"--tolerancia", true}, {"--formato", false}, {"--continuar", false},
                                           {"--json", false},      {"--jobs", true},     {"--resumo", true}};
-
-// Ctrl-C during a batch: no file is taken any more; the ones in flight finish.
-std::atomic<bool> g_stopBatch{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void stopBatchOnSignal(int) { g_stopBatch.store(true); }
-
-// Installs the Ctrl-C handler for the life of the object; a second Ctrl-C ends
-// the program as usual.
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    g_stopBatch.store(false);
-    struct sigaction action {};
-    action.sa_handler = stopBatchOnSignal;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    installed_ = ::sigaction(SIGINT, &action, &previous_) == 0;
-  }
-  ~InterruptGuard() {
-    if (installed_) ::sigaction(SIGINT, &previous_, nullptr);
-  }
-  InterruptGuard(const InterruptGuard&) = delete;
-  InterruptGuard& operator=(const InterruptGuard&) = delete;
-
- private:
-  struct sigaction previous_ {};
-  bool installed_ = false;
-};
 
 int exitStatusOf(const std::vector<FileOutcome>& outcomes) {
   int status = kOk;
@@ -105,10 +87,10 @@ int validateOneShowingTheLog(const std::string& path, const ValidationSettings& 
 int validateOneAsJson(const std::string& path, const ValidationSettings& settings) {
   std::string document;
   const FileOutcome outcome = validateForBatch(path, settings, &document);
-  if (!outcome.problem.empty()) std::fprintf(stderr, "tavex-cli: %s: %s\n", path.c_str(), outcome.problem.c_str());
+  if (!outcome.problem.empty())
+    std::fprintf(stderr, "tavex-cli: %s: %s\n", visibleText(path).c_str(), visibleText(outcome.problem).c_str());
   document += '\n';
-  std::fwrite(document.data(), 1, document.size(), stdout);
-  std::fflush(stdout);
+  printOut(document);
   return exitStatusOf({outcome});
 }
 
@@ -121,6 +103,14 @@ struct BatchSettings {
 
 int validateBatch(const std::vector<std::string>& paths, const BatchSettings& settings) {
   const DiscoveredFiles discovered = discoverCotepeFiles(paths);
+  if (settings.summaryCsv) {
+    std::vector<std::string> inputs = discovered.files;
+    for (const DiscoveryProblem& p : discovered.problems) inputs.push_back(p.path);
+    if (const std::string clash = outputClash(*settings.summaryCsv, inputs); !clash.empty()) {
+      std::fprintf(stderr, "tavex-cli: %s\n", clash.c_str());
+      return kCannotRun;
+    }
+  }
   std::vector<FileOutcome> outcomes(discovered.files.size());
   for (std::size_t i = 0; i < outcomes.size(); ++i) outcomes[i].path = discovered.files[i];
   for (const DiscoveryProblem& p : discovered.problems) outcomes.push_back(notValidated(p));
@@ -135,19 +125,26 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
   const auto emitReadyJson = [&] {
     for (auto it = pendingJson.find(nextJson); it != pendingJson.end(); it = pendingJson.find(nextJson)) {
       std::fputs(nextJson == 0 ? "[\n" : ",\n", stdout);
-      std::fputs(it->second.c_str(), stdout);
+      printOut(it->second);
       pendingJson.erase(it);
       ++nextJson;
     }
     std::fflush(stdout);
   };
 
+  std::vector<std::string> logs;
+  logs.reserve(toValidate);
+  for (const std::string& file : discovered.files) logs.push_back(file + ".log");
   {
-    InterruptGuard guard;
+    BatchInterrupt interrupt(std::move(logs));
     if (progress) bar.show(0, "");
-    runOnPool(toValidate, settings.jobs, g_stopBatch, [&](std::size_t i) {
+    runOnPool(toValidate, settings.jobs, interrupt.stopped(), [&](std::size_t i) {
       std::string text;
-      FileOutcome outcome = validateForBatch(discovered.files[i], settings.validation, settings.json ? &text : nullptr);
+      ValidationSettings validation = settings.validation;
+      validation.logCreated = [&interrupt, i] { interrupt.logCreated(i); };
+      interrupt.starting(i);
+      FileOutcome outcome = validateForBatch(discovered.files[i], validation, settings.json ? &text : nullptr);
+      interrupt.finished(i);
       const std::lock_guard<std::mutex> lock(mutex);
       outcomes[i] = std::move(outcome);
       ++done;
@@ -171,9 +168,11 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
     std::fflush(stdout);
   }
   int status = exitStatusOf(outcomes);
-  if (settings.summaryCsv && !writeSummaryCsv(*settings.summaryCsv, outcomes)) {
-    std::fprintf(stderr, "tavex-cli: não foi possível gravar o resumo em %s\n", settings.summaryCsv->c_str());
-    status = kCannotRun;
+  if (settings.summaryCsv) {
+    if (const std::string failure = writeSummaryCsv(*settings.summaryCsv, outcomes); !failure.empty()) {
+      std::fprintf(stderr, "tavex-cli: %s\n", visibleText(failure).c_str());
+      status = kCannotRun;
+    }
   }
   return status;
 }
@@ -201,8 +200,6 @@ int runValidar(const Args& args) {
   BatchSettings settings;
   settings.validation.formatOnly = parsed->has("--formato");
   settings.validation.continuing = parsed->has("--continuar");
-  settings.validation.toleranceCents =
-      toleranceCentsFromText(utf8ToCp1252(parsed->value("--tolerancia").value_or("0,00")));
   settings.json = parsed->has("--json");
   settings.summaryCsv = parsed->value("--resumo");
   settings.jobs = std::max(1u, std::thread::hardware_concurrency());
@@ -211,6 +208,9 @@ int runValidar(const Args& args) {
     if (!n) return usageError(kUsage, "--jobs precisa de um número inteiro a partir de 1: " + *jobs);
     settings.jobs = *n;
   }
+  const std::optional<std::int64_t> tolerance = toleranceOption(*parsed, kUsage, !settings.validation.formatOnly);
+  if (!tolerance) return kCannotRun;
+  settings.validation.toleranceCents = *tolerance;
 
   const std::vector<std::string>& paths = parsed->positional;
   std::error_code ec;

@@ -5,6 +5,7 @@
 // file has errors or the signature is invalid; 2 could not run.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,8 +63,40 @@ std::optional<Args> pathsOnly(const Args& args, const char* usage, std::size_t c
 // True when the catalogue has a manufacturer folder named `name`; otherwise says on
 // standard error that the manufacturer was not found and answers false.
 bool requireManufacturer(const ManufacturerCatalogue& catalogue, const std::string& name);
+// The --tolerancia of a command in centavos (0 when not given). A text not in the
+// accepted form (strictToleranceCents) gets a usage error that shows the form, and
+// nothing is answered. When `used`, the tolerance goes to standard error first
+// ("Tolerância: R$ 0,10"), so every run says which one its findings rest on.
+std::optional<std::int64_t> toleranceOption(const ParsedArgs& parsed, const char* usage, bool used);
 // Prints a cp1252 text on standard output, converted to UTF-8, CR LF as LF.
 void printCp1252(const std::string& text);
+// Writes `text` whole on standard output (a NUL byte is text like any other).
+void printOut(std::string_view text);
+
+// Why `output` must not be written: it is one of `inputs` or the log a run writes
+// beside one (its name followed by ".log"), the same file (device and inode) or,
+// while it does not exist, the same name. Empty when it is none of them (UTF-8).
+std::string outputClash(const std::string& output, const std::vector<std::string>& inputs);
+
+// Flushes standard output, the product of most commands: when anything printed
+// there was lost (a full disk, a closed pipe), says so on standard error and
+// answers kCannotRun; otherwise `status`.
+int finishStandardOutput(int status);
+
+// An output folder a command creates when it is missing (with the folders above
+// it, as "mkdir -p"), and removes again, if still empty, when the command failed:
+// a failed run leaves no folder of its own behind.
+class OutputFolder {
+ public:
+  // False (the reason said on standard error) when the folder cannot be created
+  // or the path is no folder.
+  bool prepare(const std::string& path);
+  // Removes the folders prepare() created that are still empty, deepest first.
+  void removeIfEmpty();
+
+ private:
+  std::vector<std::string> created_;  // top-down
+};
 
 int runValidar(const Args& args);
 int runFabricantes(const Args& args);
@@ -76,5 +109,6 @@ int runAssinar(const Args& args);
 int runExportarPg(const Args& args);
 int runConciliar(const Args& args);
 int runRelatorio(const Args& args);
+int runIndicios(const Args& args);
 
 }  // namespace tavex::cli

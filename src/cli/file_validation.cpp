@@ -4,10 +4,12 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 
 #include "cotepe/file_kind.h"
 #include "cotepe/text.h"
+#include "indicators/indicator_collector.h"
 
 namespace tavex::cli {
 
@@ -83,6 +85,11 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   ValidationOptions options(settings.today);
   options.continueAfterMissingRecords = settings.continuing;
   if (document != nullptr || run != nullptr) options.sinks.push_back(&collector);
+  options.logCreated = settings.logCreated;
+  IndicatorCollector indicators(settings.indicators);
+  // TAVEX_SEM_INDICIOS: the run without them, for the benchmark that weighs their cost.
+  if (!settings.formatOnly && (document != nullptr || run != nullptr) && std::getenv("TAVEX_SEM_INDICIOS") == nullptr)
+    options.recordObserver = &indicators;
   ValidationSummary summary = settings.formatOnly
                                   ? validateCotepeFileQuick(notifier, path, options)
                                   : validateCotepeFile(notifier, path, settings.toleranceCents, options);
@@ -98,10 +105,15 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   outcome.problem = cp1252ToUtf8(notifier.messages);
   if (!summary.ran && outcome.problem.empty()) outcome.problem = "a validação não terminou";
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  if (document != nullptr) *document = fileDocument(outcome, settings, &summary, collector.findings);
+  std::vector<Indicator> found;
+  if (options.recordObserver != nullptr && summary.ran) found = indicators.finish();
+  const bool withIndicators = options.recordObserver != nullptr && summary.ran;
+  if (document != nullptr)
+    *document = fileDocument(outcome, settings, &summary, collector.findings, withIndicators ? &found : nullptr);
   if (run != nullptr) {
     run->summary = std::move(summary);
     run->findings = std::move(collector.findings);
+    run->indicators = std::move(found);
   }
   return outcome;
 }
@@ -255,10 +267,37 @@ json reconciliationJson(const Reconciliation& reconciliation) {
   return out;
 }
 
+std::string indicatorsJson(const std::vector<Indicator>& indicators) {
+  json list = json::array();
+  for (const Indicator& i : indicators)
+    list.push_back({{"codigo", std::string(i.code)},
+                    {"nivel", std::string(indicatorLevelName(i.level))},
+                    {"mensagem", cp1252ToUtf8(i.sentence)},
+                    {"linha", orNull(i.line)},
+                    {"registro", orNull(i.recordType)},
+                    {"crz", orNull(i.crz)},
+                    {"coo", orNull(i.coo)},
+                    {"esperado", cp1252ToUtf8(i.expected)},
+                    {"encontrado", cp1252ToUtf8(i.found)}});
+  std::string out;
+  append(out, list);
+  return out;
+}
+
 std::string fileDocument(const FileOutcome& outcome, const ValidationSettings& settings,
-                         const ValidationSummary* summary, const std::vector<Finding>& findings) {
+                         const ValidationSummary* summary, const std::vector<Finding>& findings,
+                         const std::vector<Indicator>* indicators) {
   json doc;
-  doc["arquivo"] = outcome.path;
+  if (isValidUtf8(outcome.path)) {
+    doc["arquivo"] = outcome.path;
+  } else {
+    // A name that is not UTF-8: shown with its stray bytes as "\xHH", and its bytes
+    // as they are, in hexadecimal, to find the file again.
+    doc["arquivo"] = visibleText(outcome.path);
+    std::string bytes;
+    for (const char c : outcome.path) bytes += cformat("%02x", static_cast<unsigned char>(c));
+    doc["arquivo_bytes"] = std::move(bytes);
+  }
   doc["situacao"] = stateName(outcome.state);
   doc["problema"] = outcome.problem.empty() ? json(nullptr) : json(outcome.problem);
   doc["validacao"] = settings.formatOnly ? "formato" : "completa";
@@ -297,6 +336,8 @@ std::string fileDocument(const FileOutcome& outcome, const ValidationSettings& s
     appendReconciliation(out, *summary->reconciliation);
   else
     out += "null";
+  out += ",\"indicios\":";
+  out += indicators != nullptr ? indicatorsJson(*indicators) : std::string("null");
   out += '}';
   return out;
 }

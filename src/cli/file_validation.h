@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 
 #include "cotepe/file_discovery.h"
 #include "cotepe/notifier.h"
+#include "indicators/indicator.h"
 #include "validation/validate.h"
 
 namespace tavex::cli {
@@ -21,6 +23,10 @@ struct ValidationSettings {
   bool formatOnly = false;
   bool continuing = false;  // --continuar
   std::string today;        // AAAAMMDD; empty: the local date
+  // Called once the run has created its log (not for a log refused, e.g. in use by
+  // another run).
+  std::function<void()> logCreated;
+  IndicatorSettings indicators;  // the indicators of a full run (--json, FileRun)
 };
 
 enum class FileState { Validated, NotValidated, Interrupted };
@@ -50,11 +56,12 @@ class CollectingNotifier : public Notifier {
 struct FileRun {
   ValidationSummary summary;
   std::vector<Finding> findings;  // in the log's order
+  std::vector<Indicator> indicators;  // of a full run that read the whole file
 };
 
 // Validates `path` (writing its log) and answers its summary line; when `document`
 // is given, fills it with the file's JSON document, when `run` is given, with the
-// run's summary and findings (findings collected while the run went).
+// run's summary, findings and indicators (collected while the run went).
 FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, std::string* document,
                              FileRun* run = nullptr);
 
@@ -64,11 +71,19 @@ FileOutcome notValidated(const std::string& path, std::string problem);
 // The same for a path file discovery could not take, with its reason.
 FileOutcome notValidated(const DiscoveryProblem& problem);
 
-// The JSON document of a file as compact UTF-8 text: "arquivo", "situacao",
+// The JSON document of a file as compact UTF-8 text: "arquivo" (a name that is not
+// UTF-8 with its stray bytes as "\xHH", followed by "arquivo_bytes", its bytes in
+// hexadecimal), "situacao",
 // "problema", "validacao", "tipo", "cabecalho", "contagens", "ead_presente",
-// "achados", "conciliacao" (see README). Written piece by piece, never as one tree.
+// "achados", "conciliacao", "indicios" (see README; null without `indicators`).
+// Written piece by piece, never as one tree.
 std::string fileDocument(const FileOutcome& outcome, const ValidationSettings& settings,
-                            const ValidationSummary* summary, const std::vector<Finding>& findings);
+                         const ValidationSummary* summary, const std::vector<Finding>& findings,
+                         const std::vector<Indicator>* indicators = nullptr);
+
+// The indicators as a JSON array (UTF-8): "codigo", "nivel", "mensagem", "linha",
+// "registro", "crz", "coo", "esperado", "encontrado".
+std::string indicatorsJson(const std::vector<Indicator>& indicators);
 
 // The reconciliation table as JSON ("tolerancia", "reducoes" with their "totais").
 nlohmann::ordered_json reconciliationJson(const Reconciliation& reconciliation);

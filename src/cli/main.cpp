@@ -16,6 +16,7 @@ const Command kCommands[] = {
      runValidar},
     {"conciliar", "conciliar ARQUIVO [--tolerancia TEXTO] [--continuar] [--csv|--json]", runConciliar},
     {"relatorio", "relatorio ARQUIVO|PASTA... [--tolerancia TEXTO] [--continuar] --saida RELATORIO.html", runRelatorio},
+    {"indicios", "indicios ARQUIVO|PASTA... [--limite-cancelamentos P] [--json|--csv] [--continuar]", runIndicios},
     {"fabricantes", "fabricantes [PASTA]", runFabricantes},
     {"exportar-csv", "exportar-csv ARQUIVO PASTA", runExportarCsv},
     {"exportar-mdb", "exportar-mdb ARQUIVO PASTA [--fabricante NOME]", runExportarMdb},
@@ -49,16 +50,16 @@ int main(int argc, char** argv) {
   }
   if (args[0] == "--help" || args[0] == "-h" || args[0] == "ajuda") {
     printGeneralHelp(stdout);
-    return kOk;
+    return finishStandardOutput(kOk);
   }
   if (args[0] == "--version" || args[0] == "-V") {
     std::printf("tavex-cli %s\n", tavex::kVersion);
-    return kOk;
+    return finishStandardOutput(kOk);
   }
   const std::string name = args[0];
   args.erase(args.begin());
   for (const Command& c : kCommands)
-    if (name == c.name) return c.run(args);
+    if (name == c.name) return finishStandardOutput(c.run(args));
   std::fprintf(stderr, "tavex-cli: comando desconhecido: %s\n\n", name.c_str());
   printGeneralHelp(stderr);
   return kCannotRun;

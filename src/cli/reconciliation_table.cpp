@@ -39,7 +39,8 @@ const std::vector<std::string> kHeader = {"CRZ",  "Data",      "COOs",      "Reg
 }  // namespace
 
 std::string reconciliationText(const Reconciliation& table) {
-  const std::vector<Row> rows = rowsOf(table);
+  std::vector<Row> rows = rowsOf(table);
+  for (Row& row : rows) row.cells[4] = visibleText(row.cells[4]);  // a name from the file may hold any byte
   std::vector<std::size_t> widths;
   for (const std::string& h : kHeader) widths.push_back(displayWidth(h));
   for (const Row& row : rows)
@@ -70,7 +71,7 @@ std::string reconciliationCsv(const Reconciliation& table) {
     for (std::size_t c = 0; c < cells.size(); ++c) {
       const std::string& cell = cells[c];
       if (c > 0) out += ';';
-      if (cell.find_first_of(";\"\n") == std::string::npos) {
+      if (cell.find_first_of(";\"\r\n") == std::string::npos) {
         out += cell;
         continue;
       }
@@ -87,7 +88,7 @@ std::string reconciliationCsv(const Reconciliation& table) {
     row.cells.push_back(row.over ? "N" : "S");
     write(row.cells);
   }
-  return out;
+  return utf8ToCp1252(out);  // like every CSV file the program writes
 }
 
 }  // namespace tavex::cli

@@ -1,15 +1,55 @@
 #include "cli/work_pool.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <thread>
-#include <vector>
+#include <system_error>
 
 namespace tavex::cli {
 
+namespace {
+
+ThreadStarter& threadStarter() {
+  static ThreadStarter starter;
+  return starter;
+}
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+std::atomic<bool> g_stopBatch{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<const BatchInterrupt::Logs*> g_batchLogs{nullptr};
+static_assert(std::atomic<const BatchInterrupt::Logs*>::is_always_lock_free);
+static_assert(std::atomic<BatchInterrupt::LogState>::is_always_lock_free);
+
+extern "C" void stopBatchOnSignal(int signal) {
+  if (!g_stopBatch.exchange(true)) return;
+  using State = BatchInterrupt::LogState;
+  if (const BatchInterrupt::Logs* logs = g_batchLogs.load())
+    for (std::size_t i = 0; i < logs->paths.size(); ++i)
+      if (const State state = logs->states[i].load(); state != State::Idle) {
+        // A run still starting may not have made its log yet: only an empty file can
+        // be the one it is making (a log in use by another run has its header).
+        struct stat st {};
+        if (state == State::Writing || (::lstat(logs->paths[i].c_str(), &st) == 0 && st.st_size == 0))
+          ::unlink(logs->paths[i].c_str());
+      }
+  struct sigaction usual {};
+  usual.sa_handler = SIG_DFL;
+  sigemptyset(&usual.sa_mask);
+  ::sigaction(signal, &usual, nullptr);
+  ::raise(signal);  // delivered as the handler returns
+}
+
+}  // namespace
+
+void setThreadStarter(ThreadStarter starter) { threadStarter() = std::move(starter); }
+
 void runOnPool(std::size_t count, unsigned threads, const std::atomic<bool>& stop,
-                      const std::function<void(std::size_t)>& work) {
+               const std::function<void(std::size_t)>& work) {
   std::atomic<std::size_t> next{0};
-  const auto loop = [&] {
+  const std::function<void()> loop = [&] {
     for (;;) {
       if (stop.load()) return;
       const std::size_t i = next.fetch_add(1);
@@ -21,9 +61,46 @@ void runOnPool(std::size_t count, unsigned threads, const std::atomic<bool>& sto
   const unsigned n = static_cast<unsigned>(std::min<std::size_t>(std::max(1u, threads), std::max<std::size_t>(count, 1)));
   std::vector<std::thread> pool;
   pool.reserve(n - 1);
-  for (unsigned t = 1; t < n; ++t) pool.emplace_back(loop);
+  for (unsigned t = 1; t < n; ++t) {
+    try {
+      pool.push_back(threadStarter() ? threadStarter()(loop) : std::thread(loop));
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: the ones running (and this one) do the work
+    }
+  }
   loop();  // the calling thread is one of them
   for (std::thread& t : pool) t.join();
+}
+
+BatchInterrupt::BatchInterrupt(std::vector<std::string> logPaths) {
+  static_assert(std::size(kStopSignals) == kSignals);
+  logs_.paths = std::move(logPaths);
+  logs_.states = std::make_unique<std::atomic<LogState>[]>(logs_.paths.size());
+  g_stopBatch.store(false);
+  g_batchLogs.store(&logs_);
+  struct sigaction action {};
+  action.sa_handler = stopBatchOnSignal;
+  sigemptyset(&action.sa_mask);
+  for (const int s : kStopSignals) sigaddset(&action.sa_mask, s);  // one handler at a time
+  for (int i = 0; i < kSignals; ++i) installed_[i] = ::sigaction(kStopSignals[i], &action, &previous_[i]) == 0;
+}
+
+BatchInterrupt::~BatchInterrupt() {
+  for (int i = 0; i < kSignals; ++i)
+    if (installed_[i]) ::sigaction(kStopSignals[i], &previous_[i], nullptr);
+  g_batchLogs.store(nullptr);
+}
+
+const std::atomic<bool>& BatchInterrupt::stopped() const { return g_stopBatch; }
+
+void BatchInterrupt::starting(std::size_t i) {
+  if (i < logs_.paths.size()) logs_.states[i].store(LogState::Starting);
+}
+void BatchInterrupt::logCreated(std::size_t i) {
+  if (i < logs_.paths.size()) logs_.states[i].store(LogState::Writing);
+}
+void BatchInterrupt::finished(std::size_t i) {
+  if (i < logs_.paths.size()) logs_.states[i].store(LogState::Idle);
 }
 
 }  // namespace tavex::cli

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstring>
 
 namespace tavex {
 
@@ -50,6 +52,7 @@ OutputFile openOutputFile(const std::string& path, OutputMode mode) {
   const int fd = ::open(path.c_str(), flags, 0666);
   if (fd < 0) {
     const int error = errno;
+    out.systemError = error;
     if (error == ELOOP || (error == EEXIST && isSymlink(path)))
       out.error = OutputError::Symlink;
     else if (error == EEXIST)
@@ -65,6 +68,7 @@ OutputFile openOutputFile(const std::string& path, OutputMode mode) {
   if (mode != OutputMode::CreateNew && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
     ::close(fd);
     out.error = OutputError::NotRegular;
+    out.systemError = 0;
     return out;
   }
   out.fd = fd;
@@ -102,6 +106,69 @@ std::string outputRefusalMessage(OutputError error, const std::string& path) {
     case OutputError::NotRegular: return cformat(kNotRegularOutput, utf8ToCp1252(path).c_str());
     default: return {};
   }
+}
+
+std::string systemReason(int error) {
+  switch (error) {
+    case ENOSPC: return "disco cheio (não há espaço livre no dispositivo)"_cp;
+    case EDQUOT: return "cota de disco esgotada"_cp;
+    case EFBIG: return "o arquivo passou do tamanho máximo permitido"_cp;
+    case EACCES:
+    case EPERM: return "sem permissão de gravação"_cp;
+    case EROFS: return "o dispositivo é somente leitura"_cp;
+    case ENOENT: return "o caminho não existe"_cp;
+    case ENOTDIR: return "um nome do caminho não é uma pasta"_cp;
+    case EIO: return "erro de leitura ou gravação no dispositivo"_cp;
+    case ENAMETOOLONG: return "nome de arquivo longo demais"_cp;
+    case EMFILE:
+    case ENFILE: return "arquivos abertos demais"_cp;
+    default: return std::strerror(error);
+  }
+}
+
+std::string reasonLine(int error) { return error == 0 ? std::string() : "Motivo: " + systemReason(error) + "."; }
+
+WholeFileResult writeWholeFile(const std::string& path, std::string_view content) {
+  WholeFileResult result;
+  struct stat target {};
+  const bool exists = ::lstat(path.c_str(), &target) == 0;
+  if (exists && S_ISLNK(target.st_mode)) {
+    result.refusal = OutputError::Symlink;
+    return result;
+  }
+  if (exists && !S_ISREG(target.st_mode)) {
+    result.refusal = OutputError::NotRegular;
+    return result;
+  }
+  // A name of its own beside the target, created exclusively (0666 less the umask).
+  static std::atomic<unsigned> counter{0};
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    temp = folder + "." + name + cformat(".%d-%u.tmp", static_cast<int>(::getpid()), counter++);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) {
+    result.systemError = errno;
+    return result;
+  }
+  int error = 0;
+  if (exists && ::fchmod(fd, target.st_mode & 07777) != 0) error = errno;
+  for (std::size_t at = 0; error == 0 && at < content.size();) {
+    const ssize_t n = ::write(fd, content.data() + at, content.size() - at);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) error = n < 0 ? errno : EIO;
+    else at += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) ::unlink(temp.c_str());
+  result.systemError = error;
+  return result;
 }
 
 }  // namespace tavex

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "cotepe/text.h"
 
@@ -36,6 +37,7 @@ enum class OutputError { None, Symlink, Exists, NotRegular, Other };
 struct OutputFile {
   int fd = -1;  // open for writing (close-on-exec), or -1
   OutputError error = OutputError::None;
+  int systemError = 0;  // errno of a failed open
 };
 
 // Opens `path` for writing as `mode` says, refusing a symlink as its last
@@ -75,5 +77,27 @@ class FileLock {
 
 // The message of an OutputError for `path` (UTF-8 path), or empty for Other/None.
 std::string outputRefusalMessage(OutputError error, const std::string& path);
+
+// Why a file operation failed, in the user's words (cp1252, no final period):
+// "disco cheio", "sem permissão de gravação"... from its errno; the system's own
+// text for a reason without words of ours.
+std::string systemReason(int error);
+
+// The line added under a failure's message to name its cause (cp1252):
+// "Motivo: <systemReason>.", or empty when `error` is 0.
+std::string reasonLine(int error);
+
+struct WholeFileResult {
+  OutputError refusal = OutputError::None;  // Symlink or NotRegular: the target was refused
+  int systemError = 0;                      // errno of the failed step, when not refused
+  bool ok() const { return refusal == OutputError::None && systemError == 0; }
+};
+
+// Writes `content` as the whole of `path`, or leaves `path` as it was: the bytes
+// go to a new temporary file beside it, which replaces `path` (rename) only once
+// all of them are written and the file is closed. A target that is a symbolic
+// link or no regular file is refused; an existing target's permissions are kept.
+// The temporary file never outlives a failure.
+WholeFileResult writeWholeFile(const std::string& path, std::string_view content);
 
 }  // namespace tavex

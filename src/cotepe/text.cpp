@@ -37,6 +37,8 @@ std::string cp1252ToUtf8(std::string_view cp1252) {
   return out;
 }
 
+std::string countOf(long long n, const char* one, const char* many) { return cformat("%lld %s", n, n == 1 ? one : many); }
+
 std::string cformat(const char* format, ...) {
   char small[512];
   va_list args;
@@ -80,6 +82,38 @@ std::int64_t detail::leadingIntGeneral(std::string_view text) {
 std::string_view trimRight(std::string_view text) {
   while (!text.empty() && (text.back() == ' ' || text.back() == '\n')) text.remove_suffix(1);
   return text;
+}
+
+std::size_t utf8SequenceLength(std::string_view s, std::size_t i) {
+  const auto b0 = static_cast<unsigned char>(s[i]);
+  if (b0 < 0x80) return 1;
+  const std::size_t n = b0 >= 0xC2 && b0 <= 0xDF ? 2 : b0 >= 0xE0 && b0 <= 0xEF ? 3 : b0 >= 0xF0 && b0 <= 0xF4 ? 4 : 0;
+  if (n == 0 || s.size() - i < n) return 0;
+  const auto b1 = static_cast<unsigned char>(s[i + 1]);
+  // The second byte's range closes off overlong forms, surrogates and values past U+10FFFF.
+  const unsigned char low = b0 == 0xE0 ? 0xA0 : b0 == 0xF0 ? 0x90 : 0x80;
+  const unsigned char high = b0 == 0xED ? 0x9F : b0 == 0xF4 ? 0x8F : 0xBF;
+  if (b1 < low || b1 > high) return 0;
+  for (std::size_t k = 2; k < n; ++k)
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+  return n;
+}
+
+bool isValidUtf8(std::string_view s) {
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t n = utf8SequenceLength(s, i);
+    if (n == 0) return false;
+    i += n;
+  }
+  return true;
+}
+
+std::string visibleText(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  forEachVisible(
+      utf8, [&](std::string_view text) { out += text; }, [&](unsigned char b) { out += cformat("\\x%02X", b); });
+  return out;
 }
 
 }  // namespace tavex

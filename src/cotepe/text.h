@@ -112,6 +112,9 @@ std::string cp1252ToUtf8(std::string_view cp1252);
 // part of the output: "%02.2d", "% 06.6d", "%.15s" ...).
 std::string cformat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// "1 erro", "0 erros", "2 erros": the count and the word that agrees with it.
+std::string countOf(long long n, const char* one, const char* many);
+
 namespace detail {
 std::int64_t leadingIntGeneral(std::string_view text);
 }
@@ -195,5 +198,40 @@ inline bool isAllDigits(std::string_view text) {
 
 // Removes trailing blanks and line feeds.
 std::string_view trimRight(std::string_view text);
+
+// The length of the well-formed UTF-8 sequence at s[i] (1 to 4), or 0 when the byte
+// there begins none (a stray continuation byte, a cut or overlong sequence, a
+// surrogate, a value past U+10FFFF).
+std::size_t utf8SequenceLength(std::string_view s, std::size_t i);
+// True when the whole text is well-formed UTF-8.
+bool isValidUtf8(std::string_view s);
+
+// Shows a text meant as UTF-8 (a file name, a name read from a file) without letting
+// anything act on a terminal or a page: `shown` receives each run of printable
+// characters as they are, `marked` each byte that must be shown by its value, which
+// is a control character (below 0x20, 0x7F, or U+0080..U+009F, given by its code)
+// or a byte that is not part of well-formed UTF-8.
+template <typename Shown, typename Marked>
+void forEachVisible(std::string_view utf8, Shown&& shown, Marked&& marked) {
+  std::size_t run = 0;  // where the printable run being gathered starts
+  for (std::size_t i = 0; i < utf8.size();) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    const std::size_t n = utf8SequenceLength(utf8, i);
+    const bool c1 = n == 2 && b == 0xC2 && static_cast<unsigned char>(utf8[i + 1]) < 0xA0;
+    if (n != 0 && b >= 0x20 && b != 0x7F && !c1) {
+      i += n;
+      continue;
+    }
+    if (i > run) shown(utf8.substr(run, i - run));
+    marked(c1 ? static_cast<unsigned char>(utf8[i + 1]) : b);
+    i += c1 ? 2 : 1;
+    run = i;
+  }
+  if (utf8.size() > run) shown(utf8.substr(run));
+}
+
+// The text as forEachVisible splits it, every marked byte written "\xHH": what the
+// terminal, CSV and JSON show of a name.
+std::string visibleText(std::string_view utf8);
 
 }  // namespace tavex

@@ -48,7 +48,7 @@ bool ConversionReader::next(std::string_view& rawLine) {
 }
 
 void showStatusMessage(UserInterface& ui, std::span<const StatusMessage> messages, int status,
-                       const std::string& path) {
+                       const std::string& path, std::string_view detail) {
   const StatusMessage* row = nullptr;
   for (const StatusMessage& m : messages) {
     if (m.status == status) {
@@ -58,10 +58,9 @@ void showStatusMessage(UserInterface& ui, std::span<const StatusMessage> message
     if (m.status == kAnyOtherStatus && row == nullptr) row = &m;
   }
   if (row == nullptr || row->text == nullptr) return;
-  if (row->withPath)
-    ui.showMessage(cformat(row->text, utf8ToCp1252(path).c_str()), row->title, row->icon);
-  else
-    ui.showMessage(row->text, row->title, row->icon);
+  std::string text = row->withPath ? cformat(row->text, utf8ToCp1252(path).c_str()) : std::string(row->text);
+  if (!detail.empty()) text.append("\n").append(detail);
+  ui.showMessage(text, row->title, row->icon);
 }
 
 std::string absolutePath(const std::string& path) {

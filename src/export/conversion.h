@@ -85,9 +85,10 @@ struct StatusMessage {
 inline constexpr int kAnyOtherStatus = INT_MIN;
 
 // Shows the row of `status` in `messages` (the first that lists it, else the
-// kAnyOtherStatus row; no row: nothing). `path` is UTF-8.
+// kAnyOtherStatus row; no row: nothing). `path` is UTF-8; a `detail` (cp1252, the
+// cause of a failure) goes on a line of its own under the row's text.
 void showStatusMessage(UserInterface& ui, std::span<const StatusMessage> messages, int status,
-                       const std::string& path);
+                       const std::string& path, std::string_view detail = {});
 
 // The path made absolute against the current directory (a command changes the
 // current directory before its worker opens the file). Unchanged if that fails.

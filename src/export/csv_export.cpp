@@ -221,9 +221,34 @@ class CsvOutputs {
     bool ok = true;
     for (Output& o : outputs_) {
       if (o.file.isOpen() && o.used > 0) ok = writeBlock(o) && ok;
-      ok = o.file.close() && ok;
+      const bool closed = o.file.close();
+      if (!closed && systemError_ == 0) systemError_ = o.file.systemError();
+      ok = closed && ok;
     }
     return ok;
+  }
+
+  // errno of the first failed open or write, 0 for none.
+  int systemError() const { return systemError_; }
+
+  // After a failure (files closed): removes the files this run created and cuts
+  // the ones it appended to back to their size before the run.
+  void takeBack() {
+    for (Output& o : outputs_) {
+      if (o.path.empty()) continue;
+      if (o.created) {
+        ::unlink(o.path.c_str());
+      } else {
+        const OutputFile out = openOutputFile(o.path, OutputMode::Append);
+        if (out.fd >= 0) {
+          if (::ftruncate(out.fd, static_cast<off_t>(o.sizeBefore)) != 0) {
+            // Nothing more can be done; the failure is reported all the same.
+          }
+          ::close(out.fd);
+        }
+      }
+      o.path.clear();
+    }
   }
 
  private:
@@ -233,15 +258,23 @@ class CsvOutputs {
     LineFile file;
     std::unique_ptr<char[]> block;  // kBlockBytes plus room for one more line
     std::size_t used = 0;
+    std::string path;          // set once this run opened the file
+    bool created = false;      // created by this run (else appended to)
+    long long sizeBefore = 0;  // what an appended file held before the run
   };
 
   bool openFor(int type, Output& o) {
     const std::string path = (std::filesystem::path(folder_) / csvFileName(type)).string();
-    const bool opened = isReadable(path) ? o.file.open(path, LineFile::Mode::Append)
-                                         : o.file.open(path, LineFile::Mode::CreateNew) &&
-                                               o.file.writeLine(csvHeader(type) + "\r\n");
-    if (!opened) {
+    const bool append = isReadable(path);
+    const bool opened = o.file.open(path, append ? LineFile::Mode::Append : LineFile::Mode::CreateNew);
+    if (opened) {
+      o.path = path;
+      o.created = !append;
+      o.sizeBefore = o.file.openedSize();
+    }
+    if (!opened || (!append && !o.file.writeLine(csvHeader(type) + "\r\n"))) {
       refusal_ = outputRefusalMessage(o.file.openError(), path);
+      if (systemError_ == 0) systemError_ = o.file.systemError();
       return false;
     }
     if (!o.block) o.block = std::make_unique_for_overwrite<char[]>(kBlockBytes + kMostRoom);
@@ -251,12 +284,14 @@ class CsvOutputs {
 
   bool writeBlock(Output& o) {
     const bool ok = o.file.writeLines(std::string_view(o.block.get(), o.used));
+    if (!ok && systemError_ == 0) systemError_ = o.file.systemError();
     o.used = 0;
     return ok;
   }
 
   std::string folder_;
   std::string refusal_;
+  int systemError_ = 0;
   std::array<Output, 22> outputs_;
 };
 
@@ -281,7 +316,8 @@ void appendCsvRecord(std::string& out, int type, std::string_view record) {
   out.resize(static_cast<std::size_t>(end - out.data()));
 }
 
-int convertToCsv(const std::string& inputPath, const std::string& outputFolder, WorkerControl& control) {
+int convertToCsv(const std::string& inputPath, const std::string& outputFolder, WorkerControl& control,
+                 std::string* reason) {
   FileLock lock;
   if (lock.lockFolder(outputFolder) == FileLock::Result::Busy) return kCsvFolderBusy;
   if (isReadable((std::filesystem::path(outputFolder) / "E01.csv").string())) return kCsvFolderHasCotepe;
@@ -298,14 +334,21 @@ int convertToCsv(const std::string& inputPath, const std::string& outputFolder, 
     if (type == 0) continue;
     if (writeCsvRecord(outputs, type, removeLineFeed(raw)) != 0) {
       outputs.closeAll();
-      if (outputs.refusal().empty()) return kCsvOutputFailed;
+      outputs.takeBack();
+      if (outputs.refusal().empty()) {
+        if (reason != nullptr) *reason = reasonLine(outputs.systemError());
+        return kCsvOutputFailed;
+      }
       control.notify({outputs.refusal(), "Erro!", Icon::Error});
       return kCsvOutputRefused;
     }
   }
   const bool closed = outputs.closeAll();
   if (input.reader().readFailed()) return kCsvInputUnreadable;
-  return closed ? kCsvDone : kCsvOutputFailed;
+  if (closed) return kCsvDone;
+  outputs.takeBack();
+  if (reason != nullptr) *reason = reasonLine(outputs.systemError());
+  return kCsvOutputFailed;
 }
 
 std::optional<int> exportCsv(UserInterface& ui, ConversionSession& session) {
@@ -330,15 +373,19 @@ std::optional<int> exportCsv(UserInterface& ui, ConversionSession& session) {
   const std::string outputFolder = absolutePath(folder);
   std::filesystem::current_path(outputFolder, ec);
   session.job.inputPath = inputPath;
+  // Written by the worker, read once it has finished.
+  auto reason = std::make_shared<std::string>();
   const WorkerOutcome outcome = runOnWorker(
       ui, session.job,
-      conversionProcedure([inputPath, outputFolder](WorkerControl& c) { return convertToCsv(inputPath, outputFolder, c); }),
+      conversionProcedure([inputPath, outputFolder, reason](WorkerControl& c) {
+        return convertToCsv(inputPath, outputFolder, c, reason.get());
+      }),
       true);
   if (outcome != WorkerOutcome::Finished) return std::nullopt;
 
   if (!previousDirectory.empty()) std::filesystem::current_path(previousDirectory, ec);
   const int status = session.job.status();
-  showStatusMessage(ui, kCsvMessages, status, folder);
+  showStatusMessage(ui, kCsvMessages, status, folder, *reason);
   return status;
 }
 

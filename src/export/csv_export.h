@@ -49,8 +49,12 @@ void appendCsvRecord(std::string& out, int type, std::string_view record);
 
 // The conversion, run on the worker: writes into `outputFolder`. Returns a status
 // above (a failed read of the input is kCsvInputUnreadable), or kConversionCancelled when it stopped between two records for a
-// cancellation (every line written stays whole).
-int convertToCsv(const std::string& inputPath, const std::string& outputFolder, WorkerControl& control);
+// cancellation (every line written stays whole). When an output fails or is
+// refused, the run takes back what it wrote: the files it created are removed and
+// the files it appended to are cut back to what they held, so a retry finds the
+// folder as it was; `reason` (when given) then receives the cause (cp1252 line).
+int convertToCsv(const std::string& inputPath, const std::string& outputFolder, WorkerControl& control,
+                 std::string* reason = nullptr);
 
 // The "Exportar CSV" command: asks for the file and the output folder (again while
 // the folder already holds "E01.csv"), makes the folder current, runs the

@@ -228,15 +228,19 @@ class Splitter {
     directory_ = slash == std::string::npos ? "" : inputPath_.substr(0, slash + 1);
     if (folderLock_.lockFolder(directory_) == FileLock::Result::Busy) return kSplitFolderBusy;
     if (const int status = openInput(); status >= 0) return status;
-    if (!createTemp()) return kSplitCannotWrite;
+    if (!createTemp()) return failureStatus();
     const int status = splitLines();
     return finish(status);
   }
+
+  // The cause of a failed write (cp1252 line), empty when none failed.
+  std::string reason() const { return reasonLine(systemError_); }
 
  private:
   struct Reduction {
     bool hasOutput = false;  // its output was created in this split
     bool onDisk = false;     // the output file exists (later writes append)
+    bool created = false;    // the file did not exist before this split
     std::string date;        // eight characters, or empty for none
     std::int32_t firstPiece = -1;  // its lines not yet written: pieces, in order
     std::int32_t lastPiece = -1;
@@ -262,7 +266,10 @@ class Splitter {
   bool createTemp() {
     std::string name = directory_ + kTempTemplate;
     const int fd = ::mkostemps(name.data(), kTempSuffixLength, O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) {
+      systemError_ = errno;
+      return false;
+    }
     tempPath_ = std::move(name);
     temp_.adopt(fd);
     tempOpen_ = true;
@@ -331,8 +338,11 @@ class Splitter {
     if (line.empty()) return std::nullopt;
     const int status = splitRecord(line);
     if (status >= 0) return status;
-    if (side_.size() > kSideBudget && !writeOutputs()) return kSplitCannotWrite;
-    if (failed_) return kSplitCannotWrite;
+    if (side_.size() > kSideBudget && !writeOutputs()) return failureStatus();
+    if (failed_) {
+      if (systemError_ == 0) systemError_ = temp_.systemError();
+      return failureStatus();
+    }
     return std::nullopt;
   }
 
@@ -359,7 +369,7 @@ class Splitter {
   int readMore() {
     if (inputFd_ < 0) return -1;
     if (filled_ == blockSize_) {
-      if (!pieces_.empty() && !writeOutputs()) return kSplitCannotWrite;
+      if (!pieces_.empty() && !writeOutputs()) return failureStatus();
       if (scanned_ > 0) {
         std::memmove(block_.get(), block_.get() + scanned_, filled_ - scanned_);
         filled_ -= scanned_;
@@ -519,7 +529,10 @@ class Splitter {
     tempOpen_ = false;
     // A write that failed is fatal; a temporary file removed meanwhile is not (the
     // outputs then go without the header records, with a message).
-    if (!temp_.flush()) failed_ = true;
+    if (!temp_.flush()) {
+      failed_ = true;
+      if (systemError_ == 0) systemError_ = temp_.systemError();
+    }
     temp_.close();
   }
 
@@ -599,8 +612,14 @@ class Splitter {
   }
 
   // Writes every gathered line, one file open at a time, each output's pieces
-  // straight from the block.
+  // straight from the block. The first output that fails or is refused ends the
+  // writing for the whole split (finish() takes back what was written).
   bool writeOutputs() {
+    if (writeFailed_) {
+      pieces_.clear();
+      side_.clear();
+      return false;
+    }
     const auto due = [](const Reduction& r) { return r.hasOutput && (!r.onDisk || r.firstPiece >= 0); };
     int lastDue = 0;
     for (int z = kFirstReduction; z <= kLastReduction; ++z)
@@ -611,24 +630,36 @@ class Splitter {
       if (!due(r)) continue;
       const std::string path = splitOutputPath(inputPath_, z);
       OutputError error = OutputError::None;
-      const int fd = openOutput(path, !r.onDisk, error);
+      int systemError = 0;
+      const int fd = openOutput(path, !r.onDisk, error, systemError, r.created);
       r.onDisk = true;
       if (fd < 0) {
         ok = false;
-        r.firstPiece = r.lastPiece = -1;
+        systemError_ = systemError;
         const std::string refusal = outputRefusalMessage(error, path);
-        if (!refusal.empty() && !outputRefused_) {
+        if (!refusal.empty()) {
           outputRefused_ = true;
           control_.notify({refusal, "Erro!", Icon::Error});
         }
-        continue;
+        break;
       }
-      ok = writePieces(fd, r) && ok;
+      if (!writePieces(fd, r)) {
+        ok = false;
+        systemError_ = errno;
+      }
       // A folder removed during the round makes the next open fail; the last
       // file tells whether it went with its lines after that.
       struct stat st {};
-      if (z == lastDue && ::fstat(fd, &st) == 0 && st.st_nlink == 0) ok = false;
+      if (ok && z == lastDue && ::fstat(fd, &st) == 0 && st.st_nlink == 0) {
+        ok = false;
+        systemError_ = ENOENT;
+      }
       ::close(fd);
+      if (!ok) break;
+    }
+    if (!ok) {
+      writeFailed_ = true;
+      for (Reduction& r : reductions_) r.firstPiece = r.lastPiece = -1;
     }
     // The block keeps its memory: the next round fills the same pages.
     pieces_.clear();
@@ -637,25 +668,29 @@ class Splitter {
   }
 
   // Opens the output at `path` for writing: created, or emptied, on its first
-  // write in this split (`first`), appended to afterwards. Never through a
-  // symbolic link, never into anything but a regular file; -1 and `error` set
-  // when refused or failed.
-  static int openOutput(const std::string& path, bool first, OutputError& error) {
+  // write in this split (`first`; `created` tells which), appended to afterwards.
+  // Never through a symbolic link, never into anything but a regular file; -1 and
+  // `error`, `systemError` set when refused or failed.
+  static int openOutput(const std::string& path, bool first, OutputError& error, int& systemError, bool& created) {
     if (!first) {
       const OutputFile out = openOutputFile(path, OutputMode::Append);
       error = out.error;
+      systemError = out.systemError;
       return out.fd;
     }
     OutputFile out = openOutputFile(path, OutputMode::CreateNew);
+    created = out.fd >= 0;
     if (out.error == OutputError::Exists) {  // an earlier output under the name: emptied
       out = openOutputFile(path, OutputMode::Reuse);
       const off_t end = out.fd < 0 ? 0 : ::lseek(out.fd, 0, SEEK_END);
       if (end != 0 && (::ftruncate(out.fd, 0) != 0 || ::lseek(out.fd, 0, SEEK_SET) != 0)) {
+        const int failure = errno;
         ::close(out.fd);
-        out = {-1, OutputError::Other};
+        out = {-1, OutputError::Other, failure};
       }
     }
     error = out.error;
+    systemError = out.systemError;
     return out.fd;
   }
 
@@ -680,9 +715,11 @@ class Splitter {
         const ssize_t n = ::writev(fd, iov, static_cast<int>(count));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
+          const int failure = n < 0 ? errno : EIO;
           if (::ftruncate(fd, static_cast<off_t>(r.written)) != 0) {
             // Nothing more can be done; the failure is reported all the same.
           }
+          errno = failure;
           return false;
         }
         total += static_cast<std::size_t>(n);
@@ -711,9 +748,29 @@ class Splitter {
     closeInput();
     removeTemp();
     // What is gathered is written whatever the ending (cancel, unknown record).
-    if (!writeOutputs() && status == kSplitDone) status = outputRefused_ ? kSplitOutputRefused : kSplitCannotWrite;
+    if (!writeOutputs() && status == kSplitDone) status = failureStatus();
+    // A failed or refused write takes back every output this split created; files
+    // that were there before are left.
+    if (writeFailed_) {
+      for (int z = kFirstReduction; z <= kLastReduction; ++z) {
+        Reduction& r = reductions_[static_cast<std::size_t>(z)];
+        if (r.onDisk && r.created) ::unlink(splitOutputPath(inputPath_, z).c_str());
+        r.onDisk = r.created = false;
+      }
+    }
     if (status == kSplitDone && !anyOutput()) status = kSplitNoReduction;
     return status;
+  }
+
+  // The status of a failed write: refused (notified already), failed for want of
+  // room (the disk full, a size limit, a failing device), or the folder's fault
+  // (not writable, gone).
+  int failureStatus() const {
+    if (outputRefused_) return kSplitOutputRefused;
+    switch (systemError_) {
+      case ENOSPC: case EDQUOT: case EFBIG: case EIO: return kSplitWriteFailed;
+      default: return kSplitCannotWrite;
+    }
   }
 
   bool anyOutput() const {
@@ -743,6 +800,8 @@ class Splitter {
   bool failed_ = false;
   bool prescanFailed_ = false;
   bool outputRefused_ = false;
+  bool writeFailed_ = false;  // an output failed or was refused: nothing more is written
+  int systemError_ = 0;       // errno of the first failed write
   FileLock folderLock_;
   ReductionRanges ranges_;
   std::vector<Reduction> reductions_;
@@ -768,7 +827,12 @@ std::string splitOutputPath(const std::string& inputPath, int z) {
   return base + "_" + number.substr(number.size() - 4) + ".txt";
 }
 
-int splitWorker(const std::string& inputPath, WorkerControl& control) { return Splitter(inputPath, control).run(); }
+int splitWorker(const std::string& inputPath, WorkerControl& control, std::string* reason) {
+  Splitter splitter(inputPath, control);
+  const int status = splitter.run();
+  if (reason != nullptr && (status == kSplitCannotWrite || status == kSplitWriteFailed)) *reason = splitter.reason();
+  return status;
+}
 
 namespace {
 
@@ -785,6 +849,8 @@ constexpr StatusMessage kSplitMessages[] = {
     {kSplitPathTooLong, "Caminho de arquivo muito longo!", "Erro!", Icon::Error},
     {kSplitInputMissing, "Arquivo não encontrado!"_cp, "Erro!", Icon::Error},
     {kSplitCannotWrite, "Sem permissão para gravação no diretório selecionado!"_cp, "Erro!", Icon::Error},
+    {kSplitWriteFailed, "Não foi possível gravar os arquivos separados no diretório selecionado!"_cp, "Erro!",
+     Icon::Error},
     {kSplitUnknownRecord, "Arquivo contem registros não conhecidos! Processo encerrado de maneira anormal!"_cp,
      "Erro!", Icon::Error},
     {kAnyOtherStatus, "Erro desconhecido!", "Erro!", Icon::Error},
@@ -797,13 +863,16 @@ std::optional<int> splitCotepeFile(UserInterface& ui, ConversionSession& session
   if (!input) return std::nullopt;
   const std::string path = *input;
   session.job.inputPath = path;
-  const WorkerOutcome outcome =
-      runOnWorker(ui, session.job, conversionProcedure([path](WorkerControl& c) { return splitWorker(path, c); }), true);
+  // Written by the worker, read once it has finished.
+  auto reason = std::make_shared<std::string>();
+  const WorkerOutcome outcome = runOnWorker(
+      ui, session.job, conversionProcedure([path, reason](WorkerControl& c) { return splitWorker(path, c, reason.get()); }),
+      true);
   if (outcome != WorkerOutcome::Finished) return std::nullopt;
   const int status = session.job.status();
   const std::size_t slash = path.rfind('/');
   const std::string folder = absolutePath(slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash));
-  showStatusMessage(ui, kSplitMessages, status, folder);
+  showStatusMessage(ui, kSplitMessages, status, folder, *reason);
   return status;
 }
 

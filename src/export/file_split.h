@@ -38,6 +38,7 @@ inline constexpr int kSplitFolderBusy = 7;      // another run holds the input's
 inline constexpr int kSplitInputNotRegular = 8; // the input is a pipe or a device
 inline constexpr int kSplitReadFailed = 9;      // a read of the input failed
 inline constexpr int kSplitOutputRefused = 10;  // an output is a symbolic link (the refusal was notified)
+inline constexpr int kSplitWriteFailed = 11;    // the disk is full (or a size limit reached, or the device failed)
 
 // Reduction numbers the split handles (others are skipped).
 inline constexpr int kFirstReduction = 1;
@@ -49,8 +50,11 @@ std::string splitOutputPath(const std::string& inputPath, int z);
 
 // The split, run on the worker. Returns a status above, or kConversionCancelled
 // when it stopped between two records for a cancellation (outputs then hold whole
-// lines; the temporary file is removed).
-int splitWorker(const std::string& inputPath, WorkerControl& control);
+// lines; the temporary file is removed). When an output fails or is refused,
+// nothing more is written and the outputs this split created are removed (files
+// that existed before stay); for kSplitCannotWrite and kSplitWriteFailed,
+// `reason` (when given) receives the cause (cp1252 line).
+int splitWorker(const std::string& inputPath, WorkerControl& control, std::string* reason = nullptr);
 
 // The "Separar Arquivo" command: asks for the file, runs the split on the worker
 // and shows the outcome (nothing more after a notified refusal). Returns the worker's status, or nothing when the chooser

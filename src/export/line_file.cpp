@@ -15,6 +15,8 @@ LineFile::LineFile(LineFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       pending_(std::move(other.pending_)),
       committed_(other.committed_),
+      openedSize_(other.openedSize_),
+      systemError_(other.systemError_),
       failed_(other.failed_),
       openError_(other.openError_) {}
 
@@ -24,6 +26,8 @@ LineFile& LineFile::operator=(LineFile&& other) noexcept {
     fd_ = std::exchange(other.fd_, -1);
     pending_ = std::move(other.pending_);
     committed_ = other.committed_;
+    openedSize_ = other.openedSize_;
+    systemError_ = other.systemError_;
     failed_ = other.failed_;
     openError_ = other.openError_;
   }
@@ -39,16 +43,19 @@ bool LineFile::open(const std::string& path, Mode mode) {
                                                    : OutputMode::Append;
   const OutputFile out = openOutputFile(path, how);
   openError_ = out.error;
+  systemError_ = out.systemError;
   if (out.fd < 0) return false;
   // The end of the file; a file to empty that is empty already is left alone.
   const off_t end = ::lseek(out.fd, 0, SEEK_END);
   if (mode == Mode::Create && end != 0 && (::ftruncate(out.fd, 0) != 0 || ::lseek(out.fd, 0, SEEK_SET) != 0)) {
+    systemError_ = errno;
     ::close(out.fd);
     openError_ = OutputError::Other;
     return false;
   }
   fd_ = out.fd;
   committed_ = mode == Mode::Create || end < 0 ? 0 : static_cast<long long>(end);
+  openedSize_ = committed_;
   return true;
 }
 
@@ -57,8 +64,10 @@ void LineFile::adopt(int fd) {
   failed_ = false;
   pending_.clear();
   openError_ = OutputError::None;
+  systemError_ = 0;
   fd_ = fd;
   committed_ = 0;
+  openedSize_ = 0;
 }
 
 bool LineFile::writeLine(std::string_view line) {
@@ -87,6 +96,7 @@ bool LineFile::writeAll(std::string_view text) {
     const ssize_t n = ::write(fd_, text.data() + done, text.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
+      systemError_ = n < 0 ? errno : EIO;
       // Cut the partial block off: the file ends after its last whole line.
       if (::ftruncate(fd_, static_cast<off_t>(committed_)) != 0) {
         // Nothing more can be done; the failure is reported all the same.
@@ -108,6 +118,7 @@ bool LineFile::close() {
   if (ok && ::fstat(fd_, &st) == 0 && st.st_nlink == 0) {
     ok = false;
     failed_ = true;
+    systemError_ = ENOENT;
   }
   ::close(fd_);
   fd_ = -1;

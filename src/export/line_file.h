@@ -35,6 +35,10 @@ class LineFile {
   void adopt(int fd);
   bool isOpen() const { return fd_ >= 0; }
   OutputError openError() const { return openError_; }
+  // errno of the failed open or write, 0 when none failed.
+  int systemError() const { return systemError_; }
+  // The file's size when it was opened (what an appended file held before).
+  long long openedSize() const { return openedSize_; }
 
   // Adds one complete line (its line end included). False once a write failed;
   // the failing line and everything after it are then dropped.
@@ -71,6 +75,8 @@ class LineFile {
   int fd_ = -1;
   std::string pending_;
   long long committed_ = 0;  // size of the file after the last successful write
+  long long openedSize_ = 0;
+  int systemError_ = 0;
   bool failed_ = false;
   OutputError openError_ = OutputError::None;
 };

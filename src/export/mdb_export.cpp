@@ -29,9 +29,14 @@ bool isSignatureField(int table, const FieldLayout& field) {
 
 const char* const kEngineErrorTitle = "Erro na Criação do Banco de Dados"_cp;
 
-void engineNotice(WorkerControl& control, const std::string& description) {
-  control.notify({utf8ToCp1252(description), kEngineErrorTitle, Icon::Error});
+// The engine's error: our sentence (cp1252) first, then the engine's own text
+// (UTF-8) on the next line, after `source` ("SQLite", "Sistema").
+void engineNotice(WorkerControl& control, const char* sentence, const char* source, const std::string& description) {
+  control.notify({std::string(sentence) + "\n" + source + ": " + utf8ToCp1252(description), kEngineErrorTitle,
+                  Icon::Error});
 }
+
+const char* const kEngineRefused = "O SQLite recusou um comando ao gravar o banco de dados."_cp;
 
 std::string tableName(int table) { return std::string(mdbTableLayout(table).tag); }
 
@@ -102,7 +107,7 @@ namespace {
 bool execute(CotepeDatabase& database, const std::string& sql, WorkerControl& control) {
   char* error = nullptr;
   if (sqlite3_exec(database.db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK) return true;
-  engineNotice(control, error != nullptr ? error : sqlite3_errmsg(database.db));
+  engineNotice(control, kEngineRefused, "SQLite", error != nullptr ? error : sqlite3_errmsg(database.db));
   sqlite3_free(error);
   return false;
 }
@@ -130,7 +135,9 @@ int createCotepeDatabase(CotepeDatabase& database, const std::string& path, Work
     if (claimed.error == OutputError::Symlink)
       control.notify({outputRefusalMessage(claimed.error, path), kEngineErrorTitle, Icon::Error});
     else
-      engineNotice(control, cformat("unable to create database file \"%s\": %s", path.c_str(), std::strerror(error)));
+      engineNotice(control,
+                   cformat("Não foi possível criar o arquivo do banco de dados %s."_cp, utf8ToCp1252(path).c_str()).c_str(),
+                   "Sistema", std::strerror(error));
     return 1;
   }
   ::close(claimed.fd);
@@ -148,7 +155,8 @@ int createCotepeDatabase(CotepeDatabase& database, const std::string& path, Work
   const std::string enginePath = ec ? path : (resolved / std::filesystem::path(path).filename()).string();
   if (sqlite3_open_v2(enginePath.c_str(), &database.db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW,
                       nullptr) != SQLITE_OK) {
-    engineNotice(control, database.db != nullptr ? sqlite3_errmsg(database.db) : "out of memory");
+    engineNotice(control, "O SQLite não conseguiu abrir o arquivo do banco de dados."_cp, "SQLite",
+                 database.db != nullptr ? sqlite3_errmsg(database.db) : "out of memory");
     return fail();
   }
   // The connection is used by the worker alone (no per-call locking), and the
@@ -168,7 +176,7 @@ int createCotepeDatabase(CotepeDatabase& database, const std::string& path, Work
       sqlite3_stmt*& statement = rows == 1 ? database.inserts[t] : database.batchInserts[t];
       if (sqlite3_prepare_v3(database.db, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) !=
           SQLITE_OK) {
-        engineNotice(control, sqlite3_errmsg(database.db));
+        engineNotice(control, kEngineRefused, "SQLite", sqlite3_errmsg(database.db));
         return fail();
       }
     }
@@ -211,7 +219,8 @@ int stepInsert(CotepeDatabase& database, sqlite3_stmt* insert, int table, int rc
   if (rc == SQLITE_OK) rc = sqlite3_step(insert) == SQLITE_DONE ? SQLITE_OK : SQLITE_ERROR;
   sqlite3_reset(insert);  // every column is bound again for the next rows
   if (rc == SQLITE_OK) return 0;
-  if (table == kE15Table) engineNotice(control, sqlite3_errmsg(database.db));
+  if (table == kE15Table)
+    engineNotice(control, "O SQLite recusou um registro E15."_cp, "SQLite", sqlite3_errmsg(database.db));
   return 1;
 }
 

@@ -238,18 +238,32 @@ PgLoadResult loadCotepeFileToPg(PgConnection& c, const std::string& path, const 
   if (!c.exec("BEGIN") ||
       !c.query("SELECT pg_advisory_xact_lock(1413568070, hashtext($1))", {*sha}))
     return fail("");
-  const auto existing = c.query("SELECT id FROM tavex.arquivo WHERE sha256 = $1", {*sha});
+  const auto existing =
+      c.query("SELECT id, validado, erros, avisos FROM tavex.arquivo WHERE sha256 = $1", {*sha}, "");
   if (!existing) return fail("");
   bool replacing = false;
+  std::optional<std::pair<int, int>> validation = options.validation;
+  std::string earlierId;  // the replaced row whose validation is kept
   if (!existing->empty()) {
-    result.fileId = std::stoll((*existing)[0][0]);
+    const std::vector<std::string>& row = (*existing)[0];
+    result.fileId = std::stoll(row[0]);
     if (options.skipExisting) {
       c.rollbackQuietly();
       result.status = PgLoadStatus::Skipped;
       return result;
     }
-    if (!c.query("DELETE FROM tavex.arquivo WHERE id = $1", {(*existing)[0][0]})) return fail("");
     replacing = true;
+    if (!validation && row[1] == "t") {
+      // The same bytes validated before: that validation still describes them.
+      validation = std::pair(static_cast<int>(leadingInt(row[2])), static_cast<int>(leadingInt(row[3])));
+      result.keptValidation = validation;
+      earlierId = row[0];
+      // Frees the bytes' key for the new row until the earlier one goes.
+      if (!c.query("UPDATE tavex.arquivo SET sha256 = sha256 || ':substituido' WHERE id = $1", {earlierId}))
+        return fail("");
+    } else if (!c.query("DELETE FROM tavex.arquivo WHERE id = $1", {row[0]})) {
+      return fail("");
+    }
   }
   const std::filesystem::path p(path);
   const std::string absolute = std::filesystem::absolute(p, ec).string();
@@ -259,11 +273,31 @@ PgLoadResult loadCotepeFileToPg(PgConnection& c, const std::string& path, const 
       {*sha, pathText(p.filename().string()), pathText(ec ? path : absolute), textParam(fieldOf(e01, E01::ComandoGeracao)),
        textParam(fieldOf(e01, E01::NumeroFabricacao)), textParam(fieldOf(e01, E01::CnpjUsuario)),
        dateParam(fieldOf(e01, E01::DataInicial)), dateParam(fieldOf(e01, E01::DataFinal)),
-       pgTextOf(station()), options.validation ? "t" : "f",
-       options.validation ? std::optional(std::to_string(options.validation->first)) : std::nullopt,
-       options.validation ? std::optional(std::to_string(options.validation->second)) : std::nullopt});
+       pgTextOf(station()), validation ? "t" : "f",
+       validation ? std::optional(std::to_string(validation->first)) : std::nullopt,
+       validation ? std::optional(std::to_string(validation->second)) : std::nullopt});
   if (!inserted) return fail("");
   result.fileId = std::stoll((*inserted)[0][0]);
+  if (!earlierId.empty()) {
+    // The validation's findings and reconciliation move to the new row; the load's
+    // own findings (carga.formato) are made again by this load.
+    const std::string id = std::to_string(result.fileId);
+    const char* const findings =
+        "arquivo_id, linha, registro, campo, codigo, severidade, mensagem, crz, coo, valor_declarado, valor_calculado";
+    const char* const reconciliation =
+        "arquivo_id, crz, data, coo_inicial, coo_final, tipo, totalizador, declarado, calculado, diferenca, "
+        "dentro_tolerancia";
+    const auto moved = [&](const std::string& table, const char* columns, const std::string& where) {
+      const std::string rest = std::string(columns).substr(std::string_view("arquivo_id").size());
+      return c.query("INSERT INTO tavex." + table + " (" + columns + ") SELECT $2::bigint" + rest + " FROM tavex." +
+                         table + " WHERE arquivo_id = $1::bigint" + where,
+                     {earlierId, id})
+          .has_value();
+    };
+    if (!moved("achado", findings, " AND codigo <> 'carga.formato'") || !moved("conciliacao", reconciliation, "") ||
+        !c.query("DELETE FROM tavex.arquivo WHERE id = $1", {earlierId}))
+      return fail("");
+  }
 
   Loader loader(c, options);
   if (!loader.load(reader, result)) return fail(loader.message());

@@ -158,7 +158,93 @@ PgSchemaResult failed(PgConnection& c, PgSchemaResult r) {
   return r;
 }
 
+// The message listing the rights `missing` (cp1252).
+std::string missingRightsMessage(PgConnection& c, const std::vector<PgRight>& missing) {
+  const std::string db = utf8ToCp1252(c.database());
+  const std::string user = utf8ToCp1252(c.user());
+  std::string list;
+  for (std::size_t i = 0; i < missing.size(); ++i) {
+    // One line per object: "  tabela tavex.e15: SELECT, INSERT".
+    const PgRight& right = missing[i];
+    const bool sameObject = i > 0 && missing[i - 1].kind == right.kind && missing[i - 1].name == right.name;
+    if (sameObject) {
+      list += ", " + right.privilege;
+      continue;
+    }
+    if (i > 0) list += "\n";
+    list += right.kind == "schema"     ? "  esquema tavex: "
+            : right.kind == "sequence" ? "  sequência tavex."_cp + right.name + ": "
+                                       : "  tabela tavex." + right.name + ": ";
+    list += right.privilege;
+  }
+  list += "\n";
+  return cformat(
+             "O usuário \"%s\" não tem todos os direitos de que a carga precisa no esquema tavex do banco \"%s\". "
+             "Faltam:\n"_cp,
+             user.c_str(), db.c_str()) +
+         list +
+         cformat("Um administrador os concede de uma vez com o script tavex_pg_direitos.sql do Tavex:\n"
+                 "  psql -d \"%s\" -v papel=\"%s\" -f tavex_pg_direitos.sql"_cp,
+                 db.c_str(), user.c_str());
+}
+
+// The message for a user who may not create the schema of an empty database (cp1252).
+std::string cannotCreateMessage(PgConnection& c) {
+  const std::string db = utf8ToCp1252(c.database());
+  const std::string user = utf8ToCp1252(c.user());
+  return cformat(
+      "O esquema tavex ainda não existe no banco \"%s\" e o usuário \"%s\" não pode criá-lo. Falta:\n"
+      "  banco %s: CREATE (GRANT CREATE ON DATABASE \"%s\" TO \"%s\")\n"
+      "ou um administrador cria o esquema uma vez (CREATE SCHEMA tavex AUTHORIZATION \"%s\")."_cp,
+      db.c_str(), user.c_str(), db.c_str(), db.c_str(), user.c_str(), user.c_str());
+}
+
 }  // namespace
+
+std::vector<PgRight> pgLoadRights() {
+  std::vector<PgRight> rights = {
+      {"schema", "tavex", "USAGE"},
+      {"table", "versao", "SELECT"},
+      {"table", "arquivo", "SELECT"},
+      {"table", "arquivo", "INSERT"},
+      {"table", "arquivo", "UPDATE"},
+      {"table", "arquivo", "DELETE"},
+      {"sequence", "arquivo_id_seq", "USAGE"},
+  };
+  // The record tables take a file's rows (COPY) and lose them when it is loaded
+  // again (the trigger's DELETE reads arquivo_id: SELECT).
+  std::vector<std::string> records;
+  for (int t = 0; t < 22; ++t) records.push_back(pgTableName(t).substr(6));
+  records.push_back("linha_desconhecida");
+  for (const std::string& table : records)
+    for (const char* privilege : {"SELECT", "INSERT", "DELETE"}) rights.push_back({"table", table, privilege});
+  // A reload without a validation copies the earlier one's rows (SELECT).
+  for (const char* table : {"achado", "conciliacao"})
+    for (const char* privilege : {"SELECT", "INSERT"}) rights.push_back({"table", table, privilege});
+  return rights;
+}
+
+std::optional<std::vector<PgRight>> missingPgLoadRights(PgConnection& connection) {
+  // Objects by OID: a lookup by name would itself fail without USAGE on the schema.
+  std::string values;
+  const std::vector<PgRight> rights = pgLoadRights();
+  for (std::size_t i = 0; i < rights.size(); ++i)
+    values += cformat("%s(%zu, '%s', '%s', '%s')", i == 0 ? "" : ", ", i, rights[i].kind.c_str(),
+                      rights[i].name.c_str(), rights[i].privilege.c_str());
+  const auto rows = connection.query(
+      "WITH s AS (SELECT oid FROM pg_namespace WHERE nspname = 'tavex'), "
+      "w(n, kind, name, privilege) AS (VALUES " + values + ") "
+      "SELECT w.n FROM w LEFT JOIN pg_class c ON c.relnamespace = (SELECT oid FROM s) AND c.relname = w.name "
+      "WHERE NOT CASE w.kind "
+      "  WHEN 'schema' THEN has_schema_privilege((SELECT oid FROM s), w.privilege) "
+      "  WHEN 'sequence' THEN c.oid IS NOT NULL AND has_sequence_privilege(c.oid, w.privilege) "
+      "  ELSE c.oid IS NOT NULL AND has_table_privilege(c.oid, w.privilege) END "
+      "ORDER BY w.n");
+  if (!rows) return std::nullopt;
+  std::vector<PgRight> missing;
+  for (const auto& row : *rows) missing.push_back(rights[static_cast<std::size_t>(leadingInt(row[0]))]);
+  return missing;
+}
 
 std::string pgTableName(int table) { return "tavex." + lower(mdbTableLayout(table).tag); }
 
@@ -186,9 +272,34 @@ bool applyPgSchemaSteps(PgConnection& connection, int fromVersion, int toVersion
 PgSchemaResult ensurePgSchema(PgConnection& connection) {
   PgSchemaResult r;
   if (!connection.exec("BEGIN") || !connection.exec(kSchemaLock)) return failed(connection, r);
-  const auto present =
-      connection.query("SELECT to_regnamespace('tavex') IS NOT NULL, to_regclass('tavex.versao') IS NOT NULL");
+  const auto present = connection.query(
+      "SELECT EXISTS (SELECT FROM pg_namespace WHERE nspname = 'tavex'), "
+      "EXISTS (SELECT FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+      "WHERE n.nspname = 'tavex' AND c.relname = 'versao'), "
+      "has_database_privilege(current_database(), 'CREATE')");
   if (!present) return failed(connection, r);
+  if ((*present)[0][0] != "t" && (*present)[0][2] != "t") {
+    connection.rollbackQuietly();
+    r.status = PgSchemaResult::Status::NoPermission;
+    r.message = cannotCreateMessage(connection);
+    return r;
+  }
+  // Every missing right at once, before anything is read or written.
+  std::vector<PgRight> missing;
+  const auto refuse = [&] {
+    connection.rollbackQuietly();
+    r.status = PgSchemaResult::Status::NoPermission;
+    r.message = missingRightsMessage(connection, missing);
+    return r;
+  };
+  if ((*present)[0][1] == "t") {  // a schema still empty is filled by its owner below
+    const auto lacking = missingPgLoadRights(connection);
+    if (!lacking) return failed(connection, r);
+    missing = *lacking;
+    // Without these the version cannot even be read.
+    for (const PgRight& right : missing)
+      if (right.kind == "schema" || right.name == "versao") return refuse();
+  }
   if ((*present)[0][1] == "t") {
     const auto version = connection.query("SELECT max(versao) FROM tavex.versao", {}, "0");
     if (!version) return failed(connection, r);
@@ -204,6 +315,8 @@ PgSchemaResult ensurePgSchema(PgConnection& connection) {
     return r;
   }
   if (r.foundVersion == kPgSchemaVersion) {
+    // (An older schema lacks a later step's tables: its migration, by the owner, decides.)
+    if (!missing.empty()) return refuse();
     if (!connection.exec("COMMIT")) return failed(connection, r);
     r.status = PgSchemaResult::Status::Ready;
     return r;

@@ -10,6 +10,7 @@
 // trigger on tavex.arquivo for the record tables, by foreign keys for the rest).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,30 @@ struct PgSchemaResult {
 // Makes sure the schema is at kPgSchemaVersion: creates it in an empty database,
 // migrates an older one in one transaction, refuses a newer one. Safe when several
 // clients call it at once (they take turns on an advisory lock).
+//
+// Before touching anything it checks the user's rights: CREATE on the database
+// when the schema must be created, else every right a load needs on the schema at
+// kPgSchemaVersion (pgLoadRights); NoPermission then names every missing one.
 PgSchemaResult ensurePgSchema(PgConnection& connection);
+
+// A right a load needs: `privilege` on the object `name` (without "tavex.") of
+// `kind` "schema", "table" or "sequence".
+struct PgRight {
+  std::string kind;
+  std::string name;
+  std::string privilege;
+};
+
+// Every right a load (with its findings and reconciliation) needs on the current
+// schema, in the order they are listed to the user. A table added by a later
+// schema step adds its rights here; the script docs/tavex_pg_direitos.sql grants
+// them all.
+std::vector<PgRight> pgLoadRights();
+
+// The rights of pgLoadRights the connection's user lacks on an existing schema
+// tavex (all of them from the schema's USAGE on, when that is missing); nothing
+// when the check itself failed (connection.error() tells why).
+std::optional<std::vector<PgRight>> missingPgLoadRights(PgConnection& connection);
 
 // Applies the schema's steps after `fromVersion` up to `toVersion` in the current
 // transaction, and records `toVersion`. Used by ensurePgSchema; tests build an

@@ -60,23 +60,24 @@ std::string text(std::string_view cp1252) {
   return out;
 }
 
-// A UTF-8 text (a path, a message of ours), escaped; control characters marked.
+// A UTF-8 text (a path, a message of ours), escaped; control characters and bytes
+// that are not UTF-8 (a file name may hold any) marked, so the page stays UTF-8.
 std::string esc(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    const auto b = static_cast<unsigned char>(utf8[i]);
-    if (b < 0x20 || b == 0x7F) out += controlMark(b);
-    else if (b == 0xC2 && i + 1 < utf8.size() && static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
-             static_cast<unsigned char>(utf8[i + 1]) < 0xA0)
-      out += controlMark(static_cast<unsigned char>(utf8[++i]));
-    else if (b == '<') out += "&lt;";
-    else if (b == '>') out += "&gt;";
-    else if (b == '&') out += "&amp;";
-    else if (b == '"') out += "&quot;";
-    else if (b == '\'') out += "&#39;";
-    else out += static_cast<char>(b);
-  }
+  forEachVisible(
+      utf8,
+      [&](std::string_view shown) {
+        for (const char c : shown) {
+          if (c == '<') out += "&lt;";
+          else if (c == '>') out += "&gt;";
+          else if (c == '&') out += "&amp;";
+          else if (c == '"') out += "&quot;";
+          else if (c == '\'') out += "&#39;";
+          else out += c;
+        }
+      },
+      [&](unsigned char b) { out += controlMark(b); });
   return out;
 }
 
@@ -316,6 +317,7 @@ class Page {
       return;
     }
     verdict(f);
+    indicators(f);
     reconciliation(f);
     findings(f);
     out_ += "</section>\n";
@@ -467,6 +469,56 @@ class Page {
             "). A faixa verde é a tolerância; em vermelho, os dias acima dela.</figcaption>\n</figure>\n";
   }
 
+  // The ECF's counters and dates against each other: alerts first, each with the
+  // text of its record.
+  void indicators(const ReportedFile& f) {
+    if (!f.indicatorsComputed) return;
+    const auto alerts = std::count_if(f.indicators.begin(), f.indicators.end(),
+                                      [](const Indicator& i) { return i.level == IndicatorLevel::Alerta; });
+    out_ += "<section class=\"indicios\">\n<h3>Indícios (" + plural(static_cast<long long>(alerts), "alerta", "alertas") +
+            ", " + plural(static_cast<long long>(f.indicators.size()) - static_cast<long long>(alerts), "informação",
+                          "informações") +
+            ")</h3>\n";
+    if (f.indicators.empty()) {
+      out_ += "<p class=\"nota\">Nenhum indício: os contadores (CRZ, CRO, COO, CCF, GNF, GT) e as datas do arquivo "
+              "conferem entre si.</p>\n</section>\n";
+      return;
+    }
+    out_ += "<ol class=\"lista\">\n";
+    const std::size_t listed = std::min(f.indicators.size(), options_.findingsPerGroup);
+    for (std::size_t k = 0; k < listed; ++k) indicator(f, f.indicators[k]);
+    out_ += "</ol>\n";
+    if (listed < f.indicators.size())
+      out_ += "<p class=\"mais\" data-omitidos=\"" + std::to_string(f.indicators.size() - listed) + "\">e mais " +
+              plural(static_cast<long long>(f.indicators.size() - listed), "indício", "indícios") +
+              " (a lista completa está na saída de <code>tavex-cli indicios</code>)</p>\n";
+    out_ += "</section>\n";
+  }
+
+  void indicator(const ReportedFile& f, const Indicator& x) {
+    const bool alert = x.level == IndicatorLevel::Alerta;
+    out_ += std::string("<li class=\"indicio ") + (alert ? "alerta" : "informacao") + "\" data-codigo=\"" + esc(x.code) +
+            cformat("\" data-linha=\"%d\"><span class=\"sev\">%s</span> ", x.line, alert ? "ALERTA" : "INFORMAÇÃO");
+    std::string where;
+    if (x.line > 0) where += "linha " + integer(x.line) + (x.recordType > 0 ? " (" + recordTitle(x.recordType) + ")" : "");
+    if (x.crz > 0) where += (where.empty() ? "" : ", ") + cformat("CRZ %lld", static_cast<long long>(x.crz));
+    if (x.coo > 0) where += (where.empty() ? "" : ", ") + cformat("COO %lld", static_cast<long long>(x.coo));
+    if (!where.empty()) out_ += "<span class=\"onde\">" + where + ":</span> ";
+    out_ += "<span class=\"msg\">";
+    text(out_, x.sentence);
+    out_ += "</span> <span class=\"valores\">(esperado ";
+    text(out_, x.expected);
+    out_ += ", encontrado ";
+    text(out_, x.found);
+    out_ += ")</span> <code>" + esc(x.code) + "</code>";
+    if (const auto it = f.records.find(x.line); x.line > 0 && it != f.records.end()) {
+      out_ += "<pre class=\"registro\">";
+      text(out_, std::string_view(it->second).substr(0, 2000));
+      out_ += "</pre>";
+    }
+    out_ += "</li>\n";
+  }
+
   void findings(const ReportedFile& f) {
     out_ += "<section class=\"achados\">\n<h3>Achados (" + integer(static_cast<long long>(f.findings.size())) + ")</h3>\n";
     if (f.findings.empty()) {
@@ -559,27 +611,27 @@ std::vector<int> listedLines(const std::vector<Finding>& findings, std::size_t f
   return lines;
 }
 
+std::vector<int> listedLines(const std::vector<Indicator>& indicators, std::size_t findingsPerGroup) {
+  std::vector<int> lines;
+  for (std::size_t k = 0; k < indicators.size() && k < findingsPerGroup; ++k)
+    if (indicators[k].line > 0) lines.push_back(indicators[k].line);
+  std::sort(lines.begin(), lines.end());
+  lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+  return lines;
+}
+
 std::string auditReportHtml(const std::vector<ReportedFile>& files, const ReportOptions& options) {
   return Page(files, options).build();
 }
 
 std::string writeAuditReport(const std::string& path, const std::vector<ReportedFile>& files, const ReportOptions& options) {
-  const std::string html = auditReportHtml(files, options);
-  const OutputFile out = openOutputFile(path, OutputMode::Reuse);
-  if (out.fd < 0) {
-    const std::string refusal = cp1252ToUtf8(outputRefusalMessage(out.error, path));
-    return refusal.empty() ? "não foi possível criar " + path + ": " + std::strerror(errno) : refusal;
-  }
-  bool ok = ::ftruncate(out.fd, 0) == 0;
-  for (std::size_t at = 0; ok && at < html.size();) {
-    const ssize_t n = ::write(out.fd, html.data() + at, html.size() - at);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) at += static_cast<std::size_t>(n);
-  }
-  const int error = errno;
-  ok = ::close(out.fd) == 0 && ok;
-  return ok ? std::string() : "não foi possível gravar " + path + ": " + std::strerror(error);
+  // Written whole beside the page it replaces, so a failure leaves the previous
+  // report as it was.
+  const WholeFileResult written = writeWholeFile(path, auditReportHtml(files, options));
+  if (written.refusal != OutputError::None) return cp1252ToUtf8(outputRefusalMessage(written.refusal, path));
+  if (written.ok()) return {};
+  return "não foi possível gravar o relatório " + path + "; o anterior, se havia, ficou como estava. " +
+         cp1252ToUtf8(reasonLine(written.systemError));
 }
 
 std::string localDateTime() {

@@ -1,7 +1,7 @@
 // The audit report: one self-contained HTML page (UTF-8, styles, script and
 // pictures inline, nothing fetched) showing one or more validated files: the
-// file's identity, the verdict by family of finding, the EAD signature, the
-// reconciliation of its Z reductions as a table and a chart, and its findings
+// file's identity, the verdict by family of finding, the EAD signature, the audit
+// indicators (alerts first, with the record's text), the reconciliation of its Z reductions as a table and a chart, and its findings
 // grouped by family and record type with the record's text. Every text that
 // comes from a file is converted from cp1252 and escaped; control bytes are
 // shown as their hexadecimal value. The page prints on A4 (print stylesheet).
@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "indicators/indicator.h"
 #include "validation/finding.h"
 #include "validation/reconciliation.h"
 #include "validation/validate.h"
@@ -37,7 +38,11 @@ struct ReportedFile {
   std::optional<Reconciliation> reconciliation;
   SignatureCheck signature = SignatureCheck::NotChecked;
   std::string signatureKey;            // UTF-8: whose key checked it ("ACME", "ACME / M1")
-  std::map<int, std::string> records;  // cp1252 text of the lines the listed findings cite
+  std::map<int, std::string> records;  // cp1252 text of the lines the listed findings and indicators cite
+  // The audit indicators of the full run, alerts first; not computed for a
+  // format-only run or a file not validated.
+  bool indicatorsComputed = false;
+  std::vector<Indicator> indicators;
 };
 
 struct ReportOptions {
@@ -52,10 +57,14 @@ struct ReportOptions {
 // findings it lists under `findingsPerGroup`.
 std::vector<int> listedLines(const std::vector<Finding>& findings, std::size_t findingsPerGroup);
 
+// The same for `indicators`: those of the first `findingsPerGroup` it lists.
+std::vector<int> listedLines(const std::vector<Indicator>& indicators, std::size_t findingsPerGroup);
+
 // The whole page for `files` (one section each; more than one adds a summary table).
 std::string auditReportHtml(const std::vector<ReportedFile>& files, const ReportOptions& options);
 
-// Writes the page to `path` (created or replaced; never through a symbolic link).
+// Writes the page to `path` whole (created or replaced through a temporary file
+// beside it; never through a symbolic link): a failure leaves `path` as it was.
 // Empty on success, else why not (UTF-8).
 std::string writeAuditReport(const std::string& path, const std::vector<ReportedFile>& files,
                              const ReportOptions& options);

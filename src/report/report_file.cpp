@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "cotepe/record_layout.h"
+#include "indicators/file_indicators.h"
 #include "printer/manufacturer_catalogue.h"
 #include "signature/signed_file.h"
 
@@ -47,6 +48,10 @@ bool usable(const ModelKey& key) { return key.modulusPresent && key.exponentPres
 
 void readFileFacts(ReportedFile& file, std::size_t findingsPerGroup) {
   std::vector<int> wanted = listedLines(file.findings, findingsPerGroup);
+  const std::vector<int> cited = listedLines(file.indicators, findingsPerGroup);
+  wanted.insert(wanted.end(), cited.begin(), cited.end());
+  std::sort(wanted.begin(), wanted.end());
+  wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
   std::FILE* f = std::fopen(file.path.c_str(), "rb");
   if (f == nullptr) return;
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(f, std::fclose);
@@ -129,8 +134,10 @@ void checkSignature(ReportedFile& file, const std::string& catalogueDirectory) {
 
 ReportedFile reportedFileOf(const std::string& path, const ValidationSummary* summary, std::vector<Finding> findings,
                             std::string problem, bool formatOnly, const std::string& catalogueDirectory,
-                            std::size_t findingsPerGroup) {
+                            std::size_t findingsPerGroup, std::optional<std::vector<Indicator>> indicators) {
   ReportedFile file;
+  file.indicatorsComputed = indicators.has_value() && summary != nullptr && summary->ran;
+  if (file.indicatorsComputed) file.indicators = std::move(*indicators);
   file.path = path;
   file.validated = summary != nullptr && summary->ran;
   file.formatOnly = formatOnly;
@@ -154,11 +161,11 @@ ReportedFile validateForReport(const std::string& path, std::int64_t toleranceCe
   ValidationOptions options;
   options.continueAfterMissingRecords = continuing;
   options.sinks.push_back(&collector);
-  const ValidationSummary summary = validateCotepeFile(notifier, path, toleranceCents, options);
+  IndicatorRun run = validateWithIndicators(notifier, path, toleranceCents, IndicatorSettings{}, options);
   std::string problem = cp1252ToUtf8(notifier.messages);
-  if (!summary.ran && problem.empty()) problem = "a validação não terminou";
-  return reportedFileOf(path, &summary, std::move(collector.findings), std::move(problem), false, catalogueDirectory,
-                        findingsPerGroup);
+  if (!run.summary.ran && problem.empty()) problem = "a validação não terminou";
+  return reportedFileOf(path, &run.summary, std::move(collector.findings), std::move(problem), false, catalogueDirectory,
+                        findingsPerGroup, std::move(run.indicators));
 }
 
 }  // namespace tavex::report

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,9 +16,10 @@ namespace tavex::report {
 
 // A ReportedFile of `path` from a validation's results (`summary` null when the run
 // could not start; `problem` UTF-8), completed by readFileFacts and checkSignature.
+// `indicators`: those of the run, when it computed them.
 ReportedFile reportedFileOf(const std::string& path, const ValidationSummary* summary, std::vector<Finding> findings,
                             std::string problem, bool formatOnly, const std::string& catalogueDirectory,
-                            std::size_t findingsPerGroup);
+                            std::size_t findingsPerGroup, std::optional<std::vector<Indicator>> indicators = std::nullopt);
 
 // Validates `path` in full (its log written beside it as always) and answers its
 // ReportedFile, as reportedFileOf does. For a caller without a validation of its own.

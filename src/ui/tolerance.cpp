@@ -15,4 +15,43 @@ std::int64_t toleranceCentsFromText(std::string_view text) {
   return cents < 0 ? 0 : cents;
 }
 
+namespace {
+
+bool digitsOnly(std::string_view text) { return !text.empty() && isAllDigits(text); }
+
+// The reais before the comma without their thousands dots, or nothing when the
+// dots do not stand between groups of three.
+std::optional<std::string> wholeReais(std::string_view text) {
+  const std::size_t dot = text.find('.');
+  if (dot == std::string_view::npos) return digitsOnly(text) ? std::optional(std::string(text)) : std::nullopt;
+  std::string digits(text.substr(0, dot));
+  if (digits.size() > 3 || !digitsOnly(digits)) return std::nullopt;
+  for (std::string_view rest = text.substr(dot); !rest.empty(); rest.remove_prefix(4)) {
+    if (rest.size() < 4 || rest[0] != '.' || !digitsOnly(rest.substr(1, 3))) return std::nullopt;
+    digits += rest.substr(1, 3);
+  }
+  return digits;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> strictToleranceCents(std::string_view text) {
+  const std::size_t comma = text.find(',');
+  std::int64_t centavos = 0;
+  if (comma != std::string_view::npos) {
+    const std::string_view decimals = text.substr(comma + 1);
+    if (decimals.size() != 2 || !digitsOnly(decimals)) return std::nullopt;
+    centavos = leadingInt(decimals);
+  }
+  const std::optional<std::string> reais = wholeReais(text.substr(0, comma));
+  if (!reais || reais->size() > 15 || (reais->size() > 1 && (*reais)[0] == '0')) return std::nullopt;
+  return leadingInt(*reais) * 100 + centavos;
+}
+
+std::string toleranceText(std::int64_t cents) {
+  std::string reais = std::to_string(cents / 100);
+  for (std::size_t at = reais.size(); at > 3; at -= 3) reais.insert(at - 3, ".");
+  return reais + cformat(",%02d", static_cast<int>(cents % 100));
+}
+
 }  // namespace tavex

@@ -20,6 +20,10 @@ class NumberList {
   // Index of `value`; appended when absent. For 0: the current length, nothing stored.
   std::size_t findOrAdd(std::int64_t value);
   bool contains(std::int64_t value) const { return value != 0 && slots_[slotOf(value)] != 0; }
+  // Index of `value`, or size() when it is absent (and for 0).
+  std::size_t indexOf(std::int64_t value) const {
+    return value == 0 || slots_[slotOf(value)] == 0 ? values_.size() : slots_[slotOf(value)] - 1;
+  }
   std::size_t size() const { return values_.size(); }
   const std::vector<std::int64_t>& values() const { return values_; }
 
@@ -44,6 +48,10 @@ class StableTable {
   T& at(std::size_t i) {
     while ((i >> kShift) >= blocks_.size()) blocks_.push_back(std::make_unique<T[]>(kBlock));
     return blocks_[i >> kShift][i & (kBlock - 1)];
+  }
+  // Entry `i`, or nullptr when the table has not grown to it.
+  const T* find(std::size_t i) const {
+    return (i >> kShift) < blocks_.size() ? &blocks_[i >> kShift][i & (kBlock - 1)] : nullptr;
   }
 
  private:

@@ -120,11 +120,17 @@ bool checkLengthAndFormat(ValidationRun& run, const RecordLine& rec, RecordField
       run.reportError(msg::kEadLength, at(rec), rec.number, layout.length, length);
     else
       run.reportError(msg::kRecordLength, at(rec), rec.number, rec.type, layout.length, length);
+    if (run.observer != nullptr && rec.mode == CheckMode::Full) run.observer->onRecord(rec, false, run);
     return false;
   }
-  if (const FormatPlan* plan = formatPlanOf(layout); plan != nullptr && everyFieldPasses(*plan, rec.text)) return true;
-  for (const FieldLayout& field : layout.fields)
-    if (field.check != FieldCheck::None) checkFieldFormat(run, fields, field.number, field.check, rec);
+  const FormatPlan* plan = formatPlanOf(layout);
+  bool passed = plan != nullptr && everyFieldPasses(*plan, rec.text);
+  if (!passed) {
+    for (const FieldLayout& field : layout.fields)
+      if (field.check != FieldCheck::None) checkFieldFormat(run, fields, field.number, field.check, rec);
+    passed = fields.formatsPassed();
+  }
+  if (run.observer != nullptr && rec.mode == CheckMode::Full) run.observer->onRecord(rec, passed, run);
   return true;
 }
 

@@ -58,6 +58,8 @@ class RecordFields {
   // isBlankOrZero over the whole width of field `number`.
   bool isBlankOrZero(int number) const;
   void replaceWithZero(int number) { zeroed_ |= std::uint64_t{1} << (number - 1); }
+  // True while no field has failed its format check.
+  bool formatsPassed() const { return zeroed_ == 0; }
   const RecordLayout& layout() const { return *layout_; }
 
  private:

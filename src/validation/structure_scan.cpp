@@ -59,6 +59,14 @@ bool StructureScanner::feed(std::string_view line) {
   return true;
 }
 
+template <typename... Args>
+void StructureScanner::reportMissing(const char* const& message, int type, Args... args) {
+  if (missingAreWarnings_)
+    run_.reportWarning(message, at(0, type), args...);
+  else
+    run_.reportError(message, at(0, type), args...);
+}
+
 StructureVerdict StructureScanner::finish() {
   // A file of fewer than two lines: the first or second record is missing.
   if (!failed_ && lineNumber_ == 0) fail(msg::kFirstNotE01, 1, recordTypeOf({}));
@@ -68,11 +76,11 @@ StructureVerdict StructureScanner::finish() {
   if (kind_->required != 0) {
     for (int type = 1; type <= 21; ++type) {
       if (!contains(kind_->required, type) || present_[static_cast<std::size_t>(type)]) continue;
-      run_.reportError(msg::kMissingRecord, at(0, type), type, type);
+      reportMissing(msg::kMissingRecord, type, type, type);
       allPresent = false;
     }
     if (contains(kind_->required, kEadType) && !eadPresent_) {
-      run_.reportError(msg::kMissingEad, at(0, kEadType));
+      reportMissing(msg::kMissingEad, kEadType);
       allPresent = false;
     }
   }

@@ -1,6 +1,6 @@
 // The examinations of the whole file that come before any record is checked:
-// record order and kinds, then record sizes. Both report only errors and answer
-// whether they passed.
+// record order and kinds, then record sizes. Both report errors (the missing record
+// types of a run that goes on past them are warnings) and answer whether they passed.
 #pragma once
 
 #include <array>
@@ -21,7 +21,11 @@ enum class StructureVerdict { Passed, OnlyMissingRecords, Failed };
 // come from: a line whose type falls is judged by whether it is the file's last.
 class StructureScanner {
  public:
-  StructureScanner(ValidationRun& run, LineReader& file) : run_(run), file_(file) {}
+  // With `missingAreWarnings` the missing record types are reported as warnings,
+  // not errors (a run that goes on past them: real files leave out the types they
+  // have nothing to record in); the verdict is the same.
+  StructureScanner(ValidationRun& run, LineReader& file, bool missingAreWarnings = false)
+      : run_(run), file_(file), missingAreWarnings_(missingAreWarnings) {}
 
   // The next line of the file, its line end removed. False once the structure has
   // failed (its finding reported): the lines after it do not matter.
@@ -35,9 +39,12 @@ class StructureScanner {
 
  private:
   bool fail(const char* const& message, int line, int type);
+  template <typename... Args>
+  void reportMissing(const char* const& message, int type, Args... args);
 
   ValidationRun& run_;
   LineReader& file_;
+  bool missingAreWarnings_;
   int lineNumber_ = 0;
   const FileKindRules* kind_ = nullptr;  // from E01
   bool failed_ = false;

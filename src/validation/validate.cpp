@@ -150,8 +150,10 @@ ValidationSummary finish(ValidationRun& run) {
 }
 
 void prepare(ValidationRun& run, const ValidationOptions& options) {
+  if (options.logCreated) options.logCreated();
   run.log.setEcho(options.echo);
   for (FindingSink* sink : options.sinks) run.attach(*sink);
+  run.observer = options.recordObserver;
   run.today = options.today.empty() ? localToday() : options.today;
 }
 
@@ -187,7 +189,7 @@ ValidationSummary validateCotepeFile(Notifier& notifier, const std::string& path
   // One read examines the structure and checks the lines together; the lines'
   // findings wait until the structure is known to hold. Past the options' budget of
   // them the checks stop, and the lines are read again once the structure has passed.
-  StructureScanner scanner(run, file);
+  StructureScanner scanner(run, file, options.continueAfterMissingRecords);
   bool checked = true;  // every line read so far went to its record check
   file.rewind();
   int lineNumber = 0;
@@ -203,6 +205,7 @@ ValidationSummary validateCotepeFile(Notifier& notifier, const std::string& path
       checked = false;
       run.dropHeld();
       static_cast<CheckState&>(run) = CheckState{};
+      if (run.observer != nullptr) run.observer->onRestart();
     }
   }
   if (readFailed(run, file)) return abandon(run);

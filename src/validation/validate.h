@@ -17,6 +17,7 @@
 #include "cotepe/text.h"
 #include "validation/finding.h"
 #include "validation/reconciliation.h"
+#include "validation/record_observer.h"
 
 namespace tavex {
 
@@ -51,8 +52,13 @@ struct ValidationOptions {
   std::string today;  // AAAAMMDD of the run; empty: the local clock's date
   // Receives the log's text as it is written (cp1252, CR LF), nothing unwritten.
   std::function<void(std::string_view)> echo;
+  // Called once the log is created and locked by this run, before its first line.
+  std::function<void()> logCreated;
   // Receive every finding besides the log, in the log's order; kept alive by the caller.
   std::vector<FindingSink*> sinks;
+  // Sees every record of the full run besides the checks (the indicators); kept
+  // alive by the caller. Nothing it does reaches the log.
+  RecordObserver* recordObserver = nullptr;
   // A file whose only structural findings are missing record types goes on to the
   // line checks and totals (the log says so in a line after its header).
   bool continueAfterMissingRecords = false;

@@ -14,6 +14,7 @@
 #include "cotepe/text.h"
 #include "validation/finding.h"
 #include "validation/lookup_tables.h"
+#include "validation/record_observer.h"
 #include "validation/validation_log.h"
 
 namespace tavex {
@@ -129,6 +130,7 @@ class ValidationRun : public CheckState {
   ValidationLog log;
   std::string today;  // AAAAMMDD of the run
   std::int64_t toleranceCents = 0;
+  RecordObserver* observer = nullptr;  // sees the records of the full run; kept alive by the caller
 
   // The entry of a COO in documentTable, found or added through documentCooList.
   DocumentEntry& documentEntry(std::int64_t coo);

@@ -3,6 +3,8 @@
 // program's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include <set>
@@ -10,6 +12,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/reconciliation_table.h"
 #include "cotepe/text.h"
 #include "support/cli_capture.h"
 #include "support/files.h"
@@ -85,7 +88,8 @@ TEST_F(CliConciliar, CsvAndJsonCarryTheSameRows) {
   const Outcome csv = run({file, "--csv"});
   EXPECT_EQ(csv.status, 1);
   const auto rows = linesOf(csv.out);
-  EXPECT_EQ(rows[0], "CRZ;Data;COOs;Registro;Nome;Linha;Declarado;Calculado;Diferença;Dentro da tolerância");
+  // cp1252, like every other CSV file of the program (the JSON below stays UTF-8).
+  EXPECT_EQ(rows[0], "CRZ;Data;COOs;Registro;Nome;Linha;Declarado;Calculado;Diferen\xE7" "a;Dentro da toler\xE2" "ncia");
   int outside = 0;
   for (const std::string& r : rows) outside += r.ends_with(";N");
   EXPECT_EQ(outside, 1);
@@ -99,6 +103,41 @@ TEST_F(CliConciliar, CsvAndJsonCarryTheSameRows) {
   for (const auto& r : doc["reducoes"]) totals += r["totais"].size();
   EXPECT_EQ(totals, rows.size() - 1);  // all but the header
   EXPECT_EQ(run({file, "--csv", "--json"}).status, 2);
+}
+
+// A name from the file may hold any byte: the table goes on past a NUL to its last
+// line with the control bytes shown by value, and the CSV keeps the name whole in
+// one quoted field (a lone CR would split the row for a CSV reader).
+TEST_F(CliConciliar, ANameWithNulOrControlBytesIsPrintedWhole) {
+  auto lines = testing::sampleTdmFile();
+  const std::string name("F\0Y\rZ;", 6);  // "F": a sales totalizer, compared with its coupons
+  lines.insert(lines.begin() + 13,
+               testing::sampleRecord(13, {{"CRZ", "1"}, {"TOTALIZADOR", name}, {"VALOR_ACUMULADO", "5"}}));
+  testing::writeFile(file, testing::joinLines(lines));
+
+  const Outcome text = run({file});
+  EXPECT_EQ(text.status, 1) << text.err << text.out;
+  EXPECT_NE(text.out.find("F\\x00Y\\x0DZ;"), std::string::npos) << text.out;
+  EXPECT_EQ(text.out.find('\0'), std::string::npos);
+  EXPECT_EQ(text.out.find('\r'), std::string::npos);
+  EXPECT_NE(text.out.find(" acima da tolerância de 0,00 (marcados com *).\n"), std::string::npos) << text.out;
+
+  const Outcome csv = run({file, "--csv"});
+  EXPECT_EQ(csv.status, 1);
+  EXPECT_NE(csv.out.find(";E13;\"" + name + "\";"), std::string::npos) << csv.out;
+  EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), std::count(text.out.begin(), text.out.end(), '\n') - 2);
+}
+
+TEST(ReconciliationCsv, QuotesEveryFieldACsvReaderWouldSplit) {
+  Reconciliation table;
+  ReductionReconciliation r;
+  r.crz = 1;
+  r.date = "20120102";
+  for (const char* name : {"a;b", "a\"b", "a\rb", "a\nb", "plain"}) r.totals.push_back({TotalKind::Totalizer, name, 3, 1, 1, 0, true});
+  table.reductions = {r};
+  const std::string csv = reconciliationCsv(table);
+  for (const char* quoted : {";\"a;b\";", ";\"a\"\"b\";", ";\"a\rb\";", ";\"a\nb\";", ";plain;"})
+    EXPECT_NE(csv.find(quoted), std::string::npos) << quoted;
 }
 
 TEST_F(CliConciliar, WhatCannotBeReconciledExitsTwo) {

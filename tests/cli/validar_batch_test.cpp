@@ -67,7 +67,7 @@ TEST(CliValidarBatch, AMixedFolderIsValidatedWholeAndSummarised) {
 
   const Outcome o = run({folder.string(), clean, "--jobs", "3", "--resumo", csv, "--tolerancia", "0,00"});
   EXPECT_EQ(o.status, 2);  // one file could not be validated
-  EXPECT_EQ(o.err, "");    // not a terminal: no progress bar
+  EXPECT_EQ(o.err, "Tolerância: R$ 0,00\n");  // not a terminal: no progress bar
   // Each file once (a.txt is in the folder and given again), logs beside them, not printed.
   EXPECT_EQ(o.out.find("Fim da validação"), std::string::npos);
   EXPECT_NE(testing::readFile(clean + ".log").find("Fim da valida"), std::string::npos);
@@ -162,6 +162,28 @@ TEST(CliValidarBatch, JsonOfTheExampleFilesMatchesTheGoldenFiles) {
     // Kept indented beside the test (the output is one line), in the output's key order.
     testing::expectMatchesGolden(nlohmann::ordered_json::parse(text).dump(2) + "\n", "cli/golden/" + entry.path().stem().string() + ".json");
   }
+}
+
+// The examples of faults show what their names say: format errors found by the
+// full run past a sound structure, and structure faults that stop it.
+TEST(CliValidarBatch, TheFaultExamplesShowFormatAndStructureFindings) {
+  TempDir dir;
+  const auto codesOf = [&dir](const std::string& name) {
+    fs::copy_file(fs::path(TAVEX_SOURCE_DIR) / "exemplos" / name, dir.path() / name);
+    const Outcome o = run({dir.file(name), "--json"});
+    const json document = json::parse(o.out);
+    std::vector<std::string> codes;
+    for (const json& f : document["achados"]) codes.push_back(f["codigo"]);
+    return std::pair(codes, !document["conciliacao"].is_null());
+  };
+  const auto [format, formatReachedTotals] = codesOf("formato_com_erros.txt");
+  EXPECT_TRUE(formatReachedTotals);
+  EXPECT_GE(format.size(), 3u);
+  for (const std::string& code : format) EXPECT_TRUE(code.starts_with("campo.formato_")) << code;
+  const auto [structure, structureReachedTotals] = codesOf("estrutura_com_erros.txt");
+  EXPECT_FALSE(structureReachedTotals);
+  EXPECT_GE(structure.size(), 2u);
+  for (const std::string& code : structure) EXPECT_TRUE(code.starts_with("estrutura.")) << code;
 }
 
 // The document writes the reconciliation row by row, without the library's tree;
@@ -313,6 +335,69 @@ TEST(WorkPool, EveryItemRunsOnceAndAStopTakesNoMore) {
   EXPECT_GE(ran.load(), 4);
   EXPECT_LE(ran.load(), 5);  // at most the item in flight on the other thread
   runOnPool(0, 4, stop, [](std::size_t) { ADD_FAILURE(); });
+}
+
+// Threads the system refuses (a process limit, a container's pids.max) leave the
+// work to the threads that did start, the calling one at least; nothing aborts.
+TEST(WorkPool, ThreadsThatCannotBeStartedLeaveTheWorkToTheOthers) {
+  struct Restore {
+    ~Restore() { setThreadStarter({}); }
+  } restore;
+  for (const int granted : {0, 1, 3}) {
+    int started = 0;
+    setThreadStarter([&](std::function<void()> body) {
+      if (started == granted) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+      ++started;
+      return std::thread(std::move(body));
+    });
+    std::vector<std::atomic<int>> runs(40);
+    const std::atomic<bool> stop{false};
+    runOnPool(runs.size(), 8, stop, [&](std::size_t i) { runs[i]++; });
+    for (const auto& r : runs) EXPECT_EQ(r.load(), 1) << granted;
+    EXPECT_EQ(started, granted);
+  }
+  // The batch itself, on the calling thread alone.
+  setThreadStarter([](std::function<void()>) -> std::thread {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  });
+  TempDir dir;
+  for (const char* name : {"a.txt", "b.txt", "c.txt"}) testing::writeFile(dir.file(name), cleanTdm());
+  const Outcome o = run({dir.path().string(), "--jobs", "3"});
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_NE(o.out.find("3 arquivo(s): 3 sem erros"), std::string::npos) << o.out;
+  const Outcome js = run({dir.path().string(), "--json", "--jobs", "3"});
+  EXPECT_EQ(js.status, 0);
+  EXPECT_EQ(json::parse(js.out).size(), 3u);
+}
+
+// A file's name is any bytes: the table shows control bytes and bytes that are not
+// UTF-8 by value (an ESC sequence in a name would act on the terminal), and JSON
+// keeps "arquivo" valid UTF-8 with the raw bytes beside it to find the file again.
+TEST(CliValidarBatch, NamesWithControlBytesOrNotUtf8AreShownByValue) {
+  TempDir dir;
+  const std::string hostile = dir.file("tela\x1b[2J.txt"), latin1 = dir.file("nota\xe7\xe3o.txt");
+  testing::writeFile(hostile, cleanTdm());
+  testing::writeFile(latin1, cleanTdm());
+  const Outcome table = run({hostile, latin1});
+  EXPECT_EQ(table.status, 0) << table.err;
+  EXPECT_EQ(table.out.find('\x1b'), std::string::npos) << table.out;
+  EXPECT_NE(rowOf(table.out, dir.file("tela\\x1B[2J.txt")), "") << table.out;
+  EXPECT_NE(rowOf(table.out, dir.file("nota\\xE7\\xE3o.txt")), "") << table.out;
+  EXPECT_TRUE(isValidUtf8(table.out));
+
+  const Outcome js = run({latin1, "--json"});
+  EXPECT_EQ(js.status, 0) << js.err;
+  ASSERT_TRUE(isValidUtf8(js.out));
+  const json doc = json::parse(js.out);
+  EXPECT_EQ(doc["arquivo"], dir.file("nota\\xE7\\xE3o.txt"));
+  std::string raw;
+  const std::string hex = doc["arquivo_bytes"];
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) raw += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  EXPECT_EQ(raw, latin1);
+  // A name in UTF-8 keeps the document as it was: no extra key.
+  const Outcome plain = run({hostile, "--json"});
+  EXPECT_EQ(json::parse(plain.out)["arquivo"], hostile);
+  EXPECT_FALSE(json::parse(plain.out).contains("arquivo_bytes"));
 }
 
 }  // namespace

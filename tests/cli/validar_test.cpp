@@ -10,6 +10,7 @@
 #include "cotepe/text.h"
 #include "support/cli_capture.h"
 #include "support/files.h"
+#include "support/generated_lines.h"
 #include "support/resource_limits.h"
 #include "support/sample_files.h"
 
@@ -45,6 +46,63 @@ TEST(CliValidar, ToleranceDecidesWhetherATotalDisagrees) {
   EXPECT_NE(strict.out.find("[ERR] Linha 13: E13 -> Erro no totalizador 01T1800"), std::string::npos);
 }
 
+// Every command that takes --tolerancia: an amount that could be read two ways
+// stops it before any file is touched, and a run says on standard error which
+// tolerance its findings rest on.
+TEST(CliTolerance, AmbiguousAmountsAreRefusedAndTheToleranceUsedIsShown) {
+  TempDir dir;
+  const std::string file = dir.file("ecf.txt");
+  testing::writeFile(file, testing::joinLines(testing::sampleTdmFile()));
+  const std::string report = dir.file("relatorio.html");
+  const std::vector<std::pair<int (*)(const Args&), Args>> commands = {
+      {runValidar, {file}}, {runConciliar, {file}}, {runRelatorio, {file, "--saida", report}}};
+  for (const auto& [command, args] : commands) {
+    SCOPED_TRACE(args.back());
+    for (const char* text : {"0,1", "1,5", "0,005", "0.05", "-1", "abc", ""}) {
+      Args withTolerance = args;
+      withTolerance.insert(withTolerance.end(), {"--tolerancia", text});
+      const Outcome o = testing::runCaptured(command, withTolerance);
+      EXPECT_EQ(o.status, 2) << text;
+      EXPECT_EQ(o.out, "");
+      EXPECT_TRUE(o.err.starts_with(std::string("tavex-cli: tolerância inválida: \"") + text + "\"")) << o.err;
+      EXPECT_NE(o.err.find("(0,05, 10,00, 1.000,00)"), std::string::npos) << o.err;
+      EXPECT_FALSE(std::filesystem::exists(file + ".log"));
+      EXPECT_FALSE(std::filesystem::exists(report));
+    }
+    for (const auto& [text, shown] : {std::pair{"0", "0,00"}, {"0,10", "0,10"}, {"1.000", "1.000,00"}, {"2,50", "2,50"}}) {
+      Args withTolerance = args;
+      withTolerance.push_back(std::string("--tolerancia=") + text);
+      const Outcome o = testing::runCaptured(command, withTolerance);
+      EXPECT_EQ(o.status, 0) << o.err;
+      EXPECT_EQ(o.err, std::string("Tolerância: R$ ") + shown + "\n");
+    }
+    EXPECT_EQ(testing::runCaptured(command, args).err, "Tolerância: R$ 0,00\n");
+    std::filesystem::remove(file + ".log");
+    std::filesystem::remove(report);
+  }
+  // The format-only run uses no tolerance and says none, yet refuses a bad one.
+  EXPECT_EQ(run({file, "--formato"}).err, "");
+  EXPECT_EQ(run({file, "--formato", "--tolerancia", "0,1"}).status, 2);
+}
+
+// A TDM file as real ECFs write it, without the record types they had nothing for.
+TEST(CliValidar, ARealShapedFileExitsZeroOnlyWhenGoingOnPastMissingTypes) {
+  TempDir dir;
+  const std::string file = dir.file("ecf.txt");
+  GeneratorOptions options;
+  options.kind = FileKind::TDM;
+  options.targetBytes = 60000;
+  options.withoutUnusedRecords = true;
+  testing::writeFile(file, testing::joinLines(testing::generatedLines(options)));
+  const Outcome plain = run({file});
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_NE(plain.out.find("[ERR]         : E04 -> Não existe nenhum Registro Tipo E04 no arquivo."), std::string::npos);
+  const Outcome going = run({file, "--continuar"});
+  EXPECT_EQ(going.status, 0) << going.out;
+  EXPECT_NE(going.out.find("[AVISO]         : E19 -> Não existe nenhum Registro Tipo E19 no arquivo."), std::string::npos);
+  EXPECT_NE(going.out.find("0 erro(s) encontrado(s).\n4 avisos(s) encontrado(s)."), std::string::npos) << going.out;
+}
+
 TEST(CliValidar, FormatOnlyAndItsFindings) {
   TempDir dir;
   auto lines = testing::sampleMfFile();
@@ -60,7 +118,7 @@ TEST(CliValidar, CannotRunGivesExitTwoAndTheMessage) {
   TempDir dir;
   Outcome o = run({dir.file("nao_existe.txt")});
   EXPECT_EQ(o.status, 2);
-  EXPECT_EQ(o.err, "Erro!: Problemas ao abrir o arquivo COTEPE.\n");
+  EXPECT_EQ(o.err, "Tolerância: R$ 0,00\n" "Erro!: Problemas ao abrir o arquivo COTEPE.\n");
   EXPECT_EQ(run({}).status, 2);
   EXPECT_EQ(run({"a.txt", "b.txt"}).status, 2);
   EXPECT_EQ(run({"a.txt", "--tolerancia"}).status, 2);
@@ -82,7 +140,7 @@ TEST(CliValidar, ALogThatCouldNotBeWrittenWholeExitsTwoAndShowsOnlyWhatWasWritte
     o = run({file});
   }
   EXPECT_EQ(o.status, 2);
-  EXPECT_EQ(o.err, "Erro!: Problemas ao adicionar dados no arquivo de log.\n");
+  EXPECT_EQ(o.err, "Tolerância: R$ 0,00\n" "Erro!: Problemas ao adicionar dados no arquivo de log.\n");
   // Whole pieces of what reached the file, and nothing beyond.
   std::string written = testing::readFile(file + ".log");
   for (std::size_t at; (at = written.find("\r\n")) != std::string::npos;) written.erase(at, 1);
@@ -96,12 +154,12 @@ TEST(CliValidar, AFileThatCannotBeReadExitsTwo) {
   std::filesystem::create_symlink("/proc/self/mem", dir.file("mem.txt"));
   Outcome o = run({dir.file("mem.txt")});
   EXPECT_EQ(o.status, 2);
-  EXPECT_EQ(o.err, "Erro!: Problemas ao abrir o arquivo COTEPE.\n");
+  EXPECT_EQ(o.err, "Tolerância: R$ 0,00\n" "Erro!: Problemas ao abrir o arquivo COTEPE.\n");
   EXPECT_EQ(o.out.find("[ERR]"), std::string::npos);
   ASSERT_EQ(::mkfifo(dir.file("fifo.txt").c_str(), 0600), 0);
   o = run({dir.file("fifo.txt")});
   EXPECT_EQ(o.status, 2);
-  EXPECT_EQ(o.err, "Erro!: O arquivo selecionado não é um arquivo regular e não pode ser lido.\n");
+  EXPECT_EQ(o.err, "Tolerância: R$ 0,00\n" "Erro!: O arquivo selecionado não é um arquivo regular e não pode ser lido.\n");
 }
 
 TEST(CliValidar, ASecondRunOnTheSameFileStopsAsInUse) {
@@ -114,7 +172,7 @@ TEST(CliValidar, ASecondRunOnTheSameFileStopsAsInUse) {
   const Outcome o = run({file});
   ::close(first);
   EXPECT_EQ(o.status, 2);
-  EXPECT_EQ(o.err, "Erro!: O arquivo " + file + ".log está em uso por outro processo.\n");
+  EXPECT_EQ(o.err, "Tolerância: R$ 0,00\n" "Erro!: O arquivo " + file + ".log está em uso por outro processo.\n");
   EXPECT_EQ(o.out, "");
   EXPECT_EQ(testing::readFile(file + ".log"), "");
 }

@@ -151,3 +151,33 @@ TEST(TrimRight, RemovesBlanksAndLineFeeds) {
 
 }  // namespace
 }  // namespace tavex
+
+namespace tavex {
+namespace {
+
+TEST(VisibleText, MarksControlsAndEveryByteThatIsNotUtf8) {
+  EXPECT_EQ(visibleText("caf\xc3\xa9 \xe2\x82\xac.txt"), "caf\xc3\xa9 \xe2\x82\xac.txt");  // UTF-8 as it is
+  EXPECT_EQ(visibleText("a\x1b[2Jb\x7f"), "a\\x1B[2Jb\\x7F");
+  EXPECT_EQ(visibleText(std::string("a\0b\r\n", 5)), "a\\x00b\\x0D\\x0A");
+  EXPECT_EQ(visibleText("\xc2\x9b" "1m"), "\\x9B1m");           // C1 control, the terminal's CSI
+  EXPECT_EQ(visibleText("x\xe9y"), "x\\xE9y");                   // a Latin-1 byte
+  EXPECT_EQ(visibleText("\xc0\xaf\xe0\x80\xaf"), "\\xC0\\xAF\\xE0\\x80\\xAF");  // overlong forms
+  EXPECT_EQ(visibleText("\xed\xa0\x80"), "\\xED\\xA0\\x80");     // a surrogate
+  EXPECT_EQ(visibleText("\xf4\x90\x80\x80"), "\\xF4\\x90\\x80\\x80");  // past U+10FFFF
+  EXPECT_EQ(visibleText("ab\xe2\x82"), "ab\\xE2\\x82");          // cut at the end
+  EXPECT_EQ(visibleText("\xf0\x9f\x98\x80"), "\xf0\x9f\x98\x80");  // four bytes, well formed
+}
+
+TEST(VisibleText, AnyBytesBecomeValidUtf8WithoutControls) {
+  std::string every;
+  for (int b = 0; b < 256; ++b) every += static_cast<char>(b);
+  for (int b = 0; b < 256; ++b) every += "\xc3" + std::string(1, static_cast<char>(b));
+  EXPECT_FALSE(isValidUtf8(every));
+  const std::string shown = visibleText(every);
+  EXPECT_TRUE(isValidUtf8(shown));
+  for (const char c : shown) EXPECT_FALSE(static_cast<unsigned char>(c) < 0x20 || c == 0x7f) << shown;
+  EXPECT_EQ(shown.find("\xc2\x80"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tavex

@@ -54,6 +54,44 @@ TEST(CliConversions, ExportarMdbWritesTheDatabaseOrSaysWhyNot) {
   EXPECT_EQ(run(runExportarMdb, {dir.file("in.txt"), dir.path().string(), "--fabricante"}).status, kCannotRun);
 }
 
+// The man page's examples name folders that need not exist yet.
+TEST(CliConversions, AMissingOutputFolderIsCreatedOrItsFailureSaid) {
+  TempDir dir;
+  writeFile(dir.file("tdm.txt"), joinLines({sampleE01("TDM"), sampleE02(), sampleEad()}));
+  Outcome o = run(runExportarCsv, {dir.file("tdm.txt"), dir.file("planilhas/2012/")});
+  EXPECT_EQ(o.status, kOk) << o.err;
+  EXPECT_TRUE(fs::exists(dir.path() / "planilhas" / "2012" / "E02.csv"));
+  o = run(runExportarMdb, {dir.file("tdm.txt"), dir.file("bancos/")});
+  EXPECT_EQ(o.status, kOk) << o.err;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "bancos"), fs::directory_iterator()), 1);
+
+  writeFile(dir.file("arquivo"), "");
+  o = run(runExportarCsv, {dir.file("tdm.txt"), dir.file("arquivo/planilhas")});
+  EXPECT_EQ(o.status, kCannotRun);
+  EXPECT_EQ(o.err, "Erro!: Não foi possível criar a pasta de saída " + dir.file("arquivo/planilhas") +
+                       ".\nMotivo: um nome do caminho não é uma pasta.\n");
+
+  // A run that fails leaves no folder of its own behind.
+  o = run(runExportarCsv, {dir.file("nada.txt"), dir.file("vazia/sub")});
+  EXPECT_EQ(o.status, kCannotRun);
+  EXPECT_FALSE(fs::exists(dir.path() / "vazia"));
+}
+
+// With a manufacturer the database goes to its MDB folder: no other folder is needed.
+TEST(CliConversions, ExportarMdbWithAManufacturerNeedsNoFolder) {
+  TempDir dir;
+  writeFile(dir.file("tdm.txt"), joinLines({sampleE01("TDM"), sampleE02(), sampleEad()}));
+  fs::create_directories(dir.path() / "ACME");
+  writeFile(dir.file("ACME/ACME.xml"), "<fabricante><dll><nome>acme.so</nome><modelo>A1</modelo></dll></fabricante>");
+  KeepCurrentDirectory keep;
+  fs::current_path(dir.path());
+  const Outcome o = run(runExportarMdb, {"tdm.txt", "--fabricante", "ACME"});
+  EXPECT_EQ(o.status, kOk) << o.err;
+  EXPECT_NE(o.out.find(dir.file("ACME/MDB/") + kSampleSerial + "_"), std::string::npos) << o.out;
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "ACME" / "MDB"), fs::directory_iterator()), 1);
+  EXPECT_EQ(run(runExportarMdb, {"tdm.txt"}).status, kCannotRun) << "no manufacturer: the folder is needed";
+}
+
 TEST(CliConversions, SepararSplitsAndRefusesMfFiles) {
   TempDir dir;
   writeFile(dir.file("mf.txt"), joinLines(sampleMfFile()));
@@ -93,7 +131,9 @@ TEST(CliConversions, EngineErrorsGoToStandardErrorUnderTheirTitle) {
   }
   EXPECT_EQ(o.status, kCannotRun);
   EXPECT_EQ(o.out, "");
-  EXPECT_TRUE(o.err.starts_with("Erro na Criação do Banco de Dados: ")) << o.err;
+  EXPECT_TRUE(o.err.starts_with("Erro na Criação do Banco de Dados: O SQLite recusou um comando ao gravar o banco de "
+                                 "dados.\nSQLite: "))
+      << o.err;
   EXPECT_TRUE(o.err.ends_with("Erro!: Problemas ao criar o arquivo MDB de saída.\n")) << o.err;
 }
 

@@ -220,23 +220,27 @@ TEST(CsvExport, CancellationAtAChosenRecordLeavesWholeLines) {
   EXPECT_TRUE(allLinesWhole(readFile(dir.file("E01.csv"))));
 }
 
-TEST(CsvExport, FullDiskStopsWithStatus2AndNoPartialLine) {
+// A failed run takes back the files it created, so the retry is not refused as a
+// folder that already holds COTEPE files.
+TEST(CsvExport, FullDiskStopsWithStatus2AndRemovesTheFilesItCreated) {
   TempDir dir;
-  std::vector<std::string> lines;
+  fs::create_directory(dir.path() / "out");
+  std::vector<std::string> lines = {sampleE01("TDM"), sampleE02()};
   for (int i = 1; i <= 3000; ++i) lines.push_back(sampleRecord(15, {{"COO", std::to_string(i)}}));
   writeFile(dir.file("in.txt"), joinLines(lines));
+  writeFile(dir.file("out/outro.txt"), "de antes");
   // A file-size limit stands in for a full disk: writes beyond it fail.
   DirectWorkerControl control;
   int status;
+  std::string reason;
   {
     FileSizeLimit limit(200000);
-    status = convertToCsv(dir.file("in.txt"), dir.path().string(), control);
+    status = convertToCsv(dir.file("in.txt"), dir.file("out"), control, &reason);
   }
   EXPECT_EQ(status, kCsvOutputFailed);
-  const std::string written = readFile(dir.file("E15.csv"));
-  EXPECT_GT(written.size(), 0u);
-  EXPECT_LE(written.size(), 200000u);
-  EXPECT_TRUE(allLinesWhole(written));
+  EXPECT_EQ(reason, "Motivo: o arquivo passou do tamanho máximo permitido."_cp);
+  EXPECT_EQ(folderListing(dir.file("out")), "### outro.txt\nde antes") << "only what was there before";
+  EXPECT_EQ(convertToCsv(dir.file("in.txt"), dir.file("out"), control), kCsvDone) << "the retry runs";
 }
 
 // Records of several types interleaved, whole and short, enough for each file to
@@ -267,29 +271,28 @@ TEST(CsvExport, InterleavedRecordsOverManyWritesKeepTheirOrder) {
 }
 
 // The lines still gathered at the end are written then: a failure there is the
-// run's failure, and the file keeps only whole lines.
-TEST(CsvExport, AFailedLastWriteGivesStatus2AndNoPartialLine) {
+// run's failure, and a file the run appended to is cut back to what it held.
+TEST(CsvExport, AFailedLastWriteGivesStatus2AndLeavesAnAppendedFileAsItWas) {
   TempDir dir;
   std::vector<std::string> lines;
   for (int i = 1; i <= 300; ++i) lines.push_back(sampleRecord(15, {{"COO", std::to_string(i)}}));
   writeFile(dir.file("in.txt"), joinLines(lines));
-  std::string whole = csvHeader(15) + "\r\n";
-  for (const std::string& line : lines) appendCsvRecord(whole, 15, line);
-  ASSERT_GT(whole.size(), 70000u);
-  ASSERT_LT(whole.size(), 131072u);  // one write during the run, the rest at its end
+  std::string before = csvHeader(15) + "\r\n";
+  appendCsvRecord(before, 15, sampleRecord(15, {{"COO", "9"}}));
+  writeFile(dir.file("E15.csv"), before);
+  std::string appended;
+  for (const std::string& line : lines) appendCsvRecord(appended, 15, line);
+  ASSERT_GT(appended.size(), 70000u);
+  ASSERT_LT(appended.size(), 131072u);  // one write during the run, the rest at its end
 
   DirectWorkerControl control;
   int status;
   {
-    FileSizeLimit limit(whole.size() - 1);
+    FileSizeLimit limit(before.size() + appended.size() - 1);
     status = convertToCsv(dir.file("in.txt"), dir.path().string(), control);
   }
   EXPECT_EQ(status, kCsvOutputFailed);
-  const std::string written = readFile(dir.file("E15.csv"));
-  EXPECT_GT(written.size(), 65536u);
-  EXPECT_LT(written.size(), whole.size());
-  EXPECT_EQ(written, whole.substr(0, written.size()));
-  EXPECT_TRUE(allLinesWhole(written));
+  EXPECT_EQ(readFile(dir.file("E15.csv")), before);
 }
 
 // --- the command ---
@@ -362,7 +365,9 @@ TEST_F(CsvCommand, UnreadableInputAndUnwritableFolderGiveTheirMessages) {
   EXPECT_EQ(exportCsv(ui, s.session), kCsvOutputFailed);
   ASSERT_EQ(ui.messages.size(), 2u);
   EXPECT_EQ(ui.messages[0], (ShownMessage{"Problemas ao abrir o arquivo COTEPE.", "Erro!", Icon::Error}));
-  EXPECT_EQ(ui.messages[1], (ShownMessage{"Problemas ao abrir o arquivo CSV de saída."_cp, "Erro!", Icon::Error}));
+  EXPECT_EQ(ui.messages[1], (ShownMessage{"Problemas ao abrir o arquivo CSV de saída.\n"
+                                          "Motivo: um nome do caminho não é uma pasta."_cp,
+                                          "Erro!", Icon::Error}));
 }
 
 TEST_F(CsvCommand, CancelledRunShowsNothingAndLeavesWholeFiles) {

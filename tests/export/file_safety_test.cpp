@@ -142,10 +142,14 @@ TEST(OutputLinks, SplitAndDatabaseRefuseAPlantedLinkAndKeepItsTarget) {
   writeFile(dir.file("victim"), "precious");
   fs::create_symlink(dir.file("victim"), dir.path() / "t_0001.txt");
   DirectWorkerControl control;
+  writeFile(dir.file("t_0003.txt"), "de antes");  // a file the run did not create stays
   EXPECT_EQ(splitWorker(dir.file("t.txt"), control), kSplitOutputRefused);
   EXPECT_EQ(readFile(dir.file("victim")), "precious");
   ASSERT_EQ(control.notices.size(), 1u);
   EXPECT_EQ(control.notices[0].text, refusedLink(dir.file("t_0001.txt")));
+  EXPECT_FALSE(fs::exists(dir.file("t_0002.txt"))) << "nothing written beside a refused output";
+  EXPECT_EQ(readFile(dir.file("t_0003.txt")), "de antes");
+  fs::remove(dir.file("t_0003.txt"));
 
   const std::string name = cp1252ToUtf8(mdbFileName(kSampleSerial, exportMoment()));
   fs::create_symlink(dir.file("victim"), dir.path() / name);
@@ -191,6 +195,32 @@ TEST(OutputLinks, SplitRefusesALinkPlantedBetweenTwoWritesOfAnOutput) {
   EXPECT_EQ(readFile(dir.file("victim")), "precious");
   ASSERT_EQ(control.notices.size(), 1u);
   EXPECT_EQ(control.notices[0].text, refusedLink(dir.file("t_0001.txt")));
+}
+
+// Outputs of one reduction too large for the disk: the split names the cause,
+// not the folder's permissions, and leaves none of the outputs it created.
+TEST(SplitWriteFailures, AFullDiskIsNamedAndTheSplitsOutputsAreRemoved) {
+  TempDir dir;
+  std::vector<std::string> lines = {sampleE01("TDM"), sampleE02(),
+                                    sampleRecord(12, {{"CRZ", "1"}, {"COO", "10"}, {"DATA_MOVIMENTO", "20121001"}}),
+                                    sampleRecord(12, {{"CRZ", "2"}, {"COO", "5000"}, {"DATA_MOVIMENTO", "20121002"}})};
+  for (int coo = 11; coo < 4000; ++coo) lines.push_back(sampleRecord(14, {{"COO", std::to_string(coo)}}));
+  writeFile(dir.file("t.txt"), joinLines(lines));
+  const std::string input = readFile(dir.file("t.txt"));
+  ASSERT_GT(input.size(), 300000u);
+  DirectWorkerControl control;
+  int status;
+  std::string reason;
+  {
+    const FileSizeLimit limit(200000);
+    status = splitWorker(dir.file("t.txt"), control, &reason);
+  }
+  EXPECT_EQ(status, kSplitWriteFailed);
+  EXPECT_EQ(reason, "Motivo: o arquivo passou do tamanho máximo permitido."_cp);
+  EXPECT_EQ(fileNames(dir.path()), std::set<std::string>{"t.txt"}) << "no output, empty or cut, and no temporary";
+  EXPECT_EQ(readFile(dir.file("t.txt")), input);
+  EXPECT_EQ(splitWorker(dir.file("t.txt"), control), kSplitDone) << "the retry runs";
+  EXPECT_TRUE(fs::exists(dir.file("t_0002.txt")));
 }
 
 TEST(OutputLinks, LinkedFoldersOnTheWayStillWork) {

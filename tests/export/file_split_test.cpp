@@ -8,6 +8,7 @@
 
 #include "cotepe/text.h"
 #include "export_fixture.h"
+#include "support/resource_limits.h"
 
 namespace tavex {
 namespace {
@@ -356,11 +357,27 @@ TEST_F(SplitCommand, EveryStatusShowsItsMessage) {
   EXPECT_EQ(runOn("/" + std::string(1100, 'x')), (ShownMessage{"Caminho de arquivo muito longo!", "Erro!", Icon::Error}));
   EXPECT_EQ(runOn(dir.file("nada.txt")), (ShownMessage{"Arquivo não encontrado!"_cp, "Erro!", Icon::Error}));
   EXPECT_EQ(runOn("/proc/self/status"),
-            (ShownMessage{"Sem permissão para gravação no diretório selecionado!"_cp, "Erro!", Icon::Error}));
+            (ShownMessage{"Sem permissão para gravação no diretório selecionado!\nMotivo: o caminho não existe."_cp,
+                          "Erro!", Icon::Error}));
   writeFile(dir.file("e22.txt"), joinLines({sampleE01("TDM"), "E22"}));
   EXPECT_EQ(runOn(dir.file("e22.txt")),
             (ShownMessage{"Arquivo contem registros não conhecidos! Processo encerrado de maneira anormal!"_cp, "Erro!",
                           Icon::Error}));
+}
+
+TEST_F(SplitCommand, AFullDiskIsNotBlamedOnPermissions) {
+  std::vector<std::string> lines = {sampleE01("TDM"), sampleE02(), e12(1, 5000, "20121001")};
+  for (int coo = 1; coo < 3000; ++coo) lines.push_back(withCoo(14, coo));
+  writeFile(dir.file("t.txt"), joinLines(lines));
+  ShownMessage shown;
+  {
+    const FileSizeLimit limit(100000);
+    shown = runOn(dir.file("t.txt"));
+  }
+  EXPECT_EQ(shown, (ShownMessage{"Não foi possível gravar os arquivos separados no diretório selecionado!\n"
+                                 "Motivo: o arquivo passou do tamanho máximo permitido."_cp,
+                                 "Erro!", Icon::Error}));
+  EXPECT_FALSE(fs::exists(dir.file("t_0001.txt")));
 }
 
 // An MF file is refused, an RZ file holds no reduction to cut: either way the user

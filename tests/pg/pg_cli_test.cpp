@@ -56,6 +56,7 @@ TEST(CliExportarPg, ValidarKeepsTheValidationCountsWithTheFile) {
   const std::string uri = PgServer::instance().newDatabase();
   const Outcome o = run({dir.file("ok.txt"), dir.file("ruim.txt"), "--validar", "--url", uri});
   EXPECT_EQ(o.status, cli::kFound) << o.err << o.out;
+  EXPECT_TRUE(o.err.starts_with("Toler\xC3\xA2ncia: R$ 0,00\n")) << o.err;  // the validation's tolerance
   EXPECT_TRUE(std::filesystem::exists(dir.file("ruim.txt.log")));
   const auto rows = pgRows(uri, "SELECT nome, validado, erros > 0 FROM tavex.arquivo ORDER BY nome");
   EXPECT_EQ(rows, (std::vector<std::string>{"ok.txt|t|f", "ruim.txt|t|t"}));
@@ -66,6 +67,36 @@ TEST(CliExportarPg, ValidarKeepsTheValidationCountsWithTheFile) {
   EXPECT_EQ(pgRows(uri, "SELECT c.tipo, c.declarado, c.calculado, c.dentro_tolerancia FROM tavex.conciliacao c "
                         "JOIN tavex.arquivo f ON f.id = c.arquivo_id WHERE f.nome = 'ok.txt' ORDER BY c.tipo"),
             (std::vector<std::string>{"E12|1000|1000|t", "E13|1000|1000|t", "E17|500|500|t", "E18|1500|1500|t"}));
+}
+
+// The same bytes loaded again without --validar: the validation they got before
+// still describes them, and stays with them (counts, findings, reconciliation).
+TEST(CliExportarPg, AReloadWithoutValidationKeepsTheEarlierValidation) {
+  TempDir dir;
+  auto lines = sampleTdmFile();
+  lines[14].replace(175, 3, "X00");  // a quantity that is no number: a load finding and a validation one
+  writeFile(dir.file("ruim.txt"), joinLines(lines));
+  writeFile(dir.file("so_e01.txt"), joinLines({lines[0]}));
+  const std::string uri = PgServer::instance().newDatabase();
+  ASSERT_EQ(run({dir.file("ruim.txt"), "--validar", "--url", uri}).status, cli::kFound);
+  const std::string findings = "SELECT codigo, linha FROM tavex.achado ORDER BY codigo, linha";
+  const auto before = pgRows(uri, findings);
+  const auto counts = pgRows(uri, "SELECT validado, erros, avisos FROM tavex.arquivo");
+  const auto reconciliation = pgRows(uri, "SELECT crz, tipo, declarado, calculado FROM tavex.conciliacao ORDER BY 1, 2");
+  ASSERT_GT(before.size(), 1u);
+  ASSERT_FALSE(reconciliation.empty());
+
+  const Outcome o = run({dir.file("ruim.txt"), dir.file("so_e01.txt"), "--url", uri});
+  EXPECT_EQ(o.status, cli::kOk) << o.err;
+  EXPECT_NE(o.out.find("ruim.txt: substitu\xC3\xAD" "do ("), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("; 1 campo fora do formato gravado como NULL; valida\xC3\xA7\xC3\xA3o anterior mantida: "),
+            std::string::npos)
+      << o.out;
+  EXPECT_NE(o.out.find("so_e01.txt: carregado (1 linha, 1 registro, arquivo "), std::string::npos) << o.out;
+  EXPECT_EQ(pgRows(uri, findings), before) << "the findings, the load's own ones once";
+  EXPECT_EQ(pgRows(uri, "SELECT validado, erros, avisos FROM tavex.arquivo WHERE nome = 'ruim.txt'"), counts);
+  EXPECT_EQ(pgRows(uri, "SELECT crz, tipo, declarado, calculado FROM tavex.conciliacao ORDER BY 1, 2"), reconciliation);
+  EXPECT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.e15"), std::vector<std::string>{"1"}) << "the old rows are gone";
 }
 
 TEST(CliExportarPg, ConnectionProblemsAreToldAndNothingRuns) {
@@ -159,6 +190,61 @@ TEST(CliExportarPg, TheReadmeQueriesAnswerOnLoadedFiles) {
   EXPECT_EQ(pgRows(uri, queries[2]).size(), 2u);
   EXPECT_EQ(pgRows(uri, queries[3]), std::vector<std::string>{"carga.formato|erro|1|1"});
   EXPECT_EQ(pgRows(uri, queries[4]), std::vector<std::string>{day.substr(0, 8) + "01|DINHEIRO|30.0000000000000000"});
+}
+
+// The shipped grant script for `role`, as psql runs it with -v papel=ROLE.
+std::string rightsScriptFor(const std::string& role) {
+  std::string sql = readFile(std::string(TAVEX_SOURCE_DIR) + "/docs/tavex_pg_direitos.sql");
+  for (std::size_t at = sql.find(":\"papel\""); at != std::string::npos; at = sql.find(":\"papel\"", at))
+    sql.replace(at, 8, "\"" + role + "\"");
+  return sql;
+}
+
+TEST(CliExportarPg, ARoleWithTheDocumentedRightsLoadsAndOneWithoutSomeIsToldEveryMissingRight) {
+  TempDir dir;
+  writeFile(dir.file("a.txt"), joinLines(sampleTdmFile()));
+  writeFile(dir.file("b.txt"), joinLines(sampleMfdFile()));
+  std::string name;
+  const std::string uri = PgServer::instance().newDatabase(&name);
+  ASSERT_EQ(run({dir.file("b.txt"), "--url", uri}).status, cli::kOk);  // the schema's owner creates it
+  PgConnection admin;
+  ASSERT_TRUE(admin.connect(uri));
+  const std::string full = name + "_carga", partial = name + "_parcial", none = name + "_nada";
+  ASSERT_TRUE(admin.exec("CREATE ROLE " + full + " LOGIN; CREATE ROLE " + partial + " LOGIN; CREATE ROLE " + none +
+                         " LOGIN"))
+      << admin.error();
+  ASSERT_TRUE(admin.exec(rightsScriptFor(full))) << admin.error();
+  ASSERT_TRUE(admin.exec(rightsScriptFor(partial) + "; REVOKE USAGE ON SEQUENCE tavex.arquivo_id_seq FROM " +
+                         partial + "; REVOKE UPDATE, DELETE ON tavex.arquivo FROM " + partial +
+                         "; REVOKE INSERT ON tavex.achado FROM " + partial))
+      << admin.error();
+  const PgServer& server = PgServer::instance();
+
+  // Exactly the script's rights: a new file, the same bytes again (replaced), with findings.
+  Outcome o = run({dir.file("a.txt"), "--url", server.uri(name, full)});
+  EXPECT_EQ(o.status, cli::kOk) << o.err;
+  o = run({dir.file("a.txt"), dir.file("b.txt"), "--validar", "--url", server.uri(name, full)});
+  EXPECT_EQ(o.status, cli::kOk) << o.err;
+  EXPECT_NE(o.out.find("a.txt: substitu"), std::string::npos) << o.out;
+  EXPECT_EQ(pgRows(uri, "SELECT nome, importado_por, validado FROM tavex.arquivo ORDER BY nome"),
+            (std::vector<std::string>{"a.txt|" + full + "|t", "b.txt|" + full + "|t"}));
+
+  // Every missing right named at once, in Portuguese, before anything is loaded.
+  o = run({dir.file("a.txt"), "--url", server.uri(name, partial)});
+  EXPECT_EQ(o.status, cli::kCannotRun);
+  EXPECT_NE(o.err.find("n\xC3\xA3o tem todos os direitos"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("  tabela tavex.arquivo: UPDATE, DELETE\n"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("  sequ\xC3\xAAncia tavex.arquivo_id_seq: USAGE\n"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("  tabela tavex.achado: INSERT\n"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("-v papel=\"" + partial + "\" -f tavex_pg_direitos.sql"), std::string::npos) << o.err;
+  EXPECT_EQ(o.err.find("CREATE ON DATABASE"), std::string::npos) << "the schema exists: no CREATE asked for";
+  EXPECT_EQ(o.err.find("permission denied"), std::string::npos) << "no server text one right at a time";
+
+  o = run({dir.file("a.txt"), "--url", server.uri(name, none)});
+  EXPECT_EQ(o.status, cli::kCannotRun);
+  EXPECT_NE(o.err.find("  esquema tavex: USAGE\n"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("  tabela tavex.e15: SELECT, INSERT, DELETE\n"), std::string::npos) << o.err;
+  EXPECT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.arquivo"), std::vector<std::string>{"2"});
 }
 
 }  // namespace

@@ -70,6 +70,22 @@ TEST(AuditReport, EverythingFromAFileIsShownAsTextNeverAsMarkup) {
   EXPECT_NE(html.find("script-src 'sha256-"), std::string::npos);
 }
 
+// A file's name is whatever bytes the file system holds: the page stays UTF-8 and
+// shows what is not text by its value, in the title, the heading and the summary.
+TEST(AuditReport, ANameThatIsNotUtf8IsMarkedAndThePageStaysUtf8) {
+  ReportedFile f = validatedFile();
+  f.path = "/tmp/nota\xe7\xe3o\x1b[2J.txt";
+  ReportedFile other = validatedFile();
+  other.path = "/tmp/b\xff.txt";
+  for (const auto& files : {std::vector<ReportedFile>{f}, std::vector<ReportedFile>{f, other}}) {
+    const std::string html = auditReportHtml(files, kOptions);
+    EXPECT_TRUE(isValidUtf8(html));
+    EXPECT_EQ(html.find('\x1b'), std::string::npos);
+    EXPECT_NE(html.find("nota<span class=\"ctl\">E7</span><span class=\"ctl\">E3</span>o<span class=\"ctl\">1B</span>[2J.txt"),
+              std::string::npos);
+  }
+}
+
 TEST(AuditReport, FindingsAreGroupedByFamilyAndRecordAndCappedPerGroup) {
   ReportedFile f = validatedFile();
   for (int i = 0; i < 250; ++i) f.findings.push_back(finding(Severity::Error, "E15.coo", 10 + i, 15, 0, "item"));

@@ -12,6 +12,7 @@
 #include "signature/signing_helpers.h"
 #include "support/cli_capture.h"
 #include "support/files.h"
+#include "support/resource_limits.h"
 #include "tavex_version.h"
 
 namespace tavex::testing {
@@ -52,6 +53,30 @@ TEST(Relatorio, TheReportOfAnExampleFileMatchesItsGoldenCopy) {
   expectMatchesGolden(normalised(r.html), "report/golden/tdm_item_divergente.html");
 }
 
+TEST(Relatorio, IndicatorsFollowTheVerdictAlertsFirstWithTheirRecords) {
+  TempDir dir;
+  const std::string file = example("tdm_indicios.txt");
+  writeFile(dir.file("tdm_indicios.txt"), file);
+  const Report r = relatorio(dir, {"tdm_indicios.txt"});
+  EXPECT_EQ(r.outcome.status, cli::kOk) << "indicators do not change the validation's status";
+  const std::string& html = r.html;
+  const std::size_t verdict = html.find("<section class=\"veredito\">");
+  const std::size_t section = html.find("<h3>Indícios (1 alerta, 3 informações)</h3>");
+  const std::size_t reconciliation = html.find("<section class=\"conciliacao\">");
+  ASSERT_NE(section, std::string::npos) << html;
+  EXPECT_LT(verdict, section);
+  EXPECT_LT(section, reconciliation);
+  const std::size_t alert = html.find("<li class=\"indicio alerta\" data-codigo=\"indicio.contadores.e11\" data-linha=\"12\">");
+  const std::size_t info = html.find("<li class=\"indicio informacao\"");
+  ASSERT_NE(alert, std::string::npos);
+  EXPECT_LT(alert, info);
+  // The E11 line itself, as the file has it.
+  std::size_t start = 0;
+  for (int line = 1; line < 12; ++line) start = file.find('\n', start) + 1;
+  const std::string e11 = file.substr(start, file.find('\r', start) - start);
+  EXPECT_NE(html.find("<pre class=\"registro\">" + e11 + "</pre>", alert), std::string::npos);
+}
+
 TEST(Relatorio, ABatchHasASummaryRowPerFileAndSaysWhatItCouldNotTake) {
   TempDir dir;
   fs::create_directories(dir.path() / "lote" / "sub");
@@ -88,6 +113,24 @@ TEST(Relatorio, UsageErrors) {
   const CliOutcome help = runCaptured(cli::runRelatorio, {"--help"});
   EXPECT_EQ(help.status, cli::kOk);
   EXPECT_NE(help.out.find("--saida"), std::string::npos);
+}
+
+TEST(Relatorio, AReportThatCannotBeWrittenWholeLeavesThePreviousPageAndNoDebris) {
+  TempDir dir;
+  writeFile(dir.file("valido.txt"), example("tdm_valido.txt"));
+  const std::string previous = relatorio(dir, {"valido.txt"}).html;
+  ASSERT_GT(previous.size(), 8000u);
+  Report failed;
+  {
+    const FileSizeLimit limit(4096);  // room for the validation's log, not for the page
+    failed = relatorio(dir, {"valido.txt"});
+  }
+  EXPECT_EQ(failed.outcome.status, cli::kCannotRun);
+  EXPECT_EQ(failed.html, previous) << "the good page is not replaced by a cut one";
+  EXPECT_NE(failed.outcome.err.find("tamanho máximo"), std::string::npos) << failed.outcome.err;
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(dir.path())) ++entries;
+  EXPECT_EQ(entries, 3u) << "no temporary file left";
 }
 
 TEST(Relatorio, TheSignatureIsCheckedWithTheMakersKeyFromTheCatalogueOfTheCurrentFolder) {

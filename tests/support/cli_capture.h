@@ -2,8 +2,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "cli/commands.h"
@@ -23,5 +25,14 @@ inline CliOutcome runCaptured(int (*command)(const cli::Args&), const cli::Args&
   std::fflush(stderr);
   return {status, ::testing::internal::GetCapturedStdout(), ::testing::internal::GetCapturedStderr()};
 }
+
+// Runs a shell command line; its exit status, or 128 + the signal that ended it.
+inline int shellStatus(const std::string& command) {
+  const int raw = std::system(command.c_str());
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+}
+
+// The tavex-cli of this build.
+inline std::string cliBinary() { return std::string(TAVEX_BINARY_DIR) + "/bin/tavex-cli"; }
 
 }  // namespace tavex::testing

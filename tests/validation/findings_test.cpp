@@ -161,13 +161,22 @@ TEST_F(ValidationTest, ContinuingPastMissingRecordTypesReachesTheLinesAndTotals)
   EXPECT_FALSE(summary.reconciliation.has_value());
   EXPECT_EQ(log().find("--continuar"), std::string::npos);
 
+  EXPECT_EQ(summary.errors, 1);
+  EXPECT_EQ(summary.warnings, 0);
+
+  // Going on, the missing type is a warning: the file has no error.
   ValidationOptions o = options();
   o.continueAfterMissingRecords = true;
   writeFile(path(), joinLines(lines));
   summary = validateCotepeFile(ui, path(), 0, o);
-  EXPECT_EQ(findings(), std::vector<std::string>{utf8ToCp1252(missing)});
+  const std::string warned = "[AVISO]         : E04 -> Não existe nenhum Registro Tipo E04 no arquivo.";
+  EXPECT_EQ(findings(), std::vector<std::string>{utf8ToCp1252(warned)});
+  EXPECT_EQ(summary.errors, 0);
+  EXPECT_EQ(summary.warnings, 1);
   EXPECT_TRUE(summary.reconciliation.has_value());
   EXPECT_NE(log().find(utf8ToCp1252("Validação continuada (--continuar)")), std::string::npos);
+  EXPECT_NE(log().find(utf8ToCp1252(warned + "\r\n")), std::string::npos);
+  EXPECT_NE(log().find("0 erro(s) encontrado(s).\r\n1 avisos(s) encontrado(s)."), std::string::npos);
 
   lines = withRecord(lines, 13, {{"CRZ", "1"}, {"TOTALIZADOR", "01T1800"}, {"VALOR_ACUMULADO", "1100"}});
   writeFile(path(), joinLines(lines));
@@ -177,13 +186,16 @@ TEST_F(ValidationTest, ContinuingPastMissingRecordTypesReachesTheLinesAndTotals)
   ASSERT_EQ(collector.findings.size(), 2u);
   EXPECT_EQ(collector.findings[1].code, "totais.e13");
 
-  // Other structural findings still end the run.
+  // Other structural findings still end the run, as errors: a second E02 among the
+  // records stops the scan before the missing types are looked for.
   lines.insert(lines.begin() + 5, sampleE02());
   writeFile(path(), joinLines(lines));
   o = options();
   o.continueAfterMissingRecords = true;
   summary = validateCotepeFile(ui, path(), 0, o);
   EXPECT_FALSE(summary.reconciliation.has_value());
+  EXPECT_EQ(summary.errors, 1);
+  EXPECT_EQ(summary.warnings, 0);
 }
 
 }  // namespace

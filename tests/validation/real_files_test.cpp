@@ -80,17 +80,21 @@ TEST(ContinueAfterMissingRecords, ARealShapedFileGivesTheMissingRecordLinesAndNo
   ASSERT_TRUE(deep.summary.ran);
   EXPECT_EQ(missingTypes(deep.findings), (std::set<int>{4, 10, 19, 20}));
   EXPECT_EQ(deep.findings.size(), 4u);
-  EXPECT_EQ(deep.summary.errors, 4);
-  EXPECT_EQ(deep.summary.warnings, 0);
+  // Going on, they are warnings: the file has no error.
+  EXPECT_EQ(deep.summary.errors, 0);
+  EXPECT_EQ(deep.summary.warnings, 4);
+  for (const Finding& f : deep.findings) EXPECT_EQ(f.severity, Severity::Warning);
   // The run went on: it reached the totals, and the log says why in one line.
   ASSERT_TRUE(deep.summary.reconciliation.has_value());
   EXPECT_FALSE(deep.summary.reconciliation->reductions.empty());
   EXPECT_EQ(deep.summary.reconciliation->rowsOverTolerance(), 0u);
   EXPECT_NE(deep.log.find("Validação continuada (--continuar)"_cp), std::string::npos);
 
-  // Without the flag the run stops after the structural scan, as before.
+  // Without the flag the run stops after the structural scan, as before, on errors.
   const Outcome plain = validateLines(lines, 0, false);
   EXPECT_EQ(missingTypes(plain.findings), (std::set<int>{4, 10, 19, 20}));
+  EXPECT_EQ(plain.summary.errors, 4);
+  EXPECT_EQ(plain.summary.warnings, 0);
   EXPECT_FALSE(plain.summary.reconciliation.has_value());
   EXPECT_EQ(plain.log.find("--continuar"), std::string::npos);
 }

@@ -1,0 +1,453 @@
+#include "indicators/indicator_collector.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "cotepe/text.h"
+#include "validation/record_check.h"
+
+namespace tavex {
+
+namespace {
+
+constexpr int kE12 = 0, kE14 = 1, kE16 = 2, kE19 = 3;
+
+std::string number(std::int64_t value) { return std::to_string(value); }
+
+// AAAAMMDD as DD/MM/AAAA.
+std::string day(std::int64_t date) {
+  return cformat("%02d/%02d/%04d", static_cast<int>(date % 100), static_cast<int>(date / 100 % 100),
+                 static_cast<int>(date / 10000));
+}
+
+// Hundredths of a percent as "12,50".
+std::string percent(std::int64_t hundredths) {
+  return cformat("%lld,%02lld", static_cast<long long>(hundredths / 100), static_cast<long long>(hundredths % 100));
+}
+
+long long ll(std::int64_t value) { return static_cast<long long>(value); }
+
+}  // namespace
+
+void IndicatorCollector::add(std::string_view code, const RecordLine& rec, std::int64_t crz, std::int64_t coo,
+                             std::string expected, std::string found, std::string sentence) {
+  Indicator indicator;
+  indicator.code = code;
+  indicator.line = rec.number;
+  indicator.recordType = rec.type;
+  indicator.crz = crz;
+  indicator.coo = coo;
+  indicator.expected = std::move(expected);
+  indicator.found = std::move(found);
+  indicator.sentence = std::move(sentence);
+  add(std::move(indicator));
+}
+
+void IndicatorCollector::add(Indicator indicator) {
+  // The table is the one source of a code's level.
+  const auto& codes = indicatorCodes();
+  const auto row = std::find_if(codes.begin(), codes.end(), [&](const IndicatorCodeInfo& i) { return i.code == indicator.code; });
+  if (row == codes.end()) return;  // every code used here is in the table (a test holds them together)
+  indicator.code = row->code;     // static storage
+  indicator.level = row->level;
+  indicators_.push_back(std::move(indicator));
+}
+
+void IndicatorCollector::raise(Maximum& maximum, std::int64_t value, int line) {
+  if (value > maximum.value) maximum = Maximum{value, line};
+}
+
+void IndicatorCollector::onRestart() {
+  const IndicatorSettings settings = settings_;
+  *this = IndicatorCollector(settings);
+}
+
+void IndicatorCollector::onRecord(const RecordLine& rec, bool fieldsPassed, const CheckState& state) {
+  if (!fieldsPassed) {
+    skipped(rec.type);
+    return;
+  }
+  switch (rec.type) {
+    case 1: onE01(rec); break;
+    case 2: onE02(rec); break;
+    case 4: onE04(rec); break;
+    case 9: onE09(rec); break;
+    case 11: onE11(rec); break;
+    case 12: onE12(rec, state); break;
+    case 14: onE14(rec, state); break;
+    case 16: onE16(rec, state); break;
+    case 19: onE19(rec, state); break;
+    default: break;
+  }
+}
+
+// A record the indicators cannot read breaks the sequences it belongs to: the
+// next record of its kind is compared with nothing, never with one before the gap.
+void IndicatorCollector::skipped(int type) {
+  switch (type) {
+    case 4: lastE04Gt = {}; break;
+    case 9:
+      lastE09Cro = {};
+      e09Skipped = true;
+      break;
+    case 12:
+      if (firstE12Line == 0) firstE12Skipped = true;
+      lastE12Skipped = true;
+      lastCrz = lastE12Cro = lastMovement = lastCoo[kE12] = {};
+      break;
+    case 14: lastCoo[kE14] = lastCcf = {}; break;
+    case 16:  // the GNF sequence starts again after the E16 before it
+      e16Gnf.push_back(GnfDocument{lastCoo[kE16].value, 0, 0, 16});
+      lastCoo[kE16] = {};
+      break;
+    case 19:
+      lastCoo[kE19] = {};
+      gnfGap = true;
+      break;
+    default: break;
+  }
+}
+
+void IndicatorCollector::onE01(const RecordLine& rec) {
+  FieldsOf<E01> f(rec.text);
+  e01Line = rec.number;
+  crzFirst = f.asInt(E01::CrzInicial);
+  crzLast = f.asInt(E01::CrzFinal);
+}
+
+void IndicatorCollector::onE02(const RecordLine& rec) {
+  FieldsOf<E02> f(rec.text);
+  hasE02Gt = true;
+  e02Gt = f.asInt(E02::Gt);
+}
+
+void IndicatorCollector::onE04(const RecordLine& rec) {
+  FieldsOf<E04> f(rec.text);
+  const std::int64_t gt = f.asInt(E04::Gt);
+  const std::string user = trimRight(f[E04::NumeroUsuario]).empty() ? "?" : std::string(f[E04::NumeroUsuario]);
+  if (lastE04Gt.line != 0 && gt < lastE04Gt.value)
+    add("indicio.gt.regressivo", rec, 0, 0, number(lastE04Gt.value), number(gt),
+        cformat("GT do usuário %s (%lld) menor que o GT do usuário anterior, na linha %d (%lld): o grande total só cresce."_cp,
+                user.c_str(), ll(gt), lastE04Gt.line, ll(lastE04Gt.value)));
+  lastE04Gt = Last{gt, rec.number};
+  raise(maxE04Gt, gt, rec.number);
+}
+
+void IndicatorCollector::onE09(const RecordLine& rec) {
+  FieldsOf<E09> f(rec.text);
+  const std::int64_t cro = f.asInt(E09::Cro);
+  if (lastE09Cro.line != 0 && cro < lastE09Cro.value)
+    add("indicio.cro.regressivo", rec, 0, 0, cformat("%lld ou mais", ll(lastE09Cro.value)), number(cro),
+        cformat("CRO %lld do E09 menor que o do E09 da linha %d (%lld): o contador de reinício de operação nunca "
+                "diminui; memória fiscal regravada ou registros trocados."_cp,
+                ll(cro), lastE09Cro.line, ll(lastE09Cro.value)));
+  lastE09Cro = Last{cro, rec.number};
+  croEvents.push_back(CroEvent{cro, f.asInt(E09::DataGravacao)});
+  raise(maxCro, cro, rec.number);
+}
+
+void IndicatorCollector::onE11(const RecordLine& rec) {
+  FieldsOf<E11> f(rec.text);
+  e11Line = rec.number;
+  e11Crz = f.asInt(E11::Crz);
+  e11Cro = f.asInt(E11::Cro);
+  e11Coo = f.asInt(E11::Coo);
+  e11Gnf = f.asInt(E11::Gnf);
+  e11Ccf = std::max({f.asInt(E11::Ccf), f.asInt(E11::Cvc), f.asInt(E11::Cbp)});
+  // One comparison with the largest GT registered before (E02, or an E04 above it).
+  const std::int64_t gt = f.asInt(E11::Gt);
+  const bool fromE04 = maxE04Gt.line != 0 && (!hasE02Gt || maxE04Gt.value > e02Gt);
+  const std::int64_t registered = fromE04 ? maxE04Gt.value : e02Gt;
+  if ((hasE02Gt || fromE04) && gt < registered) {
+    const std::string where = fromE04 ? cformat("o GT do E04 da linha %d", maxE04Gt.line) : std::string("o GT do usuário no E02"_cp);
+    add("indicio.gt.regressivo", rec, 0, 0, cformat("%lld ou mais", ll(registered)), number(gt),
+        cformat("GT do E11 (%lld), lido do ECF na captura, menor que %s (%lld): o grande total nunca diminui."_cp,
+                ll(gt), where.c_str(), ll(registered)));
+  }
+}
+
+bool IndicatorCollector::documentCoo(const RecordLine& rec, std::int64_t coo, const CheckState& state,
+                                     bool reductionPrint, const Reduction* coupons) {
+  const int slot = rec.type == 12 ? kE12 : rec.type == 14 ? kE14 : rec.type == 16 ? kE16 : kE19;
+  Last& last = lastCoo[slot];
+  raise(maxCoo, coo, rec.number);
+  if (last.line != 0 && coo <= last.value) {
+    add("indicio.coo.regressivo", rec, 0, coo, cformat("acima de %lld", ll(last.value)), number(coo),
+        cformat("COO %lld do E%02d não é maior que o do E%02d anterior, na linha %d (%lld): o COO cresce a cada "
+                "documento emitido."_cp,
+                ll(coo), rec.type, rec.type, last.line, ll(last.value)));
+    last = Last{coo, rec.number};
+    return false;
+  }
+  last = Last{coo, rec.number};
+  if (coo == 0) return true;
+  // Was it used before? The records before a coupon in the file that carry a COO
+  // are the E12 and the coupons before it (which the rise above covers): for a
+  // coupon, the reductions answer without a look into the validation's COO list.
+  const Reduction* reduction = rec.type == 14 ? coupons : reductionOf(coo);
+  const bool ofReduction = reduction != nullptr && reduction->coo == coo;
+  if (rec.type == 14 ? !ofReduction : !state.cooList.contains(coo)) return true;
+  // The print of a Z reduction (E16 "RZ") carries its E12's COO: one document
+  // recorded twice.
+  if (reductionPrint && ofReduction) return true;
+  int otherLine = 0;
+  if (ofReduction) {
+    otherLine = reduction->line;
+  } else if (const DocumentEntry* other = state.documentTable.find(state.documentCooList.indexOf(coo))) {
+    otherLine = other->headerLine;
+  }
+  const std::string where = otherLine != 0 ? cformat(", na linha %d", otherLine) : std::string(" antes no arquivo");
+  add("indicio.coo.repetido", rec, 0, coo, "COO único"_cp, number(coo),
+      cformat("COO %lld já foi usado por outro documento%s: cada documento emitido recebe o seu próprio COO."_cp,
+              ll(coo), where.c_str()));
+  return true;
+}
+
+void IndicatorCollector::onE12(const RecordLine& rec, const CheckState& state) {
+  FieldsOf<E12> f(rec.text);
+  const std::int64_t crz = f.asInt(E12::Crz), coo = f.asInt(E12::Coo), cro = f.asInt(E12::Cro);
+  const std::int64_t movement = f.asInt(E12::DataMovimento), issue = f.asInt(E12::DataEmissao);
+  raise(maxCrz, crz, rec.number);
+  raise(maxCro, cro, rec.number);
+  if (firstE12Line == 0) {
+    firstE12Line = rec.number;
+    firstCrz = crz;
+  }
+  lastE12Line = rec.number;
+  lastE12Skipped = false;
+  finalCrz = crz;
+
+  if (lastCrz.line != 0 && crz != lastCrz.value + 1) {
+    if (crz > lastCrz.value + 1)
+      add("indicio.crz.sequencia", rec, crz, coo, number(lastCrz.value + 1), number(crz),
+          cformat("CRZ %lld depois do CRZ %lld da linha %d: faltam no arquivo %lld redução(ões) Z."_cp, ll(crz),
+                  ll(lastCrz.value), lastCrz.line, ll(crz - lastCrz.value - 1)));
+    else
+      add("indicio.crz.sequencia", rec, crz, coo, number(lastCrz.value + 1), number(crz),
+          cformat("CRZ %lld depois do CRZ %lld da linha %d: o contador de reduções Z nunca se repete nem volta."_cp,
+                  ll(crz), ll(lastCrz.value), lastCrz.line));
+  }
+  lastCrz = Last{crz, rec.number};
+
+  const bool croChanged = lastE12Cro.line == 0 || cro != lastE12Cro.value;
+  if (lastE12Cro.line != 0 && cro < lastE12Cro.value) {
+    add("indicio.cro.regressivo", rec, crz, coo, cformat("%lld ou mais", ll(lastE12Cro.value)), number(cro),
+        cformat("CRO %lld da redução Z menor que o da redução anterior, na linha %d (%lld): o contador de reinício "
+                "de operação nunca diminui."_cp,
+                ll(cro), lastE12Cro.line, ll(lastE12Cro.value)));
+  } else if (lastE12Cro.line != 0 && cro > lastE12Cro.value) {
+    const auto event = std::find_if(croEvents.begin(), croEvents.end(), [&](const CroEvent& e) { return e.cro == cro; });
+    const std::string when = event != croEvents.end() && event->date != 0 ? "em " + day(event->date) + " (E09)"
+                                                                          : std::string("sem data no E09");
+    add("indicio.cro.intervencao", rec, crz, coo, number(lastE12Cro.value), number(cro),
+        cformat("CRO passou de %lld para %lld entre duas reduções Z: intervenção técnica no período, %s."_cp,
+                ll(lastE12Cro.value), ll(cro), when.c_str()));
+  }
+  lastE12Cro = Last{cro, rec.number};
+  if (croChanged && cro > 0 && !croEvents.empty() && !e09Skipped &&
+      std::none_of(croEvents.begin(), croEvents.end(), [&](const CroEvent& e) { return e.cro == cro; }))
+    add("indicio.cro.sem_e09", rec, crz, coo, cformat("E09 do CRO %lld", ll(cro)), "nenhum",
+        cformat("CRO %lld da redução Z não tem registro E09: todo reinício de operação fica gravado na memória "
+                "fiscal com a sua data."_cp,
+                ll(cro)));
+
+  if (movement != 0) {
+    if (lastMovement.line != 0 && movement <= lastMovement.value)
+      add("indicio.data.regressiva", rec, crz, coo, cformat("depois de %lld", ll(lastMovement.value)), number(movement),
+          cformat("Movimento de %s não é posterior ao da redução Z anterior, na linha %d (%s): uma redução Z por "
+                  "dia, em ordem."_cp,
+                  day(movement).c_str(), lastMovement.line, day(lastMovement.value).c_str()));
+    lastMovement = Last{movement, rec.number};
+    if (issue != 0 && issue < movement)
+      add("indicio.data.emissao_anterior", rec, crz, coo, cformat("%lld ou depois", ll(movement)), number(issue),
+          cformat("Redução Z emitida em %s, antes do dia do seu movimento (%s): impossível num relógio íntegro."_cp,
+                  day(issue).c_str(), day(movement).c_str()));
+    else if (issue > movement)
+      add("indicio.data.reducao_tardia", rec, crz, coo, number(movement), number(issue),
+          cformat("Redução Z do movimento de %s emitida só em %s: redução Z pendente, feita num dia seguinte."_cp,
+                  day(movement).c_str(), day(issue).c_str()));
+  }
+
+  const bool cooRose = documentCoo(rec, coo, state, false);
+  if (cooRose && (reductions.empty() || coo > reductions.back().coo))
+    reductions.push_back(Reduction{rec.number, crz, coo, movement, issue, 0, 0});
+}
+
+IndicatorCollector::Reduction* IndicatorCollector::reductionOf(std::int64_t coo) {
+  const auto it = std::lower_bound(reductions.begin(), reductions.end(), coo,
+                                   [](const Reduction& r, std::int64_t value) { return r.coo < value; });
+  return it == reductions.end() ? nullptr : &*it;
+}
+
+IndicatorCollector::Reduction* IndicatorCollector::reductionByCrz(std::int64_t crz) {
+  // CRZ rises with COO in a sound file; otherwise the reduction is looked for.
+  const auto it = std::lower_bound(reductions.begin(), reductions.end(), crz,
+                                   [](const Reduction& r, std::int64_t value) { return r.crz < value; });
+  if (it != reductions.end() && it->crz == crz) return &*it;
+  const auto any = std::find_if(reductions.begin(), reductions.end(), [&](const Reduction& r) { return r.crz == crz; });
+  return any == reductions.end() ? nullptr : &*any;
+}
+
+void IndicatorCollector::documentDay(const RecordLine& rec, std::int64_t coo, std::int64_t date,
+                                     const Reduction* reduction) {
+  if (date == 0 || reduction == nullptr || reduction->movementDate == 0 || date == reduction->movementDate) return;
+  add("indicio.documento.fora_do_dia", rec, reduction->crz, coo, number(reduction->movementDate), number(date),
+      cformat("Documento de %s na redução Z do movimento de %s (CRZ %lld, linha %d): a redução Z fecha um só dia."_cp,
+              day(date).c_str(), day(reduction->movementDate).c_str(), ll(reduction->crz), reduction->line));
+}
+
+void IndicatorCollector::onE14(const RecordLine& rec, const CheckState& state) {
+  FieldsOf<E14> f(rec.text);
+  const std::int64_t coo = f.asInt(E14::Coo), ccf = f.asInt(E14::Contador);
+  raise(maxCcf, ccf, rec.number);
+  Reduction* reduction = reductionOf(coo);
+  documentCoo(rec, coo, state, false, reduction);
+  if (lastCcf.line != 0 && ccf != lastCcf.value + 1)
+    add("indicio.ccf.sequencia", rec, 0, coo, number(lastCcf.value + 1), number(ccf),
+        cformat(ccf > lastCcf.value + 1
+                    ? "CCF %lld depois do CCF %lld do cupom da linha %d: cupons fiscais ausentes do arquivo."_cp
+                    : "CCF %lld depois do CCF %lld do cupom da linha %d: o contador de cupons nunca se repete nem volta."_cp,
+                ll(ccf), ll(lastCcf.value), lastCcf.line));
+  lastCcf = Last{ccf, rec.number};
+  documentDay(rec, coo, f.asInt(E14::DataInicio), reduction);
+  if (reduction != nullptr) {
+    ++reduction->coupons;
+    if (f[E14::Cancelamento] == "S") ++reduction->cancelled;
+  }
+}
+
+void IndicatorCollector::onE16(const RecordLine& rec, const CheckState& state) {
+  FieldsOf<E16> f(rec.text);
+  const std::int64_t coo = f.asInt(E16::Coo), gnf = f.asInt(E16::Gnf), crz = f.asInt(E16::Crz);
+  const bool reductionPrint = f[E16::Denominacao] == "RZ";
+  raise(maxCrz, crz, rec.number);
+  raise(maxGnf, gnf, rec.number);
+  documentCoo(rec, coo, state, reductionPrint);
+  if (gnf > 0) e16Gnf.push_back(GnfDocument{coo, gnf, rec.number, 16});
+  const std::int64_t date = f.asInt(E16::DataFinal);
+  if (!reductionPrint) return documentDay(rec, coo, date, reductionOf(coo));
+  const Reduction* reduction = reductionByCrz(crz);
+  if (date == 0 || reduction == nullptr || reduction->issueDate == 0 || date == reduction->issueDate) return;
+  add("indicio.documento.fora_do_dia", rec, crz, coo, number(reduction->issueDate), number(date),
+      cformat("Impressão da redução Z do CRZ %lld datada de %s, mas o E12 (linha %d) a dá emitida em %s."_cp, ll(crz),
+              day(date).c_str(), reduction->line, day(reduction->issueDate).c_str()));
+}
+
+void IndicatorCollector::gnfStep(const GnfDocument& doc) {
+  if (doc.gnf == 0 || gnfGap) lastGnf = {};  // after a record the indicators skipped: compared with nothing
+  if (doc.gnf == 0) return;
+  if (lastGnf.line != 0 && doc.gnf != lastGnf.value + 1) {
+    Indicator indicator;
+    indicator.code = "indicio.gnf.sequencia";
+    indicator.line = doc.line;
+    indicator.recordType = doc.type;
+    indicator.coo = doc.coo;
+    indicator.expected = number(lastGnf.value + 1);
+    indicator.found = number(doc.gnf);
+    indicator.sentence =
+        cformat(doc.gnf > lastGnf.value + 1
+                    ? "GNF %lld depois do GNF %lld do documento da linha %d: documentos não fiscais ausentes do arquivo."_cp
+                    : "GNF %lld depois do GNF %lld do documento da linha %d: o contador geral de não fiscais nunca se repete nem volta."_cp,
+                ll(doc.gnf), ll(lastGnf.value), lastGnf.line);
+    add(std::move(indicator));
+  }
+  lastGnf = Last{doc.gnf, doc.line};
+}
+
+void IndicatorCollector::flushGnfBefore(std::int64_t coo) {
+  while (e16GnfNext < e16Gnf.size() && e16Gnf[e16GnfNext].coo < coo) gnfStep(e16Gnf[e16GnfNext++]);
+}
+
+void IndicatorCollector::onE19(const RecordLine& rec, const CheckState& state) {
+  FieldsOf<E19> f(rec.text);
+  const std::int64_t coo = f.asInt(E19::Coo), gnf = f.asInt(E19::Gnf);
+  raise(maxGnf, gnf, rec.number);
+  documentCoo(rec, coo, state, false);
+  if (gnf > 0) {
+    flushGnfBefore(coo);
+    gnfStep(GnfDocument{coo, gnf, rec.number, 19});
+    gnfGap = false;
+  }
+  documentDay(rec, coo, f.asInt(E19::DataInicio), reductionOf(coo));
+}
+
+void IndicatorCollector::endOfFile() {
+  flushGnfBefore(INT64_MAX);
+
+  if (e01Line != 0 && firstE12Line != 0) {
+    Indicator indicator;
+    indicator.code = "indicio.crz.periodo";
+    indicator.line = e01Line;
+    indicator.recordType = 1;
+    if (crzFirst != firstCrz && !firstE12Skipped) {
+      indicator.crz = firstCrz;
+      indicator.expected = number(firstCrz);
+      indicator.found = number(crzFirst);
+      indicator.sentence = cformat("CRZ_INI do E01 (%lld) diferente do CRZ da primeira redução Z do arquivo, na linha %d "
+                                   "(%lld): o arquivo não tem as reduções Z que declara."_cp,
+                                   ll(crzFirst), firstE12Line, ll(firstCrz));
+      add(indicator);
+    }
+    if (crzLast != finalCrz && !lastE12Skipped) {
+      indicator.crz = finalCrz;
+      indicator.expected = number(finalCrz);
+      indicator.found = number(crzLast);
+      indicator.sentence = cformat("CRZ_FIM do E01 (%lld) diferente do CRZ da última redução Z do arquivo, na linha %d "
+                                   "(%lld): o arquivo não tem as reduções Z que declara."_cp,
+                                   ll(crzLast), lastE12Line, ll(finalCrz));
+      add(indicator);
+    }
+  }
+
+  if (e11Line != 0) {
+    const struct {
+      const char* name;
+      std::int64_t e11;
+      const Maximum& largest;
+    } counters[] = {{"CRZ", e11Crz, maxCrz}, {"CRO", e11Cro, maxCro}, {"COO", e11Coo, maxCoo},
+                    {"CCF", e11Ccf, maxCcf}, {"GNF", e11Gnf, maxGnf}};
+    for (const auto& c : counters) {
+      if (c.e11 >= c.largest.value) continue;
+      Indicator indicator;
+      indicator.code = "indicio.contadores.e11";
+      indicator.line = e11Line;
+      indicator.recordType = 11;
+      indicator.expected = cformat("%lld ou mais", ll(c.largest.value));
+      indicator.found = number(c.e11);
+      indicator.sentence = cformat("%s do E11 (%lld), lido do ECF na captura, menor que o %s %lld da linha %d: o "
+                                   "contador do ECF não pode estar atrás dos registros que ele mesmo gravou."_cp,
+                                   c.name, ll(c.e11), c.name, ll(c.largest.value), c.largest.line);
+      add(indicator);
+    }
+  }
+
+  for (const Reduction& r : reductions) {
+    if (r.coupons == 0 || r.cancelled * 10000 <= settings_.cancellationLimitHundredths * r.coupons) continue;
+    const std::int64_t share = r.cancelled * 10000 / r.coupons;
+    Indicator indicator;
+    indicator.code = "indicio.cancelamentos";
+    indicator.line = r.line;
+    indicator.recordType = 12;
+    indicator.crz = r.crz;
+    indicator.coo = r.coo;
+    indicator.expected = cformat("até %s %%"_cp, percent(settings_.cancellationLimitHundredths).c_str());
+    indicator.found = cformat("%s %%", percent(share).c_str());
+    indicator.sentence = cformat("%lld de %lld cupons cancelados na redução Z do CRZ %lld (%s %%), acima do limite de "
+                                 "%s %%."_cp,
+                                 ll(r.cancelled), ll(r.coupons), ll(r.crz), percent(share).c_str(),
+                                 percent(settings_.cancellationLimitHundredths).c_str());
+    add(indicator);
+  }
+}
+
+std::vector<Indicator> IndicatorCollector::finish() {
+  if (!finished_) {
+    finished_ = true;
+    endOfFile();
+  }
+  std::vector<Indicator> out = indicators_;
+  sortAlertsFirst(out);
+  return out;
+}
+
+}  // namespace tavex
