@@ -5,9 +5,9 @@
 // whose command no longer appears in its document.
 //
 // What counts as a shown command: a line inside a fenced block, or indented by
-// four spaces or more, whose first word is a program (kPrograms). A line with a
-// placeholder (ARQUIVO, PASTA, ...) or an optional part (" [") is a synopsis and is
-// not run. Commands of one document run one after another in one folder, as in a
+// four spaces or more, whose first word (after a "$ " prompt) is a program
+// (kPrograms). A line with a placeholder (ARQUIVO, PASTA, ...) or an optional part
+// (" [") is a synopsis and is not run. Commands of one document run one after another in one folder, as in a
 // shell: a "cd" moves the later ones.
 #include <gtest/gtest.h>
 
@@ -43,10 +43,12 @@ const char* const kDocuments[] = {"README.md", "docs/manual.md", "docs/tavex-cli
 // clang-format off
 const Example kExamples[] = {
     {"README.md", "tavex-cli validar exemplos/ --jobs 2 --resumo resumo.csv", 1, "0 não validado(s), 0 interrompido(s)."},
+    {"README.md", "tavex-cli indicios exemplos/tdm_indicios.txt", 1, "4 indício(s): 1 alerta(s), 3 informação(ões)"},
     {"README.md", "cd build/exemplos", 0, ""},
     {"README.md", "../bin/tavex-cli assinatura tdm_valido.txt --fabricante DATAREGIS", 0, "Assinatura válida!"},
     {"README.md", "../bin/tavex-cli assinatura tdm_assinatura_adulterada.txt --fabricante DATAREGIS", 1, "Assinatura Inválida!"},
 
+    {"docs/manual.md", "tavex-cli indicios tdm_indicios.txt", 1, "4 indício(s): 1 alerta(s), 3 informação(ões)"},
     {"docs/manual.md", "tavex-cli validar tdm_valido.txt --tolerancia 0,05", 0, "0 erro(s) encontrado(s)."},
     {"docs/manual.md", "tavex-cli validar tdm_total_e13_divergente.txt --tolerancia 0,05", 1, "[ERR]"},
     {"docs/manual.md", "tavex-cli validar formato_com_erros.txt --formato", 1, "[ERR]"},
@@ -56,9 +58,8 @@ const Example kExamples[] = {
     {"docs/manual.md", "tavex-cli relatorio . --tolerancia 0,05 --saida relatorio.html", 1, ""},
     {"docs/manual.md", "tavex-cli validar tdm_valido.txt --continuar", 0, "0 erro(s) encontrado(s)."},
     {"docs/manual.md", "tavex-cli separar tdm_valido.txt", 0, "Processo finalizado!"},
-    // 2 while tavex-cli does not create a missing output folder.
-    {"docs/manual.md", "tavex-cli exportar-csv tdm_valido.txt planilhas/", 2, "Problemas ao abrir o arquivo CSV de saída."},
-    {"docs/manual.md", "tavex-cli exportar-mdb tdm_valido.txt bancos/", 2, "bancos"},
+    {"docs/manual.md", "tavex-cli exportar-csv tdm_valido.txt planilhas/", 0, "Processo de conversão finalizado."},
+    {"docs/manual.md", "tavex-cli exportar-mdb tdm_valido.txt bancos/", 0, "bancos/TX000000000000000001_"},
     {"docs/manual.md", "tavex-cli fabricantes", 0, "DATAREGIS"},
     {"docs/manual.md", "tavex-cli assinatura tdm_valido.txt --fabricante DATAREGIS", 0, "Assinatura válida!"},
     {"docs/manual.md", "tavex-cli assinatura tdm_assinatura_adulterada.txt --fabricante DATAREGIS", 1, "Assinatura Inválida!"},
@@ -78,9 +79,8 @@ const Example kExamples[] = {
     {"docs/tavex-cli.1.md", "tavex-cli validar arquivos/ --jobs 2 --resumo resumo.csv", 1, "0 não validado(s), 0 interrompido(s)."},
     {"docs/tavex-cli.1.md", "tavex-cli validar tdm_valido.txt --json", 0, "\"situacao\":\"validado\""},
     {"docs/tavex-cli.1.md", "tavex-cli conciliar tdm_total_e13_divergente.txt --tolerancia 0,05", 1, "1 acima da tolerância"},
-    // 2 while tavex-cli does not create a missing output folder.
-    {"docs/tavex-cli.1.md", "tavex-cli exportar-csv tdm_valido.txt planilhas/", 2, "Problemas ao abrir o arquivo CSV de saída."},
-    {"docs/tavex-cli.1.md", "tavex-cli exportar-mdb tdm_valido.txt bancos/", 2, "bancos"},
+    {"docs/tavex-cli.1.md", "tavex-cli exportar-csv tdm_valido.txt planilhas/", 0, "Processo de conversão finalizado."},
+    {"docs/tavex-cli.1.md", "tavex-cli exportar-mdb tdm_valido.txt bancos/", 0, "bancos/TX000000000000000001_"},
     {"docs/tavex-cli.1.md", "tavex-cli separar tdm_valido.txt", 0, "Processo finalizado!"},
     {"docs/tavex-cli.1.md", "tavex-cli fabricantes", 0, "DATAREGIS"},
     {"docs/tavex-cli.1.md", "tavex-cli assinatura tdm_valido.txt --fabricante DATAREGIS --modelo 3202DT", 0, "Assinatura válida!"},
@@ -93,6 +93,7 @@ const Example kExamples[] = {
     {"docs/tavex-cli.1.md", "openssl rsa -in minha_chave.pem -noout -modulus", 0, "Modulus="},
     {"docs/tavex-cli.1.md", "tavex-cli relatorio arquivos/ --tolerancia 0,05 --saida relatorio.html", 1, ""},
     {"docs/tavex-cli.1.md", "tavex-cli validar tdm_valido.txt", 0, "0 erro(s) encontrado(s)."},
+    {"docs/tavex-cli.1.md", "tavex-cli indicios arquivos/ --limite-cancelamentos 15 --csv > indicios.csv", 1, ""},
 
     {"docs/tavex.1.md", "tavex --version", 0, "tavex "},
 };
@@ -153,6 +154,7 @@ std::vector<std::string> shownCommands(const std::string& text) {
     }
     if (!inFence && !line.starts_with("    ")) continue;
     std::string command = std::regex_replace(t, std::regex("\\s+#\\s.*$"), "");
+    if (command.starts_with("$ ")) command.erase(0, 2);  // a shell prompt before the command
     const std::string first = command.substr(0, command.find(' '));
     if (command.empty() || !isProgram(first)) continue;
     commands.push_back(command);
@@ -282,13 +284,15 @@ TEST(DocumentedExamplesExtraction, FindsCommandsInFencesAndIndentedBlocksButNotO
       "```\n"
       "    grep '^\\[ERR\\]' tdm.txt.log\n"
       "  tavex-cli separar lista.txt\n"
+      "```\n$ tavex-cli indicios x.txt\nx.txt\n```\n"
       "```sql\nSELECT 1;\n```\n";
   const std::vector<std::string> commands = shownCommands(text);
-  ASSERT_EQ(commands.size(), 3u);
+  ASSERT_EQ(commands.size(), 4u);
   EXPECT_EQ(commands[0], "tavex-cli validar tdm.txt");
   EXPECT_TRUE(isSynopsis(commands[1]));
   EXPECT_EQ(commands[2], "grep '^\\[ERR\\]' tdm.txt.log");
   EXPECT_FALSE(isSynopsis(commands[2]));
+  EXPECT_EQ(commands[3], "tavex-cli indicios x.txt");
   EXPECT_FALSE(isSynopsis("tavex-cli assinatura tdm_valido.txt --fabricante DATAREGIS"));
 }
 
