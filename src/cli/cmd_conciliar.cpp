@@ -4,6 +4,7 @@
 
 #include "cli/batch_report.h"
 #include "cli/commands.h"
+#include "cli/work_pool.h"
 #include "cli/file_validation.h"
 #include "cli/reconciliation_table.h"
 #include "cotepe/text.h"
@@ -54,7 +55,11 @@ int runConciliar(const Args& args) {
   options.continueAfterMissingRecords = parsed->has("--continuar");
   const std::optional<std::int64_t> tolerance = toleranceOption(*parsed, kUsage, true);
   if (!tolerance) return kCannotRun;
+  BatchInterrupt interrupt({path + ".log"});  // a signal lets the log be finished, a second one removes it
+  options.logCreated = [&interrupt] { interrupt.logCreated(0); };
+  interrupt.starting(0);
   const ValidationSummary summary = validateCotepeFile(notifier, path, *tolerance, options);
+  interrupt.finished(0);
   if (!summary.ran) {
     std::fprintf(stderr, "tavex-cli: %s\n", visibleText(cp1252ToUtf8(notifier.messages)).c_str());
     return kCannotRun;

@@ -72,15 +72,28 @@ int runRelatorio(const Args& args) {
   }
   std::vector<FileOutcome> outcomes(discovered.files.size());
   std::vector<report::ReportedFile> files(discovered.files.size());
-  const std::atomic<bool> never{false};
-  runOnPool(discovered.files.size(), std::max(1u, std::thread::hardware_concurrency()), never, [&](std::size_t i) {
+  std::vector<std::string> logs;
+  for (const std::string& file : discovered.files) logs.push_back(file + ".log");
+  BatchInterrupt interrupt(std::move(logs));
+  runOnPool(discovered.files.size(), std::max(1u, std::thread::hardware_concurrency()), interrupt.stopped(),
+            [&](std::size_t i) {
     const std::string& path = discovered.files[i];
     FileRun run;
-    outcomes[i] = validateForBatch(path, settings, nullptr, &run);
+    ValidationSettings validation = settings;
+    validation.logCreated = [&interrupt, i] { interrupt.logCreated(i); };
+    interrupt.starting(i);
+    outcomes[i] = validateForBatch(path, validation, nullptr, &run);
+    interrupt.finished(i);
     const std::string problem = outcomes[i].state == FileState::Validated ? std::string() : outcomes[i].problem;
     files[i] = report::reportedFileOf(path, &run.summary, std::move(run.findings), problem, false, ".",
                                       options.findingsPerGroup, std::move(run.indicators));
   });
+  if (interrupt.stopped().load()) {
+    std::fputs("tavex-cli: interrompido; os logs dos arquivos validados estão inteiros e nenhum relatório foi "
+               "gravado\n",
+               stderr);
+    return kCannotRun;
+  }
   for (const DiscoveryProblem& p : discovered.problems) {
     outcomes.push_back(notValidated(p));
     report::ReportedFile file;

@@ -76,9 +76,13 @@ int validateOneShowingTheLog(const std::string& path, const ValidationSettings& 
   ValidationOptions options;
   options.continueAfterMissingRecords = settings.continuing;
   options.echo = [](std::string_view text) { printCp1252(std::string(text)); };
+  BatchInterrupt interrupt({path + ".log"});  // a signal lets the log be finished, a second one removes it
+  options.logCreated = [&interrupt] { interrupt.logCreated(0); };
+  interrupt.starting(0);
   const ValidationSummary summary = settings.formatOnly
                                         ? validateCotepeFileQuick(ui, path, options)
                                         : validateCotepeFile(ui, path, settings.toleranceCents, options);
+  interrupt.finished(0);
   std::fflush(stdout);
   if (!summary.ran) return kCannotRun;
   return summary.errors > 0 ? kFound : kOk;
@@ -86,7 +90,12 @@ int validateOneShowingTheLog(const std::string& path, const ValidationSettings& 
 
 int validateOneAsJson(const std::string& path, const ValidationSettings& settings) {
   std::string document;
-  const FileOutcome outcome = validateForBatch(path, settings, &document);
+  BatchInterrupt interrupt({path + ".log"});
+  ValidationSettings validation = settings;
+  validation.logCreated = [&interrupt] { interrupt.logCreated(0); };
+  interrupt.starting(0);
+  const FileOutcome outcome = validateForBatch(path, validation, &document);
+  interrupt.finished(0);
   if (!outcome.problem.empty())
     std::fprintf(stderr, "tavex-cli: %s: %s\n", visibleText(path).c_str(), visibleText(outcome.problem).c_str());
   document += '\n';

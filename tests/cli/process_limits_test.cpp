@@ -68,11 +68,12 @@ std::vector<std::string> bigFiles(const TempDir& dir, int count) {
   return files;
 }
 
-// Starts "tavex-cli validar --jobs 2 FILES" with its output thrown away and answers
-// once the batch runs with a log half written.
-pid_t startBatch(const std::vector<std::string>& files) {
+// Starts "tavex-cli COMMAND... FILES" with its output thrown away and answers once
+// it runs with a log half written.
+pid_t startRun(const std::vector<std::string>& command, const std::vector<std::string>& files) {
   for (const std::string& f : files) std::filesystem::remove(f + ".log");
-  std::vector<std::string> args = {cliBinary(), "validar", "--jobs", "2"};
+  std::vector<std::string> args = {cliBinary()};
+  args.insert(args.end(), command.begin(), command.end());
   args.insert(args.end(), files.begin(), files.end());
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
@@ -98,6 +99,9 @@ pid_t startBatch(const std::vector<std::string>& files) {
   for (int i = 0; i < 20000 && !halfWritten(); ++i) std::this_thread::sleep_for(std::chrono::microseconds(200));
   return pid;
 }
+
+// "tavex-cli validar --jobs 2 FILES", as startRun.
+pid_t startBatch(const std::vector<std::string>& files) { return startRun({"validar", "--jobs", "2"}, files); }
 
 // Every log of the batch is whole (ends with the summary) or absent (or, when
 // `emptyAllowed`, empty); answers how many are not whole.
@@ -145,6 +149,34 @@ TEST(CliProcess, ASecondSignalEndsTheBatchAtOnceWithoutCutLogs) {
   ASSERT_TRUE(WIFSIGNALED(status));
   EXPECT_TRUE(WTERMSIG(status) == SIGTERM || WTERMSIG(status) == SIGINT) << WTERMSIG(status);
   EXPECT_GE(expectLogsWholeOrAbsent(files, true), 1);
+}
+
+// One file, or the report's files: a signal lets the logs being written be
+// finished; the report is not written from an interrupted run.
+TEST(CliProcess, SigtermDuringOneFileOrAReportLeavesItsLogWhole) {
+  TempDir dir;
+  const std::vector<std::string> files = bigFiles(dir, 4);
+  const std::vector<std::vector<std::string>> commands = {
+      {"validar"}, {"validar", "--json"}, {"conciliar", "--tolerancia", "0,05"}};
+  for (const auto& command : commands) {
+    const pid_t pid = startRun(command, {files[0]});
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid, SIGTERM), 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << command[0] << ": ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(expectLogsWholeOrAbsent({files[0]}), 0) << command[0];
+  }
+  const std::string page = dir.file("relatorio.html");
+  const pid_t pid = startRun({"relatorio", "--saida", page}, files);
+  ASSERT_GT(pid, 0);
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  expectLogsWholeOrAbsent(files);
+  EXPECT_FALSE(std::filesystem::exists(page));
 }
 
 }  // namespace
