@@ -1,10 +1,15 @@
 // tavex-cli conciliar: the reconciliation table in its three forms, and the
-// README's table of finding codes kept equal to the program's.
+// README's and the auditors' guide's tables of finding codes kept equal to the
+// program's.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include <nlohmann/json.hpp>
+
+#include <set>
+#include <sstream>
+#include <string>
 
 #include "cli/commands.h"
 #include "cli/reconciliation_table.h"
@@ -162,6 +167,29 @@ TEST(FindingCodesDocumentation, TheReadmeTableIsTheProgramsTable) {
   ASSERT_NE(from, std::string::npos) << expected;
   ASSERT_NE(to, std::string::npos);
   EXPECT_EQ(readme.substr(from + begin.size(), to - from - begin.size()), expected) << expected;
+}
+
+// The auditors' guide lists every finding code, in the program's order, with what it
+// checks and whom it points at.
+TEST(FindingCodesDocumentation, TheGuideSaysWhatEveryCodePointsAt) {
+  const std::string guide = testing::readFile(std::string(TAVEX_SOURCE_DIR) + "/docs/manual.md");
+  const std::string begin = "<!-- códigos dos achados: início -->\n", end = "<!-- códigos dos achados: fim -->";
+  const std::size_t from = guide.find(begin), to = guide.find(end);
+  ASSERT_NE(from, std::string::npos);
+  ASSERT_NE(to, std::string::npos);
+  std::istringstream rows(guide.substr(from + begin.size(), to - from - begin.size()));
+  std::string row;
+  std::getline(rows, row);  // header
+  std::getline(rows, row);  // rule
+  const std::set<std::string> targets = {"arquivo", "ECF", "contribuinte", "ECF ou arquivo", "contribuinte ou arquivo"};
+  for (const FindingCodeInfo& c : findingCodes()) {
+    ASSERT_TRUE(std::getline(rows, row)) << "missing from the guide: " << c.code;
+    const std::string start = "| `" + std::string(c.code) + "` | " + std::string(c.what) + " | ";
+    ASSERT_TRUE(row.starts_with(start) && row.ends_with(" |")) << row << "\nexpected to begin with " << start;
+    const std::string target = row.substr(start.size(), row.size() - start.size() - 2);
+    EXPECT_TRUE(targets.count(target)) << c.code << " points at \"" << target << "\"";
+  }
+  EXPECT_FALSE(std::getline(rows, row) && !row.empty()) << "a code the program does not have: " << row;
 }
 
 }  // namespace
