@@ -4,6 +4,7 @@
 #                     subcommand listed by "tavex-cli --help", holding that
 #                     subcommand's own --help; a new subcommand needs no edit here.
 # Writes OUTPUT and OUTPUT.gz (gzip -9n: no name or time stamp inside).
+cmake_policy(SET CMP0053 NEW)  # "@VERSION@" is text to replace, not a variable
 file(READ ${SOURCE} text)
 string(REPLACE "@VERSION@" "${VERSION}" text "${text}")
 
