@@ -2,9 +2,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,6 +21,7 @@
 #include "cotepe/file_kind.h"
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
+#include "export/gathered_write.h"
 #include "export/line_file.h"
 
 namespace tavex {
@@ -33,25 +32,9 @@ constexpr std::size_t kPathLimit = 1024;
 constexpr std::size_t kBlockSize = 16u << 20;   // input read before the outputs are written (more for a longer line)
 constexpr std::size_t kReadSize = 1u << 18;     // one read: its lines are examined while they are in the cache
 constexpr std::size_t kSideBudget = 4u << 20;   // rewritten lines gathered before the outputs are written
-constexpr std::size_t kIovecs = 256;            // pieces per gathered write
 constexpr const char* kTempTemplate = "ctp_file_XXXXXX.tmp";
 constexpr int kTempSuffixLength = 4;  // ".tmp"
 const std::string kBlankDate(8, ' ');
-
-// The block's memory, in 2 MB pages where the system grants them: the block is
-// filled once per round, and small pages would cost a fault (and TLB misses) each.
-struct FreeMemory {
-  void operator()(char* p) const { std::free(p); }
-};
-using BlockMemory = std::unique_ptr<char[], FreeMemory>;
-
-BlockMemory allocateBlock(std::size_t size) {
-  constexpr std::size_t kHugePage = 2u << 20;
-  char* p = static_cast<char*>(std::aligned_alloc(kHugePage, size));  // size: a multiple of kHugePage
-  if (p == nullptr) throw std::bad_alloc();
-  ::madvise(p, size, MADV_HUGEPAGE);  // a hint only: refused, the block works all the same
-  return BlockMemory(p);
-}
 
 bool validReduction(std::int64_t z) { return z >= kFirstReduction && z <= kLastReduction; }
 
@@ -242,24 +225,15 @@ class Splitter {
     bool onDisk = false;     // the output file exists (later writes append)
     bool created = false;    // the file did not exist before this split
     std::string date;        // eight characters, or empty for none
-    std::int32_t firstPiece = -1;  // its lines not yet written: pieces, in order
-    std::int32_t lastPiece = -1;
-    std::uint64_t written = 0;     // bytes its output holds
+    GatheredText::Chain pending;  // its lines not yet written
+    std::uint64_t written = 0;    // bytes its output holds
   };
 
-  // Where a piece's text is.
-  enum class Source : std::uint8_t {
-    Block,   // lines as they were read
-    Side,    // lines rewritten (their line end), and the outputs' E01
-    Header,  // the header records every output starts with
-  };
-
-  // A run of text of one reduction.
-  struct Piece {
-    std::size_t offset;
-    std::size_t size;
-    std::int32_t next;  // the reduction's next piece, -1 for none
-    Source source;
+  // Where a gathered run's text is: an index into the sources of writeOutputs.
+  enum Source : std::uint8_t {
+    kBlock,   // lines as they were read
+    kSide,    // lines rewritten (their line end), and the outputs' E01
+    kHeader,  // the header records every output starts with
   };
 
   // A temporary file of its own beside the input, created exclusively.
@@ -369,7 +343,7 @@ class Splitter {
   int readMore() {
     if (inputFd_ < 0) return -1;
     if (filled_ == blockSize_) {
-      if (!pieces_.empty() && !writeOutputs()) return failureStatus();
+      if (!gathered_.empty() && !writeOutputs()) return failureStatus();
       if (scanned_ > 0) {
         std::memmove(block_.get(), block_.get() + scanned_, filled_ - scanned_);
         filled_ -= scanned_;
@@ -568,9 +542,9 @@ class Splitter {
     // unwritten lines stay gathered, unused, until the next write).
     r.onDisk = false;
     r.written = 0;
-    r.firstPiece = r.lastPiece = -1;
-    addPiece(r, Source::Side, at, side_.size() - at);
-    if (tempContent_ && !tempContent_->empty()) addPiece(r, Source::Header, 0, tempContent_->size());
+    r.pending = {};
+    gathered_.add(r.pending, kSide, at, side_.size() - at);
+    if (tempContent_ && !tempContent_->empty()) gathered_.add(r.pending, kHeader, 0, tempContent_->size());
   }
 
   // Adds `line`, the record being split, to reduction z's output: from the block
@@ -578,33 +552,15 @@ class Splitter {
   void write(int z, std::string_view line) {
     Reduction& r = reductions_[static_cast<std::size_t>(z)];
     if (raw_.size() == line.size() + 2 && raw_.ends_with("\r\n")) {
-      addPiece(r, Source::Block, rawAt_, raw_.size());
+      gathered_.add(r.pending, kBlock, rawAt_, raw_.size());
     } else {
       const std::size_t at = side_.size();
       side_ += line;
       side_ += "\r\n";
-      addPiece(r, Source::Side, at, side_.size() - at);
+      gathered_.add(r.pending, kSide, at, side_.size() - at);
     }
   }
 
-  // Appends a piece to r's text; one that continues r's last piece in the same
-  // place lengthens it.
-  void addPiece(Reduction& r, Source source, std::size_t offset, std::size_t size) {
-    if (r.lastPiece >= 0) {
-      Piece& last = pieces_[static_cast<std::size_t>(r.lastPiece)];
-      if (last.source == source && last.offset + last.size == offset) {
-        last.size += size;
-        return;
-      }
-    }
-    const auto piece = static_cast<std::int32_t>(pieces_.size());
-    pieces_.push_back({offset, size, -1, source});
-    if (r.lastPiece >= 0)
-      pieces_[static_cast<std::size_t>(r.lastPiece)].next = piece;
-    else
-      r.firstPiece = piece;
-    r.lastPiece = piece;
-  }
 
   void writeToCoo(std::int64_t coo, std::string_view line) {
     const int z = ranges_.reductionOf(coo);
@@ -616,11 +572,12 @@ class Splitter {
   // writing for the whole split (finish() takes back what was written).
   bool writeOutputs() {
     if (writeFailed_) {
-      pieces_.clear();
+      gathered_.clear();
       side_.clear();
       return false;
     }
-    const auto due = [](const Reduction& r) { return r.hasOutput && (!r.onDisk || r.firstPiece >= 0); };
+    const auto due = [](const Reduction& r) { return r.hasOutput && (!r.onDisk || !r.pending.empty()); };
+    const char* const sources[] = {block_.get(), side_.data(), tempContent_ ? tempContent_->data() : nullptr};
     int lastDue = 0;
     for (int z = kFirstReduction; z <= kLastReduction; ++z)
       if (due(reductions_[static_cast<std::size_t>(z)])) lastDue = z;
@@ -631,7 +588,7 @@ class Splitter {
       const std::string path = splitOutputPath(inputPath_, z);
       OutputError error = OutputError::None;
       int systemError = 0;
-      const int fd = openOutput(path, !r.onDisk, error, systemError, r.created);
+      const int fd = openGatheredOutput(path, !r.onDisk, error, systemError, r.created);
       r.onDisk = true;
       if (fd < 0) {
         ok = false;
@@ -643,7 +600,7 @@ class Splitter {
         }
         break;
       }
-      if (!writePieces(fd, r)) {
+      if (!gathered_.write(fd, r.pending, sources, r.written)) {
         ok = false;
         systemError_ = errno;
       }
@@ -659,90 +616,14 @@ class Splitter {
     }
     if (!ok) {
       writeFailed_ = true;
-      for (Reduction& r : reductions_) r.firstPiece = r.lastPiece = -1;
+      for (Reduction& r : reductions_) r.pending = {};
     }
     // The block keeps its memory: the next round fills the same pages.
-    pieces_.clear();
+    gathered_.clear();
     side_.clear();
     return ok;
   }
 
-  // Opens the output at `path` for writing: created, or emptied, on its first
-  // write in this split (`first`; `created` tells which), appended to afterwards.
-  // Never through a symbolic link, never into anything but a regular file; -1 and
-  // `error`, `systemError` set when refused or failed.
-  static int openOutput(const std::string& path, bool first, OutputError& error, int& systemError, bool& created) {
-    if (!first) {
-      const OutputFile out = openOutputFile(path, OutputMode::Append);
-      error = out.error;
-      systemError = out.systemError;
-      return out.fd;
-    }
-    OutputFile out = openOutputFile(path, OutputMode::CreateNew);
-    created = out.fd >= 0;
-    if (out.error == OutputError::Exists) {  // an earlier output under the name: emptied
-      out = openOutputFile(path, OutputMode::Reuse);
-      const off_t end = out.fd < 0 ? 0 : ::lseek(out.fd, 0, SEEK_END);
-      if (end != 0 && (::ftruncate(out.fd, 0) != 0 || ::lseek(out.fd, 0, SEEK_SET) != 0)) {
-        const int failure = errno;
-        ::close(out.fd);
-        out = {-1, OutputError::Other, failure};
-      }
-    }
-    error = out.error;
-    systemError = out.systemError;
-    return out.fd;
-  }
-
-  // Writes reduction r's pieces in order (gathered writes of up to kIovecs
-  // pieces). On a failure the file is cut back to what it held before, so it
-  // ends with a whole line.
-  bool writePieces(int fd, Reduction& r) {
-    std::size_t total = 0;
-    std::int32_t p = r.firstPiece;
-    r.firstPiece = r.lastPiece = -1;
-    while (p >= 0) {
-      std::size_t count = 0;
-      for (; p >= 0 && count < kIovecs; p = pieces_[static_cast<std::size_t>(p)].next) {
-        const Piece& piece = pieces_[static_cast<std::size_t>(p)];
-        const char* base = piece.source == Source::Block ? block_.get()
-                           : piece.source == Source::Side ? side_.data()
-                                                          : tempContent_->data();
-        iovecs_[count++] = {const_cast<char*>(base) + piece.offset, piece.size};
-      }
-      iovec* iov = iovecs_.data();
-      while (count > 0) {
-        const ssize_t n = ::writev(fd, iov, static_cast<int>(count));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-          const int failure = n < 0 ? errno : EIO;
-          if (::ftruncate(fd, static_cast<off_t>(r.written)) != 0) {
-            // Nothing more can be done; the failure is reported all the same.
-          }
-          errno = failure;
-          return false;
-        }
-        total += static_cast<std::size_t>(n);
-        for (auto left = static_cast<std::size_t>(n); left > 0;) {
-          if (left >= iov->iov_len) {
-            left -= iov->iov_len;
-            ++iov;
-            --count;
-          } else {
-            iov->iov_base = static_cast<char*>(iov->iov_base) + left;
-            iov->iov_len -= left;
-            left = 0;
-          }
-        }
-        while (count > 0 && iov->iov_len == 0) {
-          ++iov;
-          --count;
-        }
-      }
-    }
-    r.written += total;
-    return true;
-  }
 
   int finish(int status) {
     closeInput();
@@ -812,8 +693,7 @@ class Splitter {
   std::string_view raw_;           // the line being split, with its line end
   std::size_t rawAt_ = 0;          // its offset in the block
   std::string side_;               // rewritten lines and the outputs' E01
-  std::vector<Piece> pieces_;
-  std::array<iovec, kIovecs> iovecs_{};
+  GatheredText gathered_;          // each reduction's lines not yet written
 };
 
 }  // namespace
