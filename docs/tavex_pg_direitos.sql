@@ -13,7 +13,7 @@ GRANT USAGE ON SCHEMA tavex TO :"papel";
 
 -- Ler tudo (consultas, a versão do esquema, os arquivos já carregados) e gravar e
 -- substituir as linhas de cada arquivo (e01 .. e21, ead, linha_desconhecida,
--- achado, conciliacao e as que vierem).
+-- achado, conciliacao, indicio e as que vierem).
 GRANT SELECT, INSERT, DELETE ON ALL TABLES IN SCHEMA tavex TO :"papel";
 
 -- A versão do esquema só se lê.

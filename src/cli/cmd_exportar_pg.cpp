@@ -5,6 +5,7 @@
 #include "cotepe/file_discovery.h"
 #include "cotepe/text.h"
 #include "cotepe/record_layout.h"
+#include "indicators/file_indicators.h"
 #include "pg/pg_findings.h"
 #include "pg/pg_load.h"
 #include "pg/pg_schema.h"
@@ -27,8 +28,9 @@ const char* const kUsage =
     "                       as variáveis PGHOST, PGDATABASE, PGUSER... e ~/.pgpass\n"
     "  --pular-existentes   deixa como estão os arquivos já carregados\n"
     "  --validar            valida cada arquivo antes (grava ARQUIVO.log) e guarda o\n"
-    "                       número de erros e avisos com ele; sem --validar, os mesmos\n"
-    "                       bytes carregados de novo mantêm a validação anterior\n"
+    "                       número de erros e avisos com ele, os achados, a conciliação\n"
+    "                       e os indícios; sem --validar, os mesmos bytes carregados\n"
+    "                       de novo mantêm a validação anterior\n"
     "  --tolerancia TEXTO   tolerância da validação em reais: 0, 10, 1.000 ou com vírgula\n"
     "                       e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
     "\n"
@@ -134,17 +136,21 @@ int runExportarPg(const Args& args) {
     options.skipExisting = skipExisting;
     std::vector<PgFinding> findings;
     std::vector<PgReconciliationRow> reconciliation;
+    std::vector<Indicator> indicators;
     if (validate) {
       FindingCollector collector;
       ValidationOptions validationOptions;
       validationOptions.sinks.push_back(&collector);
-      const ValidationSummary v = validateCotepeFile(ui, path, *toleranceCents, validationOptions);
+      IndicatorRun run = validateWithIndicators(ui, path, *toleranceCents, IndicatorSettings{}, validationOptions);
+      const ValidationSummary& v = run.summary;
       if (v.ran) {
         options.validation = std::pair(v.errors, v.warnings);
         findings = pgFindingsOf(collector.findings);
         if (v.reconciliation) reconciliation = pgReconciliationOf(*v.reconciliation);
+        indicators = std::move(run.indicators);
         options.beforeCommit = [&](PgConnection& c, long long fileId) {
-          return copyFindings(c, fileId, findings) && copyReconciliation(c, fileId, reconciliation);
+          return copyFindings(c, fileId, findings) && copyReconciliation(c, fileId, reconciliation) &&
+                 copyIndicators(c, fileId, indicators);
         };
       }
       if (v.ran && v.errors > 0 && status == kOk) status = kFound;

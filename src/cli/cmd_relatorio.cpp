@@ -7,9 +7,11 @@
 
 #include "cli/commands.h"
 #include "cli/file_validation.h"
+#include "cli/terminal_ui.h"
 #include "cli/work_pool.h"
 #include "cotepe/file_discovery.h"
 #include "cotepe/text.h"
+#include "printer/manufacturer_catalogue.h"
 #include "report/report_file.h"
 #include "tavex_version.h"
 
@@ -19,7 +21,7 @@ namespace {
 
 const char* const kUsage =
     "Uso: tavex-cli relatorio ARQUIVO|PASTA... [--tolerancia TEXTO] [--continuar]\n"
-    "                         --saida RELATORIO.html\n"
+    "                         [--fabricante NOME [--modelo NOME]] --saida RELATORIO.html\n"
     "\n"
     "Valida os arquivos COTEPE (as pastas são buscadas com as subpastas, como em\n"
     "\"validar\"; o log de cada arquivo é gravado ao lado dele) e grava o relatório de\n"
@@ -34,6 +36,11 @@ const char* const kUsage =
     "                      ou com vírgula e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
     "  --continuar         tipos de registro ausentes viram avisos; quando só eles\n"
     "                      faltam, segue com as linhas e os totais\n"
+    "  --fabricante NOME   verifica a assinatura com a chave do fabricante NOME do\n"
+    "                      catálogo da pasta atual (NOME/NOME.xml), como \"assinatura\";\n"
+    "                      sem ela, com a do fabricante que o E01 informa\n"
+    "  --modelo NOME       o modelo, quando o fabricante tem uma chave por modelo\n"
+    "                      (sem ele, o modelo do E01)\n"
     "  --saida ARQUIVO     o relatório a gravar (substituído se existir; nunca um\n"
     "                      dos arquivos relatados nem o log de um deles)\n"
     "\n"
@@ -44,7 +51,10 @@ const char* const kUsage =
 
 int runRelatorio(const Args& args) {
   const std::optional<ParsedArgs> parsed =
-      parseArgs(args, {{"--tolerancia", true}, {"--continuar", false}, {"--saida", true}}, kUsage);
+      parseArgs(args,
+                {{"--tolerancia", true}, {"--continuar", false}, {"--saida", true}, {"--fabricante", true},
+                 {"--modelo", true}},
+                kUsage);
   if (!parsed) return kCannotRun;
   if (parsed->help) {
     std::fputs(kUsage, stdout);
@@ -59,6 +69,16 @@ int runRelatorio(const Args& args) {
   const std::optional<std::int64_t> tolerance = toleranceOption(*parsed, kUsage, true);
   if (!tolerance) return kCannotRun;
   settings.toleranceCents = *tolerance;
+  std::optional<report::SignatureMaker> maker;
+  if (const std::optional<std::string> manufacturer = parsed->value("--fabricante")) {
+    maker = report::SignatureMaker{*manufacturer, utf8ToCp1252(parsed->value("--modelo").value_or(""))};
+    TerminalUserInterface ui;
+    ManufacturerCatalogue catalogue;
+    catalogue.loadCatalogue(ui, ".");
+    if (!requireManufacturer(catalogue, *manufacturer)) return kCannotRun;
+  } else if (parsed->has("--modelo")) {
+    return usageError(kUsage, "--modelo só vale com --fabricante");
+  }
   report::ReportOptions options;
   options.generatedAt = report::localDateTime();
   options.version = kVersion;
@@ -86,7 +106,7 @@ int runRelatorio(const Args& args) {
     interrupt.finished(i);
     const std::string problem = outcomes[i].state == FileState::Validated ? std::string() : outcomes[i].problem;
     files[i] = report::reportedFileOf(path, &run.summary, std::move(run.findings), problem, false, ".",
-                                      options.findingsPerGroup, std::move(run.indicators));
+                                      options.findingsPerGroup, std::move(run.indicators), maker ? &*maker : nullptr);
   });
   if (interrupt.stopped().load()) {
     std::fputs("tavex-cli: interrompido; os logs dos arquivos validados estão inteiros e nenhum relatório foi "

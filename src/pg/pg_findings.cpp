@@ -134,4 +134,40 @@ bool copyReconciliation(PgConnection& connection, long long fileId, const std::v
       data);
 }
 
+bool copyIndicators(PgConnection& connection, long long fileId, const std::vector<Indicator>& indicators) {
+  if (indicators.empty()) return true;
+  std::string data;
+  const std::string id = std::to_string(fileId);
+  const auto nonZero = [](auto v) { return v != 0 ? std::optional(v) : std::nullopt; };
+  for (const Indicator& i : indicators) {
+    data += id;
+    tab(data);
+    appendCopyText(data, std::string(i.code));
+    tab(data);
+    data += indicatorLevelName(i.level);
+    tab(data);
+    appendCopyText(data, pgTextOf(i.sentence));
+    tab(data);
+    optionalNumber(data, nonZero(i.line));
+    tab(data);
+    if (i.recordType > 0)
+      data += cformat("E%02d", i.recordType);
+    else
+      null(data);
+    tab(data);
+    optionalNumber(data, nonZero(i.crz));
+    tab(data);
+    optionalNumber(data, nonZero(i.coo));
+    tab(data);
+    appendCopyText(data, pgTextOf(i.expected));
+    tab(data);
+    appendCopyText(data, pgTextOf(i.found));
+    data += '\n';
+  }
+  return connection.copyIn(
+      "COPY tavex.indicio (arquivo_id, codigo, nivel, mensagem, linha, registro, crz, coo, esperado, encontrado) "
+      "FROM STDIN",
+      data);
+}
+
 }  // namespace tavex

@@ -1,7 +1,8 @@
-// Findings and the reconciliation table of one file, as rows of tavex.achado and
-// tavex.conciliacao. The validation fills these plain rows; copyFindings and
-// copyReconciliation send a batch of them with COPY inside the transaction that
-// loads the file (see PgLoadOptions::beforeCommit), so they come and go with it.
+// Findings, the reconciliation table and the indicators of one file, as rows of
+// tavex.achado, tavex.conciliacao and tavex.indicio. The validation fills these
+// rows; copyFindings, copyReconciliation and copyIndicators send a batch of them
+// with COPY inside the transaction that loads the file (see
+// PgLoadOptions::beforeCommit), so they come and go with it.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "indicators/indicator.h"
 #include "pg/pg_connection.h"
 
 namespace tavex {
@@ -44,6 +46,9 @@ struct PgReconciliationRow {
 // is then aborted.
 bool copyFindings(PgConnection& connection, long long fileId, const std::vector<PgFinding>& findings);
 bool copyReconciliation(PgConnection& connection, long long fileId, const std::vector<PgReconciliationRow>& rows);
+// The indicators go as they are: line, record, CRZ and COO of 0 (none) as NULL,
+// the record as "E01".."E21", the texts in UTF-8.
+bool copyIndicators(PgConnection& connection, long long fileId, const std::vector<Indicator>& indicators);
 
 // Text made safe for a PostgreSQL text value: cp1252 -> UTF-8, and each NUL byte
 // (which text cannot hold) as U+2400 "␀", a character cp1252 text never contains,

@@ -279,8 +279,8 @@ PgLoadResult loadCotepeFileToPg(PgConnection& c, const std::string& path, const 
   if (!inserted) return fail("");
   result.fileId = std::stoll((*inserted)[0][0]);
   if (!earlierId.empty()) {
-    // The validation's findings and reconciliation move to the new row; the load's
-    // own findings (carga.formato) are made again by this load.
+    // The validation's findings, reconciliation and indicators move to the new
+    // row; the load's own findings (carga.formato) are made again by this load.
     const std::string id = std::to_string(result.fileId);
     const char* const findings =
         "arquivo_id, linha, registro, campo, codigo, severidade, mensagem, crz, coo, valor_declarado, valor_calculado";
@@ -294,7 +294,9 @@ PgLoadResult loadCotepeFileToPg(PgConnection& c, const std::string& path, const 
                      {earlierId, id})
           .has_value();
     };
+    const char* const indicators = "arquivo_id, codigo, nivel, mensagem, linha, registro, crz, coo, esperado, encontrado";
     if (!moved("achado", findings, " AND codigo <> 'carga.formato'") || !moved("conciliacao", reconciliation, "") ||
+        !moved("indicio", indicators, "") ||
         !c.query("DELETE FROM tavex.arquivo WHERE id = $1", {earlierId}))
       return fail("");
   }

@@ -5,7 +5,7 @@
 // bytes: loading the same bytes again replaces that file's rows in the same
 // transaction (readers see the old rows or the new, never both or none), or
 // leaves them when `skipExisting`. A reload without a validation keeps the
-// validation the same bytes got before (its counts, findings and reconciliation). Loads of the same bytes from several clients
+// validation the same bytes got before (its counts, findings, reconciliation and indicators). Loads of the same bytes from several clients
 // take turns on an advisory lock; loads of different files run side by side.
 //
 // Every record line becomes one row of its type's table with its line number, its
@@ -48,7 +48,7 @@ struct PgLoadResult {
   long long invalidFields = 0;  // fields stored as NULL after a failed format check
   std::string message;          // cp1252: why it failed
   // Replaced without a validation of its own: the earlier load's validation (its
-  // counts, findings and reconciliation) kept with the new rows.
+  // counts, findings, reconciliation and indicators) kept with the new rows.
   std::optional<std::pair<int, int>> keptValidation;
   bool ok() const { return status == PgLoadStatus::Loaded || status == PgLoadStatus::Replaced || status == PgLoadStatus::Skipped; }
 };

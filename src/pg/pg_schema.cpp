@@ -140,6 +140,22 @@ CREATE INDEX conciliacao_arquivo ON tavex.conciliacao (arquivo_id, crz);
 CREATE INDEX conciliacao_data ON tavex.conciliacao (data);
 )";
 
+// Step 3: the indicators of each validated file (what its counters and dates say).
+const char* const kStep3 = R"(CREATE TABLE tavex.indicio (
+  arquivo_id bigint NOT NULL REFERENCES tavex.arquivo(id) ON DELETE CASCADE,
+  codigo text NOT NULL,
+  nivel text NOT NULL CHECK (nivel IN ('alerta', 'informacao')),
+  mensagem text NOT NULL,
+  linha integer,
+  registro text,
+  crz bigint,
+  coo bigint,
+  esperado text NOT NULL,
+  encontrado text NOT NULL);
+CREATE INDEX indicio_arquivo ON tavex.indicio (arquivo_id, linha);
+CREATE INDEX indicio_codigo ON tavex.indicio (codigo);
+)";
+
 PgSchemaResult failed(PgConnection& c, PgSchemaResult r) {
   if (c.sqlState() == "42501") {
     r.status = PgSchemaResult::Status::NoPermission;
@@ -219,7 +235,7 @@ std::vector<PgRight> pgLoadRights() {
   for (const std::string& table : records)
     for (const char* privilege : {"SELECT", "INSERT", "DELETE"}) rights.push_back({"table", table, privilege});
   // A reload without a validation copies the earlier one's rows (SELECT).
-  for (const char* table : {"achado", "conciliacao"})
+  for (const char* table : {"achado", "conciliacao", "indicio"})
     for (const char* privilege : {"SELECT", "INSERT"}) rights.push_back({"table", table, privilege});
   return rights;
 }
@@ -262,7 +278,7 @@ const std::vector<PgColumn>& pgColumnsOf(int table) {
 
 bool applyPgSchemaSteps(PgConnection& connection, int fromVersion, int toVersion) {
   for (int step = fromVersion + 1; step <= toVersion; ++step) {
-    const std::string sql = step == 1 ? step1() : kStep2;
+    const std::string sql = step == 1 ? step1() : step == 2 ? kStep2 : kStep3;
     if (!connection.exec(sql)) return false;
   }
   if (fromVersion == 0) return connection.exec(cformat("INSERT INTO tavex.versao VALUES (%d)", toVersion));

@@ -4,8 +4,9 @@
 // Tables: tavex.versao (one row: the schema version), tavex.arquivo (one row per
 // loaded file), one table per record type (tavex.e01 .. tavex.e21, tavex.ead) with
 // the columns of the SQLite export in lower case, tavex.linha_desconhecida (lines
-// of no known record type), tavex.achado (findings) and tavex.conciliacao (the
-// reconciliation of each Z reduction). Every row of a file's tables carries
+// of no known record type), tavex.achado (findings), tavex.conciliacao (the
+// reconciliation of each Z reduction) and tavex.indicio (the indicators of what
+// the ECF's counters and dates say). Every row of a file's tables carries
 // arquivo_id and linha (its line number) and is removed with its arquivo row (by a
 // trigger on tavex.arquivo for the record tables, by foreign keys for the rest).
 #pragma once
@@ -20,7 +21,7 @@
 namespace tavex {
 
 // The version this program writes and reads.
-inline constexpr int kPgSchemaVersion = 2;
+inline constexpr int kPgSchemaVersion = 3;
 
 // How a field is stored: numbers as bigint (money in centavos, quantities as the
 // record holds them), dates as date, times as time, everything else (identifiers

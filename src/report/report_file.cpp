@@ -93,18 +93,38 @@ void readFileFacts(ReportedFile& file, std::size_t findingsPerGroup) {
   file.size = size;
 }
 
-void checkSignature(ReportedFile& file, const std::string& catalogueDirectory) {
+void checkSignature(ReportedFile& file, const std::string& catalogueDirectory, const SignatureMaker* maker) {
   file.signature = SignatureCheck::NotChecked;
   if (!file.header) return;
   const std::string& brandModel = file.header->brandModel;  // "BRAND / MODEL", each trimmed
   const std::size_t slash = brandModel.find(" / ");
   if (slash == std::string::npos) return;
   const std::string brand = brandModel.substr(0, slash), model = brandModel.substr(slash + 3);
-  if (brand.empty()) return;
+  if (brand.empty() && maker == nullptr) return;
 
   SilentUserInterface ui;
   ManufacturerCatalogue catalogue;
   catalogue.loadCatalogue(ui, catalogueDirectory);
+  const auto check = [&](const RsaPublicKey& key, std::string whose) {
+    const SignatureVerdict verdict = checkSignedFile(file.path, key);
+    file.signatureKey = std::move(whose);
+    switch (verdict) {
+      case SignatureVerdict::Valid: file.signature = SignatureCheck::Valid; break;
+      case SignatureVerdict::Invalid: file.signature = SignatureCheck::Invalid; break;
+      case SignatureVerdict::NoSignatureRecord: file.signature = SignatureCheck::NoSignatureRecord; break;
+      case SignatureVerdict::CannotOpen: file.signature = SignatureCheck::CannotOpen; break;
+    }
+  };
+  if (maker != nullptr) {
+    const std::string& chosenModel = maker->model.empty() ? model : maker->model;
+    const std::optional<RsaPublicKey> key = catalogue.rsaKeyOfSelection(ui, maker->manufacturer, chosenModel);
+    if (!key) return;
+    std::string whose = maker->manufacturer;
+    for (const ManufacturerEntry& entry : catalogue.entries())
+      if (entry.name == maker->manufacturer && entry.hasSeveralKeys) whose += " / " + cp1252ToUtf8(chosenModel);
+    check(*key, std::move(whose));
+    return;
+  }
   for (const ManufacturerEntry& entry : catalogue.entries()) {
     if (!sameLetters(entry.name, cp1252ToUtf8(brand))) continue;
     const ModelKey* key = nullptr;
@@ -120,21 +140,15 @@ void checkSignature(ReportedFile& file, const std::string& catalogueDirectory) {
         }
     }
     if (key == nullptr) continue;
-    const SignatureVerdict verdict = checkSignedFile(file.path, RsaPublicKey{key->modulus, key->exponent, key->wellFormed});
-    file.signatureKey = whose;
-    switch (verdict) {
-      case SignatureVerdict::Valid: file.signature = SignatureCheck::Valid; break;
-      case SignatureVerdict::Invalid: file.signature = SignatureCheck::Invalid; break;
-      case SignatureVerdict::NoSignatureRecord: file.signature = SignatureCheck::NoSignatureRecord; break;
-      case SignatureVerdict::CannotOpen: file.signature = SignatureCheck::CannotOpen; break;
-    }
+    check(key->rsaKey(), std::move(whose));
     return;
   }
 }
 
 ReportedFile reportedFileOf(const std::string& path, const ValidationSummary* summary, std::vector<Finding> findings,
                             std::string problem, bool formatOnly, const std::string& catalogueDirectory,
-                            std::size_t findingsPerGroup, std::optional<std::vector<Indicator>> indicators) {
+                            std::size_t findingsPerGroup, std::optional<std::vector<Indicator>> indicators,
+                            const SignatureMaker* maker) {
   ReportedFile file;
   file.indicatorsComputed = indicators.has_value() && summary != nullptr && summary->ran;
   if (file.indicatorsComputed) file.indicators = std::move(*indicators);
@@ -150,7 +164,7 @@ ReportedFile reportedFileOf(const std::string& path, const ValidationSummary* su
   }
   file.findings = std::move(findings);
   readFileFacts(file, findingsPerGroup);
-  if (file.validated) checkSignature(file, catalogueDirectory);
+  if (file.validated) checkSignature(file, catalogueDirectory, maker);
   return file;
 }
 

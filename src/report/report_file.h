@@ -14,12 +14,20 @@
 
 namespace tavex::report {
 
+// The manufacturer whose key checks the signature, named by the user instead of
+// E01's brand (as "tavex-cli assinatura --fabricante NOME [--modelo NOME]" names it).
+struct SignatureMaker {
+  std::string manufacturer;  // the catalogue's folder name, UTF-8
+  std::string model;         // cp1252; empty: E01's model
+};
+
 // A ReportedFile of `path` from a validation's results (`summary` null when the run
 // could not start; `problem` UTF-8), completed by readFileFacts and checkSignature.
 // `indicators`: those of the run, when it computed them.
 ReportedFile reportedFileOf(const std::string& path, const ValidationSummary* summary, std::vector<Finding> findings,
                             std::string problem, bool formatOnly, const std::string& catalogueDirectory,
-                            std::size_t findingsPerGroup, std::optional<std::vector<Indicator>> indicators = std::nullopt);
+                            std::size_t findingsPerGroup, std::optional<std::vector<Indicator>> indicators = std::nullopt,
+                            const SignatureMaker* maker = nullptr);
 
 // Validates `path` in full (its log written beside it as always) and answers its
 // ReportedFile, as reportedFileOf does. For a caller without a validation of its own.
@@ -33,7 +41,9 @@ void readFileFacts(ReportedFile& file, std::size_t findingsPerGroup);
 // Fills signature and signatureKey: the file's EAD checked with the key that the
 // catalogue of `catalogueDirectory` holds for E01's brand (the folder's name, letter
 // case aside) and, when the maker has one key per model, E01's model. NotChecked
-// when there is no such key; NoSignatureRecord when the file has no EAD.
-void checkSignature(ReportedFile& file, const std::string& catalogueDirectory);
+// when there is no such key; NoSignatureRecord when the file has no EAD. With a
+// `maker`, its key instead, looked up as the signature command looks it up
+// (ManufacturerCatalogue::rsaKeyOfSelection); NotChecked when it has none.
+void checkSignature(ReportedFile& file, const std::string& catalogueDirectory, const SignatureMaker* maker = nullptr);
 
 }  // namespace tavex::report

@@ -34,7 +34,7 @@ TEST(CliExportarPg, LoadsFilesAndFoldersFoundByContentAndReportsEach) {
   Outcome o = run({dir.file("mfd.txt"), dir.file("pasta"), "--url", uri});
   EXPECT_EQ(o.status, cli::kOk) << o.err;
   EXPECT_EQ(o.err, "");
-  EXPECT_EQ(o.out, "Esquema tavex criado (vers\xC3\xA3o 2).\n" + dir.file("mfd.txt") +
+  EXPECT_EQ(o.out, "Esquema tavex criado (vers\xC3\xA3o 3).\n" + dir.file("mfd.txt") +
                        ": carregado (12 linhas, 12 registros, arquivo 1)\n" + dir.file("pasta/sub/tdm.dat") +
                        ": carregado (23 linhas, 23 registros, arquivo 2)\n");
   o = run({"--pular-existentes", dir.file("pasta"), "--url", uri});
@@ -97,6 +97,39 @@ TEST(CliExportarPg, AReloadWithoutValidationKeepsTheEarlierValidation) {
   EXPECT_EQ(pgRows(uri, "SELECT validado, erros, avisos FROM tavex.arquivo WHERE nome = 'ruim.txt'"), counts);
   EXPECT_EQ(pgRows(uri, "SELECT crz, tipo, declarado, calculado FROM tavex.conciliacao ORDER BY 1, 2"), reconciliation);
   EXPECT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.e15"), std::vector<std::string>{"1"}) << "the old rows are gone";
+}
+
+// The example made for the indicators: its indicators come from the validation
+// that wrote its log, arrive in tavex.indicio, stay through a reload without
+// --validar and go with the file.
+TEST(CliExportarPg, ValidarLoadsTheIndicatorsAndAReloadKeepsThem) {
+  TempDir dir;
+  const std::string file = dir.file("tdm_indicios.txt");
+  std::filesystem::copy_file(std::string(TAVEX_SOURCE_DIR) + "/exemplos/tdm_indicios.txt", file);
+  const std::string uri = PgServer::instance().newDatabase();
+  ASSERT_EQ(run({file, "--validar", "--url", uri}).status, cli::kOk);
+  const std::string indicators =
+      "SELECT nivel, codigo, linha, registro, crz, coo, esperado, encontrado FROM tavex.indicio "
+      "ORDER BY nivel, linha, codigo";
+  const auto loaded = pgRows(uri, indicators);
+  EXPECT_EQ(loaded, (std::vector<std::string>{
+                        "alerta|indicio.contadores.e11|12|E11|<null>|<null>|28 ou mais|25",
+                        "informacao|indicio.data.reducao_tardia|14|E12|2|14|20120103|20120105",
+                        "informacao|indicio.cro.intervencao|15|E12|3|21|1|2",
+                        "informacao|indicio.cancelamentos|16|E12|4|28|at\xC3\xA9 10,00 %|20,00 %",
+                    }));
+  EXPECT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.indicio WHERE mensagem LIKE "
+                        "'%interven\xC3\xA7\xC3\xA3o t\xC3\xA9" "cnica no per\xC3\xADodo, em 04/01/2012 (E09)%'"),
+            std::vector<std::string>{"1"})
+      << "the sentence in UTF-8";
+
+  ASSERT_EQ(run({file, "--url", uri}).status, cli::kOk);
+  EXPECT_EQ(pgRows(uri, indicators), loaded);
+  EXPECT_EQ(pgRows(uri, "SELECT count(DISTINCT arquivo_id) = 1, bool_and(arquivo_id = (SELECT id FROM tavex.arquivo)) "
+                        "FROM tavex.indicio"),
+            std::vector<std::string>{"t|t"});
+  ASSERT_TRUE(pgRows(uri, "DELETE FROM tavex.arquivo").empty());
+  EXPECT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.indicio"), std::vector<std::string>{"0"});
 }
 
 TEST(CliExportarPg, ConnectionProblemsAreToldAndNothingRuns) {
@@ -172,24 +205,54 @@ std::vector<std::string> readmeQueries() {
   return queries;
 }
 
-TEST(CliExportarPg, TheReadmeQueriesAnswerOnLoadedFiles) {
+// Every example loaded together (and validated), as an auditor loads the MF, MFD
+// and TDM files of one ECF: the README's queries count each reduction once.
+TEST(CliExportarPg, TheReadmeQueriesAnswerOnAllTheExamplesLoadedTogether) {
   TempDir dir;
-  auto lines = sampleTdmFile();
-  writeFile(dir.file("tdm.txt"), joinLines(lines));
-  lines[14].replace(209, 14, "00000000000990");  // the item's net total no longer adds up to the coupon
-  lines[14].replace(175, 3, "X00");              // and its quantity is no number: a finding
-  writeFile(dir.file("torto.txt"), joinLines(lines));
+  std::filesystem::copy(std::string(TAVEX_SOURCE_DIR) + "/exemplos", dir.file("exemplos"),
+                        std::filesystem::copy_options::recursive);
   const std::string uri = PgServer::instance().newDatabase();
-  ASSERT_EQ(run({dir.file("tdm.txt"), dir.file("torto.txt"), "--url", uri}).status, cli::kOk);
+  const Outcome o = run({dir.file("exemplos"), "--validar", "--url", uri});
+  ASSERT_EQ(o.status, cli::kFound) << o.err;
+  ASSERT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.arquivo"), std::vector<std::string>{"11"}) << o.out << o.err;
 
   const std::vector<std::string> queries = readmeQueries();
-  ASSERT_EQ(queries.size(), 5u);
-  const std::string day = pgRows(uri, "SELECT min(data_movimento) FROM tavex.e12")[0];
-  EXPECT_EQ(pgRows(uri, queries[0]), std::vector<std::string>{day + "|1|20.0000000000000000"});
-  EXPECT_EQ(pgRows(uri, queries[1]), std::vector<std::string>{"torto.txt|1|1000|990"});
-  EXPECT_EQ(pgRows(uri, queries[2]).size(), 2u);
-  EXPECT_EQ(pgRows(uri, queries[3]), std::vector<std::string>{"carga.formato|erro|1|1"});
-  EXPECT_EQ(pgRows(uri, queries[4]), std::vector<std::string>{day.substr(0, 8) + "01|DINHEIRO|30.0000000000000000"});
+  ASSERT_EQ(queries.size(), 6u);
+  // Sales per day: reductions 1 and 2 once (not once per TDM file), 3 to 5 from the MF file.
+  EXPECT_EQ(pgRows(uri, queries[0]),
+            (std::vector<std::string>{"2012-01-02|1|2854.5700000000000000", "2012-01-03|1|3638.6000000000000000",
+                                      "2012-01-04|1|0.00000000000000000000", "2012-01-05|1|0.00000000000000000000",
+                                      "2012-01-06|1|0.00000000000000000000"}));
+  // Only the damaged item; the cancelled coupons of the clean files are left out.
+  EXPECT_EQ(pgRows(uri, queries[1]), std::vector<std::string>{"tdm_item_divergente.txt|1|106806|106807"});
+  std::vector<std::string> files;
+  for (const std::string& row : pgRows(uri, queries[2])) {
+    const std::size_t name = row.find('|') + 1, kind = row.find('|', name) + 1;
+    files.push_back(row.substr(name, row.find('|', kind) - name));
+  }
+  EXPECT_EQ(files, (std::vector<std::string>{
+                       "estrutura_com_erros.txt|TDM", "formato_com_erros.txt|TDM", "mfd_valido.txt|MFD",
+                       "rz_valido.txt|RZ", "tdm_assinatura_adulterada.txt|TDM", "tdm_coo_faltante.txt|TDM",
+                       "tdm_item_divergente.txt|TDM", "tdm_total_e13_divergente.txt|TDM", "tdm_valido.txt|TDM",
+                       "tdm_indicios.txt|TDM", "mf_valido.txt|MF"}));
+  EXPECT_EQ(pgRows(uri, queries[3]),
+            (std::vector<std::string>{
+                "carga.formato|erro|4|1", "totais.e13|erro|4|3", "campo.formato_numerico|erro|2|1",
+                "campo.formato_data|erro|1|1", "campo.formato_hora|erro|1|1", "cupom.bruto_itens|erro|1|1",
+                "cupom.liquido_itens|erro|1|1", "estrutura.e02_repetido|erro|1|1", "estrutura.ordem|erro|1|1",
+                "item.total_liquido|erro|1|1", "totais.coo_faltante|erro|1|1", "totais.e12|erro|1|1",
+                "totais.e18|erro|1|1"}));
+  // Payment means: reductions 1 and 2 once, 3 and 4 from the one file with their E18.
+  EXPECT_EQ(pgRows(uri, queries[4]),
+            (std::vector<std::string>{"2012-01-01|DINHEIRO|14426.550000000000",
+                                      "2012-01-01|CARTAO CREDITO|1982.2700000000000000"}));
+  EXPECT_EQ(pgRows(uri, queries[5]),
+            (std::vector<std::string>{
+                "tdm_coo_faltante.txt|alerta|indicio.ccf.sequencia|31|<null>|3|2|3",
+                "tdm_indicios.txt|alerta|indicio.contadores.e11|12|<null>|<null>|28 ou mais|25",
+                "tdm_indicios.txt|informacao|indicio.data.reducao_tardia|14|2|14|20120103|20120105",
+                "tdm_indicios.txt|informacao|indicio.cro.intervencao|15|3|21|1|2",
+                "tdm_indicios.txt|informacao|indicio.cancelamentos|16|4|28|at\xC3\xA9 10,00 %|20,00 %"}));
 }
 
 // The shipped grant script for `role`, as psql runs it with -v papel=ROLE.
@@ -204,6 +267,7 @@ TEST(CliExportarPg, ARoleWithTheDocumentedRightsLoadsAndOneWithoutSomeIsToldEver
   TempDir dir;
   writeFile(dir.file("a.txt"), joinLines(sampleTdmFile()));
   writeFile(dir.file("b.txt"), joinLines(sampleMfdFile()));
+  std::filesystem::copy_file(std::string(TAVEX_SOURCE_DIR) + "/exemplos/tdm_indicios.txt", dir.file("c.txt"));
   std::string name;
   const std::string uri = PgServer::instance().newDatabase(&name);
   ASSERT_EQ(run({dir.file("b.txt"), "--url", uri}).status, cli::kOk);  // the schema's owner creates it
@@ -216,7 +280,8 @@ TEST(CliExportarPg, ARoleWithTheDocumentedRightsLoadsAndOneWithoutSomeIsToldEver
   ASSERT_TRUE(admin.exec(rightsScriptFor(full))) << admin.error();
   ASSERT_TRUE(admin.exec(rightsScriptFor(partial) + "; REVOKE USAGE ON SEQUENCE tavex.arquivo_id_seq FROM " +
                          partial + "; REVOKE UPDATE, DELETE ON tavex.arquivo FROM " + partial +
-                         "; REVOKE INSERT ON tavex.achado FROM " + partial))
+                         "; REVOKE INSERT ON tavex.achado FROM " + partial + "; REVOKE SELECT ON tavex.indicio FROM " +
+                         partial))
       << admin.error();
   const PgServer& server = PgServer::instance();
 
@@ -226,8 +291,15 @@ TEST(CliExportarPg, ARoleWithTheDocumentedRightsLoadsAndOneWithoutSomeIsToldEver
   o = run({dir.file("a.txt"), dir.file("b.txt"), "--validar", "--url", server.uri(name, full)});
   EXPECT_EQ(o.status, cli::kOk) << o.err;
   EXPECT_NE(o.out.find("a.txt: substitu"), std::string::npos) << o.out;
+  // With indicators, and again without --validar (the indicators move to the new row).
+  EXPECT_EQ(run({dir.file("c.txt"), "--validar", "--url", server.uri(name, full)}).status, cli::kOk);
+  o = run({dir.file("c.txt"), "--url", server.uri(name, full)});
+  EXPECT_EQ(o.status, cli::kOk) << o.err;
   EXPECT_EQ(pgRows(uri, "SELECT nome, importado_por, validado FROM tavex.arquivo ORDER BY nome"),
-            (std::vector<std::string>{"a.txt|" + full + "|t", "b.txt|" + full + "|t"}));
+            (std::vector<std::string>{"a.txt|" + full + "|t", "b.txt|" + full + "|t", "c.txt|" + full + "|t"}));
+  EXPECT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.indicio i JOIN tavex.arquivo a ON a.id = i.arquivo_id "
+                        "WHERE a.nome = 'c.txt'"),
+            std::vector<std::string>{"4"});
 
   // Every missing right named at once, in Portuguese, before anything is loaded.
   o = run({dir.file("a.txt"), "--url", server.uri(name, partial)});
@@ -236,6 +308,7 @@ TEST(CliExportarPg, ARoleWithTheDocumentedRightsLoadsAndOneWithoutSomeIsToldEver
   EXPECT_NE(o.err.find("  tabela tavex.arquivo: UPDATE, DELETE\n"), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("  sequ\xC3\xAAncia tavex.arquivo_id_seq: USAGE\n"), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("  tabela tavex.achado: INSERT\n"), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("  tabela tavex.indicio: SELECT\n"), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("-v papel=\"" + partial + "\" -f tavex_pg_direitos.sql"), std::string::npos) << o.err;
   EXPECT_EQ(o.err.find("CREATE ON DATABASE"), std::string::npos) << "the schema exists: no CREATE asked for";
   EXPECT_EQ(o.err.find("permission denied"), std::string::npos) << "no server text one right at a time";
@@ -244,7 +317,7 @@ TEST(CliExportarPg, ARoleWithTheDocumentedRightsLoadsAndOneWithoutSomeIsToldEver
   EXPECT_EQ(o.status, cli::kCannotRun);
   EXPECT_NE(o.err.find("  esquema tavex: USAGE\n"), std::string::npos) << o.err;
   EXPECT_NE(o.err.find("  tabela tavex.e15: SELECT, INSERT, DELETE\n"), std::string::npos) << o.err;
-  EXPECT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.arquivo"), std::vector<std::string>{"2"});
+  EXPECT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.arquivo"), std::vector<std::string>{"3"});
 }
 
 }  // namespace

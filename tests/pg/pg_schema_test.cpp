@@ -29,7 +29,8 @@ TEST(PgSchema, AnEmptyDatabaseGetsTheCurrentSchemaOnceEvenWhenClientsRaceForIt) 
   EXPECT_EQ(created, 1);
   EXPECT_EQ(pgRows(uri, "SELECT versao FROM tavex.versao"), std::vector<std::string>{std::to_string(kPgSchemaVersion)});
   EXPECT_EQ(pgRows(uri, "SELECT count(*) FROM pg_tables WHERE schemaname = 'tavex'"),
-            std::vector<std::string>{"27"});  // versao, arquivo, 22 record tables, linha_desconhecida, achado, conciliacao
+            std::vector<std::string>{"28"});  // versao, arquivo, 22 record tables, linha_desconhecida, achado,
+                                              // conciliacao, indicio
 }
 
 TEST(PgSchema, AnOlderSchemaIsMigratedInPlaceKeepingItsRows) {
@@ -45,10 +46,46 @@ TEST(PgSchema, AnOlderSchemaIsMigratedInPlaceKeepingItsRows) {
   const PgSchemaResult r = ensurePgSchema(c);
   EXPECT_EQ(r.status, PgSchemaResult::Status::Migrated);
   EXPECT_EQ(r.foundVersion, 1);
-  EXPECT_EQ(pgRows(uri, "SELECT versao FROM tavex.versao"), std::vector<std::string>{"2"});
+  EXPECT_EQ(pgRows(uri, "SELECT versao FROM tavex.versao"), std::vector<std::string>{std::to_string(kPgSchemaVersion)});
   EXPECT_EQ(pgRows(uri, "SELECT nome, validado, erros FROM tavex.arquivo"),
             std::vector<std::string>{"velho.txt|f|<null>"});
   EXPECT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.achado, tavex.conciliacao"), std::vector<std::string>{"0"});
+  EXPECT_EQ(ensurePgSchema(c).status, PgSchemaResult::Status::Ready);
+}
+
+// A schema of the version before the indicators: its findings stay, and the
+// indicators' table arrives, tied to the files like the findings.
+TEST(PgSchema, ASchemaWithoutIndicatorsGetsTheirTableKeepingItsFindings) {
+  const std::string uri = PgServer::instance().newDatabase();
+  PgConnection c;
+  ASSERT_TRUE(c.connect(uri));
+  ASSERT_TRUE(c.exec("BEGIN; CREATE SCHEMA tavex"));
+  ASSERT_TRUE(applyPgSchemaSteps(c, 0, 2)) << c.error();
+  ASSERT_TRUE(c.exec("INSERT INTO tavex.arquivo (id, sha256, nome, caminho, tipo, serie_ecf, cnpj, validado) "
+                     "VALUES (5, 'ab', 'velho.txt', '/velho.txt', 'MF', 'X', '1', true); "
+                     "INSERT INTO tavex.achado (arquivo_id, linha, registro, codigo, severidade, mensagem) "
+                     "VALUES (5, 3, 'E12', 'x', 'erro', 'm'); COMMIT"))
+      << c.error();
+  EXPECT_EQ(pgRows(uri, "SELECT to_regclass('tavex.indicio')"), std::vector<std::string>{"<null>"});
+
+  const PgSchemaResult r = ensurePgSchema(c);
+  EXPECT_EQ(r.status, PgSchemaResult::Status::Migrated);
+  EXPECT_EQ(r.foundVersion, 2);
+  EXPECT_EQ(pgRows(uri, "SELECT versao FROM tavex.versao"), std::vector<std::string>{"3"});
+  EXPECT_EQ(pgRows(uri, "SELECT arquivo_id, codigo FROM tavex.achado"), std::vector<std::string>{"5|x"});
+  ASSERT_TRUE(pgRows(uri, "INSERT INTO tavex.indicio (arquivo_id, codigo, nivel, mensagem, esperado, encontrado) "
+                          "VALUES (5, 'indicio.crz.sequencia', 'alerta', 'm', '2', '4')")
+                  .empty());
+  PgConnection other;
+  ASSERT_TRUE(other.connect(uri));
+  EXPECT_FALSE(other.exec("INSERT INTO tavex.indicio (arquivo_id, codigo, nivel, mensagem, esperado, encontrado) "
+                          "VALUES (6, 'c', 'alerta', 'm', '', '')"))
+      << "no file 6";
+  EXPECT_FALSE(other.exec("INSERT INTO tavex.indicio (arquivo_id, codigo, nivel, mensagem, esperado, encontrado) "
+                          "VALUES (5, 'c', 'aviso', 'm', '', '')"))
+      << "no such level";
+  ASSERT_TRUE(pgRows(uri, "DELETE FROM tavex.arquivo").empty());
+  EXPECT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.indicio, tavex.achado"), std::vector<std::string>{"0"});
   EXPECT_EQ(ensurePgSchema(c).status, PgSchemaResult::Status::Ready);
 }
 
@@ -62,7 +99,7 @@ TEST(PgSchema, ANewerSchemaIsRefusedAndLeftAlone) {
   EXPECT_EQ(r.status, PgSchemaResult::Status::Newer);
   EXPECT_EQ(r.foundVersion, 7);
   EXPECT_EQ(r.message,
-            "O esquema tavex deste banco est\xE1 na vers\xE3o 7, mais nova que a vers\xE3o 2 que este programa "
+            "O esquema tavex deste banco est\xE1 na vers\xE3o 7, mais nova que a vers\xE3o 3 que este programa "
             "conhece.\nAtualize o Tavex para carregar arquivos neste banco.");
   EXPECT_EQ(pgRows(uri, "SELECT versao FROM tavex.versao"), std::vector<std::string>{"7"});
 }

@@ -158,5 +158,36 @@ TEST(Relatorio, TheSignatureIsCheckedWithTheMakersKeyFromTheCatalogueOfTheCurren
   EXPECT_NE(relatorio(dir, {"alterado.txt"}).html.find("data-assinatura=\"invalida\""), std::string::npos);
 }
 
+// The examples are signed with the simulated ECF's key, whose catalogue folder is
+// DATAREGIS while their E01 says TAVEX: --fabricante names the key to use, as for
+// "assinatura".
+TEST(Relatorio, TheNamedManufacturersKeyChecksTheSignatureOfTheExamples) {
+  TempDir dir;
+  fs::copy(kStagedSimulator, dir.path() / "DATAREGIS", fs::copy_options::recursive);
+  writeFile(dir.file("tdm_valido.txt"), example("tdm_valido.txt"));
+  writeFile(dir.file("adulterado.txt"), example("tdm_assinatura_adulterada.txt"));
+
+  EXPECT_NE(relatorio(dir, {"tdm_valido.txt"}).html.find("data-assinatura=\"nao_verificada\""), std::string::npos)
+      << "E01's brand has no folder";
+  const Report valid = relatorio(dir, {"tdm_valido.txt", "--fabricante", "DATAREGIS"});
+  EXPECT_EQ(valid.outcome.status, cli::kOk) << valid.outcome.err;
+  EXPECT_NE(valid.html.find("data-assinatura=\"valida\""), std::string::npos);
+  EXPECT_NE(valid.html.find("válida (chave de DATAREGIS)"), std::string::npos);
+  // A manufacturer with one key takes any model.
+  EXPECT_NE(relatorio(dir, {"tdm_valido.txt", "--fabricante", "DATAREGIS", "--modelo", "OUTRO"})
+                .html.find("data-assinatura=\"valida\""),
+            std::string::npos);
+  EXPECT_NE(relatorio(dir, {"adulterado.txt", "--fabricante", "DATAREGIS"}).html.find("data-assinatura=\"invalida\""),
+            std::string::npos);
+
+  fs::remove(dir.file("relatorio.html"));
+  Report refused = relatorio(dir, {"tdm_valido.txt", "--fabricante", "NINGUEM"});
+  EXPECT_EQ(refused.outcome.status, cli::kCannotRun);
+  EXPECT_NE(refused.outcome.err.find("fabricante não encontrado na pasta atual: NINGUEM"), std::string::npos);
+  refused = relatorio(dir, {"tdm_valido.txt", "--modelo", "X"});
+  EXPECT_EQ(refused.outcome.status, cli::kCannotRun);
+  EXPECT_TRUE(refused.html.empty()) << "nothing written after a usage error";
+}
+
 }  // namespace
 }  // namespace tavex::testing
