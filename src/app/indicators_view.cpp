@@ -108,13 +108,13 @@ IndicatorsPanel::IndicatorsPanel(QWidget* parent)
   table_ = new QTableView(this);
   table_->setObjectName("tabelaIndicios");
   setUpResultTable(table_, filter_, IndicatorsModel::LevelColumn);
-  table_->setColumnWidth(IndicatorsModel::LevelColumn, 120);
-  table_->setColumnWidth(IndicatorsModel::CodeColumn, 210);
-  table_->setColumnWidth(IndicatorsModel::LineColumn, 70);
-  table_->setColumnWidth(IndicatorsModel::CrzColumn, 60);
-  table_->setColumnWidth(IndicatorsModel::CooColumn, 70);
-  table_->setColumnWidth(IndicatorsModel::ExpectedColumn, 90);
-  table_->setColumnWidth(IndicatorsModel::FoundColumn, 90);
+  table_->setColumnWidth(IndicatorsModel::LevelColumn, 115);
+  table_->setColumnWidth(IndicatorsModel::CodeColumn, 200);
+  table_->setColumnWidth(IndicatorsModel::LineColumn, 60);
+  table_->setColumnWidth(IndicatorsModel::CrzColumn, 50);
+  table_->setColumnWidth(IndicatorsModel::CooColumn, 60);
+  table_->setColumnWidth(IndicatorsModel::ExpectedColumn, 85);
+  table_->setColumnWidth(IndicatorsModel::FoundColumn, 85);
   layout->addWidget(table_, 1);
 
   connect(level_, &QComboBox::currentIndexChanged, this, [this] { filter_->setLevel(level_->currentData().toInt()); });

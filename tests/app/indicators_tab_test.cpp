@@ -125,6 +125,12 @@ TEST_F(IndicatorsTab, DoubleClickAndEnterShowTheIndicatorsLineInRegistro) {
   EXPECT_TRUE(heading(*window).startsWith("Linha 12: E11")) << heading(*window).toStdString();
   EXPECT_TRUE(window->record()->isAncestorOf(QApplication::focusWidget()));
   EXPECT_TRUE(window->isVisible());
+  // Escape and Enter in the table never end the program.
+  window->tabs()->setCurrentWidget(window->indicators());
+  t->setFocus();
+  QTest::keyClick(t, Qt::Key_Escape);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->tabs()->currentWidget(), window->indicators());
   EXPECT_TRUE(ui.messages.empty());
 }
 
