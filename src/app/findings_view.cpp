@@ -5,7 +5,6 @@
 #include <QColor>
 #include <QComboBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>

@@ -11,6 +11,12 @@ namespace tavex::app {
 
 namespace {
 
+int sourceRow(const QTableView* table, const QModelIndex& index) {
+  const auto* proxy = qobject_cast<const QSortFilterProxyModel*>(table->model());
+  return proxy != nullptr ? proxy->mapToSource(index).row() : index.row();
+}
+
+// Enter on the table opens its current row.
 class EnterOpensRow : public QObject {
  public:
   EnterOpensRow(QTableView* table, std::function<void(int)> open) : QObject(table), table_(table), open_(std::move(open)) {}
@@ -22,12 +28,6 @@ class EnterOpensRow : public QObject {
     if (key != Qt::Key_Return && key != Qt::Key_Enter) return false;
     if (const QModelIndex current = table_->currentIndex(); current.isValid()) open_(sourceRow(table_, current));
     return true;
-  }
-
- public:
-  static int sourceRow(const QTableView* table, const QModelIndex& index) {
-    const auto* proxy = qobject_cast<const QSortFilterProxyModel*>(table->model());
-    return proxy != nullptr ? proxy->mapToSource(index).row() : index.row();
   }
 
  private:
@@ -57,7 +57,7 @@ void setUpResultTable(QTableView* table, QSortFilterProxyModel* rows, int sortCo
 
 void openRowsOf(QTableView* table, std::function<void(int sourceRow)> open) {
   QObject::connect(table, &QTableView::activated, table,
-                   [table, open](const QModelIndex& index) { open(EnterOpensRow::sourceRow(table, index)); });
+                   [table, open](const QModelIndex& index) { open(sourceRow(table, index)); });
   table->installEventFilter(new EnterOpensRow(table, open));
 }
 
