@@ -13,9 +13,9 @@
 #include <string_view>
 #include <vector>
 
+#include "indicators/indicator.h"
 #include "ui/user_interface.h"
 #include "ui/window_state.h"
-#include "indicators/indicator.h"
 #include "validation/validate.h"
 
 namespace tavex {
