@@ -5,7 +5,6 @@
 #include <QColor>
 #include <QComboBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,20 +16,10 @@
 
 #include "app/origin_bar.h"
 #include "app/qt_text.h"
+#include "app/result_table.h"
 #include "cotepe/record_layout.h"
 
 namespace tavex::app {
-
-namespace {
-
-const QColor kErrorColour(0xb0, 0x00, 0x20);
-const QColor kWarningColour(0xb3, 0x6b, 0x00);
-
-QString plural(int n, const char* one, const char* many) {
-  return QString::number(n) + " " + QString::fromUtf8(n == 1 ? one : many);
-}
-
-}  // namespace
 
 QString recordTag(int recordType) {
   const RecordLayout* layout = layoutOf(recordType);
@@ -89,7 +78,7 @@ QVariant FindingsModel::headerData(int section, Qt::Orientation orientation, int
   return section >= 0 && section < ColumnCount ? QString::fromUtf8(names[section]) : QVariant();
 }
 
-FindingsFilter::FindingsFilter(QObject* parent) : QSortFilterProxyModel(parent) { setSortRole(Qt::UserRole); }
+FindingsFilter::FindingsFilter(QObject* parent) : QSortFilterProxyModel(parent) {}
 
 void FindingsFilter::setSeverity(int severity) {
   severity_ = severity;
@@ -153,16 +142,7 @@ FindingsPanel::FindingsPanel(QWidget* parent)
   filter_->setSourceModel(model_);
   table_ = new QTableView(this);
   table_->setObjectName("tabelaAchados");
-  table_->setModel(filter_);
-  table_->setSortingEnabled(true);
-  table_->sortByColumn(FindingsModel::LineColumn, Qt::AscendingOrder);
-  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  table_->setSelectionMode(QAbstractItemView::SingleSelection);
-  table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  table_->setWordWrap(false);
-  table_->verticalHeader()->hide();
-  table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
-  table_->horizontalHeader()->setStretchLastSection(true);
+  setUpResultTable(table_, filter_, FindingsModel::LineColumn);
   table_->setColumnWidth(FindingsModel::SeverityColumn, 110);
   table_->setColumnWidth(FindingsModel::LineColumn, 80);
   table_->setColumnWidth(FindingsModel::RecordColumn, 70);
@@ -174,9 +154,7 @@ FindingsPanel::FindingsPanel(QWidget* parent)
   connect(record_, &QComboBox::currentIndexChanged, this,
           [this] { filter_->setRecordType(record_->currentData().toInt()); });
   connect(search_, &QLineEdit::textChanged, filter_, &FindingsFilter::setSearch);
-  connect(table_, &QTableView::activated, this,
-          [this](const QModelIndex& index) { emit findingActivated(filter_->mapToSource(index).row()); });
-  table_->installEventFilter(this);
+  openRowsOf(table_, [this](int row) { emit findingActivated(row); });
   search_->installEventFilter(this);
 }
 
@@ -184,13 +162,6 @@ bool FindingsPanel::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return QWidget::eventFilter(watched, event);
   const int key = static_cast<QKeyEvent*>(event)->key();
   const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
-  if (watched == table_ && enter) {
-    // Handled here, whole: the key must not go on to the window once the finding
-    // has taken the focus elsewhere.
-    if (const QModelIndex current = table_->currentIndex(); current.isValid())
-      emit findingActivated(filter_->mapToSource(current).row());
-    return true;
-  }
   if (watched == search_ && key == Qt::Key_Escape) {
     search_->clear();
     return true;
@@ -234,19 +205,7 @@ void FindingsPanel::setLogActions(bool enabled) {
   report_->setEnabled(enabled);
 }
 
-QString FindingsPanel::printableHtml() const {
-  QString html = "<table border=\"1\" cellspacing=\"0\" cellpadding=\"3\"><tr>";
-  for (int column = 0; column < FindingsModel::ColumnCount; ++column)
-    html += "<th>" + model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString() + "</th>";
-  html += "</tr>";
-  for (int row = 0; row < filter_->rowCount(); ++row) {
-    html += "<tr>";
-    for (int column = 0; column < FindingsModel::ColumnCount; ++column)
-      html += "<td>" + filter_->index(row, column).data().toString().toHtmlEscaped() + "</td>";
-    html += "</tr>";
-  }
-  return html + "</table>";
-}
+QString FindingsPanel::printableHtml() const { return printableTable(filter_); }
 
 void FindingsPanel::focusSearch() {
   search_->setFocus();

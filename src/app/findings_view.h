@@ -87,8 +87,8 @@ class FindingsPanel : public QWidget {
   void reportRequested();   // "Gerar relatório…"
 
  protected:
-  // Enter on the table opens the current finding and Enter in the search box goes
-  // to the first finding shown; Escape clears the search. Neither key leaves the panel.
+  // Enter in the search box goes to the first finding shown (Enter on the table opens
+  // the current one); Escape clears the search. Neither key leaves the panel.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

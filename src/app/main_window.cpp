@@ -42,6 +42,7 @@
 #include "app/about_dialog.h"
 #include "app/file_view.h"
 #include "app/findings_view.h"
+#include "app/indicators_view.h"
 #include "app/origin_bar.h"
 #include "app/reconciliation_view.h"
 #include "app/record_view.h"
@@ -322,6 +323,10 @@ void MainWindow::buildControls() {
   findings_->setObjectName("achados");
   findings_->setFindings(&model_.lastFindings);
   tabs_->addTab(findings_, findings_->tabTitle());
+  indicators_ = new IndicatorsPanel(tabs_);
+  indicators_->setObjectName("indicios");
+  indicators_->setIndicators(&model_.lastIndicators);
+  tabs_->addTab(indicators_, indicators_->tabTitle());
   reconciliation_ = new ReconciliationPanel(tabs_);
   reconciliation_->setObjectName("conciliacao");
   tabs_->addTab(reconciliation_, utf8("Conciliação"));
@@ -348,6 +353,7 @@ void MainWindow::buildControls() {
   connect(findings_, &FindingsPanel::reportRequested, this, [this] { runCommand([this] { writeReport(); }); });
 
   connect(findings_, &FindingsPanel::findingActivated, this, &MainWindow::openFinding);
+  connect(indicators_, &IndicatorsPanel::indicatorActivated, this, &MainWindow::openIndicator);
   connect(record_, &RecordPanel::previousFinding, this, [this] { openFinding(currentFinding_ - 1); });
   connect(record_, &RecordPanel::nextFinding, this, [this] { openFinding(currentFinding_ + 1); });
   connect(reconciliation_, &ReconciliationPanel::exportRequested, this, [this] { runCommand([this] { exportReconciliation(); }); });
@@ -394,6 +400,7 @@ void MainWindow::updateOrigins() {
     tabs_->setTabIcon(index, bar->isForeign() ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
   };
   mark(findings_, findings_->origin(), model_.lastValidatedPath);
+  mark(indicators_, indicators_->origin(), model_.lastValidatedPath);
   mark(reconciliation_, reconciliation_->origin(), model_.lastValidatedPath);
   mark(record_, record_->origin(), record_->shownPath());
 }
@@ -431,6 +438,8 @@ void MainWindow::showValidation() {
   currentFinding_ = -1;
   findings_->setFindings(&model_.lastFindings);
   tabs_->setTabText(tabs_->indexOf(findings_), findings_->tabTitle());
+  indicators_->setIndicators(&model_.lastIndicators);
+  tabs_->setTabText(tabs_->indexOf(indicators_), indicators_->tabTitle());
   reconciliation_->setReconciliation(model_.lastReconciliation);
   record_->setNavigation(false, !model_.lastFindings.empty());
   findings_->setLogActions(!model_.lastValidatedPath.empty() && model_.lastValidatedPath == model_.currentCotepePath);
@@ -461,6 +470,17 @@ void MainWindow::openLine(int line) {
   const auto& all = model_.lastFindings;
   for (std::size_t i = 0; i < all.size(); ++i)
     if (all[i].place.line == line) return openFinding(static_cast<int>(i));
+  showValidatedLine(line);
+}
+
+void MainWindow::openIndicator(int index) {
+  const auto& all = model_.lastIndicators;
+  if (index < 0 || index >= static_cast<int>(all.size())) return;
+  // An indicator of the whole file (no line) has no record to show.
+  if (const int line = all[static_cast<std::size_t>(index)].line; line > 0) showValidatedLine(line);
+}
+
+void MainWindow::showValidatedLine(int line) {
   currentFinding_ = -1;
   record_->showLine(model_.lastValidatedPath.empty() ? model_.currentCotepePath : model_.lastValidatedPath, line, nullptr);
   record_->setNavigation(false, false);

@@ -33,6 +33,7 @@ namespace tavex::app {
 
 class FileView;
 class FindingsPanel;
+class IndicatorsPanel;
 class LogHighlighter;
 class ReconciliationPanel;
 class RecordPanel;
@@ -71,6 +72,7 @@ class MainWindow : public QDialog {
   QStackedWidget* output() const { return output_; }
   FileView* fileView() const { return fileView_; }
   FindingsPanel* findings() const { return findings_; }
+  IndicatorsPanel* indicators() const { return indicators_; }
   RecordPanel* record() const { return record_; }
   ReconciliationPanel* reconciliation() const { return reconciliation_; }
   QRadioButton* kindChoice(int kind) const;
@@ -80,12 +82,15 @@ class MainWindow : public QDialog {
   // Shows the file "Ler Registro Salvo" read (the model's shownFile) in the file view.
   void showFile();
   // After a validation: the log in "Saída" (in front, its findings coloured and the
-  // first one in view), the findings in "Achados", the reductions in "Conciliação".
+  // first one in view), the findings in "Achados", the indicators in "Indícios",
+  // the reductions in "Conciliação".
   void showValidation();
   // "Registro" at finding `index` of the last validation, or at `line` of the
   // validated file when no finding is given.
   void openFinding(int index);
   void openLine(int line);
+  // "Registro" at the line of indicator `index` of the last validation.
+  void openIndicator(int index);
   // Dropped files: one COTEPE file opens as "Ler Registro Salvo" would show it and
   // becomes the next file chooser's default; a folder or several files are refused.
   void openDropped(const QList<QUrl>& urls);
@@ -115,6 +120,7 @@ class MainWindow : public QDialog {
   void writeReport();  // "Gerar relatório…": the audit report of the validated file, opened
   void updateStatus();
   void showRecord();  // "Registro" in front, after it was filled
+  void showValidatedLine(int line);  // "Registro" at `line` of the validated file, no finding in it
   // Each result tab names the file its results come from, marked when it is not the open one.
   void updateOrigins();
   // A chosen output that is the audited file itself (or, with `log`, its log) is refused with a message.
@@ -139,6 +145,7 @@ class MainWindow : public QDialog {
   QStackedWidget* output_ = nullptr;
   FileView* fileView_ = nullptr;
   FindingsPanel* findings_ = nullptr;
+  IndicatorsPanel* indicators_ = nullptr;
   RecordPanel* record_ = nullptr;
   ReconciliationPanel* reconciliation_ = nullptr;
   LogHighlighter* highlighter_ = nullptr;

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "cotepe/text.h"
+#include "indicators/file_indicators.h"
 #include "validation/tolerance.h"
 
 namespace tavex {
@@ -117,11 +118,15 @@ void MainDialog::runValidation(bool formatOnly, const ValidationOptions& options
   FindingCollector collector;
   ValidationOptions withCollector = options;
   withCollector.sinks.push_back(&collector);
-  ValidationSummary summary =
-      formatOnly ? validateCotepeFileQuick(ui, currentCotepePath, withCollector)
-                 : validateCotepeFile(ui, currentCotepePath, toleranceCentsFromText(toleranceText), withCollector);
+  IndicatorRun run;
+  if (formatOnly)
+    run.summary = validateCotepeFileQuick(ui, currentCotepePath, withCollector);
+  else
+    run = validateWithIndicators(ui, currentCotepePath, toleranceCentsFromText(toleranceText), IndicatorSettings{},
+                                 withCollector);
   lastFindings = std::move(collector.findings);
-  lastReconciliation = std::move(summary.reconciliation);
+  lastReconciliation = std::move(run.summary.reconciliation);
+  lastIndicators = std::move(run.indicators);
   lastValidatedPath = currentCotepePath;
   showLogInOutput();
 }

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "indicators/indicator.h"
 #include "port/user_interface.h"
 #include "port/window_state.h"
 #include "validation/validate.h"
@@ -59,7 +60,9 @@ class MainDialog : public WindowState {
 
   // "Validar Arquivo Texto" (full) and "Validar Formato do Arquivo" (format only):
   // validates the current COTEPE file, then shows its log. The run's findings and
-  // reconciliation are kept in lastFindings / lastReconciliation for the window.
+  // reconciliation are kept in lastFindings / lastReconciliation for the window,
+  // and a full run's indicators, read in the same pass, in lastIndicators (its
+  // options' recordObserver is replaced by theirs).
   void runValidation(bool formatOnly, const ValidationOptions& options = {});
 
   // Reads the log of the current COTEPE file into outputText. False when the log
@@ -77,6 +80,7 @@ class MainDialog : public WindowState {
   // its Z reductions (absent for a format-only run or one that stopped early).
   std::vector<Finding> lastFindings;
   std::optional<Reconciliation> lastReconciliation;
+  std::vector<Indicator> lastIndicators;  // alerts first; none after a format-only run
   std::string lastValidatedPath;  // the file those findings belong to
 };
 

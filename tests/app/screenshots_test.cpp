@@ -6,6 +6,7 @@
 
 #include "app/about_dialog.h"
 #include "app/findings_view.h"
+#include "app/indicators_view.h"
 #include "app/main_window.h"
 #include "app/reconciliation_view.h"
 #include "app/paf_dialog.h"
@@ -46,6 +47,12 @@ TEST_F(Screenshots, MainWindowAndDialogs) {
   window.button("lerRegistroSalvo")->click();
   window.tabs()->setCurrentWidget(window.findings());
   EXPECT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/achados_de_outro_arquivo.png"));
+  // The indicators of the file made to show them.
+  ui.answer(start + "/tdm_indicios.txt");
+  window.button("lerRegistroSalvo")->click();
+  window.button("validarArquivoTexto")->click();
+  window.tabs()->setCurrentWidget(window.indicators());
+  EXPECT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/indicios.png"));
   app::AboutDialog about;
   about.show();
   EXPECT_TRUE(about.grab().save(QString::fromUtf8(folder) + "/sobre.png"));

@@ -154,5 +154,28 @@ TEST_F(MainDialogTest, ValidationKeepsItsFindingsAndReconciliationForTheWindow) 
   EXPECT_FALSE(dialog.lastReconciliation.has_value());  // format only: no totals
 }
 
+TEST_F(MainDialogTest, AFullValidationKeepsItsIndicatorsAndWritesTheSameLog) {
+  TempDir dir;
+  ScriptedUserInterface ui;
+  const std::string file = dir.file("indicios.txt");
+  testing::writeFile(file, testing::readFile(std::string(TAVEX_SOURCE_DIR) + "/exemplos/tdm_indicios.txt"));
+  // The log of the validation alone, before the window's run replaces it.
+  validateCotepeFile(ui, file, 0, ValidationOptions{testing::kSampleToday});
+  const std::string alone = testing::readFile(file + ".log");
+
+  MainDialog dialog(ui, dir.path().string());
+  dialog.currentCotepePath = file;
+  dialog.toleranceText = "0,00";
+  dialog.runValidation(false, ValidationOptions{testing::kSampleToday});
+  EXPECT_EQ(testing::readFile(file + ".log"), alone);
+  ASSERT_EQ(dialog.lastIndicators.size(), 4u);
+  EXPECT_EQ(dialog.lastIndicators.front().code, "indicio.contadores.e11");
+  EXPECT_EQ(dialog.lastIndicators.front().line, 12);
+  EXPECT_EQ(dialog.lastIndicators.back().code, "indicio.cancelamentos");
+
+  dialog.runValidation(true, ValidationOptions{testing::kSampleToday});
+  EXPECT_TRUE(dialog.lastIndicators.empty());  // format only: no counters read
+}
+
 }  // namespace
 }  // namespace tavex

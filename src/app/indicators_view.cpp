@@ -1,0 +1,134 @@
+#include "app/indicators_view.h"
+
+#include <QApplication>
+#include <QBrush>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStyle>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "app/origin_bar.h"
+#include "app/qt_text.h"
+#include "app/result_table.h"
+
+namespace tavex::app {
+
+namespace {
+
+bool isAlert(const Indicator& i) { return i.level == IndicatorLevel::Alerta; }
+
+QVariant counter(std::int64_t value) { return value > 0 ? QVariant(static_cast<qlonglong>(value)) : QVariant(); }
+
+}  // namespace
+
+void IndicatorsModel::setIndicators(const std::vector<Indicator>* indicators) {
+  beginResetModel();
+  indicators_ = indicators;
+  endResetModel();
+}
+
+int IndicatorsModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() || indicators_ == nullptr ? 0 : static_cast<int>(indicators_->size());
+}
+
+int IndicatorsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+
+QVariant IndicatorsModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || indicators_ == nullptr) return {};
+  const Indicator& i = indicator(index.row());
+  const bool alert = isAlert(i);
+  const int column = index.column();
+  if (role == Qt::DisplayRole) {
+    switch (column) {
+      case LevelColumn: return QString::fromUtf8(alert ? "Alerta" : "Informação");
+      case CodeColumn: return QString::fromLatin1(i.code.data(), static_cast<qsizetype>(i.code.size()));
+      case LineColumn: return i.line > 0 ? QVariant(i.line) : QVariant();
+      case CrzColumn: return counter(i.crz);
+      case CooColumn: return counter(i.coo);
+      case ExpectedColumn: return fromCp1252(i.expected);
+      case FoundColumn: return fromCp1252(i.found);
+      case MessageColumn: return fromCp1252(i.sentence);
+      default: return {};
+    }
+  }
+  if (role == Qt::UserRole) {  // sort keys
+    switch (column) {
+      case LevelColumn: return (alert ? 0LL : 1LL << 32) + i.line;
+      case LineColumn: return i.line;
+      case CrzColumn: return static_cast<qlonglong>(i.crz);
+      case CooColumn: return static_cast<qlonglong>(i.coo);
+      default: return data(index, Qt::DisplayRole);
+    }
+  }
+  if (role == Qt::ToolTipRole && column == MessageColumn) return fromCp1252(i.sentence);
+  if (role == Qt::DecorationRole && column == LevelColumn)
+    return QApplication::style()->standardIcon(alert ? QStyle::SP_MessageBoxWarning : QStyle::SP_MessageBoxInformation);
+  if (role == Qt::ForegroundRole && alert && (column == LevelColumn || column == MessageColumn)) return QBrush(kErrorColour);
+  if (role == Qt::TextAlignmentRole && (column == LineColumn || column == CrzColumn || column == CooColumn))
+    return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+  return {};
+}
+
+QVariant IndicatorsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+  static const char* const names[] = {"Nível", "Código", "Linha", "CRZ", "COO", "Esperado", "Encontrado", "Mensagem"};
+  return section >= 0 && section < ColumnCount ? QString::fromUtf8(names[section]) : QVariant();
+}
+
+void IndicatorsFilter::setLevel(int level) {
+  level_ = level;
+  invalidateFilter();
+}
+
+bool IndicatorsFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
+  if (level_ < 0) return true;
+  const bool alert = isAlert(static_cast<const IndicatorsModel*>(sourceModel())->indicator(sourceRow));
+  return alert == (level_ == 0);
+}
+
+IndicatorsPanel::IndicatorsPanel(QWidget* parent)
+    : QWidget(parent), origin_(new OriginBar(this)), model_(new IndicatorsModel(this)), filter_(new IndicatorsFilter(this)) {
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(origin_);
+  auto* bar = new QHBoxLayout;
+  layout->addLayout(bar);
+  level_ = new QComboBox(this);
+  level_->setObjectName("filtroNivel");
+  level_->addItem(QString::fromUtf8("Todos os indícios"), -1);
+  level_->addItem(QString::fromUtf8("Só alertas"), 0);
+  level_->addItem(QString::fromUtf8("Só informações"), 1);
+  bar->addWidget(new QLabel(QString::fromUtf8("Mostrar:"), this));
+  bar->addWidget(level_);
+  bar->addStretch(1);
+
+  filter_->setSourceModel(model_);
+  table_ = new QTableView(this);
+  table_->setObjectName("tabelaIndicios");
+  setUpResultTable(table_, filter_, IndicatorsModel::LevelColumn);
+  table_->setColumnWidth(IndicatorsModel::LevelColumn, 115);
+  table_->setColumnWidth(IndicatorsModel::CodeColumn, 200);
+  table_->setColumnWidth(IndicatorsModel::LineColumn, 60);
+  table_->setColumnWidth(IndicatorsModel::CrzColumn, 50);
+  table_->setColumnWidth(IndicatorsModel::CooColumn, 60);
+  table_->setColumnWidth(IndicatorsModel::ExpectedColumn, 85);
+  table_->setColumnWidth(IndicatorsModel::FoundColumn, 85);
+  layout->addWidget(table_, 1);
+
+  connect(level_, &QComboBox::currentIndexChanged, this, [this] { filter_->setLevel(level_->currentData().toInt()); });
+  openRowsOf(table_, [this](int row) { emit indicatorActivated(row); });
+}
+
+void IndicatorsPanel::setIndicators(const std::vector<Indicator>* indicators) {
+  indicators_ = indicators;
+  model_->setIndicators(indicators);
+}
+
+QString IndicatorsPanel::tabTitle() const {
+  const auto alerts = indicators_ == nullptr ? 0 : std::count_if(indicators_->begin(), indicators_->end(), isAlert);
+  return alerts == 0 ? QString::fromUtf8("Indícios") : QString::fromUtf8("Indícios (%1)").arg(alerts);
+}
+
+}  // namespace tavex::app
