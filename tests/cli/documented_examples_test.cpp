@@ -92,6 +92,8 @@ const Example kExamples[] = {
     {"docs/tavex-cli.1.md", "openssl genrsa -out minha_chave.pem 1024", 0, ""},
     {"docs/tavex-cli.1.md", "openssl rsa -in minha_chave.pem -noout -modulus", 0, "Modulus="},
     {"docs/tavex-cli.1.md", "tavex-cli relatorio arquivos/ --tolerancia 0,05 --saida relatorio.html", 1, ""},
+    {"docs/tavex-cli.1.md", "tavex-cli relatorio tdm_valido.txt --fabricante DATAREGIS --saida relatorio.html", 0, "Tolerância: R$ 0,00"},
+    {"docs/tavex-cli.1.md", "tavex-cli relatorio tdm_assinatura_adulterada.txt --fabricante DATAREGIS --saida adulterado.html", 0, "Tolerância: R$ 0,00"},
     {"docs/tavex-cli.1.md", "tavex-cli validar tdm_valido.txt", 0, "0 erro(s) encontrado(s)."},
     {"docs/tavex-cli.1.md", "tavex-cli indicios arquivos/ --limite-cancelamentos 15 --csv > indicios.csv", 1, ""},
 
