@@ -159,6 +159,7 @@ QPushButton* MainWindow::button(const QString& objectName) const {
 
 QRadioButton* MainWindow::kindChoice(int kind) const { return qobject_cast<QRadioButton*>(kinds_->button(kind)); }
 
+// The window's controls, group by group, then the results and the status bar.
 void MainWindow::buildControls() {
   auto* root = new QVBoxLayout(this);
   auto* top = new QHBoxLayout;
@@ -167,6 +168,27 @@ void MainWindow::buildControls() {
   // Left column: settings, printings, PAF-ECF.
   auto* left = new QVBoxLayout;
   top->addLayout(left);
+  left->addWidget(buildSettingsGroup());
+  left->addWidget(buildPrintingsGroup());
+  left->addWidget(buildPafGroup());
+  left->addStretch(1);
+
+  // Middle: the COTEPE group.
+  top->addWidget(buildCotepeGroup());
+
+  // Right column: readings and the rest.
+  auto* right = new QVBoxLayout;
+  top->addLayout(right);
+  right->addWidget(buildReadingsGroup());
+  right->addWidget(buildOthersGroup());
+  right->addStretch(1);
+
+  // Results, full width: they take the extra space.
+  root->addWidget(buildResultTabs(), 1);
+  root->addWidget(buildStatusBar());
+}
+
+QGroupBox* MainWindow::buildSettingsGroup() {
   auto* settings = new QGroupBox(utf8("Configurações"), this);
   auto* settingsLayout = new QGridLayout(settings);
   manufacturers_ = new QComboBox(settings);
@@ -184,29 +206,35 @@ void MainWindow::buildControls() {
   settingsLayout->addWidget(new QLabel("Porta:", settings), 2, 0);
   settingsLayout->addWidget(ports_, 2, 1);
   settingsLayout->setColumnStretch(1, 1);
-  left->addWidget(settings);
   connect(manufacturers_, &QComboBox::textActivated, this, [this] { selectManufacturer(); });
   connect(models_, &QComboBox::textActivated, this, [this] { selectModel(); });
   connect(ports_, &QComboBox::textActivated, this, [this] { selectPort(); });
 
+  return settings;
+}
+
+QGroupBox* MainWindow::buildPrintingsGroup() {
   auto* printings = new QGroupBox(utf8("Impressões"), this);
   auto* printingsLayout = new QVBoxLayout(printings);
   printingsLayout->addWidget(addButton(printings, "Leitura X", "leituraX", [this] { runPrinterCommand(printXReading); }));
   printingsLayout->addWidget(addButton(printings, "Leitura da MF", "leituraMF", [this] { runPrinterCommand(printFiscalMemoryReading); }));
   printingsLayout->addWidget(addButton(printings, "Impressão da Fita-Detalhe", "impressaoFitaDetalhe",
                                                [this] { runPrinterCommand(printDetailTape); }));
-  left->addWidget(printings);
 
+  return printings;
+}
+
+QGroupBox* MainWindow::buildPafGroup() {
   auto* paf = new QGroupBox("PAF-ECF", this);
   auto* pafLayout = new QVBoxLayout(paf);
   pafLayout->addWidget(addButton(paf, "Validar Assinatura PAF-ECF", "validarAssinaturaPaf", [this] {
     PAF_Dlg dialog(ui_, std::filesystem::path(model_.startDirectory) / kSoftwareHouseFolder, this);
     dialog.exec();
   }));
-  left->addWidget(paf);
-  left->addStretch(1);
+  return paf;
+}
 
-  // Middle: the COTEPE group.
+QGroupBox* MainWindow::buildCotepeGroup() {
   auto* cotepe = new QGroupBox("Ato COTEPE 17/04", this);
   auto* cotepeLayout = new QVBoxLayout(cotepe);
   kinds_ = new QButtonGroup(this);
@@ -258,11 +286,10 @@ void MainWindow::buildControls() {
   formatOnly->setVisible(false);  // present, never shown
   cotepeLayout->addWidget(formatOnly);
   cotepeLayout->addStretch(1);
-  top->addWidget(cotepe);
+  return cotepe;
+}
 
-  // Right column: readings and the rest.
-  auto* right = new QVBoxLayout;
-  top->addLayout(right);
+QGroupBox* MainWindow::buildReadingsGroup() {
   auto* readings = new QGroupBox("Leituras", this);
   auto* readingsLayout = new QVBoxLayout(readings);
   readingsLayout->addWidget(addButton(readings, "Leitura do Software Básico", "leituraSoftwareBasico",
@@ -274,7 +301,10 @@ void MainWindow::buildControls() {
                                          [this] { runPrinterCommand(generateLmfMirror); }));
   readingsLayout->addWidget(addButton(readings, "Gerar Espelhos da MFD", "gerarEspelhosMFD",
                                          [this] { runPrinterCommand(generateMfdMirror); }));
-  right->addWidget(readings);
+  return readings;
+}
+
+QGroupBox* MainWindow::buildOthersGroup() {
   auto* others = new QGroupBox("Outros", this);
   auto* othersLayout = new QVBoxLayout(others);
   othersLayout->addWidget(addButton(others, "Validar Assinatura Digital AC 17/04", "validarAssinaturaDigital", [this] {
@@ -289,10 +319,11 @@ void MainWindow::buildControls() {
     about.exec();
   }));
   othersLayout->addWidget(addButton(others, "Sair", "sair", [this] { quitApplication(); }));
-  right->addWidget(others);
-  right->addStretch(1);
+  return others;
+}
 
-  // Results, full width: takes the extra space.
+// The results area: the classic results box in "Saída", the audit views beside it.
+QTabWidget* MainWindow::buildResultTabs() {
   results_ = new QPlainTextEdit(this);
   results_->setObjectName("resultados");
   results_->setReadOnly(true);
@@ -308,7 +339,6 @@ void MainWindow::buildControls() {
   highlighter_ = new LogHighlighter(static_cast<QTextDocument*>(nullptr));
   highlighter_->setParent(this);
 
-  // The results area: the classic results box in "Saída", the audit views beside it.
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName("abasResultados");
   fileView_ = new FileView(this);
@@ -333,21 +363,7 @@ void MainWindow::buildControls() {
   record_ = new RecordPanel(tabs_);
   record_->setObjectName("registro");
   tabs_->addTab(record_, utf8("Registro"));
-  root->addWidget(tabs_, 1);
 
-  status_ = new QStatusBar(this);
-  status_->setObjectName("barraDeEstado");
-  status_->setSizeGripEnabled(false);
-  statusFile_ = new QLabel(status_);
-  statusFile_->setObjectName("estadoArquivo");
-  statusLibrary_ = new QLabel(status_);
-  statusLibrary_->setObjectName("estadoBiblioteca");
-  statusFolder_ = new QLabel(status_);
-  statusFolder_->setObjectName("estadoPasta");
-  status_->addWidget(statusFile_, 2);
-  status_->addWidget(statusLibrary_, 2);
-  status_->addWidget(statusFolder_, 3);
-  root->addWidget(status_);
   connect(findings_, &FindingsPanel::saveLogRequested, this, [this] { runCommand([this] { saveLogAs(); }); });
   connect(findings_, &FindingsPanel::printRequested, this, [this] { printFindings(); });
   connect(findings_, &FindingsPanel::reportRequested, this, [this] { runCommand([this] { writeReport(); }); });
@@ -362,6 +378,23 @@ void MainWindow::buildControls() {
     tabs_->setCurrentWidget(findings_);
     findings_->focusSearch();
   });
+  return tabs_;
+}
+
+QStatusBar* MainWindow::buildStatusBar() {
+  status_ = new QStatusBar(this);
+  status_->setObjectName("barraDeEstado");
+  status_->setSizeGripEnabled(false);
+  statusFile_ = new QLabel(status_);
+  statusFile_->setObjectName("estadoArquivo");
+  statusLibrary_ = new QLabel(status_);
+  statusLibrary_->setObjectName("estadoBiblioteca");
+  statusFolder_ = new QLabel(status_);
+  statusFolder_->setObjectName("estadoPasta");
+  status_->addWidget(statusFile_, 2);
+  status_->addWidget(statusLibrary_, 2);
+  status_->addWidget(statusFolder_, 3);
+  return status_;
 }
 
 void MainWindow::takeControls() {

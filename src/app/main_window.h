@@ -19,6 +19,7 @@
 
 class QButtonGroup;
 class QComboBox;
+class QGroupBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
@@ -101,6 +102,14 @@ class MainWindow : public QDialog {
 
  private:
   void buildControls();
+  QGroupBox* buildSettingsGroup();
+  QGroupBox* buildPrintingsGroup();
+  QGroupBox* buildPafGroup();
+  QGroupBox* buildCotepeGroup();
+  QGroupBox* buildReadingsGroup();
+  QGroupBox* buildOthersGroup();
+  QTabWidget* buildResultTabs();
+  QStatusBar* buildStatusBar();
   QPushButton* addButton(QWidget* parent, const char* captionUtf8, const QString& objectName,
                          std::function<void()> command);
   void takeControls();  // the controls' values into the model
