@@ -139,32 +139,6 @@ void appendOpen(std::string& out, const json& head) {
   out.pop_back();
 }
 
-json reductionJson(const ReductionReconciliation& r) {
-  json totals = json::array();
-  totals.get_ref<json::array_t&>().reserve(r.totals.size());
-  for (const ReconciledTotal& t : r.totals) {
-    json row = objectOf(7);
-    auto& members = row.get_ref<json::object_t&>();
-    members.emplace_back("registro", recordNameOf(t.kind));
-    members.emplace_back("nome", t.name.empty() ? std::string() : utf8(t.name));
-    members.emplace_back("linha", orNull(t.line));
-    members.emplace_back("declarado", t.declared);
-    members.emplace_back("calculado", t.computed);
-    members.emplace_back("diferenca", t.difference);
-    members.emplace_back("na_tolerancia", t.withinTolerance);
-    totals.get_ref<json::array_t&>().push_back(std::move(row));
-  }
-  json reduction = objectOf(6);
-  auto& members = reduction.get_ref<json::object_t&>();
-  members.emplace_back("crz", r.crz);
-  members.emplace_back("linha", orNull(r.line));
-  members.emplace_back("data", cp1252ToUtf8(r.date));
-  members.emplace_back("coo_inicial", r.firstCoo);
-  members.emplace_back("coo_final", r.lastCoo);
-  members.emplace_back("totais", std::move(totals));
-  return reduction;
-}
-
 json reconciliationHead(const Reconciliation& reconciliation) {
   json head = objectOf(3);
   head["tolerancia"] = reconciliation.toleranceCents;
@@ -201,9 +175,9 @@ void appendInt(std::string& out, std::int64_t value) {
 // A line number: null when there is none, as orNull gives it.
 void appendLine(std::string& out, int line) { line == 0 ? void(out += "null") : appendInt(out, line); }
 
-// The reconciliation table reduction by reduction and row by row, member for member
-// what reductionJson makes (a test holds them together): a 30 MB file has 20,000 rows
-// and a tree of them costs more than the validation that found them.
+// The reconciliation table reduction by reduction and row by row, written straight
+// as text: a 30 MB file has 20,000 rows and a tree of them costs more than the
+// validation that found them. The one writer of the table's JSON.
 void appendReconciliation(std::string& out, const Reconciliation& reconciliation) {
   appendOpen(out, reconciliationHead(reconciliation));
   out += ",\"reducoes\":[";
@@ -259,12 +233,9 @@ json findingJson(const Finding& f) {
 }  // namespace
 
 json reconciliationJson(const Reconciliation& reconciliation) {
-  json reductions = json::array();
-  reductions.get_ref<json::array_t&>().reserve(reconciliation.reductions.size());
-  for (const ReductionReconciliation& r : reconciliation.reductions) reductions.push_back(reductionJson(r));
-  json out = reconciliationHead(reconciliation);
-  out["reducoes"] = std::move(reductions);
-  return out;
+  std::string text;
+  appendReconciliation(text, reconciliation);
+  return json::parse(text);
 }
 
 std::string indicatorsJson(const std::vector<Indicator>& indicators) {

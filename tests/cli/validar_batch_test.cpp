@@ -186,9 +186,10 @@ TEST(CliValidarBatch, TheFaultExamplesShowFormatAndStructureFindings) {
   for (const std::string& code : structure) EXPECT_TRUE(code.starts_with("estrutura.")) << code;
 }
 
-// The document writes the reconciliation row by row, without the library's tree;
-// the table conciliar prints is that tree. Names from the file are text of any kind.
-TEST(CliValidarBatch, JsonDocumentWritesTheSameReconciliationAsTheLibrary) {
+// The reconciliation is written row by row as text, for the document and for
+// conciliar alike; it stays valid JSON whatever the names from the file hold, and
+// keeps the 64-bit extremes.
+TEST(CliValidarBatch, JsonReconciliationIsValidForNamesOfAnyKindAndTheSameInEveryOutput) {
   Reconciliation table;
   table.toleranceCents = 5;
   ReductionReconciliation first;
@@ -213,7 +214,14 @@ TEST(CliValidarBatch, JsonDocumentWritesTheSameReconciliationAsTheLibrary) {
   const std::string document = fileDocument(outcome, ValidationSettings{}, &summary, {});
   ASSERT_TRUE(json::accept(document)) << document;
   EXPECT_EQ(nlohmann::ordered_json::parse(document)["conciliacao"], reconciliationJson(table));
-  EXPECT_EQ(json::parse(document)["conciliacao"]["reducoes"][0]["totais"][2]["nome"], "CART\u00c3O \"A\" \\ \u0001\u007f\u20ac");
+  const json parsed = json::parse(document)["conciliacao"];
+  EXPECT_EQ(parsed["reducoes"][0]["totais"][2]["nome"], "CART\u00c3O \"A\" \\ \u0001\u007f\u20ac");
+  EXPECT_EQ(parsed["reducoes"][0]["totais"][1]["nome"], "01T1800");
+  EXPECT_EQ(parsed["reducoes"][0]["totais"][2]["declarado"], INT64_MAX);
+  EXPECT_EQ(parsed["reducoes"][0]["totais"][2]["calculado"], INT64_MIN);
+  EXPECT_TRUE(parsed["reducoes"][0]["totais"][2]["linha"].is_null());
+  EXPECT_EQ(parsed["reducoes"][1]["data"], "2012\u00e7102");
+  EXPECT_EQ(parsed["linhas_fora_da_tolerancia"], 2);
 }
 
 TEST(CliValidarBatch, CtrlCStopsTakingFilesAndTheSummarySaysWhatWasInterrupted) {
