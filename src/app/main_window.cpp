@@ -419,7 +419,7 @@ void MainWindow::updateStatus() {
                                                            .arg(fromPath(catalogue_.libraryPath()), fromCp1252(model_.portName))
                                                      : utf8("Biblioteca: nenhuma carregada"));
   const QString folder = QDir::currentPath();
-  statusFolder_->setText(utf8("Pasta de trabalho: ") + folder);
+  statusFolder_->setText(utf8("Pasta de trabalho: ") + shownPath(folder));
   statusFolder_->setToolTip(folder);
   updateOrigins();
 }

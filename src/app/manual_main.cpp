@@ -61,6 +61,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   qputenv("QT_QPA_PLATFORM", "offscreen");
+  // The pictures show the example folder as a user's would be, under "~", not the
+  // build machine's path to it.
+  std::filesystem::path examplesFolder = std::filesystem::absolute(argv[3]).lexically_normal();
+  if (!examplesFolder.has_filename()) examplesFolder = examplesFolder.parent_path();  // "exemplos/"
+  qputenv("HOME", QByteArray::fromStdString(examplesFolder.parent_path().string()));
   QApplication application(argc, argv);
   const QString source = QString::fromLocal8Bit(argv[1]);
   const QString output = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[2]));

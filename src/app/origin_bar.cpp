@@ -30,8 +30,8 @@ OriginBar::OriginBar(QWidget* parent) : QLabel(parent) {
 void OriginBar::setFiles(const std::string& resultsOf, const std::string& openFile) {
   foreign_ = !resultsOf.empty() && (openFile.empty() || !sameFile(resultsOf, openFile));
   setVisible(!resultsOf.empty());
-  const QString of = fromPath(resultsOf);
-  setToolTip(of);
+  setToolTip(fromPath(resultsOf));
+  const QString of = shownPath(resultsOf);
   if (!foreign_) {
     setText(QString::fromUtf8("Arquivo: %1").arg(of));
     setStyleSheet(QString());
@@ -40,7 +40,7 @@ void OriginBar::setFiles(const std::string& resultsOf, const std::string& openFi
   setText(openFile.empty()
               ? QString::fromUtf8("Resultados de %1. Nenhum arquivo está aberto agora.").arg(of)
               : QString::fromUtf8("Resultados de %1, NÃO do arquivo aberto agora (%2). Valide o arquivo aberto para ver os dele.")
-                    .arg(of, fromPath(openFile)));
+                    .arg(of, shownPath(openFile)));
   setStyleSheet("QLabel { background: #fff0c8; color: #6b4000; border: 1px solid #d9a400; }");
 }
 

@@ -1,6 +1,7 @@
 // The one crossing between the core's cp1252 bytes and Qt's Unicode strings.
 #pragma once
 
+#include <QDir>
 #include <QString>
 #include <array>
 #include <string>
@@ -31,5 +32,14 @@ inline std::string toCp1252(const QString& text) { return utf8ToCp1252(text.toSt
 // File-system paths are UTF-8 on our platform.
 inline QString fromPath(const std::string& path) { return QString::fromStdString(path); }
 inline std::string toPath(const QString& path) { return path.toStdString(); }
+
+// A path as the window writes it for the user to read: the home folder as "~"
+// (tooltips keep the whole path).
+inline QString shownPath(const QString& path) {
+  const QString home = QDir::homePath();
+  if (home.isEmpty() || home == "/" || !(path == home || path.startsWith(home + '/'))) return path;
+  return "~" + path.mid(home.size());
+}
+inline QString shownPath(const std::string& path) { return shownPath(fromPath(path)); }
 
 }  // namespace tavex::app

@@ -165,3 +165,21 @@ TEST_F(QtDialogs, TheQuestionGoesOnOnlyWithContinuar) {
 
 }  // namespace
 }  // namespace tavex::testing
+
+namespace tavex::app {
+namespace {
+
+// Paths the user reads show the home folder as "~"; anything else, including a
+// folder whose name merely begins like the home folder's, stays whole.
+TEST(ShownPath, WritesTheHomeFolderAsATildeAndNothingElse) {
+  const QString home = QDir::homePath();
+  if (home.isEmpty() || home == "/") GTEST_SKIP() << "no home folder to abbreviate";
+  EXPECT_EQ(shownPath(home), "~");
+  EXPECT_EQ(shownPath(home + "/exemplos/tdm.txt"), "~/exemplos/tdm.txt");
+  EXPECT_EQ(shownPath(home + "x/tdm.txt"), home + "x/tdm.txt");
+  EXPECT_EQ(shownPath(QString("/outra/pasta")), "/outra/pasta");
+  EXPECT_EQ(shownPath(std::string("relativo.txt")), "relativo.txt");
+}
+
+}  // namespace
+}  // namespace tavex::app
