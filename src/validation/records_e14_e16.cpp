@@ -16,7 +16,6 @@ namespace tavex {
 namespace {
 
 bool allOf(std::string_view text, char c) { return text.find_first_not_of(c) == std::string_view::npos; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool isValidTotalizerCode(std::string_view code) {
   for (std::string_view prefix : {"OPNF", "DT", "DS", "AT", "AS", "Can-T", "Can-S"})
