@@ -128,7 +128,7 @@ MainWindow::MainWindow(UserInterface& ui, const std::string& startDirectory, QWi
   manufacturers_->addItems(names);
   manufacturers_->setCurrentIndex(-1);
   model_.numberedTextInOutput = false;  // "Ler Registro Salvo" shows through the file view
-  model_.acquisitionKind = 0;
+  model_.acquisitionKind = AcquisitionKind::Mf;
   kindChoice(0)->setChecked(true);
   tolerance_->setText(fromCp1252(model_.toleranceText));
   setAcceptDrops(true);
@@ -246,7 +246,7 @@ QGroupBox* MainWindow::buildCotepeGroup() {
     kinds_->addButton(choice, kind);
     cotepeLayout->addWidget(choice);
   }
-  connect(kinds_, &QButtonGroup::idClicked, this, [this](int kind) { model_.acquisitionKind = kind; });
+  connect(kinds_, &QButtonGroup::idClicked, this, [this](int id) { model_.acquisitionKind = acquisitionKindOf(id); });
   cotepeLayout->addWidget(addButton(cotepe, "Gerar Arquivos Binários", "gerarArquivosBinarios",
                                        [this] { runPrinterCommand(generateBinaryFiles); }));
   cotepeLayout->addWidget(addButton(cotepe, "Gerar Arquivo Texto", "gerarArquivoTexto", [this] { runPrinterCommand(generateTextFile); }));
@@ -401,7 +401,7 @@ void MainWindow::takeControls() {
   model_.manufacturerName = toPath(manufacturers_->currentText());
   model_.modelName = toCp1252(models_->currentText());
   model_.portName = toCp1252(ports_->currentText());
-  model_.acquisitionKind = kinds_->checkedId() < 0 ? 0 : kinds_->checkedId();
+  model_.acquisitionKind = acquisitionKindOf(kinds_->checkedId());
   model_.toleranceText = toCp1252(tolerance_->text());
 }
 
@@ -697,7 +697,7 @@ void MainWindow::updateGroupEnabling() {
   // A greyed choice cannot stay the one the commands use.
   if (QAbstractButton* checked = kinds_->checkedButton(); checked != nullptr && !checked->isEnabled()) {
     kindChoice(0)->setChecked(true);
-    model_.acquisitionKind = 0;
+    model_.acquisitionKind = AcquisitionKind::Mf;
   }
 }
 

@@ -17,6 +17,7 @@
 
 #include "app/origin_bar.h"
 #include "app/qt_text.h"
+#include "cotepe/br_format.h"
 
 namespace tavex::app {
 
@@ -29,15 +30,6 @@ const QColor kOverTolerance(255, 205, 205);
 // |cents| without overflow for the most negative value.
 std::uint64_t magnitude(std::int64_t cents) {
   return cents < 0 ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
-}
-
-std::string moneyText(std::int64_t cents) {
-  const bool negative = cents < 0;
-  const std::uint64_t whole = magnitude(cents);
-  std::string units = std::to_string(whole / 100);
-  for (int at = static_cast<int>(units.size()) - 3; at > 0; at -= 3) units.insert(static_cast<std::size_t>(at), ".");
-  const std::uint64_t fraction = whole % 100;
-  return (negative ? "-" : "") + units + "," + (fraction < 10 ? "0" : "") + std::to_string(fraction);
 }
 
 // A reduction's row (its date, CRZ and E12) or, with `under`, a total under it.
@@ -66,11 +58,11 @@ const ReconciledTotal* grossSales(const ReductionReconciliation& reduction) {
 
 }  // namespace
 
-QString money(std::int64_t cents) { return QString::fromStdString(moneyText(cents)); }
+QString money(std::int64_t cents) { return QString::fromStdString(brazilianMoney(cents)); }
 
 QString dayOf(const std::string& date) {
-  if (date.size() != 8) return fromCp1252(date);
-  return fromCp1252(date.substr(6, 2) + "/" + date.substr(4, 2) + "/" + date.substr(0, 4));
+  const std::optional<std::string> day = brazilianDate(date);
+  return fromCp1252(day ? *day : date);
 }
 
 std::string reconciliationCsv(const Reconciliation& reconciliation) {
@@ -78,8 +70,8 @@ std::string reconciliationCsv(const Reconciliation& reconciliation) {
   for (const ReductionReconciliation& r : reconciliation.reductions)
     for (const ReconciledTotal& t : r.totals) {
       csv += toCp1252(dayOf(r.date)) + ";" + std::to_string(r.crz) + ";" + std::string(recordNameOf(t.kind)) + ";" + t.name +
-             ";" + std::to_string(t.line) + ";" + moneyText(t.declared) + ";" + moneyText(t.computed) + ";" +
-             moneyText(t.difference) + ";" + (t.withinTolerance ? "Sim" : "Não"_cp) + "\r\n";
+             ";" + std::to_string(t.line) + ";" + brazilianMoney(t.declared) + ";" + brazilianMoney(t.computed) + ";" +
+             brazilianMoney(t.difference) + ";" + (t.withinTolerance ? "Sim" : "Não"_cp) + "\r\n";
     }
   return csv;
 }

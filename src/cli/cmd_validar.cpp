@@ -188,7 +188,7 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
 
 // --jobs: a whole number from 1.
 std::optional<unsigned> jobsFrom(const std::string& text) {
-  if (text.empty() || text.size() > 4 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+  if (text.empty() || text.size() > 4 || !isAllDigits(text))
     return std::nullopt;
   const unsigned n = static_cast<unsigned>(std::stoul(text));
   if (n == 0) return std::nullopt;

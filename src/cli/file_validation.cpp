@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "cotepe/br_format.h"
 #include "cotepe/file_kind.h"
 #include "cotepe/text.h"
 #include "indicators/indicator_collector.h"
@@ -46,14 +47,13 @@ bool hasEadRecord(const std::string& path) {
   in.seekg(0, std::ios::end);
   const std::streamoff size = in.tellg();
   if (size <= 0) return false;
-  const std::streamoff from = size > 4096 ? size - 4096 : 0;  // an EAD line is 259 characters
+  const auto tailBytes = static_cast<std::streamoff>(kEadTailBytes);
+  const std::streamoff from = size > tailBytes ? size - tailBytes : 0;
   in.seekg(from);
   std::string tail(static_cast<std::size_t>(size - from), '\0');
   in.read(tail.data(), static_cast<std::streamsize>(tail.size()));
   tail.resize(static_cast<std::size_t>(in.gcount()));
-  while (!tail.empty() && (tail.back() == '\n' || tail.back() == '\r' || tail.back() == ' ')) tail.pop_back();
-  const std::size_t start = tail.find_last_of('\n');
-  return std::string_view(tail).substr(start == std::string::npos ? 0 : start + 1).starts_with("EAD");
+  return eadRecordStart(tail, from == 0).has_value();
 }
 
 std::string formatCents(std::int64_t cents) {

@@ -5,6 +5,7 @@
 
 #include "cli/batch_report.h"
 #include "cli/file_validation.h"
+#include "cotepe/br_format.h"
 #include "cotepe/text.h"
 
 namespace tavex::cli {
@@ -12,8 +13,8 @@ namespace tavex::cli {
 namespace {
 
 std::string dateOf(const std::string& yyyymmdd) {
-  if (yyyymmdd.size() != 8) return cp1252ToUtf8(yyyymmdd);
-  return yyyymmdd.substr(6, 2) + "/" + yyyymmdd.substr(4, 2) + "/" + yyyymmdd.substr(0, 4);
+  const std::optional<std::string> day = brazilianDate(yyyymmdd);
+  return day ? *day : cp1252ToUtf8(yyyymmdd);
 }
 
 struct Row {

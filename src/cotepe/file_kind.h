@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "cotepe/field_names.h"
+#include "cotepe/message.h"
 #include "cotepe/text.h"
 
 namespace tavex {
@@ -33,18 +34,18 @@ constexpr bool contains(RecordTypes set, int type) {
 }
 
 namespace msg {
-inline constexpr const char* kIncompatibleMf = "Linha %d: E%02.2d -> Registro E não compatível com arquivo MF.\n"_cp;
-inline constexpr const char* kIncompatibleMfd = "Linha %d: E%02.2d -> Registro E não compatível com arquivo MFD.\n"_cp;
-inline constexpr const char* kIncompatibleRz = "Linha %d: E%02.2d -> Registro E não compatível com arquivo RZ.\n"_cp;
-inline constexpr const char* kOutOfOrderMf =
+inline constexpr Message<int, int> kIncompatibleMf = "Linha %d: E%02.2d -> Registro E não compatível com arquivo MF.\n"_cp;
+inline constexpr Message<int, int> kIncompatibleMfd = "Linha %d: E%02.2d -> Registro E não compatível com arquivo MFD.\n"_cp;
+inline constexpr Message<int, int> kIncompatibleRz = "Linha %d: E%02.2d -> Registro E não compatível com arquivo RZ.\n"_cp;
+inline constexpr Message<> kOutOfOrderMf =
     "Os registros encontram-se fora da ordem registro tipo E01, E02, E03, E04, E05, E06, E07, E08, E09, E10, E11, E12, E13 e EAD.\n"_cp;
-inline constexpr const char* kOutOfOrderMfd =
+inline constexpr Message<> kOutOfOrderMfd =
     "Os registros encontram-se fora da ordem registro tipo E01, E02, E14, E15, E16, E17, E18, E19, E20, E21 e EAD.\n"_cp;
-inline constexpr const char* kOutOfOrderTdm =
+inline constexpr Message<> kOutOfOrderTdm =
     "Os registros encontram-se fora da ordem registro tipo E01, E02, E03, E04, E05, E06,\nE07, E08, E09, E10, E11, E12, E13, E14, E15, E16, E17, E18, E19, E20, E21 e EAD.\n"_cp;
-inline constexpr const char* kOutOfOrderRz =
+inline constexpr Message<> kOutOfOrderRz =
     "Os registros encontram-se fora da ordem registro tipo E01, E02, E14, E15 e E16 e EAD.\n"_cp;
-inline constexpr const char* kOutOfOrderOther = "Os registros encontram-se fora da ordem esperada.\n"_cp;
+inline constexpr Message<> kOutOfOrderOther = "Os registros encontram-se fora da ordem esperada.\n"_cp;
 }  // namespace msg
 
 struct FileKindRules {
@@ -52,9 +53,9 @@ struct FileKindRules {
   std::string_view name;               // "MF", "MFD", "TDM", "RZ"; empty when the command names no kind
   bool reportsSecondE02;               // a second E02 is a structural finding
   RecordTypes forbidden;               // types "not compatible" with the kind
-  const char* const* incompatible;     // the message for a forbidden type (Linha, type)
+  const Message<int, int>* incompatible;  // the message for a forbidden type (Linha, type)
   RecordTypes required;                // types that must be present (in type order, then EAD)
-  const char* const* outOfOrder;       // the message for a falling record type
+  const Message<>* outOfOrder;         // the message for a falling record type
   bool documentTotals;                 // non-fiscal documents and payments summed per reduction, vs E17/E18
   bool reductionTotals;                // gross sales and totalizers of each reduction vs E12/E13
   bool allMemories;                    // coupons summed per reduction; E16 "RZ" matched with its E12

@@ -183,6 +183,9 @@ inline std::string_view sliceField(std::string_view line, int start, int width) 
   return line.substr(from, static_cast<std::size_t>(width));
 }
 
+// True for '0' to '9'.
+constexpr bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
 // True when every character is a decimal digit (an empty text too).
 inline bool isAllDigits(std::string_view text) {
   std::size_t i = 0;

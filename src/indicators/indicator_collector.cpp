@@ -1,8 +1,10 @@
 #include "indicators/indicator_collector.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
+#include "cotepe/br_format.h"
 #include "cotepe/text.h"
 #include "validation/record_check.h"
 
@@ -14,10 +16,10 @@ constexpr int kE12 = 0, kE14 = 1, kE16 = 2, kE19 = 3;
 
 std::string number(std::int64_t value) { return std::to_string(value); }
 
-// AAAAMMDD as DD/MM/AAAA.
+// AAAAMMDD as DD/MM/AAAA (a date read as a number: 0 is "00/00/0000").
 std::string day(std::int64_t date) {
-  return cformat("%02d/%02d/%04d", static_cast<int>(date % 100), static_cast<int>(date / 100 % 100),
-                 static_cast<int>(date / 10000));
+  const std::optional<std::string> text = brazilianDate(cformat("%08lld", static_cast<long long>(date)));
+  return text ? *text : std::to_string(date);
 }
 
 // Hundredths of a percent as "12,50".

@@ -6,12 +6,6 @@ namespace tavex {
 
 namespace {
 
-bool allDigits(std::string_view s) {
-  for (char c : s)
-    if (c < '0' || c > '9') return false;
-  return true;
-}
-
 int digitsAt(std::string_view s, std::size_t at, std::size_t n) {
   int v = 0;
   for (std::size_t i = at; i < at + n; ++i) v = v * 10 + (s[i] - '0');
@@ -45,7 +39,7 @@ std::string pgTextOf(std::string_view cp1252) {
 }
 
 std::optional<std::string> pgDateOf(std::string_view d) {
-  if (d.size() != 8 || !allDigits(d)) return std::nullopt;
+  if (d.size() != 8 || !isAllDigits(d)) return std::nullopt;
   const int year = digitsAt(d, 0, 4), month = digitsAt(d, 4, 2), day = digitsAt(d, 6, 2);
   if (year < 1 || month < 1 || month > 12 || day < 1) return std::nullopt;
   static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -55,7 +49,7 @@ std::optional<std::string> pgDateOf(std::string_view d) {
 }
 
 std::optional<std::string> pgTimeOf(std::string_view t) {
-  if (t.size() != 6 || !allDigits(t)) return std::nullopt;
+  if (t.size() != 6 || !isAllDigits(t)) return std::nullopt;
   if (digitsAt(t, 0, 2) > 23 || digitsAt(t, 2, 2) > 59 || digitsAt(t, 4, 2) > 59) return std::nullopt;
   return std::string(t.substr(0, 2)) + ":" + std::string(t.substr(2, 2)) + ":" + std::string(t.substr(4, 2));
 }

@@ -1,6 +1,5 @@
 #include "pg/pg_load.h"
 
-#include <tomcrypt.h>
 #include <unistd.h>
 
 #include <array>
@@ -8,6 +7,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "cotepe/br_format.h"
 #include "cotepe/line_reader.h"
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
@@ -22,12 +22,6 @@ namespace {
 
 constexpr int kTables = 22;
 constexpr int kUnknownLines = kTables;  // the batch of tavex.linha_desconhecida
-
-bool allDigits(std::string_view s) {
-  for (char c : s)
-    if (c < '0' || c > '9') return false;
-  return true;
-}
 
 bool allOf(std::string_view s, char c) {
   for (char x : s)
@@ -130,7 +124,7 @@ class Loader {
           appendText(data, v);
           continue;
         case PgColumnKind::Integer:
-          if (!v.empty() && allDigits(v)) {
+          if (!v.empty() && isAllDigits(v)) {
             data.append(v);
             continue;
           }
@@ -187,21 +181,7 @@ class Loader {
 }  // namespace
 
 std::optional<std::string> sha256OfFile(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return std::nullopt;
-  hash_state md;
-  sha256_init(&md);
-  std::vector<unsigned char> buffer(1 << 20);
-  std::size_t n;
-  while ((n = std::fread(buffer.data(), 1, buffer.size(), f)) > 0) sha256_process(&md, buffer.data(), static_cast<unsigned long>(n));
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) return std::nullopt;
-  unsigned char digest[32];
-  sha256_done(&md, digest);
-  std::string hex;
-  for (unsigned char b : digest) hex += cformat("%02x", b);
-  return hex;
+  return sha256HexOfFile(path);
 }
 
 PgLoadResult loadCotepeFileToPg(PgConnection& c, const std::string& path, const PgLoadOptions& options) {

@@ -120,19 +120,19 @@ void readReductionBitmap(PrinterCommandContext& c) {
 void generateBinaryFiles(PrinterCommandContext& c) {
   emptyResults(c);
   if (!checkPrinterSelection(c, false)) return;
-  const int kind = c.window.acquisitionKind;
-  if (kind == 3) {
+  const AcquisitionKind kind = c.window.acquisitionKind;
+  if (kind == AcquisitionKind::Rz) {
     c.ui.showMessage("Selecione MF, MFD ou TDM.", "Erro!", Icon::Error);
     return;
   }
-  const bool mfd = kind == 1;
+  const bool mfd = kind == AcquisitionKind::Mfd;
   const auto period = c.ui.askPeriod(mfd ? cotepeMfdDialog(groupsOf(c.catalogue))
-                                         : cotepeMfDialog(kind == 2, groupsOf(c.catalogue)));
+                                         : cotepeMfDialog(kind == AcquisitionKind::Tdm, groupsOf(c.catalogue)));
   if (!period) return;
   const auto [start, end] = mfd ? boundsOf(*period, {kDates, kCrz, kCoo, kNone}) : boundsOf(*period, {kDates, kCrz});
 
   PrinterCall call;
-  call.arguments = {digit(kind), digit(period->choice), start, end};
+  call.arguments = {digit(acquisitionKindId(kind)), digit(period->choice), start, end};
   call.entryPoint = [](const ManufacturerLibrary& lib, const Args& a) {
     return lib.downloadMemorias(arg(a, 0), arg(a, 1), arg(a, 2), arg(a, 3));
   };
@@ -145,23 +145,23 @@ void generateBinaryFiles(PrinterCommandContext& c) {
 void generateTextFile(PrinterCommandContext& c) {
   emptyResults(c);
   if (!checkPrinterSelection(c, false)) return;
-  const int kind = c.window.acquisitionKind;
+  const AcquisitionKind kind = c.window.acquisitionKind;
   std::string mfFile, mfdFile, rzFile;
   // A model of groups 2 and 3 hands a period to the library even when none was
   // asked: then everything ("3"), without bounds.
   std::string periodType = "3", start, end;
-  if (kind == 3) {
+  if (kind == AcquisitionKind::Rz) {
     auto chosen = chooseFile(c.ui, "*.rz", "Arquivo Redução Z de entrada"_cp, "Arquivos de Redução Z (*.rz)|*.rz||"_cp);
     if (!chosen) return;
     rzFile = *chosen;
   } else {
-    if (kind == 0 || kind == 2) {
+    if (kind == AcquisitionKind::Mf || kind == AcquisitionKind::Tdm) {
       auto chosen =
           chooseFile(c.ui, "*.mf", "Arquivo MF de entrada", "Arquivos de Memória Fiscal (*.mf)|*.mf||"_cp);
       if (!chosen) return;
       mfFile = *chosen;
     }
-    if (kind == 1 || kind == 2) {
+    if (kind == AcquisitionKind::Mfd || kind == AcquisitionKind::Tdm) {
       auto chosen = chooseFile(c.ui, "*.mfd", "Arquivo MFD de entrada", "Arquivos de MFD (*.mfd)|*.mfd||");
       if (!chosen) return;
       mfdFile = *chosen;
@@ -175,7 +175,7 @@ void generateTextFile(PrinterCommandContext& c) {
   }
 
   PrinterCall call;
-  call.arguments = {mfFile, kind == 3 ? rzFile : mfdFile, digit(kind)};
+  call.arguments = {mfFile, kind == AcquisitionKind::Rz ? rzFile : mfdFile, digit(acquisitionKindId(kind))};
   if (c.catalogue.modelInGroup(2) || c.catalogue.modelInGroup(3)) {
     call.arguments.push_back(periodType);
     call.arguments.push_back(start);

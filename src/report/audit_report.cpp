@@ -1,6 +1,5 @@
 #include "report/audit_report.h"
 
-#include <tomcrypt.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include <map>
 #include <utility>
 
+#include "cotepe/br_format.h"
 #include "cotepe/file_access.h"
 #include "cotepe/file_kind.h"
 #include "cotepe/record_layout.h"
@@ -83,36 +83,14 @@ std::string esc(std::string_view utf8) {
 
 // ---- Numbers and dates ----------------------------------------------------------
 
-std::string grouped(std::uint64_t n) {
-  std::string digits = std::to_string(n), out;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += '.';
-    out += digits[i];
-  }
-  return out;
-}
-
 std::string integer(long long n) {
-  return n < 0 ? "-" + grouped(0 - static_cast<std::uint64_t>(n)) : grouped(static_cast<std::uint64_t>(n));
-}
-
-// "1.234,56", "-0,05".
-std::string money(std::int64_t cents) {
-  const bool negative = cents < 0;
-  const std::uint64_t m = negative ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
-  return (negative ? "-" : "") + grouped(m / 100) + cformat(",%02u", static_cast<unsigned>(m % 100));
-}
-
-bool allDigits(std::string_view s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return n < 0 ? "-" + groupedThousands(0 - static_cast<std::uint64_t>(n)) : groupedThousands(static_cast<std::uint64_t>(n));
 }
 
 // AAAAMMDD as DD/MM/AAAA; anything else as it is.
 std::string date(std::string_view yyyymmdd) {
-  if (yyyymmdd.size() == 8 && allDigits(yyyymmdd))
-    return std::string(yyyymmdd.substr(6, 2)) + "/" + std::string(yyyymmdd.substr(4, 2)) + "/" +
-           std::string(yyyymmdd.substr(0, 4));
-  return text(yyyymmdd);
+  const std::optional<std::string> day = brazilianDate(yyyymmdd);
+  return day ? *day : text(yyyymmdd);
 }
 
 std::string plural(long long n, const char* one, const char* many) { return integer(n) + " " + (n == 1 ? one : many); }
@@ -164,7 +142,7 @@ std::string headerValue(std::string_view cp1252) {
 
 std::string cnpj(std::string_view cp1252) {
   const std::string_view v = trimRight(cp1252);
-  if (v.size() == 14 && allDigits(v))
+  if (v.size() == 14 && isAllDigits(v))
     return std::string(v.substr(0, 2)) + "." + std::string(v.substr(2, 3)) + "." + std::string(v.substr(5, 3)) + "/" +
            std::string(v.substr(8, 4)) + "-" + std::string(v.substr(12, 2));
   return headerValue(v);
@@ -232,13 +210,9 @@ std::string base64(const unsigned char* bytes, std::size_t n) {
 // The page allows its own script only (by its hash), inline styles and nothing else:
 // a script that escaped escaping would still not run.
 std::string contentPolicy() {
-  hash_state md;
-  sha256_init(&md);
-  sha256_process(&md, reinterpret_cast<const unsigned char*>(kReportScript.data()),
-                 static_cast<unsigned long>(kReportScript.size()));
-  unsigned char digest[32];
-  sha256_done(&md, digest);
-  return "default-src 'none'; style-src 'unsafe-inline'; img-src data:; script-src 'sha256-" + base64(digest, 32) + "'";
+  const std::array<unsigned char, 32> digest = sha256Of(kReportScript);
+  return "default-src 'none'; style-src 'unsafe-inline'; img-src data:; script-src 'sha256-" +
+         base64(digest.data(), digest.size()) + "'";
 }
 
 class Page {
@@ -341,7 +315,7 @@ class Page {
       row("Contribuinte: nome", headerValue(h.name), "contribuinte");
       row("Período", period(h), "periodo");
     }
-    row("Tamanho", f.size ? grouped(*f.size) + " bytes" : "<span class=\"nada\">arquivo ilegível</span>", "tamanho");
+    row("Tamanho", f.size ? groupedThousands(*f.size) + " bytes" : "<span class=\"nada\">arquivo ilegível</span>", "tamanho");
     row("SHA-256", f.sha256.empty() ? "<span class=\"nada\">—</span>" : "<code>" + f.sha256 + "</code>", "sha256");
     row("Data do relatório", esc(options_.generatedAt), "data-relatorio");
     row("Versão do Tavex", esc(options_.version), "versao");
@@ -383,7 +357,7 @@ class Page {
     std::size_t daysOver = 0;
     for (const ReductionReconciliation& z : r.reductions)
       daysOver += std::any_of(z.totals.begin(), z.totals.end(), [](const ReconciledTotal& t) { return !t.withinTolerance; });
-    out_ += "<p>Tolerância: R$ " + money(r.toleranceCents) + ". " + plural(static_cast<long long>(r.reductions.size()), "redução Z", "reduções Z") +
+    out_ += "<p>Tolerância: R$ " + brazilianMoney(r.toleranceCents) + ". " + plural(static_cast<long long>(r.reductions.size()), "redução Z", "reduções Z") +
             "; " + plural(static_cast<long long>(r.rowsOverTolerance()), "total", "totais") + " acima da tolerância em " +
             plural(static_cast<long long>(daysOver), "dia", "dias") +
             ". Uma redução cujos totais conferem todos ocupa uma linha; as demais mostram cada total "
@@ -411,9 +385,9 @@ class Page {
           out_ += std::string(t.name.empty() ? "" : " ") + "<span class=\"nada\">(e mais " +
                   plural(static_cast<long long>(z.totals.size() - 1), "total", "totais") + " na tolerância)</span>";
         out_ += "</td>";
-        out_ += cformat("<td class=\"n\" data-centavos=\"%lld\">", static_cast<long long>(t.declared)) + money(t.declared) + "</td>";
-        out_ += cformat("<td class=\"n\" data-centavos=\"%lld\">", static_cast<long long>(t.computed)) + money(t.computed) + "</td>";
-        out_ += cformat("<td class=\"n\" data-centavos=\"%lld\">", static_cast<long long>(t.difference)) + money(t.difference) + "</td>";
+        out_ += cformat("<td class=\"n\" data-centavos=\"%lld\">", static_cast<long long>(t.declared)) + brazilianMoney(t.declared) + "</td>";
+        out_ += cformat("<td class=\"n\" data-centavos=\"%lld\">", static_cast<long long>(t.computed)) + brazilianMoney(t.computed) + "</td>";
+        out_ += cformat("<td class=\"n\" data-centavos=\"%lld\">", static_cast<long long>(t.difference)) + brazilianMoney(t.difference) + "</td>";
         out_ += std::string("<td class=\"marca\">") + (t.withinTolerance ? "" : "✱") + "</td></tr>\n";
       }
       if (z.totals.empty())
@@ -460,12 +434,12 @@ class Page {
       const double y = b.difference > 0 ? middle - h : b.difference < 0 ? middle : middle - h / 2;
       out_ += cformat("<rect class=\"barra%s\" data-crz=\"%d\" x=\"%zu\" y=\"%.2f\" width=\"8\" height=\"%.2f\"><title>CRZ %d, ",
                       b.over ? " fora" : "", b.crz, i * step + 1, y, h, b.crz) +
-              date(*b.date) + ": diferença R$ " + money(b.difference) + (b.over ? " (acima da tolerância)" : "") +
+              date(*b.date) + ": diferença R$ " + brazilianMoney(b.difference) + (b.over ? " (acima da tolerância)" : "") +
               "</title></rect>\n";
     }
     out_ += cformat("<line class=\"zero\" x1=\"0\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\"/>\n", middle, width, middle);
     out_ += "</svg>\n<figcaption>Diferença de cada redução Z (a maior entre os seus totais, declarado menos calculado, "
-            "em R$; escala até ± R$ " + money(static_cast<std::int64_t>(largest)) +
+            "em R$; escala até ± R$ " + brazilianMoney(static_cast<std::int64_t>(largest)) +
             "). A faixa verde é a tolerância; em vermelho, os dias acima dela.</figcaption>\n</figure>\n";
   }
 
@@ -571,8 +545,8 @@ class Page {
     text(out_, message);
     out_ += "</span>";
     if (p.declared || p.computed)
-      out_ += " <span class=\"valores\">(declarado " + (p.declared ? money(*p.declared) : "—") + ", calculado " +
-              (p.computed ? money(*p.computed) : "—") + ")</span>";
+      out_ += " <span class=\"valores\">(declarado " + (p.declared ? brazilianMoney(*p.declared) : "—") + ", calculado " +
+              (p.computed ? brazilianMoney(*p.computed) : "—") + ")</span>";
     if (const auto it = f.records.find(p.line); p.line > 0 && it != f.records.end()) {
       constexpr std::size_t kShown = 2000;  // a damaged line can be any length
       const std::string_view line = std::string_view(it->second).substr(0, kShown);

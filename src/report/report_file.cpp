@@ -1,12 +1,11 @@
 #include "report/report_file.h"
 
-#include <tomcrypt.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
+#include "cotepe/br_format.h"
 #include "cotepe/record_layout.h"
 #include "indicators/file_indicators.h"
 #include "printer/manufacturer_catalogue.h"
@@ -55,8 +54,7 @@ void readFileFacts(ReportedFile& file, std::size_t findingsPerGroup) {
   std::FILE* f = std::fopen(file.path.c_str(), "rb");
   if (f == nullptr) return;
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(f, std::fclose);
-  hash_state md;
-  sha256_init(&md);
+  Sha256 hash;
   std::vector<char> buffer(1 << 20);
   std::uintmax_t size = 0;
   int line = 1;
@@ -64,7 +62,7 @@ void readFileFacts(ReportedFile& file, std::size_t findingsPerGroup) {
   std::string current;  // the wanted line being read
   std::size_t n;
   while ((n = std::fread(buffer.data(), 1, buffer.size(), f)) > 0) {
-    sha256_process(&md, reinterpret_cast<const unsigned char*>(buffer.data()), static_cast<unsigned long>(n));
+    hash.add(buffer.data(), n);
     size += n;
     std::size_t at = 0;
     while (at < n && next != wanted.end()) {
@@ -86,10 +84,7 @@ void readFileFacts(ReportedFile& file, std::size_t findingsPerGroup) {
     return;
   }
   if (next != wanted.end() && line == *next && !current.empty()) file.records[line] = std::string(stripLineEnd(current));
-  unsigned char digest[32];
-  sha256_done(&md, digest);
-  file.sha256.clear();
-  for (unsigned char b : digest) file.sha256 += cformat("%02x", b);
+  file.sha256 = hash.hex();
   file.size = size;
 }
 

@@ -9,8 +9,10 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 
+#include "cotepe/br_format.h"
 #include "cotepe/file_access.h"
 #include "cotepe/text.h"
 #include "signature/ead_signing.h"
@@ -68,30 +70,14 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
-// Where the last line of the file begins (a final line end is not a line of its
-// own). Reads backwards block by block until a LF or the start of the file.
-bool lastLineStart(int fd, std::uint64_t size, std::uint64_t& start) {
-  std::uint64_t end = size;
-  std::unique_ptr<char[]> block(new char[kBlock]);
-  bool skippedEnding = false;
-  while (end > 0) {
-    const std::uint64_t from = end > kBlock ? end - kBlock : 0;
-    const std::size_t count = static_cast<std::size_t>(end - from);
-    if (!readExactly(fd, block.get(), count, from)) return false;
-    std::size_t i = count;
-    if (!skippedEnding) {
-      if (i > 0 && block[i - 1] == '\n') --i;
-      if (i > 0 && block[i - 1] == '\r') --i;
-      skippedEnding = true;
-    }
-    while (i > 0 && block[i - 1] != '\n') --i;
-    if (i > 0 || from == 0) {
-      start = from + i;
-      return true;
-    }
-    end = from;
-  }
-  start = 0;
+// Where the file's closing EAD record begins, when it ends in one (line ends and
+// blanks after it passed over); false (errno set) when the end cannot be read.
+bool findEadRecord(int fd, std::uint64_t size, std::optional<std::uint64_t>& start) {
+  const std::uint64_t from = size > kEadTailBytes ? size - kEadTailBytes : 0;
+  std::string tail(static_cast<std::size_t>(size - from), '\0');
+  if (!readExactly(fd, tail.data(), tail.size(), from)) return false;
+  const std::optional<std::size_t> at = eadRecordStart(tail, from == 0);
+  start = at ? std::optional<std::uint64_t>(from + *at) : std::nullopt;
   return true;
 }
 
@@ -193,12 +179,12 @@ SigningResult signFileInPlace(const std::string& path, const RsaPrivateKey& key,
   const std::uint64_t size = opened.size;
 
   if (!options.paf && !beginsWith(in.get(), size, 0, "E01")) return failure(SigningStatus::NotCotepe);
-  std::uint64_t lastLine = 0;
-  if (!lastLineStart(in.get(), size, lastLine)) return failure(SigningStatus::ReadFailed, errno);
-  const bool hasEad = beginsWith(in.get(), size, lastLine, "EAD");
+  std::optional<std::uint64_t> ead;
+  if (!findEadRecord(in.get(), size, ead)) return failure(SigningStatus::ReadFailed, errno);
+  const bool hasEad = ead.has_value();
   if (hasEad && !options.replace) return failure(SigningStatus::AlreadySigned);
 
-  std::uint64_t signedLength = hasEad ? lastLine : size;
+  std::uint64_t signedLength = hasEad ? *ead : size;
   std::string ending;  // the signed part's last line needs its end before the EAD line
   if (signedLength > 0) {
     char last = '\0';

@@ -6,7 +6,6 @@ namespace tavex {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Days since 1970-01-01 of a proleptic Gregorian date (month 1..12).
 long long daysFromCivil(long long y, unsigned m, unsigned d) {
@@ -75,8 +74,7 @@ bool isValidDate(std::string_view date, int minimumYear) {
 
 bool isValidTime(std::string_view time) {
   if (time.size() != 6) return false;
-  for (char c : time)
-    if (!isDigit(c)) return false;
+  if (!isAllDigits(time)) return false;
   const int hours = (time[0] - '0') * 10 + (time[1] - '0');
   const int minutes = (time[2] - '0') * 10 + (time[3] - '0');
   const int seconds = (time[4] - '0') * 10 + (time[5] - '0');

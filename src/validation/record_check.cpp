@@ -12,8 +12,6 @@ namespace tavex {
 
 namespace {
 
-bool allDigits(std::string_view text) { return isAllDigits(text); }
-
 bool allBlanks(std::string_view text) { return text.find_first_not_of(' ') == std::string_view::npos; }
 
 // The typed fields of a layout arranged for the usual line, where all of them pass:
@@ -88,12 +86,12 @@ bool RecordFields::isBlankOrZero(int number) const {
 bool passesFieldFormat(std::string_view value, FieldCheck kind) {
   switch (kind) {
     case FieldCheck::Number:
-      return allDigits(value);
+      return isAllDigits(value);
     case FieldCheck::Date:
-      if (leadingInt(value) != 0) return allDigits(value) && isValidDate(value, 1900);
+      if (leadingInt(value) != 0) return isAllDigits(value) && isValidDate(value, 1900);
       return allBlanks(value);
     case FieldCheck::Time:
-      if (leadingInt(value) != 0) return allDigits(value);
+      if (leadingInt(value) != 0) return isAllDigits(value);
       return allBlanks(value);
     case FieldCheck::None:
       return true;
@@ -104,7 +102,7 @@ bool passesFieldFormat(std::string_view value, FieldCheck kind) {
 void checkFieldFormat(ValidationRun& run, RecordFields& fields, int fieldNumber, FieldCheck kind,
                       const RecordLine& rec) {
   if (passesFieldFormat(fields.byNumber(fieldNumber), kind)) return;
-  const char* const& format = kind == FieldCheck::Number ? msg::kFormatNumber
+  const Message<int, int, int>& format = kind == FieldCheck::Number ? msg::kFormatNumber
                               : kind == FieldCheck::Date ? msg::kFormatDate
                                                          : msg::kFormatTime;
   run.reportError(format, at(rec, fieldNumber), rec.number, fieldNumber, rec.type);

@@ -29,8 +29,8 @@ void checkRecordE01(ValidationRun& run, const RecordLine& rec) {
   run.periodStart = str(f[E01::DataInicial]);
   run.periodEnd = str(f[E01::DataFinal]);
 
-  const auto error = [&](const char* const& format) { run.reportError(format, at(rec), rec.number, rec.type); };
-  const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
+  const auto error = [&](const Message<int, int>& format) { run.reportError(format, at(rec), rec.number, rec.type); };
+  const auto warning = [&](const Message<int, int>& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
 
   if (f.isBlankOrZero(E01::NumeroFabricacao)) error(msg::kE01NoSerial);
   const char mf = f[E01::MfAdicional][0];
@@ -62,7 +62,7 @@ void checkRecordE02(ValidationRun& run, const RecordLine& rec) {
   FieldsOf<E02> f(rec.text);
   if (!checkLengthAndFormat(run, rec, f) || !contentChecksDue(run, rec)) return;
 
-  const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
+  const auto warning = [&](const Message<int, int>& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
 
   if (f.isBlankOrZero(E02::NumeroFabricacao))
     warning(msg::kE02Serial);

@@ -16,7 +16,6 @@ namespace tavex {
 namespace {
 
 bool allOf(std::string_view text, char c) { return text.find_first_not_of(c) == std::string_view::npos; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool isValidTotalizerCode(std::string_view code) {
   for (std::string_view prefix : {"OPNF", "DT", "DS", "AT", "AS", "Can-T", "Can-S"})
@@ -56,7 +55,7 @@ void checkRecordE14(ValidationRun& run, const RecordLine& rec) {
   if (!checkLengthAndFormat(run, rec, f)) return;
   if (isRestBlank(rec.text, fieldLayout(E14::Contador).start)) return;
 
-  const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
+  const auto warning = [&](const Message<int, int>& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
   if (!isOneOf(f[E14::TipoDesconto], {"V", "P"})) warning(msg::kE14DiscountType);
   if (!isOneOf(f[E14::TipoAcrescimo], {"V", "P"})) warning(msg::kE14SurchargeType);
   if (!isOneOf(f[E14::Cancelamento], {"S", "N"})) warning(msg::kE14Cancelled);
@@ -78,7 +77,7 @@ void checkRecordE15(ValidationRun& run, const RecordLine& rec) {
   if (!checkLengthAndFormat(run, rec, f)) return;
   if (isRestBlank(rec.text, fieldLayout(E15::Coo).start)) return;
 
-  const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
+  const auto warning = [&](const Message<int, int>& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
   const std::string_view code = f[E15::TotalizadorParcial];
   if (!isValidTotalizerCode(code)) warning(msg::kE15Totalizer);
   if (!isOneOf(f[E15::Cancelamento], {"S", "N", "P"})) warning(msg::kE15Cancelled);
@@ -139,7 +138,7 @@ void checkRecordE16(ValidationRun& run, const RecordLine& rec) {
   checkDocumentIdentity(run, rec, f);
   if (isRestBlank(rec.text, fieldLayout(E16::NumeroUsuario).start)) return;
 
-  const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
+  const auto warning = [&](const Message<int, int>& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
   const std::string_view denomination = f[E16::Denominacao];
   const std::int64_t crz = f.asInt(E16::Crz);
   if (denomination == "CN" || denomination == "NC") {

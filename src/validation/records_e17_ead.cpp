@@ -47,8 +47,8 @@ void checkRecordE19(ValidationRun& run, const RecordLine& rec) {
   if (!checkLengthAndFormat(run, rec, f)) return;
   if (isRestBlank(rec.text, fieldLayout(E19::Coo).start)) return;
 
-  const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
-  const auto error = [&](const char* const& format) { run.reportError(format, at(rec), rec.number, rec.type); };
+  const auto warning = [&](const Message<int, int>& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
+  const auto error = [&](const Message<int, int>& format) { run.reportError(format, at(rec), rec.number, rec.type); };
   const bool cancelValid = isOneOf(f[E19::Cancelamento], {"S", "N"});
   const bool orderValid = isOneOf(f[E19::OrdemDescontoAcrescimo], {"D", "A", " "});
   if (!cancelValid) warning(msg::kE19CancelledWarning);
@@ -109,7 +109,7 @@ void checkRecordE21(ValidationRun& run, const RecordLine& rec) {
   if (!checkLengthAndFormat(run, rec, f)) return;
   if (isRestBlank(rec.text, fieldLayout(E21::Coo).start)) return;
 
-  const auto warning = [&](const char* const& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
+  const auto warning = [&](const Message<int, int>& format) { run.reportWarning(format, at(rec), rec.number, rec.type); };
   if (!isOneOf(f[E21::IndicadorEstorno], {"S", "N", "P"})) warning(msg::kE21Reversal);
   if (f.asInt(E21::Coo) == 0) warning(msg::kE21ZeroCoo);
   if (f.asInt(E21::Ccf) == 0 && f.asInt(E21::Gnf) == 0) warning(msg::kE21NoCcfOrGnf);

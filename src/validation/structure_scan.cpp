@@ -18,7 +18,7 @@ bool sizeHolds(std::string_view line, int type) {
 
 }  // namespace
 
-bool StructureScanner::fail(const char* const& message, int line, int type) {
+bool StructureScanner::fail(const Message<>& message, int line, int type) {
   run_.reportError(message, at(line, type));
   failed_ = true;
   return false;
@@ -60,7 +60,7 @@ bool StructureScanner::feed(std::string_view line) {
 }
 
 template <typename... Args>
-void StructureScanner::reportMissing(const char* const& message, int type, Args... args) {
+void StructureScanner::reportMissing(const Message<Args...>& message, int type, Args... args) {
   if (missingAreWarnings_)
     run_.reportWarning(message, at(0, type), args...);
   else

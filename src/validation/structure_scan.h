@@ -38,9 +38,9 @@ class StructureScanner {
   bool sizesHold() const { return sizesSeen_; }
 
  private:
-  bool fail(const char* const& message, int line, int type);
+  bool fail(const Message<>& message, int line, int type);
   template <typename... Args>
-  void reportMissing(const char* const& message, int type, Args... args);
+  void reportMissing(const Message<Args...>& message, int type, Args... args);
 
   ValidationRun& run_;
   LineReader& file_;

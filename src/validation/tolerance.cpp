@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "cotepe/br_format.h"
 #include "cotepe/text.h"
 
 namespace tavex {
@@ -49,9 +50,7 @@ std::optional<std::int64_t> strictToleranceCents(std::string_view text) {
 }
 
 std::string toleranceText(std::int64_t cents) {
-  std::string reais = std::to_string(cents / 100);
-  for (std::size_t at = reais.size(); at > 3; at -= 3) reais.insert(at - 3, ".");
-  return reais + cformat(",%02d", static_cast<int>(cents % 100));
+  return brazilianMoney(cents);
 }
 
 }  // namespace tavex

@@ -203,8 +203,7 @@ ValidationSummary validateCotepeFile(Notifier& notifier, const std::string& path
     run.setHolding(false);
     if (run.heldBytes() > options.heldFindingsBudget) {
       checked = false;
-      run.dropHeld();
-      static_cast<CheckState&>(run) = CheckState{};
+      run.restartRead();
       if (run.observer != nullptr) run.observer->onRestart();
     }
   }

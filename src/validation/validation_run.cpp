@@ -16,9 +16,9 @@ void ValidationRun::report(Severity severity, const char* const& message, const 
   finding.code = findingCodeOf(message);
   if (!text.empty() && text.back() == '\n') text.pop_back();
   finding.message = std::move(text);
-  if (holding_) {
-    heldBytes_ += sizeof(Finding) + finding.message.capacity();
-    held_.push_back(std::move(finding));
+  if (held.holding_) {
+    held.bytes_ += sizeof(Finding) + finding.message.capacity();
+    held.findings_.push_back(std::move(finding));
     return;
   }
   deliver(finding);
@@ -30,13 +30,13 @@ void ValidationRun::deliver(const Finding& finding) {
 }
 
 void ValidationRun::releaseHeld() {
-  for (const Finding& finding : held_) deliver(finding);
+  for (const Finding& finding : held.findings_) deliver(finding);
   dropHeld();
 }
 
 void ValidationRun::dropHeld() {
-  held_ = {};
-  heldBytes_ = 0;
+  held.findings_ = {};
+  held.bytes_ = 0;
 }
 
 }  // namespace tavex

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cotepe/file_kind.h"
+#include "cotepe/message.h"
 #include "cotepe/text.h"
 #include "validation/finding.h"
 #include "validation/lookup_tables.h"
@@ -122,7 +123,24 @@ struct CheckState {
   DocumentTotals documentTotals;
 };
 
-class ValidationRun : public CheckState {
+// Findings waiting for an examination under way to pass (ValidationRun::setHolding).
+class HeldFindings {
+  friend class ValidationRun;
+  bool holding_ = false;
+  std::vector<Finding> findings_;
+  std::size_t bytes_ = 0;
+};
+
+// Everything one read of the file builds up. A read from the first line again
+// starts from a default ReadState: a member that belongs to the read goes here (or
+// in CheckState), so the restart cannot leave it behind.
+struct ReadState : CheckState {
+  HeldFindings held;
+};
+
+// The run: its own members (below) last for the whole validation, whatever the
+// number of reads; the read's are in ReadState.
+class ValidationRun : public ReadState {
  public:
   explicit ValidationRun(Notifier& notifier) : notifier(notifier), log(notifier) {}
 
@@ -136,15 +154,18 @@ class ValidationRun : public CheckState {
   DocumentEntry& documentEntry(std::int64_t coo);
 
   // Reports a finding: `message` is a msg:: constant (its identity gives the
-  // finding's code), formatted with `args`; the log writes it and every attached
-  // sink receives it, in the order of the reports.
-  template <class... Args>
-  void reportError(const char* const& message, const FindingPlace& place, Args... args) {
-    report(Severity::Error, message, place, formatted(message, args...));
+  // finding's code), formatted with `args`, which must be of the types the message
+  // names; the log writes it and every attached sink receives it, in the order of
+  // the reports.
+  template <class... Args, class... Given>
+    requires(sizeof...(Args) == sizeof...(Given) && (PassesAs<Given, Args> && ...))
+  void reportError(const Message<Args...>& message, const FindingPlace& place, Given&&... args) {
+    report(Severity::Error, message.text, place, formatted(message.text, static_cast<Args>(args)...));
   }
-  template <class... Args>
-  void reportWarning(const char* const& message, const FindingPlace& place, Args... args) {
-    report(Severity::Warning, message, place, formatted(message, args...));
+  template <class... Args, class... Given>
+    requires(sizeof...(Args) == sizeof...(Given) && (PassesAs<Given, Args> && ...))
+  void reportWarning(const Message<Args...>& message, const FindingPlace& place, Given&&... args) {
+    report(Severity::Warning, message.text, place, formatted(message.text, static_cast<Args>(args)...));
   }
   void report(Severity severity, const char* const& message, const FindingPlace& place, std::string text);
 
@@ -156,10 +177,14 @@ class ValidationRun : public CheckState {
   // and the sinks: for checks whose findings count only if an examination still
   // under way passes. releaseHeld delivers them as if reported now; dropHeld
   // forgets them.
-  void setHolding(bool holding) { holding_ = holding; }
-  std::size_t heldBytes() const { return heldBytes_; }
+  void setHolding(bool holding) { held.holding_ = holding; }
+  std::size_t heldBytes() const { return held.bytes_; }
   void releaseHeld();
   void dropHeld();
+
+  // Forgets what the read so far learned and held back, for a read from the first
+  // line again; the log, the sinks and the settings of the run stay.
+  void restartRead() { static_cast<ReadState&>(*this) = ReadState{}; }
 
  private:
   template <class... Args>
@@ -173,9 +198,6 @@ class ValidationRun : public CheckState {
   void deliver(const Finding& finding);
 
   std::vector<FindingSink*> sinks_;
-  bool holding_ = false;
-  std::vector<Finding> held_;
-  std::size_t heldBytes_ = 0;
 };
 
 // The place of a finding in record `rec`'s line.

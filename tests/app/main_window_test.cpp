@@ -181,14 +181,14 @@ TEST_F(MainWindowTest, AModelGroupThatGreysTheCheckedKindMovesTheCheckToMf) {
   writeManufacturer(dir, "BEMATECH", {"MP-20 FI II"});
   auto window = open(dir.path().string());
   window->kindChoice(2)->click();
-  EXPECT_EQ(window->model().acquisitionKind, 2);
+  EXPECT_EQ(window->model().acquisitionKind, AcquisitionKind::Tdm);
   window->manufacturers()->setCurrentIndex(0);
   emit window->manufacturers()->textActivated("BEMATECH");
   window->models()->setCurrentText("MP-20 FI II");
   emit window->models()->textActivated("MP-20 FI II");
   EXPECT_FALSE(window->kindChoice(2)->isEnabled());
   EXPECT_TRUE(window->kindChoice(0)->isChecked());
-  EXPECT_EQ(window->model().acquisitionKind, 0);
+  EXPECT_EQ(window->model().acquisitionKind, AcquisitionKind::Mf);
 }
 
 // Manufacturer folders are file-system names (UTF-8), shown and selected as such.
@@ -405,7 +405,7 @@ TEST_F(PrinterButtonsTest, APrinterCommandReadsAndWritesTheWindowsOwnValues) {
   window.button("gerarArquivoTexto")->click();  // the RZ file's chooser, cancelled
   ASSERT_EQ(ui.openRequests.size(), 1u);
   EXPECT_EQ(app::qtFilterOf(ui.openRequests[0].filter), QString::fromUtf8("Arquivos de Redução Z (*.rz)"));
-  EXPECT_EQ(window.model().acquisitionKind, 3);
+  EXPECT_EQ(window.model().acquisitionKind, AcquisitionKind::Rz);
   EXPECT_EQ(window.model().outputText, "");
   EXPECT_EQ(window.model().currentCotepePath, "");
   EXPECT_EQ(window.output()->currentWidget(), window.results());

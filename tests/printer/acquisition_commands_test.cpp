@@ -227,7 +227,7 @@ TEST_F(Acquisition, BinaryFilesAskThePeriodOfTheKindAndDownloadIt) {
   // MFD by COO, typed as the user typed it.
   fs::remove(folder() / "simulador.log");
   ui.messages.clear();
-  window.acquisitionKind = 1;
+  window.acquisitionKind = AcquisitionKind::Mfd;
   ui.answerPeriod({{.typed = {{F::CooStart, "000010"}, {F::CooEnd, "20"}}}});
   generateBinaryFiles(context);
   EXPECT_EQ(ui.periodDialogs.back().name, "CCotepeMFD_Dlg");
@@ -235,7 +235,7 @@ TEST_F(Acquisition, BinaryFilesAskThePeriodOfTheKindAndDownloadIt) {
   EXPECT_NE(log().find("DownloadMemorias(\"1\", \"2\", \"000010\", \"20\") = 0"), std::string::npos) << log();
 
   // TDM by dates; the CRZ boxes' texts stay out.
-  window.acquisitionKind = 2;
+  window.acquisitionKind = AcquisitionKind::Tdm;
   ui.answerPeriod({{.typed = {{F::CrzStart, "1"}, {F::CrzEnd, "2"}, {F::DateStart, "01102012"}, {F::DateEnd, "05102012"}}}});
   generateBinaryFiles(context);
   EXPECT_EQ(ui.periodDialogs.back().name, "CCotepeMF_Dlg");
@@ -245,10 +245,10 @@ TEST_F(Acquisition, BinaryFilesAskThePeriodOfTheKindAndDownloadIt) {
   ui.messages.clear();
   const std::size_t dialogs = ui.periodDialogs.size();
   fs::remove(folder() / "simulador.log");
-  window.acquisitionKind = 3;
+  window.acquisitionKind = AcquisitionKind::Rz;
   generateBinaryFiles(context);
   EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"Selecione MF, MFD ou TDM.", "Erro!", Icon::Error}}));
-  window.acquisitionKind = 0;
+  window.acquisitionKind = AcquisitionKind::Mf;
   ui.messages.clear();
   generateBinaryFiles(context);  // no script: the user cancels
   EXPECT_EQ(ui.periodDialogs.size(), dialogs + 1);
@@ -259,7 +259,7 @@ TEST_F(Acquisition, BinaryFilesAskThePeriodOfTheKindAndDownloadIt) {
 TEST_F(Acquisition, BinaryFileDialogsFollowTheModelGroup) {
   // Group 4 with TDM: no CRZ in CCotepeMF_Dlg; clicking it changes nothing.
   select("BEMATECH", "MP-2000 TH FI");
-  window.acquisitionKind = 2;
+  window.acquisitionKind = AcquisitionKind::Tdm;
   ui.answerPeriod({{.click = 1, .typed = {{F::CrzStart, "1"}, {F::CrzEnd, "2"}}}});
   generateBinaryFiles(context);
   EXPECT_FALSE(ui.periodDialogs.back().choices[1].enabled);
@@ -270,9 +270,9 @@ TEST_F(Acquisition, BinaryFileDialogsFollowTheModelGroup) {
 
   // Group 3: only "Total" in both dialogs.
   select("ZPM", "ZPM/3EF LOGGER");
-  window.acquisitionKind = 0;
+  window.acquisitionKind = AcquisitionKind::Mf;
   generateBinaryFiles(context);
-  window.acquisitionKind = 1;
+  window.acquisitionKind = AcquisitionKind::Mfd;
   generateBinaryFiles(context);
   // Group 6 only: MFD only "Total".
   select("ZPM", "ZPM-200");
@@ -296,11 +296,11 @@ TEST_F(Acquisition, BinaryFileDialogsFollowTheModelGroup) {
 
 TEST_F(Acquisition, TextFileAsksForTheFilesOfTheKindAndPassesThemInOrder) {
   select("DATAREGIS", "SIM-1000 FI");
-  const std::string mf = download(0);
-  const std::string mfd = download(1);
+  const std::string mf = download(AcquisitionKind::Mf);
+  const std::string mfd = download(AcquisitionKind::Mfd);
 
   // TDM: the MF file first, the MFD file second.
-  window.acquisitionKind = 2;
+  window.acquisitionKind = AcquisitionKind::Tdm;
   fillResults();
   ui.answer(mf);
   ui.answer(mfd);
@@ -324,7 +324,7 @@ TEST_F(Acquisition, TextFileAsksForTheFilesOfTheKindAndPassesThemInOrder) {
   // RZ: only the RZ file, passed second, with an empty MF file.
   ui.openRequests.clear();
   ui.messages.clear();
-  window.acquisitionKind = 3;
+  window.acquisitionKind = AcquisitionKind::Rz;
   ui.answer("/sem/arquivo.rz");
   generateTextFile(context);
   ASSERT_EQ(ui.openRequests.size(), 1u);
@@ -336,13 +336,13 @@ TEST_F(Acquisition, TextFileAsksForTheFilesOfTheKindAndPassesThemInOrder) {
 
   // A file the simulator did not write; a cancelled chooser ends silently.
   ui.messages.clear();
-  window.acquisitionKind = 1;
+  window.acquisitionKind = AcquisitionKind::Mfd;
   ui.answer((folder() / "DATAREGIS.xml").string());
   generateTextFile(context);
   EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"Erro arquivo inválido."_cp, "Erro!", Icon::Error}}));
   ui.messages.clear();
   fs::remove(folder() / "simulador.log");
-  window.acquisitionKind = 2;
+  window.acquisitionKind = AcquisitionKind::Tdm;
   ui.answer(mf);  // then the MFD chooser is cancelled
   generateTextFile(context);
   EXPECT_TRUE(ui.messages.empty());
@@ -352,7 +352,7 @@ TEST_F(Acquisition, TextFileAsksForTheFilesOfTheKindAndPassesThemInOrder) {
 TEST_F(Acquisition, TextFileByModelGroup) {
   // Group 2: six arguments; no period is asked, so everything ("3") without bounds.
   select("DATAREGIS", "3202DT");
-  const std::string mf = download(0);
+  const std::string mf = download(AcquisitionKind::Mf);
   ui.answer(mf);
   generateTextFile(context);
   EXPECT_TRUE(ui.periodDialogs.empty());
@@ -371,7 +371,7 @@ TEST_F(Acquisition, TextFileByModelGroup) {
   EXPECT_EQ(log("ZPM"), "GeraRegistrosTipoE(\"/a/b.mf\", \"\", \"0\", \"1\", \"abc\", \"x1\") = 5\r\n");
 
   // Group 3 with the kind RZ: no period asked, "3" and empty bounds.
-  window.acquisitionKind = 3;
+  window.acquisitionKind = AcquisitionKind::Rz;
   ui.answer("/a/b.rz");
   generateTextFile(context);
   EXPECT_EQ(ui.periodDialogs.size(), 1u);
@@ -379,7 +379,7 @@ TEST_F(Acquisition, TextFileByModelGroup) {
 
   // Group 6 only: the period is asked but the call has three arguments.
   select("ELGIN", "K");
-  window.acquisitionKind = 1;
+  window.acquisitionKind = AcquisitionKind::Mfd;
   ui.answer("/a/b.mfd");
   ui.answerPeriod({{.click = 0, .typed = {{F::DateStart, "01102012"}, {F::DateEnd, "05102012"}}}});
   generateTextFile(context);
@@ -432,7 +432,7 @@ TEST_F(Acquisition, LmfMirror) {
 
 TEST_F(Acquisition, MfdMirror) {
   select("DATAREGIS", "SIM-1000 FI");
-  const std::string mfd = download(1);
+  const std::string mfd = download(AcquisitionKind::Mfd);
   ui.answer(mfd);
   ui.answerPeriod({{.typed = {{F::DateStart, "01102012"}, {F::DateEnd, "05102012"}, {F::ReferenceDate, "03102012"}}}});
   generateMfdMirror(context);
@@ -486,7 +486,7 @@ TEST_F(Acquisition, BadLibrariesAndAManufacturerFolderRemovedAfterStartUp) {
 TEST_F(Acquisition, LongPeriodTextsAreRefusedOrPassedWhole) {
   select("DATAREGIS", "SIM-1000 FI");
   const std::string longText(10000, '7');
-  const std::string mfd = download(1);
+  const std::string mfd = download(AcquisitionKind::Mfd);
   ui.answer(mfd);
   ui.answerPeriod({{.typed = {{F::CooStart, longText}, {F::CooEnd, "1"}}},
                    {.typed = {{F::CooStart, "1"}, {F::ReferenceDate, longText}}}});

@@ -117,10 +117,10 @@ class PrinterTest : public ::testing::Test {
     }
     return false;
   }
-  // A memory file as the simulator writes it, made by a download of `kind` (0 MF,
-  // 1 MFD) with the current selection; the log, the boxes and dialogs seen are emptied afterwards.
-  std::string download(int kind) {
-    const int saved = window.acquisitionKind;
+  // A memory file as the simulator writes it, made by a download of `kind` (MF or
+  // MFD) with the current selection; the log, the boxes and dialogs seen are emptied afterwards.
+  std::string download(AcquisitionKind kind) {
+    const AcquisitionKind saved = window.acquisitionKind;
     window.acquisitionKind = kind;
     ui.answerPeriod({{}});
     generateBinaryFiles(context);
@@ -129,7 +129,7 @@ class PrinterTest : public ::testing::Test {
     ui.messages.clear();
     ui.periodDialogs.clear();
     const std::string serial = "SI010100000000000001";
-    return (folder() / (kind == 1 ? "Arquivos Binários" : "Arquivos MF") / (serial + (kind == 1 ? ".mfd" : ".mf")))
+    return (folder() / (kind == AcquisitionKind::Mfd ? "Arquivos Binários" : "Arquivos MF") / (serial + (kind == AcquisitionKind::Mfd ? ".mfd" : ".mf")))
         .string();
   }
 

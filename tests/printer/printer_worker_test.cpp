@@ -119,7 +119,7 @@ TEST_F(PrinterWorker, CancellingABlockedDownloadClosesFromTheInterfaceAndAbandon
 // entry point ("bloquear"): Close from the interface, then the worker's return.
 TEST_F(PrinterWorker, TheFourBreakableCommandsCallCloseOnCancel) {
   select("DATAREGIS", "SIM-1000 FI", "COM1");
-  const std::string mf = download(0);
+  const std::string mf = download(AcquisitionKind::Mf);
   struct Case {
     const char* name;
     std::function<void()> run;
@@ -153,7 +153,7 @@ TEST_F(PrinterWorker, TheFourBreakableCommandsCallCloseOnCancel) {
 // printer answers, and whatever it returns is never seen.
 TEST_F(PrinterWorker, CancelledMirrorsAreAbandonedWithoutClose) {
   select("DATAREGIS", "3202DT", "COM1");  // group 2: the MFD mirror runs inside Open and Close
-  const std::string mfd = download(1);
+  const std::string mfd = download(AcquisitionKind::Mfd);
   writeFile((folder() / "bloquear").string(), "");
   cancelWhen = [this](const WorkerJob&) { return fs::exists(folder() / "em_espera"); };
   ui.answer(mfd);

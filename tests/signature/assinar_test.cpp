@@ -142,6 +142,21 @@ TEST(Assinar, AFileEndingInEadIsRefusedUnlessTheSignatureIsReplaced) {
   EXPECT_EQ(assinatura("tdm.txt"), cli::kOk);
 }
 
+// A blank line after the EAD line (an editor's final CR LF) does not hide the
+// signature: the file is still signed, and replacing the signature drops the blank.
+TEST(Assinar, ABlankLineAfterTheEadLineStillMeansSigned) {
+  REQUIRE_KEY(key);
+  SigningFolder folder(*key);
+  const std::string content = unsignedCotepe();
+  const std::string signedFile = testing::withEad(content, testing::hexText(testing::opensslMd5Signature(*key, content)));
+  writeFile(folder.path("tdm.txt"), signedFile + "\r\n");
+
+  EXPECT_EQ(assinar({"tdm.txt", "--chave-privada", key->pemPath}).status, cli::kCannotRun);
+  EXPECT_EQ(readFile(folder.path("tdm.txt")), signedFile + "\r\n");
+  ASSERT_EQ(assinar({"tdm.txt", "--chave-privada", key->pemPath, "--substituir"}).status, cli::kOk);
+  EXPECT_EQ(readFile(folder.path("tdm.txt")), signedFile);
+}
+
 TEST(Assinar, AFailedWriteLeavesTheOriginalAndNoTemporaryFile) {
   REQUIRE_KEY(key);
   SigningFolder folder(*key);

@@ -46,7 +46,7 @@ TEST_F(MainDialogTest, StartsAsTheWindowShowsIt) {
   MainDialog dialog(ui, "/inicio");
   EXPECT_EQ(dialog.portName, "COM1");
   EXPECT_EQ(dialog.toleranceText, "0,00");
-  EXPECT_EQ(dialog.acquisitionKind, 0);
+  EXPECT_EQ(dialog.acquisitionKind, AcquisitionKind::Mf);
   EXPECT_EQ(MainDialog::portNames().size(), 9u);
   EXPECT_EQ(MainDialog::portNames().back(), "USB");
 }
