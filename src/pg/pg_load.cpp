@@ -180,14 +180,10 @@ class Loader {
 
 }  // namespace
 
-std::optional<std::string> sha256OfFile(const std::string& path) {
-  return sha256HexOfFile(path);
-}
-
 PgLoadResult loadCotepeFileToPg(PgConnection& c, const std::string& path, const PgLoadOptions& options) {
   PgLoadResult result;
   std::error_code ec;
-  const std::optional<std::string> sha = std::filesystem::is_directory(path, ec) ? std::nullopt : sha256OfFile(path);
+  const std::optional<std::string> sha = std::filesystem::is_directory(path, ec) ? std::nullopt : sha256HexOfFile(path);
   LineReader reader;
   if (!sha || !reader.open(path)) {
     result.status = PgLoadStatus::Unreadable;

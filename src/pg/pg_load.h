@@ -55,7 +55,4 @@ struct PgLoadResult {
 
 PgLoadResult loadCotepeFileToPg(PgConnection& connection, const std::string& path, const PgLoadOptions& options = {});
 
-// The SHA-256 of the file's bytes in lower-case hexadecimal; nothing when it cannot be read.
-std::optional<std::string> sha256OfFile(const std::string& path);
-
 }  // namespace tavex
