@@ -128,9 +128,9 @@ MainWindow::MainWindow(UserInterface& ui, const std::string& startDirectory, QWi
   manufacturers_->addItems(names);
   manufacturers_->setCurrentIndex(-1);
   model_.numberedTextInOutput = false;  // "Ler Registro Salvo" shows through the file view
-  model_.acquisitionKind = AcquisitionKind::Mf;
+  model_.state.acquisitionKind = AcquisitionKind::Mf;
   kindChoice(0)->setChecked(true);
-  tolerance_->setText(fromCp1252(model_.toleranceText));
+  tolerance_->setText(fromCp1252(model_.state.toleranceText));
   setAcceptDrops(true);
   // The real choosers remember their folders in the user's settings.
   if (auto* qt = dynamic_cast<QtUserInterface*>(&ui_)) {
@@ -246,7 +246,7 @@ QGroupBox* MainWindow::buildCotepeGroup() {
     kinds_->addButton(choice, kind);
     cotepeLayout->addWidget(choice);
   }
-  connect(kinds_, &QButtonGroup::idClicked, this, [this](int id) { model_.acquisitionKind = acquisitionKindOf(id); });
+  connect(kinds_, &QButtonGroup::idClicked, this, [this](int id) { model_.state.acquisitionKind = acquisitionKindOf(id); });
   cotepeLayout->addWidget(addButton(cotepe, "Gerar Arquivos Binários", "gerarArquivosBinarios",
                                        [this] { runPrinterCommand(generateBinaryFiles); }));
   cotepeLayout->addWidget(addButton(cotepe, "Gerar Arquivo Texto", "gerarArquivoTexto", [this] { runPrinterCommand(generateTextFile); }));
@@ -260,16 +260,16 @@ QGroupBox* MainWindow::buildCotepeGroup() {
     showValidation();
   }));
   cotepeLayout->addWidget(addButton(cotepe, "Separar Arquivo ", "separarArquivo", [this] {
-    ConversionSession session{job_, model_.currentCotepePath, {}};
+    ConversionSession session{job_, model_.state.currentCotepePath, {}};
     splitCotepeFile(ui_, session);
   }));
   cotepeLayout->addWidget(addButton(cotepe, "Exportar CSV", "exportarCsv", [this] {
-    ConversionSession session{job_, model_.currentCotepePath, {}};
+    ConversionSession session{job_, model_.state.currentCotepePath, {}};
     exportCsv(ui_, session);
   }));
   cotepeLayout->addWidget(addButton(cotepe, "Exportar MDB", "exportarMdb", [this] {
-    ConversionSession session{job_, model_.currentCotepePath,
-                              model_.manufacturerName.empty() ? std::string() : catalogue_.mdbDirectory()};
+    ConversionSession session{job_, model_.state.currentCotepePath,
+                              model_.state.manufacturerName.empty() ? std::string() : catalogue_.mdbDirectory()};
     exportMdb(ui_, session);
   }));
   auto* toleranceLabel = new QLabel("Tolerancia: R$", cotepe);
@@ -309,7 +309,7 @@ QGroupBox* MainWindow::buildOthersGroup() {
   auto* othersLayout = new QVBoxLayout(others);
   othersLayout->addWidget(addButton(others, "Validar Assinatura Digital AC 17/04", "validarAssinaturaDigital", [this] {
     verifyEadSignature(ui_,
-                       [this] { return catalogue_.rsaKeyOfSelection(ui_, model_.manufacturerName, model_.modelName); });
+                       [this] { return catalogue_.rsaKeyOfSelection(ui_, model_.state.manufacturerName, model_.state.modelName); });
   }));
   QPushButton* help = addButton(others, "Ajuda", "ajuda", [this] { openManual(); });
   help->setDefault(true);
@@ -398,11 +398,11 @@ QStatusBar* MainWindow::buildStatusBar() {
 }
 
 void MainWindow::takeControls() {
-  model_.manufacturerName = toPath(manufacturers_->currentText());
-  model_.modelName = toCp1252(models_->currentText());
-  model_.portName = toCp1252(ports_->currentText());
-  model_.acquisitionKind = acquisitionKindOf(kinds_->checkedId());
-  model_.toleranceText = toCp1252(tolerance_->text());
+  model_.state.manufacturerName = toPath(manufacturers_->currentText());
+  model_.state.modelName = toCp1252(models_->currentText());
+  model_.state.portName = toCp1252(ports_->currentText());
+  model_.state.acquisitionKind = acquisitionKindOf(kinds_->checkedId());
+  model_.state.toleranceText = toCp1252(tolerance_->text());
 }
 
 void MainWindow::runCommand(const std::function<void()>& command) {
@@ -412,11 +412,11 @@ void MainWindow::runCommand(const std::function<void()>& command) {
 }
 
 void MainWindow::updateStatus() {
-  const QString file = fromPath(model_.currentCotepePath);
+  const QString file = fromPath(model_.state.currentCotepePath);
   statusFile_->setText(file.isEmpty() ? utf8("Arquivo: nenhum") : utf8("Arquivo: ") + QFileInfo(file).fileName());
   statusFile_->setToolTip(file);
   statusLibrary_->setText(catalogue_.loadedLibrary() ? utf8("Biblioteca: %1, porta %2")
-                                                           .arg(fromPath(catalogue_.libraryPath()), fromCp1252(model_.portName))
+                                                           .arg(fromPath(catalogue_.libraryPath()), fromCp1252(model_.state.portName))
                                                      : utf8("Biblioteca: nenhuma carregada"));
   const QString folder = QDir::currentPath();
   statusFolder_->setText(utf8("Pasta de trabalho: ") + shownPath(folder));
@@ -425,7 +425,7 @@ void MainWindow::updateStatus() {
 }
 
 void MainWindow::updateOrigins() {
-  const std::string& open = model_.currentCotepePath;
+  const std::string& open = model_.state.currentCotepePath;
   const auto mark = [this, &open](QWidget* tab, OriginBar* bar, const std::string& resultsOf) {
     bar->setFiles(resultsOf, open);
     const int index = tabs_->indexOf(tab);
@@ -440,7 +440,7 @@ void MainWindow::updateOrigins() {
 
 void MainWindow::showOutput() {
   highlighter_->setDocument(nullptr);  // a printer's text is not a log
-  results_->setPlainText(fromCp1252(model_.outputText));
+  results_->setPlainText(fromCp1252(model_.state.outputText));
   output_->setCurrentWidget(results_);
   fileView_->showFile(nullptr);
 }
@@ -456,7 +456,7 @@ void MainWindow::showFile() {
 
 void MainWindow::showValidation() {
   highlighter_->setDocument(nullptr);
-  results_->setPlainText(fromCp1252(model_.outputText));
+  results_->setPlainText(fromCp1252(model_.state.outputText));
   output_->setCurrentWidget(results_);
   fileView_->showFile(nullptr);
   highlighter_->setDocument(results_->document());
@@ -475,7 +475,7 @@ void MainWindow::showValidation() {
   tabs_->setTabText(tabs_->indexOf(indicators_), indicators_->tabTitle());
   reconciliation_->setReconciliation(model_.lastReconciliation);
   record_->setNavigation(false, !model_.lastFindings.empty());
-  findings_->setLogActions(!model_.lastValidatedPath.empty() && model_.lastValidatedPath == model_.currentCotepePath);
+  findings_->setLogActions(!model_.lastValidatedPath.empty() && model_.lastValidatedPath == model_.state.currentCotepePath);
   tabs_->setCurrentWidget(output_);
 }
 
@@ -515,7 +515,7 @@ void MainWindow::openIndicator(int index) {
 
 void MainWindow::showValidatedLine(int line) {
   currentFinding_ = -1;
-  record_->showLine(model_.lastValidatedPath.empty() ? model_.currentCotepePath : model_.lastValidatedPath, line, nullptr);
+  record_->showLine(model_.lastValidatedPath.empty() ? model_.state.currentCotepePath : model_.lastValidatedPath, line, nullptr);
   record_->setNavigation(false, false);
   showRecord();
 }
@@ -617,7 +617,7 @@ void MainWindow::writeReport() {
   report::ReportOptions options;
   options.generatedAt = report::localDateTime();
   options.version = kVersion;
-  const report::ReportedFile reported = report::validateForReport(file, toleranceCentsFromText(model_.toleranceText), false,
+  const report::ReportedFile reported = report::validateForReport(file, toleranceCentsFromText(model_.state.toleranceText), false,
                                                                   catalogue_.startDirectory().string(), options.findingsPerGroup);
   const std::string failure = report::writeAuditReport(*chosen, {reported}, options);
   QApplication::restoreOverrideCursor();
@@ -669,25 +669,25 @@ bool MainWindow::openInViewer(const QString& path) {
 void MainWindow::selectManufacturer() {
   takeControls();
   QStringList names;
-  for (const std::string& name : catalogue_.selectManufacturer(model_.manufacturerName)) names << fromCp1252(name);
+  for (const std::string& name : catalogue_.selectManufacturer(model_.state.manufacturerName)) names << fromCp1252(name);
   names.removeDuplicates();
   names.sort();
   models_->clear();
   models_->addItems(names);
   models_->setCurrentIndex(-1);
-  model_.modelName.clear();
+  model_.state.modelName.clear();
 }
 
 void MainWindow::selectModel() {
   takeControls();
-  catalogue_.selectModel(ui_, model_.manufacturerName, model_.modelName, model_.portName);
+  catalogue_.selectModel(ui_, model_.state.manufacturerName, model_.state.modelName, model_.state.portName);
   updateGroupEnabling();
   updateStatus();
 }
 
 void MainWindow::selectPort() {
   takeControls();
-  catalogue_.selectPort(model_.portName, model_.modelName);
+  catalogue_.selectPort(model_.state.portName, model_.state.modelName);
   updateStatus();
 }
 
@@ -697,7 +697,7 @@ void MainWindow::updateGroupEnabling() {
   // A greyed choice cannot stay the one the commands use.
   if (QAbstractButton* checked = kinds_->checkedButton(); checked != nullptr && !checked->isEnabled()) {
     kindChoice(0)->setChecked(true);
-    model_.acquisitionKind = AcquisitionKind::Mf;
+    model_.state.acquisitionKind = AcquisitionKind::Mf;
   }
 }
 
@@ -705,17 +705,17 @@ void MainWindow::runPrinterCommand(void (*command)(PrinterCommandContext&)) {
   QPushButton* bitmap = button("lerBitmapRZ");
   // What the window shows now: a command that leaves the text and the file alone
   // leaves the file view too.
-  std::string shownText = model_.outputText;
-  std::string shownPath = model_.currentCotepePath;
+  std::string shownText = model_.state.outputText;
+  std::string shownPath = model_.state.currentCotepePath;
   const auto show = [this, &shownText, &shownPath, bitmap] {
-    const bool same = shownText == model_.outputText && shownPath == model_.currentCotepePath;
-    bitmap->setEnabled(model_.readBitmapEnabled);
+    const bool same = shownText == model_.state.outputText && shownPath == model_.state.currentCotepePath;
+    bitmap->setEnabled(model_.state.readBitmapEnabled);
     if (same && output_->currentWidget() == fileView_) return;
     showOutput();
-    shownText = model_.outputText;
-    shownPath = model_.currentCotepePath;
+    shownText = model_.state.outputText;
+    shownPath = model_.state.currentCotepePath;
   };
-  PrinterCommandContext context{model_, catalogue_, ui_, job_, show};
+  PrinterCommandContext context{model_.state, catalogue_, ui_, job_, show};
   command(context);
   show();
 }

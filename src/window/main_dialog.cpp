@@ -83,8 +83,8 @@ std::vector<std::string> MainDialog::portNames() {
 }
 
 void MainDialog::openSavedCotepeFile() {
-  outputText.clear();
-  currentCotepePath.clear();
+  state.outputText.clear();
+  state.currentCotepePath.clear();
   shownFile = {};
   std::error_code ec;
   const std::filesystem::path remembered = std::filesystem::current_path(ec);
@@ -96,8 +96,8 @@ void MainDialog::openSavedCotepeFile() {
 }
 
 bool MainDialog::openCotepeFile(const std::string& path) {
-  outputText.clear();
-  currentCotepePath.clear();
+  state.outputText.clear();
+  state.currentCotepePath.clear();
   shownFile = {};
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
@@ -107,8 +107,8 @@ bool MainDialog::openCotepeFile(const std::string& path) {
   }
   std::string bytes;
   if (ec || !readWhole(path, bytes)) return false;
-  currentCotepePath = path;
-  if (numberedTextInOutput) outputText = numberedPieces(bytes, true);
+  state.currentCotepePath = path;
+  if (numberedTextInOutput) state.outputText = numberedPieces(bytes, true);
   shownFile.pieces = pieceIndex(bytes);
   shownFile.bytes = std::move(bytes);
   return true;
@@ -120,22 +120,22 @@ void MainDialog::runValidation(bool formatOnly, const ValidationOptions& options
   withCollector.sinks.push_back(&collector);
   IndicatorRun run;
   if (formatOnly)
-    run.summary = validateCotepeFileQuick(ui, currentCotepePath, withCollector);
+    run.summary = validateCotepeFileQuick(ui, state.currentCotepePath, withCollector);
   else
-    run = validateWithIndicators(ui, currentCotepePath, toleranceCentsFromText(toleranceText), IndicatorSettings{},
-                                 withCollector);
+    run = validateWithIndicators(ui, state.currentCotepePath, toleranceCentsFromText(state.toleranceText),
+                                 IndicatorSettings{}, withCollector);
   lastFindings = std::move(collector.findings);
   lastReconciliation = std::move(run.summary.reconciliation);
   lastIndicators = std::move(run.indicators);
-  lastValidatedPath = currentCotepePath;
+  lastValidatedPath = state.currentCotepePath;
   showLogInOutput();
 }
 
 bool MainDialog::showLogInOutput() {
-  outputText.clear();
+  state.outputText.clear();
   std::string bytes;
-  if (currentCotepePath.empty() || !readWhole(currentCotepePath + ".log", bytes)) return false;
-  outputText = numberedPieces(bytes, false);
+  if (state.currentCotepePath.empty() || !readWhole(state.currentCotepePath + ".log", bytes)) return false;
+  state.outputText = numberedPieces(bytes, false);
   return true;
 }
 

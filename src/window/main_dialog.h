@@ -1,8 +1,8 @@
-// The main window's state and the commands that belong to the window itself
-// ("Ler Registro Salvo", the window's side of validation), without any widget.
-// The Qt window shows these values and binds its controls to them, and hands the
-// same object (its WindowState) to the printer commands; tests drive them through
-// a scripted UserInterface.
+// The main window's model: its values (a WindowState, owned here) and the commands
+// that belong to the window itself ("Ler Registro Salvo", the window's side of
+// validation), without any widget. The Qt window shows these values and binds its
+// controls to them, and hands the same WindowState to the printer commands; tests
+// drive them through a scripted UserInterface.
 //
 // Used from the user-interface thread only.
 #pragma once
@@ -43,7 +43,7 @@ struct ShownFile {
   std::string_view piece(std::size_t i) const { return std::string_view(bytes).substr(pieces[i].offset, pieces[i].length); }
 };
 
-class MainDialog : public WindowState {
+class MainDialog {
  public:
   MainDialog(UserInterface& ui, std::string startDirectory);
 
@@ -70,7 +70,8 @@ class MainDialog : public WindowState {
   bool showLogInOutput();
 
   // The window's values (manufacturer, model, port, kind, results, current file,
-  // tolerance) are the WindowState this object is.
+  // tolerance): the printer commands take them by reference.
+  WindowState state;
   UserInterface& ui;
   std::string startDirectory;
   ShownFile shownFile;             // the file "Ler Registro Salvo" read last (empty otherwise)

@@ -84,7 +84,7 @@ TEST_F(MainWindowTest, ReadAndValidateAFileFromTheButtons) {
   EXPECT_TRUE(window->fileView()->text(0, 0).startsWith("00000001 - E01"));
   window->tolerance()->setText("0,05");
   window->button("validarArquivoTexto")->click();
-  EXPECT_EQ(window->model().toleranceText, "0,05");
+  EXPECT_EQ(window->model().state.toleranceText, "0,05");
   EXPECT_TRUE(window->results()->toPlainText().contains("Fim da validação do arquivo."));
   window->button("validarFormato")->click();
   EXPECT_TRUE(window->results()->toPlainText().contains("avisos(s) encontrado(s)."));
@@ -181,14 +181,14 @@ TEST_F(MainWindowTest, AModelGroupThatGreysTheCheckedKindMovesTheCheckToMf) {
   writeManufacturer(dir, "BEMATECH", {"MP-20 FI II"});
   auto window = open(dir.path().string());
   window->kindChoice(2)->click();
-  EXPECT_EQ(window->model().acquisitionKind, AcquisitionKind::Tdm);
+  EXPECT_EQ(window->model().state.acquisitionKind, AcquisitionKind::Tdm);
   window->manufacturers()->setCurrentIndex(0);
   emit window->manufacturers()->textActivated("BEMATECH");
   window->models()->setCurrentText("MP-20 FI II");
   emit window->models()->textActivated("MP-20 FI II");
   EXPECT_FALSE(window->kindChoice(2)->isEnabled());
   EXPECT_TRUE(window->kindChoice(0)->isChecked());
-  EXPECT_EQ(window->model().acquisitionKind, AcquisitionKind::Mf);
+  EXPECT_EQ(window->model().state.acquisitionKind, AcquisitionKind::Mf);
 }
 
 // Manufacturer folders are file-system names (UTF-8), shown and selected as such.
@@ -397,17 +397,17 @@ TEST_F(PrinterButtonsTest, APrinterCommandReadsAndWritesTheWindowsOwnValues) {
   ui.answer(dir.file("ecf.txt"));
   window.button("lerRegistroSalvo")->click();
   window.button("validarArquivoTexto")->click();
-  ASSERT_FALSE(window.model().outputText.empty());
-  ASSERT_EQ(window.model().currentCotepePath, dir.file("ecf.txt"));
+  ASSERT_FALSE(window.model().state.outputText.empty());
+  ASSERT_EQ(window.model().state.currentCotepePath, dir.file("ecf.txt"));
 
   window.kindChoice(3)->click();
   ui.openRequests.clear();
   window.button("gerarArquivoTexto")->click();  // the RZ file's chooser, cancelled
   ASSERT_EQ(ui.openRequests.size(), 1u);
   EXPECT_EQ(app::qtFilterOf(ui.openRequests[0].filter), QString::fromUtf8("Arquivos de Redução Z (*.rz)"));
-  EXPECT_EQ(window.model().acquisitionKind, AcquisitionKind::Rz);
-  EXPECT_EQ(window.model().outputText, "");
-  EXPECT_EQ(window.model().currentCotepePath, "");
+  EXPECT_EQ(window.model().state.acquisitionKind, AcquisitionKind::Rz);
+  EXPECT_EQ(window.model().state.outputText, "");
+  EXPECT_EQ(window.model().state.currentCotepePath, "");
   EXPECT_EQ(window.output()->currentWidget(), window.results());
   EXPECT_TRUE(window.results()->toPlainText().isEmpty());
   EXPECT_EQ(window.findChild<QLabel*>("estadoArquivo")->text(), "Arquivo: nenhum");

@@ -276,7 +276,7 @@ TEST_F(Workbench, DroppingAFileOpensItAndFoldersOrSeveralFilesAreRefused) {
   EXPECT_TRUE(enter.isAccepted());
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, {});
   QApplication::sendEvent(window.get(), &drop);
-  EXPECT_EQ(window->model().currentCotepePath, dir.file("ecf.txt"));
+  EXPECT_EQ(window->model().state.currentCotepePath, dir.file("ecf.txt"));
   EXPECT_EQ(window->output()->currentWidget(), window->fileView());
   EXPECT_TRUE(window->fileView()->text(0, 0).startsWith("00000001 - E01"));
   EXPECT_EQ(window->statusBar()->findChild<QLabel*>("estadoArquivo")->text(), "Arquivo: ecf.txt");
@@ -286,7 +286,7 @@ TEST_F(Workbench, DroppingAFileOpensItAndFoldersOrSeveralFilesAreRefused) {
                                   QList<QUrl>{QUrl::fromLocalFile(app::fromPath(dir.file("ecf.txt"))),
                                               QUrl::fromLocalFile(app::fromPath(dir.file("ecf.txt")))}}) {
     window->openDropped(urls);
-    EXPECT_EQ(window->model().currentCotepePath, dir.file("ecf.txt"));  // unchanged
+    EXPECT_EQ(window->model().state.currentCotepePath, dir.file("ecf.txt"));  // unchanged
   }
   ASSERT_EQ(ui.messages.size(), 2u);
   EXPECT_EQ(ui.messages[0].icon, Icon::Warning);

@@ -44,9 +44,9 @@ TEST(NumberedPieces, NumbersEveryLineAndCutsLongOnes) {
 TEST_F(MainDialogTest, StartsAsTheWindowShowsIt) {
   ScriptedUserInterface ui;
   MainDialog dialog(ui, "/inicio");
-  EXPECT_EQ(dialog.portName, "COM1");
-  EXPECT_EQ(dialog.toleranceText, "0,00");
-  EXPECT_EQ(dialog.acquisitionKind, AcquisitionKind::Mf);
+  EXPECT_EQ(dialog.state.portName, "COM1");
+  EXPECT_EQ(dialog.state.toleranceText, "0,00");
+  EXPECT_EQ(dialog.state.acquisitionKind, AcquisitionKind::Mf);
   EXPECT_EQ(MainDialog::portNames().size(), 9u);
   EXPECT_EQ(MainDialog::portNames().back(), "USB");
 }
@@ -58,16 +58,16 @@ TEST_F(MainDialogTest, OpenSavedFileShowsItNumberedAndMakesItCurrent) {
   testing::writeFile(dir.file("a.txt"), "E01\r\nE02\r\nEAD");
   ui.answer(dir.file("a.txt"));
   dialog.openSavedCotepeFile();
-  EXPECT_EQ(dialog.outputText, "00000001 - E01\r\n00000002 - E02\r\n00000003 - EAD\r\n");
-  EXPECT_EQ(dialog.currentCotepePath, dir.file("a.txt"));
+  EXPECT_EQ(dialog.state.outputText, "00000001 - E01\r\n00000002 - E02\r\n00000003 - EAD\r\n");
+  EXPECT_EQ(dialog.state.currentCotepePath, dir.file("a.txt"));
   ASSERT_EQ(ui.openRequests.size(), 1u);
   EXPECT_EQ(ui.openRequests[0].filter, "Arquivos Texto (*.txt)|*.txt||");
   EXPECT_EQ(ui.openRequests[0].defaultExtension, "*.txt");
 
   ui.answer(std::nullopt);  // cancelled: both emptied before the chooser opened
   dialog.openSavedCotepeFile();
-  EXPECT_EQ(dialog.outputText, "");
-  EXPECT_EQ(dialog.currentCotepePath, "");
+  EXPECT_EQ(dialog.state.outputText, "");
+  EXPECT_EQ(dialog.state.currentCotepePath, "");
 }
 
 TEST_F(MainDialogTest, TheOpenedFileIsKeptIndexedForAFileView) {
@@ -79,8 +79,8 @@ TEST_F(MainDialogTest, TheOpenedFileIsKeptIndexedForAFileView) {
   testing::writeFile(dir.file("a.txt"), bytes);
   ui.answer(dir.file("a.txt"));
   dialog.openSavedCotepeFile();
-  EXPECT_EQ(dialog.outputText, "");
-  EXPECT_EQ(dialog.currentCotepePath, dir.file("a.txt"));
+  EXPECT_EQ(dialog.state.outputText, "");
+  EXPECT_EQ(dialog.state.currentCotepePath, dir.file("a.txt"));
   ASSERT_EQ(dialog.shownFile.pieces.size(), 4u);  // the long line in two pieces
   EXPECT_EQ(dialog.shownFile.piece(0), "E01");
   EXPECT_EQ(dialog.shownFile.piece(1).size(), 1499u);
@@ -99,16 +99,16 @@ TEST_F(MainDialogTest, RefusesFilesAboveThirtyMillionBytes) {
   testing::writeFile(dir.file("grande.txt"), std::string(30000001, 'x'));
   ui.answer(dir.file("exato.txt"));
   dialog.openSavedCotepeFile();
-  EXPECT_EQ(dialog.currentCotepePath, dir.file("exato.txt"));
+  EXPECT_EQ(dialog.state.currentCotepePath, dir.file("exato.txt"));
   ui.answer(dir.file("grande.txt"));
   dialog.openSavedCotepeFile();
-  EXPECT_EQ(dialog.currentCotepePath, "");
-  EXPECT_EQ(dialog.outputText, "");
+  EXPECT_EQ(dialog.state.currentCotepePath, "");
+  EXPECT_EQ(dialog.state.outputText, "");
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0], (testing::ShownMessage{"Arquivo com tamanho maior que o limite (30 MB).", "Erro!", Icon::Error}));
   ui.answer(dir.file("sumiu.txt"));  // removed between choosing and reading: nothing, no message
   dialog.openSavedCotepeFile();
-  EXPECT_EQ(dialog.currentCotepePath, "");
+  EXPECT_EQ(dialog.state.currentCotepePath, "");
   EXPECT_EQ(ui.messages.size(), 1u);
 }
 
@@ -119,10 +119,10 @@ TEST_F(MainDialogTest, ValidationShowsTheLogInTheResults) {
   testing::writeFile(dir.file("ecf.txt"), testing::joinLines(testing::sampleTdmFile()));
   ui.answer(dir.file("ecf.txt"));
   dialog.openSavedCotepeFile();
-  dialog.toleranceText = "0,05";
+  dialog.state.toleranceText = "0,05";
   dialog.runValidation(false, ValidationOptions{testing::kSampleToday});
-  EXPECT_NE(dialog.outputText.find("0 erro(s) encontrado(s).\r\n"), std::string::npos);
-  EXPECT_EQ(dialog.outputText.find("00000001"), std::string::npos);
+  EXPECT_NE(dialog.state.outputText.find("0 erro(s) encontrado(s).\r\n"), std::string::npos);
+  EXPECT_EQ(dialog.state.outputText.find("00000001"), std::string::npos);
 
   MainDialog empty(ui, dir.path().string());
   empty.runValidation(false);
@@ -137,15 +137,15 @@ TEST_F(MainDialogTest, ValidationKeepsItsFindingsAndReconciliationForTheWindow) 
   std::vector<std::string> lines = testing::sampleTdmFile();
   lines[1].replace(246, 6, "ABCDEF");  // E02's CRO (field 11) is not a number
   testing::writeFile(dir.file("ecf.txt"), testing::joinLines(lines));
-  dialog.currentCotepePath = dir.file("ecf.txt");
+  dialog.state.currentCotepePath = dir.file("ecf.txt");
   dialog.runValidation(false, ValidationOptions{testing::kSampleToday});
   ASSERT_FALSE(dialog.lastFindings.empty());
   EXPECT_EQ(dialog.lastFindings.front().place.line, 2);
   EXPECT_EQ(dialog.lastFindings.front().place.field, 11);
-  EXPECT_EQ(dialog.lastValidatedPath, dialog.currentCotepePath);
+  EXPECT_EQ(dialog.lastValidatedPath, dialog.state.currentCotepePath);
 
   testing::writeFile(dir.file("ok.txt"), testing::joinLines(testing::sampleTdmFile()));
-  dialog.currentCotepePath = dir.file("ok.txt");
+  dialog.state.currentCotepePath = dir.file("ok.txt");
   dialog.runValidation(false, ValidationOptions{testing::kSampleToday});
   EXPECT_TRUE(dialog.lastFindings.empty());  // the previous run's findings are gone
   ASSERT_TRUE(dialog.lastReconciliation.has_value());
@@ -164,8 +164,8 @@ TEST_F(MainDialogTest, AFullValidationKeepsItsIndicatorsAndWritesTheSameLog) {
   const std::string alone = testing::readFile(file + ".log");
 
   MainDialog dialog(ui, dir.path().string());
-  dialog.currentCotepePath = file;
-  dialog.toleranceText = "0,00";
+  dialog.state.currentCotepePath = file;
+  dialog.state.toleranceText = "0,00";
   dialog.runValidation(false, ValidationOptions{testing::kSampleToday});
   EXPECT_EQ(testing::readFile(file + ".log"), alone);
   ASSERT_EQ(dialog.lastIndicators.size(), 4u);
