@@ -101,7 +101,8 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   outcome.period = cp1252ToUtf8(summary.header.readablePeriod());
   outcome.errors = summary.errors;
   outcome.warnings = summary.warnings;
-  outcome.eadPresent = summary.ran && hasEadRecord(path);
+  // The full run learns it in its own read; otherwise the file's end is read.
+  outcome.eadPresent = summary.ran && (summary.endsInEad ? *summary.endsInEad : hasEadRecord(path));
   outcome.problem = cp1252ToUtf8(notifier.messages);
   if (!summary.ran && outcome.problem.empty()) outcome.problem = "a validação não terminou";
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();

@@ -194,9 +194,15 @@ ValidationSummary validateCotepeFile(Notifier& notifier, const std::string& path
   file.rewind();
   int lineNumber = 0;
   std::string_view raw;
+  bool readToTheEnd = true;
+  bool lastIsEad = false;  // the last line with a character other than a blank or CR
   while (file.next(raw)) {
     const std::string_view line = stripLineEnd(raw);
-    if (!scanner.feed(line)) break;
+    if (line.find_first_not_of(" \r") != std::string_view::npos) lastIsEad = line.starts_with("EAD");
+    if (!scanner.feed(line)) {
+      readToTheEnd = false;
+      break;
+    }
     if (!checked) continue;
     run.setHolding(true);
     checkRecordLine(run, line, ++lineNumber, CheckMode::Full);
@@ -232,6 +238,7 @@ ValidationSummary validateCotepeFile(Notifier& notifier, const std::string& path
   ValidationSummary summary = finish(run);
   summary.header = header;
   summary.reconciliation = std::move(reconciliation);
+  if (readToTheEnd) summary.endsInEad = lastIsEad;
   return summary;
 }
 

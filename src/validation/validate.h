@@ -75,6 +75,9 @@ struct ValidationSummary {
   LogHeader header;  // what the log's header shows
   // The totals of the full run that reached its end-of-file reports.
   std::optional<Reconciliation> reconciliation;
+  // Whether the file's last record (past trailing line ends and blanks) is an EAD
+  // record, when the full run read every line in its one read; nothing otherwise.
+  std::optional<bool> endsInEad;
 };
 
 // The full run: structural and size scans, every record check, the totals

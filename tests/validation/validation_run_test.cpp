@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "cotepe/br_format.h"
 #include "cotepe/text.h"
 #include "support/resource_limits.h"
 #include "validation_fixture.h"
@@ -212,6 +213,39 @@ TEST_F(ValidationTest, BadInputNeverStopsTheRun) {
     EXPECT_TRUE(validateCotepeFileQuick(ui, path()).ran);
   }
   EXPECT_TRUE(ui.messages.empty());
+}
+
+}  // namespace
+}  // namespace tavex::testing
+
+namespace tavex::testing {
+namespace {
+
+// The run tells whether the file ends in an EAD record as reading the file's end
+// does (the batch no longer reads it again): line ends and blanks after the last
+// record are passed over; a run whose structure check stopped the read says nothing.
+TEST_F(ValidationTest, TheRunKnowsWhetherTheFileEndsInEadAsItsEndSays) {
+  const std::string clean = joinLines(sampleMfFile());
+  std::string noEad = clean.substr(0, clean.rfind("EAD"));
+  const std::string variants[] = {clean, clean + "\r\n\r\n", clean + "   \r\n \r\n", clean.substr(0, clean.size() - 2),
+                                  clean.substr(0, clean.size() - 2) + "\n", noEad, noEad + "\r\n  \r\n", noEad + "\t\r\n"};
+  for (const std::string& bytes : variants) {
+    const ValidationSummary summary = validateBytes(bytes);
+    const bool byItsEnd = eadRecordStart(bytes, true).has_value();
+    if (summary.endsInEad) {
+      EXPECT_EQ(*summary.endsInEad, byItsEnd) << bytes.substr(bytes.size() - 40);
+    } else {
+      EXPECT_FALSE(byItsEnd && summary.errors == 0) << "a clean read must know";
+    }
+  }
+  const ValidationSummary clean_ = validateBytes(clean);
+  ASSERT_TRUE(clean_.endsInEad.has_value());
+  EXPECT_TRUE(*clean_.endsInEad);
+  const std::string damaged = "X" + clean.substr(1);
+  const ValidationSummary stopped = validateBytes(damaged);
+  if (stopped.endsInEad) {
+    EXPECT_EQ(*stopped.endsInEad, eadRecordStart(damaged, true).has_value());
+  }
 }
 
 }  // namespace
