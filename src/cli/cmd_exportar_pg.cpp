@@ -2,6 +2,7 @@
 
 #include "cli/commands.h"
 #include "cli/terminal_ui.h"
+#include "cotepe/br_format.h"
 #include "cotepe/file_discovery.h"
 #include "cotepe/text.h"
 #include "cotepe/record_layout.h"
@@ -134,6 +135,16 @@ int runExportarPg(const Args& args) {
   for (const std::string& path : found.files) {
     PgLoadOptions options;
     options.skipExisting = skipExisting;
+    const std::string shown = utf8ToCp1252(path);
+    if (skipExisting) {
+      // Decided before any validation: a file already loaded costs one read.
+      options.sha256 = sha256HexOfFile(path);
+      if (!connection.connected()) connection.reconnect();
+      if (const std::optional<long long> id = options.sha256 ? pgLoadedFileId(connection, *options.sha256) : std::nullopt) {
+        printCp1252(cformat("%s: já carregado (arquivo %lld), pulado\n"_cp, shown.c_str(), *id));
+        continue;
+      }
+    }
     std::vector<PgFinding> findings;
     std::vector<PgReconciliationRow> reconciliation;
     std::vector<Indicator> indicators;
@@ -157,7 +168,6 @@ int runExportarPg(const Args& args) {
     }
     if (!connection.connected()) connection.reconnect();
     const PgLoadResult r = loadCotepeFileToPg(connection, path, options);
-    const std::string shown = utf8ToCp1252(path);
     switch (r.status) {
       case PgLoadStatus::Loaded:
       case PgLoadStatus::Replaced: {

@@ -180,10 +180,18 @@ class Loader {
 
 }  // namespace
 
+std::optional<long long> pgLoadedFileId(PgConnection& c, const std::string& sha256) {
+  const auto rows = c.query("SELECT id FROM tavex.arquivo WHERE sha256 = $1", {sha256});
+  if (!rows || rows->empty()) return std::nullopt;
+  return std::stoll((*rows)[0][0]);
+}
+
 PgLoadResult loadCotepeFileToPg(PgConnection& c, const std::string& path, const PgLoadOptions& options) {
   PgLoadResult result;
   std::error_code ec;
-  const std::optional<std::string> sha = std::filesystem::is_directory(path, ec) ? std::nullopt : sha256HexOfFile(path);
+  const std::optional<std::string> sha = std::filesystem::is_directory(path, ec) ? std::nullopt
+                                         : options.sha256                        ? options.sha256
+                                                                                 : sha256HexOfFile(path);
   LineReader reader;
   if (!sha || !reader.open(path)) {
     result.status = PgLoadStatus::Unreadable;

@@ -27,6 +27,9 @@ namespace tavex {
 
 struct PgLoadOptions {
   bool skipExisting = false;
+  // The file's SHA-256 (lower-case hexadecimal) when the caller already read it;
+  // nothing: the load reads the file for it.
+  std::optional<std::string> sha256;
   // The validation's counts, stored with the file (validado, erros, avisos); nothing: not validated.
   std::optional<std::pair<int, int>> validation;
   // Runs inside the file's transaction just before COMMIT (findings, reconciliation);
@@ -54,5 +57,10 @@ struct PgLoadResult {
 };
 
 PgLoadResult loadCotepeFileToPg(PgConnection& connection, const std::string& path, const PgLoadOptions& options = {});
+
+// The arquivo row of a file already loaded with these bytes (its SHA-256), so that a
+// caller may skip it before any work; nothing when there is none or the question
+// failed (the load itself then decides).
+std::optional<long long> pgLoadedFileId(PgConnection& connection, const std::string& sha256);
 
 }  // namespace tavex

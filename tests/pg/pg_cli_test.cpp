@@ -47,6 +47,23 @@ TEST(CliExportarPg, LoadsFilesAndFoldersFoundByContentAndReportsEach) {
   EXPECT_NE(o.out.find("mfd.txt: substitu\xC3\xAD" "do (12 linhas"), std::string::npos);
 }
 
+// With --pular-existentes a file already loaded is skipped before it is validated:
+// no log is written for it and its findings do not count in the exit status.
+TEST(CliExportarPg, AFileAlreadyLoadedIsSkippedBeforeItIsValidated) {
+  TempDir dir;
+  auto lines = sampleTdmFile();
+  lines[1][50] = 'X';  // an error the validation finds
+  writeFile(dir.file("ruim.txt"), joinLines(lines));
+  const std::string uri = PgServer::instance().newDatabase();
+  Outcome o = run({dir.file("ruim.txt"), "--validar", "--url", uri});
+  ASSERT_EQ(o.status, cli::kFound) << o.err << o.out;
+  std::filesystem::remove(dir.file("ruim.txt.log"));
+  o = run({dir.file("ruim.txt"), "--validar", "--pular-existentes", "--url", uri});
+  EXPECT_EQ(o.status, cli::kOk) << o.err << o.out;
+  EXPECT_EQ(o.out, dir.file("ruim.txt") + ": j\xC3\xA1 carregado (arquivo 1), pulado\n");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("ruim.txt.log")));
+}
+
 TEST(CliExportarPg, ValidarKeepsTheValidationCountsWithTheFile) {
   TempDir dir;
   auto lines = sampleTdmFile();
