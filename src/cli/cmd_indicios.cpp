@@ -136,6 +136,7 @@ int runIndicios(const Args& args) {
 
   ValidationSettings settings;
   settings.continuing = parsed->has("--continuar");
+  settings.keepFindings = false;  // only the indicators are shown; the log has the findings
   if (const auto limit = parsed->value("--limite-cancelamentos")) {
     const std::int64_t hundredths = percentHundredthsFromText(*limit);
     if (hundredths < 0)

@@ -82,6 +82,7 @@ int runRelatorio(const Args& args) {
   report::ReportOptions options;
   options.generatedAt = report::localDateTime();
   options.version = kVersion;
+  settings.reportFindingsPerGroup = options.findingsPerGroup;  // the rest is only counted
 
   const DiscoveredFiles discovered = discoverCotepeFiles(parsed->positional);
   std::vector<std::string> inputs = discovered.files;
@@ -107,6 +108,7 @@ int runRelatorio(const Args& args) {
     const std::string problem = outcomes[i].state == FileState::Validated ? std::string() : outcomes[i].problem;
     files[i] = report::reportedFileOf(path, &run.summary, std::move(run.findings), problem, false, ".",
                                       options.findingsPerGroup, std::move(run.indicators), maker ? &*maker : nullptr);
+    files[i].tally = std::move(run.tally);
   });
   if (interrupt.stopped().load()) {
     std::fputs("tavex-cli: interrompido; os logs dos arquivos validados estão inteiros e nenhum relatório foi "

@@ -82,9 +82,14 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   const auto started = std::chrono::steady_clock::now();
   CollectingNotifier notifier;
   FindingCollector collector;
+  report::ReportFindings capped(settings.reportFindingsPerGroup);
+  const bool capping = document == nullptr && run != nullptr && settings.reportFindingsPerGroup > 0;
   ValidationOptions options(settings.today);
   options.continueAfterMissingRecords = settings.continuing;
-  if (document != nullptr || run != nullptr) options.sinks.push_back(&collector);
+  if (capping)
+    options.sinks.push_back(&capped);
+  else if (document != nullptr || (run != nullptr && settings.keepFindings))
+    options.sinks.push_back(&collector);
   options.logCreated = settings.logCreated;
   IndicatorCollector indicators(settings.indicators);
   // TAVEX_SEM_INDICIOS: the run without them, for the benchmark that weighs their cost.
@@ -113,7 +118,8 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
     *document = fileDocument(outcome, settings, &summary, collector.findings, withIndicators ? &found : nullptr);
   if (run != nullptr) {
     run->summary = std::move(summary);
-    run->findings = std::move(collector.findings);
+    run->findings = std::move(capping ? capped.kept : collector.findings);
+    if (capping) run->tally = std::move(capped.tally);
     run->indicators = std::move(found);
   }
   return outcome;

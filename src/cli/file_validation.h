@@ -14,6 +14,7 @@
 #include "cotepe/file_discovery.h"
 #include "cotepe/notifier.h"
 #include "indicators/indicator.h"
+#include "report/audit_report.h"
 #include "validation/validate.h"
 
 namespace tavex::cli {
@@ -27,6 +28,10 @@ struct ValidationSettings {
   // another run).
   std::function<void()> logCreated;
   IndicatorSettings indicators;  // the indicators of a full run (--json, FileRun)
+  // For the report: FileRun keeps only this many findings of each group (0: all).
+  std::size_t reportFindingsPerGroup = 0;
+  // False: FileRun keeps no finding at all (a caller that only counts them).
+  bool keepFindings = true;
 };
 
 enum class FileState { Validated, NotValidated, Interrupted };
@@ -55,7 +60,10 @@ class CollectingNotifier : public Notifier {
 // What a run leaves besides its summary line, for a caller that shows all of it.
 struct FileRun {
   ValidationSummary summary;
-  std::vector<Finding> findings;  // in the log's order
+  // In the log's order: all of them, or with `reportFindingsPerGroup` only the
+  // first of each of the report's groups (`tally` counts them all).
+  std::vector<Finding> findings;
+  report::FindingTally tally;
   std::vector<Indicator> indicators;  // of a full run that read the whole file
 };
 

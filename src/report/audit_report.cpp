@@ -175,18 +175,29 @@ SignatureText signatureText(const ReportedFile& f) {
 struct Group {
   FindingFamily family;
   int recordType;
-  std::vector<std::size_t> members;  // indices into the findings, in the log's order
+  std::vector<std::size_t> members;  // indices into the findings kept, in the log's order
+  std::size_t count = 0;             // the group's findings, kept or not
 };
 
-std::vector<Group> groupsOf(const std::vector<Finding>& findings) {
+std::vector<Group> groupsOf(const std::vector<Finding>& findings, const FindingTally& tally) {
   std::map<std::pair<int, int>, std::vector<std::size_t>> byKey;
-  for (std::size_t i = 0; i < findings.size(); ++i)
-    byKey[{static_cast<int>(findingFamilyOf(findings[i].code)), findings[i].place.recordType}].push_back(i);
+  for (std::size_t i = 0; i < findings.size(); ++i) byKey[findingGroupOf(findings[i])].push_back(i);
   std::vector<Group> groups;
   groups.reserve(byKey.size());
-  for (auto& [key, members] : byKey)
-    groups.push_back({static_cast<FindingFamily>(key.first), key.second, std::move(members)});
+  for (auto& [key, members] : byKey) {
+    const auto counted = tally.perGroup.find(key);
+    const std::size_t count = counted == tally.perGroup.end() ? members.size() : counted->second;
+    groups.push_back({static_cast<FindingFamily>(key.first), key.second, std::move(members), count});
+  }
   return groups;
+}
+
+// The file's counts: its tally, or its findings counted when it has none.
+FindingTally tallyOf(const ReportedFile& f) {
+  if (f.tally.total > 0 || f.findings.empty()) return f.tally;
+  FindingTally tally;
+  for (const Finding& finding : f.findings) tally.add(finding);
+  return tally;
 }
 
 // ---- The page -------------------------------------------------------------------
@@ -323,11 +334,9 @@ class Page {
   }
 
   void verdict(const ReportedFile& f) {
-    std::array<int, 4> errors{}, warnings{};
-    for (const Finding& finding : f.findings) {
-      const auto family = static_cast<std::size_t>(findingFamilyOf(finding.code));
-      ++(finding.severity == Severity::Error ? errors : warnings)[family];
-    }
+    const FindingTally tally = tallyOf(f);
+    const std::array<int, 4>& errors = tally.errors;
+    const std::array<int, 4>& warnings = tally.warnings;
     out_ += "<section class=\"veredito\">\n<h3>Veredito</h3>\n";
     out_ += std::string("<p class=\"situacao ") + (f.errors > 0 ? "erros" : "ok") + "\">" +
             plural(f.errors, "erro", "erros") + " e " + plural(f.warnings, "aviso", "avisos") + "</p>\n";
@@ -494,29 +503,30 @@ class Page {
   }
 
   void findings(const ReportedFile& f) {
-    out_ += "<section class=\"achados\">\n<h3>Achados (" + integer(static_cast<long long>(f.findings.size())) + ")</h3>\n";
+    const FindingTally tally = tallyOf(f);
+    out_ += "<section class=\"achados\">\n<h3>Achados (" + integer(static_cast<long long>(tally.total)) + ")</h3>\n";
     if (f.findings.empty()) {
       out_ += "<p class=\"nota\">Nenhum achado.</p>\n</section>\n";
       return;
     }
-    const std::vector<Group> groups = groupsOf(f.findings);
+    const std::vector<Group> groups = groupsOf(f.findings, tally);
     for (std::size_t g = 0; g < groups.size(); ++g) {
       const Group& group = groups[g];
       if (g == 0 || groups[g - 1].family != group.family) {
         std::size_t inFamily = 0;
-        for (const Group& other : groups) inFamily += other.family == group.family ? other.members.size() : 0;
+        for (const Group& other : groups) inFamily += other.family == group.family ? other.count : 0;
         out_ += cformat("<section class=\"familia\" data-familia=\"%s\">\n<h4>%s — ", familyKey(group.family),
                         familyTitle(group.family)) +
                 plural(static_cast<long long>(inFamily), "achado", "achados") + "</h4>\n";
       }
       out_ += cformat("<div class=\"grupo\" data-registro=\"%d\">\n<h5>", group.recordType) + recordTitle(group.recordType) +
-              " — " + plural(static_cast<long long>(group.members.size()), "achado", "achados") + "</h5>\n<ol class=\"lista\">\n";
+              " — " + plural(static_cast<long long>(group.count), "achado", "achados") + "</h5>\n<ol class=\"lista\">\n";
       const std::size_t listed = std::min(group.members.size(), options_.findingsPerGroup);
       for (std::size_t k = 0; k < listed; ++k) finding(f, f.findings[group.members[k]]);
       out_ += "</ol>\n";
-      if (listed < group.members.size())
-        out_ += "<p class=\"mais\" data-omitidos=\"" + std::to_string(group.members.size() - listed) + "\">e mais " +
-                plural(static_cast<long long>(group.members.size() - listed), "achado deste tipo", "achados deste tipo") +
+      if (listed < group.count)
+        out_ += "<p class=\"mais\" data-omitidos=\"" + std::to_string(group.count - listed) + "\">e mais " +
+                plural(static_cast<long long>(group.count - listed), "achado deste tipo", "achados deste tipo") +
                 " (a lista completa está na saída de <code>tavex-cli validar --json</code>)</p>\n";
       out_ += "</div>\n";
       if (g + 1 == groups.size() || groups[g + 1].family != group.family) out_ += "</section>\n";
@@ -575,9 +585,25 @@ class Page {
 
 }  // namespace
 
+std::pair<int, int> findingGroupOf(const Finding& finding) {
+  return {static_cast<int>(findingFamilyOf(finding.code)), finding.place.recordType};
+}
+
+void FindingTally::add(const Finding& finding) {
+  ++total;
+  ++perGroup[findingGroupOf(finding)];
+  const auto family = static_cast<std::size_t>(findingFamilyOf(finding.code));
+  ++(finding.severity == Severity::Error ? errors : warnings)[family];
+}
+
+void ReportFindings::onFinding(const Finding& finding) {
+  tally.add(finding);
+  if (tally.perGroup[findingGroupOf(finding)] <= perGroup_) kept.push_back(finding);
+}
+
 std::vector<int> listedLines(const std::vector<Finding>& findings, std::size_t findingsPerGroup) {
   std::vector<int> lines;
-  for (const Group& g : groupsOf(findings))
+  for (const Group& g : groupsOf(findings, FindingTally{}))
     for (std::size_t k = 0; k < g.members.size() && k < findingsPerGroup; ++k)
       if (const int line = findings[g.members[k]].place.line; line > 0) lines.push_back(line);
   std::sort(lines.begin(), lines.end());

@@ -7,6 +7,7 @@
 // shown as their hexadecimal value. The page prints on A4 (print stylesheet).
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -23,6 +24,33 @@ namespace tavex::report {
 
 enum class SignatureCheck { NotChecked, Valid, Invalid, NoSignatureRecord, CannotOpen };
 
+// What the report counts of a file's findings: all of them, by group (family and
+// record type) and by family and severity. It lists only the first of each group,
+// so a file with a flood of findings need not keep them all.
+struct FindingTally {
+  std::size_t total = 0;
+  std::map<std::pair<int, int>, std::size_t> perGroup;  // (family, record type) -> findings
+  std::array<int, 4> errors{};                          // by FindingFamily
+  std::array<int, 4> warnings{};
+  void add(const Finding& finding);
+};
+
+// The key of a finding's group: (family, record type).
+std::pair<int, int> findingGroupOf(const Finding& finding);
+
+// Keeps the first `perGroup` findings of each group, in the log's order, and counts
+// them all: what the report needs of a run, in bounded memory.
+class ReportFindings : public FindingSink {
+ public:
+  explicit ReportFindings(std::size_t perGroup) : perGroup_(perGroup) {}
+  void onFinding(const Finding& finding) override;
+  std::vector<Finding> kept;
+  FindingTally tally;
+
+ private:
+  std::size_t perGroup_;
+};
+
 // One file as the report shows it.
 struct ReportedFile {
   std::string path;        // as the user named it (file-system text, UTF-8)
@@ -34,7 +62,10 @@ struct ReportedFile {
   std::optional<LogHeader> header;     // E01/E02 as the log shows them
   int errors = 0;
   int warnings = 0;
-  std::vector<Finding> findings;       // in the log's order
+  std::vector<Finding> findings;       // in the log's order; at least the first of each group
+  // The counts of all the findings; when empty (no finding counted), `findings` holds
+  // them all and is counted instead.
+  FindingTally tally;
   std::optional<Reconciliation> reconciliation;
   SignatureCheck signature = SignatureCheck::NotChecked;
   std::string signatureKey;            // UTF-8: whose key checked it ("ACME", "ACME / M1")

@@ -118,6 +118,34 @@ TEST(AuditReport, FindingsAreGroupedByFamilyAndRecordAndCappedPerGroup) {
   EXPECT_EQ(lines.back(), 109);
 }
 
+// A run's findings kept only as the report lists them (the first of each group,
+// the rest counted) give the same page as all of them held: the memory of a file
+// with a flood of findings stays bounded.
+TEST(AuditReport, FindingsKeptPerGroupWithTheirCountsGiveTheSamePage) {
+  std::vector<Finding> all;
+  for (int i = 0; i < 250; ++i) all.push_back(finding(Severity::Error, "E15.coo", 10 + i, 15, 0, "item"));
+  for (int i = 0; i < 7; ++i) all.push_back(finding(Severity::Warning, "E19.cancelamento_aviso", 300 + i, 19, 0, "aviso"));
+  all.push_back(finding(Severity::Error, "estrutura.ordem", 4, 6, 0, "ordem"));
+  all.push_back(finding(Severity::Error, "E15.coo", 400, 14, 0, "outro registro"));
+  ReportedFile whole = validatedFile();
+  whole.findings = all;
+  whole.errors = 252;
+  whole.warnings = 7;
+  ReportFindings sink(5);
+  for (const Finding& f : all) sink.onFinding(f);
+  EXPECT_EQ(sink.kept.size(), 5u + 5u + 1u + 1u);
+  EXPECT_EQ(sink.tally.total, all.size());
+  ReportedFile capped = whole;
+  capped.findings = sink.kept;
+  capped.tally = sink.tally;
+  const ReportOptions options{kOptions.generatedAt, kOptions.version, 5};
+  const std::string html = auditReportHtml({capped}, options);
+  EXPECT_EQ(html, auditReportHtml({whole}, options));
+  EXPECT_NE(html.find("<h3>Achados (259)</h3>"), std::string::npos);
+  EXPECT_NE(html.find("data-omitidos=\"245\">e mais 245 achados deste tipo"), std::string::npos);
+  EXPECT_EQ(listedLines(capped.findings, 5), listedLines(whole.findings, 5));
+}
+
 TEST(AuditReport, FamiliesOfCodes) {
   EXPECT_EQ(findingFamilyOf("estrutura.sem_ead_no_fim"), FindingFamily::Structure);
   EXPECT_EQ(findingFamilyOf("registro.tipo_desconhecido"), FindingFamily::Structure);
