@@ -89,7 +89,7 @@ int validateOneShowingTheLog(const std::string& path, const ValidationSettings& 
 }
 
 int validateOneAsJson(const std::string& path, const ValidationSettings& settings) {
-  std::string document;
+  JsonDocument document;
   BatchInterrupt interrupt({path + ".log"});
   ValidationSettings validation = settings;
   validation.logCreated = [&interrupt] { interrupt.logCreated(0); };
@@ -98,8 +98,11 @@ int validateOneAsJson(const std::string& path, const ValidationSettings& setting
   interrupt.finished(0);
   if (!outcome.problem.empty())
     std::fprintf(stderr, "tavex-cli: %s: %s\n", visibleText(path).c_str(), visibleText(outcome.problem).c_str());
-  document += '\n';
-  printOut(document);
+  if (!document.writeTo(stdout)) {
+    std::fputs("tavex-cli: o documento JSON não pôde ser escrito por inteiro\n", stderr);
+    return kCannotRun;
+  }
+  printOut("\n");
   return exitStatusOf({outcome});
 }
 
@@ -127,14 +130,15 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
 
   // Finished JSON documents wait here until every one before them was printed.
   std::mutex mutex;
-  std::map<std::size_t, std::string> pendingJson;
+  std::map<std::size_t, JsonDocument> pendingJson;
+  bool jsonWritten = true;
   std::size_t nextJson = 0, done = 0;
   const bool progress = ::isatty(STDERR_FILENO) == 1;
   ProgressBar bar(stderr, outcomes.size());
   const auto emitReadyJson = [&] {
     for (auto it = pendingJson.find(nextJson); it != pendingJson.end(); it = pendingJson.find(nextJson)) {
       std::fputs(nextJson == 0 ? "[\n" : ",\n", stdout);
-      printOut(it->second);
+      if (!it->second.writeTo(stdout)) jsonWritten = false;
       pendingJson.erase(it);
       ++nextJson;
     }
@@ -148,7 +152,7 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
     BatchInterrupt interrupt(std::move(logs));
     if (progress) bar.show(0, "");
     runOnPool(toValidate, settings.jobs, interrupt.stopped(), [&](std::size_t i) {
-      std::string text;
+      JsonDocument text;
       ValidationSettings validation = settings.validation;
       validation.logCreated = [&interrupt, i] { interrupt.logCreated(i); };
       interrupt.starting(i);
@@ -167,8 +171,11 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
   if (progress) bar.finish();
   if (settings.json) {
     for (std::size_t i = nextJson; i < outcomes.size(); ++i)
-      if (!pendingJson.contains(i))
-        pendingJson.emplace(i, fileDocument(outcomes[i], settings.validation, nullptr, {}));
+      if (!pendingJson.contains(i)) {
+        JsonDocument document;
+        document.complete(fileDocument(outcomes[i], settings.validation, nullptr, {}), "");
+        pendingJson.emplace(i, std::move(document));
+      }
     emitReadyJson();
     std::fputs(outcomes.empty() ? "[]\n" : "\n]\n", stdout);
     std::fflush(stdout);
@@ -177,6 +184,10 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
     std::fflush(stdout);
   }
   int status = exitStatusOf(outcomes);
+  if (!jsonWritten) {
+    std::fputs("tavex-cli: algum documento JSON não pôde ser escrito por inteiro\n", stderr);
+    status = kCannotRun;
+  }
   if (settings.summaryCsv) {
     if (const std::string failure = writeSummaryCsv(*settings.summaryCsv, outcomes); !failure.empty()) {
       std::fprintf(stderr, "tavex-cli: %s\n", visibleText(failure).c_str());

@@ -34,6 +34,12 @@ const char* stateName(FileState state) {
   return "";
 }
 
+// The JSON document's members before "achados" (an object still open, through
+// `"achados":[`) and after them (closing it); defined with fileDocument.
+std::string documentHead(const FileOutcome& outcome, const ValidationSettings& settings,
+                         const ValidationSummary* summary);
+std::string documentTail(const ValidationSummary* summary, const std::vector<Indicator>* indicators);
+
 }  // namespace
 
 void CollectingNotifier::showMessage(std::string_view text, std::string_view, Icon) {
@@ -77,7 +83,7 @@ FileOutcome notValidated(const DiscoveryProblem& problem) {
   return notValidated(problem.path, cp1252ToUtf8(reason));
 }
 
-FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, std::string* document,
+FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, JsonDocument* document,
                              FileRun* run) {
   const auto started = std::chrono::steady_clock::now();
   CollectingNotifier notifier;
@@ -86,9 +92,10 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   const bool capping = document == nullptr && run != nullptr && settings.reportFindingsPerGroup > 0;
   ValidationOptions options(settings.today);
   options.continueAfterMissingRecords = settings.continuing;
+  if (document != nullptr) options.sinks.push_back(document);  // each finding written as it comes
   if (capping)
     options.sinks.push_back(&capped);
-  else if (document != nullptr || (run != nullptr && settings.keepFindings))
+  else if (run != nullptr && settings.keepFindings)
     options.sinks.push_back(&collector);
   options.logCreated = settings.logCreated;
   IndicatorCollector indicators(settings.indicators);
@@ -115,7 +122,8 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   if (options.recordObserver != nullptr && summary.ran) found = indicators.finish();
   const bool withIndicators = options.recordObserver != nullptr && summary.ran;
   if (document != nullptr)
-    *document = fileDocument(outcome, settings, &summary, collector.findings, withIndicators ? &found : nullptr);
+    document->complete(documentHead(outcome, settings, &summary),
+                       documentTail(&summary, withIndicators ? &found : nullptr));
   if (run != nullptr) {
     run->summary = std::move(summary);
     run->findings = std::move(capping ? capped.kept : collector.findings);
@@ -262,9 +270,11 @@ std::string indicatorsJson(const std::vector<Indicator>& indicators) {
   return out;
 }
 
-std::string fileDocument(const FileOutcome& outcome, const ValidationSettings& settings,
-                         const ValidationSummary* summary, const std::vector<Finding>& findings,
-                         const std::vector<Indicator>* indicators) {
+namespace {
+
+// The document's members before "achados", as an object still open.
+std::string documentHead(const FileOutcome& outcome, const ValidationSettings& settings,
+                         const ValidationSummary* summary) {
   json doc;
   if (isValidUtf8(outcome.path)) {
     doc["arquivo"] = outcome.path;
@@ -296,28 +306,82 @@ std::string fileDocument(const FileOutcome& outcome, const ValidationSettings& s
   doc["contagens"] = {{"erros", outcome.errors}, {"avisos", outcome.warnings}};
   doc["ead_presente"] = outcome.eadPresent;
 
-  // The findings and the table can run to megabytes: they are written piece by
-  // piece after the head, in the document's member order.
   std::string out;
-  std::size_t rows = 0;
-  if (summary != nullptr && summary->reconciliation)
-    for (const ReductionReconciliation& r : summary->reconciliation->reductions) rows += 1 + r.totals.size();
-  out.reserve(4096 + 256 * findings.size() + 128 * rows);  // about what each takes
   appendOpen(out, doc);
   out += ",\"achados\":[";
-  for (std::size_t i = 0; i < findings.size(); ++i) {
-    if (i > 0) out += ',';
-    append(out, findingJson(findings[i]));
-  }
-  out += "],\"conciliacao\":";
-  if (summary != nullptr && summary->reconciliation)
+  return out;
+}
+
+// The document's members after "achados", closing it.
+std::string documentTail(const ValidationSummary* summary, const std::vector<Indicator>* indicators) {
+  std::string out = "],\"conciliacao\":";
+  if (summary != nullptr && summary->reconciliation) {
+    std::size_t rows = 0;
+    for (const ReductionReconciliation& r : summary->reconciliation->reductions) rows += 1 + r.totals.size();
+    out.reserve(128 * rows);  // about what each takes
     appendReconciliation(out, *summary->reconciliation);
-  else
+  } else {
     out += "null";
+  }
   out += ",\"indicios\":";
   out += indicators != nullptr ? indicatorsJson(*indicators) : std::string("null");
   out += '}';
   return out;
+}
+
+}  // namespace
+
+std::string fileDocument(const FileOutcome& outcome, const ValidationSettings& settings,
+                         const ValidationSummary* summary, const std::vector<Finding>& findings,
+                         const std::vector<Indicator>* indicators) {
+  std::string out = documentHead(outcome, settings, summary);
+  for (std::size_t i = 0; i < findings.size(); ++i) {
+    if (i > 0) out += ',';
+    append(out, findingJson(findings[i]));
+  }
+  return out + documentTail(summary, indicators);
+}
+
+void JsonDocument::SpillClose::operator()(std::FILE* f) const { std::fclose(f); }
+
+void JsonDocument::onFinding(const Finding& finding) {
+  if (!first_) findings_ += ',';
+  first_ = false;
+  append(findings_, findingJson(finding));
+  if (findings_.size() < kKeptBytes || failed_) return;
+  if (!spill_) spill_.reset(std::tmpfile());
+  if (!spill_ || std::fwrite(findings_.data(), 1, findings_.size(), spill_.get()) != findings_.size()) failed_ = true;
+  findings_.clear();
+}
+
+void JsonDocument::complete(std::string head, std::string tail) {
+  head_ = std::move(head);
+  tail_ = std::move(tail);
+}
+
+bool JsonDocument::writeTo(std::FILE* out) const {
+  if (failed_) return false;
+  const auto put = [out](std::string_view text) { return std::fwrite(text.data(), 1, text.size(), out) == text.size(); };
+  if (!put(head_)) return false;
+  if (spill_) {
+    if (std::fflush(spill_.get()) != 0 || std::fseek(spill_.get(), 0, SEEK_SET) != 0) return false;
+    std::vector<char> block(1 << 16);
+    for (std::size_t n; (n = std::fread(block.data(), 1, block.size(), spill_.get())) > 0;)
+      if (!put(std::string_view(block.data(), n))) return false;
+    if (std::ferror(spill_.get()) != 0) return false;
+  }
+  return put(findings_) && put(tail_);
+}
+
+std::string JsonDocument::text() const {
+  std::string out = head_;
+  if (spill_) {
+    std::fflush(spill_.get());
+    std::fseek(spill_.get(), 0, SEEK_SET);
+    std::vector<char> block(1 << 16);
+    for (std::size_t n; (n = std::fread(block.data(), 1, block.size(), spill_.get())) > 0;) out.append(block.data(), n);
+  }
+  return out + findings_ + tail_;
 }
 
 }  // namespace tavex::cli

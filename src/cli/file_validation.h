@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,10 +69,37 @@ struct FileRun {
   std::vector<Indicator> indicators;  // of a full run that read the whole file
 };
 
+// A file's JSON document (as fileDocument writes it), made while its validation
+// runs: each finding is written out as it comes, into a temporary file once more
+// than a megabyte of them waits, and the members before and after the findings
+// once the run is over; so its memory stays bounded whatever the findings.
+class JsonDocument : public FindingSink {
+ public:
+  void onFinding(const Finding& finding) override;
+  // The members before the findings (through "achados":[) and after them.
+  void complete(std::string head, std::string tail);
+  // Writes the whole document to `out`. False when a write failed, here or into the
+  // temporary file.
+  bool writeTo(std::FILE* out) const;
+  // The whole document as one text (for small documents and tests).
+  std::string text() const;
+
+ private:
+  static constexpr std::size_t kKeptBytes = 1u << 20;
+  struct SpillClose {
+    void operator()(std::FILE* f) const;
+  };
+  std::string head_, tail_;
+  std::string findings_;  // findings not yet written to the temporary file
+  std::unique_ptr<std::FILE, SpillClose> spill_;
+  bool first_ = true;
+  bool failed_ = false;
+};
+
 // Validates `path` (writing its log) and answers its summary line; when `document`
 // is given, fills it with the file's JSON document, when `run` is given, with the
 // run's summary, findings and indicators (collected while the run went).
-FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, std::string* document,
+FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, JsonDocument* document,
                              FileRun* run = nullptr);
 
 // The outcome of a path the batch could not even start on (missing, unreadable, not

@@ -224,6 +224,42 @@ TEST(CliValidarBatch, JsonReconciliationIsValidForNamesOfAnyKindAndTheSameInEver
   EXPECT_EQ(parsed["linhas_fora_da_tolerancia"], 2);
 }
 
+// A document made while the run goes writes its findings out as they come (into a
+// temporary file past a megabyte) and is the same text as one made from all of them.
+TEST(CliValidarBatch, ADocumentWrittenAsTheFindingsComeIsTheSameAsOneMadeWhole) {
+  std::vector<Finding> findings;
+  for (int i = 0; i < 20000; ++i) {
+    Finding f;
+    f.severity = i % 3 == 0 ? Severity::Warning : Severity::Error;
+    f.code = "E15.coo";
+    f.message = cformat("Linha %d: E15 -> um achado com acentua\xe7\xe3o e \"aspas\" %d", i + 3, i);
+    f.place.line = i + 3;
+    f.place.recordType = 15;
+    findings.push_back(std::move(f));
+  }
+  ValidationSummary summary;
+  summary.ran = true;
+  FileOutcome outcome;
+  outcome.path = "a.txt";
+  outcome.errors = 13333;
+  JsonDocument streamed;
+  for (const Finding& f : findings) streamed.onFinding(f);
+  const std::string whole = fileDocument(outcome, ValidationSettings{}, &summary, findings);
+  ASSERT_GT(whole.size(), 2u << 20) << "the findings must pass the part kept in memory";
+  const std::string head = whole.substr(0, whole.find("\"achados\":[") + 11);
+  streamed.complete(head, whole.substr(whole.rfind("],\"conciliacao\":")));
+  EXPECT_EQ(streamed.text(), whole);
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(out, nullptr);
+  ASSERT_TRUE(streamed.writeTo(out));
+  std::rewind(out);
+  std::string written;
+  for (int c; (c = std::fgetc(out)) != EOF;) written += static_cast<char>(c);
+  std::fclose(out);
+  EXPECT_EQ(written, whole);
+  EXPECT_TRUE(json::accept(written));
+}
+
 TEST(CliValidarBatch, CtrlCStopsTakingFilesAndTheSummarySaysWhatWasInterrupted) {
   TempDir dir;
   // Big enough files that a batch of them takes a while on one thread.
