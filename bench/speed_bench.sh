@@ -13,6 +13,8 @@
 #   separar                              target: <= 1.5x md5sum, well below coreutils
 #                                        `split -n N` into as many files
 #   validar of a 200,000,000-byte file   target: peak resident set < 64 MB
+#   the same file with every E15 total    target: peak resident set < 64 MB for
+#   off by a digit (a flood of findings)          validar, validar --json and relatorio
 #   validar --json, indicators on / off  target: <= 1.05x (the audit indicators cost at
 #                                        most 5 % of a full validation; TAVEX_SEM_INDICIOS=1
 #                                        runs it without them)
@@ -139,6 +141,19 @@ cat "$big" >/dev/null
 /usr/bin/time -f %M -o "$out/rss" "$cli" validar "$big" >/dev/null 2>&1 || true
 rss_kb=$(tail -1 "$out/rss")
 
+# The same file with a finding on every item (the last digit of each E15's
+# TOTAL_LIQUIDO changed): memory must not grow with the findings.
+flood="$out/tdm200_achados.txt"
+[ -s "$flood" ] || LC_ALL=C awk 'substr($0, 1, 3) == "E15" {
+    d = substr($0, 223, 1); $0 = substr($0, 1, 222) (d == "1" ? "2" : "1") substr($0, 224) } 1' "$big" >"$flood"
+flood_rss() {  # peak resident set (KB) of "$@" on the flood file
+  /usr/bin/time -f %M -o "$out/rss" "$@" >/dev/null 2>&1 || true
+  tail -1 "$out/rss"
+}
+rss_flood=$(flood_rss "$cli" validar "$flood")
+rss_flood_json=$(flood_rss "$cli" validar "$flood" --json)
+rss_flood_report=$(flood_rss "$cli" relatorio "$flood" --saida "$out/relatorio.html")
+
 line() {  # label, seconds, ratio to md5sum, target
   printf '%-34s %8.3f s   %5.2fx md5sum   (alvo %s)\n' "$1" "$2" "$3" "$4"
 }
@@ -154,4 +169,8 @@ line "separar ($pieces arquivos)" "$t_split" "$r_split" "<= 1.5x"
 line "  split -n $pieces (coreutils)" "$t_coreutils" "$r_coreutils" "separar bem abaixo dele"
 printf '%-34s %8.2f\n' "  separar / split -n" "$(ratio "$t_split" "$t_coreutils")"
 printf '%-34s %8.1f MB residentes (alvo < 64 MB)\n' "validar de $(stat -c %s "$big") bytes" "$(echo "$rss_kb / 1024" | bc -l)"
-rm -rf "$out/run" "$out/csv" "$out/stat" "$out/err" "$out/rss" "$sql" "$big.log" "$tdm.log"
+mb() { echo "$1 / 1024" | bc -l; }
+printf '%-34s %8.1f MB residentes (alvo < 64 MB)\n' "  com um achado por item: validar" "$(mb "$rss_flood")"
+printf '%-34s %8.1f MB residentes (alvo < 64 MB)\n' "  validar --json" "$(mb "$rss_flood_json")"
+printf '%-34s %8.1f MB residentes (alvo < 64 MB)\n' "  relatorio" "$(mb "$rss_flood_report")"
+rm -rf "$out/run" "$out/csv" "$out/stat" "$out/err" "$out/rss" "$sql" "$big.log" "$tdm.log" "$flood.log" "$out/relatorio.html"
