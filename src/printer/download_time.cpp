@@ -1,7 +1,6 @@
 #include "printer/download_time.h"
 
-#include <cstdio>
-
+#include "cotepe/file_access.h"
 #include "cotepe/text.h"
 
 namespace tavex {
@@ -25,10 +24,9 @@ std::string downloadTimeText(std::int64_t elapsedMs) {
 
 void recordDownloadTime(UserInterface& ui, std::int64_t elapsedMs) {
   const std::string text = downloadTimeText(elapsedMs);
-  if (std::FILE* f = std::fopen("./Arquivos de Trabalho/tempo_download.txt", "wb")) {
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::fclose(f);
-  }
+  // Whole or absent, never through a planted link; a file that cannot be written is
+  // left out, as before, and the box below still says how long the download took.
+  writeWholeFile("./Arquivos de Trabalho/tempo_download.txt", text);
   const Clock c = clockOf(elapsedMs);
   ui.showMessage(cformat("Processo finalizado com sucesso!\n\r\n\rTempo de download: %02ld:%02ld:%02ld (hh:mm:ss)",
                          c.hours, c.minutes, c.seconds),

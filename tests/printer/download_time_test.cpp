@@ -53,5 +53,17 @@ TEST(DownloadTime, MissingWorkingFolderSkipsTheFileButStillReports) {
   EXPECT_EQ(ui.messages[0].title, "Tavex!");
 }
 
+// A link planted under the file's name is not followed: its target keeps its bytes.
+TEST(DownloadTime, APlantedLinkIsNotWrittenThrough) {
+  InTempCwd cwd;
+  fs::create_directory("Arquivos de Trabalho");
+  testing::writeFile("alvo.txt", "intocado");
+  fs::create_symlink(cwd.dir().file("alvo.txt"), "Arquivos de Trabalho/tempo_download.txt");
+  testing::ScriptedUserInterface ui;
+  recordDownloadTime(ui, 1000);
+  EXPECT_EQ(testing::readFile(cwd.dir().file("alvo.txt")), "intocado");
+  ASSERT_EQ(ui.messages.size(), 1u);  // the download still ended well
+}
+
 }  // namespace
 }  // namespace tavex
