@@ -138,9 +138,9 @@ int runExportarPg(const Args& args) {
     const std::string shown = utf8ToCp1252(path);
     if (skipExisting) {
       // Decided before any validation: a file already loaded costs one read.
-      options.sha256 = sha256HexOfFile(path);
+      const std::optional<std::string> sha = sha256HexOfFile(path);
       if (!connection.connected()) connection.reconnect();
-      if (const std::optional<long long> id = options.sha256 ? pgLoadedFileId(connection, *options.sha256) : std::nullopt) {
+      if (const std::optional<long long> id = sha ? pgLoadedFileId(connection, *sha) : std::nullopt) {
         printCp1252(cformat("%s: já carregado (arquivo %lld), pulado\n"_cp, shown.c_str(), *id));
         continue;
       }

@@ -100,14 +100,17 @@ int runRelatorio(const Args& args) {
             [&](std::size_t i) {
     const std::string& path = discovered.files[i];
     FileRun run;
+    report::FileFacts facts;  // size, hash, signature and line index from the validation's read
     ValidationSettings validation = settings;
     validation.logCreated = [&interrupt, i] { interrupt.logCreated(i); };
+    validation.readTap = [&facts](std::string_view raw) { facts.add(raw); };
     interrupt.starting(i);
     outcomes[i] = validateForBatch(path, validation, nullptr, &run);
     interrupt.finished(i);
     const std::string problem = outcomes[i].state == FileState::Validated ? std::string() : outcomes[i].problem;
     files[i] = report::reportedFileOf(path, &run.summary, std::move(run.findings), problem, false, ".",
-                                      options.findingsPerGroup, std::move(run.indicators), maker ? &*maker : nullptr);
+                                      options.findingsPerGroup, std::move(run.indicators), maker ? &*maker : nullptr,
+                                      &facts);
     files[i].tally = std::move(run.tally);
   });
   if (interrupt.stopped().load()) {

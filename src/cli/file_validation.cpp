@@ -98,6 +98,7 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   else if (run != nullptr && settings.keepFindings)
     options.sinks.push_back(&collector);
   options.logCreated = settings.logCreated;
+  options.readTap = settings.readTap;
   IndicatorCollector indicators(settings.indicators);
   // TAVEX_SEM_INDICIOS: the run without them, for the benchmark that weighs their cost.
   if (!settings.formatOnly && (document != nullptr || run != nullptr) && std::getenv("TAVEX_SEM_INDICIOS") == nullptr)

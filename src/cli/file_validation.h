@@ -34,6 +34,8 @@ struct ValidationSettings {
   std::size_t reportFindingsPerGroup = 0;
   // False: FileRun keeps no finding at all (a caller that only counts them).
   bool keepFindings = true;
+  // Sees the bytes of the run's read of the file (ValidationOptions::readTap).
+  std::function<void(std::string_view)> readTap;
 };
 
 enum class FileState { Validated, NotValidated, Interrupted };

@@ -128,47 +128,68 @@ std::string systemReason(int error) {
 
 std::string reasonLine(int error) { return error == 0 ? std::string() : "Motivo: " + systemReason(error) + "."; }
 
-WholeFileResult writeWholeFile(const std::string& path, std::string_view content) {
-  WholeFileResult result;
+WholeFileWriter::WholeFileWriter(const std::string& path) : path_(path) {
   struct stat target {};
   const bool exists = ::lstat(path.c_str(), &target) == 0;
   if (exists && S_ISLNK(target.st_mode)) {
-    result.refusal = OutputError::Symlink;
-    return result;
+    result_.refusal = OutputError::Symlink;
+    return;
   }
   if (exists && !S_ISREG(target.st_mode)) {
-    result.refusal = OutputError::NotRegular;
-    return result;
+    result_.refusal = OutputError::NotRegular;
+    return;
   }
   // A name of its own beside the target, created exclusively (0666 less the umask).
   static std::atomic<unsigned> counter{0};
   const std::size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string temp;
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    temp = folder + "." + name + cformat(".%d-%u.tmp", static_cast<int>(::getpid()), counter++);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0 && errno != EEXIST) break;
+  for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
+    temp_ = folder + "." + name + cformat(".%d-%u.tmp", static_cast<int>(::getpid()), counter++);
+    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd_ < 0 && errno != EEXIST) break;
   }
-  if (fd < 0) {
-    result.systemError = errno;
-    return result;
+  if (fd_ < 0) {
+    result_.systemError = errno;
+    temp_.clear();
+    return;
   }
-  int error = 0;
-  if (exists && ::fchmod(fd, target.st_mode & 07777) != 0) error = errno;
-  for (std::size_t at = 0; error == 0 && at < content.size();) {
-    const ssize_t n = ::write(fd, content.data() + at, content.size() - at);
+  if (exists && ::fchmod(fd_, target.st_mode & 07777) != 0) result_.systemError = errno;
+}
+
+WholeFileWriter::~WholeFileWriter() { discard(); }
+
+void WholeFileWriter::discard() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
+void WholeFileWriter::write(std::string_view bytes) {
+  for (std::size_t at = 0; good() && at < bytes.size();) {
+    const ssize_t n = ::write(fd_, bytes.data() + at, bytes.size() - at);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) error = n < 0 ? errno : EIO;
+    if (n <= 0) result_.systemError = n < 0 ? errno : EIO;
     else at += static_cast<std::size_t>(n);
   }
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temp.c_str(), path.c_str()) != 0) error = errno;
-  if (error != 0) ::unlink(temp.c_str());
-  result.systemError = error;
-  return result;
+}
+
+WholeFileResult WholeFileWriter::finish() {
+  if (fd_ < 0) return result_;
+  const int closed = ::close(fd_);
+  fd_ = -1;
+  if (closed != 0 && good()) result_.systemError = errno;
+  if (good() && ::rename(temp_.c_str(), path_.c_str()) != 0) result_.systemError = errno;
+  if (good()) temp_.clear();  // renamed: nothing left to remove
+  discard();
+  return result_;
+}
+
+WholeFileResult writeWholeFile(const std::string& path, std::string_view content) {
+  WholeFileWriter out(path);
+  out.write(content);
+  return out.finish();
 }
 
 }  // namespace tavex

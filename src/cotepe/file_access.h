@@ -93,11 +93,34 @@ struct WholeFileResult {
   bool ok() const { return refusal == OutputError::None && systemError == 0; }
 };
 
-// Writes `content` as the whole of `path`, or leaves `path` as it was: the bytes
-// go to a new temporary file beside it, which replaces `path` (rename) only once
-// all of them are written and the file is closed. A target that is a symbolic
-// link or no regular file is refused; an existing target's permissions are kept.
-// The temporary file never outlives a failure.
+// A file written whole or not at all, in as many pieces as its writer likes: the
+// bytes go to a new temporary file beside `path`, which replaces `path` (rename)
+// only once all of them are written and the file is closed (finish). A target
+// that is a symbolic link or no regular file is refused at the start; an existing
+// target's permissions are kept. The temporary file never outlives a failure nor
+// an object dropped without finish().
+class WholeFileWriter {
+ public:
+  explicit WholeFileWriter(const std::string& path);
+  ~WholeFileWriter();
+  WholeFileWriter(const WholeFileWriter&) = delete;
+  WholeFileWriter& operator=(const WholeFileWriter&) = delete;
+
+  // False once something failed (the start included); later writes are dropped.
+  bool good() const { return result_.ok(); }
+  void write(std::string_view bytes);
+  // Closes and renames: the outcome of the whole file.
+  WholeFileResult finish();
+
+ private:
+  void discard();
+
+  std::string path_, temp_;
+  int fd_ = -1;
+  WholeFileResult result_;
+};
+
+// Writes `content` as the whole of `path` (a WholeFileWriter of one piece).
 WholeFileResult writeWholeFile(const std::string& path, std::string_view content);
 
 }  // namespace tavex

@@ -79,6 +79,7 @@ class Loader {
     id_ = std::to_string(result.fileId);
     std::string_view raw;
     while (reader.next(raw)) {
+      hash_.add(raw.data(), raw.size());
       ++result.lines;
       const std::string_view record = removeLineFeed(raw);
       if (record.empty()) continue;
@@ -111,6 +112,8 @@ class Loader {
   }
 
   const std::string& message() const { return message_; }
+  // The SHA-256 of the bytes load() read (all of the file once it succeeded); ends the hash.
+  std::string sha256() { return hash_.hex(); }
 
  private:
   void addFields(std::string& data, int table, std::string_view record, int line, PgLoadResult& result) {
@@ -176,6 +179,7 @@ class Loader {
   std::array<std::string, kUnknownLines + 1> statements_;
   std::vector<PgFinding> findings_;
   std::string message_;
+  Sha256 hash_;
 };
 
 }  // namespace
@@ -189,11 +193,8 @@ std::optional<long long> pgLoadedFileId(PgConnection& c, const std::string& sha2
 PgLoadResult loadCotepeFileToPg(PgConnection& c, const std::string& path, const PgLoadOptions& options) {
   PgLoadResult result;
   std::error_code ec;
-  const std::optional<std::string> sha = std::filesystem::is_directory(path, ec) ? std::nullopt
-                                         : options.sha256                        ? options.sha256
-                                                                                 : sha256HexOfFile(path);
   LineReader reader;
-  if (!sha || !reader.open(path)) {
+  if (std::filesystem::is_directory(path, ec) || !reader.open(path)) {
     result.status = PgLoadStatus::Unreadable;
     result.message = "o arquivo não pode ser lido"_cp;
     return result;
@@ -219,76 +220,75 @@ PgLoadResult loadCotepeFileToPg(PgConnection& c, const std::string& path, const 
       result.message = "o servidor recusou a carga: "_cp + utf8ToCp1252(c.error());
     return result;
   };
-  if (!c.exec("BEGIN") ||
-      !c.query("SELECT pg_advisory_xact_lock(1413568070, hashtext($1))", {*sha}))
-    return fail("");
+  // The file is read once: its row goes in first under a key of its own (its
+  // transaction's number), its lines follow, and their SHA-256, known once they
+  // are read, decides what becomes of an earlier load of the same bytes.
+  const std::filesystem::path p(path);
+  const std::string absolute = std::filesystem::absolute(p, ec).string();
+  const std::optional<std::pair<int, int>>& validation = options.validation;
+  if (!c.exec("BEGIN")) return fail("");
+  const auto inserted = c.query(
+      "INSERT INTO tavex.arquivo (sha256, nome, caminho, tipo, serie_ecf, cnpj, data_inicial, data_final, estacao, "
+      "validado, erros, avisos) VALUES ('carregando:' || txid_current(), $1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11) "
+      "RETURNING id",
+      {pathText(p.filename().string()), pathText(ec ? path : absolute), textParam(fieldOf(e01, E01::ComandoGeracao)),
+       textParam(fieldOf(e01, E01::NumeroFabricacao)), textParam(fieldOf(e01, E01::CnpjUsuario)),
+       dateParam(fieldOf(e01, E01::DataInicial)), dateParam(fieldOf(e01, E01::DataFinal)), pgTextOf(station()),
+       validation ? "t" : "f", validation ? std::optional(std::to_string(validation->first)) : std::nullopt,
+       validation ? std::optional(std::to_string(validation->second)) : std::nullopt});
+  if (!inserted) return fail("");
+  result.fileId = std::stoll((*inserted)[0][0]);
+  const std::string id = std::to_string(result.fileId);
+
+  Loader loader(c, options);
+  if (!loader.load(reader, result)) return fail(loader.message());
+  const std::string sha = loader.sha256();
+
+  // Loads of the same bytes take turns from here to their commit.
+  if (!c.query("SELECT pg_advisory_xact_lock(1413568070, hashtext($1))", {sha})) return fail("");
   const auto existing =
-      c.query("SELECT id, validado, erros, avisos FROM tavex.arquivo WHERE sha256 = $1", {*sha}, "");
+      c.query("SELECT id, validado, erros, avisos FROM tavex.arquivo WHERE sha256 = $1", {sha}, "");
   if (!existing) return fail("");
   bool replacing = false;
-  std::optional<std::pair<int, int>> validation = options.validation;
-  std::string earlierId;  // the replaced row whose validation is kept
   if (!existing->empty()) {
     const std::vector<std::string>& row = (*existing)[0];
-    result.fileId = std::stoll(row[0]);
+    const std::string earlierId = row[0];
     if (options.skipExisting) {
       c.rollbackQuietly();
+      result = PgLoadResult{};
+      result.fileId = std::stoll(earlierId);
       result.status = PgLoadStatus::Skipped;
       return result;
     }
     replacing = true;
     if (!validation && row[1] == "t") {
-      // The same bytes validated before: that validation still describes them.
-      validation = std::pair(static_cast<int>(leadingInt(row[2])), static_cast<int>(leadingInt(row[3])));
-      result.keptValidation = validation;
-      earlierId = row[0];
-      // Frees the bytes' key for the new row until the earlier one goes.
-      if (!c.query("UPDATE tavex.arquivo SET sha256 = sha256 || ':substituido' WHERE id = $1", {earlierId}))
+      // The same bytes validated before: that validation still describes them, and
+      // its findings, reconciliation and indicators move to the new row; the load's
+      // own findings (carga.formato) were made again by this load.
+      result.keptValidation = std::pair(static_cast<int>(leadingInt(row[2])), static_cast<int>(leadingInt(row[3])));
+      const char* const findings =
+          "arquivo_id, linha, registro, campo, codigo, severidade, mensagem, crz, coo, valor_declarado, valor_calculado";
+      const char* const reconciliation =
+          "arquivo_id, crz, data, coo_inicial, coo_final, tipo, totalizador, declarado, calculado, diferenca, "
+          "dentro_tolerancia";
+      const char* const indicators = "arquivo_id, codigo, nivel, mensagem, linha, registro, crz, coo, esperado, encontrado";
+      const auto moved = [&](const std::string& table, const char* columns, const std::string& where) {
+        const std::string rest = std::string(columns).substr(std::string_view("arquivo_id").size());
+        return c.query("INSERT INTO tavex." + table + " (" + columns + ") SELECT $2::bigint" + rest + " FROM tavex." +
+                           table + " WHERE arquivo_id = $1::bigint" + where,
+                       {earlierId, id})
+            .has_value();
+      };
+      if (!c.query("UPDATE tavex.arquivo SET validado = true, erros = $2, avisos = $3 WHERE id = $1",
+                   {id, row[2], row[3]}) ||
+          !moved("achado", findings, " AND codigo <> 'carga.formato'") || !moved("conciliacao", reconciliation, "") ||
+          !moved("indicio", indicators, ""))
         return fail("");
-    } else if (!c.query("DELETE FROM tavex.arquivo WHERE id = $1", {row[0]})) {
-      return fail("");
     }
+    if (!c.query("DELETE FROM tavex.arquivo WHERE id = $1", {earlierId})) return fail("");
   }
-  const std::filesystem::path p(path);
-  const std::string absolute = std::filesystem::absolute(p, ec).string();
-  const auto inserted = c.query(
-      "INSERT INTO tavex.arquivo (sha256, nome, caminho, tipo, serie_ecf, cnpj, data_inicial, data_final, estacao, "
-      "validado, erros, avisos) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12) RETURNING id",
-      {*sha, pathText(p.filename().string()), pathText(ec ? path : absolute), textParam(fieldOf(e01, E01::ComandoGeracao)),
-       textParam(fieldOf(e01, E01::NumeroFabricacao)), textParam(fieldOf(e01, E01::CnpjUsuario)),
-       dateParam(fieldOf(e01, E01::DataInicial)), dateParam(fieldOf(e01, E01::DataFinal)),
-       pgTextOf(station()), validation ? "t" : "f",
-       validation ? std::optional(std::to_string(validation->first)) : std::nullopt,
-       validation ? std::optional(std::to_string(validation->second)) : std::nullopt});
-  if (!inserted) return fail("");
-  result.fileId = std::stoll((*inserted)[0][0]);
-  if (!earlierId.empty()) {
-    // The validation's findings, reconciliation and indicators move to the new
-    // row; the load's own findings (carga.formato) are made again by this load.
-    const std::string id = std::to_string(result.fileId);
-    const char* const findings =
-        "arquivo_id, linha, registro, campo, codigo, severidade, mensagem, crz, coo, valor_declarado, valor_calculado";
-    const char* const reconciliation =
-        "arquivo_id, crz, data, coo_inicial, coo_final, tipo, totalizador, declarado, calculado, diferenca, "
-        "dentro_tolerancia";
-    const auto moved = [&](const std::string& table, const char* columns, const std::string& where) {
-      const std::string rest = std::string(columns).substr(std::string_view("arquivo_id").size());
-      return c.query("INSERT INTO tavex." + table + " (" + columns + ") SELECT $2::bigint" + rest + " FROM tavex." +
-                         table + " WHERE arquivo_id = $1::bigint" + where,
-                     {earlierId, id})
-          .has_value();
-    };
-    const char* const indicators = "arquivo_id, codigo, nivel, mensagem, linha, registro, crz, coo, esperado, encontrado";
-    if (!moved("achado", findings, " AND codigo <> 'carga.formato'") || !moved("conciliacao", reconciliation, "") ||
-        !moved("indicio", indicators, "") ||
-        !c.query("DELETE FROM tavex.arquivo WHERE id = $1", {earlierId}))
-      return fail("");
-  }
-
-  Loader loader(c, options);
-  if (!loader.load(reader, result)) return fail(loader.message());
-  if (!c.query("UPDATE tavex.arquivo SET linhas = $2 WHERE id = $1",
-               {std::to_string(result.fileId), std::to_string(result.lines)}))
+  if (!c.query("UPDATE tavex.arquivo SET sha256 = $2, linhas = $3 WHERE id = $1",
+               {id, sha, std::to_string(result.lines)}))
     return fail("");
   if (options.beforeCommit && !options.beforeCommit(c, result.fileId)) return fail("");
   if (!c.exec("COMMIT")) return fail("");

@@ -1,8 +1,8 @@
 // Loading one COTEPE file into the shared database (schema of pg_schema.h).
 //
 // One transaction per file: the file is wholly in or not at all, whatever breaks
-// (the server stopping, a refused row). Files are known by the SHA-256 of their
-// bytes: loading the same bytes again replaces that file's rows in the same
+// (the server stopping, a refused row). The file is read once. Files are known by
+// the SHA-256 of their bytes, taken as its lines are read: loading the same bytes again replaces that file's rows in the same
 // transaction (readers see the old rows or the new, never both or none), or
 // leaves them when `skipExisting`. A reload without a validation keeps the
 // validation the same bytes got before (its counts, findings, reconciliation and indicators). Loads of the same bytes from several clients
@@ -27,9 +27,6 @@ namespace tavex {
 
 struct PgLoadOptions {
   bool skipExisting = false;
-  // The file's SHA-256 (lower-case hexadecimal) when the caller already read it;
-  // nothing: the load reads the file for it.
-  std::optional<std::string> sha256;
   // The validation's counts, stored with the file (validado, erros, avisos); nothing: not validated.
   std::optional<std::pair<int, int>> validation;
   // Runs inside the file's transaction just before COMMIT (findings, reconciliation);

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <utility>
 
@@ -228,10 +229,13 @@ std::string contentPolicy() {
 
 class Page {
  public:
-  Page(const std::vector<ReportedFile>& files, const ReportOptions& options) : files_(files), options_(options) {}
+  // `emit` takes the page in pieces of about a megabyte, in order.
+  Page(const std::vector<ReportedFile>& files, const ReportOptions& options,
+       std::function<void(std::string_view)> emit)
+      : files_(files), options_(options), emit_(std::move(emit)) {}
 
-  std::string build() {
-    out_.reserve(1 << 16);
+  void build() {
+    out_.reserve(kPiece + (1 << 16));
     const std::string title =
         files_.size() == 1 ? esc(baseName(files_[0].path)) : cformat("%zu arquivos", files_.size());
     out_ += "<!DOCTYPE html>\n<html lang=\"pt-BR\">\n<head>\n<meta charset=\"utf-8\">\n";
@@ -243,9 +247,13 @@ class Page {
             esc(options_.generatedAt) + "</span> pelo Tavex <span class=\"versao\">" + esc(options_.version) +
             "</span></p>\n</header>\n";
     if (files_.size() != 1) summaryTable();
-    for (std::size_t i = 0; i < files_.size(); ++i) fileSection(i);
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+      fileSection(i);
+      spill();
+    }
     out_ += "<script>" + std::string(kReportScript) + "</script>\n</body>\n</html>\n";
-    return std::move(out_);
+    emit_(out_);
+    out_.clear();
   }
 
  private:
@@ -401,6 +409,7 @@ class Page {
       }
       if (z.totals.empty())
         out_ += cformat("<tr data-crz=\"%d\">", z.crz) + common + "<td colspan=\"6\" class=\"nada\">sem totais declarados</td></tr>\n";
+      spill();
     }
     out_ += "</tbody>\n</table>\n</section>\n";
   }
@@ -445,6 +454,7 @@ class Page {
                       b.over ? " fora" : "", b.crz, i * step + 1, y, h, b.crz) +
               date(*b.date) + ": diferença R$ " + brazilianMoney(b.difference) + (b.over ? " (acima da tolerância)" : "") +
               "</title></rect>\n";
+      spill();
     }
     out_ += cformat("<line class=\"zero\" x1=\"0\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\"/>\n", middle, width, middle);
     out_ += "</svg>\n<figcaption>Diferença de cada redução Z (a maior entre os seus totais, declarado menos calculado, "
@@ -522,7 +532,10 @@ class Page {
       out_ += cformat("<div class=\"grupo\" data-registro=\"%d\">\n<h5>", group.recordType) + recordTitle(group.recordType) +
               " — " + plural(static_cast<long long>(group.count), "achado", "achados") + "</h5>\n<ol class=\"lista\">\n";
       const std::size_t listed = std::min(group.members.size(), options_.findingsPerGroup);
-      for (std::size_t k = 0; k < listed; ++k) finding(f, f.findings[group.members[k]]);
+      for (std::size_t k = 0; k < listed; ++k) {
+        finding(f, f.findings[group.members[k]]);
+        spill();
+      }
       out_ += "</ol>\n";
       if (listed < group.count)
         out_ += "<p class=\"mais\" data-omitidos=\"" + std::to_string(group.count - listed) + "\">e mais " +
@@ -578,8 +591,17 @@ class Page {
     out_ += "</li>\n";
   }
 
+  // Hands what is built so far to the writer once it passes a piece's size.
+  void spill() {
+    if (out_.size() < kPiece) return;
+    emit_(out_);
+    out_.clear();
+  }
+
+  static constexpr std::size_t kPiece = 1u << 20;
   const std::vector<ReportedFile>& files_;
   const ReportOptions& options_;
+  std::function<void(std::string_view)> emit_;
   std::string out_;
 };
 
@@ -621,13 +643,17 @@ std::vector<int> listedLines(const std::vector<Indicator>& indicators, std::size
 }
 
 std::string auditReportHtml(const std::vector<ReportedFile>& files, const ReportOptions& options) {
-  return Page(files, options).build();
+  std::string page;
+  Page(files, options, [&page](std::string_view piece) { page += piece; }).build();
+  return page;
 }
 
 std::string writeAuditReport(const std::string& path, const std::vector<ReportedFile>& files, const ReportOptions& options) {
-  // Written whole beside the page it replaces, so a failure leaves the previous
-  // report as it was.
-  const WholeFileResult written = writeWholeFile(path, auditReportHtml(files, options));
+  // Written whole beside the page it replaces, a piece at a time as it is built,
+  // so a failure leaves the previous report as it was.
+  WholeFileWriter out(path);
+  if (out.good()) Page(files, options, [&out](std::string_view piece) { out.write(piece); }).build();
+  const WholeFileResult written = out.finish();
   if (written.refusal != OutputError::None) return cp1252ToUtf8(outputRefusalMessage(written.refusal, path));
   if (written.ok()) return {};
   return "não foi possível gravar o relatório " + path + "; o anterior, se havia, ficou como estava. " +

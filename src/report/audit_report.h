@@ -95,7 +95,8 @@ std::vector<int> listedLines(const std::vector<Indicator>& indicators, std::size
 std::string auditReportHtml(const std::vector<ReportedFile>& files, const ReportOptions& options);
 
 // Writes the page to `path` whole (created or replaced through a temporary file
-// beside it; never through a symbolic link): a failure leaves `path` as it was.
+// beside it, written in pieces as the page is built so that its size costs no
+// memory; never through a symbolic link): a failure leaves `path` as it was.
 // Empty on success, else why not (UTF-8).
 std::string writeAuditReport(const std::string& path, const std::vector<ReportedFile>& files,
                              const ReportOptions& options);

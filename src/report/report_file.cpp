@@ -1,7 +1,10 @@
 #include "report/report_file.h"
 
+#include <stdio.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -43,14 +46,56 @@ bool sameLetters(std::string_view a, std::string_view b) {
 
 bool usable(const ModelKey& key) { return key.modulusPresent && key.exponentPresent; }
 
-}  // namespace
-
-void readFileFacts(ReportedFile& file, std::size_t findingsPerGroup) {
+// The lines the report shows the text of, in order.
+std::vector<int> citedLines(const ReportedFile& file, std::size_t findingsPerGroup) {
   std::vector<int> wanted = listedLines(file.findings, findingsPerGroup);
   const std::vector<int> cited = listedLines(file.indicators, findingsPerGroup);
   wanted.insert(wanted.end(), cited.begin(), cited.end());
   std::sort(wanted.begin(), wanted.end());
   wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+  return wanted;
+}
+
+}  // namespace
+
+void FileFacts::add(std::string_view rawLine) {
+  if (lines_ % kLinesPerMark == 0) marks_.push_back(size_);
+  ++lines_;
+  size_ += rawLine.size();
+  hash_.add(rawLine.data(), rawLine.size());
+  signature_.add(rawLine);
+}
+
+std::map<int, std::string> FileFacts::linesOf(const std::string& path, const std::vector<int>& wanted) const {
+  std::map<int, std::string> found;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return found;
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(f, std::fclose);
+  char* buffer = nullptr;
+  std::size_t capacity = 0;
+  int line = 0;  // the line the next getline reads, 0: not placed yet
+  for (const int w : wanted) {
+    if (w < 1 || w > lines_) continue;
+    const auto mark = static_cast<std::size_t>((w - 1) / kLinesPerMark);
+    const int markLine = static_cast<int>(mark) * kLinesPerMark + 1;
+    // Reads on from where it is when that is no farther than the wanted line's mark.
+    if (line == 0 || line > w || line < markLine) {
+      if (fseeko(f, static_cast<off_t>(marks_[mark]), SEEK_SET) != 0) break;
+      line = markLine;
+    }
+    ssize_t n = 0;
+    while (line <= w && (n = ::getline(&buffer, &capacity, f)) >= 0) ++line;
+    if (n < 0) break;
+    found[w] = std::string(stripLineEnd(std::string_view(buffer, static_cast<std::size_t>(n))));
+  }
+  const bool failed = std::ferror(f) != 0;
+  std::free(buffer);
+  if (failed) found.clear();
+  return found;
+}
+
+void readFileFacts(ReportedFile& file, std::size_t findingsPerGroup) {
+  const std::vector<int> wanted = citedLines(file, findingsPerGroup);
   std::FILE* f = std::fopen(file.path.c_str(), "rb");
   if (f == nullptr) return;
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(f, std::fclose);
@@ -88,7 +133,8 @@ void readFileFacts(ReportedFile& file, std::size_t findingsPerGroup) {
   file.size = size;
 }
 
-void checkSignature(ReportedFile& file, const std::string& catalogueDirectory, const SignatureMaker* maker) {
+void checkSignature(ReportedFile& file, const std::string& catalogueDirectory, const SignatureMaker* maker,
+                    const StreamedSignature* streamed) {
   file.signature = SignatureCheck::NotChecked;
   if (!file.header) return;
   const std::string& brandModel = file.header->brandModel;  // "BRAND / MODEL", each trimmed
@@ -101,7 +147,7 @@ void checkSignature(ReportedFile& file, const std::string& catalogueDirectory, c
   ManufacturerCatalogue catalogue;
   catalogue.loadCatalogue(ui, catalogueDirectory);
   const auto check = [&](const RsaPublicKey& key, std::string whose) {
-    const SignatureVerdict verdict = checkSignedFile(file.path, key);
+    const SignatureVerdict verdict = streamed != nullptr ? streamed->verdict(key) : checkSignedFile(file.path, key);
     file.signatureKey = std::move(whose);
     switch (verdict) {
       case SignatureVerdict::Valid: file.signature = SignatureCheck::Valid; break;
@@ -143,7 +189,7 @@ void checkSignature(ReportedFile& file, const std::string& catalogueDirectory, c
 ReportedFile reportedFileOf(const std::string& path, const ValidationSummary* summary, std::vector<Finding> findings,
                             std::string problem, bool formatOnly, const std::string& catalogueDirectory,
                             std::size_t findingsPerGroup, std::optional<std::vector<Indicator>> indicators,
-                            const SignatureMaker* maker) {
+                            const SignatureMaker* maker, FileFacts* facts) {
   ReportedFile file;
   file.indicatorsComputed = indicators.has_value() && summary != nullptr && summary->ran;
   if (file.indicatorsComputed) file.indicators = std::move(*indicators);
@@ -158,6 +204,14 @@ ReportedFile reportedFileOf(const std::string& path, const ValidationSummary* su
     file.reconciliation = summary->reconciliation;
   }
   file.findings = std::move(findings);
+  // The tap saw the whole file only when the run read it to its end.
+  if (facts != nullptr && summary != nullptr && summary->endsInEad) {
+    file.size = facts->size();
+    file.sha256 = facts->sha256();
+    file.records = facts->linesOf(path, citedLines(file, findingsPerGroup));
+    if (file.validated) checkSignature(file, catalogueDirectory, maker, &facts->signature());
+    return file;
+  }
   readFileFacts(file, findingsPerGroup);
   if (file.validated) checkSignature(file, catalogueDirectory, maker);
   return file;
@@ -167,14 +221,16 @@ ReportedFile validateForReport(const std::string& path, std::int64_t toleranceCe
                                const std::string& catalogueDirectory, std::size_t findingsPerGroup) {
   Cp1252Notifier notifier;
   FindingCollector collector;
+  FileFacts facts;
   ValidationOptions options;
   options.continueAfterMissingRecords = continuing;
   options.sinks.push_back(&collector);
+  options.readTap = [&facts](std::string_view raw) { facts.add(raw); };
   IndicatorRun run = validateWithIndicators(notifier, path, toleranceCents, IndicatorSettings{}, options);
   std::string problem = cp1252ToUtf8(notifier.messages);
   if (!run.summary.ran && problem.empty()) problem = "a validação não terminou";
   return reportedFileOf(path, &run.summary, std::move(collector.findings), std::move(problem), false, catalogueDirectory,
-                        findingsPerGroup, std::move(run.indicators));
+                        findingsPerGroup, std::move(run.indicators), nullptr, &facts);
 }
 
 }  // namespace tavex::report

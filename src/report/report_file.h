@@ -1,16 +1,20 @@
 // What the audit report needs of a file beyond its validation: its size and
-// SHA-256, the text of the records its listed findings cite (one read of the
-// file for all three), and the EAD signature's verdict with the maker's key from
-// a manufacturer catalogue.
+// SHA-256, the text of the records its listed findings cite, and the EAD
+// signature's verdict with the maker's key from a manufacturer catalogue. All of
+// it comes from the validation's own read when the caller taps it (FileFacts).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "cotepe/br_format.h"
 #include "report/audit_report.h"
+#include "signature/signed_file.h"
 
 namespace tavex::report {
 
@@ -21,13 +25,39 @@ struct SignatureMaker {
   std::string model;         // cp1252; empty: E01's model
 };
 
+// What the report needs of a file, gathered from the bytes of the validation's own
+// read (ValidationOptions::readTap): its size and SHA-256, the signature check's
+// digest, and where every 256th line starts, so that the records its findings
+// cite are fetched afterwards without reading the file again.
+class FileFacts {
+ public:
+  void add(std::string_view rawLine);
+  // The cited lines' text, fetched through the line index (empty when the file
+  // cannot be read now).
+  std::map<int, std::string> linesOf(const std::string& path, const std::vector<int>& wanted) const;
+
+  std::uint64_t size() const { return size_; }
+  std::string sha256() { return hash_.hex(); }  // ends the hash
+  const StreamedSignature& signature() const { return signature_; }
+
+ private:
+  static constexpr int kLinesPerMark = 256;
+  Sha256 hash_;
+  StreamedSignature signature_;
+  std::uint64_t size_ = 0;
+  int lines_ = 0;                     // lines added
+  std::vector<std::uint64_t> marks_;  // offset of lines 1, 257, 513...
+};
+
 // A ReportedFile of `path` from a validation's results (`summary` null when the run
 // could not start; `problem` UTF-8), completed by readFileFacts and checkSignature.
-// `indicators`: those of the run, when it computed them.
+// `indicators`: those of the run, when it computed them. `facts`: what the run's
+// read tap gathered; used when the run read the whole file, else the file is read
+// again for them.
 ReportedFile reportedFileOf(const std::string& path, const ValidationSummary* summary, std::vector<Finding> findings,
                             std::string problem, bool formatOnly, const std::string& catalogueDirectory,
                             std::size_t findingsPerGroup, std::optional<std::vector<Indicator>> indicators = std::nullopt,
-                            const SignatureMaker* maker = nullptr);
+                            const SignatureMaker* maker = nullptr, FileFacts* facts = nullptr);
 
 // Validates `path` in full (its log written beside it as always) and answers its
 // ReportedFile, as reportedFileOf does. For a caller without a validation of its own.
@@ -44,6 +74,9 @@ void readFileFacts(ReportedFile& file, std::size_t findingsPerGroup);
 // when there is no such key; NoSignatureRecord when the file has no EAD. With a
 // `maker`, its key instead, looked up as the signature command looks it up
 // (ManufacturerCatalogue::rsaKeyOfSelection); NotChecked when it has none.
-void checkSignature(ReportedFile& file, const std::string& catalogueDirectory, const SignatureMaker* maker = nullptr);
+// `streamed`: the file's bytes as a read handed them over, checked instead of
+// reading the file again.
+void checkSignature(ReportedFile& file, const std::string& catalogueDirectory, const SignatureMaker* maker = nullptr,
+                    const StreamedSignature* streamed = nullptr);
 
 }  // namespace tavex::report

@@ -43,6 +43,21 @@ bool firstReadFails(std::FILE* file) {
   return std::ferror(file) != 0;
 }
 
+// The verdict on `record` ("EAD" and its 256 hexadecimal characters) as the
+// signature of bytes whose MD5 is `digest`.
+SignatureVerdict verdictOf(std::string_view record, Md5Digest digest, const RsaPublicKey& key) {
+  const std::optional<RsaBytes> signature = bytesFromHexPairs(record.substr(3));
+  if (!signature || !key.wellFormed) return SignatureVerdict::Invalid;
+
+  RsaKeyRecord rsa = RsaKeyRecord::make(*signature, key.modulus, key.exponent);
+  RecoveredDigest recovered = recoverDigest(rsa, digest);
+  const bool valid = recovered.length == 16 && recovered.bytes == digest;
+  rsa.clear();
+  recovered.bytes.fill(0);
+  digest.fill(0);
+  return valid ? SignatureVerdict::Valid : SignatureVerdict::Invalid;
+}
+
 }  // namespace
 
 std::optional<RsaBytes> rsaBytesFromKeyText(std::string_view text) {
@@ -108,16 +123,61 @@ SignatureVerdict checkSignedFile(const std::string& path, const RsaPublicKey& ke
   if (!trailer) return firstReadFails(file.get()) ? SignatureVerdict::CannotOpen : SignatureVerdict::NoSignatureRecord;
   Md5Digest digest = md5OfFilePrefix(file.get(), trailer->signedLength);
   if (unreadable()) return SignatureVerdict::CannotOpen;
-  const std::optional<RsaBytes> signature = signatureFromHex(std::string_view(trailer->record).substr(3));
-  if (!signature || !key.wellFormed) return SignatureVerdict::Invalid;
+  return verdictOf(trailer->record, digest, key);
+}
 
-  RsaKeyRecord record = RsaKeyRecord::make(*signature, key.modulus, key.exponent);
-  RecoveredDigest recovered = recoverDigest(record, digest);
-  const bool valid = recovered.length == 16 && recovered.bytes == digest;
-  record.clear();
-  recovered.bytes.fill(0);
-  digest.fill(0);
-  return valid ? SignatureVerdict::Valid : SignatureVerdict::Invalid;
+struct StreamedSignature::State {
+  hash_state md5{};
+  std::string tail;         // the last bytes added, at most kKept
+  std::uint64_t total = 0;  // bytes added
+};
+
+namespace {
+
+constexpr std::size_t kKept = kEadRecordLength + 2;  // an EAD record and its CR LF
+
+}  // namespace
+
+StreamedSignature::StreamedSignature() : state_(std::make_unique<State>()) {
+  md5_init(&state_->md5);
+  state_->tail.reserve(2 * kKept);
+}
+
+StreamedSignature::~StreamedSignature() = default;
+
+void StreamedSignature::add(std::string_view bytes) {
+  State& s = *state_;
+  s.total += bytes.size();
+  const std::size_t leaving = s.tail.size() + bytes.size() > kKept ? s.tail.size() + bytes.size() - kKept : 0;
+  // What leaves the kept tail goes to the hash: first the tail's oldest bytes,
+  // then the new ones that will not be kept.
+  const std::size_t fromTail = std::min(leaving, s.tail.size());
+  if (fromTail > 0) {
+    md5_process(&s.md5, reinterpret_cast<const unsigned char*>(s.tail.data()), static_cast<unsigned long>(fromTail));
+    s.tail.erase(0, fromTail);
+  }
+  const std::size_t fromBytes = leaving - fromTail;
+  if (fromBytes > 0)
+    md5_process(&s.md5, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(fromBytes));
+  s.tail.append(bytes.substr(fromBytes));
+}
+
+SignatureVerdict StreamedSignature::verdict(const RsaPublicKey& key) const {
+  const State& s = *state_;
+  const std::uint64_t tailStart = s.total - s.tail.size();
+  // As readEadTrailer looks for it: the record before a final CR LF, else at the end.
+  for (const std::uint64_t after : {std::uint64_t{2}, std::uint64_t{0}}) {
+    if (s.total < kEadRecordLength + after) continue;
+    const auto at = static_cast<std::size_t>(s.total - kEadRecordLength - after - tailStart);
+    const std::string_view record = std::string_view(s.tail).substr(at, kEadRecordLength);
+    if (!record.starts_with("EAD")) continue;
+    hash_state md5 = s.md5;
+    if (at > 0) md5_process(&md5, reinterpret_cast<const unsigned char*>(s.tail.data()), static_cast<unsigned long>(at));
+    Md5Digest digest{};
+    md5_done(&md5, digest.data());
+    return verdictOf(record, digest, key);
+  }
+  return SignatureVerdict::NoSignatureRecord;
 }
 
 void showSignatureVerdict(UserInterface& ui, SignatureVerdict verdict) {

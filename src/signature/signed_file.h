@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,6 +63,26 @@ enum class SignatureVerdict {
 
 // Checks the signature of the file at `path` with `key`.
 SignatureVerdict checkSignedFile(const std::string& path, const RsaPublicKey& key);
+
+// The same check for a caller that reads the file for something else: it hands
+// over every byte of the file, in order, as it reads them, and asks for the
+// verdict at the end. Holds the MD5 of all but the last 261 bytes and those
+// bytes, nothing more. Its verdicts are checkSignedFile's for the same bytes
+// (never CannotOpen: a failed read is the caller's to tell).
+class StreamedSignature {
+ public:
+  StreamedSignature();
+  ~StreamedSignature();
+  StreamedSignature(const StreamedSignature&) = delete;
+  StreamedSignature& operator=(const StreamedSignature&) = delete;
+
+  void add(std::string_view bytes);
+  SignatureVerdict verdict(const RsaPublicKey& key) const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // Shows the verdict's message box: "Assinatura válida!" (title "Sucesso!", information
 // icon) or the error's text (title "Erro!", error icon).

@@ -197,6 +197,7 @@ ValidationSummary validateCotepeFile(Notifier& notifier, const std::string& path
   bool readToTheEnd = true;
   bool lastIsEad = false;  // the last line with a character other than a blank or CR
   while (file.next(raw)) {
+    if (options.readTap) options.readTap(raw);
     const std::string_view line = stripLineEnd(raw);
     if (line.find_first_not_of(" \r") != std::string_view::npos) lastIsEad = line.starts_with("EAD");
     if (!scanner.feed(line)) {

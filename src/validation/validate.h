@@ -59,6 +59,10 @@ struct ValidationOptions {
   // Sees every record of the full run besides the checks (the indicators); kept
   // alive by the caller. Nothing it does reaches the log.
   RecordObserver* recordObserver = nullptr;
+  // Sees the bytes of the full run's first read of the file as it takes them, in
+  // order: each raw line with its line end. When the summary's endsInEad is set it
+  // saw every byte of the file; otherwise perhaps only its first lines.
+  std::function<void(std::string_view)> readTap;
   // A file whose only structural findings are missing record types goes on to the
   // line checks and totals (the log says so in a line after its header).
   bool continueAfterMissingRecords = false;
