@@ -1,4 +1,6 @@
 #include <cstdio>
+#include <optional>
+#include <string_view>
 
 #include "cli/commands.h"
 #include "cli/terminal_ui.h"
@@ -148,12 +150,18 @@ int runExportarPg(const Args& args) {
     std::vector<PgFinding> findings;
     std::vector<PgReconciliationRow> reconciliation;
     std::vector<Indicator> indicators;
+    if (!connection.connected()) connection.reconnect();
+    PgLoadResult r;
     if (validate) {
+      // The load takes its lines from the validation's read: the file is read once.
+      std::optional<PgFileLoad> load(std::in_place, connection, path, options);
       FindingCollector collector;
       ValidationOptions validationOptions;
       validationOptions.sinks.push_back(&collector);
+      validationOptions.readTap = [&load](std::string_view raw) { load->addLine(raw); };
       IndicatorRun run = validateWithIndicators(ui, path, *toleranceCents, IndicatorSettings{}, validationOptions);
       const ValidationSummary& v = run.summary;
+      if (!v.endsInEad) load.reset();  // the run stopped before the end: the load reads the file itself
       if (v.ran) {
         options.validation = std::pair(v.errors, v.warnings);
         findings = pgFindingsOf(collector.findings);
@@ -165,9 +173,10 @@ int runExportarPg(const Args& args) {
         };
       }
       if (v.ran && v.errors > 0 && status == kOk) status = kFound;
+      r = load ? load->finish(true) : loadCotepeFileToPg(connection, path, options);
+    } else {
+      r = loadCotepeFileToPg(connection, path, options);
     }
-    if (!connection.connected()) connection.reconnect();
-    const PgLoadResult r = loadCotepeFileToPg(connection, path, options);
     switch (r.status) {
       case PgLoadStatus::Loaded:
       case PgLoadStatus::Replaced: {

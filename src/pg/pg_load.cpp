@@ -68,55 +68,182 @@ std::string pathText(const std::string& path) {
   return path;
 }
 
-class Loader {
- public:
-  Loader(PgConnection& c, const PgLoadOptions& o) : c_(c), o_(o) {
+}  // namespace
+
+// The load of one file, fed its lines in order. The file's row goes in with the
+// first line under a key of its own (its transaction's number); the lines follow
+// in COPY batches as they come; their SHA-256, known at the end, decides what
+// becomes of an earlier load of the same bytes.
+struct PgFileLoad::State {
+  State(PgConnection& connection, const std::string& p, const PgLoadOptions& o) : c(connection), path(p), o_(o) {
     for (int b = 0; b <= kUnknownLines; ++b) statements_[static_cast<std::size_t>(b)] = copyStatement(b);
   }
 
-  // The rows of every line; false when the server refused something.
-  bool load(LineReader& reader, PgLoadResult& result) {
-    id_ = std::to_string(result.fileId);
-    std::string_view raw;
-    while (reader.next(raw)) {
-      hash_.add(raw.data(), raw.size());
-      ++result.lines;
-      const std::string_view record = removeLineFeed(raw);
-      if (record.empty()) continue;
-      const int table = mdbTableOf(record);
-      const int batch = table < 0 ? kUnknownLines : table;
-      std::string& data = batches_[static_cast<std::size_t>(batch)];
-      data += id_;
-      data += '\t';
-      data += std::to_string(result.lines);
-      if (table >= 0) {
-        ++result.rows;
-        addFields(data, table, record, static_cast<int>(result.lines), result);
-      }
-      data += '\t';
-      appendText(data, record);
-      data += '\n';
-      if (data.size() >= o_.batchBytes) {
-        if (!send(batch)) return false;
-        if (o_.afterBatch) o_.afterBatch(result.lines);
-      }
-    }
-    if (reader.readFailed()) {
-      c_.rollbackQuietly();
-      message_ = "erro de leitura do arquivo";
-      return false;
-    }
-    for (int b = 0; b <= kUnknownLines; ++b)
-      if (!send(b)) return false;
-    return copyFindings(c_, result.fileId, findings_);
+  // Ends the transaction and the load as failed; `why` empty: the server's reason.
+  void fail(const std::string& why) {
+    c.rollbackQuietly();
+    open = false;
+    if (result_.status == PgLoadStatus::Failed && !result_.message.empty()) return;  // the first reason stays
+    result_.status = PgLoadStatus::Failed;
+    if (!why.empty())
+      result_.message = why;
+    else if (!c.connected())
+      result_.message = "a conexão com o servidor caiu: "_cp + utf8ToCp1252(c.error());
+    else
+      result_.message = "o servidor recusou a carga: "_cp + utf8ToCp1252(c.error());
   }
 
-  const std::string& message() const { return message_; }
-  // The SHA-256 of the bytes load() read (all of the file once it succeeded); ends the hash.
-  std::string sha256() { return hash_.hex(); }
+  bool stopped() const { return result_.status != PgLoadStatus::Loaded; }
 
- private:
-  void addFields(std::string& data, int table, std::string_view record, int line, PgLoadResult& result) {
+  // The first line: E01, whose fields describe the file's row.
+  void begin(std::string_view raw) {
+    if (!raw.starts_with("E01")) {
+      result_.status = PgLoadStatus::NotCotepe;
+      result_.message = "não é um arquivo COTEPE (a primeira linha não começa com E01)"_cp;
+      return;
+    }
+    const std::string e01(removeLineFeed(raw));
+    std::error_code ec;
+    const std::filesystem::path p(path);
+    const std::string absolute = std::filesystem::absolute(p, ec).string();
+    const auto date = [](std::string_view d) -> std::optional<std::string> { return pgDateOf(d); };
+    if (!c.connected()) c.reconnect();
+    if (!c.exec("BEGIN")) return fail("");
+    open = true;
+    const auto inserted = c.query(
+        "INSERT INTO tavex.arquivo (sha256, nome, caminho, tipo, serie_ecf, cnpj, data_inicial, data_final, estacao, "
+        "validado) VALUES ('carregando:' || txid_current(), $1, $2, $3, $4, $5, $6, $7, $8, false) RETURNING id",
+        {pathText(p.filename().string()), pathText(ec ? path : absolute), textParam(fieldOf(e01, E01::ComandoGeracao)),
+         textParam(fieldOf(e01, E01::NumeroFabricacao)), textParam(fieldOf(e01, E01::CnpjUsuario)),
+         date(fieldOf(e01, E01::DataInicial)), date(fieldOf(e01, E01::DataFinal)), pgTextOf(station())});
+    if (!inserted) return fail("");
+    result_.fileId = std::stoll((*inserted)[0][0]);
+    id_ = std::to_string(result_.fileId);
+  }
+
+  void add(std::string_view raw) {
+    if (started && stopped()) return;
+    if (!started) {
+      started = true;
+      result_.status = PgLoadStatus::Loaded;  // until something fails
+      begin(raw);
+      if (stopped()) return;
+    }
+    hash_.add(raw.data(), raw.size());
+    ++result_.lines;
+    const std::string_view record = removeLineFeed(raw);
+    if (record.empty()) return;
+    const int table = mdbTableOf(record);
+    const int batch = table < 0 ? kUnknownLines : table;
+    std::string& data = batches_[static_cast<std::size_t>(batch)];
+    data += id_;
+    data += '\t';
+    data += std::to_string(result_.lines);
+    if (table >= 0) {
+      ++result_.rows;
+      addFields(data, table, record, static_cast<int>(result_.lines), result_);
+    }
+    data += '\t';
+    appendText(data, record);
+    data += '\n';
+    if (data.size() >= o_.batchBytes) {
+      if (!send(batch)) return fail("");
+      if (o_.afterBatch) o_.afterBatch(result_.lines);
+    }
+  }
+
+  PgLoadResult finish(bool wholeFile, const std::optional<std::pair<int, int>>& validation,
+                      const std::function<bool(PgConnection&, long long)>& beforeCommit) {
+    if (!started) {
+      result_.status = wholeFile ? PgLoadStatus::NotCotepe : PgLoadStatus::Unreadable;
+      result_.message = wholeFile ? "não é um arquivo COTEPE (a primeira linha não começa com E01)"_cp
+                                  : "o arquivo não pode ser lido"_cp;
+      return result_;
+    }
+    if (stopped()) return result_;
+    if (!wholeFile) {
+      fail("erro de leitura do arquivo");
+      return result_;
+    }
+    for (int b = 0; b <= kUnknownLines; ++b)
+      if (!send(b)) {
+        fail("");
+        return result_;
+      }
+    if (!copyFindings(c, result_.fileId, findings_)) {
+      fail("");
+      return result_;
+    }
+    const std::string sha = hash_.hex();
+
+    // Loads of the same bytes take turns from here to their commit.
+    if (!c.query("SELECT pg_advisory_xact_lock(1413568070, hashtext($1))", {sha})) return failed();
+    const auto existing = c.query("SELECT id, validado, erros, avisos FROM tavex.arquivo WHERE sha256 = $1", {sha}, "");
+    if (!existing) return failed();
+    bool replacing = false;
+    std::optional<std::pair<std::string, std::string>> counts;
+    if (validation) counts = std::pair(std::to_string(validation->first), std::to_string(validation->second));
+    if (!existing->empty()) {
+      const std::vector<std::string>& row = (*existing)[0];
+      const std::string earlierId = row[0];
+      if (o_.skipExisting) {
+        c.rollbackQuietly();
+        open = false;
+        result_ = PgLoadResult{};
+        result_.fileId = std::stoll(earlierId);
+        result_.status = PgLoadStatus::Skipped;
+        return result_;
+      }
+      replacing = true;
+      if (!validation && row[1] == "t") {
+        // The same bytes validated before: that validation still describes them, and
+        // its findings, reconciliation and indicators move to the new row; the load's
+        // own findings (carga.formato) were made again by this load.
+        result_.keptValidation = std::pair(static_cast<int>(leadingInt(row[2])), static_cast<int>(leadingInt(row[3])));
+        counts = std::pair(row[2], row[3]);
+        if (!moved(earlierId, "achado", kFindingColumns, " AND codigo <> 'carga.formato'") ||
+            !moved(earlierId, "conciliacao", kReconciliationColumns, "") ||
+            !moved(earlierId, "indicio", kIndicatorColumns, ""))
+          return failed();
+      }
+      if (!c.query("DELETE FROM tavex.arquivo WHERE id = $1", {earlierId})) return failed();
+    }
+    if (!c.query("UPDATE tavex.arquivo SET sha256 = $2, linhas = $3, validado = $4, erros = $5, avisos = $6 WHERE id = $1",
+                 {id_, sha, std::to_string(result_.lines), counts ? "t" : "f",
+                  counts ? std::optional(counts->first) : std::nullopt,
+                  counts ? std::optional(counts->second) : std::nullopt}))
+      return failed();
+    if (beforeCommit && !beforeCommit(c, result_.fileId)) return failed();
+    if (!c.exec("COMMIT")) return failed();
+    open = false;
+    result_.status = replacing ? PgLoadStatus::Replaced : PgLoadStatus::Loaded;
+    return result_;
+  }
+
+  PgLoadResult failed() {
+    fail("");
+    return result_;
+  }
+
+  // Copies the rows of `table` from the earlier load to this one.
+  bool moved(const std::string& earlierId, const std::string& table, const char* columns, const std::string& where) {
+    const std::string rest = std::string(columns).substr(std::string_view("arquivo_id").size());
+    return c
+        .query("INSERT INTO tavex." + table + " (" + columns + ") SELECT $2::bigint" + rest + " FROM tavex." + table +
+                   " WHERE arquivo_id = $1::bigint" + where,
+               {earlierId, id_})
+        .has_value();
+  }
+
+  static constexpr const char* kFindingColumns =
+      "arquivo_id, linha, registro, campo, codigo, severidade, mensagem, crz, coo, valor_declarado, valor_calculado";
+  static constexpr const char* kReconciliationColumns =
+      "arquivo_id, crz, data, coo_inicial, coo_final, tipo, totalizador, declarado, calculado, diferenca, "
+      "dentro_tolerancia";
+  static constexpr const char* kIndicatorColumns =
+      "arquivo_id, codigo, nivel, mensagem, linha, registro, crz, coo, esperado, encontrado";
+
+  void addFields(std::string& data, int table, std::string_view record, int line, PgLoadResult&) {
     for (const PgColumn& col : pgColumnsOf(table)) {
       const std::string_view v = sliceField(record, col.field->start, col.field->width);
       data += '\t';
@@ -149,7 +276,7 @@ class Loader {
       }
       data += "\\N";
       if (valid) continue;
-      ++result.invalidFields;
+      ++result_.invalidFields;
       const RecordLayout& layout = allLayouts()[static_cast<std::size_t>(table)];
       PgFinding f;
       f.line = line;
@@ -167,22 +294,36 @@ class Loader {
   bool send(int batch) {
     std::string& data = batches_[static_cast<std::size_t>(batch)];
     if (data.empty()) return true;
-    const bool ok = c_.copyIn(statements_[static_cast<std::size_t>(batch)], data);
+    const bool ok = c.copyIn(statements_[static_cast<std::size_t>(batch)], data);
     data.clear();
     return ok;
   }
 
-  PgConnection& c_;
+  PgConnection& c;
+  std::string path;
   const PgLoadOptions& o_;
+  bool started = false;  // the first line came
+  bool open = false;     // the transaction is open
+  PgLoadResult result_;
   std::string id_;
   std::array<std::string, kUnknownLines + 1> batches_;
   std::array<std::string, kUnknownLines + 1> statements_;
   std::vector<PgFinding> findings_;
-  std::string message_;
   Sha256 hash_;
 };
 
-}  // namespace
+PgFileLoad::PgFileLoad(PgConnection& connection, const std::string& path, const PgLoadOptions& options)
+    : state_(std::make_unique<State>(connection, path, options)) {}
+
+PgFileLoad::~PgFileLoad() {
+  if (state_->open) state_->c.rollbackQuietly();
+}
+
+void PgFileLoad::addLine(std::string_view raw) { state_->add(raw); }
+
+PgLoadResult PgFileLoad::finish(bool wholeFile) {
+  return state_->finish(wholeFile, state_->o_.validation, state_->o_.beforeCommit);
+}
 
 std::optional<long long> pgLoadedFileId(PgConnection& c, const std::string& sha256) {
   const auto rows = c.query("SELECT id FROM tavex.arquivo WHERE sha256 = $1", {sha256});
@@ -191,109 +332,18 @@ std::optional<long long> pgLoadedFileId(PgConnection& c, const std::string& sha2
 }
 
 PgLoadResult loadCotepeFileToPg(PgConnection& c, const std::string& path, const PgLoadOptions& options) {
-  PgLoadResult result;
   std::error_code ec;
   LineReader reader;
   if (std::filesystem::is_directory(path, ec) || !reader.open(path)) {
+    PgLoadResult result;
     result.status = PgLoadStatus::Unreadable;
     result.message = "o arquivo não pode ser lido"_cp;
     return result;
   }
-  std::string_view first;
-  if (!reader.next(first) || !first.starts_with("E01")) {
-    result.status = PgLoadStatus::NotCotepe;
-    result.message = "não é um arquivo COTEPE (a primeira linha não começa com E01)"_cp;
-    return result;
-  }
-  const std::string e01(removeLineFeed(first));
-  reader.rewind();
-  auto dateParam = [](std::string_view d) -> std::optional<std::string> { return pgDateOf(d); };
-
-  auto fail = [&](const std::string& why) {
-    c.rollbackQuietly();
-    result.status = PgLoadStatus::Failed;
-    if (!why.empty())
-      result.message = why;
-    else if (!c.connected())
-      result.message = "a conexão com o servidor caiu: "_cp + utf8ToCp1252(c.error());
-    else
-      result.message = "o servidor recusou a carga: "_cp + utf8ToCp1252(c.error());
-    return result;
-  };
-  // The file is read once: its row goes in first under a key of its own (its
-  // transaction's number), its lines follow, and their SHA-256, known once they
-  // are read, decides what becomes of an earlier load of the same bytes.
-  const std::filesystem::path p(path);
-  const std::string absolute = std::filesystem::absolute(p, ec).string();
-  const std::optional<std::pair<int, int>>& validation = options.validation;
-  if (!c.exec("BEGIN")) return fail("");
-  const auto inserted = c.query(
-      "INSERT INTO tavex.arquivo (sha256, nome, caminho, tipo, serie_ecf, cnpj, data_inicial, data_final, estacao, "
-      "validado, erros, avisos) VALUES ('carregando:' || txid_current(), $1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11) "
-      "RETURNING id",
-      {pathText(p.filename().string()), pathText(ec ? path : absolute), textParam(fieldOf(e01, E01::ComandoGeracao)),
-       textParam(fieldOf(e01, E01::NumeroFabricacao)), textParam(fieldOf(e01, E01::CnpjUsuario)),
-       dateParam(fieldOf(e01, E01::DataInicial)), dateParam(fieldOf(e01, E01::DataFinal)), pgTextOf(station()),
-       validation ? "t" : "f", validation ? std::optional(std::to_string(validation->first)) : std::nullopt,
-       validation ? std::optional(std::to_string(validation->second)) : std::nullopt});
-  if (!inserted) return fail("");
-  result.fileId = std::stoll((*inserted)[0][0]);
-  const std::string id = std::to_string(result.fileId);
-
-  Loader loader(c, options);
-  if (!loader.load(reader, result)) return fail(loader.message());
-  const std::string sha = loader.sha256();
-
-  // Loads of the same bytes take turns from here to their commit.
-  if (!c.query("SELECT pg_advisory_xact_lock(1413568070, hashtext($1))", {sha})) return fail("");
-  const auto existing =
-      c.query("SELECT id, validado, erros, avisos FROM tavex.arquivo WHERE sha256 = $1", {sha}, "");
-  if (!existing) return fail("");
-  bool replacing = false;
-  if (!existing->empty()) {
-    const std::vector<std::string>& row = (*existing)[0];
-    const std::string earlierId = row[0];
-    if (options.skipExisting) {
-      c.rollbackQuietly();
-      result = PgLoadResult{};
-      result.fileId = std::stoll(earlierId);
-      result.status = PgLoadStatus::Skipped;
-      return result;
-    }
-    replacing = true;
-    if (!validation && row[1] == "t") {
-      // The same bytes validated before: that validation still describes them, and
-      // its findings, reconciliation and indicators move to the new row; the load's
-      // own findings (carga.formato) were made again by this load.
-      result.keptValidation = std::pair(static_cast<int>(leadingInt(row[2])), static_cast<int>(leadingInt(row[3])));
-      const char* const findings =
-          "arquivo_id, linha, registro, campo, codigo, severidade, mensagem, crz, coo, valor_declarado, valor_calculado";
-      const char* const reconciliation =
-          "arquivo_id, crz, data, coo_inicial, coo_final, tipo, totalizador, declarado, calculado, diferenca, "
-          "dentro_tolerancia";
-      const char* const indicators = "arquivo_id, codigo, nivel, mensagem, linha, registro, crz, coo, esperado, encontrado";
-      const auto moved = [&](const std::string& table, const char* columns, const std::string& where) {
-        const std::string rest = std::string(columns).substr(std::string_view("arquivo_id").size());
-        return c.query("INSERT INTO tavex." + table + " (" + columns + ") SELECT $2::bigint" + rest + " FROM tavex." +
-                           table + " WHERE arquivo_id = $1::bigint" + where,
-                       {earlierId, id})
-            .has_value();
-      };
-      if (!c.query("UPDATE tavex.arquivo SET validado = true, erros = $2, avisos = $3 WHERE id = $1",
-                   {id, row[2], row[3]}) ||
-          !moved("achado", findings, " AND codigo <> 'carga.formato'") || !moved("conciliacao", reconciliation, "") ||
-          !moved("indicio", indicators, ""))
-        return fail("");
-    }
-    if (!c.query("DELETE FROM tavex.arquivo WHERE id = $1", {earlierId})) return fail("");
-  }
-  if (!c.query("UPDATE tavex.arquivo SET sha256 = $2, linhas = $3 WHERE id = $1",
-               {id, sha, std::to_string(result.lines)}))
-    return fail("");
-  if (options.beforeCommit && !options.beforeCommit(c, result.fileId)) return fail("");
-  if (!c.exec("COMMIT")) return fail("");
-  result.status = replacing ? PgLoadStatus::Replaced : PgLoadStatus::Loaded;
-  return result;
+  PgFileLoad load(c, path, options);
+  std::string_view raw;
+  while (reader.next(raw)) load.addLine(raw);
+  return load.finish(!reader.readFailed());
 }
 
 }  // namespace tavex

@@ -18,8 +18,10 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "pg/pg_connection.h"
 
@@ -54,6 +56,28 @@ struct PgLoadResult {
 };
 
 PgLoadResult loadCotepeFileToPg(PgConnection& connection, const std::string& path, const PgLoadOptions& options = {});
+
+// The same load fed by a caller that reads the file for something else (the
+// validation's read tap), so that the file is read once: every raw line in order,
+// then finish. `options` is kept by reference and read again at finish, so its
+// validation and beforeCommit may be filled in once the lines are all added.
+// Dropped unfinished, the load is rolled back.
+class PgFileLoad {
+ public:
+  PgFileLoad(PgConnection& connection, const std::string& path, const PgLoadOptions& options);
+  ~PgFileLoad();
+  PgFileLoad(const PgFileLoad&) = delete;
+  PgFileLoad& operator=(const PgFileLoad&) = delete;
+
+  void addLine(std::string_view raw);
+  // `wholeFile`: the lines added were all of the file, read without error;
+  // otherwise nothing of the file stays (Unreadable, or Failed with a read error).
+  PgLoadResult finish(bool wholeFile);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
 
 // The arquivo row of a file already loaded with these bytes (its SHA-256), so that a
 // caller may skip it before any work; nothing when there is none or the question

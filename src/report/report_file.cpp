@@ -68,6 +68,7 @@ void FileFacts::add(std::string_view rawLine) {
 
 std::map<int, std::string> FileFacts::linesOf(const std::string& path, const std::vector<int>& wanted) const {
   std::map<int, std::string> found;
+  if (wanted.empty()) return found;
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return found;
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(f, std::fclose);

@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cotepe/text.h"
 #include "generator.h"
+#include "pg/pg_schema.h"
 #include "pg_server.h"
 #include "support/cli_capture.h"
 #include "support/files.h"
@@ -62,6 +63,47 @@ TEST(CliExportarPg, AFileAlreadyLoadedIsSkippedBeforeItIsValidated) {
   EXPECT_EQ(o.status, cli::kOk) << o.err << o.out;
   EXPECT_EQ(o.out, dir.file("ruim.txt") + ": j\xC3\xA1 carregado (arquivo 1), pulado\n");
   EXPECT_FALSE(std::filesystem::exists(dir.file("ruim.txt.log")));
+}
+
+// Bytes this process has read so far (read and pread calls, sockets included).
+long long bytesReadSoFar() {
+  std::ifstream io("/proc/self/io");
+  std::string key;
+  long long value = 0;
+  while (io >> key >> value)
+    if (key == "rchar:") return value;
+  return -1;
+}
+
+// With --validar the load takes its lines from the validation's own read: the file
+// is read once, and what is loaded is what a load reading the file itself loads.
+TEST(CliExportarPg, ValidarReadsTheFileOnceAndLoadsWhatAPlainLoadLoads) {
+  TempDir dir;
+  GeneratorOptions g;
+  g.targetBytes = 2000000;
+  {
+    std::ofstream out(dir.file("tdm.txt"), std::ios::binary);
+    generateCotepe(out, g);
+  }
+  const auto size = static_cast<long long>(std::filesystem::file_size(dir.file("tdm.txt")));
+  const std::string plain = PgServer::instance().newDatabase(), validated = PgServer::instance().newDatabase();
+  ASSERT_EQ(run({dir.file("tdm.txt"), "--url", plain}).status, cli::kOk);
+  {
+    PgConnection schema;  // the schema first, so that its creation is not counted
+    ASSERT_TRUE(schema.connect(validated)) << schema.error();
+    ASSERT_TRUE(ensurePgSchema(schema).usable());
+  }
+  const long long before = bytesReadSoFar();
+  const Outcome o = run({dir.file("tdm.txt"), "--validar", "--url", validated});
+  const long long read = bytesReadSoFar() - before;
+  ASSERT_EQ(o.status, cli::kOk) << o.err << o.out;
+  EXPECT_GT(read, size);
+  EXPECT_LT(read, size + size / 4) << "read once, not " << static_cast<double>(read) / static_cast<double>(size) << " times";
+  const std::string facts =
+      "SELECT sha256, linhas, (SELECT count(*) FROM tavex.e15), (SELECT sum(linha) FROM tavex.e14), "
+      "(SELECT count(*) FROM tavex.ead) FROM tavex.arquivo";
+  EXPECT_EQ(pgRows(validated, facts), pgRows(plain, facts));
+  EXPECT_EQ(pgRows(validated, "SELECT validado, erros, avisos FROM tavex.arquivo"), (std::vector<std::string>{"t|0|0"}));
 }
 
 TEST(CliExportarPg, ValidarKeepsTheValidationCountsWithTheFile) {
