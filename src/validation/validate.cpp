@@ -165,6 +165,22 @@ ValidationSummary abandon(ValidationRun& run) {
   return summary;
 }
 
+// The start every run shares: the file and its log opened, the header read and
+// written. False when the run cannot go on (the user was told); `failed` is then
+// its answer.
+bool openRun(ValidationRun& run, LineReader& file, const std::string& path, const ValidationOptions& options,
+             LogHeader& header, ValidationSummary& failed) {
+  if (!startRun(run, file, path)) return false;
+  prepare(run, options);
+  header = gatherHeader(file);
+  if (readFailed(run, file)) {
+    failed = abandon(run);
+    return false;
+  }
+  writeHeader(run.log, path, header);
+  return true;
+}
+
 }  // namespace
 
 std::string localToday() {
@@ -179,11 +195,8 @@ ValidationSummary validateCotepeFile(Notifier& notifier, const std::string& path
   ValidationRun run(notifier);
   run.toleranceCents = toleranceCents < 0 ? 0 : toleranceCents;
   LineReader file;
-  if (!startRun(run, file, path)) return {};
-  prepare(run, options);
-  const LogHeader header = gatherHeader(file);
-  if (readFailed(run, file)) return abandon(run);
-  writeHeader(run.log, path, header);
+  LogHeader header;
+  if (ValidationSummary failed; !openRun(run, file, path, options, header, failed)) return failed;
   if (options.continueAfterMissingRecords) run.log.appendLog(kContinuing);
 
   // One read examines the structure and checks the lines together; the lines'
@@ -247,11 +260,8 @@ ValidationSummary validateCotepeFileQuick(Notifier& notifier, const std::string&
                                           const ValidationOptions& options) {
   ValidationRun run(notifier);
   LineReader file;
-  if (!startRun(run, file, path)) return {};
-  prepare(run, options);
-  const LogHeader header = gatherHeader(file);
-  if (readFailed(run, file)) return abandon(run);
-  writeHeader(run.log, path, header);
+  LogHeader header;
+  if (ValidationSummary failed; !openRun(run, file, path, options, header, failed)) return failed;
   checkLines(run, file, CheckMode::FormatOnly);
   if (readFailed(run, file)) return abandon(run);
   ValidationSummary summary = finish(run);
