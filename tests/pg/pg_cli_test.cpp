@@ -104,6 +104,19 @@ TEST(CliExportarPg, ValidarReadsTheFileOnceAndLoadsWhatAPlainLoadLoads) {
       "(SELECT count(*) FROM tavex.ead) FROM tavex.arquivo";
   EXPECT_EQ(pgRows(validated, facts), pgRows(plain, facts));
   EXPECT_EQ(pgRows(validated, "SELECT validado, erros, avisos FROM tavex.arquivo"), (std::vector<std::string>{"t|0|0"}));
+
+  // A file whose structure fails stops the validation's read early: the load then
+  // reads the rest of it itself, and still loads every line.
+  g.fault = GeneratorFault::OutOfOrder;
+  {
+    std::ofstream out(dir.file("fora_de_ordem.txt"), std::ios::binary);
+    generateCotepe(out, g);
+  }
+  const std::string broken = PgServer::instance().newDatabase(), brokenPlain = PgServer::instance().newDatabase();
+  ASSERT_EQ(run({dir.file("fora_de_ordem.txt"), "--url", brokenPlain}).status, cli::kOk);
+  EXPECT_EQ(run({dir.file("fora_de_ordem.txt"), "--validar", "--url", broken}).status, cli::kFound);
+  EXPECT_EQ(pgRows(broken, facts), pgRows(brokenPlain, facts));
+  EXPECT_EQ(pgRows(broken, "SELECT validado, erros > 0 FROM tavex.arquivo"), (std::vector<std::string>{"t|t"}));
 }
 
 TEST(CliExportarPg, ValidarKeepsTheValidationCountsWithTheFile) {
