@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <random>
+#include <sstream>
 #include <vector>
 
 #include "cotepe/record_builder.h"
@@ -330,6 +331,33 @@ class Generator {
 std::uint64_t generateCotepe(std::ostream& out, const GeneratorOptions& options) {
   Generator generator(options);
   return generator.write(out);
+}
+
+void generateMemoryPair(std::ostream& mf, std::ostream& mfd, std::ostream* tdm, GeneratorOptions options) {
+  options.kind = FileKind::TDM;
+  std::ostringstream whole;
+  generateCotepe(whole, options);
+  const std::string text = whole.str();
+  if (tdm != nullptr) *tdm << text;
+  splitMemories(text, mf, mfd);
+}
+
+void splitMemories(std::string_view text, std::ostream& mf, std::ostream& mfd) {
+  const FieldLayout& command = fieldLayout(E01::ComandoGeracao);
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size() - 1) + 1;
+    const std::string_view line = text.substr(start, end - start);
+    const int type = recordTypeOf(line);
+    if (type == 1) {
+      std::string e01(line);
+      mf << e01.replace(static_cast<std::size_t>(command.start - 1), 3, "MF ");
+      mfd << e01.replace(static_cast<std::size_t>(command.start - 1), 3, "MFD");
+    } else {
+      if (type == 2 || type == kEadType || type <= 13) mf << line;
+      if (type == 2 || type == kEadType || type >= 14) mfd << line;
+    }
+    start = end;
+  }
 }
 
 }  // namespace tavex

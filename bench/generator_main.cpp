@@ -1,6 +1,7 @@
 // tavex-gerador: writes a synthetic COTEPE file.
 //   tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf] [--falha NOME]
 //                 [--sem-e04-e10-e19-e20] [--intervencao N] [--gt] [--chave-privada CHAVE.pem]
+//                 [--memorias MF.txt MFD.txt]   (also the TDM file's two memories, as two files)
 #include <cstdio>
 #include <fstream>
 #include <optional>
@@ -35,11 +36,12 @@ int main(int argc, char** argv) {
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]).starts_with("-")) {
     std::fprintf(stderr, "Uso: tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf]\n"
                  "       [--sem-e04-e10-e19-e20] [--intervencao N] [--gt] [--chave-privada CHAVE.pem]\n"
+                 "       [--memorias MF.txt MFD.txt]  (com um arquivo TDM: também as suas duas memórias)\n"
                  "       [--falha sem-ead|linha-vazia|fora-de-ordem|e02-duplicado|registro-apos-ead|registro-curto]\n");
     return 2;
   }
   tavex::GeneratorOptions options;
-  std::string keyPath;
+  std::string keyPath, mfPath, mfdPath;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -71,6 +73,9 @@ int main(int argc, char** argv) {
       keyPath = argv[++i];
     } else if (a == "--intervencao" && hasValue) {
       options.interventionAt = std::stoull(argv[++i]);
+    } else if (a == "--memorias" && i + 2 < argc) {
+      mfPath = argv[++i];
+      mfdPath = argv[++i];
     } else if (a == "--gt") {
       options.grandTotals = true;
     } else if (a == "--lf") {
@@ -93,8 +98,22 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "tavex-gerador: não foi possível criar %s\n", argv[1]);
     return 2;
   }
-  tavex::generateCotepe(out, options);
+  if (mfPath.empty()) {
+    tavex::generateCotepe(out, options);
+  } else {
+    std::ofstream mf(mfPath, std::ios::binary), mfd(mfdPath, std::ios::binary);
+    tavex::generateMemoryPair(mf, mfd, &out, options);
+    mf.close();
+    mfd.close();
+    if (!mf || !mfd) {
+      std::fprintf(stderr, "tavex-gerador: não foi possível gravar %s e %s\n", mfPath.c_str(), mfdPath.c_str());
+      return 2;
+    }
+  }
   out.close();
   if (!out) return 2;
-  return !key || signGeneratedFile(argv[1], *key) ? 0 : 2;
+  if (!key) return 0;
+  const bool signedAll = signGeneratedFile(argv[1], *key) &&
+                         (mfPath.empty() || (signGeneratedFile(mfPath.c_str(), *key) && signGeneratedFile(mfdPath.c_str(), *key)));
+  return signedAll ? 0 : 2;
 }
