@@ -167,49 +167,10 @@ TEST_F(MemoryPairTest, ACouponRemovedFromTheMfdShowsOnItsReductionOnly) {
   EXPECT_EQ(missing, 1);
 }
 
-// The part of a TDM file of days `first`..`last` (reductions of those days and
-// their documents), as the ECF gives a file of that period.
-std::vector<std::string> period(const std::vector<std::string>& lines, int firstCrz, int lastCrz) {
-  std::vector<std::string> out;
-  std::int64_t lowCoo = 0, highCoo = 0;  // the documents' COOs: after the previous reduction, up to the last
-  for (const std::string& line : lines) {
-    if (typeOf(line) != 16) continue;
-    const std::int64_t crz = leadingInt(fieldOf(line, E16::Crz)), coo = leadingInt(fieldOf(line, E16::Coo));
-    if (crz == firstCrz - 1) lowCoo = coo;
-    if (crz == lastCrz) highCoo = coo;
-  }
-  const auto inside = [&](std::int64_t coo) { return coo > lowCoo && coo <= highCoo; };
-  const auto crzInside = [&](std::int64_t crz) { return crz >= firstCrz && crz <= lastCrz; };
-  for (const std::string& line : lines) {
-    switch (typeOf(line)) {
-      case 1: {
-        std::string e01 = line;
-        const auto day = [](int crz) { return cformat("201201%02d", crz + 1); };  // the generator's first day is 2 Jan
-        e01.replace(static_cast<std::size_t>(fieldLayout(E01::DataInicial).start - 1), 8, day(firstCrz));
-        e01.replace(static_cast<std::size_t>(fieldLayout(E01::DataFinal).start - 1), 8, day(lastCrz));
-        out.push_back(e01);
-        break;
-      }
-      case 12: if (crzInside(leadingInt(fieldOf(line, E12::Crz)))) out.push_back(line); break;
-      case 13: if (crzInside(leadingInt(fieldOf(line, E13::Crz)))) out.push_back(line); break;
-      case 17: if (crzInside(leadingInt(fieldOf(line, E17::Crz)))) out.push_back(line); break;
-      case 18: if (crzInside(leadingInt(fieldOf(line, E18::Crz)))) out.push_back(line); break;
-      case 14: if (inside(leadingInt(fieldOf(line, E14::Coo)))) out.push_back(line); break;
-      case 15: if (inside(leadingInt(fieldOf(line, E15::Coo)))) out.push_back(line); break;
-      case 16: if (inside(leadingInt(fieldOf(line, E16::Coo)))) out.push_back(line); break;
-      case 19: if (inside(leadingInt(fieldOf(line, E19::Coo)))) out.push_back(line); break;
-      case 20: if (inside(leadingInt(fieldOf(line, E20::Coo)))) out.push_back(line); break;
-      case 21: if (inside(leadingInt(fieldOf(line, E21::Coo)))) out.push_back(line); break;
-      default: out.push_back(line);
-    }
-  }
-  return out;
-}
-
 TEST_F(MemoryPairTest, OnlyTheDaysBothFilesCoverAreComparedTheOthersListed) {
   const std::vector<std::string> tdm = generatedTdm(8, 9);
   const Memories whole = split(tdm);
-  const MemoryPair p = pair(period(whole.mf, 1, 6), period(whole.mfd, 4, 9));
+  const MemoryPair p = pair(reductionsOf(whole.mf, 1, 6), reductionsOf(whole.mfd, 4, 9));
   ASSERT_TRUE(p.ran);
   std::vector<int> compared;
   for (const ReductionReconciliation& r : p.reconciliation.reductions) compared.push_back(r.crz);
@@ -239,7 +200,7 @@ TEST_F(MemoryPairTest, PairsThatCannotBeReconciledAreRefused) {
   EXPECT_NE(text.find("TX000000000000000001"), std::string::npos) << text;
   EXPECT_NE(text.find("XY000000000000000099"), std::string::npos) << text;
   // Periods without a day in common.
-  text = refusal(period(m.mf, 1, 1), period(m.mfd, 2, 3));
+  text = refusal(reductionsOf(m.mf, 1, 1), reductionsOf(m.mfd, 2, 3));
   EXPECT_NE(text.find("não se sobrepõem"), std::string::npos) << text;
   // Two MF files, either order of MF and MFD being accepted.
   text = refusal(m.mf, m.mf);
