@@ -302,6 +302,21 @@ std::vector<EcfGroup> groupByEcf(const std::vector<FileFootprint>& files) {
   return groups;
 }
 
+std::string coverageText(const EcfGroup& group) {
+  if (group.held.empty()) return "nenhuma redução Z"_cp;
+  const auto list = [](const std::vector<std::pair<int, int>>& ranges) {
+    std::string out;
+    for (std::size_t i = 0; i < ranges.size(); ++i)
+      out += (i == 0 ? "" : i + 1 == ranges.size() ? " e " : ", ") + range(ranges[i].first, ranges[i].second);
+    return out;
+  };
+  long count = 0;
+  for (const auto& [first, last] : group.held) count += last - first + 1;
+  std::string out = cformat("CRZ %s (%ld redução(ões) Z)"_cp, list(group.held).c_str(), count);
+  if (!group.missing.empty()) out += "; faltam " + list(group.missing);
+  return out;
+}
+
 std::string ecfCaption(const EcfGroup& group) {
   if (!group.known) return "ECF desconhecida";
   return cformat("ECF %s (MF adicional \"%s\", modelo %s)", std::string(trimRight(group.serial)).c_str(),

@@ -77,6 +77,11 @@ struct EcfGroup {
 // unknown file in a group of its own. Linear in the reductions held, plus the sort.
 std::vector<EcfGroup> groupByEcf(const std::vector<FileFootprint>& files);
 
+// The reductions a group holds and those missing, for a reader (cp1252):
+// "CRZ 000001 a 000030 e 000061 a 000090 (60 reduções); faltam 000031 a 000060",
+// "nenhuma redução Z" when its files hold none.
+std::string coverageText(const EcfGroup& group);
+
 // The caption of a group: "ECF <serial> (MF adicional X, modelo M)" or "ECF desconhecida" (cp1252).
 std::string ecfCaption(const EcfGroup& group);
 
