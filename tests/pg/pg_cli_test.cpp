@@ -5,13 +5,16 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sstream>
 
 #include "cli/commands.h"
 #include "cotepe/text.h"
 #include "generator.h"
+#include "pg/pg_schema.h"
 #include "pg_server.h"
 #include "support/cli_capture.h"
 #include "support/files.h"
+#include "support/generated_lines.h"
 #include "support/sample_files.h"
 
 namespace tavex {
@@ -147,6 +150,50 @@ TEST(CliExportarPg, ValidarLoadsTheIndicatorsAndAReloadKeepsThem) {
             std::vector<std::string>{"t|t"});
   ASSERT_TRUE(pgRows(uri, "DELETE FROM tavex.arquivo").empty());
   EXPECT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.indicio"), std::vector<std::string>{"0"});
+}
+
+// Months of one ECF's fiscal memory and of its detail memory, February missing:
+// the view answers which CRZ ranges of the ECF the database holds, and from which files.
+TEST(CliExportarPg, TheCoverageViewGivesTheCrzRangesHeldOfEachEcf) {
+  TempDir dir;
+  GeneratorOptions options;
+  options.reductions = 9;
+  options.couponsPerReduction = 2;
+  const std::vector<std::string> all = generatedLines(options);
+  std::ostringstream mf, mfd;
+  splitMemories(joinLines(reductionsOf(all, 7, 9)), mf, mfd);
+  writeFile(dir.file("m1.txt"), joinLines(reductionsOf(all, 1, 3)));
+  writeFile(dir.file("m3_mf.txt"), mf.str());
+  writeFile(dir.file("m3_mfd.txt"), mfd.str());
+  std::vector<std::string> other = reductionsOf(all, 4, 5);
+  other[0].replace(3, 20, "XY000000000000000099");
+  writeFile(dir.file("outra.txt"), joinLines(other));
+  const std::string uri = PgServer::instance().newDatabase();
+  ASSERT_EQ(run({dir.path().string(), "--url", uri}).status, cli::kOk);
+  EXPECT_EQ(pgRows(uri, "SELECT serie_ecf, mf_adicional, modelo, crz_inicial, crz_final, reducoes, arquivos "
+                        "FROM tavex.cobertura_ecf ORDER BY serie_ecf, crz_inicial"),
+            (std::vector<std::string>{"TX000000000000000001| |TAVEX SIM 1|1|3|3|{m1.txt}",
+                                      "TX000000000000000001| |TAVEX SIM 1|7|9|3|{m3_mf.txt,m3_mfd.txt}",
+                                      "XY000000000000000099| |TAVEX SIM 1|4|5|2|{outra.txt}"}));
+}
+
+// A database of the version before the view gets it, and it answers at once from
+// the files already loaded.
+TEST(CliExportarPg, AnOlderDatabaseGetsTheCoverageView) {
+  TempDir dir;
+  writeFile(dir.file("ecf.txt"), joinLines(sampleTdmFile()));
+  const std::string uri = PgServer::instance().newDatabase();
+  {
+    PgConnection c;
+    ASSERT_TRUE(c.connect(uri));
+    ASSERT_TRUE(c.exec("BEGIN; CREATE SCHEMA tavex"));
+    ASSERT_TRUE(applyPgSchemaSteps(c, 0, 3)) << c.error();
+    ASSERT_TRUE(c.exec("COMMIT"));
+  }
+  EXPECT_EQ(pgRows(uri, "SELECT to_regclass('tavex.cobertura_ecf')"), std::vector<std::string>{"<null>"});
+  ASSERT_EQ(run({dir.file("ecf.txt"), "--url", uri}).status, cli::kOk);
+  EXPECT_EQ(pgRows(uri, "SELECT versao FROM tavex.versao"), std::vector<std::string>{"4"});
+  EXPECT_EQ(pgRows(uri, "SELECT crz_inicial, crz_final FROM tavex.cobertura_ecf"), std::vector<std::string>{"1|1"});
 }
 
 TEST(CliExportarPg, ConnectionProblemsAreToldAndNothingRuns) {
