@@ -44,6 +44,7 @@ const char* const kDocuments[] = {"README.md", "docs/manual.md", "docs/tavex-cli
 const Example kExamples[] = {
     {"README.md", "tavex-cli validar exemplos/ --jobs 2 --resumo resumo.csv", 1, "0 não validado(s), 0 interrompido(s)."},
     {"README.md", "tavex-cli indicios exemplos/tdm_indicios.txt", 1, "4 indício(s): 1 alerta(s), 3 informação(ões)"},
+    {"README.md", "tavex-cli conciliar exemplos/uma_ecf/mf.txt exemplos/uma_ecf/mfd_sem_cupom.txt", 1, "6 acima da tolerância de 0,00"},
     {"README.md", "cd build/exemplos", 0, ""},
     {"README.md", "../bin/tavex-cli assinatura tdm_valido.txt --fabricante DATAREGIS", 0, "Assinatura válida!"},
     {"README.md", "../bin/tavex-cli assinatura tdm_assinatura_adulterada.txt --fabricante DATAREGIS", 1, "Assinatura Inválida!"},

@@ -278,14 +278,15 @@ TEST(CliExportarPg, TheReadmeQueriesAnswerOnAllTheExamplesLoadedTogether) {
   const std::string uri = PgServer::instance().newDatabase();
   const Outcome o = run({dir.file("exemplos"), "--validar", "--url", uri});
   ASSERT_EQ(o.status, cli::kFound) << o.err;
-  ASSERT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.arquivo"), std::vector<std::string>{"11"}) << o.out << o.err;
+  ASSERT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.arquivo"), std::vector<std::string>{"13"}) << o.out << o.err;
 
   const std::vector<std::string> queries = readmeQueries();
-  ASSERT_EQ(queries.size(), 6u);
-  // Sales per day: reductions 1 and 2 once (not once per TDM file), 3 to 5 from the MF file.
+  ASSERT_EQ(queries.size(), 7u);
+  // Sales per day: reductions 1 and 2 once (not once per TDM file), 3 to 5 from the MF file;
+  // the pair of exemplos/uma_ecf is a second ECF with reductions 1 to 3.
   EXPECT_EQ(pgRows(uri, queries[0]),
-            (std::vector<std::string>{"2012-01-02|1|2854.5700000000000000", "2012-01-03|1|3638.6000000000000000",
-                                      "2012-01-04|1|0.00000000000000000000", "2012-01-05|1|0.00000000000000000000",
+            (std::vector<std::string>{"2012-01-02|2|5517.1300000000000000", "2012-01-03|2|5140.4400000000000000",
+                                      "2012-01-04|2|2285.1900000000000000", "2012-01-05|1|0.00000000000000000000",
                                       "2012-01-06|1|0.00000000000000000000"}));
   // Only the damaged item; the cancelled coupons of the clean files are left out.
   EXPECT_EQ(pgRows(uri, queries[1]), std::vector<std::string>{"tdm_item_divergente.txt|1|106806|106807"});
@@ -301,10 +302,11 @@ TEST(CliExportarPg, TheReadmeQueriesAnswerOnAllTheExamplesLoadedTogether) {
                        "tdm_indicios.txt|TDM", "mf_valido.txt|MF"}));
   EXPECT_EQ(pgRows(uri, queries[3]),
             (std::vector<std::string>{
-                "carga.formato|erro|4|1", "totais.e13|erro|4|3", "campo.formato_numerico|erro|2|1",
+                "totais.coo_faltante|erro|12|3", "carga.formato|erro|4|1", "totais.e13|erro|4|3",
+                "campo.formato_numerico|erro|2|1",
                 "campo.formato_data|erro|1|1", "campo.formato_hora|erro|1|1", "cupom.bruto_itens|erro|1|1",
                 "cupom.liquido_itens|erro|1|1", "estrutura.e02_repetido|erro|1|1", "estrutura.ordem|erro|1|1",
-                "item.total_liquido|erro|1|1", "totais.coo_faltante|erro|1|1", "totais.e12|erro|1|1",
+                "item.total_liquido|erro|1|1", "totais.e12|erro|1|1",
                 "totais.e18|erro|1|1"}));
   // Payment means: reductions 1 and 2 once, 3 and 4 from the one file with their E18.
   EXPECT_EQ(pgRows(uri, queries[4]),
@@ -312,11 +314,15 @@ TEST(CliExportarPg, TheReadmeQueriesAnswerOnAllTheExamplesLoadedTogether) {
                                       "2012-01-01|CARTAO CREDITO|1982.2700000000000000"}));
   EXPECT_EQ(pgRows(uri, queries[5]),
             (std::vector<std::string>{
+                "mfd_sem_cupom.txt|alerta|indicio.ccf.sequencia|9|<null>|10|7|8",
                 "tdm_coo_faltante.txt|alerta|indicio.ccf.sequencia|31|<null>|3|2|3",
                 "tdm_indicios.txt|alerta|indicio.contadores.e11|12|<null>|<null>|28 ou mais|25",
                 "tdm_indicios.txt|informacao|indicio.data.reducao_tardia|14|2|14|20120103|20120105",
                 "tdm_indicios.txt|informacao|indicio.cro.intervencao|15|3|21|1|2",
                 "tdm_indicios.txt|informacao|indicio.cancelamentos|16|4|28|at\xC3\xA9 10,00 %|20,00 %"}));
+  // The pair's ECF: reductions 1 to 3, held by both its files.
+  EXPECT_EQ(pgRows(uri, queries[6]),
+            std::vector<std::string>{"TX000000000000000028| |TAVEX SIM 1|1|3|3|{mf.txt,mfd_sem_cupom.txt}"});
 }
 
 // The shipped grant script for `role`, as psql runs it with -v papel=ROLE.
