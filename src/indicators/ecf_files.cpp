@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <tuple>
+#include <unordered_map>
 
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
@@ -103,37 +104,48 @@ class GroupRules {
     }
   }
 
+  // Each file against those before it, per memory (a fiscal memory's E12 and a
+  // detail memory's E16 "RZ" hold different things): an overlap with the file that
+  // reached furthest so far, and each reduction against the first file holding its
+  // CRZ. Linear in the reductions, however many copies of one period there are.
   void overlapsAndDisagreements() {
-    for (std::size_t i = 0; i < group_.files.size(); ++i) {
-      const FileFootprint& a = at(i);
-      if (a.reductions.empty()) continue;
-      for (std::size_t j = i + 1; j < group_.files.size(); ++j) {
-        const FileFootprint& b = at(j);
-        if (b.reductions.empty()) continue;
-        if (b.firstCrz() > a.lastCrz()) break;  // ordered by first CRZ: no later file overlaps `a`
-        if (fiscal(a) != fiscal(b)) continue;   // a fiscal memory and a detail memory hold different things
-        const int from = b.firstCrz(), to = std::min(a.lastCrz(), b.lastCrz());
+    struct Memory {
+      int end = 0;
+      std::size_t reaching = 0;
+      std::unordered_map<int, std::pair<std::size_t, const FileFootprint::Reduction*>> first;
+    };
+    Memory memories[2];
+    for (std::size_t k = 0; k < group_.files.size(); ++k) {
+      const FileFootprint& f = at(k);
+      if (f.reductions.empty()) continue;
+      Memory& m = memories[fiscal(f) ? 0 : 1];
+      if (m.end != 0 && f.firstCrz() <= m.end) {
+        const int from = f.firstCrz(), to = std::min(m.end, f.lastCrz());
         group_.indicators.push_back(indicator(
             "indicio.arquivos.sobreposicao", 0, 0, from, "", range(from, to),
-            cformat("%s e %s têm as mesmas reduções Z (CRZ %s)."_cp, name(a).c_str(), name(b).c_str(), range(from, to).c_str())));
-        if (fiscal(a)) disagreements(a, b);
+            cformat("%s e %s têm as mesmas reduções Z (CRZ %s)."_cp, name(at(m.reaching)).c_str(), name(f).c_str(),
+                    range(from, to).c_str())));
+      }
+      if (fiscal(f))
+        for (const FileFootprint::Reduction& r : f.reductions) {
+          const auto [it, added] = m.first.try_emplace(r.crz, k, &r);
+          if (!added && it->second.first != k) disagreement(at(it->second.first), *it->second.second, f, r);
+        }
+      if (f.lastCrz() > m.end) {
+        m.end = f.lastCrz();
+        m.reaching = k;
       }
     }
   }
 
-  void disagreements(const FileFootprint& a, const FileFootprint& b) {
-    std::map<int, const FileFootprint::Reduction*> first;
-    for (const FileFootprint::Reduction& r : a.reductions) first.emplace(r.crz, &r);
-    for (const FileFootprint::Reduction& r : b.reductions) {
-      const auto it = first.find(r.crz);
-      if (it == first.end()) continue;
-      const std::string differ = differences(*it->second, r);
-      if (differ.empty()) continue;
-      group_.indicators.push_back(indicator(
-          "indicio.arquivos.divergencia", r.line, 12, r.crz, name(a), name(b),
-          cformat("A redução Z de CRZ %06d difere entre %s (linha %d) e %s (linha %d): %s. A história da ECF foi reescrita em um deles."_cp,
-                  r.crz, name(a).c_str(), it->second->line, name(b).c_str(), r.line, differ.c_str())));
-    }
+  void disagreement(const FileFootprint& a, const FileFootprint::Reduction& ra, const FileFootprint& b,
+                    const FileFootprint::Reduction& rb) {
+    const std::string differ = differences(ra, rb);
+    if (differ.empty()) return;
+    group_.indicators.push_back(indicator(
+        "indicio.arquivos.divergencia", rb.line, 12, rb.crz, name(a), name(b),
+        cformat("A redução Z de CRZ %06d difere entre %s (linha %d) e %s (linha %d): %s. A história da ECF foi reescrita em um deles."_cp,
+                rb.crz, name(a).c_str(), ra.line, name(b).c_str(), rb.line, differ.c_str())));
   }
 
   // A counter of a later file (one that reaches further in CRZ) below what an

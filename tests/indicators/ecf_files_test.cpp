@@ -102,6 +102,17 @@ TEST_F(EcfFilesTest, AReductionToldTwoWaysInAnOverlappingCopyDiverges) {
   EXPECT_EQ(cp1252ToUtf8(overlap.found), "000021 a 000030");
 }
 
+// A month read again and again: each copy overlaps once, with the file before it,
+// not once per pair of copies (a thousand copies would otherwise give half a million).
+TEST_F(EcfFilesTest, CopiesOfOneMonthOverlapOnceEach) {
+  const auto month = reductionsOf(quarter(), 1, 30);
+  std::vector<std::pair<std::string, std::vector<std::string>>> files;
+  for (int i = 1; i <= 6; ++i) files.push_back({"leitura" + std::to_string(i) + ".txt", month});
+  const auto groups = group(files);
+  ASSERT_EQ(groups.size(), 1u);
+  EXPECT_EQ(codes(groups[0]), std::vector<std::string>(5, "indicio.arquivos.sobreposicao"));
+}
+
 TEST_F(EcfFilesTest, ACounterOfALaterFileBelowAnEarlierOnesGoesBack) {
   const auto all = quarter();
   auto february = reductionsOf(all, 31, 60);
