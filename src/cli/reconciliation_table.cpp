@@ -41,11 +41,14 @@ std::vector<Row> rowsOf(const Reconciliation& table, const Origins* origins = nu
   std::vector<Row> rows;
   for (std::size_t i = 0; i < table.reductions.size(); ++i) {
     const ReductionReconciliation& r = table.reductions[i];
+    // What every row of the reduction repeats, made once.
+    const std::string crz = cformat("%06d", r.crz), date = dateOf(r.date),
+                      coos = cformat("%06d-%06d", r.firstCoo, r.lastCoo);
     for (std::size_t k = 0; k < r.totals.size(); ++k) {
       const ReconciledTotal& t = r.totals[k];
-      Row row{{cformat("%06d", r.crz), dateOf(r.date), cformat("%06d-%06d", r.firstCoo, r.lastCoo),
-               std::string(recordNameOf(t.kind)), cp1252ToUtf8(trimRight(t.name))},
+      Row row{{crz, date, coos, std::string(recordNameOf(t.kind)), cp1252ToUtf8(trimRight(t.name))},
               !t.withinTolerance};
+      row.cells.reserve(10);
       if (origins == nullptr) {
         row.cells.push_back(t.line == 0 ? "" : std::to_string(t.line));
       } else {
