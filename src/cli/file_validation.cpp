@@ -129,7 +129,7 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   if (withIndicators) found = indicators.finish();
   // A file whose structure failed never reached its totals: its group goes on without it.
   FileFootprint gathered = footprints.finish(summary.ran && summary.reconciliation.has_value());
-  if (footprint != nullptr) *footprint = gathered;
+  if (footprint != nullptr) *footprint = run != nullptr ? gathered : std::move(gathered);
   if (document != nullptr)
     document->complete(documentHead(outcome, settings, &summary),
                        documentTail(&summary, withIndicators ? &found : nullptr));

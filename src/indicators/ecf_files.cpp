@@ -236,17 +236,14 @@ void FootprintCollector::onRecord(const RecordLine& rec, bool fieldsPassed, cons
       r.gross = leadingInt(fieldOf(line, E12::VendaBrutaDiaria));
       r.movement = std::string(fieldOf(line, E12::DataMovimento));
       r.issued = std::string(fieldOf(line, E12::DataEmissao));
-      if (r.crz >= 0 && static_cast<std::size_t>(r.crz) < 100000) {
-        if (byCrz_.size() <= static_cast<std::size_t>(r.crz)) byCrz_.resize(static_cast<std::size_t>(r.crz) + 1, 0);
-        byCrz_[static_cast<std::size_t>(r.crz)] = f.reductions.size() + 1;
-      }
+      byCrz_[r.crz] = f.reductions.size();
       f.reductions.push_back(std::move(r));
       break;
     }
     case 13: {
-      const auto crz = static_cast<std::size_t>(leadingInt(fieldOf(line, E13::Crz)));
-      if (crz < byCrz_.size() && byCrz_[crz] != 0)
-        f.reductions[byCrz_[crz] - 1].totalizers += digestOf(fieldOf(line, E13::Totalizador), fieldOf(line, E13::ValorAcumulado));
+      const auto it = byCrz_.find(static_cast<int>(leadingInt(fieldOf(line, E13::Crz))));
+      if (it != byCrz_.end())
+        f.reductions[it->second].totalizers += digestOf(fieldOf(line, E13::Totalizador), fieldOf(line, E13::ValorAcumulado));
       break;
     }
     case 16:

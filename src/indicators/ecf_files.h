@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "cotepe/file_kind.h"
@@ -59,7 +60,7 @@ class FootprintCollector : public RecordObserver {
 
  private:
   FileFootprint footprint_;
-  std::vector<std::size_t> byCrz_;  // index + 1 of the E12 of each CRZ seen (for its E13)
+  std::unordered_map<int, std::size_t> byCrz_;  // the E12 of each CRZ seen (for its E13)
 };
 
 // One ECF's files and what they say together.
