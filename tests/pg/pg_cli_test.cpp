@@ -37,7 +37,7 @@ TEST(CliExportarPg, LoadsFilesAndFoldersFoundByContentAndReportsEach) {
   Outcome o = run({dir.file("mfd.txt"), dir.file("pasta"), "--url", uri});
   EXPECT_EQ(o.status, cli::kOk) << o.err;
   EXPECT_EQ(o.err, "");
-  EXPECT_EQ(o.out, "Esquema tavex criado (vers\xC3\xA3o 3).\n" + dir.file("mfd.txt") +
+  EXPECT_EQ(o.out, "Esquema tavex criado (vers\xC3\xA3o 4).\n" + dir.file("mfd.txt") +
                        ": carregado (12 linhas, 12 registros, arquivo 1)\n" + dir.file("pasta/sub/tdm.dat") +
                        ": carregado (23 linhas, 23 registros, arquivo 2)\n");
   o = run({"--pular-existentes", dir.file("pasta"), "--url", uri});
