@@ -57,10 +57,6 @@ struct FileIndicators {
   FileFootprint footprint;
 };
 
-std::string levelText(IndicatorLevel level) { return level == IndicatorLevel::Alerta ? "alerta" : "informação"; }
-
-std::string numberOrBlank(std::int64_t value) { return value == 0 ? std::string() : std::to_string(value); }
-
 // One file: its name, then its indicators in aligned columns (UTF-8).
 std::string fileTable(const FileIndicators& file) {
   std::string out = file.outcome.path + "\n";

@@ -16,10 +16,6 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-std::string levelText(IndicatorLevel level) { return level == IndicatorLevel::Alerta ? "alerta" : "informação"; }
-
-std::string numberOrBlank(std::int64_t value) { return value == 0 ? std::string() : std::to_string(value); }
-
 std::string padded(const std::string& text, std::size_t width) {
   const std::size_t shown = displayWidth(text);
   return shown >= width ? text : text + std::string(width - shown, ' ');
@@ -39,6 +35,10 @@ json ranges(const std::vector<std::pair<int, int>>& list) {
 }
 
 }  // namespace
+
+std::string levelText(IndicatorLevel level) { return level == IndicatorLevel::Alerta ? "alerta" : "informação"; }
+
+std::string numberOrBlank(std::int64_t value) { return value == 0 ? std::string() : std::to_string(value); }
 
 std::string indicatorTable(const std::vector<Indicator>& indicators) {
   if (indicators.empty()) return "  nenhum indício\n\n";

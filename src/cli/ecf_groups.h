@@ -3,6 +3,7 @@
 // group's indicators.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,11 @@ std::string ecfsJson(const std::vector<EcfGroup>& groups, const std::vector<File
 // One section per group (UTF-8): its caption, its files with their CRZ ranges, the
 // coverage line and its indicators (as the file sections show them).
 std::string ecfsTable(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files);
+
+// "alerta" / "informação", as tables show a level.
+std::string levelText(IndicatorLevel level);
+// The number, or nothing for 0 (an unknown line, CRZ or COO).
+std::string numberOrBlank(std::int64_t value);
 
 // Indicators in aligned columns, indented, with the line counting them (UTF-8);
 // "nenhum indício" when there are none.

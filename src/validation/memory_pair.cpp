@@ -4,6 +4,7 @@
 #include <limits>
 #include <optional>
 
+#include "cotepe/br_format.h"
 #include "cotepe/file_access.h"
 #include "cotepe/line_reader.h"
 #include "cotepe/record_layout.h"
@@ -28,10 +29,7 @@ std::string kindName(FileKind kind) {
 }
 
 std::string periodText(const PairIdentity& id) {
-  const auto day = [](const std::string& d) {
-    return d.size() == 8 ? d.substr(6, 2) + "/" + d.substr(4, 2) + "/" + d.substr(0, 4) : d;
-  };
-  return day(id.periodStart) + " a " + day(id.periodEnd);
+  return brazilianDate(id.periodStart).value_or(id.periodStart) + " a " + brazilianDate(id.periodEnd).value_or(id.periodEnd);
 }
 
 // The first structural or size finding of the run and the file it was about, and
