@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cotepe/file_kind.h"
 #include "cotepe/record_layout.h"
@@ -52,5 +53,20 @@ inline constexpr std::int64_t kRegistrationGt = 1234567;
 
 // Writes a whole file (E01 .. EAD) to `out`; returns the number of bytes written.
 std::uint64_t generateCotepe(std::ostream& out, const GeneratorOptions& options);
+
+// The two memories of the TDM file `options` describes (its kind is ignored), as an
+// ECF gives them apart: the MF (E01 "MF ", E02, E03..E13, EAD) and the MFD (E01
+// "MFD", E02, E14..E21, EAD), with the same ECF, period, records and line ends.
+// `tdm`, when given, receives the TDM file itself.
+void generateMemoryPair(std::ostream& mf, std::ostream& mfd, std::ostream* tdm, GeneratorOptions options);
+
+// The part of a file's lines (without CR LF) holding reductions `firstCrz` to
+// `lastCrz` and their documents, as the ECF gives a file of that period: its E01
+// says those reductions' CRZ range and days; the other records of the fiscal
+// memory's head stay.
+std::vector<std::string> reductionsOf(const std::vector<std::string>& lines, int firstCrz, int lastCrz);
+
+// Splits the text of a TDM file into its MF and MFD as generateMemoryPair does.
+void splitMemories(std::string_view tdm, std::ostream& mf, std::ostream& mfd);
 
 }  // namespace tavex

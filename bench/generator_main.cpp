@@ -1,9 +1,14 @@
 // tavex-gerador: writes a synthetic COTEPE file.
 //   tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf] [--falha NOME]
 //                 [--sem-e04-e10-e19-e20] [--intervencao N] [--gt] [--chave-privada CHAVE.pem]
+//                 [--memorias MF.txt MFD.txt]   (also the TDM file's two memories, as two files)
+//                 [--fatias N]   (instead of SAIDA, N files SAIDA.0001 ... of consecutive reductions)
 #include <cstdio>
 #include <fstream>
 #include <optional>
+#include <sstream>
+#include <vector>
+#include <algorithm>
 #include <string>
 
 #include "cotepe/text.h"
@@ -29,17 +34,48 @@ bool signGeneratedFile(const char* path, const tavex::RsaPrivateKey& key) {
   return false;
 }
 
+// The file cut into `slices` files of consecutive reductions, as an ECF read month
+// by month gives them: SAIDA.0001, SAIDA.0002...
+bool writeSlices(const std::string& path, const tavex::GeneratorOptions& options, int slices) {
+  std::ostringstream whole;
+  tavex::generateCotepe(whole, options);
+  const std::string eol = options.crlf ? "\r\n" : "\n";
+  std::vector<std::string> lines;
+  std::istringstream in(whole.str());
+  int reductions = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (options.crlf && !line.empty()) line.pop_back();
+    if (line.starts_with("E12")) ++reductions;
+    lines.push_back(std::move(line));
+  }
+  const int per = std::max(1, reductions / slices);
+  for (int s = 0; s < slices && s * per < reductions; ++s) {
+    const int last = s + 1 == slices ? reductions : (s + 1) * per;
+    const std::string name = path + tavex::cformat(".%04d", s + 1);
+    std::ofstream out(name, std::ios::binary);
+    for (const std::string& line : tavex::reductionsOf(lines, s * per + 1, last)) out << line << eol;
+    if (!out.flush()) {
+      std::fprintf(stderr, "tavex-gerador: não foi possível gravar %s\n", name.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]).starts_with("-")) {
     std::fprintf(stderr, "Uso: tavex-gerador SAIDA [--tipo MF|MFD|TDM|RZ] [--bytes N] [--reducoes N] [--cupons N] [--semente N] [--lf]\n"
                  "       [--sem-e04-e10-e19-e20] [--intervencao N] [--gt] [--chave-privada CHAVE.pem]\n"
+                 "       [--memorias MF.txt MFD.txt]  (com um arquivo TDM: também as suas duas memórias)\n"
+                 "       [--fatias N]  (em vez de SAIDA, N arquivos SAIDA.0001... de reduções seguidas)\n"
                  "       [--falha sem-ead|linha-vazia|fora-de-ordem|e02-duplicado|registro-apos-ead|registro-curto]\n");
     return 2;
   }
   tavex::GeneratorOptions options;
-  std::string keyPath;
+  std::string keyPath, mfPath, mfdPath;
+  int slices = 0;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -71,6 +107,11 @@ int main(int argc, char** argv) {
       keyPath = argv[++i];
     } else if (a == "--intervencao" && hasValue) {
       options.interventionAt = std::stoull(argv[++i]);
+    } else if (a == "--memorias" && i + 2 < argc) {
+      mfPath = argv[++i];
+      mfdPath = argv[++i];
+    } else if (a == "--fatias" && hasValue) {
+      slices = std::stoi(argv[++i]);
     } else if (a == "--gt") {
       options.grandTotals = true;
     } else if (a == "--lf") {
@@ -88,13 +129,28 @@ int main(int argc, char** argv) {
   }
   std::optional<tavex::RsaPrivateKey> key;
   if (!keyPath.empty() && !(key = signingKey(keyPath))) return 2;
+  if (slices > 0) return writeSlices(argv[1], options, slices) ? 0 : 2;
   std::ofstream out(argv[1], std::ios::binary);
   if (!out) {
     std::fprintf(stderr, "tavex-gerador: não foi possível criar %s\n", argv[1]);
     return 2;
   }
-  tavex::generateCotepe(out, options);
+  if (mfPath.empty()) {
+    tavex::generateCotepe(out, options);
+  } else {
+    std::ofstream mf(mfPath, std::ios::binary), mfd(mfdPath, std::ios::binary);
+    tavex::generateMemoryPair(mf, mfd, &out, options);
+    mf.close();
+    mfd.close();
+    if (!mf || !mfd) {
+      std::fprintf(stderr, "tavex-gerador: não foi possível gravar %s e %s\n", mfPath.c_str(), mfdPath.c_str());
+      return 2;
+    }
+  }
   out.close();
   if (!out) return 2;
-  return !key || signGeneratedFile(argv[1], *key) ? 0 : 2;
+  if (!key) return 0;
+  const bool signedAll = signGeneratedFile(argv[1], *key) &&
+                         (mfPath.empty() || (signGeneratedFile(mfPath.c_str(), *key) && signGeneratedFile(mfdPath.c_str(), *key)));
+  return signedAll ? 0 : 2;
 }

@@ -15,6 +15,7 @@ namespace {
 
 const char* const kUsage =
     "Uso: tavex-cli conciliar ARQUIVO [--tolerancia TEXTO] [--continuar] [--csv|--json]\n"
+    "     tavex-cli conciliar MF MFD [--tolerancia TEXTO] [--continuar] [--csv|--json]\n"
     "\n"
     "Mostra, para cada redução Z do arquivo COTEPE ARQUIVO, cada total declarado (E12\n"
     "venda bruta, E13 totalizadores, E17 totalizadores não fiscais, E18 meios de\n"
@@ -29,11 +30,51 @@ const char* const kUsage =
     "                      aspas, CR ou LF vem entre aspas)\n"
     "  --json              a tabela em JSON\n"
     "\n"
+    "Com dois arquivos, a memória fiscal (MF: as reduções Z) e a memória de\n"
+    "fita-detalhe (MFD: os documentos) da mesma ECF, em qualquer ordem: cada redução Z\n"
+    "do MF é conciliada com os documentos do MFD como num arquivo TDM que tivesse os\n"
+    "dois; cada linha diz de onde vem o valor declarado (\"MF:123\") e os documentos\n"
+    "somados (\"MFD:40-97\"). Só a parte que os dois cobrem é comparada: as reduções\n"
+    "fora do período do outro arquivo são listadas como não comparadas. Nenhum log é\n"
+    "gravado (valide cada arquivo com \"validar\"). Arquivos de ECFs diferentes, de\n"
+    "períodos sem dia em comum ou que não passam na verificação de estrutura são\n"
+    "recusados.\n"
+    "\n"
     "Na tabela, caracteres de controle dos nomes aparecem como \\xHH.\n"
     "\n"
     "Saída: 0 todos os totais conferem, 1 algum total fora da tolerância, 2 quando\n"
     "não foi possível conciliar (arquivo ilegível, a validação parou antes dos totais,\n"
     "ou a saída padrão não pôde ser escrita).\n";
+
+// conciliar MF MFD: the reduction totals of one file against the documents of the other.
+int reconcilePair(const ParsedArgs& parsed) {
+  const std::optional<std::int64_t> tolerance = toleranceOption(parsed, kUsage, true);
+  if (!tolerance) return kCannotRun;
+  CollectingNotifier notifier;
+  PairOptions options;
+  options.continueAfterMissingRecords = parsed.has("--continuar");
+  const MemoryPair pair = reconcileMemories(notifier, parsed.positional[0], parsed.positional[1], *tolerance, options);
+  if (!pair.ran) {
+    std::fprintf(stderr, "tavex-cli: %s\n", visibleText(cp1252ToUtf8(notifier.messages)).c_str());
+    return kCannotRun;
+  }
+  if (pair.contentChecksOffAt != 0) {
+    const bool inMf = pair.contentChecksOffAt <= pair.mfdLineOffset + 2;
+    std::fprintf(stderr,
+                 "tavex-cli: um erro de formato na linha %d do %s desligou as verificações de conteúdo a partir "
+                 "dali: os totais calculados podem estar incompletos; valide o arquivo com \"validar\"\n",
+                 inMf ? pair.contentChecksOffAt : pair.contentChecksOffAt - pair.mfdLineOffset, inMf ? "MF" : "MFD");
+  }
+  std::string out;
+  if (parsed.has("--json"))
+    out = memoryPairJson(pair).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  else if (parsed.has("--csv"))
+    out = memoryPairCsv(pair);
+  else
+    out = memoryPairText(pair);
+  printOut(out);
+  return pair.reconciliation.rowsOverTolerance() > 0 ? kFound : kOk;
+}
 
 }  // namespace
 
@@ -46,8 +87,9 @@ int runConciliar(const Args& args) {
     return kOk;
   }
   if (parsed->positional.empty()) return usageError(kUsage, "informe o arquivo a conciliar");
-  if (parsed->positional.size() > 1) return usageError(kUsage, "mais de um arquivo informado");
+  if (parsed->positional.size() > 2) return usageError(kUsage, "informe um arquivo, ou um MF e um MFD");
   if (parsed->has("--csv") && parsed->has("--json")) return usageError(kUsage, "use --csv ou --json, não os dois");
+  if (parsed->positional.size() == 2) return reconcilePair(*parsed);
 
   const std::string& path = parsed->positional[0];
   CollectingNotifier notifier;

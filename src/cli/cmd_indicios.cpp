@@ -11,6 +11,7 @@
 
 #include "cli/batch_report.h"
 #include "cli/commands.h"
+#include "cli/ecf_groups.h"
 #include "cli/file_validation.h"
 #include "cli/work_pool.h"
 #include "cotepe/file_discovery.h"
@@ -32,9 +33,16 @@ const char* const kUsage =
     "olhar (intervenção técnica, redução Z tardia, muitos cupons cancelados). Cada\n"
     "arquivo é validado como em \"validar\" (o log é gravado ao lado dele); as pastas\n"
     "são buscadas com as subpastas.\n"
+    "Com vários arquivos, eles são agrupados por ECF (número de fabricação, MF\n"
+    "adicional e modelo, do E01) e ordenados pelo CRZ e pelo período; cada ECF mostra\n"
+    "os seus arquivos, as reduções Z que eles têm e as que faltam e os indícios entre\n"
+    "arquivos (reduções que faltam entre dois, a mesma redução contada de dois jeitos,\n"
+    "arquivos com as mesmas reduções, contador menor num arquivo posterior). Um E01\n"
+    "danificado fica em \"ECF desconhecida\", sozinho.\n"
     "  --limite-cancelamentos P  indício quando os cupons cancelados de uma redução Z\n"
     "                            passam de P por cento (padrão: 10)\n"
-    "  --json                    um documento JSON por arquivo (vários: uma lista)\n"
+    "  --json                    um documento JSON por arquivo (vários: {\"arquivos\":\n"
+    "                            [...], \"ecfs\": [...]})\n"
     "  --csv                     uma tabela CSV (';') de todos os arquivos\n"
     "  --continuar               segue quando só faltam tipos de registro\n"
     "\n"
@@ -46,16 +54,8 @@ enum class Output { Table, Json, Csv };
 struct FileIndicators {
   FileOutcome outcome;
   std::vector<Indicator> indicators;
+  FileFootprint footprint;
 };
-
-std::string levelText(IndicatorLevel level) { return level == IndicatorLevel::Alerta ? "alerta" : "informação"; }
-
-std::string numberOrBlank(std::int64_t value) { return value == 0 ? std::string() : std::to_string(value); }
-
-std::string padded(const std::string& text, std::size_t width) {
-  const std::size_t shown = displayWidth(text);
-  return shown >= width ? text : text + std::string(width - shown, ' ');
-}
 
 // One file: its name, then its indicators in aligned columns (UTF-8).
 std::string fileTable(const FileIndicators& file) {
@@ -63,25 +63,7 @@ std::string fileTable(const FileIndicators& file) {
   if (file.outcome.state != FileState::Validated)
     return out + "  não lido: " + (file.outcome.problem.empty() ? stateText(file.outcome.state) : file.outcome.problem) +
            "\n\n";
-  if (file.indicators.empty()) return out + "  nenhum indício\n\n";
-  std::vector<std::vector<std::string>> rows = {
-      {"Nível", "Código", "Linha", "CRZ", "COO", "Esperado", "Encontrado", "Frase"}};
-  for (const Indicator& i : file.indicators)
-    rows.push_back({levelText(i.level), std::string(i.code), numberOrBlank(i.line), numberOrBlank(i.crz),
-                    numberOrBlank(i.coo), cp1252ToUtf8(i.expected), cp1252ToUtf8(i.found), cp1252ToUtf8(i.sentence)});
-  std::vector<std::size_t> widths(rows[0].size(), 0);
-  for (const auto& row : rows)
-    for (std::size_t c = 0; c + 1 < row.size(); ++c) widths[c] = std::max(widths[c], displayWidth(row[c]));
-  for (const auto& row : rows) {
-    std::string line = " ";
-    for (std::size_t c = 0; c < row.size(); ++c) line += " " + (c + 1 < row.size() ? padded(row[c], widths[c]) : row[c]);
-    out += line + "\n";
-  }
-  const auto alerts = std::count_if(file.indicators.begin(), file.indicators.end(),
-                                    [](const Indicator& i) { return i.level == IndicatorLevel::Alerta; });
-  out += cformat("  %zu indício(s): %ld alerta(s), %ld informação(ões)\n\n", file.indicators.size(),
-                 static_cast<long>(alerts), static_cast<long>(file.indicators.size()) - static_cast<long>(alerts));
-  return out;
+  return out + indicatorTable(file.indicators);
 }
 
 std::string fileJson(const FileIndicators& file) {
@@ -96,12 +78,16 @@ std::string fileJson(const FileIndicators& file) {
   return out + "}";
 }
 
-// The CSV of every file (cp1252 rows).
-std::string csvOf(const std::vector<FileIndicators>& files) {
+// The CSV of every file, then of every group of several files (cp1252 rows; a
+// group's rows name its ECF where a file's name their file).
+std::string csvOf(const std::vector<FileIndicators>& files, const std::vector<EcfGroup>& groups) {
   std::string out = "Arquivo;Nível;Código;Linha;Registro;CRZ;COO;Esperado;Encontrado;Frase\r\n"_cp;
-  for (const FileIndicators& file : files)
-    for (const Indicator& i : file.indicators) {
-      const std::vector<std::string> row = {file.outcome.path, levelText(i.level), std::string(i.code),
+  std::vector<std::pair<std::string, const std::vector<Indicator>*>> sources;
+  for (const FileIndicators& file : files) sources.emplace_back(file.outcome.path, &file.indicators);
+  for (const EcfGroup& group : groups) sources.emplace_back(cp1252ToUtf8(ecfCaption(group)), &group.indicators);
+  for (const auto& [source, indicators] : sources)
+    for (const Indicator& i : *indicators) {
+      const std::vector<std::string> row = {source, levelText(i.level), std::string(i.code),
                                             numberOrBlank(i.line), i.recordType == 0 ? "" : cformat("E%02d", i.recordType),
                                             numberOrBlank(i.crz), numberOrBlank(i.coo), cp1252ToUtf8(i.expected),
                                             cp1252ToUtf8(i.found), cp1252ToUtf8(i.sentence)};
@@ -111,8 +97,8 @@ std::string csvOf(const std::vector<FileIndicators>& files) {
   return out;
 }
 
-int exitStatusOf(const std::vector<FileIndicators>& files) {
-  int status = kOk;
+int exitStatusOf(const std::vector<FileIndicators>& files, const std::vector<EcfGroup>& groups) {
+  int status = groupsHaveAlert(groups) ? kFound : kOk;
   for (const FileIndicators& f : files) {
     if (f.outcome.state != FileState::Validated) return kCannotRun;
     if (hasAlert(f.indicators)) status = kFound;
@@ -166,34 +152,44 @@ int runIndicios(const Args& args) {
                 const std::lock_guard<std::mutex> lock(mutex);
                 files[i].outcome = std::move(outcome);
                 files[i].indicators = std::move(run.indicators);
+                files[i].footprint = std::move(run.footprint);
                 if (progress) bar.show(++done, files[i].outcome.path);
               });
   }
   if (progress) bar.finish();
-  for (const DiscoveryProblem& p : discovered.problems) files.push_back(FileIndicators{notValidated(p), {}});
+  for (const DiscoveryProblem& p : discovered.problems) files.push_back(FileIndicators{notValidated(p), {}, {}});
   for (const FileIndicators& f : files)
     if (f.outcome.state != FileState::Validated)
       std::fprintf(stderr, "tavex-cli: %s: %s\n", f.outcome.path.c_str(),
                    f.outcome.problem.empty() ? stateText(f.outcome.state).c_str() : f.outcome.problem.c_str());
+
+  // Several files: grouped by ECF, each group's files set against each other.
+  std::vector<FileFootprint> footprints;
+  if (files.size() > 1)
+    for (const FileIndicators& f : files)
+      if (f.outcome.state == FileState::Validated) footprints.push_back(f.footprint);
+  const std::vector<EcfGroup> groups = groupByEcf(footprints);
 
   std::string out;
   if (output == Output::Json) {
     if (files.size() == 1) {
       out = fileJson(files[0]) + "\n";
     } else {
-      out = "[";
+      out = "{\"arquivos\":[";
       for (std::size_t i = 0; i < files.size(); ++i) out += (i == 0 ? "\n" : ",\n") + fileJson(files[i]);
-      out += files.empty() ? "]\n" : "\n]\n";
+      out += files.empty() ? "],\n" : "\n],\n";
+      out += "\"ecfs\":" + ecfsJson(groups, footprints) + "}\n";
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
   } else if (output == Output::Csv) {
-    printCp1252(csvOf(files));
+    printCp1252(csvOf(files, groups));
   } else {
     for (const FileIndicators& f : files) out += fileTable(f);
+    out += ecfsTable(groups, footprints);
     std::fwrite(out.data(), 1, out.size(), stdout);
   }
   std::fflush(stdout);
-  return exitStatusOf(files);
+  return exitStatusOf(files, groups);
 }
 
 }  // namespace tavex::cli

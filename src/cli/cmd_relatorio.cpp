@@ -30,7 +30,8 @@ const char* const kUsage =
     "assinatura EAD (verificada quando o catálogo da pasta atual tem a chave do\n"
     "fabricante), a conciliação das reduções Z com um gráfico das diferenças e os\n"
     "achados com o texto do registro. Com vários arquivos, começa por uma tabela de\n"
-    "resumo. Para um PDF, imprima a página no navegador (veja os EXEMPLOS de\n"
+    "resumo e pelos arquivos agrupados por ECF (reduções Z presentes e que faltam,\n"
+    "arquivos que divergem, indícios entre arquivos). Para um PDF, imprima a página no navegador (veja os EXEMPLOS de\n"
     "tavex-cli(1): man tavex-cli).\n"
     "  --tolerancia TEXTO  tolerância em reais (padrão 0): reais inteiros (0, 10, 1.000)\n"
     "                      ou com vírgula e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
@@ -46,6 +47,28 @@ const char* const kUsage =
     "\n"
     "Saída: 0 sem erros, 1 com erros em algum arquivo, 2 quando algum não pôde ser\n"
     "validado ou o relatório não pôde ser gravado.\n";
+
+// The report's summary by ECF: the groups of the validated files, with indices into
+// the report's files.
+std::vector<report::EcfSummary> ecfSummaries(const std::vector<FileFootprint>& footprints,
+                                             const std::vector<std::size_t>& fileOf) {
+  std::vector<report::EcfSummary> out;
+  for (const EcfGroup& group : groupByEcf(footprints)) {
+    report::EcfSummary& ecf = out.emplace_back();
+    ecf.caption = cp1252ToUtf8(ecfCaption(group));
+    ecf.coverage = group.known ? cp1252ToUtf8(coverageText(group)) : "";
+    for (std::size_t i : group.files) ecf.files.push_back(fileOf[i]);
+    for (std::size_t i : group.excluded) ecf.excluded.push_back(fileOf[i]);
+    for (const Indicator& x : group.indicators) {
+      if (x.code != "indicio.arquivos.divergencia") continue;
+      for (const std::string& name : {cp1252ToUtf8(x.expected), cp1252ToUtf8(x.found)})
+        if (std::find(ecf.disagreeing.begin(), ecf.disagreeing.end(), name) == ecf.disagreeing.end())
+          ecf.disagreeing.push_back(name);
+    }
+    ecf.indicators = group.indicators;
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -93,6 +116,7 @@ int runRelatorio(const Args& args) {
   }
   std::vector<FileOutcome> outcomes(discovered.files.size());
   std::vector<report::ReportedFile> files(discovered.files.size());
+  std::vector<FileFootprint> footprints(discovered.files.size());
   std::vector<std::string> logs;
   for (const std::string& file : discovered.files) logs.push_back(file + ".log");
   BatchInterrupt interrupt(std::move(logs));
@@ -112,6 +136,7 @@ int runRelatorio(const Args& args) {
                                       options.findingsPerGroup, std::move(run.indicators), maker ? &*maker : nullptr,
                                       &facts);
     files[i].tally = std::move(run.tally);
+    footprints[i] = std::move(run.footprint);
   });
   if (interrupt.stopped().load()) {
     std::fputs("tavex-cli: interrompido; os logs dos arquivos validados estão inteiros e nenhum relatório foi "
@@ -125,6 +150,17 @@ int runRelatorio(const Args& args) {
     file.path = p.path;
     file.problem = outcomes.back().problem;
     files.push_back(std::move(file));
+  }
+
+  if (files.size() > 1) {
+    std::vector<FileFootprint> validated;
+    std::vector<std::size_t> fileOf;
+    for (std::size_t i = 0; i < footprints.size(); ++i)
+      if (outcomes[i].state == FileState::Validated) {
+        validated.push_back(std::move(footprints[i]));
+        fileOf.push_back(i);
+      }
+    options.ecfs = ecfSummaries(validated, fileOf);
   }
 
   int status = kOk;

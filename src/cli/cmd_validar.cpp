@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -13,6 +14,7 @@
 
 #include "cli/batch_report.h"
 #include "cli/commands.h"
+#include "cli/ecf_groups.h"
 #include "cli/file_validation.h"
 #include "cli/terminal_ui.h"
 #include "cli/work_pool.h"
@@ -38,8 +40,11 @@ const char* const kUsage =
     "  --continuar         tipos de registro ausentes viram avisos (arquivos reais\n"
     "                      omitem os que não têm dados); quando só eles faltam, segue\n"
     "                      com as linhas e os totais\n"
-    "  --json              escreve na saída um documento JSON por arquivo (vários: uma\n"
-    "                      lista), com cabeçalho, achados e conciliação; sem o log.\n"
+    "  --json              escreve na saída um documento JSON por arquivo, com\n"
+    "                      cabeçalho, achados e conciliação; sem o log. Vários:\n"
+    "                      {\"arquivos\": [...], \"ecfs\": [...]}, com os arquivos\n"
+    "                      agrupados por ECF (reduções Z que têm e que faltam,\n"
+    "                      indícios entre arquivos)\n"
     "                      Um nome de arquivo que não é UTF-8 vem em \"arquivo\" com\n"
     "                      os bytes inválidos como \\xHH e, em \"arquivo_bytes\", os\n"
     "                      bytes do nome em hexadecimal\n"
@@ -137,7 +142,7 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
   ProgressBar bar(stderr, outcomes.size());
   const auto emitReadyJson = [&] {
     for (auto it = pendingJson.find(nextJson); it != pendingJson.end(); it = pendingJson.find(nextJson)) {
-      std::fputs(nextJson == 0 ? "[\n" : ",\n", stdout);
+      std::fputs(nextJson == 0 ? "{\"arquivos\":[\n" : ",\n", stdout);
       if (!it->second.writeTo(stdout)) jsonWritten = false;
       pendingJson.erase(it);
       ++nextJson;
@@ -145,6 +150,10 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
     std::fflush(stdout);
   };
 
+  // What grouping the files by ECF needs of each, gathered in its validation.
+  // TAVEX_SEM_ECFS: the batch without it, for the benchmark that weighs its cost.
+  const bool grouping = settings.json && !settings.validation.formatOnly && std::getenv("TAVEX_SEM_ECFS") == nullptr;
+  std::vector<FileFootprint> footprints(grouping ? toValidate : 0);
   std::vector<std::string> logs;
   logs.reserve(toValidate);
   for (const std::string& file : discovered.files) logs.push_back(file + ".log");
@@ -156,7 +165,8 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
       ValidationSettings validation = settings.validation;
       validation.logCreated = [&interrupt, i] { interrupt.logCreated(i); };
       interrupt.starting(i);
-      FileOutcome outcome = validateForBatch(discovered.files[i], validation, settings.json ? &text : nullptr);
+      FileOutcome outcome = validateForBatch(discovered.files[i], validation, settings.json ? &text : nullptr, nullptr,
+                                             grouping ? &footprints[i] : nullptr);
       interrupt.finished(i);
       const std::lock_guard<std::mutex> lock(mutex);
       outcomes[i] = std::move(outcome);
@@ -177,7 +187,12 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
         pendingJson.emplace(i, std::move(document));
       }
     emitReadyJson();
-    std::fputs(outcomes.empty() ? "[]\n" : "\n]\n", stdout);
+    std::fputs(outcomes.empty() ? "{\"arquivos\":[],\n" : "\n],\n", stdout);
+    std::vector<FileFootprint> read;
+    for (std::size_t i = 0; i < footprints.size(); ++i)
+      if (outcomes[i].state == FileState::Validated) read.push_back(std::move(footprints[i]));
+    const std::string groups = grouping ? ecfsJson(groupByEcf(read), read) : std::string("null");
+    std::fputs(("\"ecfs\":" + groups + "}\n").c_str(), stdout);
     std::fflush(stdout);
   } else {
     printCp1252(utf8ToCp1252(summaryTable(outcomes)));

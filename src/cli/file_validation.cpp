@@ -84,7 +84,7 @@ FileOutcome notValidated(const DiscoveryProblem& problem) {
 }
 
 FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, JsonDocument* document,
-                             FileRun* run) {
+                             FileRun* run, FileFootprint* footprint) {
   const auto started = std::chrono::steady_clock::now();
   CollectingNotifier notifier;
   FindingCollector collector;
@@ -100,9 +100,14 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   options.logCreated = settings.logCreated;
   options.readTap = settings.readTap;
   IndicatorCollector indicators(settings.indicators);
+  FootprintCollector footprints(path);
+  RecordObservers observers;
   // TAVEX_SEM_INDICIOS: the run without them, for the benchmark that weighs their cost.
-  if (!settings.formatOnly && (document != nullptr || run != nullptr) && std::getenv("TAVEX_SEM_INDICIOS") == nullptr)
-    options.recordObserver = &indicators;
+  const bool withObservers = !settings.formatOnly && (document != nullptr || run != nullptr || footprint != nullptr);
+  if (withObservers && (document != nullptr || run != nullptr) && std::getenv("TAVEX_SEM_INDICIOS") == nullptr)
+    observers.add(indicators);
+  if (withObservers && (run != nullptr || footprint != nullptr)) observers.add(footprints);
+  if (!observers.empty()) options.recordObserver = &observers;
   ValidationSummary summary = settings.formatOnly
                                   ? validateCotepeFileQuick(notifier, path, options)
                                   : validateCotepeFile(notifier, path, settings.toleranceCents, options);
@@ -119,9 +124,13 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   outcome.problem = cp1252ToUtf8(notifier.messages);
   if (!summary.ran && outcome.problem.empty()) outcome.problem = "a validação não terminou";
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  const bool withIndicators = options.recordObserver != nullptr && summary.ran &&
+                              (document != nullptr || run != nullptr) && std::getenv("TAVEX_SEM_INDICIOS") == nullptr;
   std::vector<Indicator> found;
-  if (options.recordObserver != nullptr && summary.ran) found = indicators.finish();
-  const bool withIndicators = options.recordObserver != nullptr && summary.ran;
+  if (withIndicators) found = indicators.finish();
+  // A file whose structure failed never reached its totals: its group goes on without it.
+  FileFootprint gathered = footprints.finish(summary.ran && summary.reconciliation.has_value());
+  if (footprint != nullptr) *footprint = run != nullptr ? gathered : std::move(gathered);
   if (document != nullptr)
     document->complete(documentHead(outcome, settings, &summary),
                        documentTail(&summary, withIndicators ? &found : nullptr));
@@ -130,6 +139,7 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
     run->findings = std::move(capping ? capped.kept : collector.findings);
     if (capping) run->tally = std::move(capped.tally);
     run->indicators = std::move(found);
+    run->footprint = std::move(gathered);
   }
   return outcome;
 }

@@ -15,6 +15,7 @@
 
 #include "cotepe/file_discovery.h"
 #include "cotepe/notifier.h"
+#include "indicators/ecf_files.h"
 #include "indicators/indicator.h"
 #include "report/audit_report.h"
 #include "validation/validate.h"
@@ -69,6 +70,7 @@ struct FileRun {
   std::vector<Finding> findings;
   report::FindingTally tally;
   std::vector<Indicator> indicators;  // of a full run that read the whole file
+  FileFootprint footprint;            // what grouping by ECF needs, of a full run
 };
 
 // A file's JSON document (as fileDocument writes it), made while its validation
@@ -100,9 +102,10 @@ class JsonDocument : public FindingSink {
 
 // Validates `path` (writing its log) and answers its summary line; when `document`
 // is given, fills it with the file's JSON document, when `run` is given, with the
-// run's summary, findings and indicators (collected while the run went).
+// run's summary, findings, indicators and footprint (collected while the run went);
+// `footprint` receives the footprint alone.
 FileOutcome validateForBatch(const std::string& path, const ValidationSettings& settings, JsonDocument* document,
-                             FileRun* run = nullptr);
+                             FileRun* run = nullptr, FileFootprint* footprint = nullptr);
 
 // The outcome of a path the batch could not even start on (missing, unreadable, not
 // a COTEPE file), with `problem` (UTF-8) as its reason.

@@ -25,6 +25,10 @@ const std::vector<IndicatorCodeInfo>& indicatorCodes() {
       {"indicio.gnf.sequencia", L::Alerta, "GNF de documentos não fiscais consecutivos que não sobe de um em um"},
       {"indicio.gt.regressivo", L::Alerta, "GT que diminui (E04 na ordem dos usuários, E11 abaixo do E02 ou de um E04)"},
       {"indicio.cancelamentos", L::Informacao, "parte de cupons cancelados numa redução Z acima do limite"},
+      {"indicio.arquivos.lacuna", L::Alerta, "reduções Z que faltam entre dois arquivos da mesma ECF (CRZ que não continua)"},
+      {"indicio.arquivos.divergencia", L::Alerta, "a mesma redução Z com E12 ou E13 diferentes em dois arquivos da ECF"},
+      {"indicio.arquivos.sobreposicao", L::Informacao, "dois arquivos da ECF que cobrem as mesmas reduções Z"},
+      {"indicio.arquivos.contadores", L::Alerta, "contador (COO, CRO, GT do E11; COO do E12) menor num arquivo posterior da ECF"},
   };
   return codes;
 }

@@ -156,6 +156,33 @@ CREATE INDEX indicio_arquivo ON tavex.indicio (arquivo_id, linha);
 CREATE INDEX indicio_codigo ON tavex.indicio (codigo);
 )";
 
+// Step 4: which CRZ ranges of each ECF (E01 serial, MF addition, model) the loaded
+// files hold: the reductions of their fiscal memory (E12) and of their detail
+// memory (E16 "RZ"), runs of consecutive CRZ as one row, with the files that hold
+// them. A view: it answers from the rows as they are, nothing to keep up to date.
+const char* const kStep4 = R"(CREATE VIEW tavex.cobertura_ecf AS
+WITH reducao AS (
+  SELECT rtrim(e01.fabricacao) AS serie_ecf, e01.mf_adicional, rtrim(e01.modelo) AS modelo, r.crz, r.arquivo_id
+  FROM (SELECT arquivo_id, crz FROM tavex.e12
+        UNION SELECT arquivo_id, crz FROM tavex.e16 WHERE rtrim(denominacao) = 'RZ') r
+  JOIN tavex.e01 e01 ON e01.arquivo_id = r.arquivo_id
+  WHERE r.crz IS NOT NULL),
+distinta AS (SELECT DISTINCT serie_ecf, mf_adicional, modelo, crz FROM reducao),
+ilha AS (
+  SELECT serie_ecf, mf_adicional, modelo, crz,
+         crz - row_number() OVER (PARTITION BY serie_ecf, mf_adicional, modelo ORDER BY crz) AS grupo
+  FROM distinta),
+faixa AS (
+  SELECT serie_ecf, mf_adicional, modelo, min(crz) AS crz_inicial, max(crz) AS crz_final, count(*) AS reducoes
+  FROM ilha GROUP BY serie_ecf, mf_adicional, modelo, grupo)
+SELECT f.serie_ecf, f.mf_adicional, f.modelo, f.crz_inicial, f.crz_final, f.reducoes,
+       (SELECT array_agg(DISTINCT a.nome ORDER BY a.nome)
+        FROM reducao r JOIN tavex.arquivo a ON a.id = r.arquivo_id
+        WHERE r.serie_ecf = f.serie_ecf AND r.mf_adicional IS NOT DISTINCT FROM f.mf_adicional
+          AND r.modelo IS NOT DISTINCT FROM f.modelo AND r.crz BETWEEN f.crz_inicial AND f.crz_final) AS arquivos
+FROM faixa f;
+)";
+
 PgSchemaResult failed(PgConnection& c, PgSchemaResult r) {
   if (c.sqlState() == "42501") {
     r.status = PgSchemaResult::Status::NoPermission;
@@ -278,7 +305,7 @@ const std::vector<PgColumn>& pgColumnsOf(int table) {
 
 bool applyPgSchemaSteps(PgConnection& connection, int fromVersion, int toVersion) {
   for (int step = fromVersion + 1; step <= toVersion; ++step) {
-    const std::string sql = step == 1 ? step1() : step == 2 ? kStep2 : kStep3;
+    const std::string sql = step == 1 ? step1() : step == 2 ? kStep2 : step == 3 ? kStep3 : kStep4;
     if (!connection.exec(sql)) return false;
   }
   if (fromVersion == 0) return connection.exec(cformat("INSERT INTO tavex.versao VALUES (%d)", toVersion));

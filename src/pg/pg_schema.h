@@ -6,7 +6,8 @@
 // the columns of the SQLite export in lower case, tavex.linha_desconhecida (lines
 // of no known record type), tavex.achado (findings), tavex.conciliacao (the
 // reconciliation of each Z reduction) and tavex.indicio (the indicators of what
-// the ECF's counters and dates say). Every row of a file's tables carries
+// the ECF's counters and dates say), and the view tavex.cobertura_ecf (the CRZ
+// ranges of each ECF the loaded files hold). Every row of a file's tables carries
 // arquivo_id and linha (its line number) and is removed with its arquivo row (by a
 // trigger on tavex.arquivo for the record tables, by foreign keys for the rest).
 #pragma once
@@ -21,7 +22,7 @@
 namespace tavex {
 
 // The version this program writes and reads.
-inline constexpr int kPgSchemaVersion = 3;
+inline constexpr int kPgSchemaVersion = 4;
 
 // How a field is stored: numbers as bigint (money in centavos, quantities as the
 // record holds them), dates as date, times as time, everything else (identifiers

@@ -295,7 +295,34 @@ class Page {
                                     : "não validado: " + esc(f.problem)) +
               "</td></tr>\n";
     }
-    out_ += "</tbody>\n</table>\n</section>\n";
+    out_ += "</tbody>\n</table>\n";
+    for (const EcfSummary& ecf : options_.ecfs) ecfSummary(ecf);
+    out_ += "</section>\n";
+  }
+
+  // One ECF of the summary: its coverage, its files in order, those that disagree
+  // and the indicators between them.
+  void ecfSummary(const EcfSummary& ecf) {
+    out_ += "<div class=\"ecf\">\n<h3>" + esc(ecf.caption) + "</h3>\n<p class=\"cobertura\">" + esc(ecf.coverage) +
+            "</p>\n<ol class=\"arquivos-ecf\">\n";
+    for (std::size_t i : ecf.files)
+      out_ += cformat("<li><a href=\"#arquivo-%zu\">", i + 1) + esc(files_[i].path) + "</a></li>\n";
+    for (std::size_t i : ecf.excluded)
+      out_ += cformat("<li class=\"deixado\"><a href=\"#arquivo-%zu\">", i + 1) + esc(files_[i].path) +
+              "</a> (deixado de lado: não passou na verificação de estrutura)</li>\n";
+    out_ += "</ol>\n";
+    if (!ecf.disagreeing.empty()) {
+      std::string names;
+      for (const std::string& name : ecf.disagreeing) names += (names.empty() ? "" : ", ") + esc(name);
+      out_ += "<p class=\"divergem\">Arquivos que divergem: " + names + "</p>\n";
+    }
+    if (!ecf.indicators.empty()) {
+      static const ReportedFile kNoRecords;
+      out_ += "<ol class=\"lista\">\n";
+      for (const Indicator& x : ecf.indicators) indicator(kNoRecords, x);
+      out_ += "</ol>\n";
+    }
+    out_ += "</div>\n";
   }
 
   void fileSection(std::size_t index) {

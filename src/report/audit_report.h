@@ -76,12 +76,25 @@ struct ReportedFile {
   std::vector<Indicator> indicators;
 };
 
+// The files of one ECF, for a report of several files: the summary is grouped by
+// them. Texts UTF-8.
+struct EcfSummary {
+  std::string caption;              // "ECF BE09… (MF adicional …, modelo …)" or "ECF desconhecida"
+  std::string coverage;             // the reductions the files hold and those missing
+  std::vector<std::size_t> files;   // indices into the report's files, in CRZ and period order
+  std::vector<std::size_t> excluded;  // its files left out (their structure failed)
+  std::vector<std::string> disagreeing;  // files that tell a reduction another way than another file
+  std::vector<Indicator> indicators;     // between its files, alerts first
+};
+
 struct ReportOptions {
   std::string generatedAt;  // UTF-8, "DD/MM/AAAA HH:MM" (the caller's clock)
   std::string version;      // the program's version
   // Findings listed per group (family and record type); the rest is counted in a
   // closing "e mais N achados deste tipo" line.
   std::size_t findingsPerGroup = 100;
+  // Several files: their ECFs, shown after the summary table (none: no such section).
+  std::vector<EcfSummary> ecfs;
 };
 
 // The lines (1-based) whose text the report shows for `findings`: those of the

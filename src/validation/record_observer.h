@@ -5,6 +5,8 @@
 // content checks. It never reports findings: the log stays what it is without it.
 #pragma once
 
+#include <vector>
+
 namespace tavex {
 
 struct RecordLine;
@@ -18,6 +20,23 @@ class RecordObserver {
   virtual void onRecord(const RecordLine& rec, bool fieldsPassed, const CheckState& state) = 0;
   // The line checks start again from the first line, the run's tables cleared.
   virtual void onRestart() = 0;
+};
+
+// Shows every record to several observers, in the order they were added (each
+// kept alive by the caller).
+class RecordObservers : public RecordObserver {
+ public:
+  void add(RecordObserver& observer) { observers_.push_back(&observer); }
+  bool empty() const { return observers_.empty(); }
+  void onRecord(const RecordLine& rec, bool fieldsPassed, const CheckState& state) override {
+    for (RecordObserver* o : observers_) o->onRecord(rec, fieldsPassed, state);
+  }
+  void onRestart() override {
+    for (RecordObserver* o : observers_) o->onRestart();
+  }
+
+ private:
+  std::vector<RecordObserver*> observers_;
 };
 
 }  // namespace tavex

@@ -57,6 +57,7 @@ void ValidationLog::onFinding(const Finding& finding) {
 void ValidationLog::appendLog(std::string_view text) { write({}, text); }
 
 void ValidationLog::write(std::string_view prefix, std::string_view text) {
+  if (noFile_) return;
   pending_.assign(prefix);
   for (char c : text) {
     if (c == '\n') pending_.push_back('\r');

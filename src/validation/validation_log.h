@@ -30,6 +30,9 @@ class ValidationLog : public FindingSink {
   // Creates (or empties) and locks the log. Anything but Created leaves an
   // existing file as it was; no message.
   Creation create(const std::string& path);
+  // A log with no file: findings are counted and echoed nowhere, for a run whose
+  // findings reach only its sinks (the reconciliation of two files).
+  void keepNoFile() { noFile_ = true; }
   // Closes (and unlocks) the log; a failure to close counts as a failed write.
   void close();
 
@@ -68,6 +71,7 @@ class ValidationLog : public FindingSink {
   int errorCount_ = 0;
   int warningCount_ = 0;
   bool writeFailed_ = false;
+  bool noFile_ = false;
 };
 
 }  // namespace tavex

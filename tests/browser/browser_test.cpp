@@ -85,7 +85,7 @@ TEST_F(Browser, TheRenderedPageHoldsWhatTheJsonOutputSays) {
     copyExample(name, std::string("lote/") + name);
   const std::string dom = dumpDom(report("lote --tolerancia 0,00"));
   const json documents = json::parse(capture("cd " + quoted(dir.path().string()) + " && " + quoted(kCli) +
-                                             " validar lote --json --tolerancia 0,00 2>/dev/null"));
+                                             " validar lote --json --tolerancia 0,00 2>/dev/null"))["arquivos"];
   ASSERT_EQ(documents.size(), 4u);
   ASSERT_NE(dom.find("Relatório de auditoria"), std::string::npos);
   EXPECT_NE(dom.find("tabindex=\"0\""), std::string::npos) << "the page's own script ran (sortable summary)";

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include <nlohmann/json.hpp>
 
@@ -14,6 +15,7 @@
 #include "cli/commands.h"
 #include "cli/reconciliation_table.h"
 #include "cotepe/text.h"
+#include "generator.h"
 #include "support/cli_capture.h"
 #include "support/files.h"
 #include "support/sample_files.h"
@@ -158,6 +160,40 @@ TEST_F(CliConciliar, WhatCannotBeReconciledExitsTwo) {
 }
 
 // The README lists every finding code with what it checks, in the table's order.
+// The MF and the MFD of the sample TDM file, the payment declared one real higher:
+// one row over the tolerance, citing both files.
+TEST(CliConciliarPair, RowsSayWhichFileAndLineTheyComeFrom) {
+  TempDir dir;
+  std::vector<std::string> tdm = testing::sampleTdmFile();
+  for (std::string& line : tdm)
+    if (line.starts_with("E18")) line = testing::sampleRecord(18, {{"CRZ", "1"}, {"MEIO_PAG", "DINHEIRO"}, {"VALOR_ACUM", "1600"}});
+  std::ostringstream mf, mfd;
+  splitMemories(testing::joinLines(tdm), mf, mfd);
+  testing::writeFile(dir.file("mf.txt"), mf.str());
+  testing::writeFile(dir.file("mfd.txt"), mfd.str());
+  // Either order; no log is written.
+  const Outcome text = run({dir.file("mfd.txt"), dir.file("mf.txt")});
+  EXPECT_EQ(text.status, 1) << text.err;
+  EXPECT_NE(text.out.find("Declarado em  Documentos"), std::string::npos) << text.out;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("mf.txt.log")));
+  const std::vector<std::string> rows = linesOf(text.out);
+  const auto over = std::count_if(rows.begin(), rows.end(), [](const std::string& l) {
+    return l.ends_with("*") && l.find("E18") != std::string::npos && l.find("MFD:") != std::string::npos;
+  });
+  EXPECT_EQ(over, 1) << text.out;
+
+  const Outcome json = run({dir.file("mf.txt"), dir.file("mfd.txt"), "--json"});
+  const auto doc = nlohmann::json::parse(json.out);
+  EXPECT_EQ(doc["ecf"], testing::kSampleSerial);
+  EXPECT_EQ(doc["reducoes"][0]["totais"][0]["origem"]["declarado"]["arquivo"], "MF");
+  EXPECT_EQ(doc["reducoes"][0]["totais"].back()["origem"]["declarado"]["arquivo"], "MFD");
+  const Outcome csv = run({dir.file("mf.txt"), dir.file("mfd.txt"), "--csv"});
+  EXPECT_NE(csv.out.find("Declarado em;Documentos"), std::string::npos) << csv.out;
+
+  EXPECT_EQ(run({dir.file("mf.txt"), dir.file("mf.txt")}).status, 2);
+  EXPECT_EQ(run({dir.file("mf.txt"), dir.file("mfd.txt"), dir.file("mf.txt")}).status, 2);
+}
+
 TEST(FindingCodesDocumentation, TheReadmeTableIsTheProgramsTable) {
   std::string expected = "| Código | O que verifica |\n|---|---|\n";
   for (const FindingCodeInfo& c : findingCodes()) expected += "| `" + std::string(c.code) + "` | " + std::string(c.what) + " |\n";

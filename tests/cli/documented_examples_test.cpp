@@ -44,6 +44,7 @@ const char* const kDocuments[] = {"README.md", "docs/manual.md", "docs/tavex-cli
 const Example kExamples[] = {
     {"README.md", "tavex-cli validar exemplos/ --jobs 2 --resumo resumo.csv", 1, "0 não validado(s), 0 interrompido(s)."},
     {"README.md", "tavex-cli indicios exemplos/tdm_indicios.txt", 1, "4 indício(s): 1 alerta(s), 3 informação(ões)"},
+    {"README.md", "tavex-cli conciliar exemplos/uma_ecf/mf.txt exemplos/uma_ecf/mfd_sem_cupom.txt", 1, "6 acima da tolerância de 0,00"},
     {"README.md", "cd build/exemplos", 0, ""},
     {"README.md", "../bin/tavex-cli assinatura tdm_valido.txt --fabricante DATAREGIS", 0, "Assinatura válida!"},
     {"README.md", "../bin/tavex-cli assinatura tdm_assinatura_adulterada.txt --fabricante DATAREGIS", 1, "Assinatura Inválida!"},
@@ -75,6 +76,8 @@ const Example kExamples[] = {
     {"docs/tavex-cli.1.md", "tavex-cli validar tdm_total_e13_divergente.txt --tolerancia 0,05", 1, "[ERR]"},
     {"docs/tavex-cli.1.md", "iconv -f CP1252 -t UTF-8 tdm_total_e13_divergente.txt.log | grep '^\\[ERR\\]'", 0, "[ERR] "},
     {"docs/tavex-cli.1.md", "tavex-cli validar formato_com_erros.txt --formato", 1, "[ERR]"},
+    {"docs/tavex-cli.1.md", "tavex-cli conciliar uma_ecf/mf.txt uma_ecf/mfd_sem_cupom.txt", 1, "6 acima da tolerância"},
+    {"docs/tavex-cli.1.md", "tavex-cli indicios uma_ecf/", 1, "ECF TX000000000000000028"},
     {"docs/tavex-cli.1.md", "tavex-cli validar tdm_valido.txt --continuar", 0, "0 erro(s) encontrado(s)."},
     {"docs/tavex-cli.1.md", "tavex-cli validar arquivos/ --jobs 2 --resumo resumo.csv", 1, "0 não validado(s), 0 interrompido(s)."},
     {"docs/tavex-cli.1.md", "tavex-cli validar tdm_valido.txt --json", 0, "\"situacao\":\"validado\""},

@@ -76,16 +76,17 @@ TEST_F(CliIndicios, ExitStatusAndSeveralFiles) {
   EXPECT_EQ(run({clean}).status, kOk);
   EXPECT_NE(run({clean}).out.find("nenhum indício"), std::string::npos);
   example("tdm_indicios.txt");
-  // A folder: both files, one JSON array, the alert decides.
+  // A folder: both files and their ECFs in one JSON document, the alert decides.
   const auto both = run({dir.path().string(), "--json"});
   EXPECT_EQ(both.status, kFound);
-  const auto list = nlohmann::json::parse(both.out);
-  ASSERT_EQ(list.size(), 2u);
+  const auto doc = nlohmann::json::parse(both.out);
+  ASSERT_EQ(doc["arquivos"].size(), 2u);
+  ASSERT_TRUE(doc["ecfs"].is_array());
   // A file that cannot be read.
   const auto missing = run({clean, dir.file("nao_existe.txt"), "--json"});
   EXPECT_EQ(missing.status, kCannotRun);
   EXPECT_NE(missing.err.find("nao_existe.txt"), std::string::npos);
-  EXPECT_TRUE(nlohmann::json::parse(missing.out)[1]["indicios"].is_null());
+  EXPECT_TRUE(nlohmann::json::parse(missing.out)["arquivos"][1]["indicios"].is_null());
   EXPECT_EQ(run({clean, "--limite-cancelamentos", "abc"}).status, kCannotRun);
   EXPECT_EQ(run({clean, "--json", "--csv"}).status, kCannotRun);
   EXPECT_EQ(run({}).status, kCannotRun);

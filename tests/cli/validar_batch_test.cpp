@@ -117,13 +117,14 @@ TEST(CliValidarBatch, JobsMustBeAWholeNumberFromOne) {
   }
 }
 
-TEST(CliValidarBatch, JsonOfSeveralFilesIsOneArrayInTheOrderGiven) {
+TEST(CliValidarBatch, JsonOfSeveralFilesListsThemInTheOrderGivenAndGroupsThemByEcf) {
   TempDir dir;
   testing::writeFile(dir.file("b.txt"), tdmWithE13Error());
   testing::writeFile(dir.file("a.txt"), cleanTdm());
   const Outcome o = run({dir.file("b.txt"), dir.file("a.txt"), dir.file("falta.txt"), "--json", "--jobs", "2"});
   EXPECT_EQ(o.status, 2);
-  const json docs = json::parse(o.out);
+  const json whole = json::parse(o.out);
+  const json& docs = whole["arquivos"];
   ASSERT_TRUE(docs.is_array());
   ASSERT_EQ(docs.size(), 3u);
   EXPECT_EQ(docs[0]["arquivo"], dir.file("b.txt"));
@@ -142,6 +143,16 @@ TEST(CliValidarBatch, JsonOfSeveralFilesIsOneArrayInTheOrderGiven) {
   EXPECT_EQ(docs[2]["arquivo"], dir.file("falta.txt"));
   EXPECT_EQ(docs[2]["situacao"], "nao_validado");
   EXPECT_TRUE(docs[2]["cabecalho"].is_null());
+  // One ECF, its two files in CRZ order (then by name); b.txt tells reduction 1's E13 another way.
+  ASSERT_EQ(whole["ecfs"].size(), 1u);
+  const json& ecf = whole["ecfs"][0];
+  EXPECT_EQ(ecf["ecf"], testing::kSampleSerial);
+  ASSERT_EQ(ecf["arquivos"].size(), 2u);
+  EXPECT_EQ(ecf["arquivos"][0]["arquivo"], dir.file("a.txt"));
+  EXPECT_EQ(ecf["cobertura"][0]["crz_inicial"], 1);
+  std::vector<std::string> codes;
+  for (const json& i : ecf["indicios"]) codes.push_back(i["codigo"]);
+  EXPECT_EQ(codes, (std::vector<std::string>{"indicio.arquivos.divergencia", "indicio.arquivos.sobreposicao"}));
   // The logs are still written.
   EXPECT_TRUE(fs::exists(dir.file("a.txt.log")));
 }
@@ -411,7 +422,7 @@ TEST(WorkPool, ThreadsThatCannotBeStartedLeaveTheWorkToTheOthers) {
   EXPECT_NE(o.out.find("3 arquivo(s): 3 sem erros"), std::string::npos) << o.out;
   const Outcome js = run({dir.path().string(), "--json", "--jobs", "3"});
   EXPECT_EQ(js.status, 0);
-  EXPECT_EQ(json::parse(js.out).size(), 3u);
+  EXPECT_EQ(json::parse(js.out)["arquivos"].size(), 3u);
 }
 
 // A file's name is any bytes: the table shows control bytes and bytes that are not

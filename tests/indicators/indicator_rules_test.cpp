@@ -318,11 +318,13 @@ TEST_F(IndicatorTest, ManyCancelledCouponsInOneReduction) {
 
 TEST_F(IndicatorTest, EveryCodeOfTheTableIsUsedOnceWithItsLevel) {
   const auto& codes = indicatorCodes();
-  EXPECT_EQ(codes.size(), 16u);
+  EXPECT_EQ(codes.size(), 20u);  // 16 of one file, 4 of an ECF's files
   for (std::size_t i = 0; i < codes.size(); ++i)
     for (std::size_t j = i + 1; j < codes.size(); ++j) EXPECT_NE(codes[i].code, codes[j].code);
   EXPECT_EQ(indicatorLevelOf("indicio.cancelamentos"), IndicatorLevel::Informacao);
   EXPECT_EQ(indicatorLevelOf("indicio.coo.repetido"), IndicatorLevel::Alerta);
+  EXPECT_EQ(indicatorLevelOf("indicio.arquivos.sobreposicao"), IndicatorLevel::Informacao);
+  EXPECT_EQ(indicatorLevelOf("indicio.arquivos.lacuna"), IndicatorLevel::Alerta);
 }
 
 TEST_F(IndicatorTest, PercentLimitsAsTyped) {

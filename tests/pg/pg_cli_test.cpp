@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sstream>
 
 #include "cli/commands.h"
 #include "cotepe/text.h"
@@ -13,6 +14,7 @@
 #include "pg_server.h"
 #include "support/cli_capture.h"
 #include "support/files.h"
+#include "support/generated_lines.h"
 #include "support/sample_files.h"
 
 namespace tavex {
@@ -35,7 +37,7 @@ TEST(CliExportarPg, LoadsFilesAndFoldersFoundByContentAndReportsEach) {
   Outcome o = run({dir.file("mfd.txt"), dir.file("pasta"), "--url", uri});
   EXPECT_EQ(o.status, cli::kOk) << o.err;
   EXPECT_EQ(o.err, "");
-  EXPECT_EQ(o.out, "Esquema tavex criado (vers\xC3\xA3o 3).\n" + dir.file("mfd.txt") +
+  EXPECT_EQ(o.out, "Esquema tavex criado (vers\xC3\xA3o 4).\n" + dir.file("mfd.txt") +
                        ": carregado (12 linhas, 12 registros, arquivo 1)\n" + dir.file("pasta/sub/tdm.dat") +
                        ": carregado (23 linhas, 23 registros, arquivo 2)\n");
   o = run({"--pular-existentes", dir.file("pasta"), "--url", uri});
@@ -204,6 +206,50 @@ TEST(CliExportarPg, ValidarLoadsTheIndicatorsAndAReloadKeepsThem) {
   EXPECT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.indicio"), std::vector<std::string>{"0"});
 }
 
+// Months of one ECF's fiscal memory and of its detail memory, February missing:
+// the view answers which CRZ ranges of the ECF the database holds, and from which files.
+TEST(CliExportarPg, TheCoverageViewGivesTheCrzRangesHeldOfEachEcf) {
+  TempDir dir;
+  GeneratorOptions options;
+  options.reductions = 9;
+  options.couponsPerReduction = 2;
+  const std::vector<std::string> all = generatedLines(options);
+  std::ostringstream mf, mfd;
+  splitMemories(joinLines(reductionsOf(all, 7, 9)), mf, mfd);
+  writeFile(dir.file("m1.txt"), joinLines(reductionsOf(all, 1, 3)));
+  writeFile(dir.file("m3_mf.txt"), mf.str());
+  writeFile(dir.file("m3_mfd.txt"), mfd.str());
+  std::vector<std::string> other = reductionsOf(all, 4, 5);
+  other[0].replace(3, 20, "XY000000000000000099");
+  writeFile(dir.file("outra.txt"), joinLines(other));
+  const std::string uri = PgServer::instance().newDatabase();
+  ASSERT_EQ(run({dir.path().string(), "--url", uri}).status, cli::kOk);
+  EXPECT_EQ(pgRows(uri, "SELECT serie_ecf, mf_adicional, modelo, crz_inicial, crz_final, reducoes, arquivos "
+                        "FROM tavex.cobertura_ecf ORDER BY serie_ecf, crz_inicial"),
+            (std::vector<std::string>{"TX000000000000000001| |TAVEX SIM 1|1|3|3|{m1.txt}",
+                                      "TX000000000000000001| |TAVEX SIM 1|7|9|3|{m3_mf.txt,m3_mfd.txt}",
+                                      "XY000000000000000099| |TAVEX SIM 1|4|5|2|{outra.txt}"}));
+}
+
+// A database of the version before the view gets it, and it answers at once from
+// the files already loaded.
+TEST(CliExportarPg, AnOlderDatabaseGetsTheCoverageView) {
+  TempDir dir;
+  writeFile(dir.file("ecf.txt"), joinLines(sampleTdmFile()));
+  const std::string uri = PgServer::instance().newDatabase();
+  {
+    PgConnection c;
+    ASSERT_TRUE(c.connect(uri));
+    ASSERT_TRUE(c.exec("BEGIN; CREATE SCHEMA tavex"));
+    ASSERT_TRUE(applyPgSchemaSteps(c, 0, 3)) << c.error();
+    ASSERT_TRUE(c.exec("COMMIT"));
+  }
+  EXPECT_EQ(pgRows(uri, "SELECT to_regclass('tavex.cobertura_ecf')"), std::vector<std::string>{"<null>"});
+  ASSERT_EQ(run({dir.file("ecf.txt"), "--url", uri}).status, cli::kOk);
+  EXPECT_EQ(pgRows(uri, "SELECT versao FROM tavex.versao"), std::vector<std::string>{"4"});
+  EXPECT_EQ(pgRows(uri, "SELECT crz_inicial, crz_final FROM tavex.cobertura_ecf"), std::vector<std::string>{"1|1"});
+}
+
 TEST(CliExportarPg, ConnectionProblemsAreToldAndNothingRuns) {
   TempDir dir;
   writeFile(dir.file("a.txt"), joinLines(sampleMfdFile()));
@@ -286,14 +332,15 @@ TEST(CliExportarPg, TheReadmeQueriesAnswerOnAllTheExamplesLoadedTogether) {
   const std::string uri = PgServer::instance().newDatabase();
   const Outcome o = run({dir.file("exemplos"), "--validar", "--url", uri});
   ASSERT_EQ(o.status, cli::kFound) << o.err;
-  ASSERT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.arquivo"), std::vector<std::string>{"11"}) << o.out << o.err;
+  ASSERT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.arquivo"), std::vector<std::string>{"13"}) << o.out << o.err;
 
   const std::vector<std::string> queries = readmeQueries();
-  ASSERT_EQ(queries.size(), 6u);
-  // Sales per day: reductions 1 and 2 once (not once per TDM file), 3 to 5 from the MF file.
+  ASSERT_EQ(queries.size(), 7u);
+  // Sales per day: reductions 1 and 2 once (not once per TDM file), 3 to 5 from the MF file;
+  // the pair of exemplos/uma_ecf is a second ECF with reductions 1 to 3.
   EXPECT_EQ(pgRows(uri, queries[0]),
-            (std::vector<std::string>{"2012-01-02|1|2854.5700000000000000", "2012-01-03|1|3638.6000000000000000",
-                                      "2012-01-04|1|0.00000000000000000000", "2012-01-05|1|0.00000000000000000000",
+            (std::vector<std::string>{"2012-01-02|2|5517.1300000000000000", "2012-01-03|2|5140.4400000000000000",
+                                      "2012-01-04|2|2285.1900000000000000", "2012-01-05|1|0.00000000000000000000",
                                       "2012-01-06|1|0.00000000000000000000"}));
   // Only the damaged item; the cancelled coupons of the clean files are left out.
   EXPECT_EQ(pgRows(uri, queries[1]), std::vector<std::string>{"tdm_item_divergente.txt|1|106806|106807"});
@@ -309,10 +356,11 @@ TEST(CliExportarPg, TheReadmeQueriesAnswerOnAllTheExamplesLoadedTogether) {
                        "tdm_indicios.txt|TDM", "mf_valido.txt|MF"}));
   EXPECT_EQ(pgRows(uri, queries[3]),
             (std::vector<std::string>{
-                "carga.formato|erro|4|1", "totais.e13|erro|4|3", "campo.formato_numerico|erro|2|1",
+                "totais.coo_faltante|erro|12|3", "carga.formato|erro|4|1", "totais.e13|erro|4|3",
+                "campo.formato_numerico|erro|2|1",
                 "campo.formato_data|erro|1|1", "campo.formato_hora|erro|1|1", "cupom.bruto_itens|erro|1|1",
                 "cupom.liquido_itens|erro|1|1", "estrutura.e02_repetido|erro|1|1", "estrutura.ordem|erro|1|1",
-                "item.total_liquido|erro|1|1", "totais.coo_faltante|erro|1|1", "totais.e12|erro|1|1",
+                "item.total_liquido|erro|1|1", "totais.e12|erro|1|1",
                 "totais.e18|erro|1|1"}));
   // Payment means: reductions 1 and 2 once, 3 and 4 from the one file with their E18.
   EXPECT_EQ(pgRows(uri, queries[4]),
@@ -320,11 +368,15 @@ TEST(CliExportarPg, TheReadmeQueriesAnswerOnAllTheExamplesLoadedTogether) {
                                       "2012-01-01|CARTAO CREDITO|1982.2700000000000000"}));
   EXPECT_EQ(pgRows(uri, queries[5]),
             (std::vector<std::string>{
+                "mfd_sem_cupom.txt|alerta|indicio.ccf.sequencia|9|<null>|10|7|8",
                 "tdm_coo_faltante.txt|alerta|indicio.ccf.sequencia|31|<null>|3|2|3",
                 "tdm_indicios.txt|alerta|indicio.contadores.e11|12|<null>|<null>|28 ou mais|25",
                 "tdm_indicios.txt|informacao|indicio.data.reducao_tardia|14|2|14|20120103|20120105",
                 "tdm_indicios.txt|informacao|indicio.cro.intervencao|15|3|21|1|2",
                 "tdm_indicios.txt|informacao|indicio.cancelamentos|16|4|28|at\xC3\xA9 10,00 %|20,00 %"}));
+  // The pair's ECF: reductions 1 to 3, held by both its files.
+  EXPECT_EQ(pgRows(uri, queries[6]),
+            std::vector<std::string>{"TX000000000000000028| |TAVEX SIM 1|1|3|3|{mf.txt,mfd_sem_cupom.txt}"});
 }
 
 // The shipped grant script for `role`, as psql runs it with -v papel=ROLE.

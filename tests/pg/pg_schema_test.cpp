@@ -71,7 +71,7 @@ TEST(PgSchema, ASchemaWithoutIndicatorsGetsTheirTableKeepingItsFindings) {
   const PgSchemaResult r = ensurePgSchema(c);
   EXPECT_EQ(r.status, PgSchemaResult::Status::Migrated);
   EXPECT_EQ(r.foundVersion, 2);
-  EXPECT_EQ(pgRows(uri, "SELECT versao FROM tavex.versao"), std::vector<std::string>{"3"});
+  EXPECT_EQ(pgRows(uri, "SELECT versao FROM tavex.versao"), std::vector<std::string>{std::to_string(kPgSchemaVersion)});
   EXPECT_EQ(pgRows(uri, "SELECT arquivo_id, codigo FROM tavex.achado"), std::vector<std::string>{"5|x"});
   ASSERT_TRUE(pgRows(uri, "INSERT INTO tavex.indicio (arquivo_id, codigo, nivel, mensagem, esperado, encontrado) "
                           "VALUES (5, 'indicio.crz.sequencia', 'alerta', 'm', '2', '4')")
@@ -99,7 +99,7 @@ TEST(PgSchema, ANewerSchemaIsRefusedAndLeftAlone) {
   EXPECT_EQ(r.status, PgSchemaResult::Status::Newer);
   EXPECT_EQ(r.foundVersion, 7);
   EXPECT_EQ(r.message,
-            "O esquema tavex deste banco est\xE1 na vers\xE3o 7, mais nova que a vers\xE3o 3 que este programa "
+            "O esquema tavex deste banco est\xE1 na vers\xE3o 7, mais nova que a vers\xE3o 4 que este programa "
             "conhece.\nAtualize o Tavex para carregar arquivos neste banco.");
   EXPECT_EQ(pgRows(uri, "SELECT versao FROM tavex.versao"), std::vector<std::string>{"7"});
 }

@@ -12,6 +12,7 @@
 #include "signature/signing_helpers.h"
 #include "support/cli_capture.h"
 #include "support/files.h"
+#include "support/generated_lines.h"
 #include "support/resource_limits.h"
 #include "tavex_version.h"
 
@@ -100,6 +101,38 @@ TEST(Relatorio, ABatchHasASummaryRowPerFileAndSaysWhatItCouldNotTake) {
   // Only the files it could not take: still a page, and the status says so.
   EXPECT_EQ(relatorio(dir, {"ausente.txt"}).outcome.status, cli::kCannotRun);
   EXPECT_EQ(relatorio(dir, {"lote/valido.txt"}).outcome.status, cli::kOk);
+}
+
+// Months of one ECF, February missing and a copy of January with one reduction
+// rewritten: the summary groups them under their ECF with a coverage line.
+TEST(Relatorio, TheSummaryGroupsTheFilesByEcfWithTheirCoverage) {
+  TempDir dir;
+  GeneratorOptions options;
+  options.kind = FileKind::MF;
+  options.reductions = 90;
+  const std::vector<std::string> all = generatedLines(options);
+  std::vector<std::string> copy = reductionsOf(all, 1, 30);
+  for (std::string& line : copy)
+    if (line.starts_with("E12") && leadingInt(fieldOf(line, E12::Crz)) == 7)
+      line.replace(static_cast<std::size_t>(fieldLayout(E12::Cro).start - 1), 4, "0009");
+  writeFile(dir.file("janeiro.txt"), joinLines(reductionsOf(all, 1, 30)));
+  writeFile(dir.file("marco.txt"), joinLines(reductionsOf(all, 61, 90)));
+  writeFile(dir.file("copia.txt"), joinLines(copy));
+  const Report r = relatorio(dir, {"marco.txt", "janeiro.txt", "copia.txt"});
+  EXPECT_EQ(r.outcome.status, cli::kOk) << r.outcome.err;
+  const std::string& html = r.html;
+  const std::size_t ecf = html.find("<div class=\"ecf\">\n<h3>ECF TX000000000000000001");
+  ASSERT_NE(ecf, std::string::npos) << html;
+  EXPECT_LT(ecf, html.find("<section class=\"arquivo\""));
+  EXPECT_NE(html.find("<p class=\"cobertura\">CRZ 000001 a 000030 e 000061 a 000090 (60 redução(ões) Z); faltam "
+                      "000031 a 000060</p>"),
+            std::string::npos);
+  EXPECT_NE(html.find("<p class=\"divergem\">Arquivos que divergem: copia.txt, janeiro.txt</p>"), std::string::npos);
+  EXPECT_NE(html.find("data-codigo=\"indicio.arquivos.lacuna\""), std::string::npos);
+  // The files in CRZ order, then by name.
+  const std::size_t list = html.find("<ol class=\"arquivos-ecf\">");
+  EXPECT_LT(html.find("copia.txt</a></li>", list), html.find("janeiro.txt</a></li>", list));
+  EXPECT_LT(html.find("janeiro.txt</a></li>", list), html.find("marco.txt</a></li>", list));
 }
 
 TEST(Relatorio, UsageErrors) {

@@ -1,0 +1,122 @@
+#include "cli/ecf_groups.h"
+
+#include <algorithm>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/batch_report.h"
+#include "cli/file_validation.h"
+#include "cotepe/br_format.h"
+#include "cotepe/text.h"
+#include "indicators/file_indicators.h"
+
+namespace tavex::cli {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+std::string padded(const std::string& text, std::size_t width) {
+  const std::size_t shown = displayWidth(text);
+  return shown >= width ? text : text + std::string(width - shown, ' ');
+}
+
+std::string utf8(std::string_view cp1252) { return cp1252ToUtf8(trimRight(cp1252)); }
+
+std::string periodOf(const FileFootprint& f) {
+  const std::optional<std::string> start = brazilianDate(f.periodStart), end = brazilianDate(f.periodEnd);
+  return start && end ? *start + " a " + *end : "";
+}
+
+json ranges(const std::vector<std::pair<int, int>>& list) {
+  json out = json::array();
+  for (const auto& [first, last] : list) out.push_back({{"crz_inicial", first}, {"crz_final", last}});
+  return out;
+}
+
+}  // namespace
+
+std::string levelText(IndicatorLevel level) { return level == IndicatorLevel::Alerta ? "alerta" : "informação"; }
+
+std::string numberOrBlank(std::int64_t value) { return value == 0 ? std::string() : std::to_string(value); }
+
+std::string indicatorTable(const std::vector<Indicator>& indicators) {
+  if (indicators.empty()) return "  nenhum indício\n\n";
+  std::vector<std::vector<std::string>> rows = {
+      {"Nível", "Código", "Linha", "CRZ", "COO", "Esperado", "Encontrado", "Frase"}};
+  for (const Indicator& i : indicators)
+    rows.push_back({levelText(i.level), std::string(i.code), numberOrBlank(i.line), numberOrBlank(i.crz),
+                    numberOrBlank(i.coo), cp1252ToUtf8(i.expected), cp1252ToUtf8(i.found), cp1252ToUtf8(i.sentence)});
+  std::vector<std::size_t> widths(rows[0].size(), 0);
+  for (const auto& row : rows)
+    for (std::size_t c = 0; c + 1 < row.size(); ++c) widths[c] = std::max(widths[c], displayWidth(row[c]));
+  std::string out;
+  for (const auto& row : rows) {
+    std::string line = " ";
+    for (std::size_t c = 0; c < row.size(); ++c) line += " " + (c + 1 < row.size() ? padded(row[c], widths[c]) : row[c]);
+    out += line + "\n";
+  }
+  const auto alerts = std::count_if(indicators.begin(), indicators.end(),
+                                    [](const Indicator& i) { return i.level == IndicatorLevel::Alerta; });
+  out += cformat("  %zu indício(s): %ld alerta(s), %ld informação(ões)\n\n", indicators.size(),
+                 static_cast<long>(alerts), static_cast<long>(indicators.size()) - static_cast<long>(alerts));
+  return out;
+}
+
+std::string ecfsJson(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files) {
+  std::string out = "[";
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    const EcfGroup& group = groups[g];
+    json doc;
+    doc["ecf"] = group.known ? json(utf8(group.serial)) : json(nullptr);
+    doc["mf_adicional"] = group.known ? json(cp1252ToUtf8(group.mfAdicional)) : json(nullptr);
+    doc["modelo"] = group.known ? json(utf8(group.model)) : json(nullptr);
+    json members = json::array();
+    for (std::size_t i : group.files) {
+      const FileFootprint& f = files[i];
+      const std::string_view kind = fileKindRules(f.kind).name;
+      members.push_back({{"arquivo", visibleText(f.path)},
+                         {"tipo", kind.empty() ? json(nullptr) : json(std::string(kind))},
+                         {"crz_inicial", f.reductions.empty() ? json(nullptr) : json(f.firstCrz())},
+                         {"crz_final", f.reductions.empty() ? json(nullptr) : json(f.lastCrz())},
+                         {"periodo", periodOf(f)}});
+    }
+    doc["arquivos"] = std::move(members);
+    json left = json::array();
+    for (std::size_t i : group.excluded) left.push_back(visibleText(files[i].path));
+    doc["deixados_de_lado"] = std::move(left);
+    doc["cobertura"] = ranges(group.held);
+    doc["faltam"] = ranges(group.missing);
+    std::string text = doc.dump(-1, ' ', false, json::error_handler_t::replace);
+    text.pop_back();
+    out += (g == 0 ? "" : ",") + text + ",\"indicios\":" + indicatorsJson(group.indicators) + "}";
+  }
+  return out + "]";
+}
+
+std::string ecfsTable(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files) {
+  std::string out;
+  for (const EcfGroup& group : groups) {
+    out += cp1252ToUtf8(ecfCaption(group)) + "\n";
+    for (std::size_t i : group.files) {
+      const FileFootprint& f = files[i];
+      const std::string_view kind = fileKindRules(f.kind).name;
+      out += "  " + visibleText(f.path) + (kind.empty() ? "" : " (" + std::string(kind) + ")");
+      if (!f.reductions.empty()) out += cformat(": CRZ %06d a %06d", f.firstCrz(), f.lastCrz());
+      const std::string period = periodOf(f);
+      if (!period.empty()) out += ", " + period;
+      out += "\n";
+    }
+    for (std::size_t i : group.excluded)
+      out += "  " + visibleText(files[i].path) + ": deixado de lado (não passou na verificação de estrutura)\n";
+    if (group.known) out += "  " + cp1252ToUtf8(coverageText(group)) + "\n";
+    out += indicatorTable(group.indicators);
+  }
+  return out;
+}
+
+bool groupsHaveAlert(const std::vector<EcfGroup>& groups) {
+  return std::any_of(groups.begin(), groups.end(), [](const EcfGroup& g) { return hasAlert(g.indicators); });
+}
+
+}  // namespace tavex::cli

@@ -1,0 +1,89 @@
+// Files of one ECF. An audit rarely has one file: the fiscal memory and the detail
+// memory, month by month, sometimes read again a year later. Files are grouped by
+// the ECF their E01 names (serial, MF addition, model) and, within a group, ordered
+// by the reductions they hold (CRZ) and their period; the group's indicators set
+// the files against each other: reductions missing between them, the same reduction
+// told two ways, files covering the same reductions, counters that go back.
+//
+// What a file contributes is gathered while its validation reads it (a
+// FootprintCollector beside the checks); nothing is read again.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "cotepe/file_kind.h"
+#include "indicators/indicator.h"
+#include "validation/record_observer.h"
+
+namespace tavex {
+
+// What grouping needs of one file. Texts cp1252 as sliced.
+struct FileFootprint {
+  std::string path;  // as given (UTF-8)
+  bool identified = false;  // an E01 whose length and fields passed, with a serial
+  std::string serial, mfAdicional, model;
+  FileKind kind = FileKind::None;
+  std::string periodStart, periodEnd;  // E01 AAAAMMDD
+  bool usable = true;  // the validation read it to its end-of-file reports (false: structure failed)
+
+  struct Reduction {
+    int crz = 0;
+    int line = 0;  // of its E12 (or E16 "RZ" for a detail memory)
+    std::int64_t coo = 0, cro = 0, gross = 0;
+    std::string movement, issued;  // E12 DATA_MOVIMENTO, DATA_EMISSAO
+    std::uint64_t totalizers = 0;   // a digest of its E13 (totalizer, value) pairs; 0 when none
+    bool fromTape = false;          // an E16 "RZ" of a detail memory, not an E12
+  };
+  std::vector<Reduction> reductions;  // in the file's order
+
+  bool hasE11 = false;
+  int e11Line = 0;
+  std::int64_t e11Coo = 0, e11Cro = 0, e11Gt = 0;
+
+  // The CRZ range the file holds (its first and last reduction), 0/0 when none.
+  int firstCrz() const;
+  int lastCrz() const;
+};
+
+// Gathers a file's footprint from the records of its full run. Only records whose
+// length and fields passed are read.
+class FootprintCollector : public RecordObserver {
+ public:
+  explicit FootprintCollector(std::string path) { footprint_.path = std::move(path); }
+  void onRecord(const RecordLine& rec, bool fieldsPassed, const CheckState& state) override;
+  void onRestart() override;
+  // The footprint; `usable` as the caller learned from the run.
+  FileFootprint finish(bool usable);
+
+ private:
+  FileFootprint footprint_;
+  std::unordered_map<int, std::size_t> byCrz_;  // the E12 of each CRZ seen (for its E13)
+};
+
+// One ECF's files and what they say together.
+struct EcfGroup {
+  bool known = false;  // false: "ECF desconhecida", one file whose E01 could not be read
+  std::string serial, mfAdicional, model;  // cp1252
+  std::vector<std::size_t> files;     // indices into the footprints, in CRZ and period order
+  std::vector<std::size_t> excluded;  // files of the ECF left out (their structure failed)
+  std::vector<std::pair<int, int>> held;     // CRZ ranges the files hold, ascending
+  std::vector<std::pair<int, int>> missing;  // CRZ ranges missing between them
+  std::vector<Indicator> indicators;  // alerts first, then information
+};
+
+// The groups of `files`, known ECFs by serial, MF addition and model, then each
+// unknown file in a group of its own. Linear in the reductions held, plus the sort.
+std::vector<EcfGroup> groupByEcf(const std::vector<FileFootprint>& files);
+
+// The reductions a group holds and those missing, for a reader (cp1252):
+// "CRZ 000001 a 000030 e 000061 a 000090 (60 reduções); faltam 000031 a 000060",
+// "nenhuma redução Z" when its files hold none.
+std::string coverageText(const EcfGroup& group);
+
+// The caption of a group: "ECF <serial> (MF adicional X, modelo M)" or "ECF desconhecida" (cp1252).
+std::string ecfCaption(const EcfGroup& group);
+
+}  // namespace tavex
