@@ -371,6 +371,9 @@ class Page {
             plural(static_cast<long long>(daysOver), "dia", "dias") +
             ". Uma redução cujos totais conferem todos ocupa uma linha; as demais mostram cada total "
             "(a tabela completa: <code>tavex-cli conciliar</code>).</p>\n";
+    if (!r.complete)
+      out_ += "<p class=\"nota incompleta\">Somas incompletas. " + text(switchedOffNotice(r)) +
+              "; os valores calculados a partir dessa linha não são fatos.</p>\n";
     if (r.reductions.empty()) {
       out_ += "</section>\n";
       return;

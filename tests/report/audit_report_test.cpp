@@ -196,6 +196,20 @@ TEST(AuditReport, TheChartHasOneBarPerReductionAndTheBatchASortableSummary) {
   EXPECT_NE(html.find("não validado: o arquivo não existe"), std::string::npos);
 }
 
+TEST(AuditReport, SumsCutShortByAFormatErrorAreMarkedIncomplete) {
+  ReportedFile f = validatedFile();
+  f.reconciliation = Reconciliation{};
+  f.reconciliation->reductions.push_back({1, 12, "20120102", 1, 3, {{TotalKind::GrossSales, "", 12, 100, 0, 100, false}}});
+  EXPECT_EQ(auditReportHtml({f}, kOptions).find("Somas incompletas"), std::string::npos);
+  f.reconciliation->complete = false;
+  f.reconciliation->switchedOffAtLine = 14;
+  EXPECT_NE(auditReportHtml({f}, kOptions)
+                .find("<p class=\"nota incompleta\">Somas incompletas. As verificações de conteúdo foram desligadas a "
+                      "partir da linha 14 por um erro de formato: corrija-o primeiro; os valores calculados a partir "
+                      "dessa linha não são fatos.</p>"),
+            std::string::npos);
+}
+
 TEST(ReportFile, OneReadGivesSizeDigestAndTheCitedRecords) {
   TempDir dir;
   const std::string path = dir.file("f.txt");
