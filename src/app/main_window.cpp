@@ -22,11 +22,11 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStyle>
-#include <QSyntaxHighlighter>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBlock>
+#include <QTextLayout>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -95,18 +95,46 @@ std::string saveWhole(const std::string& path, const QByteArray& bytes) {
 
 }  // namespace
 
-// Colours the log's "[ERR]" lines red and "[AVISO]" lines amber, as "Achados" does.
-class LogHighlighter : public QSyntaxHighlighter {
+// Colours the log's "[ERR]" lines red and "[AVISO]" lines amber, as "Achados" does,
+// as they come into view: a log of 100,000 findings is never coloured whole (a
+// syntax highlighter would go over every line before the window shows the first).
+class LogHighlighter : public QObject {
  public:
-  using QSyntaxHighlighter::QSyntaxHighlighter;
-
- protected:
-  void highlightBlock(const QString& text) override {
-    if (text.startsWith("[ERR] "))
-      setFormat(0, static_cast<int>(text.size()), QColor(0xb0, 0x00, 0x20));
-    else if (text.startsWith("[AVISO] "))
-      setFormat(0, static_cast<int>(text.size()), QColor(0xb3, 0x6b, 0x00));
+  explicit LogHighlighter(QPlainTextEdit* view) : QObject(view), view_(view) {
+    connect(view, &QPlainTextEdit::updateRequest, this, [this] { colourShownLines(); });
   }
+
+  // On for a log, off for a printer's text.
+  void setActive(bool active) {
+    active_ = active;
+    colourShownLines();
+  }
+
+  void colourShownLines() {
+    if (!active_ || colouring_) return;
+    colouring_ = true;
+    QTextDocument* document = view_->document();
+    const QTextBlock last = view_->cursorForPosition(QPoint(0, view_->viewport()->height())).block();
+    for (QTextBlock block = view_->cursorForPosition(QPoint(0, 0)).block(); block.isValid(); block = block.next()) {
+      const QString text = block.text();
+      const bool error = text.startsWith("[ERR] "), warning = text.startsWith("[AVISO] ");
+      if ((error || warning) && block.layout()->formats().isEmpty()) {
+        QTextLayout::FormatRange range;
+        range.start = 0;
+        range.length = static_cast<int>(text.size());
+        range.format.setForeground(error ? QColor(0xb0, 0x00, 0x20) : QColor(0xb3, 0x6b, 0x00));
+        block.layout()->setFormats({range});
+        document->markContentsDirty(block.position(), block.length());
+      }
+      if (block == last) break;
+    }
+    colouring_ = false;
+  }
+
+ private:
+  QPlainTextEdit* view_;
+  bool active_ = false;
+  bool colouring_ = false;
 };
 
 QString MainWindow::title() { return utf8("Tavex v3.28            09/10/2012"); }
@@ -255,10 +283,7 @@ QGroupBox* MainWindow::buildCotepeGroup() {
     model_.openSavedCotepeFile();
     showFile();
   }));
-  cotepeLayout->addWidget(addButton(cotepe, "Validar Arquivo Texto", "validarArquivoTexto", [this] {
-    model_.runValidation(false);
-    showValidation();
-  }));
+  cotepeLayout->addWidget(addButton(cotepe, "Validar Arquivo Texto", "validarArquivoTexto", [this] { validate(false); }));
   cotepeLayout->addWidget(addButton(cotepe, "Separar Arquivo ", "separarArquivo", [this] {
     ConversionSession session{job_, model_.state.currentCotepePath, {}};
     splitCotepeFile(ui_, session);
@@ -279,10 +304,7 @@ QGroupBox* MainWindow::buildCotepeGroup() {
   tolerance_->setAlignment(Qt::AlignCenter);
   cotepeLayout->addWidget(toleranceLabel);
   cotepeLayout->addWidget(tolerance_);
-  QPushButton* formatOnly = addButton(cotepe, "Validar Formato do Arquivo", "validarFormato", [this] {
-    model_.runValidation(true);
-    showValidation();
-  });
+  QPushButton* formatOnly = addButton(cotepe, "Validar Formato do Arquivo", "validarFormato", [this] { validate(true); });
   formatOnly->setVisible(false);  // present, never shown
   cotepeLayout->addWidget(formatOnly);
   cotepeLayout->addStretch(1);
@@ -336,8 +358,7 @@ QTabWidget* MainWindow::buildResultTabs() {
   courier.setWeight(QFont::Normal);
   results_->setFont(courier);
   results_->viewport()->installEventFilter(this);
-  highlighter_ = new LogHighlighter(static_cast<QTextDocument*>(nullptr));
-  highlighter_->setParent(this);
+  highlighter_ = new LogHighlighter(results_);
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName("abasResultados");
@@ -439,7 +460,7 @@ void MainWindow::updateOrigins() {
 }
 
 void MainWindow::showOutput() {
-  highlighter_->setDocument(nullptr);  // a printer's text is not a log
+  highlighter_->setActive(false);  // a printer's text is not a log
   results_->setPlainText(fromCp1252(model_.state.outputText));
   output_->setCurrentWidget(results_);
   fileView_->showFile(nullptr);
@@ -447,7 +468,7 @@ void MainWindow::showOutput() {
 
 void MainWindow::showFile() {
   if (model_.shownFile.pieces.empty()) return showOutput();
-  highlighter_->setDocument(nullptr);
+  highlighter_->setActive(false);
   results_->clear();
   fileView_->showFile(&model_.shownFile);
   output_->setCurrentWidget(fileView_);
@@ -455,12 +476,10 @@ void MainWindow::showFile() {
 }
 
 void MainWindow::showValidation() {
-  highlighter_->setDocument(nullptr);
+  highlighter_->setActive(false);
   results_->setPlainText(fromCp1252(model_.state.outputText));
   output_->setCurrentWidget(results_);
   fileView_->showFile(nullptr);
-  highlighter_->setDocument(results_->document());
-  highlighter_->rehighlight();  // coloured now, not at the next event
   // The first finding after the header, at the top of the view.
   for (QTextBlock block = results_->document()->begin(); block.isValid(); block = block.next()) {
     if (!isFindingLine(block.text())) continue;
@@ -468,6 +487,7 @@ void MainWindow::showValidation() {
     results_->verticalScrollBar()->setValue(block.blockNumber());
     break;
   }
+  highlighter_->setActive(true);  // coloured now, not at the next event
   currentFinding_ = -1;
   findings_->setFindings(&model_.lastFindings);
   tabs_->setTabText(tabs_->indexOf(findings_), findings_->tabTitle());
@@ -477,6 +497,11 @@ void MainWindow::showValidation() {
   record_->setNavigation(false, !model_.lastFindings.empty());
   findings_->setLogActions(!model_.lastValidatedPath.empty() && model_.lastValidatedPath == model_.state.currentCotepePath);
   tabs_->setCurrentWidget(output_);
+}
+
+void MainWindow::validate(bool formatOnly) {
+  if (model_.runValidationFromWindow(job_, formatOnly)) return showValidation();
+  status_->showMessage(utf8("Validação interrompida: os resultados anteriores continuam na tela."), kStatusShown);
 }
 
 void MainWindow::openFinding(int index) {

@@ -113,6 +113,9 @@ class MainWindow : public QDialog {
   QPushButton* addButton(QWidget* parent, const char* captionUtf8, const QString& objectName,
                          std::function<void()> command);
   void takeControls();  // the controls' values into the model
+  // "Validar Arquivo Texto" / "Validar Formato do Arquivo": behind the progress dialog
+  // when it looks long; the results shown unless the user cancelled.
+  void validate(bool formatOnly);
   void updateGroupEnabling();
   void runCommand(const std::function<void()>& command);
   // A printer command over the window's values; what it changes is shown again.
