@@ -489,8 +489,12 @@ void MainWindow::showValidation() {
   }
   highlighter_->setActive(true);  // coloured now, not at the next event
   currentFinding_ = -1;
-  findings_->setFindings(&model_.lastFindings);
+  findings_->setFindings(&model_.lastFindings, model_.lastValidatedPath);
   tabs_->setTabText(tabs_->indexOf(findings_), findings_->tabTitle());
+  const auto& reconciliation = model_.lastReconciliation;
+  findings_->setCauseNotice(reconciliation && !reconciliation->complete
+                                ? fromCp1252(switchedOffNotice(*reconciliation)) + "."
+                                : QString());
   indicators_->setIndicators(&model_.lastIndicators);
   tabs_->setTabText(tabs_->indexOf(indicators_), indicators_->tabTitle());
   reconciliation_->setReconciliation(model_.lastReconciliation);

@@ -17,6 +17,8 @@
 #include "app/findings_view.h"
 #include "app/origin_bar.h"
 #include "app/qt_text.h"
+#include "app/result_table.h"
+#include "cotepe/field_meaning.h"
 #include "cotepe/record_layout.h"
 
 namespace tavex::app {
@@ -74,15 +76,20 @@ RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent), origin_(new OriginB
   message_->setWordWrap(true);
   layout->addWidget(message_);
 
-  fields_ = new QTableWidget(0, 5, this);
+  fields_ = new QTableWidget(0, 6, this);
   fields_->setObjectName("camposRegistro");
-  fields_->setHorizontalHeaderLabels({utf8("Campo"), utf8("Nome"), utf8("Início"), utf8("Tamanho"), utf8("Valor")});
+  fields_->setHorizontalHeaderLabels(
+      {utf8("Campo"), utf8("Nome"), utf8("Início"), utf8("Tamanho"), utf8("Valor"), utf8("Interpretado")});
   fields_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   fields_->setSelectionBehavior(QAbstractItemView::SelectRows);
   fields_->verticalHeader()->hide();
   fields_->verticalHeader()->setDefaultSectionSize(fields_->fontMetrics().height() + 6);
   fields_->horizontalHeader()->setStretchLastSection(true);
-  fields_->setColumnWidth(1, 220);
+  fields_->setColumnWidth(0, 55);
+  fields_->setColumnWidth(1, 170);
+  fields_->setColumnWidth(2, 55);
+  fields_->setColumnWidth(3, 65);
+  fields_->setColumnWidth(4, 190);
   QFont mono("Courier New");
   mono.setStyleHint(QFont::Monospace);
   context_ = new QPlainTextEdit(this);
@@ -100,6 +107,15 @@ RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent), origin_(new OriginB
 void RecordPanel::setNavigation(bool previous, bool next) {
   previous_->setEnabled(previous);
   next_->setEnabled(next);
+}
+
+void RecordPanel::showNoRecord(const QString& heading, const Finding* finding) {
+  shownPath_.clear();
+  fields_->setRowCount(0);
+  context_->clear();
+  highlightedRow_ = -1;
+  heading_->setText(heading);
+  message_->setText(finding != nullptr ? fromCp1252(finding->message) : QString());
 }
 
 void RecordPanel::showLine(const std::string& path, int line, const Finding* finding) {
@@ -133,12 +149,15 @@ void RecordPanel::showLine(const std::string& path, int line, const Finding* fin
       const std::size_t start = static_cast<std::size_t>(field.start - 1);
       const std::string value = start < text.size() ? text.substr(start, static_cast<std::size_t>(field.width)) : std::string();
       const QStringList cells = {QString::number(field.number), QString::fromLatin1(field.name.data(), static_cast<qsizetype>(field.name.size())),
-                                 QString::number(field.start), QString::number(field.width), visibleBlanks(fromCp1252(value))};
+                                 QString::number(field.start), QString::number(field.width), visibleBlanks(fromCp1252(value)),
+                                 fromCp1252(interpretedValue(*layout, field.number, text))};
       const bool failed = finding != nullptr && finding->place.field == field.number;
       for (int column = 0; column < cells.size(); ++column) {
         auto* item = new QTableWidgetItem(cells[column]);
+        item->setToolTip(cells[column]);  // a value wider than its column reads whole
         if (failed) {
           item->setBackground(colour);
+          item->setForeground(finding->severity == Severity::Warning ? kWarningColour : kErrorColour);
           QFont bold = item->font();
           bold.setBold(true);
           item->setFont(bold);

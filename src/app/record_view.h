@@ -38,6 +38,9 @@ class RecordPanel : public QWidget {
 
   // Shows line `line` of `path`, with `finding` (may be null) highlighted.
   void showLine(const std::string& path, int line, const Finding* finding);
+  // No record to show (a finding of the whole file, or none): `heading`, and the
+  // finding's message when there is one.
+  void showNoRecord(const QString& heading, const Finding* finding);
   // Enables "anterior / próximo achado".
   void setNavigation(bool previous, bool next);
 
