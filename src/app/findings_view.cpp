@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
 #include <QTableView>
@@ -263,24 +264,25 @@ FindingsPanel::FindingsPanel(QWidget* parent)
   setUpResultTable(table_, filter_, FindingsModel::LineColumn);
   table_->setSelectionMode(QAbstractItemView::ExtendedSelection);  // Ctrl+C copies whole rows
   table_->setContextMenuPolicy(Qt::CustomContextMenu);
-  table_->setColumnWidth(FindingsModel::SeverityColumn, 80);
-  table_->setColumnWidth(FindingsModel::LineColumn, 62);
+  table_->setColumnWidth(FindingsModel::SeverityColumn, 66);
+  table_->setColumnWidth(FindingsModel::LineColumn, 58);
   table_->setColumnWidth(FindingsModel::RecordColumn, 62);
   table_->setColumnWidth(FindingsModel::FieldColumn, 52);
-  table_->setColumnWidth(FindingsModel::CrzColumn, 52);
-  table_->setColumnWidth(FindingsModel::CooColumn, 60);
-  table_->setColumnWidth(FindingsModel::DeclaredColumn, 100);
-  table_->setColumnWidth(FindingsModel::ComputedColumn, 100);
-  table_->setColumnWidth(FindingsModel::DifferenceColumn, 96);
+  table_->setColumnWidth(FindingsModel::CrzColumn, 44);
+  table_->setColumnWidth(FindingsModel::CooColumn, 54);
+  table_->setColumnWidth(FindingsModel::DeclaredColumn, 90);
+  table_->setColumnWidth(FindingsModel::ComputedColumn, 90);
+  table_->setColumnWidth(FindingsModel::DifferenceColumn, 90);
   table_->horizontalHeader()->setMinimumSectionSize(40);
   detail_ = new RecordPanel(splitter_);
   detail_->setObjectName("detalheAchado");
+  detail_->setCompact(true);
   detail_->showNoRecord(utf8("Selecione um achado para ver o seu registro aqui (duplo clique: aba \"Registro\")."), nullptr);
   splitter_->addWidget(table_);
   splitter_->addWidget(detail_);
-  splitter_->setStretchFactor(0, 3);
-  splitter_->setStretchFactor(1, 2);
-  splitter_->setSizes({600, 400});
+  splitter_->setStretchFactor(0, 1);
+  splitter_->setStretchFactor(1, 1);
+  splitter_->setSizes({550, 450});
   layout->addWidget(splitter_, 1);
 
   connect(severity_, &QComboBox::currentIndexChanged, this,
@@ -330,10 +332,21 @@ void FindingsPanel::setFindings(const std::vector<Finding>* findings, const std:
   findings_ = findings;
   path_ = path;
   model_->setFindings(findings);
-  // The record filter offers the types that have findings.
+  // The record filter offers the types that have findings; the reduction, document
+  // and amount columns show when some finding has them.
   std::set<int> types;
+  bool crz = false, coo = false, amounts = false;
   if (findings != nullptr)
-    for (const Finding& f : *findings) types.insert(f.place.recordType);
+    for (const Finding& f : *findings) {
+      types.insert(f.place.recordType);
+      crz = crz || f.place.crz > 0;
+      coo = coo || f.place.coo > 0;
+      amounts = amounts || f.place.declared || f.place.computed;
+    }
+  table_->setColumnHidden(FindingsModel::CrzColumn, !crz);
+  table_->setColumnHidden(FindingsModel::CooColumn, !coo);
+  for (const int column : {FindingsModel::DeclaredColumn, FindingsModel::ComputedColumn, FindingsModel::DifferenceColumn})
+    table_->setColumnHidden(column, !amounts);
   const QSignalBlocker block(record_);
   record_->clear();
   record_->addItem(QString::fromUtf8("Todos os registros"), 0);
@@ -342,6 +355,10 @@ void FindingsPanel::setFindings(const std::vector<Finding>* findings, const std:
   filter_->setRecordType(0);
   filter_->setCode(QString());
   code_->hide();
+  // The first finding's record beside the list at once.
+  if (filter_->rowCount() > 0)
+    table_->selectionModel()->setCurrentIndex(filter_->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  table_->horizontalScrollBar()->setValue(0);
   showSelected();
 }
 

@@ -27,6 +27,7 @@
 #include <QTableWidget>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QToolButton>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -162,8 +163,9 @@ MainWindow::MainWindow(UserInterface& ui, const std::string& startDirectory, QWi
   setAcceptDrops(true);
   // The real choosers remember their folders in the user's settings.
   if (auto* qt = dynamic_cast<QtUserInterface*>(&ui_)) {
-    settings_ = new QSettings(QSettings::IniFormat, QSettings::UserScope, "Tavex", "tavex", this);
-    qt->rememberFolders(settings_, fromPath(startDirectory));
+    auto* settings = new QSettings(QSettings::IniFormat, QSettings::UserScope, "Tavex", "tavex", this);
+    qt->rememberFolders(settings, fromPath(startDirectory));
+    rememberLayoutIn(settings);
   }
   updateStatus();
   resize(1000, 740);
@@ -190,8 +192,14 @@ QRadioButton* MainWindow::kindChoice(int kind) const { return qobject_cast<QRadi
 // The window's controls, group by group, then the results and the status bar.
 void MainWindow::buildControls() {
   auto* root = new QVBoxLayout(this);
-  auto* top = new QHBoxLayout;
-  root->addLayout(top);
+  root->setContentsMargins(6, 4, 6, 2);
+  root->setSpacing(3);
+  // The command groups: a fixed height, so nothing in them moves when the results change.
+  commands_ = new QWidget(this);
+  commands_->setObjectName("painelComandos");
+  commands_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  auto* top = new QHBoxLayout(commands_);
+  top->setContentsMargins(0, 0, 0, 0);
 
   // Left column: settings, printings, PAF-ECF.
   auto* left = new QVBoxLayout;
@@ -210,7 +218,15 @@ void MainWindow::buildControls() {
   right->addWidget(buildReadingsGroup());
   right->addWidget(buildOthersGroup());
   right->addStretch(1);
+  // Groups packed closely: the room goes to the results.
+  for (QGroupBox* group : commands_->findChildren<QGroupBox*>()) {
+    group->layout()->setSpacing(2);
+    group->layout()->setContentsMargins(6, 2, 6, 4);
+  }
+  left->setSpacing(2);
+  right->setSpacing(2);
 
+  root->addWidget(commands_);
   // Results, full width: they take the extra space.
   root->addWidget(buildResultTabs(), 1);
   root->addWidget(buildStatusBar());
@@ -275,28 +291,37 @@ QGroupBox* MainWindow::buildCotepeGroup() {
     cotepeLayout->addWidget(choice);
   }
   connect(kinds_, &QButtonGroup::idClicked, this, [this](int id) { model_.state.acquisitionKind = acquisitionKindOf(id); });
-  cotepeLayout->addWidget(addButton(cotepe, "Gerar Arquivos Binários", "gerarArquivosBinarios",
+  // Its buttons in two columns, in their order, row by row.
+  auto* cotepeButtons = new QGridLayout;
+  cotepeButtons->setSpacing(2);
+  int placed = 0;
+  const auto put = [&](QPushButton* button) {
+    cotepeButtons->addWidget(button, placed / 2, placed % 2);
+    ++placed;
+  };
+  put(addButton(cotepe, "Gerar Arquivos Binários", "gerarArquivosBinarios",
                                        [this] { runPrinterCommand(generateBinaryFiles); }));
-  cotepeLayout->addWidget(addButton(cotepe, "Gerar Arquivo Texto", "gerarArquivoTexto", [this] { runPrinterCommand(generateTextFile); }));
-  cotepeLayout->addWidget(addButton(cotepe, "Ler Registro Salvo", "lerRegistroSalvo", [this] {
+  put(addButton(cotepe, "Gerar Arquivo Texto", "gerarArquivoTexto", [this] { runPrinterCommand(generateTextFile); }));
+  put(addButton(cotepe, "Ler Registro Salvo", "lerRegistroSalvo", [this] {
     fileView_->showFile(nullptr);  // the model drops the file it showed
     model_.openSavedCotepeFile();
     showFile();
   }));
-  cotepeLayout->addWidget(addButton(cotepe, "Validar Arquivo Texto", "validarArquivoTexto", [this] { validate(false); }));
-  cotepeLayout->addWidget(addButton(cotepe, "Separar Arquivo ", "separarArquivo", [this] {
+  put(addButton(cotepe, "Validar Arquivo Texto", "validarArquivoTexto", [this] { validate(false); }));
+  put(addButton(cotepe, "Separar Arquivo ", "separarArquivo", [this] {
     ConversionSession session{job_, model_.state.currentCotepePath, {}};
     splitCotepeFile(ui_, session);
   }));
-  cotepeLayout->addWidget(addButton(cotepe, "Exportar CSV", "exportarCsv", [this] {
+  put(addButton(cotepe, "Exportar CSV", "exportarCsv", [this] {
     ConversionSession session{job_, model_.state.currentCotepePath, {}};
     exportCsv(ui_, session);
   }));
-  cotepeLayout->addWidget(addButton(cotepe, "Exportar MDB", "exportarMdb", [this] {
+  put(addButton(cotepe, "Exportar MDB", "exportarMdb", [this] {
     ConversionSession session{job_, model_.state.currentCotepePath,
                               model_.state.manufacturerName.empty() ? std::string() : catalogue_.mdbDirectory()};
     exportMdb(ui_, session);
   }));
+  cotepeLayout->addLayout(cotepeButtons);
   auto* toleranceLabel = new QLabel("Tolerancia: R$", cotepe);
   toleranceLabel->setAlignment(Qt::AlignCenter);
   tolerance_ = new QLineEdit(cotepe);
@@ -362,6 +387,7 @@ QTabWidget* MainWindow::buildResultTabs() {
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName("abasResultados");
+  tabs_->setCornerWidget(buildCommandStrip(), Qt::TopRightCorner);
   fileView_ = new FileView(this);
   fileView_->setObjectName("visaoArquivo");
   fileView_->setFont(courier);
@@ -394,12 +420,62 @@ QTabWidget* MainWindow::buildResultTabs() {
   connect(record_, &RecordPanel::previousFinding, this, [this] { openFinding(currentFinding_ - 1); });
   connect(record_, &RecordPanel::nextFinding, this, [this] { openFinding(currentFinding_ + 1); });
   connect(reconciliation_, &ReconciliationPanel::exportRequested, this, [this] { runCommand([this] { exportReconciliation(); }); });
+  connect(reconciliation_, &ReconciliationPanel::lineActivated, this, &MainWindow::openLine);
   auto* find = new QShortcut(QKeySequence::Find, this);
   connect(find, &QShortcut::activated, this, [this] {
     tabs_->setCurrentWidget(findings_);
     findings_->focusSearch();
   });
   return tabs_;
+}
+
+// Beside the tabs: the switch that folds the command groups away and, while they
+// are folded, the two commands of every day's work.
+QWidget* MainWindow::buildCommandStrip() {
+  auto* strip = new QWidget(this);
+  strip->setObjectName("faixaComandos");
+  auto* layout = new QHBoxLayout(strip);
+  layout->setContentsMargins(0, 0, 2, 0);
+  layout->setSpacing(2);
+  const auto tool = [strip](const QString& name, const QString& text, const QString& tip) {
+    auto* button = new QToolButton(strip);
+    button->setObjectName(name);
+    button->setText(text);
+    button->setToolTip(tip);
+    button->setAutoRaise(true);
+    return button;
+  };
+  QToolButton* open = tool("abrirCompacto", utf8("Ler Registro Salvo"), utf8("Ler Registro Salvo: abrir um arquivo COTEPE (Ctrl+O)"));
+  QToolButton* validate = tool("validarCompacto", utf8("Validar Arquivo Texto"), utf8("Validar Arquivo Texto (F5)"));
+  collapse_ = tool("alternarComandos", QString(), QString());
+  collapse_->setCheckable(true);
+  layout->addWidget(open);
+  layout->addWidget(validate);
+  layout->addWidget(collapse_);
+  connect(open, &QToolButton::clicked, this, [this] { button("lerRegistroSalvo")->click(); });
+  connect(validate, &QToolButton::clicked, this, [this] { button("validarArquivoTexto")->click(); });
+  connect(collapse_, &QToolButton::toggled, this, &MainWindow::setCommandsCollapsed);
+  setCommandsCollapsed(false);
+  return strip;
+}
+
+void MainWindow::setCommandsCollapsed(bool collapsed) {
+  if (collapse_->isChecked() != collapsed) return collapse_->setChecked(collapsed);  // comes back here
+  commands_->setVisible(!collapsed);
+  collapse_->setText(collapsed ? utf8("▾ Mostrar comandos") : utf8("▴ Recolher comandos"));
+  collapse_->setToolTip(collapsed ? utf8("Mostrar de novo os grupos de comandos (Ctrl+M)")
+                                  : utf8("Recolher os grupos de comandos e dar a altura aos resultados (Ctrl+M)"));
+  for (const char* name : {"abrirCompacto", "validarCompacto"})
+    if (auto* compact = collapse_->parentWidget()->findChild<QToolButton*>(name)) compact->setVisible(collapsed);
+  if (settings_ != nullptr) settings_->setValue("janela/comandosRecolhidos", collapsed);
+}
+
+bool MainWindow::commandsCollapsed() const { return collapse_->isChecked(); }
+
+void MainWindow::rememberLayoutIn(QSettings* settings) {
+  settings_ = nullptr;  // reading the choice back does not write it
+  setCommandsCollapsed(settings != nullptr && settings->value("janela/comandosRecolhidos", false).toBool());
+  settings_ = settings;
 }
 
 QStatusBar* MainWindow::buildStatusBar() {

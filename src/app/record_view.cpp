@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -61,10 +63,14 @@ RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent), origin_(new OriginB
   heading_ = new QLabel(utf8("Dê um duplo clique num achado ou numa \"Linha N\" da saída para ver o registro."), this);
   heading_->setObjectName("registroTitulo");
   heading_->setTextFormat(Qt::PlainText);
+  heading_->setWordWrap(true);  // beside the findings the panel may be narrow
+  heading_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   previous_ = new QPushButton(utf8("Achado anterior"), this);
   previous_->setObjectName("achadoAnterior");
+  previous_->setToolTip(utf8("O achado anterior (Ctrl+PgUp)"));
   next_ = new QPushButton(utf8("Próximo achado"), this);
   next_->setObjectName("proximoAchado");
+  next_->setToolTip(utf8("O próximo achado (Ctrl+PgDown)"));
   previous_->setEnabled(false);
   next_->setEnabled(false);
   bar->addWidget(heading_, 1);
@@ -74,6 +80,7 @@ RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent), origin_(new OriginB
   message_->setObjectName("registroMensagem");
   message_->setTextFormat(Qt::PlainText);
   message_->setWordWrap(true);
+  message_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   layout->addWidget(message_);
 
   fields_ = new QTableWidget(0, 6, this);
@@ -102,6 +109,15 @@ RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent), origin_(new OriginB
   layout->addWidget(context_);
   connect(previous_, &QPushButton::clicked, this, &RecordPanel::previousFinding);
   connect(next_, &QPushButton::clicked, this, &RecordPanel::nextFinding);
+}
+
+void RecordPanel::setCompact(bool compact) {
+  fields_->setColumnHidden(2, compact);
+  fields_->setColumnHidden(3, compact);
+  fields_->setColumnWidth(0, compact ? 45 : 55);
+  fields_->setColumnWidth(1, compact ? 125 : 170);
+  fields_->setColumnWidth(4, compact ? 120 : 190);
+  context_->setVisible(!compact);
 }
 
 void RecordPanel::setNavigation(bool previous, bool next) {
@@ -168,9 +184,11 @@ void RecordPanel::showLine(const std::string& path, int line, const Finding* fin
       ++row;
     }
     if (highlightedRow_ >= 0) {
-      fields_->setCurrentCell(highlightedRow_, 4);
+      // Current without being selected: the row keeps the error colour.
+      fields_->selectionModel()->setCurrentIndex(fields_->model()->index(highlightedRow_, 4), QItemSelectionModel::NoUpdate);
       fields_->doItemsLayout();  // the scroll range, even while the tab is hidden
       fields_->scrollToItem(fields_->item(highlightedRow_, 0), QAbstractItemView::PositionAtCenter);
+      fields_->horizontalScrollBar()->setValue(0);  // the field's number and name stay in view
     }
   }
 

@@ -43,6 +43,8 @@ class RecordPanel : public QWidget {
   void showNoRecord(const QString& heading, const Finding* finding);
   // Enables "anterior / próximo achado".
   void setNavigation(bool previous, bool next);
+  // Beside a list: the field table without positions and widths, no lines around.
+  void setCompact(bool compact);
 
   QLabel* heading() const { return heading_; }
   QTableWidget* fields() const { return fields_; }
