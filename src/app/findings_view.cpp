@@ -408,7 +408,7 @@ void FindingsPanel::showSelected() {
 }
 
 void FindingsPanel::moveSelection(int step) {
-  const int row = table_->currentIndex().row() + step;
+  const int row = table_->currentIndex().isValid() ? table_->currentIndex().row() + step : 0;
   if (row < 0 || row >= filter_->rowCount()) return;
   table_->setCurrentIndex(filter_->index(row, 0));
   table_->scrollTo(filter_->index(row, 0));

@@ -111,6 +111,8 @@ class FindingsPanel : public QWidget {
   RecordPanel* detail() const { return detail_; }
   QSplitter* splitter() const { return splitter_; }
   QFrame* causeBanner() const { return banner_; }
+  // The current row moved by `step` rows (from the first row when there is none).
+  void moveSelection(int step);
   // The context menu of the rows, as it would open on the current row.
   QMenu* rowMenu();
 
@@ -130,7 +132,6 @@ class FindingsPanel : public QWidget {
 
  private:
   void showSelected();
-  void moveSelection(int step);
   std::vector<int> selectedRows() const;  // in the table's order
   void copyRows(bool all, bool csv);
 

@@ -374,6 +374,10 @@ QTabWidget* MainWindow::buildResultTabs() {
   results_ = new QPlainTextEdit(this);
   results_->setObjectName("resultados");
   results_->setReadOnly(true);
+  // Reached and read with the keyboard like every pane; Tab goes on to the next one.
+  results_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  results_->setFocusPolicy(Qt::StrongFocus);
+  results_->setTabChangesFocus(true);
   results_->setLineWrapMode(QPlainTextEdit::NoWrap);
   results_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   results_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -426,6 +430,7 @@ QTabWidget* MainWindow::buildResultTabs() {
     tabs_->setCurrentWidget(findings_);
     findings_->focusSearch();
   });
+  addShortcuts();
   return tabs_;
 }
 
@@ -476,6 +481,32 @@ void MainWindow::rememberLayoutIn(QSettings* settings) {
   settings_ = nullptr;  // reading the choice back does not write it
   setCommandsCollapsed(settings != nullptr && settings->value("janela/comandosRecolhidos", false).toBool());
   settings_ = settings;
+}
+
+// The keys of the common actions; each presses the button it stands for, so it
+// goes the same way (and is refused the same way when the button is disabled).
+void MainWindow::addShortcuts() {
+  const auto press = [this](const QKeySequence& keys, QAbstractButton* target) {
+    target->setToolTip(target->toolTip().isEmpty() ? target->text().trimmed() + " (" + keys.toString(QKeySequence::NativeText) + ")"
+                                                   : target->toolTip());
+    connect(new QShortcut(keys, this), &QShortcut::activated, target, [target] {
+      if (target->isEnabled()) target->click();
+    });
+  };
+  press(QKeySequence::Open, button("lerRegistroSalvo"));
+  press(QKeySequence(Qt::Key_F5), button("validarArquivoTexto"));
+  press(QKeySequence::Save, findings_->findChild<QPushButton*>("salvarLog"));
+  press(QKeySequence::Print, findings_->findChild<QPushButton*>("imprimirAchados"));
+  press(QKeySequence(Qt::CTRL | Qt::Key_R), findings_->findChild<QPushButton*>("gerarRelatorio"));
+  press(QKeySequence(Qt::CTRL | Qt::Key_M), collapse_);
+  connect(new QShortcut(QKeySequence(Qt::Key_F8), this), &QShortcut::activated, this, [this] { stepFinding(1); });
+  connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8), this), &QShortcut::activated, this, [this] { stepFinding(-1); });
+}
+
+void MainWindow::stepFinding(int step) {
+  if (tabs_->currentWidget() == record_ && currentFinding_ >= 0) return openFinding(currentFinding_ + step);
+  tabs_->setCurrentWidget(findings_);
+  findings_->moveSelection(step);
 }
 
 QStatusBar* MainWindow::buildStatusBar() {

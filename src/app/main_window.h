@@ -118,6 +118,9 @@ class MainWindow : public QDialog {
   QGroupBox* buildOthersGroup();
   QTabWidget* buildResultTabs();
   QWidget* buildCommandStrip();
+  void addShortcuts();
+  // F8 / Shift+F8: the next or previous finding, in "Registro" when it shows one, else in "Achados".
+  void stepFinding(int step);
   QStatusBar* buildStatusBar();
   QPushButton* addButton(QWidget* parent, const char* captionUtf8, const QString& objectName,
                          std::function<void()> command);

@@ -67,10 +67,10 @@ RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent), origin_(new OriginB
   heading_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   previous_ = new QPushButton(utf8("Achado anterior"), this);
   previous_->setObjectName("achadoAnterior");
-  previous_->setToolTip(utf8("O achado anterior (Ctrl+PgUp)"));
+  previous_->setToolTip(utf8("O achado anterior (Shift+F8)"));
   next_ = new QPushButton(utf8("Próximo achado"), this);
   next_->setObjectName("proximoAchado");
-  next_->setToolTip(utf8("O próximo achado (Ctrl+PgDown)"));
+  next_->setToolTip(utf8("O próximo achado (F8)"));
   previous_->setEnabled(false);
   next_->setEnabled(false);
   bar->addWidget(heading_, 1);
@@ -88,6 +88,7 @@ RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent), origin_(new OriginB
   fields_->setHorizontalHeaderLabels(
       {utf8("Campo"), utf8("Nome"), utf8("Início"), utf8("Tamanho"), utf8("Valor"), utf8("Interpretado")});
   fields_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  fields_->setTabKeyNavigation(false);
   fields_->setSelectionBehavior(QAbstractItemView::SelectRows);
   fields_->verticalHeader()->hide();
   fields_->verticalHeader()->setDefaultSectionSize(fields_->fontMetrics().height() + 6);
@@ -102,6 +103,7 @@ RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent), origin_(new OriginB
   context_ = new QPlainTextEdit(this);
   context_->setObjectName("contextoRegistro");
   context_->setReadOnly(true);
+  context_->setTabChangesFocus(true);
   context_->setLineWrapMode(QPlainTextEdit::NoWrap);
   context_->setFont(mono);
   context_->setMaximumHeight(context_->fontMetrics().height() * (2 * kAround + 2) + 12);

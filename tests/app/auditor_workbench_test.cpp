@@ -11,6 +11,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
@@ -21,6 +22,8 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <set>
+#include <QLineEdit>
 
 #include "app/findings_view.h"
 #include "app/main_window.h"
@@ -312,6 +315,64 @@ TEST_F(AuditorWorkbench, AYearOfReductionsChartsByMonthAndAMonthGoesBackToItsDay
   EXPECT_TRUE(panel.dayScroll()->isVisible());
   EXPECT_EQ(panel.days()->min(), "01/03");
   EXPECT_EQ(panel.days()->max(), "31/03");
+}
+
+// Tab goes through every pane (the results box too) and leaves a table in one key;
+// the common actions have keys, named in their tooltips.
+TEST_F(AuditorWorkbench, TheKeyboardReachesEveryPaneAndTheCommonActions) {
+  std::vector<std::string> lines = sampleTdmFile();
+  lines[1].replace(246, 6, "ABCDEF");
+  lines[2].pop_back();
+  auto window = shown(lines);
+  // "Saída": its results box takes the focus and gives it on with Tab.
+  window->results()->setFocus();
+  ASSERT_TRUE(window->results()->hasFocus());
+  QTest::keyClick(window->results(), Qt::Key_Tab);
+  EXPECT_FALSE(window->results()->hasFocus());
+
+  // "Achados": from the table, one Tab reaches the record beside it, whatever the cell.
+  window->tabs()->setCurrentWidget(window->findings());
+  QTableView* t = table(*window);
+  clickRow(t, 0);
+  ASSERT_TRUE(t->hasFocus());
+  QTest::keyClick(t, Qt::Key_Tab);
+  EXPECT_FALSE(t->hasFocus());
+  EXPECT_TRUE(window->findings()->detail()->isAncestorOf(QApplication::focusWidget()))
+      << QApplication::focusWidget()->objectName().toStdString();
+  // Going round with Tab from there visits the findings table again, and the results box is in the chain.
+  std::set<QWidget*> visited;
+  QWidget* start = QApplication::focusWidget();
+  for (int step = 0; step < 80 && visited.insert(QApplication::focusWidget()).second; ++step)
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_TRUE(visited.count(t)) << "the findings table is reached again";
+  EXPECT_TRUE(visited.count(start));
+  EXPECT_TRUE(visited.count(window->findChild<QLineEdit*>("buscaAchados")));
+
+  // F8 and Shift+F8 walk the findings; F5 validates again; Ctrl+M folds the commands.
+  t->setFocus();
+  t->setCurrentIndex(t->model()->index(0, 0));
+  QTest::keyClick(window.get(), Qt::Key_F8);
+  EXPECT_EQ(t->currentIndex().row(), 1);
+  EXPECT_TRUE(window->findings()->detail()->heading()->text().startsWith("Linha 3: E03"));
+  QTest::keyClick(window.get(), Qt::Key_F8, Qt::ShiftModifier);
+  EXPECT_EQ(t->currentIndex().row(), 0);
+  std::filesystem::remove(dir.file("ecf.txt.log"));
+  QTest::keyClick(window.get(), Qt::Key_F5);
+  EXPECT_TRUE(std::filesystem::exists(dir.file("ecf.txt.log")));
+  QTest::keyClick(window.get(), Qt::Key_M, Qt::ControlModifier);
+  EXPECT_TRUE(window->commandsCollapsed());
+  // Ctrl+O opens through the same chooser as the button.
+  const std::size_t asked = ui.openRequests.size();
+  ui.answer(std::nullopt);
+  QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+  EXPECT_EQ(ui.openRequests.size(), asked + 1);
+  for (const char* name : {"lerRegistroSalvo", "validarArquivoTexto"})
+    EXPECT_TRUE(window->button(name)->toolTip().contains('(')) << name;
+  EXPECT_TRUE(window->button("validarArquivoTexto")->toolTip().contains("F5"));
+  EXPECT_TRUE(window->findChild<QPushButton*>("salvarLog")->toolTip().contains("Ctrl+S"));
+  EXPECT_TRUE(window->findChild<QPushButton*>("gerarRelatorio")->toolTip().contains("Ctrl+R"));
+  EXPECT_TRUE(window->findChild<QLineEdit*>("buscaAchados")->toolTip().contains("Ctrl+F"));
+  EXPECT_TRUE(window->findings()->detail()->findChild<QPushButton*>("proximoAchado")->toolTip().contains("F8"));
 }
 
 }  // namespace
