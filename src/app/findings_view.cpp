@@ -264,15 +264,15 @@ FindingsPanel::FindingsPanel(QWidget* parent)
   setUpResultTable(table_, filter_, FindingsModel::LineColumn);
   table_->setSelectionMode(QAbstractItemView::ExtendedSelection);  // Ctrl+C copies whole rows
   table_->setContextMenuPolicy(Qt::CustomContextMenu);
-  table_->setColumnWidth(FindingsModel::SeverityColumn, 66);
+  table_->setColumnWidth(FindingsModel::SeverityColumn, 82);
   table_->setColumnWidth(FindingsModel::LineColumn, 58);
   table_->setColumnWidth(FindingsModel::RecordColumn, 62);
   table_->setColumnWidth(FindingsModel::FieldColumn, 52);
   table_->setColumnWidth(FindingsModel::CrzColumn, 44);
   table_->setColumnWidth(FindingsModel::CooColumn, 54);
-  table_->setColumnWidth(FindingsModel::DeclaredColumn, 90);
-  table_->setColumnWidth(FindingsModel::ComputedColumn, 90);
-  table_->setColumnWidth(FindingsModel::DifferenceColumn, 90);
+  table_->setColumnWidth(FindingsModel::DeclaredColumn, 102);
+  table_->setColumnWidth(FindingsModel::ComputedColumn, 102);
+  table_->setColumnWidth(FindingsModel::DifferenceColumn, 102);
   table_->horizontalHeader()->setMinimumSectionSize(40);
   detail_ = new RecordPanel(splitter_);
   detail_->setObjectName("detalheAchado");

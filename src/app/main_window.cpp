@@ -602,7 +602,7 @@ void MainWindow::showValidation() {
   findings_->setCauseNotice(reconciliation && !reconciliation->complete
                                 ? fromCp1252(switchedOffNotice(*reconciliation)) + "."
                                 : QString());
-  indicators_->setIndicators(&model_.lastIndicators);
+  indicators_->setIndicators(&model_.lastIndicators, model_.lastValidatedPath);
   tabs_->setTabText(tabs_->indexOf(indicators_), indicators_->tabTitle());
   reconciliation_->setReconciliation(model_.lastReconciliation);
   record_->setNavigation(false, !model_.lastFindings.empty());

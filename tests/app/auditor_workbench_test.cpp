@@ -26,6 +26,7 @@
 #include <QLineEdit>
 
 #include "app/findings_view.h"
+#include "app/indicators_view.h"
 #include "app/main_window.h"
 #include "app/qt_text.h"
 #include "app/reconciliation_view.h"
@@ -373,6 +374,17 @@ TEST_F(AuditorWorkbench, TheKeyboardReachesEveryPaneAndTheCommonActions) {
   EXPECT_TRUE(window->findChild<QPushButton*>("gerarRelatorio")->toolTip().contains("Ctrl+R"));
   EXPECT_TRUE(window->findChild<QLineEdit*>("buscaAchados")->toolTip().contains("Ctrl+F"));
   EXPECT_TRUE(window->findings()->detail()->findChild<QPushButton*>("proximoAchado")->toolTip().contains("F8"));
+}
+
+TEST_F(AuditorWorkbench, AnIndicatorShowsItsRecordBesideTheList) {
+  auto window = shown(linesOf(readFile(std::string(TAVEX_SOURCE_DIR) + "/exemplos/tdm_indicios.txt")));
+  window->tabs()->setCurrentWidget(window->indicators());
+  app::RecordPanel* detail = window->indicators()->detail();
+  ASSERT_TRUE(detail->isVisible());
+  EXPECT_TRUE(detail->heading()->text().startsWith("Linha 12: E11")) << detail->heading()->text().toStdString();
+  clickRow(window->indicators()->table(), 1);
+  EXPECT_TRUE(detail->heading()->text().startsWith("Linha 14: E12")) << detail->heading()->text().toStdString();
+  EXPECT_EQ(window->tabs()->currentWidget(), window->indicators());
 }
 
 }  // namespace
