@@ -596,7 +596,8 @@ void MainWindow::showValidation() {
   }
   highlighter_->setActive(true);  // coloured now, not at the next event
   currentFinding_ = -1;
-  findings_->setFindings(&model_.lastFindings, model_.lastValidatedPath);
+  // A run that could not read the file has no counts to show in the tab's title.
+  findings_->setFindings(&model_.lastFindings, model_.lastValidationRan ? model_.lastValidatedPath : std::string());
   tabs_->setTabText(tabs_->indexOf(findings_), findings_->tabTitle());
   const auto& reconciliation = model_.lastReconciliation;
   findings_->setCauseNotice(reconciliation && !reconciliation->complete

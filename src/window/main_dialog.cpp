@@ -130,6 +130,7 @@ MainDialog::ValidationResults MainDialog::validateNow(Notifier& notifier, std::s
   results.findings = std::move(collector.findings);
   results.reconciliation = std::move(run.summary.reconciliation);
   results.indicators = std::move(run.indicators);
+  results.ran = run.summary.ran;
   return results;
 }
 
@@ -138,6 +139,7 @@ void MainDialog::takeResults(ValidationResults results) {
   lastReconciliation = std::move(results.reconciliation);
   lastIndicators = std::move(results.indicators);
   lastValidatedPath = std::move(results.path);
+  lastValidationRan = results.ran;
   showLogInOutput();
 }
 

@@ -99,6 +99,7 @@ class MainDialog {
   std::optional<Reconciliation> lastReconciliation;
   std::vector<Indicator> lastIndicators;  // alerts first; none after a format-only run
   std::string lastValidatedPath;  // the file those findings belong to
+  bool lastValidationRan = false;  // that run read the whole file and wrote its whole log
 
  private:
   // What one validation gives the window; made on any thread (the worker's), taken
@@ -108,6 +109,7 @@ class MainDialog {
     std::vector<Finding> findings;
     std::optional<Reconciliation> reconciliation;
     std::vector<Indicator> indicators;
+    bool ran = false;
   };
   static ValidationResults validateNow(Notifier& notifier, std::string path, std::int64_t tolerance, bool formatOnly,
                                        const ValidationOptions& options);
