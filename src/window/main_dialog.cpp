@@ -143,15 +143,18 @@ void MainDialog::takeResults(ValidationResults results) {
   showLogInOutput();
 }
 
-void MainDialog::runValidation(bool formatOnly, const ValidationOptions& options) {
+void MainDialog::noteSpeed(const std::string& path, double seconds) {
   std::error_code ec;
-  const auto size = std::filesystem::file_size(state.currentCotepePath, ec);
+  const auto size = std::filesystem::file_size(path, ec);
+  // A run too short to time says little; a big file read fast is the better guess.
+  if (!ec && size > (1u << 20) && seconds > 0) validationBytesPerSecond = static_cast<double>(size) / seconds;
+}
+
+void MainDialog::runValidation(bool formatOnly, const ValidationOptions& options) {
   const auto started = std::chrono::steady_clock::now();
   ValidationResults results =
       validateNow(ui, state.currentCotepePath, toleranceCentsFromText(state.toleranceText), formatOnly, options);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  // A run too short to time says little; a big file read fast is the better guess.
-  if (!ec && size > (1u << 20) && seconds > 0) validationBytesPerSecond = static_cast<double>(size) / seconds;
+  noteSpeed(results.path, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
   takeResults(std::move(results));
 }
 
@@ -183,8 +186,6 @@ bool MainDialog::runValidationFromWindow(WorkerJob& job, bool formatOnly, const 
     runValidation(formatOnly, options);
     return true;
   }
-  std::error_code ec;
-  const auto size = std::filesystem::file_size(state.currentCotepePath, ec);
   const std::string path = state.currentCotepePath;
   const std::int64_t tolerance = toleranceCentsFromText(state.toleranceText);
   ValidationResults results;
@@ -198,7 +199,7 @@ bool MainDialog::runValidationFromWindow(WorkerJob& job, bool formatOnly, const 
   }, false);
   // A cancelled run was waited for (it stops only at its end): its results are dropped.
   if (outcome != WorkerOutcome::Finished) return false;
-  if (!ec && size > (1u << 20) && seconds > 0) validationBytesPerSecond = static_cast<double>(size) / seconds;
+  noteSpeed(path, seconds);
   takeResults(std::move(results));
   return true;
 }

@@ -114,6 +114,7 @@ class MainDialog {
   static ValidationResults validateNow(Notifier& notifier, std::string path, std::int64_t tolerance, bool formatOnly,
                                        const ValidationOptions& options);
   void takeResults(ValidationResults results);
+  void noteSpeed(const std::string& path, double seconds);  // validationBytesPerSecond from a run
 };
 
 }  // namespace tavex
