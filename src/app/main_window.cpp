@@ -425,6 +425,10 @@ QTabWidget* MainWindow::buildResultTabs() {
   connect(record_, &RecordPanel::nextFinding, this, [this] { openFinding(currentFinding_ + 1); });
   connect(reconciliation_, &ReconciliationPanel::exportRequested, this, [this] { runCommand([this] { exportReconciliation(); }); });
   connect(reconciliation_, &ReconciliationPanel::lineActivated, this, &MainWindow::openLine);
+  connect(reconciliation_, &ReconciliationPanel::causeRequested, this, [this] {
+    tabs_->setCurrentWidget(findings_);
+    findings_->showCauseFirst(true);
+  });
   auto* find = new QShortcut(QKeySequence::Find, this);
   connect(find, &QShortcut::activated, this, [this] {
     tabs_->setCurrentWidget(findings_);

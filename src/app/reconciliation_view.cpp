@@ -101,8 +101,16 @@ ReconciliationPanel::ReconciliationPanel(QWidget* parent) : QWidget(parent), ori
   incomplete_->setWordWrap(true);
   incomplete_->setStyleSheet("QLabel { background: #fde8e6; color: #b00020; border: 1px solid #b00020; font-weight: bold; }");
   incomplete_->setMargin(4);
+  causeFirst_ = new QPushButton(utf8("Mostrar a causa primeiro"), this);
+  causeFirst_->setObjectName("mostrarCausaConciliacao");
+  causeFirst_->setToolTip(utf8("Os erros de formato no alto da aba \"Achados\""));
+  auto* banner = new QHBoxLayout;
+  banner->addWidget(incomplete_, 1);
+  banner->addWidget(causeFirst_, 0, Qt::AlignVCenter);
   incomplete_->hide();
-  layout->addWidget(incomplete_);
+  causeFirst_->hide();
+  layout->addLayout(banner);
+  connect(causeFirst_, &QPushButton::clicked, this, &ReconciliationPanel::causeRequested);
   auto* bar = new QHBoxLayout;
   layout->addLayout(bar);
   empty_ = new QLabel(utf8("Valide um arquivo (\"Validar Arquivo Texto\") para conciliar as reduções Z com os documentos."), this);
@@ -196,6 +204,7 @@ void ReconciliationPanel::setReconciliation(const std::optional<Reconciliation>&
                            ? QString()
                            : incompleteText_ + utf8(" Os valores calculados a partir dessa linha não são fatos."));
   incomplete_->setVisible(!incompleteText_.isEmpty());
+  causeFirst_->setVisible(!incompleteText_.isEmpty());
   table_->setVisible(any);
   chart_->parentWidget()->setVisible(any);
   export_->setEnabled(any);

@@ -58,6 +58,8 @@ class ReconciliationPanel : public QWidget {
   void exportRequested();
   // A row was double-clicked (or Enter pressed on it): the line of its declaring record.
   void lineActivated(int line);
+  // "Mostrar a causa primeiro" under an incomplete reconciliation.
+  void causeRequested();
 
  private:
   void drawChart();        // the bars of the chosen grouping
@@ -66,6 +68,7 @@ class ReconciliationPanel : public QWidget {
   OriginBar* origin_;
   QLabel* empty_;
   QLabel* incomplete_;
+  QPushButton* causeFirst_;
   QTreeWidget* table_;
   QLabel* chartTitle_;
   QChartView* chart_;

@@ -272,6 +272,11 @@ TEST_F(AuditorWorkbench, AFormatErrorIsShownAsTheCauseAndTheReconciliationAsInco
   ASSERT_NE(day, nullptr);
   EXPECT_TRUE(day->font(4).italic());  // the computed sum is not shown as a fact
   EXPECT_TRUE(day->toolTip(4).startsWith("Soma incompleta."));
+  // Its own "Mostrar a causa primeiro" leads to the format error in "Achados".
+  ASSERT_FALSE(window->findings()->filter()->causeFirst());
+  QTest::mouseClick(panel->findChild<QPushButton*>("mostrarCausaConciliacao"), Qt::LeftButton);
+  EXPECT_EQ(window->tabs()->currentWidget(), window->findings());
+  EXPECT_EQ(t->model()->index(0, FindingsModel::LineColumn).data().toInt(), 14);
 
   // A clean file: no banner, no note.
   writeFile(dir.file("ecf.txt"), joinLines(sampleTdmFile()));
