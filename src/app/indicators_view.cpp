@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QPushButton>
 #include <QSplitter>
 #include <QStyle>
 #include <QTableView>
@@ -126,6 +127,8 @@ IndicatorsPanel::IndicatorsPanel(QWidget* parent)
   detail_->setObjectName("detalheIndicio");
   detail_->setCompact(true);
   detail_->setNavigation(false, false);
+  detail_->findChild<QPushButton*>("achadoAnterior")->setText(QString::fromUtf8("Indício anterior"));
+  detail_->findChild<QPushButton*>("proximoAchado")->setText(QString::fromUtf8("Próximo indício"));
   split->addWidget(table_);
   split->addWidget(detail_);
   split->setSizes({600, 400});

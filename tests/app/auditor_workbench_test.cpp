@@ -392,7 +392,7 @@ TEST_F(AuditorWorkbench, AnIndicatorShowsItsRecordBesideTheList) {
   app::RecordPanel* detail = window->indicators()->detail();
   ASSERT_TRUE(detail->isVisible());
   EXPECT_TRUE(detail->heading()->text().startsWith("Linha 12: E11")) << detail->heading()->text().toStdString();
-  clickRow(window->indicators()->table(), 1);
+  QTest::mouseClick(detail->findChild<QPushButton*>("proximoAchado"), Qt::LeftButton);  // "Próximo indício"
   EXPECT_TRUE(detail->heading()->text().startsWith("Linha 14: E12")) << detail->heading()->text().toStdString();
   EXPECT_EQ(window->tabs()->currentWidget(), window->indicators());
 }
