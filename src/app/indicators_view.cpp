@@ -4,13 +4,17 @@
 #include <QBrush>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QPushButton>
+#include <QSplitter>
 #include <QStyle>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/origin_bar.h"
+#include "app/record_view.h"
 #include "app/qt_text.h"
 #include "app/result_table.h"
 
@@ -105,7 +109,11 @@ IndicatorsPanel::IndicatorsPanel(QWidget* parent)
   bar->addStretch(1);
 
   filter_->setSourceModel(model_);
-  table_ = new QTableView(this);
+  // The list and the record of its current row, side by side, as in "Achados".
+  auto* split = new QSplitter(Qt::Horizontal, this);
+  split->setObjectName("divisaoIndicios");
+  split->setChildrenCollapsible(false);
+  table_ = new QTableView(split);
   table_->setObjectName("tabelaIndicios");
   setUpResultTable(table_, filter_, IndicatorsModel::LevelColumn);
   table_->setColumnWidth(IndicatorsModel::LevelColumn, 115);
@@ -115,15 +123,52 @@ IndicatorsPanel::IndicatorsPanel(QWidget* parent)
   table_->setColumnWidth(IndicatorsModel::CooColumn, 60);
   table_->setColumnWidth(IndicatorsModel::ExpectedColumn, 85);
   table_->setColumnWidth(IndicatorsModel::FoundColumn, 85);
-  layout->addWidget(table_, 1);
+  detail_ = new RecordPanel(split);
+  detail_->setObjectName("detalheIndicio");
+  detail_->setCompact(true);
+  detail_->setNavigation(false, false);
+  detail_->findChild<QPushButton*>("achadoAnterior")->setText(QString::fromUtf8("Indício anterior"));
+  detail_->findChild<QPushButton*>("proximoAchado")->setText(QString::fromUtf8("Próximo indício"));
+  split->addWidget(table_);
+  split->addWidget(detail_);
+  split->setSizes({600, 400});
+  layout->addWidget(split, 1);
 
   connect(level_, &QComboBox::currentIndexChanged, this, [this] { filter_->setLevel(level_->currentData().toInt()); });
   openRowsOf(table_, [this](int row) { emit indicatorActivated(row); });
+  connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { showSelected(); });
+  connect(detail_, &RecordPanel::previousFinding, this, [this] { step(-1); });
+  connect(detail_, &RecordPanel::nextFinding, this, [this] { step(1); });
+  showSelected();
 }
 
-void IndicatorsPanel::setIndicators(const std::vector<Indicator>* indicators) {
+void IndicatorsPanel::setIndicators(const std::vector<Indicator>* indicators, const std::string& path) {
   indicators_ = indicators;
+  path_ = path;
   model_->setIndicators(indicators);
+  if (filter_->rowCount() > 0)
+    table_->selectionModel()->setCurrentIndex(filter_->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  showSelected();
+}
+
+void IndicatorsPanel::showSelected() {
+  const QModelIndex current = table_->currentIndex();
+  if (indicators_ == nullptr || !current.isValid()) {
+    detail_->showNoRecord(QString::fromUtf8("Selecione um indício para ver o seu registro aqui."), nullptr);
+    detail_->setNavigation(false, false);
+    return;
+  }
+  const Indicator& i = model_->indicator(filter_->mapToSource(current).row());
+  if (i.line > 0 && !path_.empty())
+    detail_->showLine(path_, i.line, nullptr);
+  else
+    detail_->showNoRecord(QString::fromUtf8("Este indício é do arquivo inteiro: não aponta um registro."), nullptr);
+  detail_->setNavigation(current.row() > 0, current.row() + 1 < filter_->rowCount());
+}
+
+void IndicatorsPanel::step(int by) {
+  const int row = table_->currentIndex().row() + by;
+  if (row >= 0 && row < filter_->rowCount()) table_->setCurrentIndex(filter_->index(row, 0));
 }
 
 QString IndicatorsPanel::tabTitle() const {

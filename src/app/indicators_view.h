@@ -6,6 +6,7 @@
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
 #include <QWidget>
+#include <string>
 #include <vector>
 
 #include "indicators/indicator.h"
@@ -16,6 +17,7 @@ class QTableView;
 namespace tavex::app {
 
 class OriginBar;
+class RecordPanel;
 
 // The indicators as rows: level (icon and colour), code, line, CRZ, COO, expected,
 // found and the sentence. Qt::UserRole gives each cell's sort key (the level's
@@ -46,7 +48,12 @@ class IndicatorsModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
  private:
+  void showSelected();
+  void step(int by);
+
   const std::vector<Indicator>* indicators_ = nullptr;
+  std::string path_;
+  RecordPanel* detail_ = nullptr;
 };
 
 // Keeps the rows of one level, or all.
@@ -68,7 +75,8 @@ class IndicatorsPanel : public QWidget {
  public:
   explicit IndicatorsPanel(QWidget* parent = nullptr);
 
-  void setIndicators(const std::vector<Indicator>* indicators);
+  // The indicators of the last run of `path` (the caller keeps them alive).
+  void setIndicators(const std::vector<Indicator>* indicators, const std::string& path = {});
   // "Indícios", or "Indícios (2)" when the last run gave 2 alerts.
   QString tabTitle() const;
 
@@ -76,13 +84,19 @@ class IndicatorsPanel : public QWidget {
   IndicatorsFilter* filter() const { return filter_; }
   QTableView* table() const { return table_; }
   OriginBar* origin() const { return origin_; }
+  RecordPanel* detail() const { return detail_; }
 
  signals:
   // An indicator was double-clicked (or Enter pressed on it): its index in the indicators.
   void indicatorActivated(int index);
 
  private:
+  void showSelected();
+  void step(int by);
+
   const std::vector<Indicator>* indicators_ = nullptr;
+  std::string path_;
+  RecordPanel* detail_ = nullptr;
   OriginBar* origin_;
   IndicatorsModel* model_;
   IndicatorsFilter* filter_;

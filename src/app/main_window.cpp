@@ -22,11 +22,12 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QStyle>
-#include <QSyntaxHighlighter>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBlock>
+#include <QTextLayout>
+#include <QToolButton>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -95,18 +96,46 @@ std::string saveWhole(const std::string& path, const QByteArray& bytes) {
 
 }  // namespace
 
-// Colours the log's "[ERR]" lines red and "[AVISO]" lines amber, as "Achados" does.
-class LogHighlighter : public QSyntaxHighlighter {
+// Colours the log's "[ERR]" lines red and "[AVISO]" lines amber, as "Achados" does,
+// as they come into view: a log of 100,000 findings is never coloured whole (a
+// syntax highlighter would go over every line before the window shows the first).
+class LogHighlighter : public QObject {
  public:
-  using QSyntaxHighlighter::QSyntaxHighlighter;
-
- protected:
-  void highlightBlock(const QString& text) override {
-    if (text.startsWith("[ERR] "))
-      setFormat(0, static_cast<int>(text.size()), QColor(0xb0, 0x00, 0x20));
-    else if (text.startsWith("[AVISO] "))
-      setFormat(0, static_cast<int>(text.size()), QColor(0xb3, 0x6b, 0x00));
+  explicit LogHighlighter(QPlainTextEdit* view) : QObject(view), view_(view) {
+    connect(view, &QPlainTextEdit::updateRequest, this, [this] { colourShownLines(); });
   }
+
+  // On for a log, off for a printer's text.
+  void setActive(bool active) {
+    active_ = active;
+    colourShownLines();
+  }
+
+  void colourShownLines() {
+    if (!active_ || colouring_) return;
+    colouring_ = true;
+    QTextDocument* document = view_->document();
+    const QTextBlock last = view_->cursorForPosition(QPoint(0, view_->viewport()->height())).block();
+    for (QTextBlock block = view_->cursorForPosition(QPoint(0, 0)).block(); block.isValid(); block = block.next()) {
+      const QString text = block.text();
+      const bool error = text.startsWith("[ERR] "), warning = text.startsWith("[AVISO] ");
+      if ((error || warning) && block.layout()->formats().isEmpty()) {
+        QTextLayout::FormatRange range;
+        range.start = 0;
+        range.length = static_cast<int>(text.size());
+        range.format.setForeground(error ? QColor(0xb0, 0x00, 0x20) : QColor(0xb3, 0x6b, 0x00));
+        block.layout()->setFormats({range});
+        document->markContentsDirty(block.position(), block.length());
+      }
+      if (block == last) break;
+    }
+    colouring_ = false;
+  }
+
+ private:
+  QPlainTextEdit* view_;
+  bool active_ = false;
+  bool colouring_ = false;
 };
 
 QString MainWindow::title() { return utf8("Tavex v3.28            09/10/2012"); }
@@ -134,8 +163,9 @@ MainWindow::MainWindow(UserInterface& ui, const std::string& startDirectory, QWi
   setAcceptDrops(true);
   // The real choosers remember their folders in the user's settings.
   if (auto* qt = dynamic_cast<QtUserInterface*>(&ui_)) {
-    settings_ = new QSettings(QSettings::IniFormat, QSettings::UserScope, "Tavex", "tavex", this);
-    qt->rememberFolders(settings_, fromPath(startDirectory));
+    auto* settings = new QSettings(QSettings::IniFormat, QSettings::UserScope, "Tavex", "tavex", this);
+    qt->rememberFolders(settings, fromPath(startDirectory));
+    rememberLayoutIn(settings);
   }
   updateStatus();
   resize(1000, 740);
@@ -162,8 +192,14 @@ QRadioButton* MainWindow::kindChoice(int kind) const { return qobject_cast<QRadi
 // The window's controls, group by group, then the results and the status bar.
 void MainWindow::buildControls() {
   auto* root = new QVBoxLayout(this);
-  auto* top = new QHBoxLayout;
-  root->addLayout(top);
+  root->setContentsMargins(6, 4, 6, 2);
+  root->setSpacing(3);
+  // The command groups: a fixed height, so nothing in them moves when the results change.
+  commands_ = new QWidget(this);
+  commands_->setObjectName("painelComandos");
+  commands_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  auto* top = new QHBoxLayout(commands_);
+  top->setContentsMargins(0, 0, 0, 0);
 
   // Left column: settings, printings, PAF-ECF.
   auto* left = new QVBoxLayout;
@@ -182,7 +218,15 @@ void MainWindow::buildControls() {
   right->addWidget(buildReadingsGroup());
   right->addWidget(buildOthersGroup());
   right->addStretch(1);
+  // Groups packed closely: the room goes to the results.
+  for (QGroupBox* group : commands_->findChildren<QGroupBox*>()) {
+    group->layout()->setSpacing(2);
+    group->layout()->setContentsMargins(6, 2, 6, 4);
+  }
+  left->setSpacing(2);
+  right->setSpacing(2);
 
+  root->addWidget(commands_);
   // Results, full width: they take the extra space.
   root->addWidget(buildResultTabs(), 1);
   root->addWidget(buildStatusBar());
@@ -247,31 +291,37 @@ QGroupBox* MainWindow::buildCotepeGroup() {
     cotepeLayout->addWidget(choice);
   }
   connect(kinds_, &QButtonGroup::idClicked, this, [this](int id) { model_.state.acquisitionKind = acquisitionKindOf(id); });
-  cotepeLayout->addWidget(addButton(cotepe, "Gerar Arquivos Binários", "gerarArquivosBinarios",
+  // Its buttons in two columns, in their order, row by row.
+  auto* cotepeButtons = new QGridLayout;
+  cotepeButtons->setSpacing(2);
+  int placed = 0;
+  const auto put = [&](QPushButton* button) {
+    cotepeButtons->addWidget(button, placed / 2, placed % 2);
+    ++placed;
+  };
+  put(addButton(cotepe, "Gerar Arquivos Binários", "gerarArquivosBinarios",
                                        [this] { runPrinterCommand(generateBinaryFiles); }));
-  cotepeLayout->addWidget(addButton(cotepe, "Gerar Arquivo Texto", "gerarArquivoTexto", [this] { runPrinterCommand(generateTextFile); }));
-  cotepeLayout->addWidget(addButton(cotepe, "Ler Registro Salvo", "lerRegistroSalvo", [this] {
+  put(addButton(cotepe, "Gerar Arquivo Texto", "gerarArquivoTexto", [this] { runPrinterCommand(generateTextFile); }));
+  put(addButton(cotepe, "Ler Registro Salvo", "lerRegistroSalvo", [this] {
     fileView_->showFile(nullptr);  // the model drops the file it showed
     model_.openSavedCotepeFile();
     showFile();
   }));
-  cotepeLayout->addWidget(addButton(cotepe, "Validar Arquivo Texto", "validarArquivoTexto", [this] {
-    model_.runValidation(false);
-    showValidation();
-  }));
-  cotepeLayout->addWidget(addButton(cotepe, "Separar Arquivo ", "separarArquivo", [this] {
+  put(addButton(cotepe, "Validar Arquivo Texto", "validarArquivoTexto", [this] { validate(false); }));
+  put(addButton(cotepe, "Separar Arquivo ", "separarArquivo", [this] {
     ConversionSession session{job_, model_.state.currentCotepePath, {}};
     splitCotepeFile(ui_, session);
   }));
-  cotepeLayout->addWidget(addButton(cotepe, "Exportar CSV", "exportarCsv", [this] {
+  put(addButton(cotepe, "Exportar CSV", "exportarCsv", [this] {
     ConversionSession session{job_, model_.state.currentCotepePath, {}};
     exportCsv(ui_, session);
   }));
-  cotepeLayout->addWidget(addButton(cotepe, "Exportar MDB", "exportarMdb", [this] {
+  put(addButton(cotepe, "Exportar MDB", "exportarMdb", [this] {
     ConversionSession session{job_, model_.state.currentCotepePath,
                               model_.state.manufacturerName.empty() ? std::string() : catalogue_.mdbDirectory()};
     exportMdb(ui_, session);
   }));
+  cotepeLayout->addLayout(cotepeButtons);
   auto* toleranceLabel = new QLabel("Tolerancia: R$", cotepe);
   toleranceLabel->setAlignment(Qt::AlignCenter);
   tolerance_ = new QLineEdit(cotepe);
@@ -279,10 +329,7 @@ QGroupBox* MainWindow::buildCotepeGroup() {
   tolerance_->setAlignment(Qt::AlignCenter);
   cotepeLayout->addWidget(toleranceLabel);
   cotepeLayout->addWidget(tolerance_);
-  QPushButton* formatOnly = addButton(cotepe, "Validar Formato do Arquivo", "validarFormato", [this] {
-    model_.runValidation(true);
-    showValidation();
-  });
+  QPushButton* formatOnly = addButton(cotepe, "Validar Formato do Arquivo", "validarFormato", [this] { validate(true); });
   formatOnly->setVisible(false);  // present, never shown
   cotepeLayout->addWidget(formatOnly);
   cotepeLayout->addStretch(1);
@@ -327,6 +374,10 @@ QTabWidget* MainWindow::buildResultTabs() {
   results_ = new QPlainTextEdit(this);
   results_->setObjectName("resultados");
   results_->setReadOnly(true);
+  // Reached and read with the keyboard like every pane; Tab goes on to the next one.
+  results_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  results_->setFocusPolicy(Qt::StrongFocus);
+  results_->setTabChangesFocus(true);
   results_->setLineWrapMode(QPlainTextEdit::NoWrap);
   results_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   results_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -336,11 +387,11 @@ QTabWidget* MainWindow::buildResultTabs() {
   courier.setWeight(QFont::Normal);
   results_->setFont(courier);
   results_->viewport()->installEventFilter(this);
-  highlighter_ = new LogHighlighter(static_cast<QTextDocument*>(nullptr));
-  highlighter_->setParent(this);
+  highlighter_ = new LogHighlighter(results_);
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName("abasResultados");
+  tabs_->setCornerWidget(buildCommandStrip(), Qt::TopRightCorner);
   fileView_ = new FileView(this);
   fileView_->setObjectName("visaoArquivo");
   fileView_->setFont(courier);
@@ -373,12 +424,93 @@ QTabWidget* MainWindow::buildResultTabs() {
   connect(record_, &RecordPanel::previousFinding, this, [this] { openFinding(currentFinding_ - 1); });
   connect(record_, &RecordPanel::nextFinding, this, [this] { openFinding(currentFinding_ + 1); });
   connect(reconciliation_, &ReconciliationPanel::exportRequested, this, [this] { runCommand([this] { exportReconciliation(); }); });
+  connect(reconciliation_, &ReconciliationPanel::lineActivated, this, &MainWindow::openLine);
+  connect(reconciliation_, &ReconciliationPanel::causeRequested, this, [this] {
+    tabs_->setCurrentWidget(findings_);
+    findings_->showCauseFirst(true);
+  });
   auto* find = new QShortcut(QKeySequence::Find, this);
   connect(find, &QShortcut::activated, this, [this] {
     tabs_->setCurrentWidget(findings_);
     findings_->focusSearch();
   });
+  addShortcuts();
   return tabs_;
+}
+
+// Beside the tabs: the switch that folds the command groups away and, while they
+// are folded, the two commands of every day's work.
+QWidget* MainWindow::buildCommandStrip() {
+  auto* strip = new QWidget(this);
+  strip->setObjectName("faixaComandos");
+  auto* layout = new QHBoxLayout(strip);
+  layout->setContentsMargins(0, 0, 2, 0);
+  layout->setSpacing(2);
+  const auto tool = [strip](const QString& name, const QString& text, const QString& tip) {
+    auto* button = new QToolButton(strip);
+    button->setObjectName(name);
+    button->setText(text);
+    button->setToolTip(tip);
+    button->setAutoRaise(true);
+    return button;
+  };
+  QToolButton* open = tool("abrirCompacto", utf8("Ler Registro Salvo"), utf8("Ler Registro Salvo: abrir um arquivo COTEPE (Ctrl+O)"));
+  QToolButton* validate = tool("validarCompacto", utf8("Validar Arquivo Texto"), utf8("Validar Arquivo Texto (F5)"));
+  collapse_ = tool("alternarComandos", QString(), QString());
+  collapse_->setCheckable(true);
+  layout->addWidget(open);
+  layout->addWidget(validate);
+  layout->addWidget(collapse_);
+  connect(open, &QToolButton::clicked, this, [this] { button("lerRegistroSalvo")->click(); });
+  connect(validate, &QToolButton::clicked, this, [this] { button("validarArquivoTexto")->click(); });
+  connect(collapse_, &QToolButton::toggled, this, &MainWindow::setCommandsCollapsed);
+  setCommandsCollapsed(false);
+  return strip;
+}
+
+void MainWindow::setCommandsCollapsed(bool collapsed) {
+  if (collapse_->isChecked() != collapsed) return collapse_->setChecked(collapsed);  // comes back here
+  commands_->setVisible(!collapsed);
+  collapse_->setText(collapsed ? utf8("▾ Mostrar comandos") : utf8("▴ Recolher comandos"));
+  collapse_->setToolTip(collapsed ? utf8("Mostrar de novo os grupos de comandos (Ctrl+M)")
+                                  : utf8("Recolher os grupos de comandos e dar a altura aos resultados (Ctrl+M)"));
+  for (const char* name : {"abrirCompacto", "validarCompacto"})
+    if (auto* compact = collapse_->parentWidget()->findChild<QToolButton*>(name)) compact->setVisible(collapsed);
+  if (settings_ != nullptr) settings_->setValue("janela/comandosRecolhidos", collapsed);
+}
+
+bool MainWindow::commandsCollapsed() const { return collapse_->isChecked(); }
+
+void MainWindow::rememberLayoutIn(QSettings* settings) {
+  settings_ = nullptr;  // reading the choice back does not write it
+  setCommandsCollapsed(settings != nullptr && settings->value("janela/comandosRecolhidos", false).toBool());
+  settings_ = settings;
+}
+
+// The keys of the common actions; each presses the button it stands for, so it
+// goes the same way (and is refused the same way when the button is disabled).
+void MainWindow::addShortcuts() {
+  const auto press = [this](const QKeySequence& keys, QAbstractButton* target) {
+    target->setToolTip(target->toolTip().isEmpty() ? target->text().trimmed() + " (" + keys.toString(QKeySequence::NativeText) + ")"
+                                                   : target->toolTip());
+    connect(new QShortcut(keys, this), &QShortcut::activated, target, [target] {
+      if (target->isEnabled()) target->click();
+    });
+  };
+  press(QKeySequence::Open, button("lerRegistroSalvo"));
+  press(QKeySequence(Qt::Key_F5), button("validarArquivoTexto"));
+  press(QKeySequence::Save, findings_->findChild<QPushButton*>("salvarLog"));
+  press(QKeySequence::Print, findings_->findChild<QPushButton*>("imprimirAchados"));
+  press(QKeySequence(Qt::CTRL | Qt::Key_R), findings_->findChild<QPushButton*>("gerarRelatorio"));
+  press(QKeySequence(Qt::CTRL | Qt::Key_M), collapse_);
+  connect(new QShortcut(QKeySequence(Qt::Key_F8), this), &QShortcut::activated, this, [this] { stepFinding(1); });
+  connect(new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F8), this), &QShortcut::activated, this, [this] { stepFinding(-1); });
+}
+
+void MainWindow::stepFinding(int step) {
+  if (tabs_->currentWidget() == record_ && currentFinding_ >= 0) return openFinding(currentFinding_ + step);
+  tabs_->setCurrentWidget(findings_);
+  findings_->moveSelection(step);
 }
 
 QStatusBar* MainWindow::buildStatusBar() {
@@ -439,7 +571,7 @@ void MainWindow::updateOrigins() {
 }
 
 void MainWindow::showOutput() {
-  highlighter_->setDocument(nullptr);  // a printer's text is not a log
+  highlighter_->setActive(false);  // a printer's text is not a log
   results_->setPlainText(fromCp1252(model_.state.outputText));
   output_->setCurrentWidget(results_);
   fileView_->showFile(nullptr);
@@ -447,7 +579,7 @@ void MainWindow::showOutput() {
 
 void MainWindow::showFile() {
   if (model_.shownFile.pieces.empty()) return showOutput();
-  highlighter_->setDocument(nullptr);
+  highlighter_->setActive(false);
   results_->clear();
   fileView_->showFile(&model_.shownFile);
   output_->setCurrentWidget(fileView_);
@@ -455,12 +587,10 @@ void MainWindow::showFile() {
 }
 
 void MainWindow::showValidation() {
-  highlighter_->setDocument(nullptr);
+  highlighter_->setActive(false);
   results_->setPlainText(fromCp1252(model_.state.outputText));
   output_->setCurrentWidget(results_);
   fileView_->showFile(nullptr);
-  highlighter_->setDocument(results_->document());
-  highlighter_->rehighlight();  // coloured now, not at the next event
   // The first finding after the header, at the top of the view.
   for (QTextBlock block = results_->document()->begin(); block.isValid(); block = block.next()) {
     if (!isFindingLine(block.text())) continue;
@@ -468,15 +598,26 @@ void MainWindow::showValidation() {
     results_->verticalScrollBar()->setValue(block.blockNumber());
     break;
   }
+  highlighter_->setActive(true);  // coloured now, not at the next event
   currentFinding_ = -1;
-  findings_->setFindings(&model_.lastFindings);
+  // A run that could not read the file has no counts to show in the tab's title.
+  findings_->setFindings(&model_.lastFindings, model_.lastValidationRan ? model_.lastValidatedPath : std::string());
   tabs_->setTabText(tabs_->indexOf(findings_), findings_->tabTitle());
-  indicators_->setIndicators(&model_.lastIndicators);
+  const auto& reconciliation = model_.lastReconciliation;
+  findings_->setCauseNotice(reconciliation && !reconciliation->complete
+                                ? fromCp1252(switchedOffNotice(*reconciliation)) + "."
+                                : QString());
+  indicators_->setIndicators(&model_.lastIndicators, model_.lastValidatedPath);
   tabs_->setTabText(tabs_->indexOf(indicators_), indicators_->tabTitle());
   reconciliation_->setReconciliation(model_.lastReconciliation);
   record_->setNavigation(false, !model_.lastFindings.empty());
   findings_->setLogActions(!model_.lastValidatedPath.empty() && model_.lastValidatedPath == model_.state.currentCotepePath);
   tabs_->setCurrentWidget(output_);
+}
+
+void MainWindow::validate(bool formatOnly) {
+  if (model_.runValidationFromWindow(job_, formatOnly)) return showValidation();
+  status_->showMessage(utf8("Validação interrompida: os resultados anteriores continuam na tela."), kStatusShown);
 }
 
 void MainWindow::openFinding(int index) {

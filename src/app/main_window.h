@@ -29,6 +29,7 @@ class QSettings;
 class QStackedWidget;
 class QStatusBar;
 class QTabWidget;
+class QToolButton;
 
 namespace tavex::app {
 
@@ -96,6 +97,13 @@ class MainWindow : public QDialog {
   // becomes the next file chooser's default; a folder or several files are refused.
   void openDropped(const QList<QUrl>& urls);
   QStatusBar* statusBar() const { return status_; }
+  // The command groups folded away (the compact strip beside the tabs stays), or shown.
+  void setCommandsCollapsed(bool collapsed);
+  bool commandsCollapsed() const;
+  QWidget* commandPanel() const { return commands_; }
+  // Keeps the window's layout choices in `settings` and applies those saved there
+  // (the real window uses the user's settings file).
+  void rememberLayoutIn(QSettings* settings);
 
  public slots:
   void reject() override;  // "Sair", Escape and the close box
@@ -109,10 +117,17 @@ class MainWindow : public QDialog {
   QGroupBox* buildReadingsGroup();
   QGroupBox* buildOthersGroup();
   QTabWidget* buildResultTabs();
+  QWidget* buildCommandStrip();
+  void addShortcuts();
+  // F8 / Shift+F8: the next or previous finding, in "Registro" when it shows one, else in "Achados".
+  void stepFinding(int step);
   QStatusBar* buildStatusBar();
   QPushButton* addButton(QWidget* parent, const char* captionUtf8, const QString& objectName,
                          std::function<void()> command);
   void takeControls();  // the controls' values into the model
+  // "Validar Arquivo Texto" / "Validar Formato do Arquivo": behind the progress dialog
+  // when it looks long; the results shown unless the user cancelled.
+  void validate(bool formatOnly);
   void updateGroupEnabling();
   void runCommand(const std::function<void()>& command);
   // A printer command over the window's values; what it changes is shown again.
@@ -160,6 +175,8 @@ class MainWindow : public QDialog {
   LogHighlighter* highlighter_ = nullptr;
   int currentFinding_ = -1;
   QStatusBar* status_ = nullptr;
+  QWidget* commands_ = nullptr;
+  QToolButton* collapse_ = nullptr;
   QLabel* statusFile_ = nullptr;
   QLabel* statusLibrary_ = nullptr;
   QLabel* statusFolder_ = nullptr;

@@ -99,6 +99,17 @@ int main(int argc, char** argv) {
     pictures["registro.png"] = picture(window);
   }
   {
+    // A format error shown as the cause of the totals findings after it.
+    tavex::app::MainWindow window(ui, examples);
+    window.resize(1024, 768);
+    ui.answers.push_back(examples + "/formato_com_erros.txt");
+    window.button("lerRegistroSalvo")->click();
+    window.button("validarArquivoTexto")->click();
+    window.tabs()->setCurrentWidget(window.findings());
+    window.findings()->showCauseFirst(true);
+    pictures["causa_primeiro.png"] = picture(window);
+  }
+  {
     tavex::app::AboutDialog about;
     pictures["sobre.png"] = picture(about);
   }

@@ -5,15 +5,18 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSet>
 #include <QSplitter>
 #include <QTreeWidget>
 #include <QValueAxis>
 #include <QVBoxLayout>
-
+#include <algorithm>
 
 #include "app/origin_bar.h"
 #include "app/qt_text.h"
@@ -32,8 +35,13 @@ std::uint64_t magnitude(std::int64_t cents) {
   return cents < 0 ? 0 - static_cast<std::uint64_t>(cents) : static_cast<std::uint64_t>(cents);
 }
 
+constexpr int kLineRole = Qt::UserRole + 1;  // the line of the record declaring a row's total
+
 // A reduction's row (its date, CRZ and E12) or, with `under`, a total under it.
-void fill(QTreeWidgetItem* item, const ReductionReconciliation& reduction, const ReconciledTotal* total, bool under) {
+// With `incomplete` (why the sums are short), the computed sums and differences
+// are greyed and say so.
+void fill(QTreeWidgetItem* item, const ReductionReconciliation& reduction, const ReconciledTotal* total, bool under,
+          const QString& incomplete) {
   QStringList cells;
   if (under)
     cells << QString() << QString();
@@ -43,11 +51,20 @@ void fill(QTreeWidgetItem* item, const ReductionReconciliation& reduction, const
     QString name = QString::fromLatin1(recordNameOf(total->kind).data(), static_cast<qsizetype>(recordNameOf(total->kind).size()));
     if (!total->name.empty()) name += " " + fromCp1252(total->name);
     cells << name << money(total->declared) << money(total->computed) << money(total->difference);
+    item->setData(0, kLineRole, total->line);
   }
   for (int column = 0; column < cells.size(); ++column) item->setText(column, cells[column]);
   for (int column = 3; column < 6; ++column) item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
   if (total != nullptr && !total->withinTolerance)
     for (int column = 0; column < 6; ++column) item->setBackground(column, kOverTolerance);
+  if (total != nullptr && !incomplete.isEmpty())
+    for (int column = 4; column < 6; ++column) {
+      item->setForeground(column, QColor(0x70, 0x70, 0x70));
+      QFont italic = item->font(column);
+      italic.setItalic(true);
+      item->setFont(column, italic);
+      item->setToolTip(column, utf8("Soma incompleta. ") + incomplete);
+    }
 }
 
 // The reduction's E12, shown on its own row.
@@ -79,6 +96,21 @@ std::string reconciliationCsv(const Reconciliation& reconciliation) {
 ReconciliationPanel::ReconciliationPanel(QWidget* parent) : QWidget(parent), origin_(new OriginBar(this)) {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(origin_);
+  incomplete_ = new QLabel(this);
+  incomplete_->setObjectName("avisoCausaConciliacao");
+  incomplete_->setWordWrap(true);
+  incomplete_->setStyleSheet("QLabel { background: #fde8e6; color: #b00020; border: 1px solid #b00020; font-weight: bold; }");
+  incomplete_->setMargin(4);
+  causeFirst_ = new QPushButton(utf8("Mostrar a causa primeiro"), this);
+  causeFirst_->setObjectName("mostrarCausaConciliacao");
+  causeFirst_->setToolTip(utf8("Os erros de formato no alto da aba \"Achados\""));
+  auto* banner = new QHBoxLayout;
+  banner->addWidget(incomplete_, 1);
+  banner->addWidget(causeFirst_, 0, Qt::AlignVCenter);
+  incomplete_->hide();
+  causeFirst_->hide();
+  layout->addLayout(banner);
+  connect(causeFirst_, &QPushButton::clicked, this, &ReconciliationPanel::causeRequested);
   auto* bar = new QHBoxLayout;
   layout->addLayout(bar);
   empty_ = new QLabel(utf8("Valide um arquivo (\"Validar Arquivo Texto\") para conciliar as reduções Z com os documentos."), this);
@@ -86,11 +118,14 @@ ReconciliationPanel::ReconciliationPanel(QWidget* parent) : QWidget(parent), ori
   empty_->setWordWrap(true);
   export_ = new QPushButton(utf8("Exportar CSV"), this);
   export_->setObjectName("exportarConciliacao");
+  export_->setToolTip(utf8("Gravar a tabela da conciliação num arquivo CSV"));
   export_->setEnabled(false);
   bar->addWidget(empty_, 1);
   bar->addWidget(export_);
 
   auto* split = new QSplitter(Qt::Horizontal, this);
+  split->setObjectName("divisaoConciliacao");
+  split->setChildrenCollapsible(false);
   table_ = new QTreeWidget(split);
   table_->setObjectName("tabelaConciliacao");
   table_->setHeaderLabels({utf8("Data"), utf8("CRZ"), utf8("Total"), utf8("Declarado"), utf8("Calculado"), utf8("Diferença")});
@@ -100,62 +135,93 @@ ReconciliationPanel::ReconciliationPanel(QWidget* parent) : QWidget(parent), ori
   table_->setColumnWidth(2, 165);
   table_->setColumnWidth(3, 85);
   table_->setColumnWidth(4, 85);
+  table_->setToolTip(utf8("Duplo clique ou Enter numa linha: o registro que declara o total"));
+
+  // The chart: its title above it (never on the bars), the grouping, and the days' scroll under it.
+  auto* chartBox = new QWidget(split);
+  auto* chartLayout = new QVBoxLayout(chartBox);
+  chartLayout->setContentsMargins(0, 0, 0, 0);
+  auto* chartBar = new QHBoxLayout;
+  chartTitle_ = new QLabel(utf8("Maior diferença de cada dia (R$)"), chartBox);
+  chartTitle_->setObjectName("tituloGrafico");
+  QFont titleFont = chartTitle_->font();
+  titleFont.setBold(true);
+  chartTitle_->setFont(titleFont);
+  grouping_ = new QComboBox(chartBox);
+  grouping_->setObjectName("agrupamentoGrafico");
+  grouping_->addItem(utf8("Por dia"));
+  grouping_->addItem(utf8("Por mês"));
+  grouping_->setToolTip(utf8("Uma barra por dia ou por mês; um clique num mês volta aos seus dias"));
+  chartBar->addWidget(chartTitle_, 1);
+  chartBar->addWidget(grouping_);
+  chartLayout->addLayout(chartBar);
   auto* chart = new QChart;
-  chart->setTitle(utf8("Maior diferença de cada dia (R$)"));
   chart->legend()->hide();
   chart->setMargins(QMargins(2, 2, 2, 2));
   chart->setBackgroundRoundness(0);
-  chart_ = new QChartView(chart, split);
+  chart->setLocalizeNumbers(true);
+  chart->setLocale(QLocale(QLocale::Portuguese, QLocale::Brazil));
+  chart_ = new QChartView(chart, chartBox);
   chart_->setObjectName("graficoConciliacao");
   chart_->setRenderHint(QPainter::Antialiasing);
+  chartLayout->addWidget(chart_, 1);
+  scroll_ = new QScrollBar(Qt::Horizontal, chartBox);
+  scroll_->setObjectName("rolagemGrafico");
+  scroll_->setToolTip(utf8("Os dias mostrados no gráfico"));
+  scroll_->hide();
+  chartLayout->addWidget(scroll_);
   split->addWidget(table_);
-  split->addWidget(chart_);
+  split->addWidget(chartBox);
   split->setStretchFactor(0, 3);
   split->setStretchFactor(1, 2);
   split->setSizes({640, 320});
   layout->addWidget(split, 1);
   table_->setVisible(false);
-  chart_->setVisible(false);
+  chart_->parentWidget()->setVisible(false);
   connect(table_, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* row) {
     const auto i = static_cast<std::size_t>(row->data(0, Qt::UserRole).toULongLong());
     if (row->parent() != nullptr || row->childCount() > 0 || i >= shown_.size()) return;
     const ReductionReconciliation& reduction = shown_[i];
     for (const ReconciledTotal& total : reduction.totals)
-      if (&total != grossSales(reduction)) fill(new QTreeWidgetItem(row), reduction, &total, true);
+      if (&total != grossSales(reduction)) fill(new QTreeWidgetItem(row), reduction, &total, true, incompleteText_);
+  });
+  connect(table_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* row) {
+    if (const int line = row->data(0, kLineRole).toInt(); line > 0) emit lineActivated(line);
   });
   connect(export_, &QPushButton::clicked, this, &ReconciliationPanel::exportRequested);
+  connect(grouping_, &QComboBox::currentIndexChanged, this, [this] { drawChart(); });
+  connect(scroll_, &QScrollBar::valueChanged, this, &ReconciliationPanel::showDaysFrom);
 }
 
 void ReconciliationPanel::setReconciliation(const std::optional<Reconciliation>& reconciliation) {
   table_->clear();
   shown_.clear();
-  QChart* chart = chart_->chart();
-  chart->removeAllSeries();
-  for (QAbstractAxis* axis : chart->axes()) {
-    chart->removeAxis(axis);
-    delete axis;
-  }
-  bars_ = nullptr;
+  months_.clear();
   const bool any = reconciliation && !reconciliation->reductions.empty();
+  incompleteText_ = reconciliation && !reconciliation->complete ? fromCp1252(switchedOffNotice(*reconciliation)) + "."
+                                                                  : QString();
+  incomplete_->setText(incompleteText_.isEmpty()
+                           ? QString()
+                           : incompleteText_ + utf8(" Os valores calculados a partir dessa linha não são fatos."));
+  incomplete_->setVisible(!incompleteText_.isEmpty());
+  causeFirst_->setVisible(!incompleteText_.isEmpty());
   table_->setVisible(any);
-  chart_->setVisible(any);
+  chart_->parentWidget()->setVisible(any);
   export_->setEnabled(any);
   if (!any) {
     empty_->setText(reconciliation ? utf8("O arquivo não tem reduções Z: não há totais a conciliar.")
                                    : utf8("A conciliação vem da validação completa (\"Validar Arquivo Texto\") que chega aos totais."));
+    drawChart();
     return;
   }
   const std::size_t over = reconciliation->rowsOverTolerance();
-  empty_->setText(over == 0 ? utf8("Todos os totais estão dentro da tolerância de R$ %1.").arg(money(reconciliation->toleranceCents))
-                            : utf8("%1 total(is) fora da tolerância de R$ %2, em destaque.")
-                                  .arg(over)
-                                  .arg(money(reconciliation->toleranceCents)));
+  empty_->setText((incompleteText_.isEmpty() ? QString() : utf8("Somas incompletas. ")) +
+                  (over == 0 ? utf8("Todos os totais estão dentro da tolerância de R$ %1.").arg(money(reconciliation->toleranceCents))
+                             : utf8("%1 total(is) fora da tolerância de R$ %2, em destaque.")
+                                   .arg(over)
+                                   .arg(money(reconciliation->toleranceCents))));
 
   shown_ = reconciliation->reductions;
-  auto* series = new QBarSeries;
-  bars_ = new QBarSet(utf8("Diferença"));
-  QStringList days;
-  double low = 0, high = 0;
   QList<QTreeWidgetItem*> rows;
   rows.reserve(static_cast<qsizetype>(shown_.size()));
   std::vector<QTreeWidgetItem*> expand;
@@ -163,7 +229,8 @@ void ReconciliationPanel::setReconciliation(const std::optional<Reconciliation>&
     const ReductionReconciliation& reduction = shown_[i];
     auto* row = new QTreeWidgetItem;
     row->setData(0, Qt::UserRole, static_cast<qulonglong>(i));
-    fill(row, reduction, grossSales(reduction), false);
+    fill(row, reduction, grossSales(reduction), false, incompleteText_);
+    if (row->data(0, kLineRole).toInt() == 0) row->setData(0, kLineRole, reduction.line);
     // The totals under a reduction are made when it is first opened.
     if (reduction.totals.size() > (grossSales(reduction) != nullptr ? 1u : 0u))
       row->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
@@ -171,35 +238,109 @@ void ReconciliationPanel::setReconciliation(const std::optional<Reconciliation>&
     for (const ReconciledTotal& total : reduction.totals) rowOver = rowOver || !total.withinTolerance;
     if (rowOver) expand.push_back(row);
     rows << row;
-    // The day's bar: its largest difference, whichever total has it.
+    const QString month = reduction.date.size() == 8 ? fromCp1252(reduction.date.substr(4, 2) + "/" + reduction.date.substr(0, 4))
+                                                     : utf8("sem data");
+    if (months_.empty() || months_.back().first != month) months_.emplace_back(month, static_cast<int>(i));
+  }
+  table_->addTopLevelItems(rows);
+  for (QTreeWidgetItem* row : expand) row->setExpanded(true);
+  // A year of reductions reads by month; a month or two, by day.
+  const QSignalBlocker block(grouping_);
+  grouping_->setCurrentIndex(shown_.size() > 2 * kDaysShown ? 1 : 0);
+  drawChart();
+}
+
+void ReconciliationPanel::drawChart() {
+  QChart* chart = chart_->chart();
+  chart->removeAllSeries();
+  for (QAbstractAxis* axis : chart->axes()) {
+    chart->removeAxis(axis);
+    delete axis;
+  }
+  bars_ = nullptr;
+  axisX_ = nullptr;
+  scroll_->hide();
+  if (shown_.empty()) return;
+  const bool byMonth = grouping_->currentIndex() == 1;
+  chartTitle_->setText(byMonth ? utf8("Maior diferença de cada mês (R$); clique num mês para ver os seus dias")
+                               : utf8("Maior diferença de cada dia (R$)"));
+  auto* series = new QBarSeries;
+  bars_ = new QBarSet(utf8("Diferença"));
+  QStringList labels;
+  QSet<QString> used;
+  double low = 0, high = 0;
+  const auto largestOf = [](const ReductionReconciliation& reduction) {
     std::int64_t largest = 0;
     for (const ReconciledTotal& total : reduction.totals)
       if (magnitude(total.difference) > magnitude(largest)) largest = total.difference;
+    return largest;
+  };
+  const auto add = [&](const QString& label, std::int64_t largest) {
     const double difference = static_cast<double>(largest) / 100.0;
     bars_->append(difference);
     low = std::min(low, difference);
     high = std::max(high, difference);
-    days << (reduction.date.empty() ? QString("CRZ %1").arg(reduction.crz) : dayOf(reduction.date).left(5));
+    // Categories must differ: a day seen again (another year, another reduction) says more.
+    QString unique = label;
+    for (int n = 2; used.contains(unique); ++n) unique = label + QString(" (%1)").arg(n);
+    used.insert(unique);
+    labels << unique;
+  };
+  if (byMonth) {
+    for (std::size_t m = 0; m < months_.size(); ++m) {
+      const std::size_t end = m + 1 < months_.size() ? static_cast<std::size_t>(months_[m + 1].second) : shown_.size();
+      std::int64_t largest = 0;
+      for (std::size_t i = static_cast<std::size_t>(months_[m].second); i < end; ++i)
+        if (magnitude(largestOf(shown_[i])) > magnitude(largest)) largest = largestOf(shown_[i]);
+      add(months_[m].first, largest);
+    }
+  } else {
+    for (const ReductionReconciliation& reduction : shown_)
+      add(reduction.date.empty() ? QString("CRZ %1").arg(reduction.crz) : dayOf(reduction.date).left(5), largestOf(reduction));
   }
-  table_->addTopLevelItems(rows);
-  for (QTreeWidgetItem* row : expand) row->setExpanded(true);
   series->append(bars_);
   chart->addSeries(series);
-  auto* x = new QBarCategoryAxis;
-  x->append(days);
+  axisX_ = new QBarCategoryAxis;
+  axisX_->append(labels);
+  axisX_->setLabelsAngle(labels.size() > 12 ? -90 : 0);
   auto* y = new QValueAxis;
   y->setRange(low, high > low ? high : low + 1.0);
   y->applyNiceNumbers();
-  chart->addAxis(x, Qt::AlignBottom);
+  y->setLabelFormat("%.2f");
+  chart->addAxis(axisX_, Qt::AlignBottom);
   chart->addAxis(y, Qt::AlignLeft);
-  series->attachAxis(x);
+  series->attachAxis(axisX_);
   series->attachAxis(y);
-  connect(bars_, &QBarSet::clicked, this, [this](int index) {
+  connect(bars_, &QBarSet::clicked, this, [this, byMonth](int index) {
+    if (byMonth) {  // back to the month's days
+      if (index < 0 || static_cast<std::size_t>(index) >= months_.size()) return;
+      const int first = months_[static_cast<std::size_t>(index)].second;
+      grouping_->setCurrentIndex(0);
+      scroll_->setValue(std::min(first, scroll_->maximum()));
+      if (QTreeWidgetItem* row = table_->topLevelItem(first)) table_->setCurrentItem(row);
+      return;
+    }
     if (QTreeWidgetItem* row = table_->topLevelItem(index)) {
       table_->setCurrentItem(row);
       table_->scrollToItem(row);
     }
   });
+  if (!byMonth && static_cast<int>(labels.size()) > kDaysShown) {
+    const QSignalBlocker block(scroll_);
+    scroll_->setRange(0, static_cast<int>(labels.size()) - kDaysShown);
+    scroll_->setPageStep(kDaysShown);
+    scroll_->show();
+    showDaysFrom(scroll_->value());
+  }
+}
+
+void ReconciliationPanel::showDaysFrom(int first) {
+  if (axisX_ == nullptr || grouping_->currentIndex() != 0) return;
+  const QStringList labels = axisX_->categories();
+  if (labels.isEmpty()) return;
+  const int from = std::clamp(first, 0, static_cast<int>(labels.size()) - 1);
+  const int to = std::min(from + kDaysShown, static_cast<int>(labels.size())) - 1;
+  axisX_->setRange(labels[from], labels[to]);
 }
 
 }  // namespace tavex::app

@@ -1,6 +1,8 @@
 // The "Conciliação" tab: every Z reduction's declared totals next to its
 // documents' sums (E12 on the reduction's row, E13/E17/E18 under it), the rows over
-// the tolerance highlighted, a bar chart of each day's largest difference and the table as CSV.
+// the tolerance highlighted, a bar chart of each day's largest difference (a month
+// of days at a time, or one bar per month) and the table as CSV. When a format
+// error left the sums incomplete, a banner says so and the sums are shown as such.
 #pragma once
 
 #include <QWidget>
@@ -11,10 +13,13 @@
 
 #include "validation/reconciliation.h"
 
+class QBarCategoryAxis;
 class QBarSet;
 class QChartView;
+class QComboBox;
 class QLabel;
 class QPushButton;
+class QScrollBar;
 class QTreeWidget;
 
 namespace tavex::app {
@@ -40,20 +45,41 @@ class ReconciliationPanel : public QWidget {
   QChartView* chart() const { return chart_; }
   QBarSet* bars() const { return bars_; }
   QLabel* emptyNote() const { return empty_; }
+  QLabel* incompleteNote() const { return incomplete_; }
   QPushButton* exportButton() const { return export_; }
   OriginBar* origin() const { return origin_; }
+  QComboBox* grouping() const { return grouping_; }  // "Por dia" (0) or "Por mês" (1)
+  QScrollBar* dayScroll() const { return scroll_; }  // the first day shown, when there are more than fit
+  QBarCategoryAxis* days() const { return axisX_; }
+  // Days shown at once in the chart.
+  static constexpr int kDaysShown = 31;
 
  signals:
   void exportRequested();
+  // A row was double-clicked (or Enter pressed on it): the line of its declaring record.
+  void lineActivated(int line);
+  // "Mostrar a causa primeiro" under an incomplete reconciliation.
+  void causeRequested();
 
  private:
+  void drawChart();        // the bars of the chosen grouping
+  void showDaysFrom(int first);
+
   OriginBar* origin_;
   QLabel* empty_;
+  QLabel* incomplete_;
+  QPushButton* causeFirst_;
   QTreeWidget* table_;
+  QLabel* chartTitle_;
   QChartView* chart_;
+  QComboBox* grouping_;
+  QScrollBar* scroll_;
   QBarSet* bars_ = nullptr;
+  QBarCategoryAxis* axisX_ = nullptr;
   QPushButton* export_;
   std::vector<ReductionReconciliation> shown_;  // what the rows show, for their totals
+  std::vector<std::pair<QString, int>> months_;  // "MM/AAAA" and the index of its first day in shown_
+  QString incompleteText_;                       // why the sums are incomplete; empty when they are not
 };
 
 }  // namespace tavex::app

@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QItemSelectionModel>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -17,6 +19,8 @@
 #include "app/findings_view.h"
 #include "app/origin_bar.h"
 #include "app/qt_text.h"
+#include "app/result_table.h"
+#include "cotepe/field_meaning.h"
 #include "cotepe/record_layout.h"
 
 namespace tavex::app {
@@ -59,10 +63,14 @@ RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent), origin_(new OriginB
   heading_ = new QLabel(utf8("Dê um duplo clique num achado ou numa \"Linha N\" da saída para ver o registro."), this);
   heading_->setObjectName("registroTitulo");
   heading_->setTextFormat(Qt::PlainText);
+  heading_->setWordWrap(true);  // beside the findings the panel may be narrow
+  heading_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   previous_ = new QPushButton(utf8("Achado anterior"), this);
   previous_->setObjectName("achadoAnterior");
+  previous_->setToolTip(utf8("O achado anterior (Shift+F8)"));
   next_ = new QPushButton(utf8("Próximo achado"), this);
   next_->setObjectName("proximoAchado");
+  next_->setToolTip(utf8("O próximo achado (F8)"));
   previous_->setEnabled(false);
   next_->setEnabled(false);
   bar->addWidget(heading_, 1);
@@ -72,22 +80,30 @@ RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent), origin_(new OriginB
   message_->setObjectName("registroMensagem");
   message_->setTextFormat(Qt::PlainText);
   message_->setWordWrap(true);
+  message_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   layout->addWidget(message_);
 
-  fields_ = new QTableWidget(0, 5, this);
+  fields_ = new QTableWidget(0, 6, this);
   fields_->setObjectName("camposRegistro");
-  fields_->setHorizontalHeaderLabels({utf8("Campo"), utf8("Nome"), utf8("Início"), utf8("Tamanho"), utf8("Valor")});
+  fields_->setHorizontalHeaderLabels(
+      {utf8("Campo"), utf8("Nome"), utf8("Início"), utf8("Tamanho"), utf8("Valor"), utf8("Interpretado")});
   fields_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  fields_->setTabKeyNavigation(false);
   fields_->setSelectionBehavior(QAbstractItemView::SelectRows);
   fields_->verticalHeader()->hide();
   fields_->verticalHeader()->setDefaultSectionSize(fields_->fontMetrics().height() + 6);
   fields_->horizontalHeader()->setStretchLastSection(true);
-  fields_->setColumnWidth(1, 220);
+  fields_->setColumnWidth(0, 55);
+  fields_->setColumnWidth(1, 170);
+  fields_->setColumnWidth(2, 55);
+  fields_->setColumnWidth(3, 65);
+  fields_->setColumnWidth(4, 190);
   QFont mono("Courier New");
   mono.setStyleHint(QFont::Monospace);
   context_ = new QPlainTextEdit(this);
   context_->setObjectName("contextoRegistro");
   context_->setReadOnly(true);
+  context_->setTabChangesFocus(true);
   context_->setLineWrapMode(QPlainTextEdit::NoWrap);
   context_->setFont(mono);
   context_->setMaximumHeight(context_->fontMetrics().height() * (2 * kAround + 2) + 12);
@@ -97,9 +113,27 @@ RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent), origin_(new OriginB
   connect(next_, &QPushButton::clicked, this, &RecordPanel::nextFinding);
 }
 
+void RecordPanel::setCompact(bool compact) {
+  fields_->setColumnHidden(2, compact);
+  fields_->setColumnHidden(3, compact);
+  fields_->setColumnWidth(0, compact ? 45 : 55);
+  fields_->setColumnWidth(1, compact ? 125 : 170);
+  fields_->setColumnWidth(4, compact ? 120 : 190);
+  context_->setVisible(!compact);
+}
+
 void RecordPanel::setNavigation(bool previous, bool next) {
   previous_->setEnabled(previous);
   next_->setEnabled(next);
+}
+
+void RecordPanel::showNoRecord(const QString& heading, const Finding* finding) {
+  shownPath_.clear();
+  fields_->setRowCount(0);
+  context_->clear();
+  highlightedRow_ = -1;
+  heading_->setText(heading);
+  message_->setText(finding != nullptr ? fromCp1252(finding->message) : QString());
 }
 
 void RecordPanel::showLine(const std::string& path, int line, const Finding* finding) {
@@ -133,12 +167,15 @@ void RecordPanel::showLine(const std::string& path, int line, const Finding* fin
       const std::size_t start = static_cast<std::size_t>(field.start - 1);
       const std::string value = start < text.size() ? text.substr(start, static_cast<std::size_t>(field.width)) : std::string();
       const QStringList cells = {QString::number(field.number), QString::fromLatin1(field.name.data(), static_cast<qsizetype>(field.name.size())),
-                                 QString::number(field.start), QString::number(field.width), visibleBlanks(fromCp1252(value))};
+                                 QString::number(field.start), QString::number(field.width), visibleBlanks(fromCp1252(value)),
+                                 fromCp1252(interpretedValue(*layout, field.number, text))};
       const bool failed = finding != nullptr && finding->place.field == field.number;
       for (int column = 0; column < cells.size(); ++column) {
         auto* item = new QTableWidgetItem(cells[column]);
+        item->setToolTip(cells[column]);  // a value wider than its column reads whole
         if (failed) {
           item->setBackground(colour);
+          item->setForeground(finding->severity == Severity::Warning ? kWarningColour : kErrorColour);
           QFont bold = item->font();
           bold.setBold(true);
           item->setFont(bold);
@@ -149,9 +186,11 @@ void RecordPanel::showLine(const std::string& path, int line, const Finding* fin
       ++row;
     }
     if (highlightedRow_ >= 0) {
-      fields_->setCurrentCell(highlightedRow_, 4);
+      // Current without being selected: the row keeps the error colour.
+      fields_->selectionModel()->setCurrentIndex(fields_->model()->index(highlightedRow_, 4), QItemSelectionModel::NoUpdate);
       fields_->doItemsLayout();  // the scroll range, even while the tab is hidden
       fields_->scrollToItem(fields_->item(highlightedRow_, 0), QAbstractItemView::PositionAtCenter);
+      fields_->horizontalScrollBar()->setValue(0);  // the field's number and name stay in view
     }
   }
 

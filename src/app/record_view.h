@@ -38,8 +38,13 @@ class RecordPanel : public QWidget {
 
   // Shows line `line` of `path`, with `finding` (may be null) highlighted.
   void showLine(const std::string& path, int line, const Finding* finding);
+  // No record to show (a finding of the whole file, or none): `heading`, and the
+  // finding's message when there is one.
+  void showNoRecord(const QString& heading, const Finding* finding);
   // Enables "anterior / próximo achado".
   void setNavigation(bool previous, bool next);
+  // Beside a list: the field table without positions and widths, no lines around.
+  void setCompact(bool compact);
 
   QLabel* heading() const { return heading_; }
   QTableWidget* fields() const { return fields_; }

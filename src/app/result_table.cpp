@@ -50,6 +50,7 @@ void setUpResultTable(QTableView* table, QSortFilterProxyModel* rows, int sortCo
   table->setSelectionMode(QAbstractItemView::SingleSelection);
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->setWordWrap(false);
+  table->setTabKeyNavigation(false);  // Tab leaves the table in one key; the arrows move within it
   table->verticalHeader()->hide();
   table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 6);
   table->horizontalHeader()->setStretchLastSection(true);

@@ -121,6 +121,8 @@ int runConciliar(const Args& args) {
     out = reconciliationCsv(table);
   else
     out = reconciliationText(table);
+  if (!table.complete && parsed->has("--csv"))  // the table stays a table; the warning goes beside it
+    std::fprintf(stderr, "tavex-cli: somas incompletas. %s.\n", cp1252ToUtf8(switchedOffNotice(table)).c_str());
   printOut(out);
   return table.rowsOverTolerance() > 0 ? kFound : kOk;
 }

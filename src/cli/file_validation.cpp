@@ -166,9 +166,11 @@ void appendOpen(std::string& out, const json& head) {
 }
 
 json reconciliationHead(const Reconciliation& reconciliation) {
-  json head = objectOf(3);
+  json head = objectOf(5);
   head["tolerancia"] = reconciliation.toleranceCents;
   head["linhas_fora_da_tolerancia"] = reconciliation.rowsOverTolerance();
+  head["completa"] = reconciliation.complete;
+  head["desligada_na_linha"] = orNull(reconciliation.switchedOffAtLine);
   return head;
 }
 

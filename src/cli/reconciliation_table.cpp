@@ -93,6 +93,9 @@ std::string alignedTable(const Reconciliation& table, const std::vector<std::str
   out += cformat("\n%zu total(is) em %zu redução(ões); %zu acima da tolerância de %s (marcados com *).\n",
                  rows.size(), table.reductions.size(), table.rowsOverTolerance(),
                  formatCents(table.toleranceCents).c_str());
+  if (!table.complete)
+    out += "Somas incompletas. " + cp1252ToUtf8(switchedOffNotice(table)) +
+           "; os valores calculados a partir dessa linha não são fatos.\n";
   return out;
 }
 

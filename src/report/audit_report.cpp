@@ -406,6 +406,9 @@ class Page {
             plural(static_cast<long long>(daysOver), "dia", "dias") +
             ". Uma redução cujos totais conferem todos ocupa uma linha; as demais mostram cada total "
             "(a tabela completa: <code>tavex-cli conciliar</code>).</p>\n";
+    if (!r.complete)
+      out_ += "<p class=\"nota incompleta\">Somas incompletas. " + text(switchedOffNotice(r)) +
+              "; os valores calculados a partir dessa linha não são fatos.</p>\n";
     if (r.reductions.empty()) {
       out_ += "</section>\n";
       return;
@@ -468,8 +471,12 @@ class Page {
     const std::size_t step = 10;
     const double width = static_cast<double>(bars.size() * step);
     const double band = static_cast<double>(r.toleranceCents) / largest * reach;
-    out_ += "<figure>\n" +
-            cformat("<svg class=\"grafico\" viewBox=\"0 0 %.0f %.0f\" preserveAspectRatio=\"none\" role=\"img\" "
+    // The scale beside the drawing and the days under it are page text: the drawing
+    // stretches to the page's width, text inside it would stretch too.
+    const std::string scale = brazilianMoney(static_cast<std::int64_t>(largest));
+    out_ += "<figure>\n<div class=\"grafico-quadro\">\n<div class=\"eixo-y\"><span class=\"topo\">+" + scale +
+            "</span><span class=\"meio\">0,00</span><span class=\"base\">-" + scale + "</span></div>\n";
+    out_ += cformat("<svg class=\"grafico\" viewBox=\"0 0 %.0f %.0f\" preserveAspectRatio=\"none\" role=\"img\" "
                     "aria-label=\"Diferença de cada redução Z\" xmlns=\"http://www.w3.org/2000/svg\">\n",
                     width, height);
     out_ += cformat("<rect class=\"faixa\" x=\"0\" y=\"%.2f\" width=\"%.0f\" height=\"%.2f\"/>\n", middle - band, width, 2 * band);
@@ -484,7 +491,15 @@ class Page {
       spill();
     }
     out_ += cformat("<line class=\"zero\" x1=\"0\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\"/>\n", middle, width, middle);
-    out_ += "</svg>\n<figcaption>Diferença de cada redução Z (a maior entre os seus totais, declarado menos calculado, "
+    out_ += "</svg>\n<div class=\"eixo-x\">";
+    // At most about sixteen days named, evenly spaced.
+    const std::size_t every = std::max<std::size_t>(1, (bars.size() + 15) / 16);
+    for (std::size_t i = 0; i < bars.size(); i += every) {
+      const std::optional<std::string> day = brazilianDate(*bars[i].date);
+      out_ += cformat("<span style=\"left:%.2f%%\">", (static_cast<double>(i * step) + 5) / width * 100) +
+              (day ? day->substr(0, 5) : cformat("CRZ %d", bars[i].crz)) + "</span>";
+    }
+    out_ += "</div>\n</div>\n<figcaption>Diferença de cada redução Z (a maior entre os seus totais, declarado menos calculado, "
             "em R$; escala até ± R$ " + brazilianMoney(static_cast<std::int64_t>(largest)) +
             "). A faixa verde é a tolerância; em vermelho, os dias acima dela.</figcaption>\n</figure>\n";
   }

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "cotepe/record_layout.h"
+#include "cotepe/text.h"
 #include "validation/money.h"
 #include "validation/validation_run.h"
 
@@ -79,6 +80,12 @@ std::string_view recordNameOf(TotalKind kind) {
   return "";
 }
 
+std::string switchedOffNotice(const Reconciliation& reconciliation) {
+  return cformat("As verificações de conteúdo foram desligadas a partir da linha %d por um erro de formato: "
+                 "corrija-o primeiro"_cp,
+                 reconciliation.switchedOffAtLine);
+}
+
 std::size_t Reconciliation::rowsOverTolerance() const {
   std::size_t n = 0;
   for (const ReductionReconciliation& r : reductions)
@@ -89,6 +96,8 @@ std::size_t Reconciliation::rowsOverTolerance() const {
 Reconciliation reconcile(const ValidationRun& run) {
   Reconciliation out;
   out.toleranceCents = run.toleranceCents;
+  out.complete = !run.formatFailed;
+  out.switchedOffAtLine = run.formatFailed ? run.formatFailedLine : 0;
   const FileKindRules& rules = fileKindRules(run.fileKind);
   const bool documentTotals = rules.documentTotals, reductionTotals = rules.reductionTotals;
   if (!documentTotals && !reductionTotals) return out;

@@ -43,11 +43,21 @@ struct ReductionReconciliation {
 
 struct Reconciliation {
   std::int64_t toleranceCents = 0;
+  // False when a field-format failure switched the content checks off at line
+  // `switchedOffAtLine`: the documents from there on were not added up, so the
+  // computed sums are short and their differences are no facts.
+  bool complete = true;
+  int switchedOffAtLine = 0;  // 0 when complete
   std::vector<ReductionReconciliation> reductions;  // by CRZ, from the first stored one
 
   // Rows over the tolerance, over every reduction.
   std::size_t rowsOverTolerance() const;
 };
+
+// What an incomplete reconciliation tells its reader (cp1252, no final period):
+// "As verificações de conteúdo foram desligadas a partir da linha N por um erro de
+// formato: corrija-o primeiro". REQUIRES: !complete.
+std::string switchedOffNotice(const Reconciliation& reconciliation);
 
 // The reconciliation of `run` (after its line pass).
 Reconciliation reconcile(const ValidationRun& run);

@@ -106,6 +106,7 @@ void checkFieldFormat(ValidationRun& run, RecordFields& fields, int fieldNumber,
                               : kind == FieldCheck::Date ? msg::kFormatDate
                                                          : msg::kFormatTime;
   run.reportError(format, at(rec, fieldNumber), rec.number, fieldNumber, rec.type);
+  if (!run.formatFailed) run.formatFailedLine = rec.number;
   run.formatFailed = true;
   fields.replaceWithZero(fieldNumber);
 }

@@ -44,20 +44,20 @@ std::int64_t ratioOf(bool isPercent, std::int16_t percent, std::int64_t amount, 
   return isPercent ? static_cast<std::int64_t>(percent) * 10000 : mulDiv(amount, kRatioScale, base);
 }
 
-// The coupon's reduction: the cursor walks on while the reductions it meets end
-// before the coupon.
-// The place of a finding about a whole document: its header's line and its COO,
-// with the amounts compared when there are two.
-FindingPlace documentPlace(const DocumentEntry& d, std::int32_t coo, int headerType,
+// The place of a finding about a document's total: its header's line, the field
+// holding the total, its COO, and the amounts compared when there are two.
+FindingPlace documentPlace(const DocumentEntry& d, std::int32_t coo, int headerType, int field,
                            std::optional<std::int64_t> declared = std::nullopt,
                            std::optional<std::int64_t> computed = std::nullopt) {
-  FindingPlace place = at(d.headerLine, headerType);
+  FindingPlace place = at(d.headerLine, headerType, field);
   place.coo = coo;
   place.declared = declared;
   place.computed = computed;
   return place;
 }
 
+// The coupon's reduction: the cursor walks on while the reductions it meets end
+// before the coupon.
 CrzSlot& couponReduction(ValidationRun& run, std::int64_t coo) {
   while (run.crzCursor < kMaxCrz) {
     const CrzSlot& slot = run.crzTable[static_cast<std::size_t>(run.crzCursor)];
@@ -175,7 +175,7 @@ void closeCoupon(ValidationRun& run) {
   convertPercentages(d, slot.issFlag ? std::nullopt : std::optional<std::int64_t>(t.icmsNetTotal));
   if (!d.isCancelled && (slot.issFlag || !d.discountIsPercent || d.discount <= 0) &&
       d.netTotal != wrapSub(wrapAdd(d.subtotal, d.surcharge), d.discount))
-    run.reportError(msg::kCouponHeaderNet, documentPlace(d, coo, 14), d.headerLine, coo);
+    run.reportError(msg::kCouponHeaderNet, documentPlace(d, coo, 14, static_cast<int>(E14::TotalLiquido)), d.headerLine, coo);
 
   const std::int64_t expectedNet = wrapAdd(wrapSub(t.itemsNetTotal, d.discount), d.surcharge);
   addTo(t.computedGross, wrapAdd(wrapAdd(d.surcharge, t.cancelledSurchargeSum), d.cancelledSurcharge));
@@ -186,9 +186,11 @@ void closeCoupon(ValidationRun& run) {
     addTo(t.computedGrossIss, wrapSub(d.surcharge, icmsShare));
   }
 
+  // The findings mark the field holding the total: the net total is field 14 of
+  // E14 and E19, although the log's texts cite "campo 12".
   if (!d.isCancelled) {
-    if (t.itemsNetTotal != d.subtotal) run.reportError(msg::kCouponGross, documentPlace(d, coo, 14, d.subtotal, t.itemsNetTotal), d.headerLine, coo);
-    if (expectedNet != d.netTotal) run.reportError(msg::kCouponNet, documentPlace(d, coo, 14, d.netTotal, expectedNet), d.headerLine, coo);
+    if (t.itemsNetTotal != d.subtotal) run.reportError(msg::kCouponGross, documentPlace(d, coo, 14, static_cast<int>(E14::Subtotal), d.subtotal, t.itemsNetTotal), d.headerLine, coo);
+    if (expectedNet != d.netTotal) run.reportError(msg::kCouponNet, documentPlace(d, coo, 14, static_cast<int>(E14::TotalLiquido), d.netTotal, expectedNet), d.headerLine, coo);
   }
   if (!fileKindRules(run.fileKind).allMemories) {
     t.currentCoo = 0;
@@ -224,8 +226,8 @@ void closeNonFiscalDocument(ValidationRun& run) {
   if (d.discount != 0) subtractFrom(expectedNet, d.discount);
   if (d.surcharge != 0) addTo(expectedNet, d.surcharge);
   if (!d.isCancelled) {
-    if (t.itemsNetTotal != d.subtotal) run.reportError(msg::kNonFiscalSubtotal, documentPlace(d, coo, 19, d.subtotal, t.itemsNetTotal), d.headerLine, coo);
-    if (expectedNet != d.netTotal) run.reportError(msg::kNonFiscalNet, documentPlace(d, coo, 19, d.netTotal, expectedNet), d.headerLine, coo);
+    if (t.itemsNetTotal != d.subtotal) run.reportError(msg::kNonFiscalSubtotal, documentPlace(d, coo, 19, static_cast<int>(E19::Subtotal), d.subtotal, t.itemsNetTotal), d.headerLine, coo);
+    if (expectedNet != d.netTotal) run.reportError(msg::kNonFiscalNet, documentPlace(d, coo, 19, static_cast<int>(E19::TotalLiquido), d.netTotal, expectedNet), d.headerLine, coo);
   }
   if (!fileKindRules(run.fileKind).documentTotals) {
     t.currentCoo = 0;
@@ -281,10 +283,10 @@ void reportMissingCoo(ValidationRun& run) {
 
 void reportReconciliation(ValidationRun& run, const Reconciliation& table) {
   const auto report = [&](const ReductionReconciliation& r, const ReconciledTotal& t) {
-    FindingPlace place = at(t.line, t.kind == TotalKind::GrossSales  ? 12
-                                    : t.kind == TotalKind::Totalizer ? 13
-                                    : t.kind == TotalKind::NonFiscal ? 17
-                                                                     : 18);
+    FindingPlace place = t.kind == TotalKind::GrossSales  ? at(t.line, 12, static_cast<int>(E12::VendaBrutaDiaria))
+                         : t.kind == TotalKind::Totalizer ? at(t.line, 13, static_cast<int>(E13::ValorAcumulado))
+                         : t.kind == TotalKind::NonFiscal ? at(t.line, 17, static_cast<int>(E17::ValorAcumulado))
+                                                          : at(t.line, 18, static_cast<int>(E18::ValorAcumulado));
     place.crz = r.crz;
     place.declared = t.declared;
     place.computed = t.computed;

@@ -93,6 +93,7 @@ struct MfRegistration {
 // CheckState is the state before the first line.
 struct CheckState {
   bool formatFailed = false;  // sticky: the first field-format failure ends content checks
+  int formatFailedLine = 0;   // the line of that failure
 
   // Reference values from E01 / E02.
   FileKind fileKind = FileKind::None;  // from E01 COMANDO_GERACAO

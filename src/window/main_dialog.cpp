@@ -1,5 +1,6 @@
 #include "window/main_dialog.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -114,21 +115,93 @@ bool MainDialog::openCotepeFile(const std::string& path) {
   return true;
 }
 
-void MainDialog::runValidation(bool formatOnly, const ValidationOptions& options) {
+MainDialog::ValidationResults MainDialog::validateNow(Notifier& notifier, std::string path, std::int64_t tolerance,
+                                                     bool formatOnly, const ValidationOptions& options) {
+  ValidationResults results;
+  results.path = std::move(path);
   FindingCollector collector;
   ValidationOptions withCollector = options;
   withCollector.sinks.push_back(&collector);
   IndicatorRun run;
   if (formatOnly)
-    run.summary = validateCotepeFileQuick(ui, state.currentCotepePath, withCollector);
+    run.summary = validateCotepeFileQuick(notifier, results.path, withCollector);
   else
-    run = validateWithIndicators(ui, state.currentCotepePath, toleranceCentsFromText(state.toleranceText),
-                                 IndicatorSettings{}, withCollector);
-  lastFindings = std::move(collector.findings);
-  lastReconciliation = std::move(run.summary.reconciliation);
-  lastIndicators = std::move(run.indicators);
-  lastValidatedPath = state.currentCotepePath;
+    run = validateWithIndicators(notifier, results.path, tolerance, IndicatorSettings{}, withCollector);
+  results.findings = std::move(collector.findings);
+  results.reconciliation = std::move(run.summary.reconciliation);
+  results.indicators = std::move(run.indicators);
+  results.ran = run.summary.ran;
+  return results;
+}
+
+void MainDialog::takeResults(ValidationResults results) {
+  lastFindings = std::move(results.findings);
+  lastReconciliation = std::move(results.reconciliation);
+  lastIndicators = std::move(results.indicators);
+  lastValidatedPath = std::move(results.path);
+  lastValidationRan = results.ran;
   showLogInOutput();
+}
+
+void MainDialog::noteSpeed(const std::string& path, double seconds) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  // A run too short to time says little; a big file read fast is the better guess.
+  if (!ec && size > (1u << 20) && seconds > 0) validationBytesPerSecond = static_cast<double>(size) / seconds;
+}
+
+void MainDialog::runValidation(bool formatOnly, const ValidationOptions& options) {
+  const auto started = std::chrono::steady_clock::now();
+  ValidationResults results =
+      validateNow(ui, state.currentCotepePath, toleranceCentsFromText(state.toleranceText), formatOnly, options);
+  noteSpeed(results.path, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
+  takeResults(std::move(results));
+}
+
+bool MainDialog::validationLooksLong() const {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(state.currentCotepePath, ec);
+  const double bytesPerSecond = validationBytesPerSecond > 0 ? validationBytesPerSecond / 4 : 40e6;
+  return !ec && static_cast<double>(size) / bytesPerSecond > 0.5;
+}
+
+namespace {
+
+// The validation's message boxes, raised on the worker and shown when it ends.
+class WorkerNotifier : public Notifier {
+ public:
+  explicit WorkerNotifier(WorkerControl& control) : control_(control) {}
+  void showMessage(std::string_view text, std::string_view title, Icon icon) override {
+    control_.notify(WorkerNotice{std::string(text), std::string(title), icon});
+  }
+
+ private:
+  WorkerControl& control_;
+};
+
+}  // namespace
+
+bool MainDialog::runValidationFromWindow(WorkerJob& job, bool formatOnly, const ValidationOptions& options) {
+  if (!validationLooksLong()) {
+    runValidation(formatOnly, options);
+    return true;
+  }
+  const std::string path = state.currentCotepePath;
+  const std::int64_t tolerance = toleranceCentsFromText(state.toleranceText);
+  ValidationResults results;
+  double seconds = 0;
+  const WorkerOutcome outcome = runOnWorker(ui, job, [&](WorkerContext& context) {
+    WorkerNotifier notifier(context);
+    const auto started = std::chrono::steady_clock::now();
+    results = validateNow(notifier, path, tolerance, formatOnly, options);
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    context.finish(0);
+  }, false);
+  // A cancelled run was waited for (it stops only at its end): its results are dropped.
+  if (outcome != WorkerOutcome::Finished) return false;
+  noteSpeed(path, seconds);
+  takeResults(std::move(results));
+  return true;
 }
 
 bool MainDialog::showLogInOutput() {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "indicators/indicator.h"
+#include "jobs/worker_job.h"
 #include "port/user_interface.h"
 #include "port/window_state.h"
 #include "validation/validate.h"
@@ -64,6 +65,21 @@ class MainDialog {
   // and a full run's indicators, read in the same pass, in lastIndicators (its
   // options' recordObserver is replaced by theirs).
   void runValidation(bool formatOnly, const ValidationOptions& options = {});
+  // The same validation from the window's button: when it looks long (validationLooksLong)
+  // it runs on `job`'s worker behind the progress dialog (its messages shown when it
+  // ends, in order) so the window keeps repainting; otherwise as runValidation. The
+  // outcome is the same either way. False when nothing new is to be shown: the
+  // worker could not start, or the user cancelled (the log is still written whole;
+  // the previous results stay).
+  bool runValidationFromWindow(WorkerJob& job, bool formatOnly, const ValidationOptions& options = {});
+  // Whether validating the current file is expected to take over half a second, from
+  // its size and the speed of this window's last validation of a file over a
+  // megabyte, taken four times slower (a file full of findings reads slower than a
+  // clean one); before the first, 40 MB a second.
+  bool validationLooksLong() const;
+
+  // The bytes per second the last validation (of a file over a megabyte) read; 0 before it.
+  double validationBytesPerSecond = 0;
 
   // Reads the log of the current COTEPE file into outputText. False when the log
   // cannot be opened: the results box then keeps what it showed.
@@ -83,6 +99,22 @@ class MainDialog {
   std::optional<Reconciliation> lastReconciliation;
   std::vector<Indicator> lastIndicators;  // alerts first; none after a format-only run
   std::string lastValidatedPath;  // the file those findings belong to
+  bool lastValidationRan = false;  // that run read the whole file and wrote its whole log
+
+ private:
+  // What one validation gives the window; made on any thread (the worker's), taken
+  // in on the interface thread.
+  struct ValidationResults {
+    std::string path;
+    std::vector<Finding> findings;
+    std::optional<Reconciliation> reconciliation;
+    std::vector<Indicator> indicators;
+    bool ran = false;
+  };
+  static ValidationResults validateNow(Notifier& notifier, std::string path, std::int64_t tolerance, bool formatOnly,
+                                       const ValidationOptions& options);
+  void takeResults(ValidationResults results);
+  void noteSpeed(const std::string& path, double seconds);  // validationBytesPerSecond from a run
 };
 
 }  // namespace tavex

@@ -1,6 +1,7 @@
 // Pictures of the window and its dialogs for the manual and for checking the
 // layout by eye. Written only when TAVEX_SCREENSHOTS names a folder; skipped
 // otherwise.
+#include <QApplication>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -10,8 +11,12 @@
 #include "app/main_window.h"
 #include "app/reconciliation_view.h"
 #include "app/paf_dialog.h"
+#include "app/record_view.h"
+#include <QImage>
+#include <QStackedWidget>
 #include "signature/paf_signature.h"
 #include "app_fixture.h"
+#include "support/files.h"
 #include "support/scripted_ui.h"
 
 namespace tavex::testing {
@@ -53,6 +58,40 @@ TEST_F(Screenshots, MainWindowAndDialogs) {
   window.button("validarArquivoTexto")->click();
   window.tabs()->setCurrentWidget(window.indicators());
   EXPECT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/indicios.png"));
+  // Each tab with findings at three screen sizes: a format error and the totals after it
+  // (Saída, Achados with the cause first, Conciliação, Registro) and the indicators' file.
+  // The example with the date of its first coupon (E14, DATA_INICIO at 59) made of letters.
+  TempDir dir;
+  const std::string damaged = dir.file("tdm_data_invalida.txt");
+  std::string text = readFile(start + "/tdm_total_e13_divergente.txt");
+  text.replace(text.find("\nE14") + 1 + 58, 8, "2012AB02");
+  writeFile(damaged, text);
+  for (const QSize size : {QSize(1024, 768), QSize(1366, 768), QSize(1920, 1080)}) {
+    app::MainWindow bench(ui, start);
+    bench.resize(size);
+    bench.show();
+    const QString suffix = QString("_%1x%2.png").arg(size.width()).arg(size.height());
+    const auto shoot = [&](QWidget* tab, const char* name) {
+      bench.tabs()->setCurrentWidget(tab);
+      QApplication::processEvents();
+      // In 256 colours, as small as PNG makes them: these pictures are kept with the docs.
+      const QImage picture = bench.grab().toImage().convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+      EXPECT_TRUE(picture.save(QString::fromUtf8(folder) + "/bancada_" + name + suffix, "PNG", 0));
+    };
+    ui.answer(damaged);
+    bench.button("lerRegistroSalvo")->click();
+    bench.button("validarArquivoTexto")->click();
+    shoot(bench.output(), "saida");
+    bench.findings()->showCauseFirst(true);
+    shoot(bench.findings(), "achados");
+    shoot(bench.reconciliation(), "conciliacao");
+    bench.openFinding(0);
+    shoot(bench.record(), "registro");
+    ui.answer(start + "/tdm_indicios.txt");
+    bench.button("lerRegistroSalvo")->click();
+    bench.button("validarArquivoTexto")->click();
+    shoot(bench.indicators(), "indicios");
+  }
   app::AboutDialog about;
   about.show();
   EXPECT_TRUE(about.grab().save(QString::fromUtf8(folder) + "/sobre.png"));

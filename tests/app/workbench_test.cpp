@@ -102,7 +102,7 @@ TEST_F(Workbench, ValidationFillsAchadosAndKeepsSaidaInFront) {
   writeFile(dir.file("ok.txt"), joinLines(sampleTdmFile()));
   window->button("lerRegistroSalvo")->click();
   window->button("validarArquivoTexto")->click();
-  EXPECT_EQ(tabs->tabText(1), "Achados");
+  EXPECT_EQ(tabs->tabText(1), "Achados (0 erros, 0 avisos)");  // a clean file says so
   EXPECT_EQ(findingsTable(*window)->model()->rowCount(), 0);
 }
 
@@ -138,7 +138,7 @@ TEST_F(Workbench, DoubleClickingAFindingOpensItsRecordWithTheFieldHighlighted) {
   window->tabs()->setCurrentIndex(1);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   QTableView* table = findingsTable(*window);
-  const QRect cell = table->visualRect(table->model()->index(0, 4));
+  const QRect cell = table->visualRect(table->model()->index(0, 1));
   QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());  // a user's double click presses first
   QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
   EXPECT_EQ(window->tabs()->currentWidget(), window->record());
@@ -352,15 +352,15 @@ TEST_F(Workbench, EnterOnAFindingOpensExactlyThatFinding) {
   ASSERT_EQ(table->model()->rowCount(), 3);
   for (int row : {2, 1, 0}) {
     window->tabs()->setCurrentWidget(window->findings());
-    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(row, 4)).center());
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(row, 1)).center());
     ASSERT_TRUE(table->hasFocus());
     QTest::keyClick(table, Qt::Key_Return);
     EXPECT_EQ(window->tabs()->currentWidget(), window->record()) << "row " << row;
-    EXPECT_EQ(shownMessage(*window), table->model()->index(row, 4).data().toString()) << "row " << row;
+    EXPECT_EQ(shownMessage(*window), table->model()->index(row, app::FindingsModel::MessageColumn).data().toString()) << "row " << row;
     // The record keeps the keyboard: a second Enter walks nowhere.
     ASSERT_TRUE(window->record()->isAncestorOf(QApplication::focusWidget()));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    EXPECT_EQ(shownMessage(*window), table->model()->index(row, 4).data().toString()) << "row " << row;
+    EXPECT_EQ(shownMessage(*window), table->model()->index(row, app::FindingsModel::MessageColumn).data().toString()) << "row " << row;
   }
   EXPECT_TRUE(opened.isEmpty());
   EXPECT_TRUE(ui.messages.empty());
@@ -444,7 +444,7 @@ TEST_F(Workbench, ResultTabsNameTheirFileAndMarkResultsOfAnotherOne) {
   tabs->setCurrentWidget(window->findings());
   ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   QTableView* table = findingsTable(*window);
-  const QPoint cell = table->visualRect(table->model()->index(0, 4)).center();
+  const QPoint cell = table->visualRect(table->model()->index(0, 1)).center();
   QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell);
   QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell);
   ASSERT_EQ(tabs->currentWidget(), window->record());

@@ -86,6 +86,30 @@ TEST_F(CliConciliar, TheTableHasAlignedColumnsAndMarksTheRowsOverTheTolerance) {
   EXPECT_EQ(wide.out.find('*', wide.out.find('\n')), wide.out.rfind('*')) << wide.out;  // only the legend's
 }
 
+// After a format error the sums are short: every form of the table says so, and
+// from which line, instead of showing the computed zeros as facts.
+TEST_F(CliConciliar, SumsCutShortByAFormatErrorAreMarkedIncompleteInEveryForm) {
+  auto lines = testing::sampleTdmFile();
+  lines[13] = testing::sampleRecord(14, {{"CCF/CVC/CBP", "1"}, {"COO", "1"}, {"SUBTOTAL", "1000"},
+                                         {"TOTAL_LIQUIDO", "1000"}, {"DATA_INICIO", "2012AB01"}});
+  testing::writeFile(file, testing::joinLines(lines));
+  const std::string notice = "As verificações de conteúdo foram desligadas a partir da linha 14 por um erro de formato";
+  const Outcome text = run({file});
+  EXPECT_NE(text.out.find("Somas incompletas. " + notice), std::string::npos) << text.out;
+  const Outcome csv = run({file, "--csv"});
+  EXPECT_EQ(csv.out.find("Somas"), std::string::npos);  // the CSV stays a table
+  EXPECT_NE(csv.err.find(notice), std::string::npos) << csv.err;
+  const auto doc = nlohmann::json::parse(run({file, "--json"}).out);
+  EXPECT_EQ(doc["completa"], false);
+  EXPECT_EQ(doc["desligada_na_linha"], 14);
+
+  testing::writeFile(file, testing::joinLines(testing::sampleTdmFile()));
+  const auto clean = nlohmann::json::parse(run({file, "--json"}).out);
+  EXPECT_EQ(clean["completa"], true);
+  EXPECT_TRUE(clean["desligada_na_linha"].is_null());
+  EXPECT_EQ(run({file}).out.find("Somas incompletas"), std::string::npos);
+}
+
 TEST_F(CliConciliar, CsvAndJsonCarryTheSameRows) {
   const Outcome csv = run({file, "--csv"});
   EXPECT_EQ(csv.status, 1);

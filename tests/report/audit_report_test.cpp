@@ -191,9 +191,43 @@ TEST(AuditReport, TheChartHasOneBarPerReductionAndTheBatchASortableSummary) {
   EXPECT_EQ(count(html, "<rect class=\"barra fora"), 2u);
   EXPECT_EQ(count(html, "<tr class=\"total fora\""), 2u);
   EXPECT_NE(html.find("<rect class=\"faixa\""), std::string::npos);
+  // The scale beside the bars and the days under them, in Brazilian form.
+  EXPECT_NE(html.find("<div class=\"eixo-y\"><span class=\"topo\">+0,07</span><span class=\"meio\">0,00</span>"
+                      "<span class=\"base\">-0,07</span></div>"),
+            std::string::npos);
+  EXPECT_EQ(count(html, "<div class=\"eixo-x\">"), 1u);
+  EXPECT_NE(html.find(">01/01</span>"), std::string::npos);
+  EXPECT_NE(html.find(">07/01</span>"), std::string::npos);
   EXPECT_NE(html.find("<table class=\"resumo ordenavel\">"), std::string::npos);
   EXPECT_EQ(count(html, "<tr data-arquivo="), 2u);
   EXPECT_NE(html.find("não validado: o arquivo não existe"), std::string::npos);
+}
+
+TEST(AuditReport, AYearOfReductionsNamesAboutSixteenDaysUnderItsChart) {
+  ReportedFile f = validatedFile();
+  f.reconciliation = Reconciliation{};
+  for (int crz = 1; crz <= 365; ++crz)
+    f.reconciliation->reductions.push_back({crz, crz, "20120101", crz, crz, {{TotalKind::GrossSales, "", crz, 100, 100, 0, true}}});
+  const std::string html = auditReportHtml({f}, kOptions);
+  const std::size_t axis = html.find("<div class=\"eixo-x\">");
+  ASSERT_NE(axis, std::string::npos);
+  const std::size_t named = count(html.substr(axis, html.find("</div>", axis) - axis), "<span");
+  EXPECT_GE(named, 12u);
+  EXPECT_LE(named, 17u);
+}
+
+TEST(AuditReport, SumsCutShortByAFormatErrorAreMarkedIncomplete) {
+  ReportedFile f = validatedFile();
+  f.reconciliation = Reconciliation{};
+  f.reconciliation->reductions.push_back({1, 12, "20120102", 1, 3, {{TotalKind::GrossSales, "", 12, 100, 0, 100, false}}});
+  EXPECT_EQ(auditReportHtml({f}, kOptions).find("Somas incompletas"), std::string::npos);
+  f.reconciliation->complete = false;
+  f.reconciliation->switchedOffAtLine = 14;
+  EXPECT_NE(auditReportHtml({f}, kOptions)
+                .find("<p class=\"nota incompleta\">Somas incompletas. As verificações de conteúdo foram desligadas a "
+                      "partir da linha 14 por um erro de formato: corrija-o primeiro; os valores calculados a partir "
+                      "dessa linha não são fatos.</p>"),
+            std::string::npos);
 }
 
 TEST(ReportFile, OneReadGivesSizeDigestAndTheCitedRecords) {

@@ -2,6 +2,7 @@
 // same findings, the reconciliation table agrees with the totals findings, and a
 // run with --continuar goes on past missing record types.
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "cotepe/text.h"
@@ -102,6 +103,57 @@ TEST_F(ValidationTest, TheReconciliationAgreesWithTheTotalsFindings) {
       EXPECT_EQ(fromTable.empty(), tolerance >= (type == 18 ? 200 : 100)) << "E" << type << " tolerance " << tolerance;
     }
   }
+}
+
+// A totals finding marks the field holding the total it is about, whatever field
+// number its text cites (the net total is field 14 where the text says 12).
+TEST_F(ValidationTest, TotalsAndDocumentFindingsMarkTheFieldHoldingTheTotal) {
+  struct Case {
+    int type;
+    Overrides overrides;
+    std::map<std::string, int> fieldByCode;
+  };
+  const std::vector<Case> cases = {
+      {12, {{"CRZ", "1"}, {"COO", "3"}, {"VENDA_BRUTA_DIARIA", "900"}}, {{"totais.e12", 12}}},
+      {13, {{"CRZ", "1"}, {"TOTALIZADOR", "01T1800"}, {"VALOR_ACUMULADO", "1100"}}, {{"totais.e13", 8}}},
+      {17, {{"CRZ", "1"}, {"TOT_NF", "SUPRIMENTO"}, {"VALOR_ACUM", "400"}}, {{"totais.e17", 8}}},
+      {18, {{"CRZ", "1"}, {"MEIO_PAG", "DINHEIRO"}, {"VALOR_ACUM", "1700"}}, {{"totais.e18", 8}}},
+      {14, {{"CCF/CVC/CBP", "1"}, {"COO", "1"}, {"SUBTOTAL", "1100"}, {"TOTAL_LIQUIDO", "1100"}},
+       {{"cupom.bruto_itens", 9}, {"cupom.liquido_itens", 14}}},
+      {14, {{"CCF/CVC/CBP", "1"}, {"COO", "1"}, {"SUBTOTAL", "1000"}, {"TOTAL_LIQUIDO", "900"}},
+       {{"cupom.liquido_cabecalho", 14}, {"cupom.liquido_itens", 14}}},
+      {19, {{"COO", "2"}, {"GNF", "1"}, {"SUBTOTAL", "600"}, {"TOTAL_LIQUIDO", "600"}},
+       {{"nao_fiscal.subtotal_itens", 9}, {"nao_fiscal.liquido_itens", 14}}},
+  };
+  for (const Case& c : cases) {
+    validate(withRecord(sampleTdmFile(), c.type, c.overrides));
+    for (const auto& [code, field] : c.fieldByCode) {
+      const Finding* f = findByCode(collector.findings, code);
+      ASSERT_NE(f, nullptr) << code;
+      EXPECT_EQ(f->place.field, field) << code;
+    }
+  }
+}
+
+// The first field-format failure switches the content checks off: the documents
+// after it are not added up, and the reconciliation says so and from which line.
+TEST_F(ValidationTest, AFormatFailureMarksTheReconciliationIncompleteFromItsLine) {
+  const ValidationSummary clean = validate(sampleTdmFile());
+  ASSERT_TRUE(clean.reconciliation.has_value());
+  EXPECT_TRUE(clean.reconciliation->complete);
+  EXPECT_EQ(clean.reconciliation->switchedOffAtLine, 0);
+
+  std::vector<std::string> lines =
+      withRecord(sampleTdmFile(), 14, {{"CCF/CVC/CBP", "1"}, {"COO", "1"}, {"SUBTOTAL", "1000"}, {"TOTAL_LIQUIDO", "1000"},
+                                       {"DATA_INICIO", "20121341"}});
+  lines = withRecord(lines, 19, {{"COO", "2"}, {"GNF", "1"}, {"SUBTOTAL", "5X0"}, {"TOTAL_LIQUIDO", "500"}});
+  const ValidationSummary broken = validate(lines);
+  ASSERT_TRUE(broken.reconciliation.has_value());
+  EXPECT_FALSE(broken.reconciliation->complete);
+  EXPECT_EQ(broken.reconciliation->switchedOffAtLine, 14);  // the first failure, not the later one
+  EXPECT_EQ(cp1252ToUtf8(switchedOffNotice(*broken.reconciliation)),
+            "As verificações de conteúdo foram desligadas a partir da linha 14 por um erro de formato: "
+            "corrija-o primeiro");
 }
 
 TEST_F(ValidationTest, EverySinkReceivesTheSameFindingsInTheLogsOrder) {

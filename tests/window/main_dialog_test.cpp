@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "support/files.h"
+#include "support/findings.h"
 #include "support/sample_files.h"
 #include "support/scripted_ui.h"
 
@@ -175,6 +177,71 @@ TEST_F(MainDialogTest, AFullValidationKeepsItsIndicatorsAndWritesTheSameLog) {
 
   dialog.runValidation(true, ValidationOptions{testing::kSampleToday});
   EXPECT_TRUE(dialog.lastIndicators.empty());  // format only: no counters read
+}
+
+// A validation that looks long runs on the worker behind the progress display: the
+// same findings, reconciliation, indicators and log as on the interface thread, and
+// its messages shown once it ends; cancelled, the previous results stay.
+TEST_F(MainDialogTest, AValidationThatLooksLongRunsOnTheWorkerWithTheSameOutcome) {
+  TempDir dir;
+  ScriptedUserInterface ui;
+  std::vector<std::string> lines = testing::sampleTdmFile();
+  lines[13] = testing::sampleRecord(14, {{"CCF/CVC/CBP", "1"}, {"COO", "1"}, {"SUBTOTAL", "1000"},
+                                         {"TOTAL_LIQUIDO", "900"}});
+  const std::string file = dir.file("ecf.txt");
+  testing::writeFile(file, testing::joinLines(lines));
+  WorkerJob job;
+  MainDialog direct(ui, dir.path().string());
+  direct.state.currentCotepePath = file;
+  EXPECT_FALSE(direct.validationLooksLong());  // a few kilobytes, before any measure
+  ASSERT_TRUE(direct.runValidationFromWindow(job, false, ValidationOptions{testing::kSampleToday}));
+  const std::string log = testing::readFile(file + ".log");
+
+  int shown = 0;
+  ui.progressHandler = [&](WorkerJob& j, bool percentage) {
+    ++shown;
+    EXPECT_FALSE(percentage);
+    if (!j.start()) return WorkerOutcome::NotStarted;
+    while (!j.waitUntilFinished(std::chrono::milliseconds(50))) {}
+    return WorkerOutcome::Finished;
+  };
+  MainDialog worker(ui, dir.path().string());
+  worker.state.currentCotepePath = file;
+  worker.validationBytesPerSecond = 4;  // as if it had read 4 bytes a second: everything looks long
+  ASSERT_TRUE(worker.validationLooksLong());
+  ASSERT_TRUE(worker.runValidationFromWindow(job, false, ValidationOptions{testing::kSampleToday}));
+  EXPECT_EQ(shown, 1);
+  EXPECT_EQ(testing::asLogLines(worker.lastFindings), testing::asLogLines(direct.lastFindings));
+  EXPECT_FALSE(worker.lastFindings.empty());
+  ASSERT_TRUE(worker.lastReconciliation.has_value());
+  EXPECT_EQ(worker.lastReconciliation->reductions.size(), direct.lastReconciliation->reductions.size());
+  EXPECT_EQ(worker.lastIndicators.size(), direct.lastIndicators.size());
+  EXPECT_EQ(worker.state.outputText, direct.state.outputText);
+  EXPECT_EQ(testing::readFile(file + ".log"), log);
+  EXPECT_EQ(worker.lastValidatedPath, file);
+
+  // A log that cannot be written: the message is raised on the worker and shown after it.
+  const std::string other = dir.file("outro.txt");
+  testing::writeFile(other, testing::joinLines(lines));
+  std::filesystem::create_directory(other + ".log");
+  worker.state.currentCotepePath = other;
+  const std::size_t before = ui.messages.size();
+  worker.runValidationFromWindow(job, false, ValidationOptions{testing::kSampleToday});
+  EXPECT_EQ(shown, 2);
+  ASSERT_EQ(ui.messages.size(), before + 1);
+  EXPECT_EQ(ui.messages.back().title, "Erro!");
+
+  // Cancelled: nothing new is taken in.
+  worker.state.currentCotepePath = file;
+  worker.validationBytesPerSecond = 4;
+  worker.lastFindings.clear();
+  ui.progressHandler = [](WorkerJob& j, bool) {
+    if (!j.start()) return WorkerOutcome::NotStarted;
+    j.cancel();
+    return WorkerOutcome::Cancelled;
+  };
+  EXPECT_FALSE(worker.runValidationFromWindow(job, false, ValidationOptions{testing::kSampleToday}));
+  EXPECT_TRUE(worker.lastFindings.empty());
 }
 
 }  // namespace
