@@ -121,6 +121,17 @@ TEST(CliExportarPg, ValidarReadsTheFileOnceAndLoadsWhatAPlainLoadLoads) {
   EXPECT_EQ(pgRows(broken, "SELECT validado, erros > 0 FROM tavex.arquivo"), (std::vector<std::string>{"t|t"}));
 }
 
+// A totals finding names the field holding the declared total, in the database too.
+TEST(CliExportarPg, ATotalsFindingKeepsTheFieldOfItsTotal) {
+  TempDir dir;
+  writeFile(dir.file("e13.txt"), readFile(std::string(TAVEX_SOURCE_DIR) + "/exemplos/tdm_total_e13_divergente.txt"));
+  const std::string uri = PgServer::instance().newDatabase();
+  const Outcome o = run({dir.file("e13.txt"), "--validar", "--url", uri});
+  EXPECT_EQ(o.status, cli::kFound) << o.err << o.out;
+  EXPECT_EQ(pgRows(uri, "SELECT registro, campo, linha FROM tavex.achado WHERE codigo = 'totais.e13'"),
+            (std::vector<std::string>{"E13|8|14"}));
+}
+
 TEST(CliExportarPg, ValidarKeepsTheValidationCountsWithTheFile) {
   TempDir dir;
   auto lines = sampleTdmFile();
