@@ -10,6 +10,7 @@ tavex_packages=(
   pandoc man-db dpkg-dev lintian
   qt6-charts-dev libqt6charts6 libqt6opengl6-dev
   chromium poppler-utils
+  xvfb xauth
 )
 
 tavex_install_dependencies() {

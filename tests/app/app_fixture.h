@@ -20,7 +20,10 @@ inline QApplication& qtApplication() {
   static char name[] = "tavex_app_tests";
   static char* argv[] = {name, nullptr};
   static QApplication* application = [] {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen unless the run names a platform (the same tests on a real X server:
+    // TAVEX_TEST_PLATFORM=xcb under Xvfb).
+    const QByteArray platform = qgetenv("TAVEX_TEST_PLATFORM");
+    qputenv("QT_QPA_PLATFORM", platform.isEmpty() ? QByteArray("offscreen") : platform);
     auto* app = new QApplication(argc, argv);
     app::installPortugueseTranslations();
     return app;
