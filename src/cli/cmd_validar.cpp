@@ -150,13 +150,17 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
     std::fflush(stdout);
   };
 
-  // What grouping the files by ECF needs of each, gathered in its validation.
+  // What grouping the files by ECF needs of each, gathered in its validation: the
+  // groups of --json, and the MF × MFD pairs both forms reconcile.
   // TAVEX_SEM_ECFS: the batch without it, for the benchmark that weighs its cost.
-  const bool grouping = settings.json && !settings.validation.formatOnly && std::getenv("TAVEX_SEM_ECFS") == nullptr;
+  const bool grouping = !settings.validation.formatOnly && std::getenv("TAVEX_SEM_ECFS") == nullptr;
   std::vector<FileFootprint> footprints(grouping ? toValidate : 0);
   std::vector<std::string> logs;
   logs.reserve(toValidate);
   for (const std::string& file : discovered.files) logs.push_back(file + ".log");
+  std::vector<FileFootprint> read;
+  std::vector<EcfGroup> groups;
+  std::vector<std::vector<BatchPair>> pairs;
   {
     BatchInterrupt interrupt(std::move(logs));
     if (progress) bar.show(0, "");
@@ -177,8 +181,19 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
         emitReadyJson();
       }
     });
+    if (progress) bar.finish();
+    for (std::size_t i = 0; i < footprints.size(); ++i)
+      if (outcomes[i].state == FileState::Validated) read.push_back(std::move(footprints[i]));
+    if (grouping) {
+      groups = groupByEcf(read);
+      // After every file's own run, so its log and document are as without them.
+      PairOptions pairing;
+      pairing.today = settings.validation.today;
+      pairing.continueAfterMissingRecords = settings.validation.continuing;
+      pairs = reconcileGroupPairs(groups, read, settings.validation.toleranceCents, pairing, settings.jobs,
+                                  interrupt.stopped());
+    }
   }
-  if (progress) bar.finish();
   if (settings.json) {
     for (std::size_t i = nextJson; i < outcomes.size(); ++i)
       if (!pendingJson.contains(i)) {
@@ -188,17 +203,17 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
       }
     emitReadyJson();
     std::fputs(outcomes.empty() ? "{\"arquivos\":[],\n" : "\n],\n", stdout);
-    std::vector<FileFootprint> read;
-    for (std::size_t i = 0; i < footprints.size(); ++i)
-      if (outcomes[i].state == FileState::Validated) read.push_back(std::move(footprints[i]));
-    const std::string groups = grouping ? ecfsJson(groupByEcf(read), read) : std::string("null");
-    std::fputs(("\"ecfs\":" + groups + "}\n").c_str(), stdout);
+    const std::string ecfs = grouping ? ecfsJson(groups, read, &pairs) : std::string("null");
+    std::fputs(("\"ecfs\":" + ecfs + "}\n").c_str(), stdout);
     std::fflush(stdout);
   } else {
-    printCp1252(utf8ToCp1252(summaryTable(outcomes)));
+    std::string table = summaryTable(outcomes);
+    if (const std::string lines = memoryPairLines(groups, read, pairs); !lines.empty()) table += "\n" + lines;
+    printCp1252(utf8ToCp1252(table));
     std::fflush(stdout);
   }
   int status = exitStatusOf(outcomes);
+  if (status == kOk && pairsOverTolerance(pairs)) status = kFound;  // as conciliar MF MFD counts them
   if (!jsonWritten) {
     std::fputs("tavex-cli: algum documento JSON não pôde ser escrito por inteiro\n", stderr);
     status = kCannotRun;
