@@ -32,8 +32,10 @@ const char* const kUsage =
     "fabricante), a conciliação das reduções Z com um gráfico das diferenças e os\n"
     "achados com o texto do registro. Com vários arquivos, começa por uma tabela de\n"
     "resumo e pelos arquivos agrupados por ECF (reduções Z presentes e que faltam,\n"
-    "arquivos que divergem, indícios entre arquivos). Para um PDF, imprima a página no navegador (veja os EXEMPLOS de\n"
-    "tavex-cli(1): man tavex-cli).\n"
+    "arquivos que divergem, indícios entre arquivos) e, em cada ECF, pela conciliação\n"
+    "de cada MFD com cada MF do seu período, como em \"conciliar MF MFD\" (os dois\n"
+    "arquivos são lidos de novo). Para um PDF, imprima a página no navegador (veja os\n"
+    "EXEMPLOS de tavex-cli(1): man tavex-cli).\n"
     "  --tolerancia TEXTO  tolerância em reais (padrão 0): reais inteiros (0, 10, 1.000)\n"
     "                      ou com vírgula e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
     "  --continuar         tipos de registro ausentes viram avisos; quando só eles\n"
@@ -46,8 +48,9 @@ const char* const kUsage =
     "  --saida ARQUIVO     o relatório a gravar (substituído se existir; nunca um\n"
     "                      dos arquivos relatados nem o log de um deles)\n"
     "\n"
-    "Saída: 0 sem erros, 1 com erros em algum arquivo, 2 quando algum não pôde ser\n"
-    "validado ou o relatório não pôde ser gravado.\n";
+    "Saída: 0 sem erros, 1 com erros em algum arquivo ou algum total de um par MF ×\n"
+    "MFD acima da tolerância, 2 quando algum não pôde ser validado ou o relatório não\n"
+    "pôde ser gravado.\n";
 
 // The report's summary by ECF: the groups of the validated files, with indices into
 // the report's files, and their MF × MFD pairs reconciled.
