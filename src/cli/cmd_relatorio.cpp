@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/ecf_groups.h"
 #include "cli/file_validation.h"
 #include "cli/terminal_ui.h"
 #include "cli/work_pool.h"
@@ -31,8 +32,10 @@ const char* const kUsage =
     "fabricante), a conciliação das reduções Z com um gráfico das diferenças e os\n"
     "achados com o texto do registro. Com vários arquivos, começa por uma tabela de\n"
     "resumo e pelos arquivos agrupados por ECF (reduções Z presentes e que faltam,\n"
-    "arquivos que divergem, indícios entre arquivos). Para um PDF, imprima a página no navegador (veja os EXEMPLOS de\n"
-    "tavex-cli(1): man tavex-cli).\n"
+    "arquivos que divergem, indícios entre arquivos) e, em cada ECF, pela conciliação\n"
+    "de cada MFD com cada MF do seu período, como em \"conciliar MF MFD\" (os dois\n"
+    "arquivos são lidos de novo). Para um PDF, imprima a página no navegador (veja os\n"
+    "EXEMPLOS de tavex-cli(1): man tavex-cli).\n"
     "  --tolerancia TEXTO  tolerância em reais (padrão 0): reais inteiros (0, 10, 1.000)\n"
     "                      ou com vírgula e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
     "  --continuar         tipos de registro ausentes viram avisos; quando só eles\n"
@@ -45,15 +48,18 @@ const char* const kUsage =
     "  --saida ARQUIVO     o relatório a gravar (substituído se existir; nunca um\n"
     "                      dos arquivos relatados nem o log de um deles)\n"
     "\n"
-    "Saída: 0 sem erros, 1 com erros em algum arquivo, 2 quando algum não pôde ser\n"
-    "validado ou o relatório não pôde ser gravado.\n";
+    "Saída: 0 sem erros, 1 com erros em algum arquivo ou algum total de um par MF ×\n"
+    "MFD acima da tolerância, 2 quando algum não pôde ser validado ou o relatório não\n"
+    "pôde ser gravado.\n";
 
 // The report's summary by ECF: the groups of the validated files, with indices into
-// the report's files.
-std::vector<report::EcfSummary> ecfSummaries(const std::vector<FileFootprint>& footprints,
+// the report's files, and their MF × MFD pairs reconciled.
+std::vector<report::EcfSummary> ecfSummaries(const std::vector<EcfGroup>& groups,
+                                             std::vector<std::vector<BatchPair>> pairs,
                                              const std::vector<std::size_t>& fileOf) {
   std::vector<report::EcfSummary> out;
-  for (const EcfGroup& group : groupByEcf(footprints)) {
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    const EcfGroup& group = groups[g];
     report::EcfSummary& ecf = out.emplace_back();
     ecf.caption = cp1252ToUtf8(ecfCaption(group));
     ecf.coverage = group.known ? cp1252ToUtf8(coverageText(group)) : "";
@@ -66,6 +72,11 @@ std::vector<report::EcfSummary> ecfSummaries(const std::vector<FileFootprint>& f
           ecf.disagreeing.push_back(name);
     }
     ecf.indicators = group.indicators;
+    for (BatchPair& pair : pairs[g]) {
+      pair.mf = fileOf[pair.mf];
+      pair.mfd = fileOf[pair.mfd];
+      ecf.pairs.push_back(std::move(pair));
+    }
   }
   return out;
 }
@@ -138,6 +149,22 @@ int runRelatorio(const Args& args) {
     files[i].tally = std::move(run.tally);
     footprints[i] = std::move(run.footprint);
   });
+  // The MF × MFD pairs of each ECF, once every file had its own run.
+  std::vector<FileFootprint> validated;
+  std::vector<std::size_t> fileOf;
+  for (std::size_t i = 0; i < footprints.size(); ++i)
+    if (outcomes[i].state == FileState::Validated) {
+      validated.push_back(std::move(footprints[i]));
+      fileOf.push_back(i);
+    }
+  const std::vector<EcfGroup> groups = groupByEcf(validated);
+  std::vector<std::vector<BatchPair>> pairs;
+  if (discovered.files.size() + discovered.problems.size() > 1 && !interrupt.stopped().load()) {
+    PairOptions pairing;
+    pairing.continueAfterMissingRecords = settings.continuing;
+    pairs = reconcileGroupPairs(groups, validated, settings.toleranceCents, pairing,
+                                std::max(1u, std::thread::hardware_concurrency()), interrupt.stopped());
+  }
   if (interrupt.stopped().load()) {
     std::fputs("tavex-cli: interrompido; os logs dos arquivos validados estão inteiros e nenhum relatório foi "
                "gravado\n",
@@ -152,16 +179,8 @@ int runRelatorio(const Args& args) {
     files.push_back(std::move(file));
   }
 
-  if (files.size() > 1) {
-    std::vector<FileFootprint> validated;
-    std::vector<std::size_t> fileOf;
-    for (std::size_t i = 0; i < footprints.size(); ++i)
-      if (outcomes[i].state == FileState::Validated) {
-        validated.push_back(std::move(footprints[i]));
-        fileOf.push_back(i);
-      }
-    options.ecfs = ecfSummaries(validated, fileOf);
-  }
+  const bool pairsOver = pairsOverTolerance(pairs);
+  if (files.size() > 1) options.ecfs = ecfSummaries(groups, std::move(pairs), fileOf);
 
   int status = kOk;
   for (const FileOutcome& o : outcomes) {
@@ -172,6 +191,7 @@ int runRelatorio(const Args& args) {
       status = kFound;
     }
   }
+  if (status == kOk && pairsOver) status = kFound;  // as conciliar MF MFD counts them
   if (const std::string failure = report::writeAuditReport(*output, files, options); !failure.empty()) {
     std::fprintf(stderr, "tavex-cli: %s\n", visibleText(failure).c_str());
     return kCannotRun;

@@ -33,7 +33,11 @@ const char* const kUsage =
     "Valida o arquivo COTEPE ARQUIVO, grava o log em ARQUIVO.log e o mostra.\n"
     "Com vários arquivos ou pastas (buscadas com as subpastas, os arquivos COTEPE\n"
     "reconhecidos pelo conteúdo), valida cada um em paralelo, grava o log de cada um\n"
-    "ao lado dele e mostra o progresso e, no fim, uma tabela de resumo.\n"
+    "ao lado dele e mostra o progresso e, no fim, uma tabela de resumo. Depois dela,\n"
+    "uma linha por par MF × MFD da mesma ECF cujos períodos têm dia em comum: cada\n"
+    "MFD conciliado com cada MF do seu período, como em \"conciliar MF MFD\" (os dois\n"
+    "arquivos são lidos de novo, depois das validações; um par recusado diz por quê;\n"
+    "não com --formato).\n"
     "  --tolerancia TEXTO  tolerância em reais (padrão 0): reais inteiros (0, 10, 1.000)\n"
     "                      ou com vírgula e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
     "  --formato           valida somente tamanhos e formatos dos campos\n"
@@ -44,7 +48,8 @@ const char* const kUsage =
     "                      cabeçalho, achados e conciliação; sem o log. Vários:\n"
     "                      {\"arquivos\": [...], \"ecfs\": [...]}, com os arquivos\n"
     "                      agrupados por ECF (reduções Z que têm e que faltam,\n"
-    "                      indícios entre arquivos)\n"
+    "                      indícios entre arquivos e, em \"conciliacoes_mf_mfd\",\n"
+    "                      cada par MF × MFD conciliado)\n"
     "                      Um nome de arquivo que não é UTF-8 vem em \"arquivo\" com\n"
     "                      os bytes inválidos como \\xHH e, em \"arquivo_bytes\", os\n"
     "                      bytes do nome em hexadecimal\n"
@@ -58,7 +63,8 @@ const char* const kUsage =
     "terminam, os outros ficam \"interrompido\"; um segundo sinal encerra na hora e\n"
     "apaga os logs ainda incompletos (um log fica inteiro ou não fica).\n"
     "\n"
-    "Saída: 0 sem erros, 1 com erros em algum arquivo, 2 quando algum não pôde ser\n"
+    "Saída: 0 sem erros, 1 com erros em algum arquivo ou algum total de um par MF ×\n"
+    "MFD acima da tolerância, 2 quando algum não pôde ser\n"
     "validado (não pôde ser lido, o log não pôde ser gravado por inteiro, ou a\n"
     "validação foi interrompida: os arquivos em andamento terminam), quando o\n"
     "resumo não pôde ser gravado ou quando a saída padrão não pôde ser escrita.\n";
@@ -150,13 +156,17 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
     std::fflush(stdout);
   };
 
-  // What grouping the files by ECF needs of each, gathered in its validation.
+  // What grouping the files by ECF needs of each, gathered in its validation: the
+  // groups of --json, and the MF × MFD pairs both forms reconcile.
   // TAVEX_SEM_ECFS: the batch without it, for the benchmark that weighs its cost.
-  const bool grouping = settings.json && !settings.validation.formatOnly && std::getenv("TAVEX_SEM_ECFS") == nullptr;
+  const bool grouping = !settings.validation.formatOnly && std::getenv("TAVEX_SEM_ECFS") == nullptr;
   std::vector<FileFootprint> footprints(grouping ? toValidate : 0);
   std::vector<std::string> logs;
   logs.reserve(toValidate);
   for (const std::string& file : discovered.files) logs.push_back(file + ".log");
+  std::vector<FileFootprint> read;
+  std::vector<EcfGroup> groups;
+  std::vector<std::vector<BatchPair>> pairs;
   {
     BatchInterrupt interrupt(std::move(logs));
     if (progress) bar.show(0, "");
@@ -177,8 +187,19 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
         emitReadyJson();
       }
     });
+    if (progress) bar.finish();
+    for (std::size_t i = 0; i < footprints.size(); ++i)
+      if (outcomes[i].state == FileState::Validated) read.push_back(std::move(footprints[i]));
+    if (grouping) {
+      groups = groupByEcf(read);
+      // After every file's own run, so its log and document are as without them.
+      PairOptions pairing;
+      pairing.today = settings.validation.today;
+      pairing.continueAfterMissingRecords = settings.validation.continuing;
+      pairs = reconcileGroupPairs(groups, read, settings.validation.toleranceCents, pairing, settings.jobs,
+                                  interrupt.stopped());
+    }
   }
-  if (progress) bar.finish();
   if (settings.json) {
     for (std::size_t i = nextJson; i < outcomes.size(); ++i)
       if (!pendingJson.contains(i)) {
@@ -188,17 +209,17 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
       }
     emitReadyJson();
     std::fputs(outcomes.empty() ? "{\"arquivos\":[],\n" : "\n],\n", stdout);
-    std::vector<FileFootprint> read;
-    for (std::size_t i = 0; i < footprints.size(); ++i)
-      if (outcomes[i].state == FileState::Validated) read.push_back(std::move(footprints[i]));
-    const std::string groups = grouping ? ecfsJson(groupByEcf(read), read) : std::string("null");
-    std::fputs(("\"ecfs\":" + groups + "}\n").c_str(), stdout);
+    const std::string ecfs = grouping ? ecfsJson(groups, read, &pairs) : std::string("null");
+    std::fputs(("\"ecfs\":" + ecfs + "}\n").c_str(), stdout);
     std::fflush(stdout);
   } else {
-    printCp1252(utf8ToCp1252(summaryTable(outcomes)));
+    std::string table = summaryTable(outcomes);
+    if (const std::string lines = memoryPairLines(groups, read, pairs); !lines.empty()) table += "\n" + lines;
+    printCp1252(utf8ToCp1252(table));
     std::fflush(stdout);
   }
   int status = exitStatusOf(outcomes);
+  if (status == kOk && pairsOverTolerance(pairs)) status = kFound;  // as conciliar MF MFD counts them
   if (!jsonWritten) {
     std::fputs("tavex-cli: algum documento JSON não pôde ser escrito por inteiro\n", stderr);
     status = kCannotRun;

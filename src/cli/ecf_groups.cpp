@@ -6,6 +6,8 @@
 
 #include "cli/batch_report.h"
 #include "cli/file_validation.h"
+#include "cli/reconciliation_table.h"
+#include "cli/work_pool.h"
 #include "cotepe/br_format.h"
 #include "cotepe/text.h"
 #include "indicators/file_indicators.h"
@@ -63,7 +65,76 @@ std::string indicatorTable(const std::vector<Indicator>& indicators) {
   return out;
 }
 
-std::string ecfsJson(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files) {
+std::vector<BatchPair> memoryPairsOf(const EcfGroup& group, const std::vector<FileFootprint>& files) {
+  std::vector<std::size_t> members = group.files;
+  members.insert(members.end(), group.excluded.begin(), group.excluded.end());
+  std::vector<BatchPair> pairs;
+  if (!group.known) return pairs;
+  for (std::size_t d : members) {
+    const FileFootprint& mfd = files[d];
+    if (mfd.kind != FileKind::MFD) continue;
+    for (std::size_t m : members) {
+      const FileFootprint& mf = files[m];
+      // Both periods are E01 dates as AAAAMMDD: as text they order as days do.
+      if (mf.kind == FileKind::MF && mf.periodStart <= mfd.periodEnd && mfd.periodStart <= mf.periodEnd)
+        pairs.push_back({m, d, {}, {}});
+    }
+  }
+  return pairs;
+}
+
+std::vector<std::vector<BatchPair>> reconcileGroupPairs(const std::vector<EcfGroup>& groups,
+                                                        const std::vector<FileFootprint>& files,
+                                                        std::int64_t toleranceCents, const PairOptions& options,
+                                                        unsigned jobs, const std::atomic<bool>& stop) {
+  std::vector<std::vector<BatchPair>> pairs;
+  std::vector<BatchPair*> all;
+  for (const EcfGroup& group : groups) pairs.push_back(memoryPairsOf(group, files));
+  for (std::vector<BatchPair>& inGroup : pairs)
+    for (BatchPair& pair : inGroup) {
+      pair.refusal = "o lote foi interrompido antes desta conciliação"_cp;  // until it runs
+      all.push_back(&pair);
+    }
+  runOnPool(all.size(), jobs, stop, [&](std::size_t i) {
+    BatchPair& pair = *all[i];
+    CollectingNotifier notifier;
+    pair.result = reconcileMemories(notifier, files[pair.mf].path, files[pair.mfd].path, toleranceCents, options);
+    pair.refusal = pair.result.ran ? std::string() : notifier.messages;
+  });
+  return pairs;
+}
+
+std::string memoryPairLines(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files,
+                            const std::vector<std::vector<BatchPair>>& pairs) {
+  std::string out;
+  for (std::size_t g = 0; g < groups.size() && g < pairs.size(); ++g)
+    for (const BatchPair& pair : pairs[g]) {
+      out += "Conciliação MF × MFD (" + visibleText(utf8(groups[g].serial)) + "): " + visibleText(files[pair.mf].path) +
+             " × " + visibleText(files[pair.mfd].path) + ": ";
+      if (!pair.result.ran) {
+        out += "não conciliados: " + visibleText(cp1252ToUtf8(trimRight(pair.refusal))) + "\n";
+        continue;
+      }
+      const Reconciliation& r = pair.result.reconciliation;
+      out += cformat("%zu redução(ões) Z comparada(s), %zu total(is) acima da tolerância de %s", r.reductions.size(),
+                     r.rowsOverTolerance(), formatCents(r.toleranceCents).c_str());
+      if (!pair.result.notCompared.empty())
+        out += cformat(", %zu redução(ões) Z não comparada(s)", pair.result.notCompared.size());
+      if (!r.complete) out += "; somas incompletas (" + cp1252ToUtf8(switchedOffNotice(r)) + ")";
+      out += "\n";
+    }
+  return out;
+}
+
+bool pairsOverTolerance(const std::vector<std::vector<BatchPair>>& pairs) {
+  for (const std::vector<BatchPair>& inGroup : pairs)
+    for (const BatchPair& pair : inGroup)
+      if (pair.result.ran && pair.result.reconciliation.rowsOverTolerance() > 0) return true;
+  return false;
+}
+
+std::string ecfsJson(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files,
+                     const std::vector<std::vector<BatchPair>>* pairs) {
   std::string out = "[";
   for (std::size_t g = 0; g < groups.size(); ++g) {
     const EcfGroup& group = groups[g];
@@ -89,7 +160,20 @@ std::string ecfsJson(const std::vector<EcfGroup>& groups, const std::vector<File
     doc["faltam"] = ranges(group.missing);
     std::string text = doc.dump(-1, ' ', false, json::error_handler_t::replace);
     text.pop_back();
-    out += (g == 0 ? "" : ",") + text + ",\"indicios\":" + indicatorsJson(group.indicators) + "}";
+    out += (g == 0 ? "" : ",") + text + ",\"indicios\":" + indicatorsJson(group.indicators);
+    if (pairs != nullptr && g < pairs->size()) {
+      json reconciled = json::array();
+      for (const BatchPair& pair : (*pairs)[g]) {
+        json entry = {{"mf", visibleText(files[pair.mf].path)}, {"mfd", visibleText(files[pair.mfd].path)}};
+        if (pair.result.ran)
+          entry["conciliacao"] = memoryPairJson(pair.result);
+        else
+          entry["problema"] = visibleText(cp1252ToUtf8(trimRight(pair.refusal)));
+        reconciled.push_back(std::move(entry));
+      }
+      out += ",\"conciliacoes_mf_mfd\":" + reconciled.dump(-1, ' ', false, json::error_handler_t::replace);
+    }
+    out += "}";
   }
   return out + "]";
 }

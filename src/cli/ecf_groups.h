@@ -3,19 +3,47 @@
 // group's indicators.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "indicators/ecf_files.h"
+#include "validation/memory_pair.h"
 
 namespace tavex::cli {
+
+// The MF × MFD pairs of a group, not yet reconciled: each MFD of the ECF (left out
+// or not) with every MF of it whose E01 period has a day in common with the MFD's;
+// in the order of the MFDs in the group, then of the MFs. Indices into `files`.
+std::vector<BatchPair> memoryPairsOf(const EcfGroup& group, const std::vector<FileFootprint>& files);
+
+// The pairs of every group (`memoryPairsOf` each), reconciled by reconcileMemories
+// (which reads both files again) with the batch's tolerance and options, up to
+// `jobs` at a time. Once `stop` is true no pair starts: those left say that the
+// batch was interrupted. A pair refused keeps its reason and the others go on.
+std::vector<std::vector<BatchPair>> reconcileGroupPairs(const std::vector<EcfGroup>& groups,
+                                                        const std::vector<FileFootprint>& files,
+                                                        std::int64_t toleranceCents, const PairOptions& options,
+                                                        unsigned jobs, const std::atomic<bool>& stop);
+
+// One line per pair (UTF-8), by group: "Conciliação MF × MFD (serial): mf × mfd: N
+// redução(ões) Z comparada(s), M total(is) acima da tolerância de T", or why the
+// pair could not be reconciled. Empty when there is no pair.
+std::string memoryPairLines(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files,
+                            const std::vector<std::vector<BatchPair>>& pairs);
+
+// True when some reconciled pair has a total over the tolerance.
+bool pairsOverTolerance(const std::vector<std::vector<BatchPair>>& pairs);
 
 // The "ecfs" array (compact UTF-8 JSON): per group "ecf" (the serial, null for an
 // unknown ECF), "mf_adicional", "modelo", "arquivos" in order (each "arquivo",
 // "tipo", "crz_inicial", "crz_final", "periodo"), "deixados_de_lado" (files whose
-// structure failed), "cobertura" and "faltam" (CRZ ranges), "indicios".
-std::string ecfsJson(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files);
+// structure failed), "cobertura" and "faltam" (CRZ ranges), "indicios"; with
+// `pairs` (by group), "conciliacoes_mf_mfd" last: per pair "mf", "mfd" and
+// "conciliacao" (as conciliar MF MFD --json) or "problema".
+std::string ecfsJson(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files,
+                     const std::vector<std::vector<BatchPair>>* pairs = nullptr);
 
 // One section per group (UTF-8): its caption, its files with their CRZ ranges, the
 // coverage line and its indicators (as the file sections show them).

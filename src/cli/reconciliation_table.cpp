@@ -28,14 +28,7 @@ using Origins = std::vector<std::vector<TotalOrigin>>;
 std::string fileName(PairFile file) { return file == PairFile::Mf ? "MF" : "MFD"; }
 
 // The row's "Declarado em" and "Documentos" cells of a pair.
-std::vector<std::string> originCells(const TotalOrigin& o) {
-  std::string documents;
-  if (o.documentsFirstLine != 0)
-    documents = o.documentsFirstLine == o.documentsLastLine
-                    ? cformat("MFD:%d", o.documentsFirstLine)
-                    : cformat("MFD:%d-%d", o.documentsFirstLine, o.documentsLastLine);
-  return {o.declaredLine == 0 ? "" : fileName(o.declaredIn) + ":" + std::to_string(o.declaredLine), documents};
-}
+std::vector<std::string> originCells(const TotalOrigin& o) { return {declaredInText(o), documentsText(o)}; }
 
 std::vector<Row> rowsOf(const Reconciliation& table, const Origins* origins = nullptr) {
   std::vector<Row> rows;

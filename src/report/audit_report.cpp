@@ -322,6 +322,7 @@ class Page {
       for (const Indicator& x : ecf.indicators) indicator(kNoRecords, x);
       out_ += "</ol>\n";
     }
+    for (const BatchPair& pair : ecf.pairs) memoryPair(pair);
     out_ += "</div>\n";
   }
 
@@ -397,7 +398,15 @@ class Page {
               "</p>\n</section>\n";
       return;
     }
-    const Reconciliation& r = *f.reconciliation;
+    reconciliationTable(*f.reconciliation, nullptr, "tavex-cli conciliar");
+    out_ += "</section>\n";
+  }
+
+  // The tolerance line, the chart and the table of `r`. With `origins` (an MF × MFD
+  // pair's, by reduction and total) each row also says where its declared value
+  // ("MF:13") and its documents ("MFD:7-9") come from. `command` gives the full table.
+  void reconciliationTable(const Reconciliation& r, const std::vector<std::vector<TotalOrigin>>* origins,
+                           const char* command) {
     std::size_t daysOver = 0;
     for (const ReductionReconciliation& z : r.reductions)
       daysOver += std::any_of(z.totals.begin(), z.totals.end(), [](const ReconciledTotal& t) { return !t.withinTolerance; });
@@ -405,19 +414,19 @@ class Page {
             "; " + plural(static_cast<long long>(r.rowsOverTolerance()), "total", "totais") + " acima da tolerância em " +
             plural(static_cast<long long>(daysOver), "dia", "dias") +
             ". Uma redução cujos totais conferem todos ocupa uma linha; as demais mostram cada total "
-            "(a tabela completa: <code>tavex-cli conciliar</code>).</p>\n";
+            "(a tabela completa: <code>" + command + "</code>).</p>\n";
     if (!r.complete)
       out_ += "<p class=\"nota incompleta\">Somas incompletas. " + text(switchedOffNotice(r)) +
               "; os valores calculados a partir dessa linha não são fatos.</p>\n";
-    if (r.reductions.empty()) {
-      out_ += "</section>\n";
-      return;
-    }
+    if (r.reductions.empty()) return;
     chart(r);
     out_ += "<table class=\"conciliacao\">\n<thead><tr><th class=\"n\">CRZ</th><th>Data</th><th>COO</th><th>Registro</th>"
-            "<th>Totalizador</th><th class=\"n\">Declarado</th><th class=\"n\">Calculado</th><th class=\"n\">Diferença</th>"
+            "<th>Totalizador</th>";
+    if (origins != nullptr) out_ += "<th>Declarado em</th><th>Documentos</th>";
+    out_ += "<th class=\"n\">Declarado</th><th class=\"n\">Calculado</th><th class=\"n\">Diferença</th>"
             "<th title=\"acima da tolerância\">!</th></tr></thead>\n<tbody>\n";
-    for (const ReductionReconciliation& z : r.reductions) {
+    for (std::size_t i = 0; i < r.reductions.size(); ++i) {
+      const ReductionReconciliation& z = r.reductions[i];
       const std::string common = cformat("<td class=\"n\">%d</td><td>", z.crz) + date(z.date) + "</td><td>" +
                                  cformat("%d a %d", z.firstCoo, z.lastCoo) + "</td>";
       // A reduction whose totals all agree takes one row (its first total, usually
@@ -432,16 +441,68 @@ class Page {
           out_ += std::string(t.name.empty() ? "" : " ") + "<span class=\"nada\">(e mais " +
                   plural(static_cast<long long>(z.totals.size() - 1), "total", "totais") + " na tolerância)</span>";
         out_ += "</td>";
+        if (origins != nullptr && i < origins->size() && k < (*origins)[i].size())
+          out_ += "<td class=\"origem\">" + declaredInText((*origins)[i][k]) + "</td><td class=\"origem\">" +
+                  documentsText((*origins)[i][k]) + "</td>";
+        else if (origins != nullptr)
+          out_ += "<td></td><td></td>";
         out_ += cformat("<td class=\"n\" data-centavos=\"%lld\">", static_cast<long long>(t.declared)) + brazilianMoney(t.declared) + "</td>";
         out_ += cformat("<td class=\"n\" data-centavos=\"%lld\">", static_cast<long long>(t.computed)) + brazilianMoney(t.computed) + "</td>";
         out_ += cformat("<td class=\"n\" data-centavos=\"%lld\">", static_cast<long long>(t.difference)) + brazilianMoney(t.difference) + "</td>";
         out_ += std::string("<td class=\"marca\">") + (t.withinTolerance ? "" : "✱") + "</td></tr>\n";
       }
       if (z.totals.empty())
-        out_ += cformat("<tr data-crz=\"%d\">", z.crz) + common + "<td colspan=\"6\" class=\"nada\">sem totais declarados</td></tr>\n";
+        out_ += cformat("<tr data-crz=\"%d\">", z.crz) + common +
+                cformat("<td colspan=\"%d\" class=\"nada\">sem totais declarados</td></tr>\n", origins != nullptr ? 8 : 6);
       spill();
     }
-    out_ += "</tbody>\n</table>\n</section>\n";
+    out_ += "</tbody>\n</table>\n";
+  }
+
+  // An MF and an MFD of one ECF reconciled with each other: the count of totals over
+  // the tolerance in its heading, then the table, or why they could not be.
+  void memoryPair(const BatchPair& pair) {
+    const auto link = [this](std::size_t i) {
+      return cformat("<a href=\"#arquivo-%zu\">", i + 1) + esc(files_[i].path) + "</a>";
+    };
+    out_ += "<section class=\"conciliacao-mf-mfd\">\n<h4>Conciliação MF × MFD: " + link(pair.mf) + " × " + link(pair.mfd) +
+            " — ";
+    if (!pair.result.ran) {
+      out_ += "não conciliados</h4>\n<p class=\"problema\">";
+      text(out_, trimRight(pair.refusal));
+      out_ += "</p>\n</section>\n";
+      return;
+    }
+    const Reconciliation& r = pair.result.reconciliation;
+    out_ += plural(static_cast<long long>(r.rowsOverTolerance()), "total acima da tolerância",
+                   "totais acima da tolerância") +
+            "</h4>\n";
+    reconciliationTable(r, &pair.result.origins, "tavex-cli conciliar MF MFD");
+    notCompared(pair.result);
+    out_ += "</section>\n";
+  }
+
+  // The reductions a pair left out, consecutive CRZs of one file and reason as one range.
+  void notCompared(const MemoryPair& pair) {
+    const std::vector<NotComparedReduction>& list = pair.notCompared;
+    if (list.empty()) return;
+    const auto reason = [](const NotComparedReduction& z) {
+      if (z.reason == NotComparedReason::NotInMf) return "do MFD, ausentes do MF embora no seu período";
+      return z.file == PairFile::Mf ? "do MF, fora do período do MFD" : "do MFD, fora do período do MF";
+    };
+    out_ += "<p class=\"nao-comparadas\">" +
+            plural(static_cast<long long>(list.size()), "redução Z não comparada", "reduções Z não comparadas") + ": ";
+    for (std::size_t from = 0; from < list.size();) {
+      std::size_t to = from;
+      while (to + 1 < list.size() && list[to + 1].file == list[from].file && list[to + 1].reason == list[from].reason &&
+             list[to + 1].crz == list[to].crz + 1)
+        ++to;
+      out_ += (from == 0 ? "" : "; ") +
+              (to == from ? cformat("CRZ %06d", list[from].crz) : cformat("CRZ %06d a %06d", list[from].crz, list[to].crz)) +
+              " " + reason(list[from]);
+      from = to + 1;
+    }
+    out_ += ".</p>\n";
   }
 
   // One bar per reduction: its difference of largest size (declared minus computed),

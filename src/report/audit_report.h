@@ -17,6 +17,7 @@
 
 #include "indicators/indicator.h"
 #include "validation/finding.h"
+#include "validation/memory_pair.h"
 #include "validation/reconciliation.h"
 #include "validation/validate.h"
 
@@ -85,6 +86,9 @@ struct EcfSummary {
   std::vector<std::size_t> excluded;  // its files left out (their structure failed)
   std::vector<std::string> disagreeing;  // files that tell a reduction another way than another file
   std::vector<Indicator> indicators;     // between its files, alerts first
+  // Its MF × MFD pairs (indices into the report's files), each shown as a
+  // reconciliation table whose rows cite file and line, or with why it was refused.
+  std::vector<BatchPair> pairs;
 };
 
 struct ReportOptions {

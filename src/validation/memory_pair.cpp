@@ -364,6 +364,18 @@ bool sameEcf(const PairIdentity& a, const PairIdentity& b) {
          trimRight(a.model) == trimRight(b.model);
 }
 
+std::string declaredInText(const TotalOrigin& origin) {
+  if (origin.declaredLine == 0) return {};
+  return cformat("%s:%d", origin.declaredIn == PairFile::Mf ? "MF" : "MFD", origin.declaredLine);
+}
+
+std::string documentsText(const TotalOrigin& origin) {
+  if (origin.documentsFirstLine == 0) return {};
+  return origin.documentsFirstLine == origin.documentsLastLine
+             ? cformat("MFD:%d", origin.documentsFirstLine)
+             : cformat("MFD:%d-%d", origin.documentsFirstLine, origin.documentsLastLine);
+}
+
 MemoryPair reconcileMemories(Notifier& notifier, const std::string& first, const std::string& second,
                              std::int64_t toleranceCents, const PairOptions& options) {
   PairRun run(notifier, toleranceCents, options);

@@ -15,6 +15,7 @@
 // the sinks of the options. Used from one thread; reads each file once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -98,5 +99,19 @@ PairIdentity identityOf(std::string_view firstLine);
 // Whether two identities name one ECF (serial, MF addition and model equal; an
 // unknown identity is no ECF's).
 bool sameEcf(const PairIdentity& a, const PairIdentity& b);
+
+// Where a row's declared value comes from, "MF:13" or "MFD:47" (empty when unknown),
+// and the lines of the documents summed for it, "MFD:7-9" or "MFD:7" (empty when none).
+std::string declaredInText(const TotalOrigin& origin);
+std::string documentsText(const TotalOrigin& origin);
+
+// One MF and one MFD of a batch reconciled with each other: the files by their
+// index in the caller's list, the result, and when it did not run (`result.ran`
+// false) why not, as the notifier said it (cp1252).
+struct BatchPair {
+  std::size_t mf = 0, mfd = 0;
+  MemoryPair result;
+  std::string refusal;
+};
 
 }  // namespace tavex

@@ -135,6 +135,41 @@ TEST(Relatorio, TheSummaryGroupsTheFilesByEcfWithTheirCoverage) {
   EXPECT_LT(html.find("janeiro.txt</a></li>", list), html.find("marco.txt</a></li>", list));
 }
 
+// The example pair: the ECF's block reconciles the MF with the MFD, the coupon taken
+// out of the MFD over the tolerance on its reduction (CRZ 2) only, each row citing
+// the file and line of its declared value and of the documents summed.
+TEST(Relatorio, TheEcfBlockShowsItsMfAgainstItsMfdWithTheRemovedCouponsReductionOver) {
+  TempDir dir;
+  for (const char* name : {"mf.txt", "mfd_sem_cupom.txt"})
+    fs::copy_file(fs::path(TAVEX_SOURCE_DIR) / "exemplos" / "uma_ecf" / name, dir.path() / name);
+  const Report r = relatorio(dir, {"mfd_sem_cupom.txt", "mf.txt"});
+  EXPECT_EQ(r.outcome.status, cli::kFound) << r.outcome.err;
+  const std::size_t from = r.html.find("<section class=\"conciliacao-mf-mfd\">");
+  ASSERT_NE(from, std::string::npos) << r.html;
+  const std::size_t to = r.html.find("</section>", from);
+  EXPECT_LT(to, r.html.find("<section class=\"arquivo\""));  // in the summary, before the files
+  const std::string pair = r.html.substr(from, to - from);
+  EXPECT_NE(pair.find("<h4>Conciliação MF × MFD: <a href=\"#arquivo-2\">mf.txt</a> × <a href=\"#arquivo-1\">"
+                      "mfd_sem_cupom.txt</a> — 6 totais acima da tolerância</h4>"),
+            std::string::npos)
+      << pair;
+  EXPECT_NE(pair.find("<th>Declarado em</th><th>Documentos</th>"), std::string::npos);
+  EXPECT_NE(pair.find("<tr class=\"total fora\" data-crz=\"2\">"), std::string::npos);
+  EXPECT_EQ(pair.find("<tr class=\"total fora\" data-crz=\"1\">"), std::string::npos);
+  EXPECT_EQ(pair.find("<tr class=\"total fora\" data-crz=\"3\">"), std::string::npos);
+  // E12 of reduction 2: declared at line 13 of the MF, its coupons at lines 7 to 9 of the MFD.
+  EXPECT_NE(pair.find("<td class=\"origem\">MF:13</td><td class=\"origem\">MFD:7-9</td>"), std::string::npos) << pair;
+
+  // A pair that cannot be reconciled says why, and the report is still written.
+  std::string mfd = readFile(dir.file("mfd_sem_cupom.txt"));
+  mfd.erase(mfd.find("\nE2"), mfd.find("\nEAD") - mfd.find("\nE2"));  // no E20 or E21: its structure fails
+  writeFile(dir.file("mfd_sem_cupom.txt"), mfd);
+  const Report refused = relatorio(dir, {"mf.txt", "mfd_sem_cupom.txt"});
+  EXPECT_NE(refused.html.find("mfd_sem_cupom.txt</a> — não conciliados</h4>\n<p class=\"problema\">O arquivo "),
+            std::string::npos)
+      << refused.html.substr(refused.html.find("conciliacao-mf-mfd"), 800);
+}
+
 TEST(Relatorio, UsageErrors) {
   TempDir dir;
   CurrentDirectoryGuard cwd;
