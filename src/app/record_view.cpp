@@ -14,7 +14,7 @@
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QVBoxLayout>
-#include <fstream>
+#include <map>
 
 #include "app/findings_view.h"
 #include "app/origin_bar.h"
@@ -34,19 +34,35 @@ QString utf8(const char* text) { return QString::fromUtf8(text); }
 
 }  // namespace
 
-std::optional<LineContext> readLineContext(const std::string& path, int line, int around) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in || line < 1) return std::nullopt;
+std::optional<LineContext> readLineContext(const LineIndex& index, const std::string& path, int line, int around) {
+  if (line < 1) return std::nullopt;
   LineContext context;
   context.firstLine = std::max(1, line - around);
-  std::string text;
-  for (int n = 1; n <= line + around && std::getline(in, text); ++n) {
-    if (n < context.firstLine) continue;
-    if (!text.empty() && text.back() == '\r') text.pop_back();
+  std::vector<int> wanted;
+  for (int n = context.firstLine; n <= line + around; ++n) wanted.push_back(n);
+  const std::map<int, std::string> read = index.linesOf(path, wanted);
+  if (read.empty() && index.lines() > 0) return std::nullopt;  // the file cannot be read now
+  for (const auto& [n, text] : read) {
+    if (n != context.firstLine + static_cast<int>(context.lines.size())) break;
     context.lines.push_back(text);
     if (n == line) context.found = true;
   }
   return context;
+}
+
+const LineIndex* RecordPanel::indexOf(const std::string& path) {
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  if (ec) return nullptr;
+  const std::filesystem::file_time_type changed = std::filesystem::last_write_time(path, ec);
+  if (ec) return nullptr;
+  if (!indexed_ || indexed_->path != path || indexed_->size != size || indexed_->changed != changed) {
+    indexed_.reset();
+    std::optional<LineIndex> index = indexOfFile(path);
+    if (!index) return nullptr;
+    indexed_ = IndexedFile{path, size, changed, std::move(*index)};
+  }
+  return &indexed_->index;
 }
 
 QString visibleBlanks(const QString& value) {
@@ -144,7 +160,8 @@ void RecordPanel::showLine(const std::string& path, int line, const Finding* fin
   message_->setText(finding != nullptr ? fromCp1252(finding->message) : QString());
   const QColor colour = finding != nullptr && finding->severity == Severity::Warning ? QColor(255, 232, 190)
                                                                                      : QColor(255, 205, 205);
-  const auto context = readLineContext(path, line, kAround);
+  const LineIndex* index = indexOf(path);
+  const auto context = index != nullptr ? readLineContext(*index, path, line, kAround) : std::nullopt;
   if (!context || !context->found) {
     heading_->setText(utf8("A linha %1 não existe mais em %2: o arquivo mudou depois da validação.")
                           .arg(line)

@@ -4,10 +4,13 @@
 
 #include <QString>
 #include <QWidget>
+#include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "cotepe/line_index.h"
 #include "validation/finding.h"
 
 class QLabel;
@@ -20,13 +23,14 @@ namespace tavex::app {
 class OriginBar;
 
 // A record line and its neighbours, read from the file as the validation numbers
-// lines (line feeds end lines; a CR before one is dropped).
+// lines (line feeds end lines; a CR before one is dropped), through `index` (the
+// file's line index), so that a line deep in a large file costs a seek.
 struct LineContext {
   int firstLine = 0;               // the number of lines.front()
   std::vector<std::string> lines;  // cp1252, at most `around` on each side of the asked line
   bool found = false;              // the asked line exists
 };
-std::optional<LineContext> readLineContext(const std::string& path, int line, int around);
+std::optional<LineContext> readLineContext(const LineIndex& index, const std::string& path, int line, int around);
 
 // A field's value with its blanks made visible ("·"), as the inspector shows it.
 QString visibleBlanks(const QString& value);
@@ -59,8 +63,19 @@ class RecordPanel : public QWidget {
   void nextFinding();
 
  private:
+  // The line index of the file last shown, built with one read of it and built
+  // again when the file changes (its size or time of change).
+  const LineIndex* indexOf(const std::string& path);
+
   OriginBar* origin_;
   std::string shownPath_;
+  struct IndexedFile {
+    std::string path;
+    std::uintmax_t size = 0;
+    std::filesystem::file_time_type changed;
+    LineIndex index;
+  };
+  std::optional<IndexedFile> indexed_;
   QLabel* heading_;
   QLabel* message_;
   QTableWidget* fields_;

@@ -1,10 +1,7 @@
 #include "report/report_file.h"
 
-#include <stdio.h>
-
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -59,40 +56,9 @@ std::vector<int> citedLines(const ReportedFile& file, std::size_t findingsPerGro
 }  // namespace
 
 void FileFacts::add(std::string_view rawLine) {
-  if (lines_ % kLinesPerMark == 0) marks_.push_back(size_);
-  ++lines_;
-  size_ += rawLine.size();
+  lines_.add(rawLine);
   hash_.add(rawLine.data(), rawLine.size());
   signature_.add(rawLine);
-}
-
-std::map<int, std::string> FileFacts::linesOf(const std::string& path, const std::vector<int>& wanted) const {
-  std::map<int, std::string> found;
-  if (wanted.empty()) return found;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return found;
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(f, std::fclose);
-  char* buffer = nullptr;
-  std::size_t capacity = 0;
-  int line = 0;  // the line the next getline reads, 0: not placed yet
-  for (const int w : wanted) {
-    if (w < 1 || w > lines_) continue;
-    const auto mark = static_cast<std::size_t>((w - 1) / kLinesPerMark);
-    const int markLine = static_cast<int>(mark) * kLinesPerMark + 1;
-    // Reads on from where it is when that is no farther than the wanted line's mark.
-    if (line == 0 || line > w || line < markLine) {
-      if (fseeko(f, static_cast<off_t>(marks_[mark]), SEEK_SET) != 0) break;
-      line = markLine;
-    }
-    ssize_t n = 0;
-    while (line <= w && (n = ::getline(&buffer, &capacity, f)) >= 0) ++line;
-    if (n < 0) break;
-    found[w] = std::string(stripLineEnd(std::string_view(buffer, static_cast<std::size_t>(n))));
-  }
-  const bool failed = std::ferror(f) != 0;
-  std::free(buffer);
-  if (failed) found.clear();
-  return found;
 }
 
 void readFileFacts(ReportedFile& file, std::size_t findingsPerGroup) {

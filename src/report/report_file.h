@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cotepe/br_format.h"
+#include "cotepe/line_index.h"
 #include "report/audit_report.h"
 #include "signature/signed_file.h"
 
@@ -34,19 +35,18 @@ class FileFacts {
   void add(std::string_view rawLine);
   // The cited lines' text, fetched through the line index (empty when the file
   // cannot be read now).
-  std::map<int, std::string> linesOf(const std::string& path, const std::vector<int>& wanted) const;
+  std::map<int, std::string> linesOf(const std::string& path, const std::vector<int>& wanted) const {
+    return lines_.linesOf(path, wanted);
+  }
 
-  std::uint64_t size() const { return size_; }
+  std::uint64_t size() const { return lines_.bytes(); }
   std::string sha256() { return hash_.hex(); }  // ends the hash
   const StreamedSignature& signature() const { return signature_; }
 
  private:
-  static constexpr int kLinesPerMark = 256;
   Sha256 hash_;
   StreamedSignature signature_;
-  std::uint64_t size_ = 0;
-  int lines_ = 0;                     // lines added
-  std::vector<std::uint64_t> marks_;  // offset of lines 1, 257, 513...
+  LineIndex lines_;
 };
 
 // A ReportedFile of `path` from a validation's results (`summary` null when the run

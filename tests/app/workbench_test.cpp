@@ -212,6 +212,32 @@ TEST_F(Workbench, AFindingWhoseLineNoLongerExistsSaysSo) {
   EXPECT_EQ(window->record()->fields()->rowCount(), 0);
 }
 
+// The panel reads a line through the file's line index, built once per file and
+// again when the file changes: the line and its neighbours, deep in the file or
+// at its unended end, and the new text of a file rewritten since.
+TEST_F(Workbench, TheRecordPanelReadsLinesThroughAnIndexKeptUntilTheFileChanges) {
+  const std::string path = dir.file("linhas.txt");
+  const auto fileWith = [&](const std::string& marker) {
+    std::string text;
+    for (int n = 1; n <= 2000; ++n) text += "E99 linha " + std::to_string(n) + (n == 1500 ? marker : "") + (n < 2000 ? "\r\n" : "");
+    writeFile(path, text);
+  };
+  fileWith("");
+  app::RecordPanel panel;
+  panel.showLine(path, 1500, nullptr);
+  EXPECT_TRUE(panel.heading()->text().startsWith("Linha 1500:")) << panel.heading()->text().toStdString();
+  const QString context = panel.context()->toPlainText();
+  EXPECT_TRUE(context.contains("E99 linha 1497") && context.contains("E99 linha 1503")) << context.toStdString();
+  EXPECT_FALSE(context.contains("E99 linha 1496") || context.contains("E99 linha 1504"));
+  panel.showLine(path, 2000, nullptr);
+  EXPECT_TRUE(panel.heading()->text().startsWith("Linha 2000:"));
+  panel.showLine(path, 2001, nullptr);
+  EXPECT_TRUE(panel.heading()->text().contains(QString::fromUtf8("não existe mais")));
+  fileWith(" reescrita");
+  panel.showLine(path, 1500, nullptr);
+  EXPECT_TRUE(panel.context()->toPlainText().contains("E99 linha 1500 reescrita"));
+}
+
 TEST_F(Workbench, AOneMegabyteLineIsInspectedWithoutShowingItWhole) {
   std::vector<std::string> lines = brokenCro();
   lines[2] = lines[2] + std::string(1000000, '9');
