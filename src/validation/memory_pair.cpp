@@ -280,6 +280,7 @@ void PairRun::finish(MemoryPair& out) {
   Reconciliation& compared = out.reconciliation;
   compared.toleranceCents = all.toleranceCents;
   std::vector<int> mfCrzs;
+  mfCrzs.reserve(all.reductions.size());
   for (ReductionReconciliation& r : all.reductions) {
     mfCrzs.push_back(r.crz);
     const std::int64_t day = leadingInt(r.date);
@@ -288,8 +289,9 @@ void PairRun::finish(MemoryPair& out) {
     else
       out.notCompared.push_back({PairFile::Mf, r.line, r.crz, r.date, NotComparedReason::OutsidePeriod});
   }
+  std::sort(mfCrzs.begin(), mfCrzs.end());
   for (const MfdReduction& z : mfdReductions_) {
-    if (std::find(mfCrzs.begin(), mfCrzs.end(), z.crz) != mfCrzs.end()) continue;
+    if (std::binary_search(mfCrzs.begin(), mfCrzs.end(), z.crz)) continue;
     const std::int64_t day = leadingInt(z.date);
     const bool outside = day < mfStart_ || day > leadingInt(out.mf.periodEnd);
     out.notCompared.push_back(
