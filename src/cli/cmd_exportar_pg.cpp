@@ -161,7 +161,8 @@ int runExportarPg(const Args& args) {
       validationOptions.readTap = [&load](std::string_view raw) { load->addLine(raw); };
       IndicatorRun run = validateWithIndicators(ui, path, *toleranceCents, IndicatorSettings{}, validationOptions);
       const ValidationSummary& v = run.summary;
-      if (!v.endsInEad) load.reset();  // the run stopped before the end: the load reads the file itself
+      // A run that could not read the file leaves the load to try it alone.
+      if (!v.ran) load.reset();
       if (v.ran) {
         options.validation = std::pair(v.errors, v.warnings);
         findings = pgFindingsOf(collector.findings);
@@ -173,7 +174,8 @@ int runExportarPg(const Args& args) {
         };
       }
       if (v.ran && v.errors > 0 && status == kOk) status = kFound;
-      r = load ? load->finish(true) : loadCotepeFileToPg(connection, path, options);
+      // A run stopped early by the file's structure: the load reads on from where it stopped.
+      r = !load ? loadCotepeFileToPg(connection, path, options) : v.endsInEad ? load->finish(true) : finishFromFile(*load, path);
     } else {
       r = loadCotepeFileToPg(connection, path, options);
     }

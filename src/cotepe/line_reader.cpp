@@ -42,6 +42,15 @@ void LineReader::rewind() {
   eof_ = false;
 }
 
+bool LineReader::seek(std::uint64_t offset) {
+  if (file_ == nullptr) return false;
+  begin_ = end_ = 0;
+  eof_ = false;
+  if (fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0) return true;
+  readFailed_ = true;
+  return false;
+}
+
 bool LineReader::fill() {
   if (file_ == nullptr || eof_) return false;
   if (begin_ > 0) {  // keep the pending bytes, at the front

@@ -5,6 +5,7 @@
 // stripLineEnd. NUL bytes are ordinary bytes. Not thread-safe; one owner.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -37,6 +38,9 @@ class LineReader {
 
   // Back to the first line.
   void rewind();
+  // To the line that starts `offset` bytes into the file (an offset the lines
+  // handed out so far add up to). False, and readFailed(), when the seek failed.
+  bool seek(std::uint64_t offset);
 
   // A read failed (an I/O error, not the end of the file) since open; rewinding
   // does not clear it, so whatever pass met it, the run is known to be incomplete.

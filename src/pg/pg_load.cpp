@@ -122,6 +122,7 @@ struct PgFileLoad::State {
   }
 
   void add(std::string_view raw) {
+    fed += raw.size();
     if (started && stopped()) return;
     if (!started) {
       started = true;
@@ -303,6 +304,7 @@ struct PgFileLoad::State {
   std::string path;
   const PgLoadOptions& o_;
   bool started = false;  // the first line came
+  std::uint64_t fed = 0;  // bytes of the lines added
   bool open = false;     // the transaction is open
   PgLoadResult result_;
   std::string id_;
@@ -321,6 +323,8 @@ PgFileLoad::~PgFileLoad() {
 
 void PgFileLoad::addLine(std::string_view raw) { state_->add(raw); }
 
+std::uint64_t PgFileLoad::bytesAdded() const { return state_->fed; }
+
 PgLoadResult PgFileLoad::finish(bool wholeFile) {
   return state_->finish(wholeFile, state_->o_.validation, state_->o_.beforeCommit);
 }
@@ -329,6 +333,16 @@ std::optional<long long> pgLoadedFileId(PgConnection& c, const std::string& sha2
   const auto rows = c.query("SELECT id FROM tavex.arquivo WHERE sha256 = $1", {sha256});
   if (!rows || rows->empty()) return std::nullopt;
   return std::stoll((*rows)[0][0]);
+}
+
+PgLoadResult finishFromFile(PgFileLoad& load, const std::string& path) {
+  LineReader reader;
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec) || !reader.open(path) || !reader.seek(load.bytesAdded()))
+    return load.finish(false);
+  std::string_view raw;
+  while (reader.next(raw)) load.addLine(raw);
+  return load.finish(!reader.readFailed());
 }
 
 PgLoadResult loadCotepeFileToPg(PgConnection& c, const std::string& path, const PgLoadOptions& options) {

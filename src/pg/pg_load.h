@@ -17,6 +17,7 @@
 // only. REQUIRES: ensurePgSchema succeeded on `connection`.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -57,6 +58,11 @@ struct PgLoadResult {
 
 PgLoadResult loadCotepeFileToPg(PgConnection& connection, const std::string& path, const PgLoadOptions& options = {});
 
+class PgFileLoad;
+// Finishes `load`, whose caller's read stopped early, by reading the rest of
+// `path` from where the lines added end (the file is still read once).
+PgLoadResult finishFromFile(PgFileLoad& load, const std::string& path);
+
 // The same load fed by a caller that reads the file for something else (the
 // validation's read tap), so that the file is read once: every raw line in order,
 // then finish. `options` is kept by reference and read again at finish, so its
@@ -70,6 +76,8 @@ class PgFileLoad {
   PgFileLoad& operator=(const PgFileLoad&) = delete;
 
   void addLine(std::string_view raw);
+  // The bytes of the lines added so far: where the rest of the file starts.
+  std::uint64_t bytesAdded() const;
   // `wholeFile`: the lines added were all of the file, read without error;
   // otherwise nothing of the file stays (Unreadable, or Failed with a read error).
   PgLoadResult finish(bool wholeFile);

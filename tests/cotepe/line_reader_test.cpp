@@ -27,6 +27,13 @@ TEST(LineReader, HandsOutRawLinesWithTheirLineFeeds) {
   EXPECT_EQ(readAll(reader), (std::vector<std::string>{"one\r\n", "two\n", "\n", "last"}));
   reader.rewind();
   EXPECT_EQ(readAll(reader).size(), 4u);
+  // Mid-read, on to where two lines end: the rest of the file from there.
+  reader.rewind();
+  std::string_view line;
+  ASSERT_TRUE(reader.next(line));
+  ASSERT_TRUE(reader.seek(std::string_view("one\r\ntwo\n").size()));
+  EXPECT_EQ(readAll(reader), (std::vector<std::string>{"\n", "last"}));
+  EXPECT_FALSE(reader.readFailed());
 }
 
 TEST(LineReader, ReadsLinesLongerThanItsBufferWhole) {

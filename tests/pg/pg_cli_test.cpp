@@ -108,15 +108,23 @@ TEST(CliExportarPg, ValidarReadsTheFileOnceAndLoadsWhatAPlainLoadLoads) {
   EXPECT_EQ(pgRows(validated, "SELECT validado, erros, avisos FROM tavex.arquivo"), (std::vector<std::string>{"t|0|0"}));
 
   // A file whose structure fails stops the validation's read early: the load then
-  // reads the rest of it itself, and still loads every line.
-  g.fault = GeneratorFault::OutOfOrder;
+  // reads on from there, and still loads every line, the file read once.
+  g.fault = GeneratorFault::RecordAfterEad;  // found at the very end
   {
     std::ofstream out(dir.file("fora_de_ordem.txt"), std::ios::binary);
     generateCotepe(out, g);
   }
   const std::string broken = PgServer::instance().newDatabase(), brokenPlain = PgServer::instance().newDatabase();
   ASSERT_EQ(run({dir.file("fora_de_ordem.txt"), "--url", brokenPlain}).status, cli::kOk);
+  {
+    PgConnection schema;
+    ASSERT_TRUE(schema.connect(broken)) << schema.error();
+    ASSERT_TRUE(ensurePgSchema(schema).usable());
+  }
+  const long long beforeBroken = bytesReadSoFar();
   EXPECT_EQ(run({dir.file("fora_de_ordem.txt"), "--validar", "--url", broken}).status, cli::kFound);
+  const long long readBroken = bytesReadSoFar() - beforeBroken;
+  EXPECT_LT(readBroken, size + size / 4) << static_cast<double>(readBroken) / static_cast<double>(size) << " times";
   EXPECT_EQ(pgRows(broken, facts), pgRows(brokenPlain, facts));
   EXPECT_EQ(pgRows(broken, "SELECT validado, erros > 0 FROM tavex.arquivo"), (std::vector<std::string>{"t|t"}));
 }
