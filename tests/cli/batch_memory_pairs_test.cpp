@@ -91,13 +91,7 @@ TEST(BatchMemoryPairs, TheExamplePairInAFolderIsReconciledAsConciliarReconcilesI
 // real higher, and that is what the exit status counts, as conciliar's does.
 TEST(BatchMemoryPairs, APairOverTheToleranceMakesTheBatchFindErrors) {
   TempDir dir;
-  std::vector<std::string> tdm = testing::sampleTdmFile();
-  for (std::string& line : tdm)
-    if (line.starts_with("E18")) line = testing::sampleRecord(18, {{"CRZ", "1"}, {"MEIO_PAG", "DINHEIRO"}, {"VALOR_ACUM", "1600"}});
-  std::ostringstream mf, mfd;
-  splitMemories(testing::joinLines(tdm), mf, mfd);
-  testing::writeFile(dir.file("mf.txt"), mf.str());
-  testing::writeFile(dir.file("mfd.txt"), mfd.str());
+  testing::writeSampleMemoriesWithPaymentOff(dir.file("mf.txt"), dir.file("mfd.txt"));
 
   const Outcome o = validar({dir.path().string(), "--json"});
   const json whole = json::parse(o.out);

@@ -188,13 +188,7 @@ TEST_F(CliConciliar, WhatCannotBeReconciledExitsTwo) {
 // one row over the tolerance, citing both files.
 TEST(CliConciliarPair, RowsSayWhichFileAndLineTheyComeFrom) {
   TempDir dir;
-  std::vector<std::string> tdm = testing::sampleTdmFile();
-  for (std::string& line : tdm)
-    if (line.starts_with("E18")) line = testing::sampleRecord(18, {{"CRZ", "1"}, {"MEIO_PAG", "DINHEIRO"}, {"VALOR_ACUM", "1600"}});
-  std::ostringstream mf, mfd;
-  splitMemories(testing::joinLines(tdm), mf, mfd);
-  testing::writeFile(dir.file("mf.txt"), mf.str());
-  testing::writeFile(dir.file("mfd.txt"), mfd.str());
+  testing::writeSampleMemoriesWithPaymentOff(dir.file("mf.txt"), dir.file("mfd.txt"));
   // Either order; no log is written.
   const Outcome text = run({dir.file("mfd.txt"), dir.file("mf.txt")});
   EXPECT_EQ(text.status, 1) << text.err;

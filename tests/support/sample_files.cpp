@@ -1,5 +1,10 @@
 #include "support/sample_files.h"
 
+#include <sstream>
+
+#include "generator.h"
+#include "support/files.h"
+
 namespace tavex::testing {
 
 namespace {
@@ -112,6 +117,16 @@ std::vector<std::string> sampleTdmFile() {
   for (const std::string& l : sampleDocuments()) lines.push_back(l);
   lines.push_back(sampleEad());
   return lines;
+}
+
+void writeSampleMemoriesWithPaymentOff(const std::string& mfPath, const std::string& mfdPath) {
+  std::vector<std::string> tdm = sampleTdmFile();
+  for (std::string& line : tdm)
+    if (line.starts_with("E18")) line = sampleRecord(18, {{"CRZ", "1"}, {"MEIO_PAG", "DINHEIRO"}, {"VALOR_ACUM", "1600"}});
+  std::ostringstream mf, mfd;
+  splitMemories(joinLines(tdm), mf, mfd);
+  writeFile(mfPath, mf.str());
+  writeFile(mfdPath, mfd.str());
 }
 
 }  // namespace tavex::testing

@@ -36,4 +36,9 @@ std::vector<std::string> sampleMfdFile();
 // A valid TDM file: E01, E02, E03..E11, the E12/E13 of that day, sampleDocuments(), EAD.
 std::vector<std::string> sampleTdmFile();
 
+// The MF and the MFD of the sample TDM file written as `mfPath` and `mfdPath`, its
+// payment (E18) declared one real higher: each memory clean alone, one total over
+// the tolerance when they are reconciled together.
+void writeSampleMemoriesWithPaymentOff(const std::string& mfPath, const std::string& mfdPath);
+
 }  // namespace tavex::testing
