@@ -48,12 +48,7 @@ class IndicatorsModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
  private:
-  void showSelected();
-  void step(int by);
-
   const std::vector<Indicator>* indicators_ = nullptr;
-  std::string path_;
-  RecordPanel* detail_ = nullptr;
 };
 
 // Keeps the rows of one level, or all.
