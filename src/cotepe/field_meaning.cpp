@@ -116,14 +116,29 @@ std::string totalizerMeaning(std::string_view name) {
   return {};
 }
 
+// AAAAMMDD of eight digits naming a day of the calendar.
+bool isCalendarDay(std::string_view d) {
+  const auto number = [&](std::size_t at, std::size_t width) { return static_cast<int>(leadingInt(d.substr(at, width))); };
+  const int year = number(0, 4), month = number(4, 2), day = number(6, 2);
+  static constexpr int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (year < 1 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1]) return false;
+  return month != 2 || day < 29 || (year % 4 == 0 && (year % 100 != 0 || year % 400 == 0));
+}
+
 std::string meaningUtf8(const RecordLayout& layout, const FieldLayout& field, std::string_view text,
                         std::string_view record) {
   const std::string_view trimmed = trimRight(text);
   const std::string_view name = field.name;
-  if (field.check == FieldCheck::Date && text.size() == 8 && isAllDigits(text))
-    return brazilianDate(text).value_or(std::string());
-  if (field.check == FieldCheck::Time && text.size() == 6 && isAllDigits(text))
+  // A day or an hour that does not exist is said so, not written as if it did
+  // ("45/13/2012"); all zeros give no date at all.
+  if (field.check == FieldCheck::Date && text.size() == 8 && isAllDigits(text)) {
+    if (text == "00000000") return {};
+    return isCalendarDay(text) ? brazilianDate(text).value_or(std::string()) : "data inexistente";
+  }
+  if (field.check == FieldCheck::Time && text.size() == 6 && isAllDigits(text)) {
+    if (text.substr(0, 2) > "23" || text.substr(2, 2) > "59" || text.substr(4, 2) > "59") return "hora inexistente";
     return cformat("%.2s:%.2s:%.2s", text.data(), text.data() + 2, text.data() + 4);
+  }
   if (name == "TOTALIZADOR" || name == "TOTALIZADOR_PARCIAL") return totalizerMeaning(trimmed);
   for (const CodeMeaning& c : kCodes)
     if (c.field == name && c.code == trimmed && !(name == "DENOMINACAO" && layout.type != 16)) return c.meaning;

@@ -52,6 +52,13 @@ TEST(InterpretedValue, CodesWithTheirMeaningAndNothingWhereThereIsNone) {
   EXPECT_EQ(meaning(sampleRecord(14, {{"SUBTOTAL", "1A000"}}), E14::Subtotal), "");
   EXPECT_EQ(meaning(sampleRecord(14, {{"CLIENTE", "FULANO"}}), E14::Cliente), "");
   EXPECT_EQ(meaning(sampleRecord(14, {{"COO", "12"}}), E14::Coo), "");
+  // Digits that name no day or hour are not written as a date or a time.
+  for (const auto& [date, shown] : std::vector<std::pair<std::string, std::string>>{
+           {"20121345", "data inexistente"}, {"20120230", "data inexistente"}, {"20110229", "data inexistente"},
+           {"20120229", "29/02/2012"}, {"19000229", "data inexistente"}, {"20000229", "29/02/2000"}, {"00000000", ""}})
+    EXPECT_EQ(meaning(sampleRecord(14, {{"DATA_INICIO", date}}), E14::DataInicio), shown) << date;
+  EXPECT_EQ(meaning(sampleRecord(16, {{"DENOMINACAO", "RZ"}, {"HORA_FINAL", "246000"}}), E16::HoraFinal), "hora inexistente");
+  EXPECT_EQ(meaning(sampleRecord(16, {{"DENOMINACAO", "RZ"}, {"HORA_FINAL", "235960"}}), E16::HoraFinal), "hora inexistente");
   // A line cut before the field, or a field number out of the layout.
   EXPECT_EQ(meaning(sampleRecord(14).substr(0, 60), E14::Subtotal), "");
   EXPECT_EQ(interpretedValue(*layoutOf(14), 99, sampleRecord(14)), "");
