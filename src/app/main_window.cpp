@@ -302,11 +302,8 @@ QGroupBox* MainWindow::buildCotepeGroup() {
   put(addButton(cotepe, "Gerar Arquivos Binários", "gerarArquivosBinarios",
                                        [this] { runPrinterCommand(generateBinaryFiles); }));
   put(addButton(cotepe, "Gerar Arquivo Texto", "gerarArquivoTexto", [this] { runPrinterCommand(generateTextFile); }));
-  put(addButton(cotepe, "Ler Registro Salvo", "lerRegistroSalvo", [this] {
-    fileView_->showFile(nullptr);  // the model drops the file it showed
-    model_.openSavedCotepeFile();
-    showFile();
-  }));
+  put(addButton(cotepe, "Ler Registro Salvo", "lerRegistroSalvo",
+                [this] { openChosenFile([this] { return model_.openSavedCotepeFile(); }); }));
   put(addButton(cotepe, "Validar Arquivo Texto", "validarArquivoTexto", [this] { validate(false); }));
   put(addButton(cotepe, "Separar Arquivo ", "separarArquivo", [this] {
     ConversionSession session{job_, model_.state.currentCotepePath, {}};
@@ -414,6 +411,8 @@ QTabWidget* MainWindow::buildResultTabs() {
   record_ = new RecordPanel(tabs_);
   record_->setObjectName("registro");
   tabs_->addTab(record_, utf8("Registro"));
+  record_->setValidatedFile(&model_.lastValidatedFile);
+  findings_->detail()->setValidatedFile(&model_.lastValidatedFile);
 
   connect(findings_, &FindingsPanel::saveLogRequested, this, [this] { runCommand([this] { saveLogAs(); }); });
   connect(findings_, &FindingsPanel::printRequested, this, [this] { printFindings(); });
@@ -523,7 +522,10 @@ QStatusBar* MainWindow::buildStatusBar() {
   statusLibrary_->setObjectName("estadoBiblioteca");
   statusFolder_ = new QLabel(status_);
   statusFolder_->setObjectName("estadoPasta");
+  statusTolerance_ = new QLabel(status_);
+  statusTolerance_->setObjectName("estadoTolerancia");
   status_->addWidget(statusFile_, 2);
+  status_->addWidget(statusTolerance_, 1);
   status_->addWidget(statusLibrary_, 2);
   status_->addWidget(statusFolder_, 3);
   return status_;
@@ -545,6 +547,10 @@ void MainWindow::runCommand(const std::function<void()>& command) {
 
 void MainWindow::updateStatus() {
   const QString file = fromPath(model_.state.currentCotepePath);
+  // A note about the file open before would hide which file is open now.
+  if (model_.state.currentCotepePath != statusFilePath_) status_->clearMessage();
+  statusFilePath_ = model_.state.currentCotepePath;
+  statusTolerance_->setText(toleranceNote());
   statusFile_->setText(file.isEmpty() ? utf8("Arquivo: nenhum") : utf8("Arquivo: ") + QFileInfo(file).fileName());
   statusFile_->setToolTip(file);
   statusLibrary_->setText(catalogue_.loadedLibrary() ? utf8("Biblioteca: %1, porta %2")
@@ -556,18 +562,25 @@ void MainWindow::updateStatus() {
   updateOrigins();
 }
 
+QString MainWindow::toleranceNote() const {
+  if (!model_.lastToleranceCents || model_.lastValidatedPath.empty()) return {};
+  return utf8("Tolerância: R$ %1").arg(QString::fromStdString(toleranceText(*model_.lastToleranceCents)));
+}
+
 void MainWindow::updateOrigins() {
   const std::string& open = model_.state.currentCotepePath;
-  const auto mark = [this, &open](QWidget* tab, OriginBar* bar, const std::string& resultsOf) {
-    bar->setFiles(resultsOf, open);
+  const auto mark = [this, &open](QWidget* tab, OriginBar* bar, const std::string& resultsOf, const QString& note) {
+    bar->setFiles(resultsOf, open, note);
     const int index = tabs_->indexOf(tab);
     tabs_->setTabToolTip(index, bar->isHidden() ? QString() : bar->text());
     tabs_->setTabIcon(index, bar->isForeign() ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
   };
-  mark(findings_, findings_->origin(), model_.lastValidatedPath);
-  mark(indicators_, indicators_->origin(), model_.lastValidatedPath);
-  mark(reconciliation_, reconciliation_->origin(), model_.lastValidatedPath);
-  mark(record_, record_->origin(), record_->shownPath());
+  // The validation's tabs say which tolerance their totals were held to.
+  const QString tolerance = toleranceNote();
+  mark(findings_, findings_->origin(), model_.lastValidatedPath, tolerance);
+  mark(indicators_, indicators_->origin(), model_.lastValidatedPath, tolerance);
+  mark(reconciliation_, reconciliation_->origin(), model_.lastValidatedPath, tolerance);
+  mark(record_, record_->origin(), record_->shownPath(), QString());
 }
 
 void MainWindow::showOutput() {
@@ -610,14 +623,23 @@ void MainWindow::showValidation() {
   indicators_->setIndicators(&model_.lastIndicators, model_.lastValidatedPath);
   tabs_->setTabText(tabs_->indexOf(indicators_), indicators_->tabTitle());
   reconciliation_->setReconciliation(model_.lastReconciliation);
+  // "Registro" showed a record of the results just replaced: it starts over, and
+  // "Próximo achado" goes to the first of the new findings.
+  record_->clear();
   record_->setNavigation(false, !model_.lastFindings.empty());
   findings_->setLogActions(!model_.lastValidatedPath.empty() && model_.lastValidatedPath == model_.state.currentCotepePath);
   tabs_->setCurrentWidget(output_);
 }
 
 void MainWindow::validate(bool formatOnly) {
-  if (model_.runValidationFromWindow(job_, formatOnly)) return showValidation();
-  status_->showMessage(utf8("Validação interrompida: os resultados anteriores continuam na tela."), kStatusShown);
+  switch (model_.runValidationFromWindow(job_, formatOnly)) {
+    case WindowValidation::Shown:
+      return showValidation();
+    case WindowValidation::Cancelled:
+      return status_->showMessage(utf8("Validação interrompida: os resultados anteriores continuam na tela."), kStatusShown);
+    case WindowValidation::NotRun:
+      return status_->showMessage(utf8("Validação não feita: os resultados anteriores continuam na tela."), kStatusShown);
+  }
 }
 
 void MainWindow::openFinding(int index) {
@@ -693,11 +715,21 @@ void MainWindow::openDropped(const QList<QUrl>& urls) {
     return;
   }
   const QString path = urls.front().toLocalFile();
-  fileView_->showFile(nullptr);  // the model drops the file it showed
-  if (model_.openCotepeFile(toPath(path)))
+  if (openChosenFile([this, &path] { return model_.openCotepeFile(toPath(path)); }))
     if (auto* qt = dynamic_cast<QtUserInterface*>(&ui_)) qt->suggestFile(path);
-  showFile();
   updateStatus();
+}
+
+bool MainWindow::openChosenFile(const std::function<bool()>& open) {
+  const bool showingFile = output_->currentWidget() == fileView_;
+  fileView_->showFile(nullptr);  // the model may replace the file it shows
+  if (open()) {
+    showFile();
+    return true;
+  }
+  // Cancelled, refused or unreadable: the window stays as it was.
+  if (showingFile) fileView_->showFile(&model_.shownFile);
+  return false;
 }
 
 bool MainWindow::refusedAsInput(const std::string& chosen, bool log) {
@@ -712,7 +744,8 @@ bool MainWindow::refusedAsInput(const std::string& chosen, bool log) {
 
 void MainWindow::saveLogAs() {
   const std::string log = model_.lastValidatedPath + ".log";
-  const std::string name = std::filesystem::path(log).filename().string();
+  // Not the log's own name: in its folder that is the one name a copy cannot take.
+  const std::string name = std::filesystem::path(model_.lastValidatedPath).stem().string() + "_validacao.log";
   const auto chosen = ui_.chooseOpenFile(
       OpenFileRequest{"*.log", name, "Arquivos de log (*.log)|*.log||", false, true, "Salvar log como"});
   if (!chosen) return;
@@ -758,7 +791,8 @@ void MainWindow::writeReport() {
   report::ReportOptions options;
   options.generatedAt = report::localDateTime();
   options.version = kVersion;
-  const report::ReportedFile reported = report::validateForReport(file, toleranceCentsFromText(model_.state.toleranceText), false,
+  // The tolerance of the results shown, which the report restates.
+  const report::ReportedFile reported = report::validateForReport(file, model_.lastToleranceCents.value_or(0), false,
                                                                   catalogue_.startDirectory().string(), options.findingsPerGroup);
   const std::string failure = report::writeAuditReport(*chosen, {reported}, options);
   QApplication::restoreOverrideCursor();

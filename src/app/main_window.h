@@ -145,8 +145,13 @@ class MainWindow : public QDialog {
   void updateStatus();
   void showRecord();  // "Registro" in front, after it was filled
   void showValidatedLine(int line);  // "Registro" at `line` of the validated file, no finding in it
+  // Runs `open`, the model's reading of a chosen file, and shows the file it read;
+  // when it read none (cancelled, refused) the window stays as it was. True when read.
+  bool openChosenFile(const std::function<bool()>& open);
   // Each result tab names the file its results come from, marked when it is not the open one.
   void updateOrigins();
+  // "Tolerância: R$ 0,05", the tolerance of the results shown; empty when they have none.
+  QString toleranceNote() const;
   // A chosen output that is the audited file itself (or, with `log`, its log) is refused with a message.
   bool refusedAsInput(const std::string& chosen, bool log);
   void keyPressEvent(QKeyEvent* event) override;
@@ -180,6 +185,8 @@ class MainWindow : public QDialog {
   QLabel* statusFile_ = nullptr;
   QLabel* statusLibrary_ = nullptr;
   QLabel* statusFolder_ = nullptr;
+  QLabel* statusTolerance_ = nullptr;
+  std::string statusFilePath_;  // the file the status bar named last
   QSettings* settings_ = nullptr;
   std::map<QString, QPushButton*> buttons_;
 };

@@ -27,11 +27,11 @@ OriginBar::OriginBar(QWidget* parent) : QLabel(parent) {
   hide();
 }
 
-void OriginBar::setFiles(const std::string& resultsOf, const std::string& openFile) {
+void OriginBar::setFiles(const std::string& resultsOf, const std::string& openFile, const QString& note) {
   foreign_ = !resultsOf.empty() && (openFile.empty() || !sameFile(resultsOf, openFile));
   setVisible(!resultsOf.empty());
   setToolTip(fromPath(resultsOf));
-  const QString of = shownPath(resultsOf);
+  const QString of = note.isEmpty() ? shownPath(resultsOf) : shownPath(resultsOf) + QString::fromUtf8(" · ") + note;
   if (!foreign_) {
     setText(QString::fromUtf8("Arquivo: %1").arg(of));
     setStyleSheet(QString());

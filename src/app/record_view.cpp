@@ -32,6 +32,14 @@ constexpr std::size_t kShownContext = 300;  // characters of a context line show
 
 QString utf8(const char* text) { return QString::fromUtf8(text); }
 
+const char* const kHint = "Dê um duplo clique num achado ou numa \"Linha N\" da saída para ver o registro.";
+
+bool sameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec);
+}
+
 }  // namespace
 
 std::optional<LineContext> readLineContext(const LineIndex& index, const std::string& path, int line, int around) {
@@ -76,7 +84,7 @@ RecordPanel::RecordPanel(QWidget* parent) : QWidget(parent), origin_(new OriginB
   layout->addWidget(origin_);
   auto* bar = new QHBoxLayout;
   layout->addLayout(bar);
-  heading_ = new QLabel(utf8("Dê um duplo clique num achado ou numa \"Linha N\" da saída para ver o registro."), this);
+  heading_ = new QLabel(utf8(kHint), this);
   heading_->setObjectName("registroTitulo");
   heading_->setTextFormat(Qt::PlainText);
   heading_->setWordWrap(true);  // beside the findings the panel may be narrow
@@ -152,12 +160,30 @@ void RecordPanel::showNoRecord(const QString& heading, const Finding* finding) {
   message_->setText(finding != nullptr ? fromCp1252(finding->message) : QString());
 }
 
+void RecordPanel::clear() {
+  showNoRecord(utf8(kHint), nullptr);
+  setNavigation(false, false);
+}
+
 void RecordPanel::showLine(const std::string& path, int line, const Finding* finding) {
   shownPath_ = path;
   fields_->setRowCount(0);
   context_->clear();
   highlightedRow_ = -1;
   message_->setText(finding != nullptr ? fromCp1252(finding->message) : QString());
+  if (line < 1) {
+    heading_->setText(utf8("Este achado é do arquivo inteiro: não aponta um registro."));
+    return;
+  }
+  // A line of a file rewritten since its validation is another record than the
+  // one the finding speaks of: it is not decoded as if it were.
+  if (validated_ != nullptr && sameFile(path, validated_->path()) && !validated_->unchanged()) {
+    heading_->setText(utf8("O arquivo %1 mudou depois da validação (tamanho, data ou conteúdo): a linha %2 como foi "
+                           "validada não existe mais. Valide o arquivo de novo para ver o registro atual.")
+                          .arg(fromPath(path))
+                          .arg(line));
+    return;
+  }
   const QColor colour = finding != nullptr && finding->severity == Severity::Warning ? QColor(255, 232, 190)
                                                                                      : QColor(255, 205, 205);
   const LineIndex* index = indexOf(path);

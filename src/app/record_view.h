@@ -12,6 +12,7 @@
 
 #include "cotepe/line_index.h"
 #include "validation/finding.h"
+#include "window/validated_file.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -40,8 +41,15 @@ class RecordPanel : public QWidget {
  public:
   explicit RecordPanel(QWidget* parent = nullptr);
 
-  // Shows line `line` of `path`, with `finding` (may be null) highlighted.
+  // Shows line `line` of `path`, with `finding` (may be null) highlighted. A line
+  // below 1 (a finding of the whole file) shows no record and says why. A line of
+  // the validated file (setValidatedFile) is decoded only while the file on disk is
+  // the one validated; otherwise the panel says the file changed.
   void showLine(const std::string& path, int line, const Finding* finding);
+  // The file the findings shown here come from (kept alive by the caller; null: none).
+  void setValidatedFile(ValidatedFile* file) { validated_ = file; }
+  // Nothing shown: the hint that tells how to show a record.
+  void clear();
   // No record to show (a finding of the whole file, or none): `heading`, and the
   // finding's message when there is one.
   void showNoRecord(const QString& heading, const Finding* finding);
@@ -76,6 +84,7 @@ class RecordPanel : public QWidget {
     LineIndex index;
   };
   std::optional<IndexedFile> indexed_;
+  ValidatedFile* validated_ = nullptr;
   QLabel* heading_;
   QLabel* message_;
   QTableWidget* fields_;

@@ -104,9 +104,7 @@ std::optional<std::int64_t> toleranceOption(const ParsedArgs& parsed, const char
   const std::optional<std::string> text = parsed.value("--tolerancia");
   const std::optional<std::int64_t> cents = text ? strictToleranceCents(*text) : std::optional<std::int64_t>(0);
   if (!cents) {
-    usageError(usage, "tolerância inválida: \"" + *text +
-                          "\"; escreva reais inteiros (0, 10, 1.000) ou reais, vírgula e dois centavos "
-                          "(0,05, 10,00, 1.000,00)");
+    usageError(usage, "tolerância inválida: \"" + *text + "\"; escreva " + kToleranceForms);
     return std::nullopt;
   }
   if (used) std::fprintf(stderr, "Tolerância: R$ %s\n", toleranceText(*cents).c_str());

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "cotepe/br_format.h"
 #include "cotepe/text.h"
 #include "indicators/file_indicators.h"
 #include "validation/tolerance.h"
@@ -83,23 +84,19 @@ std::vector<std::string> MainDialog::portNames() {
   return {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "USB"};
 }
 
-void MainDialog::openSavedCotepeFile() {
-  state.outputText.clear();
-  state.currentCotepePath.clear();
-  shownFile = {};
+bool MainDialog::openSavedCotepeFile() {
+  // The file open now stays until another one is read: a cancelled chooser must
+  // not leave the next validation without a file (and the results without theirs).
   std::error_code ec;
   const std::filesystem::path remembered = std::filesystem::current_path(ec);
   const auto chosen = ui.chooseOpenFile(OpenFileRequest{"*.txt", "", "Arquivos Texto (*.txt)|*.txt||", true});
-  if (!chosen) return;
+  if (!chosen) return false;
   if (!remembered.empty()) std::filesystem::current_path(remembered, ec);
 
-  openCotepeFile(*chosen);
+  return openCotepeFile(*chosen);
 }
 
 bool MainDialog::openCotepeFile(const std::string& path) {
-  state.outputText.clear();
-  state.currentCotepePath.clear();
-  shownFile = {};
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
   if (!ec && size > kMaxShownFileBytes) {
@@ -108,6 +105,8 @@ bool MainDialog::openCotepeFile(const std::string& path) {
   }
   std::string bytes;
   if (ec || !readWhole(path, bytes)) return false;
+  state.outputText.clear();
+  shownFile = {};
   state.currentCotepePath = path;
   if (numberedTextInOutput) state.outputText = numberedPieces(bytes, true);
   shownFile.pieces = pieceIndex(bytes);
@@ -119,14 +118,40 @@ MainDialog::ValidationResults MainDialog::validateNow(Notifier& notifier, std::s
                                                      bool formatOnly, const ValidationOptions& options) {
   ValidationResults results;
   results.path = std::move(path);
+  if (!formatOnly) results.toleranceCents = tolerance;
   FindingCollector collector;
   ValidationOptions withCollector = options;
   withCollector.sinks.push_back(&collector);
+  withCollector.logCreated = [&results, created = options.logCreated] {
+    results.started = true;
+    if (created) created();
+  };
+  // The bytes the full run reads, hashed as it reads them: what its findings are about.
+  const std::optional<FileStamp> before = stampOf(results.path);
+  Sha256 hash;
+  std::uintmax_t hashed = 0;
+  withCollector.readTap = [&hash, &hashed, tap = options.readTap](std::string_view raw) {
+    hash.add(raw.data(), raw.size());
+    hashed += raw.size();
+    if (tap) tap(raw);
+  };
   IndicatorRun run;
   if (formatOnly)
     run.summary = validateCotepeFileQuick(notifier, results.path, withCollector);
   else
     run = validateWithIndicators(notifier, results.path, tolerance, IndicatorSettings{}, withCollector);
+  if (before) {
+    std::string sha256;
+    // A run that stopped early (or a format-only one) read part of the file or none
+    // of it through the tap: the file is read again for its hash. A file that
+    // changed meanwhile keeps no hash: its findings fit no content known now.
+    if (run.summary.endsInEad && hashed == before->size)
+      sha256 = hash.hex();
+    else
+      sha256 = sha256HexOfFile(results.path).value_or(std::string());
+    if (stampOf(results.path) != before) sha256.clear();
+    results.file = ValidatedFile(results.path, *before, std::move(sha256));
+  }
   results.findings = std::move(collector.findings);
   results.reconciliation = std::move(run.summary.reconciliation);
   results.indicators = std::move(run.indicators);
@@ -134,13 +159,26 @@ MainDialog::ValidationResults MainDialog::validateNow(Notifier& notifier, std::s
   return results;
 }
 
-void MainDialog::takeResults(ValidationResults results) {
+bool MainDialog::takeResults(ValidationResults results) {
+  if (!results.started) return false;
   lastFindings = std::move(results.findings);
   lastReconciliation = std::move(results.reconciliation);
   lastIndicators = std::move(results.indicators);
   lastValidatedPath = std::move(results.path);
   lastValidationRan = results.ran;
+  lastValidatedFile = std::move(results.file);
+  lastToleranceCents = results.toleranceCents;
   showLogInOutput();
+  return true;
+}
+
+std::optional<std::int64_t> MainDialog::toleranceOfRun(bool formatOnly) {
+  if (formatOnly) return 0;
+  const std::optional<std::int64_t> cents = strictToleranceCents(state.toleranceText);
+  if (!cents)
+    ui.showMessage("Tolerância inválida: \""_cp + state.toleranceText + "\". Escreva "_cp + utf8ToCp1252(kToleranceForms) + ".",
+                   "Erro!", Icon::Error);
+  return cents;
 }
 
 void MainDialog::noteSpeed(const std::string& path, double seconds) {
@@ -150,12 +188,13 @@ void MainDialog::noteSpeed(const std::string& path, double seconds) {
   if (!ec && size > (1u << 20) && seconds > 0) validationBytesPerSecond = static_cast<double>(size) / seconds;
 }
 
-void MainDialog::runValidation(bool formatOnly, const ValidationOptions& options) {
+WindowValidation MainDialog::runValidation(bool formatOnly, const ValidationOptions& options) {
+  const std::optional<std::int64_t> tolerance = toleranceOfRun(formatOnly);
+  if (!tolerance) return WindowValidation::NotRun;
   const auto started = std::chrono::steady_clock::now();
-  ValidationResults results =
-      validateNow(ui, state.currentCotepePath, toleranceCentsFromText(state.toleranceText), formatOnly, options);
+  ValidationResults results = validateNow(ui, state.currentCotepePath, *tolerance, formatOnly, options);
   noteSpeed(results.path, std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count());
-  takeResults(std::move(results));
+  return takeResults(std::move(results)) ? WindowValidation::Shown : WindowValidation::NotRun;
 }
 
 bool MainDialog::validationLooksLong() const {
@@ -181,13 +220,12 @@ class WorkerNotifier : public Notifier {
 
 }  // namespace
 
-bool MainDialog::runValidationFromWindow(WorkerJob& job, bool formatOnly, const ValidationOptions& options) {
-  if (!validationLooksLong()) {
-    runValidation(formatOnly, options);
-    return true;
-  }
+WindowValidation MainDialog::runValidationFromWindow(WorkerJob& job, bool formatOnly, const ValidationOptions& options) {
+  if (!validationLooksLong()) return runValidation(formatOnly, options);
+  const std::optional<std::int64_t> toleranceRead = toleranceOfRun(formatOnly);
+  if (!toleranceRead) return WindowValidation::NotRun;
   const std::string path = state.currentCotepePath;
-  const std::int64_t tolerance = toleranceCentsFromText(state.toleranceText);
+  const std::int64_t tolerance = *toleranceRead;
   ValidationResults results;
   double seconds = 0;
   const WorkerOutcome outcome = runOnWorker(ui, job, [&](WorkerContext& context) {
@@ -198,10 +236,10 @@ bool MainDialog::runValidationFromWindow(WorkerJob& job, bool formatOnly, const 
     context.finish(0);
   }, false);
   // A cancelled run was waited for (it stops only at its end): its results are dropped.
-  if (outcome != WorkerOutcome::Finished) return false;
+  if (outcome == WorkerOutcome::Cancelled) return WindowValidation::Cancelled;
+  if (outcome != WorkerOutcome::Finished) return WindowValidation::NotRun;
   noteSpeed(path, seconds);
-  takeResults(std::move(results));
-  return true;
+  return takeResults(std::move(results)) ? WindowValidation::Shown : WindowValidation::NotRun;
 }
 
 bool MainDialog::showLogInOutput() {

@@ -18,6 +18,7 @@
 #include "port/user_interface.h"
 #include "port/window_state.h"
 #include "validation/validate.h"
+#include "window/validated_file.h"
 
 namespace tavex {
 
@@ -44,6 +45,13 @@ struct ShownFile {
   std::string_view piece(std::size_t i) const { return std::string_view(bytes).substr(pieces[i].offset, pieces[i].length); }
 };
 
+// How a validation asked from the window ended.
+enum class WindowValidation {
+  Shown,      // its results replaced the previous ones
+  Cancelled,  // the user cancelled it: the previous results stay
+  NotRun,     // refused (a tolerance not read) or unable to start (its message shown): the previous results stay
+};
+
 class MainDialog {
  public:
   MainDialog(UserInterface& ui, std::string startDirectory);
@@ -54,24 +62,31 @@ class MainDialog {
   // "Ler Registro Salvo": choose a text file of at most 30,000,000 bytes and show it
   // with numbered lines; it becomes the current COTEPE file. shownFile holds it
   // indexed; outputText gets its numbered text only when numberedTextInOutput.
-  void openSavedCotepeFile();
+  // True when a file was read; cancelling the chooser, or a file refused or
+  // unreadable, leaves the current file and what is shown as they were.
+  bool openSavedCotepeFile();
   // Its second half for a file already chosen (e.g. dropped on the window): the
-  // limit and its message, then the file shown and made current. False when not.
+  // limit and its message, then the file shown and made current. False when not
+  // (nothing changed then).
   bool openCotepeFile(const std::string& path);
 
   // "Validar Arquivo Texto" (full) and "Validar Formato do Arquivo" (format only):
   // validates the current COTEPE file, then shows its log. The run's findings and
   // reconciliation are kept in lastFindings / lastReconciliation for the window,
   // and a full run's indicators, read in the same pass, in lastIndicators (its
-  // options' recordObserver is replaced by theirs).
-  void runValidation(bool formatOnly, const ValidationOptions& options = {});
+  // options' recordObserver is replaced by theirs). The tolerance is read from
+  // toleranceText as strictToleranceCents reads it; another text is refused with a
+  // message naming the forms read. A refused run, or one that could not start (no
+  // file, a log that cannot be created: the validation's own message), changes
+  // nothing: NotRun.
+  WindowValidation runValidation(bool formatOnly, const ValidationOptions& options = {});
   // The same validation from the window's button: when it looks long (validationLooksLong)
   // it runs on `job`'s worker behind the progress dialog (its messages shown when it
   // ends, in order) so the window keeps repainting; otherwise as runValidation. The
-  // outcome is the same either way. False when nothing new is to be shown: the
-  // worker could not start, or the user cancelled (the log is still written whole;
-  // the previous results stay).
-  bool runValidationFromWindow(WorkerJob& job, bool formatOnly, const ValidationOptions& options = {});
+  // outcome is the same either way. Cancelled when the user cancelled (the log is
+  // still written whole; the previous results stay), NotRun as for runValidation or
+  // when the worker could not start.
+  WindowValidation runValidationFromWindow(WorkerJob& job, bool formatOnly, const ValidationOptions& options = {});
   // Whether validating the current file is expected to take over half a second, from
   // its size and the speed of this window's last validation of a file over a
   // megabyte, taken four times slower (a file full of findings reads slower than a
@@ -100,12 +115,18 @@ class MainDialog {
   std::vector<Indicator> lastIndicators;  // alerts first; none after a format-only run
   std::string lastValidatedPath;  // the file those findings belong to
   bool lastValidationRan = false;  // that run read the whole file and wrote its whole log
+  // That file as the run read it, to tell whether the file on disk is still the one.
+  ValidatedFile lastValidatedFile;
+  std::optional<std::int64_t> lastToleranceCents;  // the tolerance of that run; none for a format-only one
 
  private:
   // What one validation gives the window; made on any thread (the worker's), taken
   // in on the interface thread.
   struct ValidationResults {
     std::string path;
+    bool started = false;  // the run created its log: it has results to show
+    ValidatedFile file;
+    std::optional<std::int64_t> toleranceCents;
     std::vector<Finding> findings;
     std::optional<Reconciliation> reconciliation;
     std::vector<Indicator> indicators;
@@ -113,7 +134,11 @@ class MainDialog {
   };
   static ValidationResults validateNow(Notifier& notifier, std::string path, std::int64_t tolerance, bool formatOnly,
                                        const ValidationOptions& options);
-  void takeResults(ValidationResults results);
+  // The tolerance of a validation: 0 for a format-only one; nothing (the refusal
+  // shown) when toleranceText is not a tolerance.
+  std::optional<std::int64_t> toleranceOfRun(bool formatOnly);
+  // Replaces the last results with those of a run that started; false (nothing replaced) otherwise.
+  bool takeResults(ValidationResults results);
   void noteSpeed(const std::string& path, double seconds);  // validationBytesPerSecond from a run
 };
 

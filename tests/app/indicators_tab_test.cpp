@@ -141,7 +141,7 @@ TEST_F(IndicatorsTab, ResultsOfAnotherFileAreMarkedAndACleanRunEmptiesTheTab) {
   auto* origin = window->indicators()->findChild<QLabel*>("origem");
   ASSERT_NE(origin, nullptr);
   const QString first = app::fromPath(dir.file("indicios.txt"));
-  EXPECT_EQ(origin->text(), QString::fromUtf8("Arquivo: %1").arg(first));
+  EXPECT_EQ(origin->text(), QString::fromUtf8("Arquivo: %1 · Tolerância: R$ 0,00").arg(first));
   EXPECT_TRUE(tabs->tabIcon(tab).isNull());
 
   writeFile(dir.file("outro.txt"), joinLines(sampleTdmFile()));

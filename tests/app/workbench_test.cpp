@@ -22,11 +22,14 @@
 
 #include "app/file_view.h"
 #include "app/findings_view.h"
+#include "app/indicators_view.h"
+#include "app/origin_bar.h"
 #include "app/qt_text.h"
 #include "app/main_window.h"
 #include "app/reconciliation_view.h"
 #include "app/record_view.h"
 #include "app_fixture.h"
+#include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 #include "support/files.h"
 #include "support/sample_files.h"
@@ -40,9 +43,10 @@ using app::MainWindow;
 class Workbench : public WindowTest {
  protected:
   // A TDM file whose E02 (line 2) has letters in CRO (field 11), read and validated.
-  std::unique_ptr<MainWindow> validated(std::vector<std::string> lines) {
+  std::unique_ptr<MainWindow> validated(std::vector<std::string> lines) { return validated(joinLines(lines)); }
+  std::unique_ptr<MainWindow> validated(const std::string& text) {
     const std::string file = dir.file("ecf.txt");
-    writeFile(file, joinLines(lines));
+    writeFile(file, text);
     auto window = std::make_unique<MainWindow>(ui, dir.path().string());
     ui.answer(file);
     window->button("lerRegistroSalvo")->click();
@@ -72,6 +76,20 @@ class Workbench : public WindowTest {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
   }
   static QString shownMessage(MainWindow& w) { return w.record()->findChild<QLabel*>("registroMensagem")->text(); }
+  // A click on finding `row` of "Achados", then Enter: "Registro" shows it.
+  void enterOnFinding(MainWindow& w, int row) {
+    w.tabs()->setCurrentWidget(w.findings());
+    QTableView* table = findingsTable(w);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(row, 1)).center());
+    QTest::keyClick(table, Qt::Key_Return);
+  }
+  // The row of "Achados" whose message holds `text` (-1: none).
+  int findingRow(MainWindow& w, const QString& text) {
+    QAbstractItemModel* rows = findingsTable(w)->model();
+    for (int row = 0; row < rows->rowCount(); ++row)
+      if (rows->index(row, app::FindingsModel::MessageColumn).data().toString().contains(text)) return row;
+    return -1;
+  }
   QStringList opened;
   TempDir dir;
   ScriptedUserInterface ui;
@@ -481,10 +499,10 @@ TEST_F(Workbench, ResultTabsNameTheirFileAndMarkResultsOfAnotherOne) {
   // Validating the open file: the tabs name it, unmarked; "Registro" still names the line it shows.
   window->button("validarArquivoTexto")->click();
   for (QWidget* tab : results) {
-    EXPECT_EQ(origin(tab)->text(), QString::fromUtf8("Arquivo: %1").arg(second));
+    EXPECT_EQ(origin(tab)->text(), QString::fromUtf8("Arquivo: %1 · Tolerância: R$ 0,00").arg(second));
     EXPECT_TRUE(tabs->tabIcon(tabs->indexOf(tab)).isNull());
   }
-  EXPECT_TRUE(origin(window->record())->text().contains(first));
+  EXPECT_TRUE(origin(window->record())->isHidden());  // the old file's line is no longer shown
   window->openLine(1);
   EXPECT_EQ(origin(window->record())->text(), QString::fromUtf8("Arquivo: %1").arg(second));
 }
@@ -557,6 +575,112 @@ TEST_F(Workbench, AReportTheBrowserCannotShowIsReported) {
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].title, "Aviso");
   EXPECT_NE(ui.messages[0].text.find(dir.file("r2.html")), std::string::npos) << ui.messages[0].text;
+}
+
+// "Registro" decodes a line only as the record its finding speaks of: a finding of
+// the whole file points to none, a file rewritten since the validation (even with
+// its size and time put back) is not decoded, and an impossible date is no date.
+TEST_F(Workbench, RegistroDecodesOnlyTheRecordAFindingSpeaksOf) {
+  std::string text = readFile(std::string(TAVEX_SOURCE_DIR) + "/exemplos/tdm_coo_faltante.txt");
+  const std::size_t date = text.find("\nE14") + 1 + static_cast<std::size_t>(fieldLayout(E14::DataInicio).start - 1);
+  text.replace(date, 8, "20121345");
+  auto window = validated(text);
+  showActive(*window);
+  const QString wholeFile = QString::fromUtf8("Este achado é do arquivo inteiro: não aponta um registro.");
+  const int impossible = findingRow(*window, "Campo Data"), missing = findingRow(*window, "COO faltante");
+  ASSERT_TRUE(missing >= 0 && impossible >= 0);
+  enterOnFinding(*window, missing);
+  EXPECT_EQ(window->record()->heading()->text(), wholeFile);
+  enterOnFinding(*window, impossible);  // the first in the log, before the file's own
+  QTest::mouseClick(window->record()->findChild<QPushButton*>("proximoAchado"), Qt::LeftButton);
+  EXPECT_EQ(window->record()->heading()->text(), wholeFile);
+  EXPECT_TRUE(shownMessage(*window).contains("COO faltante"));
+
+  const auto decoded = [&] {
+    enterOnFinding(*window, impossible);
+    const int row = window->record()->highlightedRow();
+    return row < 0 ? QString() : window->record()->fields()->item(row, 5)->text();
+  };
+  EXPECT_EQ(decoded(), "data inexistente");
+  const auto modified = std::filesystem::last_write_time(dir.file("ecf.txt"));
+  for (const std::string dated : {"20120102", "20121345"}) {  // another record of the same size, then the same bytes
+    writeFile(dir.file("ecf.txt"), text.replace(date, 8, dated));
+    std::filesystem::last_write_time(dir.file("ecf.txt"), modified);
+    const bool same = dated == "20121345";
+    EXPECT_EQ(decoded(), same ? "data inexistente" : "") << dated;
+    EXPECT_EQ(window->record()->heading()->text().contains(QString::fromUtf8("mudou depois da validação")), !same);
+    EXPECT_EQ(window->record()->fields()->rowCount() > 0, same);
+  }
+}
+
+// A tolerance is read as the command line reads it; another text is refused and
+// changes nothing, and the tolerance used is named beside the results it gave.
+TEST_F(Workbench, TheToleranceBoxReadsWhatTheCommandLineReads) {
+  auto window = validated(threeFindings());
+  showActive(*window);
+  QLabel* status = window->statusBar()->findChild<QLabel*>("estadoTolerancia");
+  QString used = QString::fromUtf8("Tolerância: R$ 0,00");
+  for (const auto& [typed, read] : std::vector<std::pair<const char*, const char*>>{
+           {"0,5", ""}, {"10", "10,00"}, {"abc", ""}, {"1,234", ""}, {"10.000,00", "10.000,00"}, {"", ""}}) {
+    window->tolerance()->setFocus();
+    QTest::keyClick(window->tolerance(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(window->tolerance(), Qt::Key_Delete);
+    QTest::keyClicks(window->tolerance(), typed);
+    const std::size_t before = ui.messages.size();
+    QTest::mouseClick(window->button("validarArquivoTexto"), Qt::LeftButton);
+    const bool refused = *read == 0;
+    ASSERT_EQ(ui.messages.size(), before + (refused ? 1 : 0)) << typed;
+    if (refused)
+      EXPECT_NE(ui.messages.back().text.find("1.000) ou reais, "_cp), std::string::npos);
+    else
+      used = QString::fromUtf8("Tolerância: R$ ") + read;
+    EXPECT_EQ(status->text(), used) << typed;
+    for (QWidget* tab : std::initializer_list<QWidget*>{window->findings(), window->indicators(), window->reconciliation()})
+      EXPECT_TRUE(tab->findChild<QLabel*>("origem")->text().endsWith(used)) << typed;
+    EXPECT_EQ(findingsTable(*window)->model()->rowCount(), 3) << typed;
+  }
+}
+
+// What is shown stays until a validation replaces it: a cancelled chooser or a
+// validation that cannot run keeps it. A validation leaves nothing stale in view.
+TEST_F(Workbench, ResultsStayUntilAValidationReplacesThemAndNothingStaleStays) {
+  auto window = validated(brokenCro());
+  showActive(*window);
+  enterOnFinding(*window, 0);
+  ui.answer(std::nullopt);
+  QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+  EXPECT_EQ(window->model().state.currentCotepePath, dir.file("ecf.txt"));
+  std::filesystem::rename(dir.file("ecf.txt"), dir.file("fora.txt"));
+  QTest::keyClick(window.get(), Qt::Key_F5);  // the file is gone: a message, the results stay
+  std::filesystem::rename(dir.file("fora.txt"), dir.file("ecf.txt"));
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(findingsTable(*window)->model()->rowCount(), 1);
+  EXPECT_TRUE(window->results()->toPlainText().contains("Linha 2: Campo 11"));
+
+  // "Salvar log como…" proposes a name it takes.
+  ui.answer(std::nullopt);
+  QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+  const std::string proposed = ui.openRequests.back().initialName;
+  EXPECT_NE(proposed, "ecf.txt.log");
+  ui.answer(dir.file(proposed));
+  QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(readFile(dir.file(proposed)), readFile(dir.file("ecf.txt.log")));
+  EXPECT_FALSE(window->statusBar()->currentMessage().isEmpty());
+
+  // Another file opened: the status bar names it, whatever it said before.
+  writeFile(dir.file("outro.txt"), joinLines(threeFindings()));
+  ui.answer(dir.file("outro.txt"));
+  QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+  EXPECT_TRUE(window->statusBar()->currentMessage().isEmpty());
+  EXPECT_TRUE(window->statusBar()->findChild<QLabel*>("estadoArquivo")->isVisible());
+  // Validated: "Registro" no longer shows the other file, and walks the new findings.
+  QTest::keyClick(window.get(), Qt::Key_F5);
+  EXPECT_EQ(window->record()->fields()->rowCount(), 0);
+  EXPECT_TRUE(window->record()->origin()->isHidden());
+  QTest::mouseClick(window->record()->findChild<QPushButton*>("proximoAchado"), Qt::LeftButton);
+  EXPECT_TRUE(window->record()->heading()->text().startsWith("Linha 2: E02"));
+  EXPECT_TRUE(window->record()->origin()->text().contains(app::fromPath(dir.file("outro.txt"))));
+  EXPECT_EQ(ui.messages.size(), 1u);
 }
 
 }  // namespace

@@ -66,10 +66,10 @@ TEST_F(MainDialogTest, OpenSavedFileShowsItNumberedAndMakesItCurrent) {
   EXPECT_EQ(ui.openRequests[0].filter, "Arquivos Texto (*.txt)|*.txt||");
   EXPECT_EQ(ui.openRequests[0].defaultExtension, "*.txt");
 
-  ui.answer(std::nullopt);  // cancelled: both emptied before the chooser opened
-  dialog.openSavedCotepeFile();
-  EXPECT_EQ(dialog.state.outputText, "");
-  EXPECT_EQ(dialog.state.currentCotepePath, "");
+  ui.answer(std::nullopt);  // cancelled: the file open stays, and what it shows
+  EXPECT_FALSE(dialog.openSavedCotepeFile());
+  EXPECT_EQ(dialog.state.outputText, "00000001 - E01\r\n00000002 - E02\r\n00000003 - EAD\r\n");
+  EXPECT_EQ(dialog.state.currentCotepePath, dir.file("a.txt"));
 }
 
 TEST_F(MainDialogTest, TheOpenedFileIsKeptIndexedForAFileView) {
@@ -90,7 +90,7 @@ TEST_F(MainDialogTest, TheOpenedFileIsKeptIndexedForAFileView) {
   EXPECT_EQ(dialog.shownFile.piece(3), "EAD");
   ui.answer(std::nullopt);
   dialog.openSavedCotepeFile();
-  EXPECT_TRUE(dialog.shownFile.pieces.empty());
+  EXPECT_EQ(dialog.shownFile.pieces.size(), 4u);  // cancelled: still shown
 }
 
 TEST_F(MainDialogTest, RefusesFilesAboveThirtyMillionBytes) {
@@ -104,13 +104,13 @@ TEST_F(MainDialogTest, RefusesFilesAboveThirtyMillionBytes) {
   EXPECT_EQ(dialog.state.currentCotepePath, dir.file("exato.txt"));
   ui.answer(dir.file("grande.txt"));
   dialog.openSavedCotepeFile();
-  EXPECT_EQ(dialog.state.currentCotepePath, "");
-  EXPECT_EQ(dialog.state.outputText, "");
+  EXPECT_EQ(dialog.state.currentCotepePath, dir.file("exato.txt"));  // refused: the open file stays
+  EXPECT_EQ(dialog.state.outputText.rfind("00000001 - x", 0), 0u);
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0], (testing::ShownMessage{"Arquivo com tamanho maior que o limite (30 MB).", "Erro!", Icon::Error}));
   ui.answer(dir.file("sumiu.txt"));  // removed between choosing and reading: nothing, no message
   dialog.openSavedCotepeFile();
-  EXPECT_EQ(dialog.state.currentCotepePath, "");
+  EXPECT_EQ(dialog.state.currentCotepePath, dir.file("exato.txt"));
   EXPECT_EQ(ui.messages.size(), 1u);
 }
 
@@ -194,7 +194,7 @@ TEST_F(MainDialogTest, AValidationThatLooksLongRunsOnTheWorkerWithTheSameOutcome
   MainDialog direct(ui, dir.path().string());
   direct.state.currentCotepePath = file;
   EXPECT_FALSE(direct.validationLooksLong());  // a few kilobytes, before any measure
-  ASSERT_TRUE(direct.runValidationFromWindow(job, false, ValidationOptions{testing::kSampleToday}));
+  ASSERT_EQ(direct.runValidationFromWindow(job, false, ValidationOptions{testing::kSampleToday}), WindowValidation::Shown);
   const std::string log = testing::readFile(file + ".log");
 
   int shown = 0;
@@ -209,7 +209,7 @@ TEST_F(MainDialogTest, AValidationThatLooksLongRunsOnTheWorkerWithTheSameOutcome
   worker.state.currentCotepePath = file;
   worker.validationBytesPerSecond = 4;  // as if it had read 4 bytes a second: everything looks long
   ASSERT_TRUE(worker.validationLooksLong());
-  ASSERT_TRUE(worker.runValidationFromWindow(job, false, ValidationOptions{testing::kSampleToday}));
+  ASSERT_EQ(worker.runValidationFromWindow(job, false, ValidationOptions{testing::kSampleToday}), WindowValidation::Shown);
   EXPECT_EQ(shown, 1);
   EXPECT_EQ(testing::asLogLines(worker.lastFindings), testing::asLogLines(direct.lastFindings));
   EXPECT_FALSE(worker.lastFindings.empty());
@@ -226,10 +226,11 @@ TEST_F(MainDialogTest, AValidationThatLooksLongRunsOnTheWorkerWithTheSameOutcome
   std::filesystem::create_directory(other + ".log");
   worker.state.currentCotepePath = other;
   const std::size_t before = ui.messages.size();
-  worker.runValidationFromWindow(job, false, ValidationOptions{testing::kSampleToday});
+  EXPECT_EQ(worker.runValidationFromWindow(job, false, ValidationOptions{testing::kSampleToday}), WindowValidation::NotRun);
   EXPECT_EQ(shown, 2);
   ASSERT_EQ(ui.messages.size(), before + 1);
   EXPECT_EQ(ui.messages.back().title, "Erro!");
+  EXPECT_EQ(worker.lastValidatedPath, file);  // the results of the run before stay
 
   // Cancelled: nothing new is taken in.
   worker.state.currentCotepePath = file;
@@ -240,7 +241,7 @@ TEST_F(MainDialogTest, AValidationThatLooksLongRunsOnTheWorkerWithTheSameOutcome
     j.cancel();
     return WorkerOutcome::Cancelled;
   };
-  EXPECT_FALSE(worker.runValidationFromWindow(job, false, ValidationOptions{testing::kSampleToday}));
+  EXPECT_EQ(worker.runValidationFromWindow(job, false, ValidationOptions{testing::kSampleToday}), WindowValidation::Cancelled);
   EXPECT_TRUE(worker.lastFindings.empty());
 }
 
