@@ -588,7 +588,9 @@ class Splitter {
       const std::string path = splitOutputPath(inputPath_, z);
       OutputError error = OutputError::None;
       int systemError = 0;
-      const int fd = openGatheredOutput(path, !r.onDisk, error, systemError, r.created);
+      bool createdNow = false;
+      const int fd = openGatheredOutput(path, !r.onDisk, error, systemError, createdNow);
+      r.created = r.created || createdNow;  // a file this split made and now replaces stays its own
       r.onDisk = true;
       if (fd < 0) {
         ok = false;
@@ -628,10 +630,13 @@ class Splitter {
   int finish(int status) {
     closeInput();
     removeTemp();
-    // What is gathered is written whatever the ending (cancel, unknown record).
+    // A record of an unknown type refuses the whole file: nothing gathered is
+    // written and the outputs already written go as after a failed write. After a
+    // cancellation what is gathered is written.
+    if (status == kSplitUnknownRecord) writeFailed_ = true;
     if (!writeOutputs() && status == kSplitDone) status = failureStatus();
-    // A failed or refused write takes back every output this split created; files
-    // that were there before are left.
+    // A failed or refused write, or a refused file, takes back every output this
+    // split created; files that were there before are left.
     if (writeFailed_) {
       for (int z = kFirstReduction; z <= kLastReduction; ++z) {
         Reduction& r = reductions_[static_cast<std::size_t>(z)];

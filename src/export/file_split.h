@@ -50,9 +50,10 @@ std::string splitOutputPath(const std::string& inputPath, int z);
 
 // The split, run on the worker. Returns a status above, or kConversionCancelled
 // when it stopped between two records for a cancellation (outputs then hold whole
-// lines; the temporary file is removed). When an output fails or is refused,
-// nothing more is written and the outputs this split created are removed (files
-// that existed before stay); for kSplitCannotWrite and kSplitWriteFailed,
+// lines; the temporary file is removed). When an output fails or is refused, or
+// the file holds a record of an unknown type (kSplitUnknownRecord), nothing more
+// is written and the outputs this split created are removed (files that existed
+// before stay); for kSplitCannotWrite and kSplitWriteFailed,
 // `reason` (when given) receives the cause (cp1252 line).
 int splitWorker(const std::string& inputPath, WorkerControl& control, std::string* reason = nullptr);
 

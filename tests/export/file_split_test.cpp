@@ -139,16 +139,24 @@ TEST(FileSplit, MfFileIsRefusedWithoutLeavingFiles) {
   EXPECT_EQ(folderListing(dir.path()), "### mf.txt\n" + readFile(dir.file("mf.txt")));
 }
 
-TEST(FileSplit, UnknownRecordStopsKeepingWhatWasWrittenAndRemovesTheTemporaryFile) {
-  TempDir dir;
-  writeFile(dir.file("u.txt"), joinLines({sampleE01("TDM"), sampleE02(), e12(1, 10, "20121001"), withCoo(14, 5),
-                                          "E22 desconhecido", withCoo(14, 6)}));
-  DirectWorkerControl control;
-  EXPECT_EQ(splitWorker(dir.file("u.txt"), control), kSplitUnknownRecord);
-  EXPECT_FALSE(hasTemporaryFile(dir.path()));
-  const std::string out = readFile(dir.file("u_0001.txt"));
-  EXPECT_NE(out.find(withCoo(14, 5) + "\r\n"), std::string::npos);
-  EXPECT_EQ(out.find(withCoo(14, 6)), std::string::npos);
+// A record of an unknown type refuses the whole file: the split takes back the
+// outputs it made (one replaced within the split among them) and leaves the files
+// that were there before.
+TEST(FileSplit, UnknownRecordRefusesTheFileLeavingOnlyWhatWasThereBefore) {
+  const std::vector<std::vector<std::string>> before = {{}, {"u_0002.txt"}};
+  for (const std::vector<std::string>& names : before) {
+    TempDir dir;
+    for (const std::string& name : names) writeFile(dir.file(name), "anterior");
+    writeFile(dir.file("u.txt"), joinLines({sampleE01("TDM"), sampleE02(), e12(1, 10, "20121001"),
+                                            e12(2, 20, "20121002"), e12(1, 10, "20121001"), withCoo(14, 5),
+                                            withCoo(14, 15), "E22 desconhecido", withCoo(14, 6)}));
+    const std::string input = readFile(dir.file("u.txt"));
+    DirectWorkerControl control;
+    EXPECT_EQ(splitWorker(dir.file("u.txt"), control), kSplitUnknownRecord);
+    std::string expected = "### u.txt\n" + input;
+    for (const std::string& name : names) expected += "### " + name + "\nanterior";
+    EXPECT_EQ(folderListing(dir.path()), expected) << names.size();
+  }
 }
 
 TEST(FileSplit, CancellationLeavesWholeLinesAndNoTemporaryFile) {
