@@ -28,7 +28,9 @@ std::optional<tavex::RsaPrivateKey> signingKey(const std::string& keyPath) {
 // Replaces the generated file's EAD record by a real signature with `key`, as
 // "tavex-cli assinar --substituir" does. False after a message.
 bool signGeneratedFile(const char* path, const tavex::RsaPrivateKey& key) {
-  const tavex::SigningResult result = tavex::signFileInPlace(path, key, {.paf = false, .replace = true});
+  tavex::SigningOptions options;
+  options.replace = true;
+  const tavex::SigningResult result = tavex::signFileInPlace(path, key, options);
   if (result.status == tavex::SigningStatus::Signed) return true;
   std::fprintf(stderr, "tavex-gerador: %s\n", tavex::cp1252ToUtf8(tavex::signingMessage(result, path)).c_str());
   return false;

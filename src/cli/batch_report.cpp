@@ -119,7 +119,7 @@ std::string summaryTable(const std::vector<FileOutcome>& outcomes) {
   return out;
 }
 
-std::string writeSummaryCsv(const std::string& path, const std::vector<FileOutcome>& outcomes) {
+std::string writeSummaryCsv(const std::string& path, const std::vector<FileOutcome>& outcomes, std::string* notice) {
   std::string out;
   std::vector<std::string> header = kHeader;
   header.push_back("Motivo");
@@ -138,7 +138,10 @@ std::string writeSummaryCsv(const std::string& path, const std::vector<FileOutco
     writeRow(row);
   }
   const WholeFileResult written = writeWholeFile(path, out);
-  if (written.ok()) return {};
+  if (written.ok()) {
+    if (written.splitHardLink && notice != nullptr) *notice = cp1252ToUtf8(hardLinkSplitMessage(path));
+    return {};
+  }
   const std::string refusal = cp1252ToUtf8(outputRefusalMessage(written.refusal, path));
   if (!refusal.empty()) return refusal;
   return "não foi possível gravar o resumo em " + path + ": " + cp1252ToUtf8(systemReason(written.systemError));

@@ -17,7 +17,10 @@ const char* const kUsage =
     "registro EAD com a assinatura do MD5 de todas as linhas anteriores, que\n"
     "\"tavex-cli assinatura\" (ou \"paf\") verifica com a chave pública do par.\n"
     "O arquivo é regravado por meio de um arquivo temporário na mesma pasta: se algo\n"
-    "falhar, o original fica como estava.\n"
+    "falhar, o original fica como estava (dono, grupo e permissões são mantidos; um\n"
+    "arquivo somente leitura é recusado). A assinatura é conferida com a parte pública\n"
+    "da chave antes de gravada: uma chave danificada é recusada. Um sinal (Ctrl-C)\n"
+    "antes da troca do arquivo interrompe a assinatura e deixa o original.\n"
     "\n"
     "Sem --paf, ARQUIVO deve ser um arquivo COTEPE (primeira linha E01); com --paf,\n"
     "um arquivo de PAF-ECF, de qualquer conteúdo. Um arquivo que já termina com o\n"
@@ -49,7 +52,8 @@ int runAssinar(const Args& args) {
     return kCannotRun;
   }
   const SigningResult result =
-      signFileInPlace(path, key.reading.key, {.paf = parsed->has("--paf"), .replace = parsed->has("--substituir")});
+      signFileInPlace(path, key.reading.key,
+                      {.paf = parsed->has("--paf"), .replace = parsed->has("--substituir"), .keyPath = *keyPath});
   if (result.status != SigningStatus::Signed) {
     ui.showMessage(signingMessage(result, path), "Erro!", Icon::Error);
     return kCannotRun;

@@ -192,10 +192,12 @@ int runRelatorio(const Args& args) {
     }
   }
   if (status == kOk && pairsOver) status = kFound;  // as conciliar MF MFD counts them
-  if (const std::string failure = report::writeAuditReport(*output, files, options); !failure.empty()) {
+  std::string notice;
+  if (const std::string failure = report::writeAuditReport(*output, files, options, &notice); !failure.empty()) {
     std::fprintf(stderr, "tavex-cli: %s\n", visibleText(failure).c_str());
     return kCannotRun;
   }
+  if (!notice.empty()) std::fprintf(stderr, "tavex-cli: aviso: %s\n", visibleText(notice).c_str());
   return status;
 }
 

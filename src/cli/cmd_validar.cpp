@@ -99,6 +99,9 @@ int validateOneShowingTheLog(const std::string& path, const ValidationSettings& 
   return summary.errors > 0 ? kFound : kOk;
 }
 
+// The cause under a failure's message: its own line, or nothing when unknown.
+std::string causeLines(const std::string& cause) { return cause.empty() ? cause : visibleText(cause) + "\n"; }
+
 int validateOneAsJson(const std::string& path, const ValidationSettings& settings) {
   JsonDocument document;
   BatchInterrupt interrupt({path + ".log"});
@@ -110,7 +113,8 @@ int validateOneAsJson(const std::string& path, const ValidationSettings& setting
   if (!outcome.problem.empty())
     std::fprintf(stderr, "tavex-cli: %s: %s\n", visibleText(path).c_str(), visibleText(outcome.problem).c_str());
   if (!document.writeTo(stdout)) {
-    std::fputs("tavex-cli: o documento JSON não pôde ser escrito por inteiro\n", stderr);
+    std::fprintf(stderr, "tavex-cli: o documento JSON não pôde ser escrito por inteiro\n%s",
+                 causeLines(document.failure()).c_str());
     return kCannotRun;
   }
   printOut("\n");
@@ -143,13 +147,17 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
   std::mutex mutex;
   std::map<std::size_t, JsonDocument> pendingJson;
   bool jsonWritten = true;
+  std::string jsonFailure;  // the first document's that could not be written
   std::size_t nextJson = 0, done = 0;
   const bool progress = ::isatty(STDERR_FILENO) == 1;
   ProgressBar bar(stderr, outcomes.size());
   const auto emitReadyJson = [&] {
     for (auto it = pendingJson.find(nextJson); it != pendingJson.end(); it = pendingJson.find(nextJson)) {
       std::fputs(nextJson == 0 ? "{\"arquivos\":[\n" : ",\n", stdout);
-      if (!it->second.writeTo(stdout)) jsonWritten = false;
+      if (!it->second.writeTo(stdout)) {
+        if (jsonWritten) jsonFailure = it->second.failure();
+        jsonWritten = false;
+      }
       pendingJson.erase(it);
       ++nextJson;
     }
@@ -221,14 +229,17 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
   int status = exitStatusOf(outcomes);
   if (status == kOk && pairsOverTolerance(pairs)) status = kFound;  // as conciliar MF MFD counts them
   if (!jsonWritten) {
-    std::fputs("tavex-cli: algum documento JSON não pôde ser escrito por inteiro\n", stderr);
+    std::fprintf(stderr, "tavex-cli: algum documento JSON não pôde ser escrito por inteiro\n%s",
+                 causeLines(jsonFailure).c_str());
     status = kCannotRun;
   }
   if (settings.summaryCsv) {
-    if (const std::string failure = writeSummaryCsv(*settings.summaryCsv, outcomes); !failure.empty()) {
+    std::string notice;
+    if (const std::string failure = writeSummaryCsv(*settings.summaryCsv, outcomes, &notice); !failure.empty()) {
       std::fprintf(stderr, "tavex-cli: %s\n", visibleText(failure).c_str());
       status = kCannotRun;
     }
+    if (!notice.empty()) std::fprintf(stderr, "tavex-cli: aviso: %s\n", visibleText(notice).c_str());
   }
   return status;
 }

@@ -1,6 +1,10 @@
 #include "cli/file_validation.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -8,6 +12,7 @@
 #include <fstream>
 
 #include "cotepe/br_format.h"
+#include "cotepe/file_access.h"
 #include "cotepe/file_kind.h"
 #include "cotepe/text.h"
 #include "indicators/indicator_collector.h"
@@ -357,14 +362,50 @@ std::string fileDocument(const FileOutcome& outcome, const ValidationSettings& s
 
 void JsonDocument::SpillClose::operator()(std::FILE* f) const { std::fclose(f); }
 
+namespace {
+
+// A file with no name in `folder`, gone when closed; nullptr (errno set) when it
+// cannot be made.
+std::FILE* namelessFileIn(const std::string& folder) {
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {  // no O_TMPFILE here
+    std::string name = folder + "/tavex-json-XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(name.c_str());
+  }
+  if (fd < 0) return nullptr;
+  std::FILE* file = ::fdopen(fd, "w+b");
+  if (file == nullptr) ::close(fd);
+  return file;
+}
+
+}  // namespace
+
 void JsonDocument::onFinding(const Finding& finding) {
   if (!first_) findings_ += ',';
   first_ = false;
   append(findings_, findingJson(finding));
   if (findings_.size() < kKeptBytes || failed_) return;
-  if (!spill_) spill_.reset(std::tmpfile());
-  if (!spill_ || std::fwrite(findings_.data(), 1, findings_.size(), spill_.get()) != findings_.size()) failed_ = true;
+  errno = 0;
+  if (!spill_) {
+    const char* folder = std::getenv("TMPDIR");
+    spillFolder_ = folder != nullptr && *folder != '\0' ? folder : "/tmp";
+    spill_.reset(namelessFileIn(spillFolder_));
+  }
+  if (!spill_ || std::fwrite(findings_.data(), 1, findings_.size(), spill_.get()) != findings_.size() ||
+      std::fflush(spill_.get()) != 0) {
+    failed_ = true;
+    spillError_ = errno != 0 ? errno : EIO;
+  }
   findings_.clear();
+}
+
+std::string JsonDocument::failure() const {
+  if (failed_)
+    return "o arquivo temporário dos achados não pôde ser gravado na pasta " + spillFolder_ + ": " +
+           cp1252ToUtf8(systemReason(spillError_)) + " (a variável TMPDIR escolhe outra pasta)";
+  if (outError_ != 0) return "a saída não pôde ser gravada: " + cp1252ToUtf8(systemReason(outError_));
+  return {};
 }
 
 void JsonDocument::complete(std::string head, std::string tail) {
@@ -374,7 +415,12 @@ void JsonDocument::complete(std::string head, std::string tail) {
 
 bool JsonDocument::writeTo(std::FILE* out) const {
   if (failed_) return false;
-  const auto put = [out](std::string_view text) { return std::fwrite(text.data(), 1, text.size(), out) == text.size(); };
+  const auto put = [this, out](std::string_view text) {
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), out) == text.size()) return true;
+    outError_ = errno != 0 ? errno : EIO;
+    return false;
+  };
   if (!put(head_)) return false;
   if (spill_) {
     if (std::fflush(spill_.get()) != 0 || std::fseek(spill_.get(), 0, SEEK_SET) != 0) return false;

@@ -76,15 +76,19 @@ struct FileRun {
 // A file's JSON document (as fileDocument writes it), made while its validation
 // runs: each finding is written out as it comes, into a temporary file once more
 // than a megabyte of them waits, and the members before and after the findings
-// once the run is over; so its memory stays bounded whatever the findings.
+// once the run is over; so its memory stays bounded whatever the findings. The
+// temporary file lives, nameless, in the folder $TMPDIR names (/tmp without it).
 class JsonDocument : public FindingSink {
  public:
   void onFinding(const Finding& finding) override;
   // The members before the findings (through "achados":[) and after them.
   void complete(std::string head, std::string tail);
   // Writes the whole document to `out`. False when a write failed, here or into the
-  // temporary file.
+  // temporary file; failure() then says which and why.
   bool writeTo(std::FILE* out) const;
+  // What went wrong, in a line for the user (UTF-8): the temporary folder and the
+  // cause, or the cause of a failed write to `out`; empty when nothing failed.
+  std::string failure() const;
   // The whole document as one text (for small documents and tests).
   std::string text() const;
 
@@ -98,6 +102,9 @@ class JsonDocument : public FindingSink {
   std::unique_ptr<std::FILE, SpillClose> spill_;
   bool first_ = true;
   bool failed_ = false;
+  std::string spillFolder_;  // where the temporary file was, or was to be, made
+  int spillError_ = 0;       // errno of the temporary file's failure
+  mutable int outError_ = 0;  // errno of a failed write to `out`
 };
 
 // Validates `path` (writing its log) and answers its summary line; when `document`

@@ -28,11 +28,11 @@ extern "C" void stopBatchOnSignal(int signal) {
   using State = BatchInterrupt::LogState;
   if (const BatchInterrupt::Logs* logs = g_batchLogs.load())
     for (std::size_t i = 0; i < logs->paths.size(); ++i)
-      if (const State state = logs->states[i].load(); state != State::Idle) {
-        // A run still starting may not have made its log yet: only an empty file can
-        // be the one it is making (a log in use by another run has its header).
+      if (logs->states[i].load() != State::Idle) {
+        // A log being made is written beside its name, which holds the previous
+        // log (left whole) or the empty file the run made to hold the name.
         struct stat st {};
-        if (state == State::Writing || (::lstat(logs->paths[i].c_str(), &st) == 0 && st.st_size == 0))
+        if (::lstat(logs->paths[i].c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
           ::unlink(logs->paths[i].c_str());
       }
   struct sigaction usual {};

@@ -30,8 +30,10 @@ void setThreadStarter(ThreadStarter starter);
 
 // Ctrl-C, SIGTERM or SIGHUP during a batch, for the life of the object: the flag
 // turns true, no file is taken any more and the ones in flight finish. A second
-// signal ends the program at once, by the signal's usual action, after removing
-// the logs still being written, so that a log is whole or absent, never cut.
+// signal ends the program at once, by the signal's usual action: a log still
+// being made never took its name (the previous log stays whole; an empty file
+// that held the name for it is removed, its temporary file by the next run on
+// it), so that a log is whole or absent, never cut.
 // One at a time; `logPaths` holds the log of every item of the batch.
 class BatchInterrupt {
  public:

@@ -1,13 +1,15 @@
 #include "cotepe/file_access.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <utility>
 
 namespace tavex {
 
@@ -16,6 +18,29 @@ namespace {
 bool isSymlink(const std::string& path) {
   struct stat st {};
   return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+// "dir/" and "name" of a path ("" and the path when it has no folder).
+std::pair<std::string, std::string> splitPath(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {std::string(), path};
+  return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+// A file a killed writer left under a temporary name: no writer holds its lock.
+// A live writer holds it from the moment its file is made but for the instant
+// between the two, so an empty file of the last seconds is taken as live.
+bool removedAsStale(const std::string& candidate) {
+  const int fd = ::open(candidate.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat held {}, named {};
+  const bool stale = ::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) &&
+                     FileLock::lockDescriptor(fd) == FileLock::Result::Locked &&
+                     (held.st_size > 0 || std::time(nullptr) - held.st_mtime > 5) &&
+                     ::lstat(candidate.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+                     named.st_ino == held.st_ino && ::unlink(candidate.c_str()) == 0;
+  ::close(fd);
+  return stale;
 }
 
 }  // namespace
@@ -104,8 +129,13 @@ std::string outputRefusalMessage(OutputError error, const std::string& path) {
   switch (error) {
     case OutputError::Symlink: return cformat(kSymlinkRefused, utf8ToCp1252(path).c_str());
     case OutputError::NotRegular: return cformat(kNotRegularOutput, utf8ToCp1252(path).c_str());
+    case OutputError::ReadOnly: return cformat(kReadOnlyOutput, utf8ToCp1252(path).c_str());
     default: return {};
   }
+}
+
+std::string hardLinkSplitMessage(const std::string& path) {
+  return cformat(kHardLinkSplit, utf8ToCp1252(path).c_str());
 }
 
 std::string systemReason(int error) {
@@ -118,6 +148,7 @@ std::string systemReason(int error) {
     case EROFS: return "o dispositivo é somente leitura"_cp;
     case ENOENT: return "o caminho não existe"_cp;
     case ENOTDIR: return "um nome do caminho não é uma pasta"_cp;
+    case EISDIR: return "é uma pasta, não um arquivo"_cp;
     case EIO: return "erro de leitura ou gravação no dispositivo"_cp;
     case ENAMETOOLONG: return "nome de arquivo longo demais"_cp;
     case EMFILE:
@@ -130,31 +161,52 @@ std::string reasonLine(int error) { return error == 0 ? std::string() : "Motivo:
 
 WholeFileWriter::WholeFileWriter(const std::string& path) : path_(path) {
   struct stat target {};
-  const bool exists = ::lstat(path.c_str(), &target) == 0;
-  if (exists && S_ISLNK(target.st_mode)) {
+  existed_ = ::lstat(path.c_str(), &target) == 0;
+  if (existed_ && S_ISLNK(target.st_mode)) {
     result_.refusal = OutputError::Symlink;
     return;
   }
-  if (exists && !S_ISREG(target.st_mode)) {
+  if (existed_ && !S_ISREG(target.st_mode)) {
     result_.refusal = OutputError::NotRegular;
     return;
   }
-  // A name of its own beside the target, created exclusively (0666 less the umask).
-  static std::atomic<unsigned> counter{0};
-  const std::size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  for (int attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
-    temp_ = folder + "." + name + cformat(".%d-%u.tmp", static_cast<int>(::getpid()), counter++);
-    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd_ < 0 && errno != EEXIST) break;
+  // Root may write anything, but a file without a single write bit was made
+  // read-only on purpose: it is not replaced behind its owner's back.
+  if (existed_ && ((target.st_mode & 0222) == 0 ||
+                   (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0 && (errno == EACCES || errno == EPERM)))) {
+    result_.refusal = OutputError::ReadOnly;
+    return;
+  }
+  if (existed_) {
+    device_ = static_cast<std::uint64_t>(target.st_dev);
+    inode_ = static_cast<std::uint64_t>(target.st_ino);
+    result_.splitHardLink = target.st_nlink > 1;
+  }
+  // A name of its own beside the target, the first free one of a few, created
+  // exclusively (0666 less the umask) and locked at once: its lock tells a later
+  // writer that it is not stale. One a killed writer left is removed and taken.
+  const auto [folder, name] = splitPath(path);
+  int error = EEXIST;
+  for (int index = 0; fd_ < 0 && error == EEXIST && index < 64; ++index) {
+    temp_ = folder + "." + name + cformat(".tavex-%d.tmp", index);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      fd_ = ::open(temp_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+      error = fd_ >= 0 ? 0 : errno;
+      if (error != EEXIST || attempt == 1 || !removedAsStale(temp_)) break;
+    }
   }
   if (fd_ < 0) {
-    result_.systemError = errno;
+    result_.systemError = error;
     temp_.clear();
     return;
   }
-  if (exists && ::fchmod(fd_, target.st_mode & 07777) != 0) result_.systemError = errno;
+  FileLock::lockDescriptor(fd_);
+  if (!existed_) return;
+  // Owner and group first: giving them away clears the set-id bits the mode restores.
+  if (::fchown(fd_, target.st_uid, target.st_gid) != 0 && ::fchown(fd_, static_cast<uid_t>(-1), target.st_gid) != 0) {
+    // Not permitted: the file stays this user's, as any file this user writes.
+  }
+  if (::fchmod(fd_, target.st_mode & 07777) != 0) result_.systemError = errno;
 }
 
 WholeFileWriter::~WholeFileWriter() { discard(); }
@@ -177,12 +229,19 @@ void WholeFileWriter::write(std::string_view bytes) {
 
 WholeFileResult WholeFileWriter::finish() {
   if (fd_ < 0) return result_;
+  if (good() && ::fsync(fd_) != 0 && errno != EINVAL && errno != EROFS) result_.systemError = errno;
   const int closed = ::close(fd_);
   fd_ = -1;
   if (closed != 0 && good()) result_.systemError = errno;
+  struct stat now {};
+  const bool present = ::lstat(path_.c_str(), &now) == 0;
+  if (good() && existed_ &&
+      (!present || static_cast<std::uint64_t>(now.st_dev) != device_ || static_cast<std::uint64_t>(now.st_ino) != inode_))
+    result_.systemError = ESTALE;
   if (good() && ::rename(temp_.c_str(), path_.c_str()) != 0) result_.systemError = errno;
   if (good()) temp_.clear();  // renamed: nothing left to remove
   discard();
+  if (!good()) result_.splitHardLink = false;
   return result_;
 }
 

@@ -25,6 +25,11 @@ inline constexpr const char* kNotRegularOutput =
     "O arquivo %s não é um arquivo regular. Por segurança, ele não foi gravado."_cp;
 inline constexpr const char* kFileInUse = "O arquivo %s está em uso por outro processo."_cp;
 inline constexpr const char* kFolderInUse = "A pasta %s está em uso por outro processo."_cp;
+inline constexpr const char* kReadOnlyOutput =
+    "O arquivo %s é somente leitura. Ele não foi gravado; libere a gravação para substituí-lo."_cp;
+inline constexpr const char* kHardLinkSplit =
+    "O arquivo %s tinha outros nomes (links físicos): só este nome recebeu o novo conteúdo; os outros "
+    "continuam com o anterior."_cp;
 
 enum class OutputMode {
   Reuse,      // created when missing, kept as it is when present (the caller truncates under its lock)
@@ -32,7 +37,9 @@ enum class OutputMode {
   Append,     // must exist; written at its end
 };
 
-enum class OutputError { None, Symlink, Exists, NotRegular, Other };
+// ReadOnly: a file nobody may write (no write permission bit at all, which holds
+// for root too) or that this user may not write; only WholeFileWriter says it.
+enum class OutputError { None, Symlink, Exists, NotRegular, ReadOnly, Other };
 
 struct OutputFile {
   int fd = -1;  // open for writing (close-on-exec), or -1
@@ -75,8 +82,11 @@ class FileLock {
   int fd_ = -1;
 };
 
-// The message of an OutputError for `path` (UTF-8 path), or empty for Other/None.
+// The message of an OutputError for `path` (UTF-8 path), or empty for Other/None/Exists.
 std::string outputRefusalMessage(OutputError error, const std::string& path);
+// The notice of a rewrite that split a hard link (WholeFileResult::splitHardLink),
+// for `path` (UTF-8 path); cp1252.
+std::string hardLinkSplitMessage(const std::string& path);
 
 // Why a file operation failed, in the user's words (cp1252, no final period):
 // "disco cheio", "sem permissão de gravação"... from its errno; the system's own
@@ -88,17 +98,25 @@ std::string systemReason(int error);
 std::string reasonLine(int error);
 
 struct WholeFileResult {
-  OutputError refusal = OutputError::None;  // Symlink or NotRegular: the target was refused
+  OutputError refusal = OutputError::None;  // Symlink, NotRegular or ReadOnly: the target was refused
   int systemError = 0;                      // errno of the failed step, when not refused
+  bool splitHardLink = false;  // written, but the target had other names, which keep the old bytes
   bool ok() const { return refusal == OutputError::None && systemError == 0; }
 };
 
 // A file written whole or not at all, in as many pieces as its writer likes: the
 // bytes go to a new temporary file beside `path`, which replaces `path` (rename)
-// only once all of them are written and the file is closed (finish). A target
-// that is a symbolic link or no regular file is refused at the start; an existing
-// target's permissions are kept. The temporary file never outlives a failure nor
-// an object dropped without finish().
+// only once all of them are written, flushed to the disk and the file is closed
+// (finish). The temporary file (".NAME.tavex-N.tmp") never outlives a failure nor
+// an object dropped without finish(); one left by a killed process is removed by
+// the next writer of the same target (each is locked by its writer while it lives).
+//
+// The target is refused at the start when it is a symbolic link, no regular file,
+// or read-only (see OutputError::ReadOnly). An existing target keeps its mode and,
+// where this process may give them, its owner and group; a target with other hard
+// links is replaced under this name only (splitHardLink says so). When the name no
+// longer holds the file found at the start by the time of the rename (someone
+// replaced it meanwhile), nothing is replaced and systemError is ESTALE.
 class WholeFileWriter {
  public:
   explicit WholeFileWriter(const std::string& path);
@@ -108,6 +126,10 @@ class WholeFileWriter {
 
   // False once something failed (the start included); later writes are dropped.
   bool good() const { return result_.ok(); }
+  // The errno of the first failure so far (0 when none, or when refused).
+  int systemError() const { return result_.systemError; }
+  // Why the target was refused at the start (None when it was not).
+  OutputError refusal() const { return result_.refusal; }
   void write(std::string_view bytes);
   // Closes and renames: the outcome of the whole file.
   WholeFileResult finish();
@@ -117,6 +139,8 @@ class WholeFileWriter {
 
   std::string path_, temp_;
   int fd_ = -1;
+  bool existed_ = false;
+  std::uint64_t device_ = 0, inode_ = 0;  // the target found at the start
   WholeFileResult result_;
 };
 

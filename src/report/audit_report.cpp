@@ -751,14 +751,18 @@ std::string auditReportHtml(const std::vector<ReportedFile>& files, const Report
   return page;
 }
 
-std::string writeAuditReport(const std::string& path, const std::vector<ReportedFile>& files, const ReportOptions& options) {
+std::string writeAuditReport(const std::string& path, const std::vector<ReportedFile>& files, const ReportOptions& options,
+                             std::string* notice) {
   // Written whole beside the page it replaces, a piece at a time as it is built,
   // so a failure leaves the previous report as it was.
   WholeFileWriter out(path);
   if (out.good()) Page(files, options, [&out](std::string_view piece) { out.write(piece); }).build();
   const WholeFileResult written = out.finish();
   if (written.refusal != OutputError::None) return cp1252ToUtf8(outputRefusalMessage(written.refusal, path));
-  if (written.ok()) return {};
+  if (written.ok()) {
+    if (written.splitHardLink && notice != nullptr) *notice = cp1252ToUtf8(hardLinkSplitMessage(path));
+    return {};
+  }
   return "não foi possível gravar o relatório " + path + "; o anterior, se havia, ficou como estava. " +
          cp1252ToUtf8(reasonLine(written.systemError));
 }

@@ -114,9 +114,10 @@ std::string auditReportHtml(const std::vector<ReportedFile>& files, const Report
 // Writes the page to `path` whole (created or replaced through a temporary file
 // beside it, written in pieces as the page is built so that its size costs no
 // memory; never through a symbolic link): a failure leaves `path` as it was.
-// Empty on success, else why not (UTF-8).
+// Empty on success, else why not (UTF-8). A written page that split a hard link
+// puts the notice (UTF-8) in `notice`, when given.
 std::string writeAuditReport(const std::string& path, const std::vector<ReportedFile>& files,
-                             const ReportOptions& options);
+                             const ReportOptions& options, std::string* notice = nullptr);
 
 // "DD/MM/AAAA HH:MM" of the local clock now.
 std::string localDateTime();

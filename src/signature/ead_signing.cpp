@@ -17,9 +17,12 @@ std::string makeEadRecord(std::string_view signedBytes, const RsaBytes& modulus,
   return eadRecordOfDigest(digest, modulus, privateExponent);
 }
 
-std::string eadRecordOfDigest(const Md5Digest& digest, const RsaBytes& modulus, const RsaBytes& privateExponent) {
+namespace {
 
-  // 00 01 FF..FF 00 DigestInfo(MD5) digest
+constexpr std::size_t kDigits = 64;
+
+// 00 01 FF..FF 00 DigestInfo(MD5) digest
+RsaBytes paddedBlock(const Md5Digest& digest) {
   static const std::uint8_t kDigestInfo[] = {0x30, 0x20, 0x30, 0x0c, 0x06, 0x08, 0x2a, 0x86, 0x48,
                                              0x86, 0xf7, 0x0d, 0x02, 0x05, 0x05, 0x00, 0x04, 0x10};
   RsaBytes block{};
@@ -28,24 +31,43 @@ std::string eadRecordOfDigest(const Md5Digest& digest, const RsaBytes& modulus, 
   std::fill(block.begin() + 2, block.begin() + static_cast<std::ptrdiff_t>(infoAt) - 1, std::uint8_t{0xFF});
   std::copy(std::begin(kDigestInfo), std::end(kDigestInfo), block.begin() + static_cast<std::ptrdiff_t>(infoAt));
   std::copy(digest.begin(), digest.end(), block.end() - 16);
+  return block;
+}
 
-  constexpr std::size_t kDigits = 64;
-  Digit n[kDigits], d[kDigits], m[kDigits], s[kDigits];
+// value^exponent mod modulus, 1024 bits each.
+RsaBytes power(const RsaBytes& value, const RsaBytes& exponent, const RsaBytes& modulus) {
+  Digit n[kDigits], e[kDigits], m[kDigits], s[kDigits];
   digitsFromBytes(n, kDigits, modulus.data(), modulus.size());
-  digitsFromBytes(d, kDigits, privateExponent.data(), privateExponent.size());
-  digitsFromBytes(m, kDigits, block.data(), block.size());
-  modExpDigits(s, m, d, significantDigits(d, kDigits), n, kDigits);
-  RsaBytes signature{};
-  bytesFromDigits(signature.data(), signature.size(), s, kDigits);
+  digitsFromBytes(e, kDigits, exponent.data(), exponent.size());
+  digitsFromBytes(m, kDigits, value.data(), value.size());
+  modExpDigits(s, m, e, significantDigits(e, kDigits), n, kDigits);
+  RsaBytes result{};
+  bytesFromDigits(result.data(), result.size(), s, kDigits);
+  std::fill(std::begin(e), std::end(e), Digit{0});
+  return result;
+}
 
+std::string recordOf(const RsaBytes& signature) {
   static const char kHex[] = "0123456789ABCDEF";
   std::string record = "EAD";
   for (std::uint8_t b : signature) {
     record += kHex[b >> 4];
     record += kHex[b & 0x0F];
   }
-  std::fill(std::begin(d), std::end(d), Digit{0});
   return record;
+}
+
+}  // namespace
+
+std::string eadRecordOfDigest(const Md5Digest& digest, const RsaBytes& modulus, const RsaBytes& privateExponent) {
+  return recordOf(power(paddedBlock(digest), privateExponent, modulus));
+}
+
+std::optional<std::string> checkedEadRecordOfDigest(const Md5Digest& digest, const RsaPrivateKey& key) {
+  const RsaBytes block = paddedBlock(digest);
+  const RsaBytes signature = power(block, key.privateExponent, key.modulus);
+  if (power(signature, key.publicExponent, key.modulus) != block) return std::nullopt;
+  return recordOf(signature);
 }
 
 }  // namespace tavex

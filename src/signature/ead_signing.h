@@ -4,10 +4,12 @@
 // checkSignedFile accepts with the public key.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "signature/digest_recovery.h"
+#include "signature/private_key.h"
 
 namespace tavex {
 
@@ -19,5 +21,10 @@ std::string makeEadRecord(std::string_view signedBytes, const RsaBytes& modulus,
 
 // The same record for signed bytes whose MD5 digest the caller already has.
 std::string eadRecordOfDigest(const Md5Digest& digest, const RsaBytes& modulus, const RsaBytes& privateExponent);
+
+// The same record, checked with the key's public half (modulus, publicExponent)
+// before it is given: nothing when the signature does not give back the signed
+// block, that is when the key's parts do not belong together (a damaged key file).
+std::optional<std::string> checkedEadRecordOfDigest(const Md5Digest& digest, const RsaPrivateKey& key);
 
 }  // namespace tavex

@@ -60,16 +60,6 @@ bool readExactly(int fd, char* to, std::size_t size, std::uint64_t offset) {
   return true;
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t put = ::write(fd, bytes.data(), bytes.size());
-    if (put < 0 && errno == EINTR) continue;
-    if (put < 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(put));
-  }
-  return true;
-}
-
 // Where the file's closing EAD record begins, when it ends in one (line ends and
 // blanks after it passed over); false (errno set) when the end cannot be read.
 bool findEadRecord(int fd, std::uint64_t size, std::optional<std::uint64_t>& start) {
@@ -87,51 +77,50 @@ bool beginsWith(int fd, std::uint64_t size, std::uint64_t offset, std::string_vi
   return readExactly(fd, head.data(), head.size(), offset) && head == text;
 }
 
-std::string folderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Holds back SIGINT, SIGTERM, SIGHUP and SIGQUIT while a temporary file exists, so
-// it is either renamed or removed before the signal ends the process.
+// Holds back SIGINT, SIGTERM, SIGHUP and SIGQUIT while the signing runs, so that
+// the file is either signed or left as it was, and the run says which.
 class HeldSignals {
  public:
   HeldSignals() {
-    sigset_t held;
-    sigemptyset(&held);
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&held, s);
-    ::pthread_sigmask(SIG_BLOCK, &held, &previous_);
+    sigemptyset(&held_);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&held_, s);
+    ::pthread_sigmask(SIG_BLOCK, &held_, &previous_);
   }
   ~HeldSignals() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
   HeldSignals(const HeldSignals&) = delete;
   HeldSignals& operator=(const HeldSignals&) = delete;
 
+  // Takes every held signal that came (it will not end the process): true when
+  // there was one.
+  bool take() {
+    bool came = false;
+    const timespec now{};
+    while (::sigtimedwait(&held_, nullptr, &now) > 0) came = true;
+    return came;
+  }
+
  private:
+  sigset_t held_{};
   sigset_t previous_{};
 };
 
 // Copies the first `length` bytes of `in` to `out` while hashing them, then writes
-// `extra` (hashed too).
-bool copyHashing(int in, int out, std::uint64_t length, std::string_view extra, Md5Digest& digest) {
+// `extra` (hashed too); false (errno set) when a read fails.
+bool copyHashing(int in, WholeFileWriter& out, std::uint64_t length, std::string_view extra, Md5Digest& digest) {
   hash_state state;
   md5_init(&state);
   std::unique_ptr<char[]> block(new char[kBlock]);
-  for (std::uint64_t at = 0; at < length;) {
+  for (std::uint64_t at = 0; at < length && out.good();) {
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, length - at));
     if (!readExactly(in, block.get(), count, at)) return false;
     md5_process(&state, reinterpret_cast<const unsigned char*>(block.get()), count);
-    if (!writeAll(out, {block.get(), count})) return false;
+    out.write({block.get(), count});
     at += count;
   }
   md5_process(&state, reinterpret_cast<const unsigned char*>(extra.data()), extra.size());
   md5_done(&state, digest.data());
-  return writeAll(out, extra);
+  out.write(extra);
+  return true;
 }
 
 SigningResult failure(SigningStatus status, int error = 0) {
@@ -146,9 +135,17 @@ SigningResult failure(SigningStatus status, int error = 0) {
 PrivateKeyFile readPrivateKeyFile(const std::string& path) {
   PrivateKeyFile file;
   file.reading.error = PrivateKeyError::NotPem;
+  errno = 0;
   const InputFile in = openInputFile(path);
   if (in.fd < 0) {
-    file.readErrno = in.notRegular ? EINVAL : (errno != 0 ? errno : ENOENT);
+    struct stat st {};
+    const int error = errno;
+    if (in.notRegular)
+      file.notRegular = true;
+    else if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+      file.readErrno = EISDIR;
+    else
+      file.readErrno = error != 0 ? error : ENOENT;
     return file;
   }
   Descriptor fd(in.fd);
@@ -177,6 +174,9 @@ SigningResult signFileInPlace(const std::string& path, const RsaPrivateKey& key,
   if (st.st_dev != named.st_dev || st.st_ino != named.st_ino) return failure(SigningStatus::Symlink);
   if (FileLock::lockDescriptor(in.get()) == FileLock::Result::Busy) return failure(SigningStatus::InUse);
   const std::uint64_t size = opened.size;
+  if (struct stat keyFile {}; !options.keyPath.empty() && ::stat(options.keyPath.c_str(), &keyFile) == 0 &&
+                              keyFile.st_dev == st.st_dev && keyFile.st_ino == st.st_ino)
+    return failure(SigningStatus::IsTheKey);
 
   if (!options.paf && !beginsWith(in.get(), size, 0, "E01")) return failure(SigningStatus::NotCotepe);
   std::optional<std::uint64_t> ead;
@@ -193,45 +193,45 @@ SigningResult signFileInPlace(const std::string& path, const RsaPrivateKey& key,
   }
 
   HeldSignals held;
-  std::string tempPath = folderOf(path) + "/." + nameOf(path) + ".assinando-XXXXXX";
-  const int tempFd = ::mkostemp(tempPath.data(), O_CLOEXEC);
-  if (tempFd < 0) return failure(SigningStatus::WriteFailed, errno);
-  Descriptor temp(tempFd);
-  Md5Digest digest{};
-  // The signed file keeps the original's owner (when this process may give it) and mode.
-  if (::fchown(temp.get(), st.st_uid, st.st_gid) != 0) {
+  WholeFileWriter out(path);
+  switch (out.refusal()) {
+    case OutputError::None: break;
+    case OutputError::ReadOnly: return failure(SigningStatus::ReadOnly);
+    case OutputError::Symlink: return failure(SigningStatus::Symlink);
+    default: return failure(SigningStatus::NotRegular);
   }
-  bool written = ::fchmod(temp.get(), st.st_mode & 07777) == 0 &&
-                 copyHashing(in.get(), temp.get(), signedLength, ending, digest);
-  if (written) {
-    const std::string record = eadRecordOfDigest(digest, key.modulus, key.privateExponent) + "\r\n";
-    written = writeAll(temp.get(), record) && ::fsync(temp.get()) == 0;
-  }
-  written = temp.close() && written;
-  // The name must still be the file that was read: not swapped for another or a link.
+  // The writer replaces what the name holds now: it must be the file read.
   struct stat now {};
-  if (written && (::lstat(path.c_str(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino)) {
-    errno = ESTALE;
-    written = false;
+  if (::lstat(path.c_str(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino)
+    return failure(SigningStatus::Symlink);
+  Md5Digest digest{};
+  if (!copyHashing(in.get(), out, signedLength, ending, digest)) return failure(SigningStatus::ReadFailed, errno);
+  if (out.good()) {
+    const std::optional<std::string> record = checkedEadRecordOfDigest(digest, key);
+    if (!record) return failure(SigningStatus::DamagedKey);
+    out.write(*record + "\r\n");
   }
-  if (written && ::rename(tempPath.c_str(), path.c_str()) != 0) written = false;
-  if (!written) {
-    const int error = errno;
-    ::unlink(tempPath.c_str());
-    return failure(SigningStatus::WriteFailed, error);
-  }
+  if (held.take()) return failure(SigningStatus::Interrupted);  // the writer goes with its file
+  const WholeFileResult written = out.finish();
+  held.take();  // the file is signed: a signal from now on only ends a finished run
+  if (!written.ok()) return failure(SigningStatus::WriteFailed, written.systemError);
   SigningResult r;
   r.replacedEad = hasEad;
+  r.splitHardLink = written.splitHardLink;
   return r;
 }
 
 std::string signingMessage(const SigningResult& result, const std::string& path) {
   const std::string name = utf8ToCp1252(path);
-  const char* reason = result.errorNumber != 0 ? std::strerror(result.errorNumber) : "";
+  const std::string why = result.errorNumber != 0 ? systemReason(result.errorNumber) : std::string();
+  const char* reason = why.c_str();
   switch (result.status) {
-    case SigningStatus::Signed:
-      return result.replacedEad ? cformat("Assinatura substituída: %s"_cp, name.c_str())
-                                : cformat("Arquivo assinado: %s"_cp, name.c_str());
+    case SigningStatus::Signed: {
+      std::string done = result.replacedEad ? cformat("Assinatura substituída: %s"_cp, name.c_str())
+                                            : cformat("Arquivo assinado: %s"_cp, name.c_str());
+      if (result.splitHardLink) done += "\n" + hardLinkSplitMessage(path);
+      return done;
+    }
     case SigningStatus::CannotOpen:
       return cformat("Não foi possível abrir o arquivo %s (%s)."_cp, name.c_str(), reason);
     case SigningStatus::NotRegular: return kNotRegularInput;
@@ -250,16 +250,32 @@ std::string signingMessage(const SigningResult& result, const std::string& path)
     case SigningStatus::ReadFailed:
       return cformat("Erro ao ler o arquivo %s (%s). Ele não foi alterado."_cp, name.c_str(), reason);
     case SigningStatus::WriteFailed:
+      if (result.errorNumber == ESTALE)
+        return cformat("O arquivo %s foi trocado por outro durante a assinatura. Ele não foi alterado."_cp,
+                       name.c_str());
       return cformat("Não foi possível gravar o arquivo assinado %s (%s). O original não foi alterado."_cp,
                      name.c_str(), reason);
+    case SigningStatus::ReadOnly: return cformat(kReadOnlyOutput, name.c_str());
+    case SigningStatus::IsTheKey:
+      return cformat("O arquivo %s é a própria chave privada desta assinatura: ele não foi alterado."_cp,
+                     name.c_str());
+    case SigningStatus::DamagedKey:
+      return cformat("A chave privada não confere: a assinatura feita com ela não é verificada pela sua chave "
+                     "pública (a chave está danificada). O arquivo %s não foi alterado."_cp,
+                     name.c_str());
+    case SigningStatus::Interrupted:
+      return cformat("Interrompido: o arquivo %s não foi assinado e ficou como estava."_cp, name.c_str());
   }
   return {};
 }
 
 std::string privateKeyMessage(const PrivateKeyFile& key, const std::string& keyPath) {
   const std::string name = utf8ToCp1252(keyPath);
+  if (key.notRegular)
+    return cformat("A chave privada %s não é um arquivo regular e não pode ser lida."_cp, name.c_str());
   if (key.readErrno != 0)
-    return cformat("Não foi possível ler a chave privada %s (%s)."_cp, name.c_str(), std::strerror(key.readErrno));
+    return cformat("Não foi possível ler a chave privada %s (%s)."_cp, name.c_str(),
+                   systemReason(key.readErrno).c_str());
   switch (key.reading.error) {
     case PrivateKeyError::None: return {};
     case PrivateKeyError::NotPem:

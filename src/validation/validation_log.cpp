@@ -1,5 +1,6 @@
 #include "validation/validation_log.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "cotepe/file_access.h"
@@ -10,29 +11,58 @@ namespace tavex {
 ValidationLog::Creation ValidationLog::create(const std::string& path) {
   close();
   writeFailed_ = false;
-  // Opened without truncation: the file is emptied only once it is ours, so a
-  // run still writing it keeps its lines.
-  const OutputFile out = openOutputFile(path, OutputMode::Reuse);
-  switch (out.error) {
-    case OutputError::None: break;
-    case OutputError::Symlink: return Creation::Symlink;
-    case OutputError::NotRegular: return Creation::NotRegular;
-    default: return Creation::Failed;
-  }
-  if (FileLock::lockDescriptor(out.fd) == FileLock::Result::Busy) {
+  // The name is locked, never emptied: the new text goes to a file of its own, so
+  // a run still writing the log keeps its lines and a failed run the old ones.
+  // A lock taken on a file that lost the name meanwhile (a run renaming its new
+  // log over it) is let go and taken again on what the name holds now.
+  for (int attempt = 0;; ++attempt) {
+    const OutputFile out = openOutputFile(path, OutputMode::Reuse);
+    switch (out.error) {
+      case OutputError::None: break;
+      case OutputError::Symlink: return Creation::Symlink;
+      case OutputError::NotRegular: return Creation::NotRegular;
+      default: return Creation::Failed;
+    }
+    if (FileLock::lockDescriptor(out.fd) == FileLock::Result::Busy) {
+      ::close(out.fd);
+      return Creation::Busy;
+    }
+    struct stat held {}, named {};
+    if (::fstat(out.fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+        held.st_ino == named.st_ino) {
+      lockFd_ = out.fd;
+      createdEmpty_ = held.st_size == 0;
+      break;
+    }
     ::close(out.fd);
-    return Creation::Busy;
+    if (attempt == 3) return Creation::Busy;
   }
-  if (::ftruncate(out.fd, 0) != 0 || (file_ = ::fdopen(out.fd, "wb")) == nullptr) {
-    ::close(out.fd);
+  path_ = path;
+  file_ = std::make_unique<WholeFileWriter>(path);
+  if (!file_->good()) {
+    file_.reset();
+    ::close(lockFd_);
+    lockFd_ = -1;
     return Creation::Failed;
   }
   return Creation::Created;
 }
 
 void ValidationLog::close() {
-  if (file_ != nullptr && std::fclose(file_) != 0) reportWriteFailure();
-  file_ = nullptr;
+  if (file_ != nullptr) {
+    const WholeFileResult result = file_->finish();
+    file_.reset();
+    if (!result.ok()) reportWriteFailure(result.systemError);
+    if (result.splitHardLink)
+      notifier_.showMessage(hardLinkSplitMessage(path_), "Aviso", Icon::Warning);
+    // A failed run leaves no log it made: the empty file that held the name goes.
+    struct stat held {}, named {};
+    if (writeFailed_ && createdEmpty_ && ::fstat(lockFd_, &held) == 0 && held.st_size == 0 &&
+        ::lstat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+      ::unlink(path_.c_str());
+  }
+  if (lockFd_ >= 0) ::close(lockFd_);
+  lockFd_ = -1;
 }
 
 void ValidationLog::reportError(std::string_view text) {
@@ -63,19 +93,19 @@ void ValidationLog::write(std::string_view prefix, std::string_view text) {
     if (c == '\n') pending_.push_back('\r');
     pending_.push_back(c);
   }
-  const bool written = file_ != nullptr &&
-                       std::fwrite(pending_.data(), 1, pending_.size(), file_) == pending_.size() &&
-                       std::fflush(file_) == 0;
-  if (!written)
-    reportWriteFailure();
+  if (file_ != nullptr) file_->write(pending_);
+  if (file_ == nullptr || !file_->good())
+    reportWriteFailure(file_ != nullptr ? file_->systemError() : 0);
   else if (echo_)
     echo_(pending_);
 }
 
-void ValidationLog::reportWriteFailure() {
+void ValidationLog::reportWriteFailure(int error) {
   if (writeFailed_) return;
   writeFailed_ = true;
-  notifier_.showMessage("Problemas ao adicionar dados no arquivo de log."_cp, "Erro!", Icon::Error);
+  std::string message = "Problemas ao adicionar dados no arquivo de log."_cp;
+  if (error != 0) message += "\n" + reasonLine(error);
+  notifier_.showMessage(message, "Erro!", Icon::Error);
 }
 
 }  // namespace tavex

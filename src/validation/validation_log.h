@@ -1,17 +1,22 @@
 // The validation log: a cp1252 text file with CR LF line ends beside the COTEPE
-// file (its path followed by ".log"). Every line is flushed as it is written, so
-// the log is complete on disk whatever happens to the program afterwards.
+// file (its path followed by ".log"). Every line is written to the disk as it
+// comes, into a temporary file beside the log, which takes the log's name when
+// the run closes it: a run that could not write every line (a full disk) leaves
+// the previous log whole, or no log when there was none.
 //
-// The log is locked (flock, exclusive) from its creation to its close: a second
-// run on the same file finds it in use and leaves it alone. A log whose last
-// component is a symbolic link, or that is no regular file, is refused.
+// The log's name is locked (flock, exclusive) from its creation to its close: a
+// second run on the same file finds it in use and leaves it alone. A log whose
+// last component is a symbolic link, that is no regular file or is read-only, is
+// refused. It is written as WholeFileWriter writes (owner, group and mode kept).
 #pragma once
 
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "cotepe/file_access.h"
 #include "cotepe/notifier.h"
 #include "validation/finding.h"
 
@@ -27,13 +32,16 @@ class ValidationLog : public FindingSink {
   ValidationLog(const ValidationLog&) = delete;
   ValidationLog& operator=(const ValidationLog&) = delete;
 
-  // Creates (or empties) and locks the log. Anything but Created leaves an
-  // existing file as it was; no message.
+  // Locks the log's name (creating an empty file when there is none) and starts
+  // its new text. Anything but Created leaves an existing file as it was; no
+  // message.
   Creation create(const std::string& path);
   // A log with no file: findings are counted and echoed nowhere, for a run whose
   // findings reach only its sinks (the reconciliation of two files).
   void keepNoFile() { noFile_ = true; }
-  // Closes (and unlocks) the log; a failure to close counts as a failed write.
+  // Closes the log: its new text replaces the previous one unless a write failed
+  // (then the previous log stays, and a log this run created is removed); a
+  // failure to finish counts as a failed write. Unlocks it.
   void close();
 
   // Adds 1 to the error count, then writes "[ERR] " and `text`.
@@ -58,14 +66,17 @@ class ValidationLog : public FindingSink {
   void resetCounts() { errorCount_ = warningCount_ = 0; }
 
  private:
-  // Writes `prefix` + `text` with every LF as CR LF and flushes. A failed write
-  // loses the text and tells the user once per run ("Problemas ao adicionar dados
-  // no arquivo de log."); the run goes on.
+  // Writes `prefix` + `text` with every LF as CR LF. A failed write loses the text
+  // and tells the user once per run ("Problemas ao adicionar dados no arquivo de
+  // log." and the cause on the next line); the run goes on.
   void write(std::string_view prefix, std::string_view text);
-  void reportWriteFailure();
+  void reportWriteFailure(int error);
 
   Notifier& notifier_;
-  std::FILE* file_ = nullptr;
+  std::string path_;
+  int lockFd_ = -1;          // the log's own name, held locked
+  bool createdEmpty_ = false;  // the log was made (empty) by this run
+  std::unique_ptr<WholeFileWriter> file_;
   std::string pending_;
   std::function<void(std::string_view)> echo_;
   int errorCount_ = 0;

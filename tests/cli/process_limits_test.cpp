@@ -86,12 +86,13 @@ pid_t startRun(const std::vector<std::string>& command, const std::vector<std::s
   const int spawned = posix_spawn(&pid, args[0].c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) return 0;
-  // Until some log has its header and not yet its summary (a file in flight).
+  // Until some log is in the making: its temporary file beside it has its header.
   const auto halfWritten = [&] {
     for (const std::string& f : files) {
+      const std::filesystem::path log(f + ".log");
       std::error_code ec;
-      if (std::filesystem::file_size(f + ".log", ec) > 0 && !ec &&
-          !readFile(f + ".log").ends_with("Fim da validação do arquivo.\r\n\r\n\r\n\r\n"_cp))
+      if (std::filesystem::file_size(log.parent_path() / ("." + log.filename().string() + ".tavex-0.tmp"), ec) > 0 &&
+          !ec)
         return true;
     }
     return false;

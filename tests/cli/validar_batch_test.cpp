@@ -235,9 +235,8 @@ TEST(CliValidarBatch, JsonReconciliationIsValidForNamesOfAnyKindAndTheSameInEver
   EXPECT_EQ(parsed["linhas_fora_da_tolerancia"], 2);
 }
 
-// A document made while the run goes writes its findings out as they come (into a
-// temporary file past a megabyte) and is the same text as one made from all of them.
-TEST(CliValidarBatch, ADocumentWrittenAsTheFindingsComeIsTheSameAsOneMadeWhole) {
+// Findings enough to pass the part of a document kept in memory.
+std::vector<Finding> manyFindings() {
   std::vector<Finding> findings;
   for (int i = 0; i < 20000; ++i) {
     Finding f;
@@ -248,6 +247,13 @@ TEST(CliValidarBatch, ADocumentWrittenAsTheFindingsComeIsTheSameAsOneMadeWhole) 
     f.place.recordType = 15;
     findings.push_back(std::move(f));
   }
+  return findings;
+}
+
+// A document made while the run goes writes its findings out as they come (into a
+// temporary file past a megabyte) and is the same text as one made from all of them.
+TEST(CliValidarBatch, ADocumentWrittenAsTheFindingsComeIsTheSameAsOneMadeWhole) {
+  const std::vector<Finding> findings = manyFindings();
   ValidationSummary summary;
   summary.ran = true;
   FileOutcome outcome;
@@ -269,6 +275,36 @@ TEST(CliValidarBatch, ADocumentWrittenAsTheFindingsComeIsTheSameAsOneMadeWhole) 
   std::fclose(out);
   EXPECT_EQ(written, whole);
   EXPECT_TRUE(json::accept(written));
+}
+
+// The findings past a megabyte wait in a nameless file in $TMPDIR (else /tmp); a
+// folder where it cannot be made is named with the cause.
+TEST(CliValidarBatch, TheDocumentsTemporaryFileGoesToTmpdirAndItsFailureSaysWhere) {
+  TempDir dir;
+  const char* saved = std::getenv("TMPDIR");
+  const std::string savedValue = saved != nullptr ? saved : "";
+  const struct {
+    std::string tmpdir, failure;
+  } cases[] = {
+      {dir.path().string(), ""},
+      {dir.file("falta"), "o arquivo temporário dos achados não pôde ser gravado na pasta " + dir.file("falta") +
+                              ": o caminho não existe (a variável TMPDIR escolhe outra pasta)"},
+  };
+  for (const auto& c : cases) {
+    ::setenv("TMPDIR", c.tmpdir.c_str(), 1);
+    JsonDocument document;
+    for (const Finding& f : manyFindings()) document.onFinding(f);
+    document.complete("{\"achados\":[", "]}");
+    std::FILE* out = std::fopen("/dev/null", "wb");
+    EXPECT_EQ(document.writeTo(out), c.failure.empty()) << c.tmpdir;
+    std::fclose(out);
+    EXPECT_EQ(document.failure(), c.failure);
+    EXPECT_TRUE(fs::is_empty(dir.path())) << "the temporary file has no name";
+  }
+  if (saved != nullptr)
+    ::setenv("TMPDIR", savedValue.c_str(), 1);
+  else
+    ::unsetenv("TMPDIR");
 }
 
 TEST(CliValidarBatch, CtrlCStopsTakingFilesAndTheSummarySaysWhatWasInterrupted) {

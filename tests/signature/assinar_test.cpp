@@ -2,6 +2,7 @@
 // OpenSSL; what it refuses leaves the file as it was.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 
@@ -198,6 +199,7 @@ TEST(Assinar, LinksAndUnusableKeysAreRefusedWithoutTouchingTheFile) {
       {"texto.pem", "não contém uma chave privada RSA em PEM"},
       {"publica.pem", "não contém uma chave privada RSA em PEM"},
       {"pequena.pem", "não tem 1024 bits"},
+      {"ACME", "Não foi possível ler a chave privada ACME (é uma pasta, não um arquivo)."},
   };
   for (const auto& [keyFile, message] : cases) {
     if (std::string(keyFile) == "pequena.pem" && !haveSmall) continue;
@@ -209,6 +211,93 @@ TEST(Assinar, LinksAndUnusableKeysAreRefusedWithoutTouchingTheFile) {
   EXPECT_EQ(assinar({"--chave-privada", key->pemPath}).status, cli::kCannotRun) << "no file";
   EXPECT_EQ(assinar({"nao_existe.txt", "--chave-privada", key->pemPath}).status, cli::kCannotRun);
   EXPECT_EQ(readFile(folder.path("tdm.txt")), content);
+}
+
+std::size_t entriesOf(const fs::path& folder) {
+  std::size_t n = 0;
+  for ([[maybe_unused]] const auto& e : fs::directory_iterator(folder)) ++n;
+  return n;
+}
+
+// A key whose parts do not belong together signs nothing, a file already signed
+// included: the signature is checked with the key's public half first.
+TEST(Assinar, ADamagedKeyIsRefusedAndTheFileKept) {
+  REQUIRE_KEY(key);
+  SigningFolder folder(*key);
+  const std::string content = unsignedCotepe();
+  const std::string signedFile = testing::withEad(content, testing::hexText(testing::opensslMd5Signature(*key, content)));
+  for (const bool inModulus : {true, false})
+    for (const bool replacing : {false, true}) {
+      const std::string damaged = testing::damagedKeyPem(*key, inModulus);
+      ASSERT_FALSE(damaged.empty());
+      const std::string before = replacing ? signedFile : content;
+      writeFile(folder.path("tdm.txt"), before);
+      cli::Args args = {"tdm.txt", "--chave-privada", damaged};
+      if (replacing) args.push_back("--substituir");
+      const CliOutcome r = assinar(args);
+      EXPECT_EQ(r.status, cli::kCannotRun) << inModulus << replacing;
+      EXPECT_EQ(r.err, "Erro!: A chave privada não confere: a assinatura feita com ela não é verificada pela sua "
+                       "chave pública (a chave está danificada). O arquivo tdm.txt não foi alterado.\n");
+      EXPECT_EQ(readFile(folder.path("tdm.txt")), before);
+      EXPECT_EQ(entriesOf(folder.dir.path()), 3u);
+    }
+}
+
+// Refusals of the file itself: the key of the run (by any name), a read-only file
+// (for root too); the file stays byte for byte and nothing is left beside it.
+TEST(Assinar, TheKeyFileAndReadOnlyFilesAreNotSigned) {
+  REQUIRE_KEY(key);
+  SigningFolder folder(*key);
+  const std::string pem = readFile(key->pemPath);
+  writeFile(folder.path("chave.pem"), pem);
+  fs::create_hard_link(folder.path("chave.pem"), folder.path("mesma.pem"));
+  writeFile(folder.path("ro.txt"), unsignedCotepe());
+  fs::permissions(folder.path("ro.txt"), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const struct {
+    cli::Args args;
+    std::string file, message;
+  } cases[] = {
+      {{"--paf", "--chave-privada", "chave.pem", "--", "chave.pem"}, "chave.pem",
+       "Erro!: O arquivo chave.pem é a própria chave privada desta assinatura: ele não foi alterado.\n"},
+      {{"mesma.pem", "--paf", "--chave-privada", "chave.pem"}, "chave.pem",
+       "Erro!: O arquivo mesma.pem é a própria chave privada desta assinatura: ele não foi alterado.\n"},
+      {{"ro.txt", "--chave-privada", "chave.pem"}, "ro.txt",
+       "Erro!: O arquivo ro.txt é somente leitura. Ele não foi gravado; libere a gravação para substituí-lo.\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string before = readFile(folder.path(c.file));
+    const CliOutcome r = assinar(c.args);
+    EXPECT_EQ(r.status, cli::kCannotRun) << c.args[0];
+    EXPECT_EQ(r.err, c.message);
+    EXPECT_EQ(readFile(folder.path(c.file)), before) << c.args[0];
+  }
+  EXPECT_EQ(entriesOf(folder.dir.path()), 5u);
+}
+
+// A signal that came before the signed file took the name stops the run: the
+// file as it was, exit 2, and the signal spent (it does not end the program).
+TEST(Assinar, ASignalBeforeTheRenameInterruptsAndKeepsTheFile) {
+  REQUIRE_KEY(key);
+  SigningFolder folder(*key);
+  const std::string content = unsignedCotepe();
+  writeFile(folder.path("tdm.txt"), content);
+  sigset_t term, previous;
+  sigemptyset(&term);
+  sigaddset(&term, SIGTERM);
+  ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, &term, &previous), 0);
+  ASSERT_EQ(::raise(SIGTERM), 0);  // held: it waits for the run
+  const CliOutcome r = assinar({"--chave-privada", key->pemPath, "--", "tdm.txt"});
+  sigset_t pending;
+  sigpending(&pending);
+  const bool left = sigismember(&pending, SIGTERM) == 1;
+  ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  EXPECT_FALSE(left);
+  EXPECT_EQ(r.status, cli::kCannotRun);
+  EXPECT_EQ(r.err, "Erro!: Interrompido: o arquivo tdm.txt não foi assinado e ficou como estava.\n");
+  EXPECT_EQ(readFile(folder.path("tdm.txt")), content);
+  EXPECT_EQ(entriesOf(folder.dir.path()), 3u);
+  ASSERT_EQ(assinar({"--chave-privada", key->pemPath, "--", "tdm.txt"}).status, cli::kOk) << "'--' before the file";
+  EXPECT_EQ(assinatura("tdm.txt"), cli::kOk);
 }
 
 // Both PEM forms OpenSSL writes give the key the signature tests know.

@@ -26,6 +26,10 @@ std::string opensslMd5Signature(const TestKey& key, const std::string& content);
 // block^d mod n for a 128-byte block below the modulus (openssl, no padding).
 std::string rawPrivateOperation(const TestKey& key, const std::string& block);
 
+// A PEM copy of `key` with one bit of its modulus (or of its private exponent)
+// flipped, as a damaged key file; its path, or empty when openssl failed.
+std::string damagedKeyPem(const TestKey& key, bool inModulus);
+
 std::string hexText(const std::string& bytes, bool upperCase = true);
 RsaBytes toRsaBytes(const std::string& bytes);
 

@@ -85,18 +85,30 @@ TEST_F(ValidationTest, ALogThatCannotBeCreatedIsReported) {
   EXPECT_EQ(ui.messages[0], (ShownMessage{"Problemas ao criar o arquivo de log.", "Erro!", Icon::Error}));
 }
 
-TEST_F(ValidationTest, AFullDiskIsToldOnceAndTheRunGoesOnButIsNoCompleteRun) {
+// The log is written beside its name and takes it only when whole: a previous
+// log stays as it was, and a run that made none leaves none.
+TEST_F(ValidationTest, AFullDiskIsToldOnceWithItsCauseAndLeavesThePreviousLogWhole) {
   auto lines = sampleMfFile();
   lines[2] = sampleRecord(3, {{"NUM_FABR", "OTHER"}});
   writeFile(path(), joinLines(lines));
-  ValidationSummary summary;
-  {
-    FileSizeLimit limit(1000);  // the header fits, the rest does not
-    summary = validateCotepeFile(ui, path(), 0, ValidationOptions{kSampleToday});
+  for (const std::string previous : {"", "[AVISO] um log inteiro\r\n"}) {
+    if (!previous.empty()) writeFile(path() + ".log", previous);
+    ui.messages.clear();
+    ValidationSummary summary;
+    {
+      FileSizeLimit limit(1000);  // the header fits, the rest does not
+      summary = validateCotepeFile(ui, path(), 0, ValidationOptions{kSampleToday});
+    }
+    EXPECT_FALSE(summary.ran);
+    EXPECT_EQ(summary.warnings, 1);  // counted although its line was lost
+    EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{cp("Problemas ao adicionar dados no arquivo de log.\nMotivo: o "
+                                                          "arquivo passou do tamanho máximo permitido."),
+                                                       "Erro!", Icon::Error}}));
+    EXPECT_EQ(std::filesystem::exists(path() + ".log") ? readFile(path() + ".log") : "", previous);
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++entries;
+    EXPECT_EQ(entries, previous.empty() ? 1u : 2u) << "no temporary file left";
   }
-  EXPECT_FALSE(summary.ran);
-  EXPECT_EQ(summary.warnings, 1);  // counted although its line was lost
-  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{"Problemas ao adicionar dados no arquivo de log.", "Erro!", Icon::Error}}));
 }
 
 TEST_F(ValidationTest, AFailedReadEndsTheRunWithoutFalseFindings) {
