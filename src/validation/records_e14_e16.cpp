@@ -128,8 +128,14 @@ void checkRecordE15(ValidationRun& run, const RecordLine& rec) {
 
   if (f.asInt(E15::QuantidadeCancelada) > f.asInt(E15::Quantidade))
     run.reportError(msg::kE15CancelledQuantity, at(rec), rec.number, rec.type);
-  if (!fullyCancelled && net != wrapAdd(wrapSub(wrapSub(value, discount), cancelledValue), surcharge))
-    run.reportError(msg::kItemNetTotal, at(rec), rec.number, rec.type, static_cast<int>(coo));
+  const std::int64_t expected = wrapAdd(wrapSub(wrapSub(value, discount), cancelledValue), surcharge);
+  if (!fullyCancelled && net != expected) {
+    FindingPlace place = at(rec, static_cast<int>(E15::TotalLiquido));
+    place.coo = static_cast<int>(coo);
+    place.declared = net;
+    place.computed = expected;
+    run.reportError(msg::kItemNetTotal, place, rec.number, rec.type, static_cast<int>(coo));
+  }
 }
 
 void checkRecordE16(ValidationRun& run, const RecordLine& rec) {

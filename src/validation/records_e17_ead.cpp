@@ -100,8 +100,14 @@ void checkRecordE20(ValidationRun& run, const RecordLine& rec) {
     addTo(totals.nonFiscalDiscount, discount);
     addTo(totals.nonFiscalSurcharge, surcharge);
   }
-  if (!cancelled && net != wrapAdd(wrapSub(operation, discount), surcharge))
-    run.reportError(msg::kItemNetTotal, at(rec), rec.number, rec.type, static_cast<int>(coo));
+  const std::int64_t expected = wrapAdd(wrapSub(operation, discount), surcharge);
+  if (!cancelled && net != expected) {
+    FindingPlace place = at(rec, static_cast<int>(E20::TotalLiquido));
+    place.coo = static_cast<int>(coo);
+    place.declared = net;
+    place.computed = expected;
+    run.reportError(msg::kItemNetTotal, place, rec.number, rec.type, static_cast<int>(coo));
+  }
 }
 
 void checkRecordE21(ValidationRun& run, const RecordLine& rec) {

@@ -120,6 +120,37 @@ TEST_F(RecordChecksTest, E15ItemValueIsTruncatedOrRoundedHalfToEven) {
   }
 }
 
+TEST_F(RecordChecksTest, AnItemNetTotalThatDisagreesCarriesItsFieldAndBothAmounts) {
+  struct Case {
+    int type;
+    Overrides fields;
+    int field;
+    std::int64_t declared, computed;
+  };
+  const std::vector<Case> cases = {
+      {15, {{"QTD", "2000"}, {"VL_UNIT", "1000"}, {"TOTAL_LIQUIDO", "1999"}}, 16, 1999, 2000},
+      {15, {{"QTD", "1000"}, {"VL_UNIT", "1000"}, {"DESC_ITEM", "100"}, {"ACRES_ITEM", "30"},
+                   {"TOTAL_LIQUIDO", "1000"}}, 16, 1000, 930},
+      {15, {{"QTD", "1000"}, {"VL_UNIT", "1000"}, {"IND_CANC", "P"}, {"QTD_CANC", "0500"}, {"VL_CANC", "500"},
+                   {"TOTAL_LIQUIDO", "1000"}}, 16, 1000, 500},
+      {20, {{"VL_OPERACAO", "300"}, {"DESC_ITEM", "100"}, {"ACRES_ITEM", "5"}, {"TOTAL_LIQUIDO", "200"}}, 13, 200, 205},
+  };
+  start("TDM");
+  for (const Case& c : cases) {
+    clearFindings();
+    Overrides fields = c.fields;
+    fields.push_back({"COO", "1"});
+    feed(sampleRecord(c.type, fields));
+    const auto it = std::find_if(collector.findings.begin(), collector.findings.end(),
+                                 [](const Finding& f) { return f.code == "item.total_liquido"; });
+    ASSERT_NE(it, collector.findings.end()) << c.type << " " << c.declared;
+    EXPECT_EQ(it->place.field, c.field);
+    EXPECT_EQ(it->place.coo, 1);
+    EXPECT_EQ(it->place.declared, c.declared);
+    EXPECT_EQ(it->place.computed, c.computed);
+  }
+}
+
 TEST_F(RecordChecksTest, E15CancellationsAndQuantities) {
   start("TDM");
   feed(header(1, 0, 0));
