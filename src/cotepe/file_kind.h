@@ -80,4 +80,10 @@ inline constexpr FileKindRules kFileKindRules[] = {
 // The rules of `kind`.
 constexpr const FileKindRules& fileKindRules(FileKind kind) { return kFileKindRules[static_cast<int>(kind)]; }
 
+// Whether a file of `kind` may hold the documents (E14 onwards) whose COO numbers
+// the missing-COO report checks. An MF file holds only the reductions' COOs: the
+// documents between two reductions live in the detail memory, so a gap between
+// them is no finding there (the MF x MFD pair checks the numbers instead).
+constexpr bool checksCooSequence(FileKind kind) { return !contains(fileKindRules(kind).forbidden, 14); }
+
 }  // namespace tavex

@@ -265,7 +265,7 @@ void closeNonFiscalDocument(ValidationRun& run) {
 }
 
 void runEndOfFileReports(ValidationRun& run) {
-  reportMissingCoo(run);
+  if (checksCooSequence(run.fileKind)) reportMissingCoo(run);
   reportReconciliation(run, reconcile(run));
 }
 

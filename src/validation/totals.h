@@ -31,7 +31,8 @@ DocumentTotals& itemDocument(ValidationRun& run, std::int64_t coo, void (*close)
 // and what the net total leaves in "A" order.
 void convertPercentages(DocumentEntry& d, std::optional<std::int64_t> icmsNetTotal);
 
-// The end-of-file reports in their order: missing COO numbers; for MFD and TDM files
+// The end-of-file reports in their order: missing COO numbers (not for MF files,
+// see checksCooSequence); for MFD and TDM files
 // the non-fiscal and payment totals; for TDM (and RZ) files the reduction totals.
 void runEndOfFileReports(ValidationRun& run);
 

@@ -245,7 +245,7 @@ ValidationSummary validateCotepeFile(Notifier& notifier, const std::string& path
       if (readFailed(run, file)) return abandon(run);
     }
     file.close();
-    reportMissingCoo(run);
+    if (checksCooSequence(run.fileKind)) reportMissingCoo(run);
     reconciliation = reconcile(run);
     reportReconciliation(run, *reconciliation);
   }

@@ -1,5 +1,6 @@
 // Whole generated files: every kind validates clean, and faults injected into a
 // clean file give exactly the expected lines.
+#include <algorithm>
 #include <sstream>
 
 #include "cotepe/record_layout.h"
@@ -32,6 +33,21 @@ TEST_F(ValidationTest, GeneratedFilesOfEveryKindValidateClean) {
       EXPECT_EQ(summary.errors, 0) << static_cast<int>(kind) << " seed " << seed;
       EXPECT_EQ(summary.warnings, 0) << static_cast<int>(kind) << " seed " << seed;
     }
+}
+
+// The MF read of a printer that issued documents: the reductions' COOs leave gaps
+// (the documents between them live in the detail memory), which an MF file does not
+// report as missing COO numbers.
+TEST_F(ValidationTest, AnMfFileReportsNoMissingCooBetweenItsReductions) {
+  GeneratorOptions options;
+  options.seed = 5;
+  options.reductions = 4;
+  std::ostringstream mf, mfd;
+  generateMemoryPair(mf, mfd, nullptr, options);
+  const auto lines = linesOf(mf.str());
+  ASSERT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.starts_with("E12"); }), 4);
+  validate(lines);
+  EXPECT_EQ(findings(), std::vector<std::string>{});
 }
 
 TEST_F(ValidationTest, FaultsInjectedIntoAGeneratedFile) {
