@@ -101,18 +101,22 @@ class MainDialog {
   std::string lastValidatedPath;  // the file those findings belong to
   bool lastValidationRan = false;  // that run read the whole file and wrote its whole log
 
- private:
   // What one validation gives the window; made on any thread (the worker's), taken
-  // in on the interface thread.
+  // in on the interface thread. The browser workbench runs the same validation.
   struct ValidationResults {
     std::string path;
     std::vector<Finding> findings;
     std::optional<Reconciliation> reconciliation;
     std::vector<Indicator> indicators;
     bool ran = false;
+    ValidationSummary summary;  // the run's counts and header
   };
+  // The window's validation of `path` (full, with the indicators, or format-only),
+  // its messages through `notifier`; safe on any thread.
   static ValidationResults validateNow(Notifier& notifier, std::string path, std::int64_t tolerance, bool formatOnly,
                                        const ValidationOptions& options);
+
+ private:
   void takeResults(ValidationResults results);
   void noteSpeed(const std::string& path, double seconds);  // validationBytesPerSecond from a run
 };
