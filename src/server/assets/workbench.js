@@ -266,7 +266,7 @@ async function showIndicators(name, s) {
       el('td', {}, i.nivel), el('td', { class: 'num' }, i.linha ? el('a', { href: fileLink(name, '/linha/' + i.linha) }, i.linha) : ''),
       el('td', {}, i.registro), el('td', { class: 'num' }, i.crz ?? ''), el('td', { class: 'num' }, i.coo ?? ''),
       el('td', {}, i.esperado), el('td', {}, i.encontrado), el('td', {}, i.mensagem)))));
-  show(summaryBlock(s), tabs(name, 'indicios'), list.length ? table : el('p', {}, 'Nenhum indício.'));
+  show(summaryBlock(s), tabs(name, 'indicios'), list.length ? table : el('p', { id: 'indicios' }, 'Nenhum indício.'));
 }
 
 async function showReconciliation(name, s) {
