@@ -10,6 +10,7 @@ tavex_packages=(
   pandoc man-db dpkg-dev lintian
   qt6-charts-dev libqt6charts6 libqt6opengl6-dev
   chromium poppler-utils
+  libcpp-httplib-dev
   xvfb xauth
 )
 
@@ -19,7 +20,25 @@ tavex_install_dependencies() {
   for p in "${tavex_packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
-  [ ${#missing[@]} -eq 0 ] && return 0
+  # npm drives the workbench's browser test (playwright-core); a nodejs of another
+  # origin may carry its own npm, so the package is asked for only when npm is missing.
+  command -v npm >/dev/null 2>&1 || missing+=(npm)
+  if [ ${#missing[@]} -gt 0 ]; then
+    tavex_install_packages "${missing[@]}" || return 1
+  fi
+  tavex_install_node_modules
+}
+
+# The npm packages of the browser tests (tests/browser/package-lock.json), from the
+# npm registry, when they are missing.
+tavex_install_node_modules() {
+  [ -d tests/browser/node_modules/playwright-core ] && return 0
+  echo "Instalando pacotes npm dos testes no navegador" >&2
+  (cd tests/browser && npm ci --no-audit --no-fund --loglevel=error) || return 1
+}
+
+tavex_install_packages() {
+  local missing=("$@")
   echo "Instalando dependências: ${missing[*]}" >&2
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"

@@ -42,22 +42,6 @@ bool sameFile(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::optional<LineContext> readLineContext(const LineIndex& index, const std::string& path, int line, int around) {
-  if (line < 1) return std::nullopt;
-  LineContext context;
-  context.firstLine = std::max(1, line - around);
-  std::vector<int> wanted;
-  for (int n = context.firstLine; n <= line + around; ++n) wanted.push_back(n);
-  const std::map<int, std::string> read = index.linesOf(path, wanted);
-  if (read.empty() && index.lines() > 0) return std::nullopt;  // the file cannot be read now
-  for (const auto& [n, text] : read) {
-    if (n != context.firstLine + static_cast<int>(context.lines.size())) break;
-    context.lines.push_back(text);
-    if (n == line) context.found = true;
-  }
-  return context;
-}
-
 const LineIndex* RecordPanel::indexOf(const std::string& path) {
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(path, ec);

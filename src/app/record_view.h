@@ -23,16 +23,6 @@ namespace tavex::app {
 
 class OriginBar;
 
-// A record line and its neighbours, read from the file as the validation numbers
-// lines (line feeds end lines; a CR before one is dropped), through `index` (the
-// file's line index), so that a line deep in a large file costs a seek.
-struct LineContext {
-  int firstLine = 0;               // the number of lines.front()
-  std::vector<std::string> lines;  // cp1252, at most `around` on each side of the asked line
-  bool found = false;              // the asked line exists
-};
-std::optional<LineContext> readLineContext(const LineIndex& index, const std::string& path, int line, int around);
-
 // A field's value with its blanks made visible ("·"), as the inspector shows it.
 QString visibleBlanks(const QString& value);
 

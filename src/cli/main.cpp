@@ -24,6 +24,7 @@ const Command kCommands[] = {
     {"assinatura", "assinatura ARQUIVO --fabricante NOME [--modelo NOME]", runAssinatura},
     {"paf", "paf ARQUIVO --software-house NOME", runPaf},
     {"assinar", "assinar ARQUIVO --chave-privada CHAVE.pem [--paf] [--substituir]", runAssinar},
+    {"servir", "servir [PASTA] [--porta N] [--sem-navegador]", runServir},
     {"exportar-pg", "exportar-pg ARQUIVO|PASTA... [--url URL] [--pular-existentes] [--validar]", runExportarPg},
 };
 

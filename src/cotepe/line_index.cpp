@@ -3,6 +3,7 @@
 #include <stdio.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 
@@ -54,6 +55,22 @@ std::optional<LineIndex> indexOfFile(const std::string& path) {
   while (reader.next(raw)) index.add(raw);
   if (reader.readFailed()) return std::nullopt;
   return index;
+}
+
+std::optional<LineContext> readLineContext(const LineIndex& index, const std::string& path, int line, int around) {
+  if (line < 1) return std::nullopt;
+  LineContext context;
+  context.firstLine = std::max(1, line - around);
+  std::vector<int> wanted;
+  for (int n = context.firstLine; n <= line + around; ++n) wanted.push_back(n);
+  const std::map<int, std::string> read = index.linesOf(path, wanted);
+  if (read.empty() && index.lines() > 0) return std::nullopt;  // the file cannot be read now
+  for (const auto& [n, text] : read) {
+    if (n != context.firstLine + static_cast<int>(context.lines.size())) break;
+    context.lines.push_back(text);
+    if (n == line) context.found = true;
+  }
+  return context;
 }
 
 }  // namespace tavex

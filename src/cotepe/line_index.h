@@ -40,4 +40,15 @@ class LineIndex {
 // The index of the file at `path`, read whole once; nothing when it cannot be read.
 std::optional<LineIndex> indexOfFile(const std::string& path);
 
+// A record line and its neighbours, read from the file as the validation numbers
+// lines (line feeds end lines; a CR before one is dropped), through `index` (the
+// file's line index), so that a line deep in a large file costs a seek.
+struct LineContext {
+  int firstLine = 0;               // the number of lines.front()
+  std::vector<std::string> lines;  // cp1252, at most `around` on each side of the asked line
+  bool found = false;              // the asked line exists
+};
+// Nothing when `line` < 1 or the file cannot be read now.
+std::optional<LineContext> readLineContext(const LineIndex& index, const std::string& path, int line, int around);
+
 }  // namespace tavex

@@ -156,6 +156,7 @@ MainDialog::ValidationResults MainDialog::validateNow(Notifier& notifier, std::s
   results.reconciliation = std::move(run.summary.reconciliation);
   results.indicators = std::move(run.indicators);
   results.ran = run.summary.ran;
+  results.summary = std::move(run.summary);
   return results;
 }
 

@@ -119,9 +119,8 @@ class MainDialog {
   ValidatedFile lastValidatedFile;
   std::optional<std::int64_t> lastToleranceCents;  // the tolerance of that run; none for a format-only one
 
- private:
   // What one validation gives the window; made on any thread (the worker's), taken
-  // in on the interface thread.
+  // in on the interface thread. The browser workbench runs the same validation.
   struct ValidationResults {
     std::string path;
     bool started = false;  // the run created its log: it has results to show
@@ -131,9 +130,14 @@ class MainDialog {
     std::optional<Reconciliation> reconciliation;
     std::vector<Indicator> indicators;
     bool ran = false;
+    ValidationSummary summary;  // the run's counts and header
   };
+  // The window's validation of `path` (full, with the indicators, or format-only),
+  // its messages through `notifier`; safe on any thread.
   static ValidationResults validateNow(Notifier& notifier, std::string path, std::int64_t tolerance, bool formatOnly,
                                        const ValidationOptions& options);
+
+ private:
   // The tolerance of a validation: 0 for a format-only one; nothing (the refusal
   // shown) when toleranceText is not a tolerance.
   std::optional<std::int64_t> toleranceOfRun(bool formatOnly);
