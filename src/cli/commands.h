@@ -110,5 +110,6 @@ int runExportarPg(const Args& args);
 int runConciliar(const Args& args);
 int runRelatorio(const Args& args);
 int runIndicios(const Args& args);
+int runEfd(const Args& args);
 
 }  // namespace tavex::cli
