@@ -123,7 +123,8 @@ std::vector<GeneratedEfd> honestEfdFiles(std::string_view cotepe, const EfdGener
         }
         put(cformat("|C460|2D|00|%lld|%s|%s|0,00|0,00|||", static_cast<long long>(c.coo), efdDate(c.date).c_str(),
                     amount(c.net).c_str()));
-        if (options.itemLines) put("|C470|PROD01|1|0|UN|" + amount(c.net) + "|0,00|0,00|000|5102|0,00|0,00|");
+        for (std::size_t item = 0; item < options.itemsPerCoupon; ++item)
+          put(cformat("|C470|PROD%02zu|1|0|UN|", item + 1) + amount(c.net) + "|0,00|0,00|000|5102|0,00|0,00|");
       }
     }
     put("|C990|" + std::to_string(lines + 1 - 4) + "|");

@@ -16,7 +16,7 @@ namespace tavex {
 struct EfdGeneratorOptions {
   bool crlf = true;
   std::size_t ordinaryNotes = 20;  // C100 notes (each with three C170 items) per file
-  bool itemLines = true;           // a C470 line per coupon, as a taxpayer of profile A gives
+  std::size_t itemsPerCoupon = 1;  // C470 item lines per coupon, as a taxpayer of profile A gives
   std::uint64_t seed = 1;          // the signature's bytes
 };
 

@@ -4,6 +4,7 @@
 //                 [--memorias MF.txt MFD.txt]   (also the TDM file's two memories, as two files)
 //                 [--fatias N]   (instead of SAIDA, N files SAIDA.0001 ... of consecutive reductions)
 //                 [--efd PASTA]  (also the honest EFD ICMS/IPI of each month of movement, PASTA/efd_AAAAMM.txt)
+//                 [--efd-itens N]  (C470 lines per coupon in the EFD, default 1)
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -66,7 +67,7 @@ bool writeSlices(const std::string& path, const tavex::GeneratorOptions& options
 }
 
 // The honest EFD files of the ECF whose files are `paths`, into `folder`.
-bool writeEfdFiles(const std::vector<std::string>& paths, const std::string& folder, bool crlf) {
+bool writeEfdFiles(const std::vector<std::string>& paths, const std::string& folder, bool crlf, std::size_t items) {
   std::string text;
   for (const std::string& path : paths) {
     std::ifstream in(path, std::ios::binary);
@@ -74,6 +75,7 @@ bool writeEfdFiles(const std::vector<std::string>& paths, const std::string& fol
   }
   tavex::EfdGeneratorOptions options;
   options.crlf = crlf;
+  options.itemsPerCoupon = items;
   for (const tavex::GeneratedEfd& efd : tavex::honestEfdFiles(text, options)) {
     const std::string name = folder + "/efd_" + efd.month + ".txt";
     std::ofstream out(name, std::ios::binary);
@@ -95,11 +97,13 @@ int main(int argc, char** argv) {
                  "       [--memorias MF.txt MFD.txt]  (com um arquivo TDM: também as suas duas memórias)\n"
                  "       [--fatias N]  (em vez de SAIDA, N arquivos SAIDA.0001... de reduções seguidas)\n"
                  "       [--efd PASTA]  (também a EFD ICMS/IPI honesta de cada mês, PASTA/efd_AAAAMM.txt)\n"
+                 "       [--efd-itens N]  (linhas C470 por cupom na EFD; padrão 1)\n"
                  "       [--falha sem-ead|linha-vazia|fora-de-ordem|e02-duplicado|registro-apos-ead|registro-curto]\n");
     return 2;
   }
   tavex::GeneratorOptions options;
   std::string keyPath, mfPath, mfdPath, efdFolder;
+  std::size_t efdItems = 1;
   int slices = 0;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
@@ -135,6 +139,8 @@ int main(int argc, char** argv) {
     } else if (a == "--memorias" && i + 2 < argc) {
       mfPath = argv[++i];
       mfdPath = argv[++i];
+    } else if (a == "--efd-itens" && hasValue) {
+      efdItems = std::stoull(argv[++i]);
     } else if (a == "--efd" && hasValue) {
       efdFolder = argv[++i];
     } else if (a == "--fatias" && hasValue) {
@@ -176,7 +182,7 @@ int main(int argc, char** argv) {
   }
   out.close();
   if (!out) return 2;
-  if (!efdFolder.empty() && !writeEfdFiles({argv[1]}, efdFolder, options.crlf)) return 2;
+  if (!efdFolder.empty() && !writeEfdFiles({argv[1]}, efdFolder, options.crlf, efdItems)) return 2;
   if (!key) return 0;
   const bool signedAll = signGeneratedFile(argv[1], *key) &&
                          (mfPath.empty() || (signGeneratedFile(mfPath.c_str(), *key) && signGeneratedFile(mfdPath.c_str(), *key)));
