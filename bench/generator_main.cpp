@@ -3,8 +3,11 @@
 //                 [--sem-e04-e10-e19-e20] [--intervencao N] [--gt] [--chave-privada CHAVE.pem]
 //                 [--memorias MF.txt MFD.txt]   (also the TDM file's two memories, as two files)
 //                 [--fatias N]   (instead of SAIDA, N files SAIDA.0001 ... of consecutive reductions)
+//                 [--efd PASTA]  (also the honest EFD ICMS/IPI of each month of movement, PASTA/efd_AAAAMM.txt)
+//                 [--efd-itens N]  (C470 lines per coupon in the EFD, default 1)
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -12,6 +15,7 @@
 #include <string>
 
 #include "cotepe/text.h"
+#include "efd_generator.h"
 #include "generator.h"
 #include "signature/file_signing.h"
 
@@ -64,6 +68,28 @@ bool writeSlices(const std::string& path, const tavex::GeneratorOptions& options
   return true;
 }
 
+// The honest EFD files of the ECF whose files are `paths`, into `folder`.
+bool writeEfdFiles(const std::vector<std::string>& paths, const std::string& folder, bool crlf, std::size_t items) {
+  std::string text;
+  for (const std::string& path : paths) {
+    std::ifstream in(path, std::ios::binary);
+    text.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  tavex::EfdGeneratorOptions options;
+  options.crlf = crlf;
+  options.itemsPerCoupon = items;
+  for (const tavex::GeneratedEfd& efd : tavex::honestEfdFiles(text, options)) {
+    const std::string name = folder + "/efd_" + efd.month + ".txt";
+    std::ofstream out(name, std::ios::binary);
+    out << efd.text;
+    if (!out.flush()) {
+      std::fprintf(stderr, "tavex-gerador: não foi possível gravar %s\n", name.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -72,11 +98,14 @@ int main(int argc, char** argv) {
                  "       [--sem-e04-e10-e19-e20] [--intervencao N] [--gt] [--chave-privada CHAVE.pem]\n"
                  "       [--memorias MF.txt MFD.txt]  (com um arquivo TDM: também as suas duas memórias)\n"
                  "       [--fatias N]  (em vez de SAIDA, N arquivos SAIDA.0001... de reduções seguidas)\n"
+                 "       [--efd PASTA]  (também a EFD ICMS/IPI honesta de cada mês, PASTA/efd_AAAAMM.txt)\n"
+                 "       [--efd-itens N]  (linhas C470 por cupom na EFD; padrão 1)\n"
                  "       [--falha sem-ead|linha-vazia|fora-de-ordem|e02-duplicado|registro-apos-ead|registro-curto]\n");
     return 2;
   }
   tavex::GeneratorOptions options;
-  std::string keyPath, mfPath, mfdPath;
+  std::string keyPath, mfPath, mfdPath, efdFolder;
+  std::size_t efdItems = 1;
   int slices = 0;
   for (int i = 2; i < argc; ++i) {
     const std::string a = argv[i];
@@ -112,6 +141,10 @@ int main(int argc, char** argv) {
     } else if (a == "--memorias" && i + 2 < argc) {
       mfPath = argv[++i];
       mfdPath = argv[++i];
+    } else if (a == "--efd-itens" && hasValue) {
+      efdItems = std::stoull(argv[++i]);
+    } else if (a == "--efd" && hasValue) {
+      efdFolder = argv[++i];
     } else if (a == "--fatias" && hasValue) {
       slices = std::stoi(argv[++i]);
     } else if (a == "--gt") {
@@ -151,6 +184,7 @@ int main(int argc, char** argv) {
   }
   out.close();
   if (!out) return 2;
+  if (!efdFolder.empty() && !writeEfdFiles({argv[1]}, efdFolder, options.crlf, efdItems)) return 2;
   if (!key) return 0;
   const bool signedAll = signGeneratedFile(argv[1], *key) &&
                          (mfPath.empty() || (signGeneratedFile(mfPath.c_str(), *key) && signGeneratedFile(mfdPath.c_str(), *key)));

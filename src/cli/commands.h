@@ -111,5 +111,6 @@ int runConciliar(const Args& args);
 int runRelatorio(const Args& args);
 int runIndicios(const Args& args);
 int runServir(const Args& args);
+int runEfd(const Args& args);
 
 }  // namespace tavex::cli

@@ -17,6 +17,7 @@ const Command kCommands[] = {
     {"conciliar", "conciliar ARQUIVO [--tolerancia TEXTO] [--continuar] [--csv|--json]", runConciliar},
     {"relatorio", "relatorio ARQUIVO|PASTA... [--tolerancia TEXTO] [--continuar] --saida RELATORIO.html", runRelatorio},
     {"indicios", "indicios ARQUIVO|PASTA... [--limite-cancelamentos P] [--json|--csv] [--continuar]", runIndicios},
+    {"efd", "efd ARQUIVO|PASTA... [--tolerancia TEXTO] [--continuar] [--json|--csv]", runEfd},
     {"fabricantes", "fabricantes [PASTA]", runFabricantes},
     {"exportar-csv", "exportar-csv ARQUIVO PASTA", runExportarCsv},
     {"exportar-mdb", "exportar-mdb ARQUIVO PASTA [--fabricante NOME]", runExportarMdb},

@@ -16,33 +16,36 @@ namespace fs = std::filesystem;
 
 namespace {
 
-enum class Probe { Cotepe, Other, Unreadable };
+enum class Probe { Cotepe, Efd, Other, Unreadable };
 
 Probe probe(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return Probe::Unreadable;
-  char head[3] = {};
+  char head[6] = {};
   const std::size_t n = std::fread(head, 1, sizeof head, f);
   const bool failed = std::ferror(f) != 0;
   std::fclose(f);
   if (failed) return Probe::Unreadable;
-  return n == 3 && head[0] == 'E' && head[1] == '0' && head[2] == '1' ? Probe::Cotepe : Probe::Other;
+  if (n >= 3 && head[0] == 'E' && head[1] == '0' && head[2] == '1') return Probe::Cotepe;
+  return n == 6 && std::string_view(head, 6) == "|0000|" ? Probe::Efd : Probe::Other;
 }
 
 class Collector {
  public:
-  explicit Collector(DiscoveredFiles& out) : out_(out) {}
+  Collector(DiscoveredFiles& out, bool withEfd) : out_(out), withEfd_(withEfd) {}
 
+  bool withEfd() const { return withEfd_; }
   // Adds a file unless the same file (device and inode) is already listed.
-  void add(const std::string& path) {
+  void add(const std::string& path, bool efd = false) {
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && !seen_.insert({st.st_dev, st.st_ino}).second) return;
-    out_.files.push_back(path);
+    (efd ? out_.efdFiles : out_.files).push_back(path);
   }
   void problem(const std::string& path, DiscoveryProblem::Reason reason) { out_.problems.push_back({path, reason}); }
 
  private:
   DiscoveredFiles& out_;
+  bool withEfd_;
   std::set<std::pair<dev_t, ino_t>> seen_;
 };
 
@@ -57,8 +60,16 @@ void take(Collector& collector, const std::string& path, Probe kind, bool namedB
     case Probe::Unreadable:
       collector.problem(path, DiscoveryProblem::Reason::Unreadable);
       break;
+    case Probe::Efd:
+      if (collector.withEfd()) {
+        collector.add(path, /*efd=*/true);
+        break;
+      }
+      [[fallthrough]];
     case Probe::Other:
-      if (namedByUser) collector.problem(path, DiscoveryProblem::Reason::NotCotepe);
+      if (namedByUser)
+        collector.problem(path, collector.withEfd() ? DiscoveryProblem::Reason::NeitherCotepeNorEfd
+                                                    : DiscoveryProblem::Reason::NotCotepe);
       break;
   }
 }
@@ -103,9 +114,11 @@ bool looksLikeCotepeFile(const std::string& path) {
   return fs::is_regular_file(path, ec) && probe(path) == Probe::Cotepe;
 }
 
-DiscoveredFiles discoverCotepeFiles(const std::vector<std::string>& paths) {
+namespace {
+
+DiscoveredFiles discover(const std::vector<std::string>& paths, bool withEfd) {
   DiscoveredFiles out;
-  Collector collector(out);
+  Collector collector(out, withEfd);
   for (const std::string& path : paths) {
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
@@ -121,6 +134,12 @@ DiscoveredFiles discoverCotepeFiles(const std::vector<std::string>& paths) {
   return out;
 }
 
+}  // namespace
+
+DiscoveredFiles discoverCotepeFiles(const std::vector<std::string>& paths) { return discover(paths, false); }
+
+DiscoveredFiles discoverCotepeAndEfdFiles(const std::vector<std::string>& paths) { return discover(paths, true); }
+
 std::string describeProblem(const DiscoveryProblem& problem) {
   const char* reason = "";
   switch (problem.reason) {
@@ -132,6 +151,9 @@ std::string describeProblem(const DiscoveryProblem& problem) {
       break;
     case DiscoveryProblem::Reason::NotCotepe:
       reason = "não é um arquivo COTEPE (a primeira linha não começa com E01)"_cp;
+      break;
+    case DiscoveryProblem::Reason::NeitherCotepeNorEfd:
+      reason = "não é um arquivo COTEPE (a primeira linha não começa com E01) nem uma EFD (|0000|)"_cp;
       break;
   }
   return problem.path + ": " + reason;

@@ -20,6 +20,7 @@ struct DiscoveryProblem {
     Missing,     // the path given does not exist
     Unreadable,  // a file or folder that cannot be opened or listed
     NotCotepe,   // a file given by name whose first line does not begin with "E01"
+    NeitherCotepeNorEfd,  // the same, when EFD files are looked for too
   };
   std::string path;
   Reason reason;
@@ -27,10 +28,14 @@ struct DiscoveryProblem {
 
 struct DiscoveredFiles {
   std::vector<std::string> files;  // paths as given or as found below a given folder
+  std::vector<std::string> efdFiles;  // EFD files, when they were looked for
   std::vector<DiscoveryProblem> problems;
 };
 
 DiscoveredFiles discoverCotepeFiles(const std::vector<std::string>& paths);
+// The same, EFD ICMS/IPI files (first line beginning "|0000|") listed apart in
+// `efdFiles`, by name and in folders alike.
+DiscoveredFiles discoverCotepeAndEfdFiles(const std::vector<std::string>& paths);
 
 // The problem as the user reads it (cp1252): "<path>: <reason>".
 std::string describeProblem(const DiscoveryProblem& problem);
