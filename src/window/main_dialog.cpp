@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "cotepe/br_format.h"
 #include "cotepe/text.h"
 #include "indicators/file_indicators.h"
 #include "validation/tolerance.h"
@@ -126,32 +125,14 @@ MainDialog::ValidationResults MainDialog::validateNow(Notifier& notifier, std::s
     results.started = true;
     if (created) created();
   };
-  // The bytes the full run reads, hashed as it reads them: what its findings are about.
   const std::optional<FileStamp> before = stampOf(results.path);
-  Sha256 hash;
-  std::uintmax_t hashed = 0;
-  withCollector.readTap = [&hash, &hashed, tap = options.readTap](std::string_view raw) {
-    hash.add(raw.data(), raw.size());
-    hashed += raw.size();
-    if (tap) tap(raw);
-  };
   IndicatorRun run;
   if (formatOnly)
     run.summary = validateCotepeFileQuick(notifier, results.path, withCollector);
   else
     run = validateWithIndicators(notifier, results.path, tolerance, IndicatorSettings{}, withCollector);
-  if (before) {
-    std::string sha256;
-    // A run that stopped early (or a format-only one) read part of the file or none
-    // of it through the tap: the file is read again for its hash. A file that
-    // changed meanwhile keeps no hash: its findings fit no content known now.
-    if (run.summary.endsInEad && hashed == before->size)
-      sha256 = hash.hex();
-    else
-      sha256 = sha256HexOfFile(results.path).value_or(std::string());
-    if (stampOf(results.path) != before) sha256.clear();
-    results.file = ValidatedFile(results.path, *before, std::move(sha256));
-  }
+  // What the findings are about, to tell later whether the file is still that one.
+  if (before) results.file = ValidatedFile(results.path, *before);
   results.findings = std::move(collector.findings);
   results.reconciliation = std::move(run.summary.reconciliation);
   results.indicators = std::move(run.indicators);

@@ -2,11 +2,14 @@
 // the window can tell afterwards whether the file on disk is still the one its
 // findings speak of (a file corrected and saved under the same name is not).
 //
-// Not thread-safe: made on the thread that validates, then used from one thread.
+// The hash is taken on a thread of its own once the validation has read the file
+// (hashing 30 MB takes longer than validating it); a ValidatedFile is otherwise
+// used from one thread at a time.
 #pragma once
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -29,27 +32,33 @@ std::optional<FileStamp> stampOf(const std::string& path);
 
 class ValidatedFile {
  public:
-  ValidatedFile() = default;
-  // `path` as validated, its stamp before the run, and the SHA-256 (hexadecimal)
-  // of the bytes the run read; an empty hash means the contents are not known (the
-  // file changed while it was read): such a file never reads as unchanged.
-  ValidatedFile(std::string path, FileStamp stamp, std::string sha256)
-      : path_(std::move(path)), stamp_(stamp), sha256_(std::move(sha256)) {}
+  ValidatedFile();
+  // `path` as validated, with `stamp` taken before the run read it; its hash is
+  // taken now on a thread of its own. Bytes hashed under another stamp than that
+  // one are not what the run read: the contents are then unknown, and the file
+  // never reads as unchanged.
+  ValidatedFile(std::string path, FileStamp stamp);
+  ValidatedFile(ValidatedFile&&) noexcept;
+  ValidatedFile& operator=(ValidatedFile&&) noexcept;
+  ~ValidatedFile();  // stops the hashing, at its next megabyte
 
   const std::string& path() const { return path_; }
-  const FileStamp& stamp() const { return stamp_; }
-  const std::string& sha256() const { return sha256_; }
 
   // Whether the file at path() still holds the validated bytes. The validated stamp
   // answers at once; another size means changed; the same size with other times is
-  // settled by the file's hash, read once per stamp seen. False when the file is
-  // gone or cannot be read, and for a default-made ValidatedFile.
+  // settled by the hashes (waiting for the validated one, and reading the file once
+  // per stamp seen). False when the file is gone or cannot be read, and for a
+  // default-made ValidatedFile.
   bool unchanged();
+  // The SHA-256 of the validated bytes (hexadecimal; empty when unknown), once hashed.
+  const std::string& sha256();
 
  private:
+  struct Hashing;
+  void stopHashing();
   std::string path_;
   FileStamp stamp_;
-  std::string sha256_;
+  std::unique_ptr<Hashing> hashing_;
   std::optional<FileStamp> checked_;  // the last stamp settled by reading the file
   bool checkedSame_ = false;
 };
