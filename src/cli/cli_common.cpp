@@ -1,4 +1,5 @@
 // Helpers every tavex-cli subcommand shares.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -145,12 +146,22 @@ void OutputFolder::removeIfEmpty() {
   created_.clear();
 }
 
-void printCp1252(const std::string& text) {
+std::string terminalText(std::string_view cp1252) {
   std::string shown;
-  shown.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i)
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) shown.push_back(text[i]);
-  const std::string utf8 = cp1252ToUtf8(shown);
+  shown.reserve(cp1252.size() + cp1252.size() / 8);
+  for (std::size_t start = 0; start < cp1252.size();) {
+    const std::size_t lf = cp1252.find('\n', start);
+    const std::size_t end = lf == std::string_view::npos ? cp1252.size() : lf;
+    const std::size_t stop = lf != std::string_view::npos && end > start && cp1252[end - 1] == '\r' ? end - 1 : end;
+    shown += visibleText(cp1252ToUtf8(cp1252.substr(start, stop - start)));
+    if (lf != std::string_view::npos) shown += '\n';
+    start = end + 1;
+  }
+  return shown;
+}
+
+void printCp1252(const std::string& text) {
+  const std::string utf8 = terminalText(text);
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
 }
 
@@ -186,6 +197,31 @@ std::string outputClash(const std::string& output, const std::vector<std::string
                      visibleText(output).c_str(), visibleText(input + ".log").c_str(), visibleText(input).c_str());
   }
   return {};
+}
+
+std::string unreadableReason(const std::string& path) {
+  int error = 0;
+  // O_NONBLOCK: a pipe without a writer must not hold the open.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    error = errno;
+  } else {
+    struct stat st {};
+    char byte = 0;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
+      error = EISDIR;
+    else if (S_ISREG(st.st_mode) && ::read(fd, &byte, 1) < 0)
+      error = errno;
+    ::close(fd);
+  }
+  switch (error) {
+    case 0: return {};
+    case ENOENT: return "arquivo não encontrado";
+    case EACCES:
+    case EPERM: return "sem permissão de leitura";
+    case EISDIR: return "é uma pasta";
+    default: return cp1252ToUtf8(systemReason(error));
+  }
 }
 
 int finishStandardOutput(int status) {

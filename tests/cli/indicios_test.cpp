@@ -66,7 +66,8 @@ TEST_F(CliIndicios, JsonAndCsvCarryTheSameIndicators) {
 
   const auto c = run({file, "--csv"});
   EXPECT_EQ(c.status, kFound);
-  EXPECT_EQ(c.out.find("Arquivo;Nível;Código;Linha;Registro;CRZ;COO;Esperado;Encontrado;Frase\n"), 0u) << c.out;
+  EXPECT_EQ(c.out.find(utf8ToCp1252("Arquivo;Nível;Código;Linha;Registro;CRZ;COO;Esperado;Encontrado;Frase\r\n")), 0u)
+      << c.out;
   EXPECT_NE(c.out.find(file + ";alerta;indicio.contadores.e11;12;E11;;;28 ou mais;25;"), std::string::npos) << c.out;
   EXPECT_EQ(std::count(c.out.begin(), c.out.end(), '\n'), 5);
 }
@@ -90,6 +91,40 @@ TEST_F(CliIndicios, ExitStatusAndSeveralFiles) {
   EXPECT_EQ(run({clean, "--limite-cancelamentos", "abc"}).status, kCannotRun);
   EXPECT_EQ(run({clean, "--json", "--csv"}).status, kCannotRun);
   EXPECT_EQ(run({}).status, kCannotRun);
+}
+
+// A file whose structure check fails was never read for its indicators: it says
+// "não verificado" with the finding it stopped at, in every form and in a batch,
+// and the run exits 2 instead of reporting no indicator.
+TEST_F(CliIndicios, AFileWhoseStructureFailsIsNotVerified) {
+  const std::string clean = example("tdm_valido.txt");
+  testing::writeFile(dir.file("e01.txt"), "E01");
+  const struct {
+    std::string file, finding;
+  } cases[] = {
+      {example("estrutura_com_erros.txt"), "Linha 3: E02 -> Foi encontrado mais de um registro tido E02 no arquivo."},
+      {dir.file("e01.txt"), "O segundo registro do arquivo deve ser do tipo E02."},
+  };
+  for (const auto& c : cases) {
+    const std::string notVerified = "não verificado: a verificação de estrutura falhou: ";
+    for (const Args& args : {Args{c.file}, Args{clean, c.file}}) {
+      const auto text = run(args);
+      EXPECT_EQ(text.status, kCannotRun) << c.file;
+      EXPECT_NE(text.out.find(c.file + "\n  " + notVerified), std::string::npos) << text.out;
+      EXPECT_NE(text.out.find(c.finding, text.out.find(c.file + "\n")), std::string::npos) << text.out;
+      EXPECT_NE(text.err.find(c.file + ": " + notVerified), std::string::npos) << text.err;
+    }
+    const auto js = run({c.file, "--json"});
+    EXPECT_EQ(js.status, kCannotRun);
+    const auto doc = nlohmann::json::parse(js.out);
+    EXPECT_EQ(doc["situacao"], "nao_verificado");
+    EXPECT_NE(doc["problema"].get<std::string>().find(c.finding), std::string::npos) << js.out;
+    EXPECT_TRUE(doc["indicios"].is_null());
+    EXPECT_EQ(nlohmann::json::parse(run({clean, "--json"}).out)["situacao"], "verificado");
+    const auto csv = run({c.file, "--csv"});
+    EXPECT_EQ(csv.status, kCannotRun);
+    EXPECT_NE(csv.out.find(c.file + utf8ToCp1252(";não verificado;")), std::string::npos) << csv.out;
+  }
 }
 
 // The README lists every indicator code with its level and what it looks at.
