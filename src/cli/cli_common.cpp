@@ -147,16 +147,30 @@ void OutputFolder::removeIfEmpty() {
 }
 
 std::string terminalText(std::string_view cp1252) {
+  const std::string utf8 = cp1252ToUtf8(cp1252);
   std::string shown;
-  shown.reserve(cp1252.size() + cp1252.size() / 8);
-  for (std::size_t start = 0; start < cp1252.size();) {
-    const std::size_t lf = cp1252.find('\n', start);
-    const std::size_t end = lf == std::string_view::npos ? cp1252.size() : lf;
-    const std::size_t stop = lf != std::string_view::npos && end > start && cp1252[end - 1] == '\r' ? end - 1 : end;
-    shown += visibleText(cp1252ToUtf8(cp1252.substr(start, stop - start)));
-    if (lf != std::string_view::npos) shown += '\n';
-    start = end + 1;
-  }
+  shown.reserve(utf8.size() + utf8.size() / 16);
+  bool carriageReturn = false;  // a CR waiting to be known as half of a CR LF
+  const auto settle = [&](bool lineFeedFollows) {
+    if (carriageReturn && !lineFeedFollows) shown += "\\x0D";
+    carriageReturn = false;
+  };
+  forEachVisible(
+      utf8,
+      [&](std::string_view text) {
+        settle(false);
+        shown += text;
+      },
+      [&](unsigned char b) {
+        settle(b == '\n');
+        if (b == '\r')
+          carriageReturn = true;
+        else if (b == '\n')
+          shown += '\n';
+        else
+          shown += cformat("\\x%02X", b);
+      });
+  settle(false);
   return shown;
 }
 

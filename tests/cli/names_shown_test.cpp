@@ -51,5 +51,12 @@ TEST(CliNamesShown, ControlBytesReachNoTerminalAndNoNameIsLost) {
     EXPECT_NE(summary.find("\n" + name + ";TDM;"), std::string::npos) << summary;
 }
 
+TEST(CliNamesShown, TerminalTextKeepsLineEndsAndShowsEveryOtherControlByte) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"a\r\nb\n", "a\nb\n"}, {"a\rb\r\r\n", "a\\x0Db\\x0D\n"}, {std::string("\x1b[2J\0\xe7", 6), "\\x1B[2J\\x00ç"},
+      {"\x81\t", "\\x81\\x09"}};
+  for (const auto& [cp1252, shown] : cases) EXPECT_EQ(terminalText(cp1252), shown);
+}
+
 }  // namespace
 }  // namespace tavex::cli
