@@ -79,7 +79,7 @@ bool wantsHelp(const Args& args) {
 }
 
 int usageError(const char* usage, const std::string& problem) {
-  std::fprintf(stderr, "tavex-cli: %s\n", problem.c_str());
+  std::fprintf(stderr, "tavex-cli: %s\n", visibleText(problem).c_str());  // it may quote an argument
   if (usage != nullptr) std::fprintf(stderr, "\n%s", usage);
   return kCannotRun;
 }
@@ -136,7 +136,7 @@ bool OutputFolder::prepare(const std::string& path) {
   if (error == 0) return true;
   const std::string text = "Erro!: Não foi possível criar a pasta de saída "_cp + utf8ToCp1252(path) + ".\n" +
                            reasonLine(error) + "\n";
-  std::fputs(cp1252ToUtf8(text).c_str(), stderr);
+  std::fputs(terminalText(text).c_str(), stderr);
   removeIfEmpty();
   return false;
 }
