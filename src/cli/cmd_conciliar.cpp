@@ -79,7 +79,9 @@ int reconcilePair(const ParsedArgs& parsed) {
                  inMf ? pair.contentChecksOffAt : pair.contentChecksOffAt - pair.mfdLineOffset, inMf ? "MF" : "MFD");
   }
   if (totalsCompared(pair.reconciliation) == 0)
-    return nothingCompared(pair.notCompared.empty() ? std::string("o MF e o MFD não têm redução Z")
+    return nothingCompared(pair.contentChecksOffAt != 0 ? std::string("o erro de formato dito acima desligou as somas "
+                                                                      "antes do primeiro total")
+                           : pair.notCompared.empty() ? std::string("o MF e o MFD não têm redução Z")
                                                     : cformat("nenhuma das %zu redução(ões) Z está nos dois arquivos",
                                                               pair.notCompared.size()));
   std::string out;

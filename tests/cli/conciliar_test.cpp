@@ -204,6 +204,13 @@ TEST_F(CliConciliar, NothingComparedExitsTwoWithTheReason) {
       EXPECT_EQ(o.out, "");
     }
   }
+  auto mf = testing::sampleMfFile();
+  mf[10] = formatError[10];
+  testing::writeFile(dir.file("mf.txt"), testing::joinLines(mf));
+  testing::writeFile(dir.file("mfd.txt"), testing::joinLines(testing::sampleMfdFile()));
+  const Outcome pair = run({dir.file("mf.txt"), dir.file("mfd.txt")});
+  EXPECT_EQ(pair.status, 2);
+  EXPECT_NE(pair.err.find("desligou as somas antes do primeiro total"), std::string::npos) << pair.err << pair.out;
 }
 
 // The README lists every finding code with what it checks, in the table's order.
