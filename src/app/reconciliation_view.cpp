@@ -21,6 +21,7 @@
 #include "app/origin_bar.h"
 #include "app/qt_text.h"
 #include "cotepe/br_format.h"
+#include "export/table_csv.h"
 
 namespace tavex::app {
 
@@ -83,14 +84,14 @@ QString dayOf(const std::string& date) {
 }
 
 std::string reconciliationCsv(const Reconciliation& reconciliation) {
-  std::string csv = "Data;CRZ;Registro;Nome;Linha;Declarado;Calculado;Diferença;Dentro da tolerância\r\n"_cp;
+  CsvTable csv;  // the program's one CSV convention: a name holding ';' or quotes stays one field
+  csv.rowUtf8({"Data", "CRZ", "Registro", "Nome", "Linha", "Declarado", "Calculado", "Diferença", "Dentro da tolerância"});
   for (const ReductionReconciliation& r : reconciliation.reductions)
-    for (const ReconciledTotal& t : r.totals) {
-      csv += toCp1252(dayOf(r.date)) + ";" + std::to_string(r.crz) + ";" + std::string(recordNameOf(t.kind)) + ";" + t.name +
-             ";" + std::to_string(t.line) + ";" + brazilianMoney(t.declared) + ";" + brazilianMoney(t.computed) + ";" +
-             brazilianMoney(t.difference) + ";" + (t.withinTolerance ? "Sim" : "Não"_cp) + "\r\n";
-    }
-  return csv;
+    for (const ReconciledTotal& t : r.totals)
+      csv.row({toCp1252(dayOf(r.date)), std::to_string(r.crz), std::string(recordNameOf(t.kind)), t.name,
+               std::to_string(t.line), brazilianMoney(t.declared), brazilianMoney(t.computed),
+               brazilianMoney(t.difference), t.withinTolerance ? "Sim" : "Não"_cp});
+  return csv.text();
 }
 
 ReconciliationPanel::ReconciliationPanel(QWidget* parent) : QWidget(parent), origin_(new OriginBar(this)) {

@@ -30,7 +30,8 @@ class OriginBar;
 QString money(std::int64_t cents);
 // AAAAMMDD as DD/MM/AAAA; anything else as it is.
 QString dayOf(const std::string& date);
-// The table as CSV (cp1252, ';', CR LF): one line per total.
+// The table as CSV (CsvTable: cp1252, ';', CR LF, names quoted when they must
+// be): one line per total.
 std::string reconciliationCsv(const Reconciliation& reconciliation);
 
 class ReconciliationPanel : public QWidget {

@@ -5,6 +5,8 @@
 
 #include "cotepe/file_access.h"
 #include "cotepe/text.h"
+#include "cotepe/visible_name.h"
+#include "export/table_csv.h"
 
 namespace tavex::cli {
 
@@ -42,17 +44,6 @@ const std::vector<std::string> kHeader = {"Arquivo", "Tipo", "Série ECF", "Per�
                                           "Avisos", "EAD",  "Tempo",     "Situação"};
 
 }  // namespace
-
-std::string csvField(const std::string& utf8) {
-  std::string text = utf8ToCp1252(utf8);
-  if (text.find_first_of(";\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
 
 std::size_t displayWidth(std::string_view utf8) {
   std::size_t n = 0;
@@ -120,23 +111,18 @@ std::string summaryTable(const std::vector<FileOutcome>& outcomes) {
 }
 
 std::string writeSummaryCsv(const std::string& path, const std::vector<FileOutcome>& outcomes, std::string* notice) {
-  std::string out;
+  CsvTable table;
   std::vector<std::string> header = kHeader;
   header.push_back("Motivo");
-  const auto writeRow = [&](const std::vector<std::string>& row) {
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      if (c > 0) out += ';';
-      out += csvField(row[c]);
-    }
-    out += "\r\n";
-  };
-  writeRow(header);
+  table.rowUtf8(header);
   for (const FileOutcome& o : outcomes) {
     std::vector<std::string> row = rowOf(o);
+    row[0] = cp1252ToUtf8(visibleCp1252(o.path));
     row[7] = o.state == FileState::Interrupted ? "" : decimalComma(cformat("%.3f", o.seconds));
-    row.push_back(o.problem);
-    writeRow(row);
+    row.push_back(cp1252ToUtf8(visibleCp1252(o.problem)));  // it may quote a name
+    table.rowUtf8(row);
   }
+  const std::string& out = table.text();
   const WholeFileResult written = writeWholeFile(path, out);
   if (written.ok()) {
     if (written.splitHardLink && notice != nullptr) *notice = cp1252ToUtf8(hardLinkSplitMessage(path));

@@ -27,16 +27,13 @@ class ProgressBar {
 // line of totals.
 std::string summaryTable(const std::vector<FileOutcome>& outcomes);
 
-// Writes the table as CSV (cp1252, ';', CR LF, one header line) to `path`, whole
-// or not at all, opened as every output is (no symbolic link, regular files only).
+// Writes the table as CSV (CsvTable: cp1252, ';', CR LF; one header line, names
+// as csvNameCell gives them) to `path`, whole or not at all, opened as every
+// output is (no symbolic link, regular files only).
 // Empty on success, else why not (UTF-8). A file written that split a hard link
 // puts the notice (UTF-8) in `notice`, when given.
 std::string writeSummaryCsv(const std::string& path, const std::vector<FileOutcome>& outcomes,
                             std::string* notice = nullptr);
-
-// A field of a CSV file (cp1252, ';' between fields) from a UTF-8 text: quoted
-// when it holds ';', '"' or a line end.
-std::string csvField(const std::string& utf8);
 
 // Characters of a UTF-8 text (what a terminal column counts).
 std::size_t displayWidth(std::string_view utf8);

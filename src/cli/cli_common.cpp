@@ -1,4 +1,5 @@
 // Helpers every tavex-cli subcommand shares.
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,7 +79,7 @@ bool wantsHelp(const Args& args) {
 }
 
 int usageError(const char* usage, const std::string& problem) {
-  std::fprintf(stderr, "tavex-cli: %s\n", problem.c_str());
+  std::fprintf(stderr, "tavex-cli: %s\n", visibleText(problem).c_str());  // it may quote an argument
   if (usage != nullptr) std::fprintf(stderr, "\n%s", usage);
   return kCannotRun;
 }
@@ -133,7 +134,7 @@ bool OutputFolder::prepare(const std::string& path) {
   if (error == 0) return true;
   const std::string text = "Erro!: Não foi possível criar a pasta de saída "_cp + utf8ToCp1252(path) + ".\n" +
                            reasonLine(error) + "\n";
-  std::fputs(cp1252ToUtf8(text).c_str(), stderr);
+  std::fputs(terminalText(text).c_str(), stderr);
   removeIfEmpty();
   return false;
 }
@@ -143,12 +144,36 @@ void OutputFolder::removeIfEmpty() {
   created_.clear();
 }
 
-void printCp1252(const std::string& text) {
+std::string terminalText(std::string_view cp1252) {
+  const std::string utf8 = cp1252ToUtf8(cp1252);
   std::string shown;
-  shown.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i)
-    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) shown.push_back(text[i]);
-  const std::string utf8 = cp1252ToUtf8(shown);
+  shown.reserve(utf8.size() + utf8.size() / 16);
+  bool carriageReturn = false;  // a CR waiting to be known as half of a CR LF
+  const auto settle = [&](bool lineFeedFollows) {
+    if (carriageReturn && !lineFeedFollows) shown += "\\x0D";
+    carriageReturn = false;
+  };
+  forEachVisible(
+      utf8,
+      [&](std::string_view text) {
+        settle(false);
+        shown += text;
+      },
+      [&](unsigned char b) {
+        settle(b == '\n');
+        if (b == '\r')
+          carriageReturn = true;
+        else if (b == '\n')
+          shown += '\n';
+        else
+          shown += cformat("\\x%02X", b);
+      });
+  settle(false);
+  return shown;
+}
+
+void printCp1252(const std::string& text) {
+  const std::string utf8 = terminalText(text);
   std::fwrite(utf8.data(), 1, utf8.size(), stdout);
 }
 
@@ -184,6 +209,31 @@ std::string outputClash(const std::string& output, const std::vector<std::string
                      visibleText(output).c_str(), visibleText(input + ".log").c_str(), visibleText(input).c_str());
   }
   return {};
+}
+
+std::string unreadableReason(const std::string& path) {
+  int error = 0;
+  // O_NONBLOCK: a pipe without a writer must not hold the open.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    error = errno;
+  } else {
+    struct stat st {};
+    char byte = 0;
+    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
+      error = EISDIR;
+    else if (S_ISREG(st.st_mode) && ::read(fd, &byte, 1) < 0)
+      error = errno;
+    ::close(fd);
+  }
+  switch (error) {
+    case 0: return {};
+    case ENOENT: return "arquivo não encontrado";
+    case EACCES:
+    case EPERM: return "sem permissão de leitura";
+    case EISDIR: return "é uma pasta";
+    default: return cp1252ToUtf8(systemReason(error));
+  }
 }
 
 int finishStandardOutput(int status) {

@@ -44,7 +44,20 @@ const char* const kUsage =
     "\n"
     "Saída: 0 todos os totais conferem, 1 algum total fora da tolerância, 2 quando\n"
     "não foi possível conciliar (arquivo ilegível, a validação parou antes dos totais,\n"
-    "ou a saída padrão não pôde ser escrita).\n";
+    "nenhum total foi comparado, ou a saída padrão não pôde ser escrita).\n";
+
+std::size_t totalsCompared(const Reconciliation& table) {
+  std::size_t rows = 0;
+  for (const ReductionReconciliation& r : table.reductions) rows += r.totals.size();
+  return rows;
+}
+
+// A table without a row is no result: nothing was compared, which is said with
+// its reason.
+int nothingCompared(const std::string& why) {
+  std::fprintf(stderr, "tavex-cli: nenhum total foi conciliado: %s\n", why.c_str());
+  return kCannotRun;
+}
 
 // conciliar MF MFD: the reduction totals of one file against the documents of the other.
 int reconcilePair(const ParsedArgs& parsed) {
@@ -65,6 +78,12 @@ int reconcilePair(const ParsedArgs& parsed) {
                  "dali: os totais calculados podem estar incompletos; valide o arquivo com \"validar\"\n",
                  inMf ? pair.contentChecksOffAt : pair.contentChecksOffAt - pair.mfdLineOffset, inMf ? "MF" : "MFD");
   }
+  if (totalsCompared(pair.reconciliation) == 0)
+    return nothingCompared(pair.contentChecksOffAt != 0 ? std::string("o erro de formato dito acima desligou as somas "
+                                                                      "antes do primeiro total")
+                           : pair.notCompared.empty() ? std::string("o MF e o MFD não têm redução Z")
+                                                    : cformat("nenhuma das %zu redução(ões) Z está nos dois arquivos",
+                                                              pair.notCompared.size()));
   std::string out;
   if (parsed.has("--json"))
     out = memoryPairJson(pair).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
@@ -114,6 +133,11 @@ int runConciliar(const Args& args) {
     return kCannotRun;
   }
   const Reconciliation& table = *summary.reconciliation;
+  if (totalsCompared(table) == 0)
+    return nothingCompared(!table.complete
+                               ? cp1252ToUtf8(switchedOffNotice(table))
+                               : "o arquivo não declara total de redução Z a conciliar (E12 com seus E13, E17 e "
+                                 "E18); para uma MFD, use \"conciliar MF MFD\"");
   std::string out;
   if (parsed->has("--json"))
     out = reconciliationJson(table).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";

@@ -7,6 +7,7 @@
 #include "cotepe/br_format.h"
 #include "cotepe/file_discovery.h"
 #include "cotepe/text.h"
+#include "cotepe/visible_name.h"
 #include "cotepe/record_layout.h"
 #include "indicators/file_indicators.h"
 #include "pg/pg_findings.h"
@@ -41,7 +42,7 @@ const char* const kUsage =
     "arquivo não pôde ser carregado.\n";
 
 void error(const std::string& cp1252Text) {
-  const std::string text = "Erro!: " + cp1252ToUtf8(cp1252Text) + "\n";
+  const std::string text = "Erro!: " + terminalText(cp1252Text) + "\n";
   std::fputs(text.c_str(), stderr);
 }
 
@@ -137,7 +138,7 @@ int runExportarPg(const Args& args) {
   for (const std::string& path : found.files) {
     PgLoadOptions options;
     options.skipExisting = skipExisting;
-    const std::string shown = utf8ToCp1252(path);
+    const std::string shown = visibleCp1252(path);  // the name, with nothing in it acting on the terminal
     if (skipExisting) {
       // Decided before any validation: a file already loaded costs one read.
       const std::optional<std::string> sha = sha256HexOfFile(path);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -16,7 +17,10 @@
 #include "cli/work_pool.h"
 #include "cotepe/file_discovery.h"
 #include "cotepe/text.h"
+#include "cotepe/visible_name.h"
+#include "export/table_csv.h"
 #include "indicators/file_indicators.h"
+#include "validation/finding.h"
 
 namespace tavex::cli {
 
@@ -46,8 +50,12 @@ const char* const kUsage =
     "  --csv                     uma tabela CSV (';') de todos os arquivos\n"
     "  --continuar               segue quando só faltam tipos de registro\n"
     "\n"
+    "Um arquivo que não passa na verificação de estrutura fica \"não verificado\",\n"
+    "com o primeiro achado dela: seus indícios não foram procurados. Nomes e textos\n"
+    "dos arquivos aparecem com os caracteres de controle como \\xHH.\n"
+    "\n"
     "Saída: 0 sem alertas, 1 com algum alerta, 2 quando algum arquivo não pôde ser\n"
-    "lido (ou a execução foi interrompida com Ctrl-C).\n";
+    "lido ou verificado (ou a execução foi interrompida com Ctrl-C).\n";
 
 enum class Output { Table, Json, Csv };
 
@@ -55,52 +63,97 @@ struct FileIndicators {
   FileOutcome outcome;
   std::vector<Indicator> indicators;
   FileFootprint footprint;
+  bool verified = false;           // read whole and checked: its indicators were looked for
+  std::optional<Finding> stoppedBy;  // the first finding of a structure check that failed
 };
 
-// One file: its name, then its indicators in aligned columns (UTF-8).
-std::string fileTable(const FileIndicators& file) {
-  std::string out = file.outcome.path + "\n";
+// The first finding of a run, the first error when there is one: when the structure
+// check fails the run stops there, and this is the finding it stopped for.
+class FirstFinding : public FindingSink {
+ public:
+  void onFinding(const Finding& finding) override {
+    if (!first || (first->severity != Severity::Error && finding.severity == Severity::Error)) first = finding;
+  }
+  std::optional<Finding> first;
+};
+
+// Why a file has no indicators (UTF-8, one line): it could not be read, or its
+// structure check failed (its first finding).
+std::string problemOf(const FileIndicators& file) {
   if (file.outcome.state != FileState::Validated)
-    return out + "  não lido: " + (file.outcome.problem.empty() ? stateText(file.outcome.state) : file.outcome.problem) +
-           "\n\n";
+    return file.outcome.problem.empty() ? "a execução foi interrompida antes dele" : file.outcome.problem;
+  if (!file.stoppedBy) return "a verificação de estrutura falhou";
+  std::string message = file.stoppedBy->message;
+  std::replace(message.begin(), message.end(), '\n', ' ');
+  return "a verificação de estrutura falhou: " + cp1252ToUtf8(message);
+}
+
+// "não verificado", "não lido" or "interrompido".
+std::string uncheckedText(const FileIndicators& file) {
+  switch (file.outcome.state) {
+    case FileState::Validated: return "não verificado";
+    case FileState::NotValidated: return "não lido";
+    case FileState::Interrupted: break;
+  }
+  return stateText(FileState::Interrupted);
+}
+
+// One file: its name, then its indicators in aligned columns (UTF-8; names and
+// texts from files with their control bytes as "\xHH").
+std::string fileTable(const FileIndicators& file) {
+  std::string out = visibleText(file.outcome.path) + "\n";
+  if (!file.verified) return out + "  " + uncheckedText(file) + ": " + visibleText(problemOf(file)) + "\n\n";
   return out + indicatorTable(file.indicators);
 }
 
 std::string fileJson(const FileIndicators& file) {
   nlohmann::ordered_json head;
-  head["arquivo"] = file.outcome.path;
-  if (file.outcome.state != FileState::Validated)
-    head["problema"] = file.outcome.problem.empty() ? stateText(file.outcome.state) : file.outcome.problem;
+  setFileName(head, file.outcome.path);
+  const FileState state = file.outcome.state;
+  head["situacao"] = file.verified                     ? "verificado"
+                     : state == FileState::Validated    ? "nao_verificado"
+                     : state == FileState::NotValidated ? "nao_lido"
+                                                        : "interrompido";
+  head["problema"] = file.verified ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(problemOf(file));
   std::string out = head.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
   out.pop_back();
   out += ",\"indicios\":";
-  out += file.outcome.state == FileState::Validated ? indicatorsJson(file.indicators) : std::string("null");
+  out += file.verified ? indicatorsJson(file.indicators) : std::string("null");
   return out + "}";
 }
 
-// The CSV of every file, then of every group of several files (cp1252 rows; a
+// The CSV (CsvTable) of every file, then of every group of several files (a
 // group's rows name its ECF where a file's name their file).
 std::string csvOf(const std::vector<FileIndicators>& files, const std::vector<EcfGroup>& groups) {
-  std::string out = "Arquivo;Nível;Código;Linha;Registro;CRZ;COO;Esperado;Encontrado;Frase\r\n"_cp;
+  CsvTable table;
+  table.rowUtf8({"Arquivo", "Nível", "Código", "Linha", "Registro", "CRZ", "COO", "Esperado", "Encontrado", "Frase"});
   std::vector<std::pair<std::string, const std::vector<Indicator>*>> sources;
-  for (const FileIndicators& file : files) sources.emplace_back(file.outcome.path, &file.indicators);
+  for (const FileIndicators& file : files)
+    sources.emplace_back(cp1252ToUtf8(visibleCp1252(file.outcome.path)), &file.indicators);
   for (const EcfGroup& group : groups) sources.emplace_back(cp1252ToUtf8(ecfCaption(group)), &group.indicators);
-  for (const auto& [source, indicators] : sources)
-    for (const Indicator& i : *indicators) {
-      const std::vector<std::string> row = {source, levelText(i.level), std::string(i.code),
-                                            numberOrBlank(i.line), i.recordType == 0 ? "" : cformat("E%02d", i.recordType),
-                                            numberOrBlank(i.crz), numberOrBlank(i.coo), cp1252ToUtf8(i.expected),
-                                            cp1252ToUtf8(i.found), cp1252ToUtf8(i.sentence)};
-      for (std::size_t c = 0; c < row.size(); ++c) out += (c == 0 ? "" : ";") + csvField(row[c]);
-      out += "\r\n";
+  for (std::size_t f = 0; f < sources.size(); ++f) {
+    const auto& [source, indicators] = sources[f];
+    if (f < files.size() && !files[f].verified) {  // a row saying why it has none
+      const std::optional<Finding>& at = files[f].stoppedBy;
+      table.rowUtf8({source, uncheckedText(files[f]), at ? std::string(at->code) : "",
+                     at ? numberOrBlank(at->place.line) : "",
+                     at && at->place.recordType != 0 ? cformat("E%02d", at->place.recordType) : "", "", "", "", "",
+                     problemOf(files[f])});
+      continue;
     }
-  return out;
+    for (const Indicator& i : *indicators)
+      table.rowUtf8({source, levelText(i.level), std::string(i.code), numberOrBlank(i.line),
+                     i.recordType == 0 ? "" : cformat("E%02d", i.recordType), numberOrBlank(i.crz),
+                     numberOrBlank(i.coo), cp1252ToUtf8(i.expected), cp1252ToUtf8(i.found),
+                     cp1252ToUtf8(i.sentence)});
+  }
+  return table.text();
 }
 
 int exitStatusOf(const std::vector<FileIndicators>& files, const std::vector<EcfGroup>& groups) {
   int status = groupsHaveAlert(groups) ? kFound : kOk;
   for (const FileIndicators& f : files) {
-    if (f.outcome.state != FileState::Validated) return kCannotRun;
+    if (!f.verified) return kCannotRun;
     if (hasAlert(f.indicators)) status = kFound;
   }
   return status;
@@ -144,12 +197,18 @@ int runIndicios(const Args& args) {
     runOnPool(files.size(), std::max(1u, std::thread::hardware_concurrency()), interrupt.stopped(),
               [&](std::size_t i) {
                 FileRun run;
+                FirstFinding first;
                 ValidationSettings validation = settings;
                 validation.logCreated = [&interrupt, i] { interrupt.logCreated(i); };
+                validation.sink = &first;
                 interrupt.starting(i);
                 FileOutcome outcome = validateForBatch(discovered.files[i], validation, nullptr, &run);
                 interrupt.finished(i);
                 const std::lock_guard<std::mutex> lock(mutex);
+                // A run that stopped before its totals never read the records the
+                // indicators look at.
+                files[i].verified = outcome.state == FileState::Validated && run.summary.reconciliation.has_value();
+                if (outcome.state == FileState::Validated && !files[i].verified) files[i].stoppedBy = std::move(first.first);
                 files[i].outcome = std::move(outcome);
                 files[i].indicators = std::move(run.indicators);
                 files[i].footprint = std::move(run.footprint);
@@ -157,11 +216,11 @@ int runIndicios(const Args& args) {
               });
   }
   if (progress) bar.finish();
-  for (const DiscoveryProblem& p : discovered.problems) files.push_back(FileIndicators{notValidated(p), {}, {}});
+  for (const DiscoveryProblem& p : discovered.problems) files.push_back(FileIndicators{notValidated(p), {}, {}, false, std::nullopt});
   for (const FileIndicators& f : files)
-    if (f.outcome.state != FileState::Validated)
-      std::fprintf(stderr, "tavex-cli: %s: %s\n", f.outcome.path.c_str(),
-                   f.outcome.problem.empty() ? stateText(f.outcome.state).c_str() : f.outcome.problem.c_str());
+    if (!f.verified)
+      std::fprintf(stderr, "tavex-cli: %s: %s: %s\n", visibleText(f.outcome.path).c_str(), uncheckedText(f).c_str(),
+                   visibleText(problemOf(f)).c_str());
 
   // Several files: grouped by ECF, each group's files set against each other.
   std::vector<FileFootprint> footprints;
@@ -182,7 +241,7 @@ int runIndicios(const Args& args) {
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
   } else if (output == Output::Csv) {
-    printCp1252(csvOf(files, groups));
+    printOut(csvOf(files, groups));  // the table's own bytes, as a file of it would hold
   } else {
     for (const FileIndicators& f : files) out += fileTable(f);
     out += ecfsTable(groups, footprints);

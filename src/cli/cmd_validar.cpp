@@ -20,6 +20,7 @@
 #include "cli/work_pool.h"
 #include "cotepe/file_discovery.h"
 #include "cotepe/text.h"
+#include "validation/messages.h"
 #include "validation/validate.h"
 
 namespace tavex::cli {
@@ -95,6 +96,11 @@ int validateOneShowingTheLog(const std::string& path, const ValidationSettings& 
                                         : validateCotepeFile(ui, path, settings.toleranceCents, options);
   interrupt.finished(0);
   std::fflush(stdout);
+  if (!summary.ran && ui.lastErrorText() == msg::kCannotOpenCotepe) {
+    // The box names neither the file nor the cause: the next line does.
+    if (const std::string reason = unreadableReason(path); !reason.empty())
+      std::fprintf(stderr, "%s: %s\n", visibleText(path).c_str(), reason.c_str());
+  }
   if (!summary.ran) return kCannotRun;
   return summary.errors > 0 ? kFound : kOk;
 }
@@ -110,8 +116,12 @@ int validateOneAsJson(const std::string& path, const ValidationSettings& setting
   interrupt.starting(0);
   const FileOutcome outcome = validateForBatch(path, validation, &document);
   interrupt.finished(0);
-  if (!outcome.problem.empty())
-    std::fprintf(stderr, "tavex-cli: %s: %s\n", visibleText(path).c_str(), visibleText(outcome.problem).c_str());
+  if (!outcome.problem.empty()) {
+    std::string reason;
+    if (outcome.problem == cp1252ToUtf8(msg::kCannotOpenCotepe)) reason = unreadableReason(path);
+    std::fprintf(stderr, "tavex-cli: %s: %s%s%s\n", visibleText(path).c_str(), visibleText(outcome.problem).c_str(),
+                 reason.empty() ? "" : "\n", reason.empty() ? "" : (visibleText(path) + ": " + reason).c_str());
+  }
   if (!document.writeTo(stdout)) {
     std::fprintf(stderr, "tavex-cli: o documento JSON não pôde ser escrito por inteiro\n%s",
                  causeLines(document.failure()).c_str());
@@ -223,7 +233,7 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
   } else {
     std::string table = summaryTable(outcomes);
     if (const std::string lines = memoryPairLines(groups, read, pairs); !lines.empty()) table += "\n" + lines;
-    printCp1252(utf8ToCp1252(table));
+    printOut(table);  // UTF-8 already, its names shown as visibleText gives them
     std::fflush(stdout);
   }
   int status = exitStatusOf(outcomes);

@@ -68,7 +68,11 @@ bool requireManufacturer(const ManufacturerCatalogue& catalogue, const std::stri
 // nothing is answered. When `used`, the tolerance goes to standard error first
 // ("Tolerância: R$ 0,10"), so every run says which one its findings rest on.
 std::optional<std::int64_t> toleranceOption(const ParsedArgs& parsed, const char* usage, bool used);
-// Prints a cp1252 text on standard output, converted to UTF-8, CR LF as LF.
+// A cp1252 text as a terminal shows it: UTF-8, CR LF as LF, and every other
+// control byte (from a name or a file's text) written "\xHH", so that nothing in
+// it acts on the terminal.
+std::string terminalText(std::string_view cp1252);
+// Prints terminalText(text) on standard output.
 void printCp1252(const std::string& text);
 // Writes `text` whole on standard output (a NUL byte is text like any other).
 void printOut(std::string_view text);
@@ -77,6 +81,11 @@ void printOut(std::string_view text);
 // beside one (its name followed by ".log"), the same file (device and inode) or,
 // while it does not exist, the same name. Empty when it is none of them (UTF-8).
 std::string outputClash(const std::string& output, const std::vector<std::string>& inputs);
+
+// Why `path` cannot be read, found by opening and reading it again: "arquivo não
+// encontrado", "sem permissão de leitura", "é uma pasta" or the system's reason
+// (UTF-8). Empty when it reads now.
+std::string unreadableReason(const std::string& path);
 
 // Flushes standard output, the product of most commands: when anything printed
 // there was lost (a full disk, a closed pipe), says so on standard error and

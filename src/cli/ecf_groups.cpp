@@ -48,7 +48,8 @@ std::string indicatorTable(const std::vector<Indicator>& indicators) {
       {"Nível", "Código", "Linha", "CRZ", "COO", "Esperado", "Encontrado", "Frase"}};
   for (const Indicator& i : indicators)
     rows.push_back({levelText(i.level), std::string(i.code), numberOrBlank(i.line), numberOrBlank(i.crz),
-                    numberOrBlank(i.coo), cp1252ToUtf8(i.expected), cp1252ToUtf8(i.found), cp1252ToUtf8(i.sentence)});
+                    numberOrBlank(i.coo), visibleText(cp1252ToUtf8(i.expected)), visibleText(cp1252ToUtf8(i.found)),
+                    visibleText(cp1252ToUtf8(i.sentence))});  // texts of the files, for a terminal
   std::vector<std::size_t> widths(rows[0].size(), 0);
   for (const auto& row : rows)
     for (std::size_t c = 0; c + 1 < row.size(); ++c) widths[c] = std::max(widths[c], displayWidth(row[c]));
@@ -146,11 +147,13 @@ std::string ecfsJson(const std::vector<EcfGroup>& groups, const std::vector<File
     for (std::size_t i : group.files) {
       const FileFootprint& f = files[i];
       const std::string_view kind = fileKindRules(f.kind).name;
-      members.push_back({{"arquivo", visibleText(f.path)},
-                         {"tipo", kind.empty() ? json(nullptr) : json(std::string(kind))},
-                         {"crz_inicial", f.reductions.empty() ? json(nullptr) : json(f.firstCrz())},
-                         {"crz_final", f.reductions.empty() ? json(nullptr) : json(f.lastCrz())},
-                         {"periodo", periodOf(f)}});
+      json member;
+      setFileName(member, f.path);
+      member["tipo"] = kind.empty() ? json(nullptr) : json(std::string(kind));
+      member["crz_inicial"] = f.reductions.empty() ? json(nullptr) : json(f.firstCrz());
+      member["crz_final"] = f.reductions.empty() ? json(nullptr) : json(f.lastCrz());
+      member["periodo"] = periodOf(f);
+      members.push_back(std::move(member));
     }
     doc["arquivos"] = std::move(members);
     json left = json::array();
@@ -181,7 +184,7 @@ std::string ecfsJson(const std::vector<EcfGroup>& groups, const std::vector<File
 std::string ecfsTable(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files) {
   std::string out;
   for (const EcfGroup& group : groups) {
-    out += cp1252ToUtf8(ecfCaption(group)) + "\n";
+    out += visibleText(cp1252ToUtf8(ecfCaption(group))) + "\n";  // the serial and model as the file has them
     for (std::size_t i : group.files) {
       const FileFootprint& f = files[i];
       const std::string_view kind = fileKindRules(f.kind).name;
@@ -193,7 +196,7 @@ std::string ecfsTable(const std::vector<EcfGroup>& groups, const std::vector<Fil
     }
     for (std::size_t i : group.excluded)
       out += "  " + visibleText(files[i].path) + ": deixado de lado (não passou na verificação de estrutura)\n";
-    if (group.known) out += "  " + cp1252ToUtf8(coverageText(group)) + "\n";
+    if (group.known) out += "  " + visibleText(cp1252ToUtf8(coverageText(group))) + "\n";
     out += indicatorTable(group.indicators);
   }
   return out;

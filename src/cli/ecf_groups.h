@@ -37,7 +37,8 @@ std::string memoryPairLines(const std::vector<EcfGroup>& groups, const std::vect
 bool pairsOverTolerance(const std::vector<std::vector<BatchPair>>& pairs);
 
 // The "ecfs" array (compact UTF-8 JSON): per group "ecf" (the serial, null for an
-// unknown ECF), "mf_adicional", "modelo", "arquivos" in order (each "arquivo",
+// unknown ECF), "mf_adicional", "modelo", "arquivos" in order (each "arquivo" and,
+// for a name that is not UTF-8, "arquivo_bytes" as setFileName gives them,
 // "tipo", "crz_inicial", "crz_final", "periodo"), "deixados_de_lado" (files whose
 // structure failed), "cobertura" and "faltam" (CRZ ranges), "indicios"; with
 // `pairs` (by group), "conciliacoes_mf_mfd" last: per pair "mf", "mfd" and

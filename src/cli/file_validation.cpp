@@ -102,6 +102,7 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
     options.sinks.push_back(&capped);
   else if (run != nullptr && settings.keepFindings)
     options.sinks.push_back(&collector);
+  if (settings.sink != nullptr) options.sinks.push_back(settings.sink);
   options.logCreated = settings.logCreated;
   options.readTap = settings.readTap;
   IndicatorCollector indicators(settings.indicators);
@@ -265,6 +266,17 @@ json findingJson(const Finding& f) {
 
 }  // namespace
 
+void setFileName(json& doc, const std::string& path) {
+  if (isValidUtf8(path)) {
+    doc["arquivo"] = path;
+    return;
+  }
+  doc["arquivo"] = visibleText(path);
+  std::string bytes;
+  for (const char c : path) bytes += cformat("%02x", static_cast<unsigned char>(c));
+  doc["arquivo_bytes"] = std::move(bytes);
+}
+
 json reconciliationJson(const Reconciliation& reconciliation) {
   std::string text;
   appendReconciliation(text, reconciliation);
@@ -294,16 +306,7 @@ namespace {
 std::string documentHead(const FileOutcome& outcome, const ValidationSettings& settings,
                          const ValidationSummary* summary) {
   json doc;
-  if (isValidUtf8(outcome.path)) {
-    doc["arquivo"] = outcome.path;
-  } else {
-    // A name that is not UTF-8: shown with its stray bytes as "\xHH", and its bytes
-    // as they are, in hexadecimal, to find the file again.
-    doc["arquivo"] = visibleText(outcome.path);
-    std::string bytes;
-    for (const char c : outcome.path) bytes += cformat("%02x", static_cast<unsigned char>(c));
-    doc["arquivo_bytes"] = std::move(bytes);
-  }
+  setFileName(doc, outcome.path);
   doc["situacao"] = stateName(outcome.state);
   doc["problema"] = outcome.problem.empty() ? json(nullptr) : json(outcome.problem);
   doc["validacao"] = settings.formatOnly ? "formato" : "completa";

@@ -37,6 +37,8 @@ struct ValidationSettings {
   bool keepFindings = true;
   // Sees the bytes of the run's read of the file (ValidationOptions::readTap).
   std::function<void(std::string_view)> readTap;
+  // Sees every finding of the run as the log does, besides the run's own sinks.
+  FindingSink* sink = nullptr;
 };
 
 enum class FileState { Validated, NotValidated, Interrupted };
@@ -129,6 +131,11 @@ FileOutcome notValidated(const DiscoveryProblem& problem);
 std::string fileDocument(const FileOutcome& outcome, const ValidationSettings& settings,
                          const ValidationSummary* summary, const std::vector<Finding>& findings,
                          const std::vector<Indicator>* indicators = nullptr);
+
+// Sets the members naming a file in a JSON document: "arquivo", the name, and for
+// a name that is not UTF-8, "arquivo" with its stray bytes as "\xHH" followed by
+// "arquivo_bytes", its bytes in hexadecimal, to find the file again.
+void setFileName(nlohmann::ordered_json& doc, const std::string& path);
 
 // The indicators as a JSON array (UTF-8): "codigo", "nivel", "mensagem", "linha",
 // "registro", "crz", "coo", "esperado", "encontrado".

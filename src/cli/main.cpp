@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
   args.erase(args.begin());
   for (const Command& c : kCommands)
     if (name == c.name) return finishStandardOutput(c.run(args));
-  std::fprintf(stderr, "tavex-cli: comando desconhecido: %s\n\n", name.c_str());
+  std::fprintf(stderr, "tavex-cli: comando desconhecido: %s\n\n", tavex::visibleText(name).c_str());
   printGeneralHelp(stderr);
   return kCannotRun;
 }

@@ -7,6 +7,7 @@
 #include "cli/file_validation.h"
 #include "cotepe/br_format.h"
 #include "cotepe/text.h"
+#include "export/table_csv.h"
 
 namespace tavex::cli {
 
@@ -92,30 +93,16 @@ std::string alignedTable(const Reconciliation& table, const std::vector<std::str
   return out;
 }
 
-// The rows as CSV in cp1252, with the last column "S"/"N" for within the tolerance.
+// The rows as CSV (CsvTable), with the last column "S"/"N" for within the tolerance.
 std::string csvTable(std::vector<std::string> header, std::vector<Row> rows) {
-  std::string out;
-  const auto write = [&](const std::vector<std::string>& cells) {
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-      const std::string& cell = cells[c];
-      if (c > 0) out += ';';
-      if (cell.find_first_of(";\"\r\n") == std::string::npos) {
-        out += cell;
-        continue;
-      }
-      out += '"';
-      for (char ch : cell) out += ch == '"' ? std::string("\"\"") : std::string(1, ch);
-      out += '"';
-    }
-    out += '\n';
-  };
+  CsvTable table;
   header.push_back("Dentro da tolerância");
-  write(header);
+  table.rowUtf8(header);
   for (Row& row : rows) {
     row.cells.push_back(row.over ? "N" : "S");
-    write(row.cells);
+    table.rowUtf8(row.cells);
   }
-  return utf8ToCp1252(out);  // like every CSV file the program writes
+  return table.text();
 }
 
 std::string describe(const PairIdentity& id) {

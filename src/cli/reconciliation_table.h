@@ -1,6 +1,6 @@
 // The reconciliation table as tavex-cli conciliar prints it: aligned columns with
-// the rows over the tolerance marked "*" (UTF-8, for the terminal), or CSV (cp1252,
-// like every CSV file of the program).
+// the rows over the tolerance marked "*" (UTF-8, for the terminal), or CSV (as
+// every table the program writes as CSV).
 #pragma once
 
 #include <string>
@@ -18,9 +18,9 @@ namespace tavex::cli {
 // "\xHH".
 std::string reconciliationText(const Reconciliation& table);
 
-// The same rows as CSV in cp1252 (';', LF, a header line; amounts in reais with a
-// decimal comma, the last column "S"/"N" for within the tolerance). Names as the
-// file has them; a field holding ';', '"', CR or LF is quoted.
+// The same rows as CSV (CsvTable: cp1252, ';', CR LF; a header line; amounts in
+// reais with a decimal comma, the last column "S"/"N" for within the tolerance).
+// Names as the file has them; a field holding ';', '"', CR or LF is quoted.
 std::string reconciliationCsv(const Reconciliation& table);
 
 // The reconciliation of an MF with an MFD (tavex-cli conciliar MF MFD): the two

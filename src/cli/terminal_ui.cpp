@@ -8,16 +8,18 @@
 #include <string>
 #include <thread>
 
+#include "cli/commands.h"
 #include "cotepe/text.h"
 #include "jobs/worker_job.h"
 
 namespace tavex {
 
 void TerminalUserInterface::showMessage(std::string_view text, std::string_view title, Icon icon) {
-  const std::string body = cp1252ToUtf8(text);
+  const std::string body = cli::terminalText(text);  // it may quote a name or a file's text
   if (icon == Icon::Error || icon == Icon::Warning) {
     ++errorMessages_;
-    std::fprintf(stderr, "%s: %s\n", cp1252ToUtf8(title).c_str(), body.c_str());
+    lastError_ = text;
+    std::fprintf(stderr, "%s: %s\n", cli::terminalText(title).c_str(), body.c_str());
   } else {
     std::fprintf(stdout, "%s\n", body.c_str());
   }

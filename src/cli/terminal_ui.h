@@ -22,11 +22,14 @@ class TerminalUserInterface : public UserInterface {
   WorkerOutcome runWithProgress(WorkerJob& job, bool showPercentage) override;
 
   int errorMessagesShown() const { return errorMessages_; }
+  // The text of the last error or warning box shown (cp1252), empty before any.
+  const std::string& lastErrorText() const { return lastError_; }
 
  private:
   std::optional<std::string> nextAnswer();
   std::deque<std::string> answers_;
   int errorMessages_ = 0;
+  std::string lastError_;
 };
 
 }  // namespace tavex

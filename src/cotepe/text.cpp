@@ -1,4 +1,5 @@
 #include "cotepe/text.h"
+#include "cotepe/visible_name.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -113,6 +114,32 @@ std::string visibleText(std::string_view utf8) {
   out.reserve(utf8.size());
   forEachVisible(
       utf8, [&](std::string_view text) { out += text; }, [&](unsigned char b) { out += cformat("\\x%02X", b); });
+  return out;
+}
+
+std::string visibleCp1252(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  const auto byValue = [&out](unsigned char b) { out += cformat("\\x%02X", b); };
+  forEachVisible(
+      utf8,
+      [&](std::string_view run) {
+        for (std::size_t i = 0; i < run.size();) {
+          if (static_cast<unsigned char>(run[i]) < 0x80) {
+            out += run[i++];
+            continue;
+          }
+          const std::size_t n = utf8SequenceLength(run, i);  // the run is well-formed
+          const std::string_view character = run.substr(i, n);
+          const std::string converted = utf8ToCp1252(character, '\0');  // no character of a run gives NUL
+          if (converted != std::string(1, '\0'))
+            out += converted;
+          else
+            for (const char b : character) byValue(static_cast<unsigned char>(b));
+          i += n;
+        }
+      },
+      byValue);
   return out;
 }
 

@@ -7,6 +7,7 @@
 
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
+#include "cotepe/visible_name.h"
 #include "validation/record_check.h"
 
 namespace tavex {
@@ -24,7 +25,8 @@ std::uint64_t digestOf(std::string_view name, std::string_view value) {
   return h | 1;  // never 0, which means "no E13"
 }
 
-std::string name(const FileFootprint& f) { return utf8ToCp1252(f.path); }
+// The file as a sentence names it: nothing of the name lost, nothing acting on a terminal.
+std::string name(const FileFootprint& f) { return visibleCp1252(f.path); }
 
 std::string range(int first, int last) {
   return first == last ? cformat("%06d", first) : cformat("%06d a %06d", first, last);

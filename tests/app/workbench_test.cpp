@@ -287,6 +287,14 @@ TEST_F(Workbench, ReconciliationShowsTheReductionsAndTheChartSelectsRows) {
   EXPECT_NE(csv.find("01/10/2012;1;E12;"), std::string::npos);
 }
 
+// The window's CSV follows the program's one convention: a name that would split
+// the row stays one field.
+TEST(WorkbenchCsv, ANameHoldingASemicolonOrQuotesStaysOneField) {
+  Reconciliation table;
+  table.reductions = {{1, 12, "20121001", 1, 3, {{TotalKind::Totalizer, "a;\"b", 14, 100, 100, 0, true}}}};
+  EXPECT_NE(app::reconciliationCsv(table).find(";E13;\"a;\"\"b\";14;"), std::string::npos) << app::reconciliationCsv(table);
+}
+
 TEST_F(Workbench, TotalsOverTheToleranceAreHighlighted) {
   const std::string file = std::string(TAVEX_SOURCE_DIR) + "/exemplos/tdm_total_e13_divergente.txt";
   writeFile(dir.file("ecf.txt"), readFile(file));

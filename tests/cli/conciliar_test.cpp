@@ -35,7 +35,7 @@ std::vector<std::string> linesOf(const std::string& text) {
   for (std::size_t start = 0; start < text.size();) {
     std::size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    lines.push_back(text.substr(start, end - start));
+    lines.push_back(text.substr(start, end - start - (end > start && text[end - 1] == '\r')));  // CSV rows end in CR LF
     start = end + 1;
   }
   return lines;
@@ -181,6 +181,36 @@ TEST_F(CliConciliar, WhatCannotBeReconciledExitsTwo) {
   EXPECT_NE(o.status, 2) << o.err;
   EXPECT_EQ(run({}).status, 2);
   EXPECT_EQ(run({"a", "b"}).status, 2);
+}
+
+// A run that compared no total has no result to give: exit 2 with the reason, and
+// no empty table on standard output.
+TEST_F(CliConciliar, NothingComparedExitsTwoWithTheReason) {
+  auto formatError = testing::sampleTdmFile();
+  formatError[10] = testing::sampleRecord(11, {{"DATA_CAP", "2012AB01"}});  // before any E12
+  const struct {
+    std::vector<std::string> lines;
+    std::string reason;
+  } cases[] = {
+      {testing::sampleMfdFile(), "nenhum total foi conciliado: o arquivo não declara total de redução Z"},
+      {formatError, "nenhum total foi conciliado: As verificações de conteúdo foram desligadas a partir da linha 11"},
+  };
+  for (const auto& c : cases) {
+    testing::writeFile(file, testing::joinLines(c.lines));
+    for (const char* form : {"--csv", "--json", "--continuar"}) {
+      const Outcome o = run({file, form});
+      EXPECT_EQ(o.status, 2) << form;
+      EXPECT_NE(o.err.find(c.reason), std::string::npos) << o.err;
+      EXPECT_EQ(o.out, "");
+    }
+  }
+  auto mf = testing::sampleMfFile();
+  mf[10] = formatError[10];
+  testing::writeFile(dir.file("mf.txt"), testing::joinLines(mf));
+  testing::writeFile(dir.file("mfd.txt"), testing::joinLines(testing::sampleMfdFile()));
+  const Outcome pair = run({dir.file("mf.txt"), dir.file("mfd.txt")});
+  EXPECT_EQ(pair.status, 2);
+  EXPECT_NE(pair.err.find("desligou as somas antes do primeiro total"), std::string::npos) << pair.err << pair.out;
 }
 
 // The README lists every finding code with what it checks, in the table's order.

@@ -101,7 +101,7 @@ const Example kExamples[] = {
     {"docs/tavex-cli.1.md", "tavex-cli relatorio tdm_valido.txt --fabricante DATAREGIS --saida relatorio.html", 0, "Tolerância: R$ 0,00"},
     {"docs/tavex-cli.1.md", "tavex-cli relatorio tdm_assinatura_adulterada.txt --fabricante DATAREGIS --saida adulterado.html", 0, "Tolerância: R$ 0,00"},
     {"docs/tavex-cli.1.md", "tavex-cli validar tdm_valido.txt", 0, "0 erro(s) encontrado(s)."},
-    {"docs/tavex-cli.1.md", "tavex-cli indicios arquivos/ --limite-cancelamentos 15 --csv > indicios.csv", 1, ""},
+    {"docs/tavex-cli.1.md", "tavex-cli indicios arquivos/ --limite-cancelamentos 15 --csv > indicios.csv", 2, "estrutura_com_erros.txt: não verificado"},
 
     {"docs/tavex.1.md", "tavex --version", 0, "tavex "},
 };

@@ -66,7 +66,8 @@ TEST_F(CliIndicios, JsonAndCsvCarryTheSameIndicators) {
 
   const auto c = run({file, "--csv"});
   EXPECT_EQ(c.status, kFound);
-  EXPECT_EQ(c.out.find("Arquivo;Nível;Código;Linha;Registro;CRZ;COO;Esperado;Encontrado;Frase\n"), 0u) << c.out;
+  EXPECT_EQ(c.out.find(utf8ToCp1252("Arquivo;Nível;Código;Linha;Registro;CRZ;COO;Esperado;Encontrado;Frase\r\n")), 0u)
+      << c.out;
   EXPECT_NE(c.out.find(file + ";alerta;indicio.contadores.e11;12;E11;;;28 ou mais;25;"), std::string::npos) << c.out;
   EXPECT_EQ(std::count(c.out.begin(), c.out.end(), '\n'), 5);
 }
@@ -90,6 +91,32 @@ TEST_F(CliIndicios, ExitStatusAndSeveralFiles) {
   EXPECT_EQ(run({clean, "--limite-cancelamentos", "abc"}).status, kCannotRun);
   EXPECT_EQ(run({clean, "--json", "--csv"}).status, kCannotRun);
   EXPECT_EQ(run({}).status, kCannotRun);
+}
+
+// A file whose structure check fails was never read for its indicators: it says
+// "não verificado" with the finding it stopped at, in every form and in a batch,
+// and the run exits 2 instead of reporting no indicator.
+TEST_F(CliIndicios, AFileWhoseStructureFailsIsNotVerified) {
+  const std::string clean = example("tdm_valido.txt");
+  testing::writeFile(dir.file("e01.txt"), "E01");
+  const std::pair<std::string, std::string> cases[] = {  // the file, its first structure finding
+      {example("estrutura_com_erros.txt"), "Linha 3: E02 -> Foi encontrado mais de um registro tido E02 no arquivo."},
+      {dir.file("e01.txt"), "O segundo registro do arquivo deve ser do tipo E02."}};
+  for (const auto& [file, finding] : cases) {
+    const std::string said = "não verificado: a verificação de estrutura falhou: " + finding;
+    for (const Args& args : {Args{file}, Args{clean, file}}) {
+      const auto text = run(args);
+      EXPECT_EQ(text.status, kCannotRun) << file;
+      EXPECT_NE(text.out.find(file + "\n  " + said + "\n"), std::string::npos) << text.out;
+    }
+    const auto js = run({clean, file, "--json"});
+    EXPECT_EQ(js.status, kCannotRun);
+    const auto doc = nlohmann::json::parse(js.out)["arquivos"];
+    EXPECT_EQ(doc[0]["situacao"], "verificado");
+    EXPECT_EQ(doc[1]["situacao"], "nao_verificado");
+    EXPECT_EQ(doc[1]["problema"], said.substr(said.find(": ") + 2));
+    EXPECT_TRUE(doc[1]["indicios"].is_null());
+  }
 }
 
 // The README lists every indicator code with its level and what it looks at.

@@ -118,7 +118,12 @@ TEST(CliValidar, CannotRunGivesExitTwoAndTheMessage) {
   TempDir dir;
   Outcome o = run({dir.file("nao_existe.txt")});
   EXPECT_EQ(o.status, 2);
-  EXPECT_EQ(o.err, "Tolerância: R$ 0,00\n" "Erro!: Problemas ao abrir o arquivo COTEPE.\n");
+  // The specified box, then the file and the cause on the next line.
+  EXPECT_EQ(o.err, "Tolerância: R$ 0,00\n" "Erro!: Problemas ao abrir o arquivo COTEPE.\n" + dir.file("nao_existe.txt") +
+                       ": arquivo não encontrado\n");
+  o = run({dir.file("nao_existe.txt"), "--json"});
+  EXPECT_NE(o.err.find("COTEPE.\n" + dir.file("nao_existe.txt") + ": arquivo não encontrado\n"), std::string::npos)
+      << o.err;
   EXPECT_EQ(run({}).status, 2);
   EXPECT_EQ(run({"a.txt", "b.txt"}).status, 2);
   EXPECT_EQ(run({"a.txt", "--tolerancia"}).status, 2);
@@ -154,7 +159,8 @@ TEST(CliValidar, AFileThatCannotBeReadExitsTwo) {
   std::filesystem::create_symlink("/proc/self/mem", dir.file("mem.txt"));
   Outcome o = run({dir.file("mem.txt")});
   EXPECT_EQ(o.status, 2);
-  EXPECT_EQ(o.err, "Tolerância: R$ 0,00\n" "Erro!: Problemas ao abrir o arquivo COTEPE.\n");
+  EXPECT_EQ(o.err, "Tolerância: R$ 0,00\n" "Erro!: Problemas ao abrir o arquivo COTEPE.\n" + dir.file("mem.txt") +
+                       ": erro de leitura ou gravação no dispositivo\n");
   EXPECT_EQ(o.out.find("[ERR]"), std::string::npos);
   ASSERT_EQ(::mkfifo(dir.file("fifo.txt").c_str(), 0600), 0);
   o = run({dir.file("fifo.txt")});

@@ -32,6 +32,13 @@ inline int shellStatus(const std::string& command) {
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
 }
 
+// The bytes a hexadecimal text stands for ("arquivo_bytes" of the JSON documents).
+inline std::string bytesFromHex(const std::string& hex) {
+  std::string bytes;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  return bytes;
+}
+
 // The tavex-cli of this build.
 inline std::string cliBinary() { return std::string(TAVEX_BINARY_DIR) + "/bin/tavex-cli"; }
 
