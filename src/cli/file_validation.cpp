@@ -49,7 +49,7 @@ std::string documentTail(const ValidationSummary* summary, const std::vector<Ind
 
 void CollectingNotifier::showMessage(std::string_view text, std::string_view, Icon) {
   if (!messages.empty()) messages += ' ';
-  messages += trimRight(text);
+  for (const char c : trimRight(text)) messages += c == '\n' || c == '\r' ? ' ' : c;
 }
 
 bool hasEadRecord(const std::string& path) {

@@ -57,7 +57,8 @@ struct FileOutcome {
   std::string problem;  // why it was not validated
 };
 
-// Keeps every message an operation shows (cp1252), one after the other.
+// Keeps every message an operation shows (cp1252), one after the other on one
+// line (a message's own line breaks, such as the line of its cause, become spaces).
 class CollectingNotifier : public Notifier {
  public:
   void showMessage(std::string_view text, std::string_view title, Icon icon) override;

@@ -90,6 +90,14 @@ class HeldSignals {
   HeldSignals(const HeldSignals&) = delete;
   HeldSignals& operator=(const HeldSignals&) = delete;
 
+  // Whether a held signal came (and waits).
+  bool came() const {
+    sigset_t waiting;
+    if (::sigpending(&waiting) != 0) return false;
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+      if (sigismember(&waiting, s) == 1) return true;
+    return false;
+  }
   // Takes every held signal that came (it will not end the process): true when
   // there was one.
   bool take() {
@@ -105,17 +113,19 @@ class HeldSignals {
 };
 
 // Copies the first `length` bytes of `in` to `out` while hashing them, then writes
-// `extra` (hashed too); false (errno set) when a read fails.
-bool copyHashing(int in, WholeFileWriter& out, std::uint64_t length, std::string_view extra, Md5Digest& digest) {
+// `extra` (hashed too); false (errno set) when a read fails. Stops early, with
+// the digest unfinished, once a held signal came.
+bool copyHashing(int in, WholeFileWriter& out, std::uint64_t length, std::string_view extra, Md5Digest& digest,
+                 const HeldSignals& held) {
   hash_state state;
   md5_init(&state);
   std::unique_ptr<char[]> block(new char[kBlock]);
-  for (std::uint64_t at = 0; at < length && out.good();) {
+  for (std::uint64_t at = 0; at < length && out.good(); at += kBlock) {
+    if (held.came()) return true;
     const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, length - at));
     if (!readExactly(in, block.get(), count, at)) return false;
     md5_process(&state, reinterpret_cast<const unsigned char*>(block.get()), count);
     out.write({block.get(), count});
-    at += count;
   }
   md5_process(&state, reinterpret_cast<const unsigned char*>(extra.data()), extra.size());
   md5_done(&state, digest.data());
@@ -205,7 +215,9 @@ SigningResult signFileInPlace(const std::string& path, const RsaPrivateKey& key,
   if (::lstat(path.c_str(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino)
     return failure(SigningStatus::Symlink);
   Md5Digest digest{};
-  if (!copyHashing(in.get(), out, signedLength, ending, digest)) return failure(SigningStatus::ReadFailed, errno);
+  if (!copyHashing(in.get(), out, signedLength, ending, digest, held))
+    return failure(SigningStatus::ReadFailed, errno);
+  if (held.take()) return failure(SigningStatus::Interrupted);  // the writer goes with its file
   if (out.good()) {
     const std::optional<std::string> record = checkedEadRecordOfDigest(digest, key);
     if (!record) return failure(SigningStatus::DamagedKey);

@@ -113,7 +113,10 @@ bool startRun(ValidationRun& run, LineReader& file, const std::string& path) {
   std::string refusal;
   switch (run.log.create(logPath)) {
     case ValidationLog::Creation::Created: return true;
-    case ValidationLog::Creation::Failed: refusal = msg::kCannotCreateLog; break;
+    case ValidationLog::Creation::Failed:
+      refusal = msg::kCannotCreateLog;
+      if (!run.log.creationCause().empty()) refusal += "\n" + run.log.creationCause();
+      break;
     case ValidationLog::Creation::Symlink: refusal = cformat(kSymlinkRefused, shownLog.c_str()); break;
     case ValidationLog::Creation::NotRegular: refusal = cformat(kNotRegularOutput, shownLog.c_str()); break;
     case ValidationLog::Creation::Busy: refusal = cformat(kFileInUse, shownLog.c_str()); break;

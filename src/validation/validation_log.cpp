@@ -3,14 +3,30 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "cotepe/file_access.h"
 #include "cotepe/text.h"
 
 namespace tavex {
 
+namespace {
+
+// The line under "Problemas ao criar o arquivo de log.": a log refused for want of
+// permission that has no write bit is read-only, for anyone.
+std::string creationCauseOf(const std::string& path, int error) {
+  struct stat st {};
+  if ((error == EACCES || error == EPERM) && ::lstat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0)
+    return "Motivo: o arquivo de log é somente leitura."_cp;
+  return reasonLine(error);
+}
+
+}  // namespace
+
 ValidationLog::Creation ValidationLog::create(const std::string& path) {
   close();
   writeFailed_ = false;
+  creationCause_.clear();
   // The name is locked, never emptied: the new text goes to a file of its own, so
   // a run still writing the log keeps its lines and a failed run the old ones.
   // A lock taken on a file that lost the name meanwhile (a run renaming its new
@@ -21,7 +37,7 @@ ValidationLog::Creation ValidationLog::create(const std::string& path) {
       case OutputError::None: break;
       case OutputError::Symlink: return Creation::Symlink;
       case OutputError::NotRegular: return Creation::NotRegular;
-      default: return Creation::Failed;
+      default: creationCause_ = creationCauseOf(path, out.systemError); return Creation::Failed;
     }
     if (FileLock::lockDescriptor(out.fd) == FileLock::Result::Busy) {
       ::close(out.fd);
@@ -40,6 +56,7 @@ ValidationLog::Creation ValidationLog::create(const std::string& path) {
   path_ = path;
   file_ = std::make_unique<WholeFileWriter>(path);
   if (!file_->good()) {
+    creationCause_ = creationCauseOf(path, file_->refusal() == OutputError::ReadOnly ? EACCES : file_->systemError());
     file_.reset();
     ::close(lockFd_);
     lockFd_ = -1;

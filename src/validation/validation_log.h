@@ -58,6 +58,10 @@ class ValidationLog : public FindingSink {
   // nothing that could not be written.
   void setEcho(std::function<void(std::string_view)> echo) { echo_ = std::move(echo); }
 
+  // Why create() answered Failed, as the line added under its message (cp1252,
+  // "Motivo: ..."), or empty when unknown.
+  const std::string& creationCause() const { return creationCause_; }
+
   // Some text could not be written: the log on disk is incomplete.
   bool writeFailed() const { return writeFailed_; }
 
@@ -74,6 +78,7 @@ class ValidationLog : public FindingSink {
 
   Notifier& notifier_;
   std::string path_;
+  std::string creationCause_;
   int lockFd_ = -1;          // the log's own name, held locked
   bool createdEmpty_ = false;  // the log was made (empty) by this run
   std::unique_ptr<WholeFileWriter> file_;

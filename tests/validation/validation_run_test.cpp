@@ -82,7 +82,20 @@ TEST_F(ValidationTest, ALogThatCannotBeCreatedIsReported) {
   const auto summary = validateCotepeFile(ui, path(), 0);
   EXPECT_FALSE(summary.ran);
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0], (ShownMessage{"Problemas ao criar o arquivo de log.", "Erro!", Icon::Error}));
+  EXPECT_EQ(ui.messages[0].text, cp(::geteuid() == 0 ? "Problemas ao criar o arquivo de log.\nMotivo: é uma pasta, não um arquivo."
+                                                     : "Problemas ao criar o arquivo de log.\nMotivo: sem permissão de gravação."));
+}
+
+// A log nobody may write (root included) is refused, and kept as it was.
+TEST_F(ValidationTest, AReadOnlyLogIsKeptAndTheRefusalSaysWhy) {
+  writeFile(path(), joinLines(sampleMfFile()));
+  writeFile(path() + ".log", "guardado");
+  std::filesystem::permissions(path() + ".log", std::filesystem::perms::owner_read);
+  EXPECT_FALSE(validateCotepeFile(ui, path(), 0).ran);
+  EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{{cp("Problemas ao criar o arquivo de log.\nMotivo: o arquivo de log é "
+                                                        "somente leitura."),
+                                                     "Erro!", Icon::Error}}));
+  EXPECT_EQ(readFile(path() + ".log"), "guardado");
 }
 
 // The log is written beside its name and takes it only when whole: a previous
