@@ -37,7 +37,7 @@ TEST(CliExportarPg, LoadsFilesAndFoldersFoundByContentAndReportsEach) {
   Outcome o = run({dir.file("mfd.txt"), dir.file("pasta"), "--url", uri});
   EXPECT_EQ(o.status, cli::kOk) << o.err;
   EXPECT_EQ(o.err, "");
-  EXPECT_EQ(o.out, "Esquema tavex criado (vers\xC3\xA3o 4).\n" + dir.file("mfd.txt") +
+  EXPECT_EQ(o.out, "Esquema tavex criado (vers\xC3\xA3o 5).\n" + dir.file("mfd.txt") +
                        ": carregado (12 linhas, 12 registros, arquivo 1)\n" + dir.file("pasta/sub/tdm.dat") +
                        ": carregado (23 linhas, 23 registros, arquivo 2)\n");
   o = run({"--pular-existentes", dir.file("pasta"), "--url", uri});
@@ -138,6 +138,43 @@ TEST(CliExportarPg, ATotalsFindingKeepsTheFieldOfItsTotal) {
   EXPECT_EQ(o.status, cli::kFound) << o.err << o.out;
   EXPECT_EQ(pgRows(uri, "SELECT registro, campo, linha FROM tavex.achado WHERE codigo = 'totais.e13'"),
             (std::vector<std::string>{"E13|8|14"}));
+}
+
+// The findings reach the database as they come, past what is held in memory;
+// consecutive missing COO numbers are one row with the range while the log keeps a
+// line for each, and an item's net total carries its field and both amounts.
+TEST(CliExportarPg, ValidarStreamsTheFindingsWithMissingCooNumbersAsOneRange) {
+  struct Case {
+    std::string name;
+    int items;  // extra items whose net total disagrees
+    std::string query;
+    std::vector<std::string> rows;
+  };
+  const std::vector<Case> cases = {
+      {"faixa.txt", 0, "SELECT coo, coo_final, quantidade, count(*) OVER () FROM tavex.achado WHERE codigo = 'totais.coo_faltante'",
+       {"3|49|47|1"}},
+      {"itens.txt", 9000,
+       "SELECT count(*), min(campo), min(valor_declarado), min(valor_calculado) FROM tavex.achado WHERE codigo = 'item.total_liquido'",
+       {"9000|16|999|1000"}},
+  };
+  TempDir dir;
+  const std::string uri = PgServer::instance().newDatabase();
+  for (const Case& c : cases) {
+    auto lines = sampleTdmFile();
+    for (std::string& line : lines)
+      if (c.items == 0 && line.starts_with("E16")) line = sampleRecord(16, {{"COO", "50"}, {"CRZ", "1"}, {"DENOMINACAO", "RZ"}, {"HORA_FINAL", "235000"}});
+    const auto item = std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return l.starts_with("E15"); });
+    lines.insert(item + 1, static_cast<std::size_t>(c.items),
+                 sampleRecord(15, {{"COO", "1"}, {"CCF/CVC/CBP", "1"}, {"QTD", "1000"}, {"VL_UNIT", "1000"}, {"TOTAL_LIQUIDO", "999"}}));
+    writeFile(dir.file(c.name), joinLines(lines));
+    const Outcome o = run({dir.file(c.name), "--validar", "--url", uri});
+    EXPECT_EQ(o.status, cli::kFound) << o.err << o.out;
+    EXPECT_EQ(pgRows(uri, c.query + " AND arquivo_id = (SELECT id FROM tavex.arquivo WHERE nome = '" + c.name + "')"), c.rows);
+  }
+  const std::string log = readFile(dir.file("faixa.txt.log"));
+  std::size_t lines = 0;
+  for (std::size_t at = 0; (at = log.find("COO faltante de numero", at)) != std::string::npos; ++at) ++lines;
+  EXPECT_EQ(lines, 47u);
 }
 
 TEST(CliExportarPg, ValidarKeepsTheValidationCountsWithTheFile) {
