@@ -13,6 +13,7 @@
 #include "pg/pg_findings.h"
 #include "pg/pg_load.h"
 #include "pg/pg_schema.h"
+#include "validation/finding_ranges.h"
 #include "validation/validate.h"
 
 namespace tavex::cli {
@@ -46,30 +47,7 @@ void error(const std::string& cp1252Text) {
   std::fputs(text.c_str(), stderr);
 }
 
-// The rows of tavex.achado and tavex.conciliacao of one validated file.
-std::vector<PgFinding> pgFindingsOf(const std::vector<Finding>& findings) {
-  std::vector<PgFinding> rows;
-  rows.reserve(findings.size());
-  for (const Finding& f : findings) {
-    PgFinding row;
-    row.line = f.place.line;
-    if (f.place.recordType == kEadType)
-      row.record = "EAD";
-    else if (f.place.recordType > 0)
-      row.record = cformat("E%02d", f.place.recordType);
-    row.field = f.place.field;
-    row.code = std::string(f.code);
-    row.error = f.severity == Severity::Error;
-    row.message = f.message;
-    if (f.place.crz != 0) row.crz = f.place.crz;
-    if (f.place.coo != 0) row.coo = f.place.coo;
-    row.declaredCents = f.place.declared;
-    row.computedCents = f.place.computed;
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
-
+// The rows of tavex.conciliacao of one validated file.
 std::vector<PgReconciliationRow> pgReconciliationOf(const Reconciliation& table) {
   std::vector<PgReconciliationRow> rows;
   for (const ReductionReconciliation& r : table.reductions)
@@ -148,7 +126,6 @@ int runExportarPg(const Args& args) {
         continue;
       }
     }
-    std::vector<PgFinding> findings;
     std::vector<PgReconciliationRow> reconciliation;
     std::vector<Indicator> indicators;
     if (!connection.connected()) connection.reconnect();
@@ -156,27 +133,30 @@ int runExportarPg(const Args& args) {
     if (validate) {
       // The load takes its lines from the validation's read: the file is read once.
       std::optional<PgFileLoad> load(std::in_place, connection, path, options);
-      FindingCollector collector;
+      // Findings go to their rows as they come: a file may have millions.
+      PgFindingRows findings;
+      MissingCooRanges ranges(findings);
       ValidationOptions validationOptions;
-      validationOptions.sinks.push_back(&collector);
+      validationOptions.sinks.push_back(&ranges);
       validationOptions.readTap = [&load](std::string_view raw) { load->addLine(raw); };
       IndicatorRun run = validateWithIndicators(ui, path, *toleranceCents, IndicatorSettings{}, validationOptions);
+      ranges.flush();
       const ValidationSummary& v = run.summary;
       // A run that could not read the file leaves the load to try it alone.
       if (!v.ran) load.reset();
       if (v.ran) {
         options.validation = std::pair(v.errors, v.warnings);
-        findings = pgFindingsOf(collector.findings);
         if (v.reconciliation) reconciliation = pgReconciliationOf(*v.reconciliation);
         indicators = std::move(run.indicators);
         options.beforeCommit = [&](PgConnection& c, long long fileId) {
-          return copyFindings(c, fileId, findings) && copyReconciliation(c, fileId, reconciliation) &&
+          return findings.copyTo(c, fileId) && copyReconciliation(c, fileId, reconciliation) &&
                  copyIndicators(c, fileId, indicators);
         };
       }
       if (v.ran && v.errors > 0 && status == kOk) status = kFound;
       // A run stopped early by the file's structure: the load reads on from where it stopped.
       r = !load ? loadCotepeFileToPg(connection, path, options) : v.endsInEad ? load->finish(true) : finishFromFile(*load, path);
+      if (!r.ok() && !findings.spillError().empty()) r.message = findings.spillError();
     } else {
       r = loadCotepeFileToPg(connection, path, options);
     }

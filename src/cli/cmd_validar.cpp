@@ -184,7 +184,18 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
   for (const std::string& file : discovered.files) logs.push_back(file + ".log");
   std::vector<FileFootprint> read;
   std::vector<EcfGroup> groups;
-  std::vector<std::vector<BatchPair>> pairs;
+  std::string pairLines;        // the text form's line of each pair
+  bool pairsOver = false;       // some pair has a total over the tolerance
+  const auto endFileDocuments = [&] {
+    for (std::size_t i = nextJson; i < outcomes.size(); ++i)
+      if (!pendingJson.contains(i)) {
+        JsonDocument document;
+        document.complete(fileDocument(outcomes[i], settings.validation, nullptr, {}), "");
+        pendingJson.emplace(i, std::move(document));
+      }
+    emitReadyJson();
+    std::fputs(outcomes.empty() ? "{\"arquivos\":[],\n" : "\n],\n", stdout);
+  };
   {
     BatchInterrupt interrupt(std::move(logs));
     if (progress) bar.show(0, "");
@@ -208,36 +219,54 @@ int validateBatch(const std::vector<std::string>& paths, const BatchSettings& se
     if (progress) bar.finish();
     for (std::size_t i = 0; i < footprints.size(); ++i)
       if (outcomes[i].state == FileState::Validated) read.push_back(std::move(footprints[i]));
+    if (settings.json) endFileDocuments();
     if (grouping) {
       groups = groupByEcf(read);
       // After every file's own run, so its log and document are as without them.
+      // Each pair is written (or its line kept) as it comes and then dropped: a
+      // batch of many reads of one ECF has pairs as MF × MFD.
       PairOptions pairing;
       pairing.today = settings.validation.today;
       pairing.continueAfterMissingRecords = settings.validation.continuing;
-      pairs = reconcileGroupPairs(groups, read, settings.validation.toleranceCents, pairing, settings.jobs,
-                                  interrupt.stopped());
-    }
-  }
-  if (settings.json) {
-    for (std::size_t i = nextJson; i < outcomes.size(); ++i)
-      if (!pendingJson.contains(i)) {
-        JsonDocument document;
-        document.complete(fileDocument(outcomes[i], settings.validation, nullptr, {}), "");
-        pendingJson.emplace(i, std::move(document));
+      std::size_t opened = 0;  // groups whose object was begun
+      bool firstPair = true;
+      const auto openThrough = [&](std::size_t g) {
+        for (; opened <= g && opened < groups.size(); ++opened) {
+          std::string text = opened == 0 ? "\"ecfs\":[" : "]},";
+          text += ecfJsonHead(groups[opened], read) + ",\"conciliacoes_mf_mfd\":[";
+          if (std::fputs(text.c_str(), stdout) == EOF) jsonWritten = false;
+          firstPair = true;
+        }
+      };
+      streamGroupPairs(groups, read, settings.validation.toleranceCents, pairing, settings.jobs, interrupt.stopped(),
+                       [&](std::size_t g, BatchPair& pair) {
+                         if (pair.result.ran && pair.result.reconciliation.rowsOverTolerance() > 0) pairsOver = true;
+                         if (!settings.json) {
+                           pairLines += memoryPairLine(groups[g], read, pair);
+                           return;
+                         }
+                         openThrough(g);
+                         const std::string entry = (firstPair ? "" : ",") + memoryPairEntryJson(read, pair);
+                         firstPair = false;
+                         if (std::fputs(entry.c_str(), stdout) == EOF) jsonWritten = false;
+                       });
+      if (settings.json) {
+        if (!groups.empty()) openThrough(groups.size() - 1);
+        std::fputs(groups.empty() ? "\"ecfs\":[]}\n" : "]}]}\n", stdout);
       }
-    emitReadyJson();
-    std::fputs(outcomes.empty() ? "{\"arquivos\":[],\n" : "\n],\n", stdout);
-    const std::string ecfs = grouping ? ecfsJson(groups, read, &pairs) : std::string("null");
-    std::fputs(("\"ecfs\":" + ecfs + "}\n").c_str(), stdout);
-    std::fflush(stdout);
-  } else {
+    } else if (settings.json) {
+      std::fputs("\"ecfs\":null}\n", stdout);
+    }
+    if (settings.json) std::fflush(stdout);
+  }
+  if (!settings.json) {
     std::string table = summaryTable(outcomes);
-    if (const std::string lines = memoryPairLines(groups, read, pairs); !lines.empty()) table += "\n" + lines;
+    if (!pairLines.empty()) table += "\n" + pairLines;
     printOut(table);  // UTF-8 already, its names shown as visibleText gives them
     std::fflush(stdout);
   }
   int status = exitStatusOf(outcomes);
-  if (status == kOk && pairsOverTolerance(pairs)) status = kFound;  // as conciliar MF MFD counts them
+  if (status == kOk && pairsOver) status = kFound;  // as conciliar MF MFD counts them
   if (!jsonWritten) {
     std::fprintf(stderr, "tavex-cli: algum documento JSON não pôde ser escrito por inteiro\n%s",
                  causeLines(jsonFailure).c_str());

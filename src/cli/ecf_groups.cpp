@@ -1,6 +1,8 @@
 #include "cli/ecf_groups.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 
 #include <nlohmann/json.hpp>
 
@@ -84,46 +86,79 @@ std::vector<BatchPair> memoryPairsOf(const EcfGroup& group, const std::vector<Fi
   return pairs;
 }
 
+void streamGroupPairs(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files,
+                      std::int64_t toleranceCents, const PairOptions& options, unsigned jobs,
+                      const std::atomic<bool>& stop, const std::function<void(std::size_t, BatchPair&)>& onPair) {
+  std::vector<std::vector<BatchPair>> pairs;
+  std::vector<std::pair<std::size_t, BatchPair*>> all;  // (group, pair) in order
+  for (const EcfGroup& group : groups) pairs.push_back(memoryPairsOf(group, files));
+  for (std::size_t g = 0; g < pairs.size(); ++g)
+    for (BatchPair& pair : pairs[g]) {
+      pair.refusal = "o lote foi interrompido antes desta conciliação"_cp;  // until it runs
+      all.emplace_back(g, &pair);
+    }
+  // A pair waits to start while too many finished ones wait for an earlier one, so
+  // that a slow pair never lets the results pile up. Items are taken in order: the
+  // one awaited has always started, and never waits itself.
+  const std::size_t window = 2 * static_cast<std::size_t>(std::max(1u, jobs));
+  std::mutex mutex;
+  std::condition_variable advanced;
+  std::vector<char> done(all.size(), 0);
+  std::size_t next = 0;
+  const auto handOnReady = [&] {  // REQUIRES: mutex held
+    for (; next < all.size() && done[next] != 0; ++next) {
+      onPair(all[next].first, *all[next].second);
+      all[next].second->result = MemoryPair{};
+    }
+    advanced.notify_all();
+  };
+  runOnPool(all.size(), jobs, stop, [&](std::size_t i) {
+    {
+      std::unique_lock<std::mutex> lock(mutex);
+      advanced.wait(lock, [&] { return i < next + window; });
+    }
+    BatchPair& pair = *all[i].second;
+    CollectingNotifier notifier;
+    MemoryPair result = reconcileMemories(notifier, files[pair.mf].path, files[pair.mfd].path, toleranceCents, options);
+    const std::lock_guard<std::mutex> lock(mutex);
+    pair.refusal = result.ran ? std::string() : notifier.messages;
+    pair.result = std::move(result);
+    done[i] = 1;
+    handOnReady();
+  });
+  const std::lock_guard<std::mutex> lock(mutex);
+  std::fill(done.begin(), done.end(), 1);  // those never started keep their refusal
+  handOnReady();
+}
+
 std::vector<std::vector<BatchPair>> reconcileGroupPairs(const std::vector<EcfGroup>& groups,
                                                         const std::vector<FileFootprint>& files,
                                                         std::int64_t toleranceCents, const PairOptions& options,
                                                         unsigned jobs, const std::atomic<bool>& stop) {
-  std::vector<std::vector<BatchPair>> pairs;
-  std::vector<BatchPair*> all;
-  for (const EcfGroup& group : groups) pairs.push_back(memoryPairsOf(group, files));
-  for (std::vector<BatchPair>& inGroup : pairs)
-    for (BatchPair& pair : inGroup) {
-      pair.refusal = "o lote foi interrompido antes desta conciliação"_cp;  // until it runs
-      all.push_back(&pair);
-    }
-  runOnPool(all.size(), jobs, stop, [&](std::size_t i) {
-    BatchPair& pair = *all[i];
-    CollectingNotifier notifier;
-    pair.result = reconcileMemories(notifier, files[pair.mf].path, files[pair.mfd].path, toleranceCents, options);
-    pair.refusal = pair.result.ran ? std::string() : notifier.messages;
-  });
+  std::vector<std::vector<BatchPair>> pairs(groups.size());
+  streamGroupPairs(groups, files, toleranceCents, options, jobs, stop,
+                   [&](std::size_t g, BatchPair& pair) { pairs[g].push_back(std::move(pair)); });
   return pairs;
+}
+
+std::string memoryPairLine(const EcfGroup& group, const std::vector<FileFootprint>& files, const BatchPair& pair) {
+  std::string out = "Conciliação MF × MFD (" + visibleText(utf8(group.serial)) + "): " + visibleText(files[pair.mf].path) +
+                    " × " + visibleText(files[pair.mfd].path) + ": ";
+  if (!pair.result.ran) return out + "não conciliados: " + visibleText(cp1252ToUtf8(trimRight(pair.refusal))) + "\n";
+  const Reconciliation& r = pair.result.reconciliation;
+  out += cformat("%zu redução(ões) Z comparada(s), %zu total(is) acima da tolerância de %s", r.reductions.size(),
+                 r.rowsOverTolerance(), formatCents(r.toleranceCents).c_str());
+  if (!pair.result.notCompared.empty())
+    out += cformat(", %zu redução(ões) Z não comparada(s)", pair.result.notCompared.size());
+  if (!r.complete) out += "; somas incompletas (" + cp1252ToUtf8(switchedOffNotice(r)) + ")";
+  return out + "\n";
 }
 
 std::string memoryPairLines(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files,
                             const std::vector<std::vector<BatchPair>>& pairs) {
   std::string out;
   for (std::size_t g = 0; g < groups.size() && g < pairs.size(); ++g)
-    for (const BatchPair& pair : pairs[g]) {
-      out += "Conciliação MF × MFD (" + visibleText(utf8(groups[g].serial)) + "): " + visibleText(files[pair.mf].path) +
-             " × " + visibleText(files[pair.mfd].path) + ": ";
-      if (!pair.result.ran) {
-        out += "não conciliados: " + visibleText(cp1252ToUtf8(trimRight(pair.refusal))) + "\n";
-        continue;
-      }
-      const Reconciliation& r = pair.result.reconciliation;
-      out += cformat("%zu redução(ões) Z comparada(s), %zu total(is) acima da tolerância de %s", r.reductions.size(),
-                     r.rowsOverTolerance(), formatCents(r.toleranceCents).c_str());
-      if (!pair.result.notCompared.empty())
-        out += cformat(", %zu redução(ões) Z não comparada(s)", pair.result.notCompared.size());
-      if (!r.complete) out += "; somas incompletas (" + cp1252ToUtf8(switchedOffNotice(r)) + ")";
-      out += "\n";
-    }
+    for (const BatchPair& pair : pairs[g]) out += memoryPairLine(groups[g], files, pair);
   return out;
 }
 
@@ -134,47 +169,53 @@ bool pairsOverTolerance(const std::vector<std::vector<BatchPair>>& pairs) {
   return false;
 }
 
+std::string ecfJsonHead(const EcfGroup& group, const std::vector<FileFootprint>& files) {
+  json doc;
+  doc["ecf"] = group.known ? json(utf8(group.serial)) : json(nullptr);
+  doc["mf_adicional"] = group.known ? json(cp1252ToUtf8(group.mfAdicional)) : json(nullptr);
+  doc["modelo"] = group.known ? json(utf8(group.model)) : json(nullptr);
+  json members = json::array();
+  for (std::size_t i : group.files) {
+    const FileFootprint& f = files[i];
+    const std::string_view kind = fileKindRules(f.kind).name;
+    json member;
+    setFileName(member, f.path);
+    member["tipo"] = kind.empty() ? json(nullptr) : json(std::string(kind));
+    member["crz_inicial"] = f.reductions.empty() ? json(nullptr) : json(f.firstCrz());
+    member["crz_final"] = f.reductions.empty() ? json(nullptr) : json(f.lastCrz());
+    member["periodo"] = periodOf(f);
+    members.push_back(std::move(member));
+  }
+  doc["arquivos"] = std::move(members);
+  json left = json::array();
+  for (std::size_t i : group.excluded) left.push_back(visibleText(files[i].path));
+  doc["deixados_de_lado"] = std::move(left);
+  doc["cobertura"] = ranges(group.held);
+  doc["faltam"] = ranges(group.missing);
+  std::string text = doc.dump(-1, ' ', false, json::error_handler_t::replace);
+  text.pop_back();
+  return text + ",\"indicios\":" + indicatorsJson(group.indicators);
+}
+
+std::string memoryPairEntryJson(const std::vector<FileFootprint>& files, const BatchPair& pair) {
+  json entry = {{"mf", visibleText(files[pair.mf].path)}, {"mfd", visibleText(files[pair.mfd].path)}};
+  if (pair.result.ran)
+    entry["conciliacao"] = memoryPairJson(pair.result);
+  else
+    entry["problema"] = visibleText(cp1252ToUtf8(trimRight(pair.refusal)));
+  return entry.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 std::string ecfsJson(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files,
                      const std::vector<std::vector<BatchPair>>* pairs) {
   std::string out = "[";
   for (std::size_t g = 0; g < groups.size(); ++g) {
-    const EcfGroup& group = groups[g];
-    json doc;
-    doc["ecf"] = group.known ? json(utf8(group.serial)) : json(nullptr);
-    doc["mf_adicional"] = group.known ? json(cp1252ToUtf8(group.mfAdicional)) : json(nullptr);
-    doc["modelo"] = group.known ? json(utf8(group.model)) : json(nullptr);
-    json members = json::array();
-    for (std::size_t i : group.files) {
-      const FileFootprint& f = files[i];
-      const std::string_view kind = fileKindRules(f.kind).name;
-      json member;
-      setFileName(member, f.path);
-      member["tipo"] = kind.empty() ? json(nullptr) : json(std::string(kind));
-      member["crz_inicial"] = f.reductions.empty() ? json(nullptr) : json(f.firstCrz());
-      member["crz_final"] = f.reductions.empty() ? json(nullptr) : json(f.lastCrz());
-      member["periodo"] = periodOf(f);
-      members.push_back(std::move(member));
-    }
-    doc["arquivos"] = std::move(members);
-    json left = json::array();
-    for (std::size_t i : group.excluded) left.push_back(visibleText(files[i].path));
-    doc["deixados_de_lado"] = std::move(left);
-    doc["cobertura"] = ranges(group.held);
-    doc["faltam"] = ranges(group.missing);
-    std::string text = doc.dump(-1, ' ', false, json::error_handler_t::replace);
-    text.pop_back();
-    out += (g == 0 ? "" : ",") + text + ",\"indicios\":" + indicatorsJson(group.indicators);
+    out += (g == 0 ? "" : ",") + ecfJsonHead(groups[g], files);
     if (pairs != nullptr && g < pairs->size()) {
-      json reconciled = json::array();
-      for (const BatchPair& pair : (*pairs)[g]) {
-        json entry = {{"mf", visibleText(files[pair.mf].path)}, {"mfd", visibleText(files[pair.mfd].path)}};
-        if (pair.result.ran)
-          entry["conciliacao"] = memoryPairJson(pair.result);
-        else
-          entry["problema"] = visibleText(cp1252ToUtf8(trimRight(pair.refusal)));
-        reconciled.push_back(std::move(entry));
-      }
-      out += ",\"conciliacoes_mf_mfd\":" + reconciled.dump(-1, ' ', false, json::error_handler_t::replace);
+      out += ",\"conciliacoes_mf_mfd\":[";
+      for (std::size_t k = 0; k < (*pairs)[g].size(); ++k)
+        out += (k == 0 ? "" : ",") + memoryPairEntryJson(files, (*pairs)[g][k]);
+      out += "]";
     }
     out += "}";
   }
@@ -195,7 +236,8 @@ std::string ecfsTable(const std::vector<EcfGroup>& groups, const std::vector<Fil
       out += "\n";
     }
     for (std::size_t i : group.excluded)
-      out += "  " + visibleText(files[i].path) + ": deixado de lado (não passou na verificação de estrutura)\n";
+      out += "  " + visibleText(files[i].path) + ": deixado de lado (" + visibleText(cp1252ToUtf8(exclusionReason(files[i]))) +
+             ")\n";
     if (group.known) out += "  " + visibleText(cp1252ToUtf8(coverageText(group))) + "\n";
     out += indicatorTable(group.indicators);
   }

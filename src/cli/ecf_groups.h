@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,19 @@ std::vector<std::vector<BatchPair>> reconcileGroupPairs(const std::vector<EcfGro
                                                         std::int64_t toleranceCents, const PairOptions& options,
                                                         unsigned jobs, const std::atomic<bool>& stop);
 
+// The same pairs reconciled up to `jobs` at a time and handed to `onPair(group,
+// pair)` one by one in the order reconcileGroupPairs lists them, as soon as each and
+// every one before it are done (calls never overlap); each pair's result is dropped
+// once `onPair` returns, so that memory holds only the pairs in progress and the few
+// finished ones waiting for an earlier one. Pairs left when `stop` turned true are
+// handed on too, with the interruption as their refusal.
+void streamGroupPairs(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files,
+                      std::int64_t toleranceCents, const PairOptions& options, unsigned jobs,
+                      const std::atomic<bool>& stop, const std::function<void(std::size_t group, BatchPair& pair)>& onPair);
+
+// The line memoryPairLines shows for one pair of the group, its end of line included.
+std::string memoryPairLine(const EcfGroup& group, const std::vector<FileFootprint>& files, const BatchPair& pair);
+
 // One line per pair (UTF-8), by group: "Conciliação MF × MFD (serial): mf × mfd: N
 // redução(ões) Z comparada(s), M total(is) acima da tolerância de T", or why the
 // pair could not be reconciled. Empty when there is no pair.
@@ -40,11 +54,16 @@ bool pairsOverTolerance(const std::vector<std::vector<BatchPair>>& pairs);
 // unknown ECF), "mf_adicional", "modelo", "arquivos" in order (each "arquivo" and,
 // for a name that is not UTF-8, "arquivo_bytes" as setFileName gives them,
 // "tipo", "crz_inicial", "crz_final", "periodo"), "deixados_de_lado" (files whose
-// structure failed), "cobertura" and "faltam" (CRZ ranges), "indicios"; with
+// structure failed or whose records name another ECF), "cobertura" and "faltam" (CRZ ranges), "indicios"; with
 // `pairs` (by group), "conciliacoes_mf_mfd" last: per pair "mf", "mfd" and
 // "conciliacao" (as conciliar MF MFD --json) or "problema".
 std::string ecfsJson(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files,
                      const std::vector<std::vector<BatchPair>>* pairs = nullptr);
+// The pieces of ecfsJson, for a caller that writes the pairs as they come: a group's
+// object through its "indicios" (still open), and one entry of
+// "conciliacoes_mf_mfd".
+std::string ecfJsonHead(const EcfGroup& group, const std::vector<FileFootprint>& files);
+std::string memoryPairEntryJson(const std::vector<FileFootprint>& files, const BatchPair& pair);
 
 // One section per group (UTF-8): its caption, its files with their CRZ ranges, the
 // coverage line and its indicators (as the file sections show them).

@@ -10,12 +10,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 
 #include "cotepe/br_format.h"
 #include "cotepe/file_access.h"
 #include "cotepe/file_kind.h"
 #include "cotepe/text.h"
 #include "indicators/indicator_collector.h"
+#include "validation/finding_ranges.h"
 
 namespace tavex::cli {
 
@@ -97,11 +99,13 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   const bool capping = document == nullptr && run != nullptr && settings.reportFindingsPerGroup > 0;
   ValidationOptions options(settings.today);
   options.continueAfterMissingRecords = settings.continuing;
-  if (document != nullptr) options.sinks.push_back(document);  // each finding written as it comes
+  // Findings as data take consecutive missing COO numbers as one range each.
+  std::optional<MissingCooRanges> documentRanges, keptRanges;
+  if (document != nullptr) options.sinks.push_back(&documentRanges.emplace(*document));  // each written as it comes
   if (capping)
-    options.sinks.push_back(&capped);
+    options.sinks.push_back(&keptRanges.emplace(capped));
   else if (run != nullptr && settings.keepFindings)
-    options.sinks.push_back(&collector);
+    options.sinks.push_back(&keptRanges.emplace(collector));
   if (settings.sink != nullptr) options.sinks.push_back(settings.sink);
   options.logCreated = settings.logCreated;
   options.readTap = settings.readTap;
@@ -117,6 +121,8 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   ValidationSummary summary = settings.formatOnly
                                   ? validateCotepeFileQuick(notifier, path, options)
                                   : validateCotepeFile(notifier, path, settings.toleranceCents, options);
+  for (std::optional<MissingCooRanges>* ranges : {&documentRanges, &keptRanges})
+    if (ranges->has_value()) (*ranges)->flush();
   FileOutcome outcome;
   outcome.path = path;
   outcome.state = summary.ran ? FileState::Validated : FileState::NotValidated;
@@ -252,16 +258,21 @@ void appendReconciliation(std::string& out, const Reconciliation& reconciliation
 }
 
 json findingJson(const Finding& f) {
-  return {{"severidade", f.severity == Severity::Error ? "erro" : "aviso"},
-          {"codigo", std::string(f.code)},
-          {"mensagem", cp1252ToUtf8(f.message)},
-          {"linha", orNull(f.place.line)},
-          {"registro", orNull(f.place.recordType)},
-          {"campo", orNull(f.place.field)},
-          {"crz", orNull(f.place.crz)},
-          {"coo", orNull(f.place.coo)},
-          {"declarado", f.place.declared ? json(*f.place.declared) : json(nullptr)},
-          {"calculado", f.place.computed ? json(*f.place.computed) : json(nullptr)}};
+  json out = {{"severidade", f.severity == Severity::Error ? "erro" : "aviso"},
+              {"codigo", std::string(f.code)},
+              {"mensagem", cp1252ToUtf8(f.message)},
+              {"linha", orNull(f.place.line)},
+              {"registro", orNull(f.place.recordType)},
+              {"campo", orNull(f.place.field)},
+              {"crz", orNull(f.place.crz)},
+              {"coo", orNull(f.place.coo)},
+              {"declarado", f.place.declared ? json(*f.place.declared) : json(nullptr)},
+              {"calculado", f.place.computed ? json(*f.place.computed) : json(nullptr)}};
+  if (f.place.lastCoo > f.place.coo) {  // a range of COO numbers
+    out["coo_final"] = f.place.lastCoo;
+    out["quantidade"] = cooCountOf(f.place);
+  }
+  return out;
 }
 
 }  // namespace

@@ -212,6 +212,15 @@ void FootprintCollector::onRecord(const RecordLine& rec, bool fieldsPassed, cons
   if (!fieldsPassed) return;
   FileFootprint& f = footprint_;
   const std::string_view line = rec.text;
+  if (rec.type >= 2 && rec.type <= 21 && f.identified && f.foreignLine == 0) {
+    const RecordFields fields(*layoutOf(rec.type), line);
+    if (fields[Common::NumeroFabricacao] != f.serial || fields[Common::MfAdicional] != f.mfAdicional ||
+        trimRight(fields[Common::Modelo]) != f.model) {
+      f.foreignLine = rec.number;
+      f.foreignType = rec.type;
+      f.foreignSerial = std::string(trimRight(fields[Common::NumeroFabricacao]));
+    }
+  }
   switch (rec.type) {
     case 1:
       f.serial = std::string(fieldOf(line, E01::NumeroFabricacao));
@@ -295,7 +304,7 @@ std::vector<EcfGroup> groupByEcf(const std::vector<FileFootprint>& files) {
       g.model = f.model;
     }
     EcfGroup& g = groups[it->second];
-    (f.usable ? g.files : g.excluded).push_back(i);
+    (f.usable && f.foreignLine == 0 ? g.files : g.excluded).push_back(i);
   }
   for (EcfGroup& g : groups) {
     using Key = std::tuple<int, const std::string&, const std::string&, const std::string&>;
@@ -326,6 +335,11 @@ std::string coverageText(const EcfGroup& group) {
   std::string out = cformat("CRZ %s (%ld redução(ões) Z)"_cp, list(group.held).c_str(), count);
   if (!group.missing.empty()) out += "; faltam " + list(group.missing);
   return out;
+}
+
+std::string exclusionReason(const FileFootprint& file) {
+  if (file.foreignLine == 0) return "não passou na verificação de estrutura"_cp;
+  return cformat("a linha %d (E%02d) é da ECF %s"_cp, file.foreignLine, file.foreignType, file.foreignSerial.c_str());
 }
 
 std::string ecfCaption(const EcfGroup& group) {

@@ -28,6 +28,11 @@ struct FileFootprint {
   FileKind kind = FileKind::None;
   std::string periodStart, periodEnd;  // E01 AAAAMMDD
   bool usable = true;  // the validation read it to its end-of-file reports (false: structure failed)
+  // The first record after E01 that names another ECF (serial, MF addition or
+  // model), 0 when none, and the serial it names: such a file is no one ECF's.
+  int foreignLine = 0;
+  int foreignType = 0;
+  std::string foreignSerial;
 
   struct Reduction {
     int crz = 0;
@@ -68,20 +73,26 @@ struct EcfGroup {
   bool known = false;  // false: "ECF desconhecida", one file whose E01 could not be read
   std::string serial, mfAdicional, model;  // cp1252
   std::vector<std::size_t> files;     // indices into the footprints, in CRZ and period order
-  std::vector<std::size_t> excluded;  // files of the ECF left out (their structure failed)
+  std::vector<std::size_t> excluded;  // files of the ECF left out (see exclusionReason)
   std::vector<std::pair<int, int>> held;     // CRZ ranges the files hold, ascending
   std::vector<std::pair<int, int>> missing;  // CRZ ranges missing between them
   std::vector<Indicator> indicators;  // alerts first, then information
 };
 
-// The groups of `files`, known ECFs by serial, MF addition and model, then each
-// unknown file in a group of its own. Linear in the reductions held, plus the sort.
+// The groups of `files`, known ECFs by their E01's serial, MF addition and model,
+// then each unknown file in a group of its own. A file whose structure failed or
+// whose records name another ECF is left out of its E01's group (`excluded`).
+// Linear in the reductions held, plus the sort.
 std::vector<EcfGroup> groupByEcf(const std::vector<FileFootprint>& files);
 
 // The reductions a group holds and those missing, for a reader (cp1252):
 // "CRZ 000001 a 000030 e 000061 a 000090 (60 reduções); faltam 000031 a 000060",
 // "nenhuma redução Z" when its files hold none.
 std::string coverageText(const EcfGroup& group);
+
+// Why a file of `excluded` was left out (cp1252): "não passou na verificação de
+// estrutura" or "a linha 7 (E15) é da ECF X".
+std::string exclusionReason(const FileFootprint& file);
 
 // The caption of a group: "ECF <serial> (MF adicional X, modelo M)" or "ECF desconhecida" (cp1252).
 std::string ecfCaption(const EcfGroup& group);

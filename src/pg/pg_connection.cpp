@@ -4,6 +4,7 @@
 #include <libpq-fe.h>
 
 #include <memory>
+#include <utility>
 
 namespace tavex {
 
@@ -189,6 +190,24 @@ std::optional<PgConnection::Rows> PgConnection::query(const std::string& sql,
 }
 
 bool PgConnection::copyIn(const std::string& copyStatement, std::string_view data) {
+  bool given = false;
+  return copyPieces(copyStatement, [&](std::string_view& piece) {
+    piece = data;
+    return !std::exchange(given, true);
+  });
+}
+
+bool PgConnection::copyIn(const std::string& copyStatement, const std::function<bool(std::string& piece)>& next) {
+  std::string buffer;
+  return copyPieces(copyStatement, [&](std::string_view& piece) {
+    buffer.clear();
+    if (!next(buffer)) return false;
+    piece = buffer;
+    return true;
+  });
+}
+
+bool PgConnection::copyPieces(const std::string& copyStatement, const std::function<bool(std::string_view&)>& next) {
   if (conn_ == nullptr) return fail("not connected");
   {
     Result start(pq().PQexec(conn_, copyStatement.c_str()));
@@ -201,10 +220,12 @@ bool PgConnection::copyIn(const std::string& copyStatement, std::string_view dat
   // Sent in pieces so no single message grows with the batch.
   constexpr std::size_t kPiece = 1 << 20;
   bool sent = true;
-  for (std::size_t at = 0; sent && at < data.size(); at += kPiece) {
-    const std::size_t n = std::min(kPiece, data.size() - at);
-    sent = pq().PQputCopyData(conn_, data.data() + at, static_cast<int>(n)) == 1;
-  }
+  std::string_view data;
+  while (sent && next(data))
+    for (std::size_t at = 0; sent && at < data.size(); at += kPiece) {
+      const std::size_t n = std::min(kPiece, data.size() - at);
+      sent = pq().PQputCopyData(conn_, data.data() + at, static_cast<int>(n)) == 1;
+    }
   const std::string sendError = sent ? "" : trimmed(pq().PQerrorMessage(conn_));
   if (pq().PQputCopyEnd(conn_, sent ? nullptr : "envio interrompido") != 1 && sent)
     return fail(trimmed(pq().PQerrorMessage(conn_)));

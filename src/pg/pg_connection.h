@@ -8,6 +8,7 @@
 // owner, one thread at a time.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -42,6 +43,10 @@ class PgConnection {
 
   // COPY ... FROM STDIN with `data` already in COPY text format.
   bool copyIn(const std::string& copyStatement, std::string_view data);
+  // The same with the data given piece by piece: `next` fills its argument (cleared
+  // before each call) and answers false once there is no more; a piece may end
+  // anywhere. For data larger than one wants to hold at once.
+  bool copyIn(const std::string& copyStatement, const std::function<bool(std::string& piece)>& next);
 
   // Rolls back an open transaction when the connection still works; keeps error().
   void rollbackQuietly();
@@ -56,6 +61,7 @@ class PgConnection {
 
  private:
   bool fail(const std::string& message, const std::string& state = "");
+  bool copyPieces(const std::string& copyStatement, const std::function<bool(std::string_view& piece)>& next);
 
   pg_conn* conn_ = nullptr;
   std::string conninfo_;

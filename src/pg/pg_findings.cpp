@@ -1,5 +1,12 @@
 #include "pg/pg_findings.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 
 namespace tavex {
@@ -54,13 +61,14 @@ std::optional<std::string> pgTimeOf(std::string_view t) {
   return std::string(t.substr(0, 2)) + ":" + std::string(t.substr(2, 2)) + ":" + std::string(t.substr(4, 2));
 }
 
-bool copyFindings(PgConnection& connection, long long fileId, const std::vector<PgFinding>& findings) {
-  if (findings.empty()) return true;
-  std::string data;
-  const std::string id = std::to_string(fileId);
-  for (const PgFinding& f : findings) {
-    data += id;
-    tab(data);
+namespace {
+
+constexpr const char* kCopyFindings =
+    "COPY tavex.achado (arquivo_id, linha, registro, campo, codigo, severidade, mensagem, crz, coo, "
+    "valor_declarado, valor_calculado, coo_final, quantidade) FROM STDIN";
+
+// A finding's row after its arquivo_id and the tab that follows it.
+void appendFindingRow(std::string& data, const PgFinding& f) {
     data += std::to_string(f.line);
     tab(data);
     appendCopyText(data, pgTextOf(f.record));
@@ -82,12 +90,123 @@ bool copyFindings(PgConnection& connection, long long fileId, const std::vector<
     optionalNumber(data, f.declaredCents);
     tab(data);
     optionalNumber(data, f.computedCents);
+    tab(data);
+    optionalNumber(data, f.cooLast);
+    tab(data);
+    optionalNumber(data, f.count);
     data += '\n';
+}
+
+// An unnamed temporary file in $TMPDIR (else /tmp), gone when closed.
+std::FILE* unnamedTemporaryFile(std::string& error) {
+  const char* dir = std::getenv("TMPDIR");
+  std::string pattern = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/tavex-achados-XXXXXX";
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) {
+    error = utf8ToCp1252(pattern.substr(0, pattern.size() - 6) + "…: " + std::strerror(errno));
+    return nullptr;
   }
-  return connection.copyIn(
-      "COPY tavex.achado (arquivo_id, linha, registro, campo, codigo, severidade, mensagem, crz, coo, "
-      "valor_declarado, valor_calculado) FROM STDIN",
-      data);
+  ::unlink(pattern.c_str());
+  std::FILE* f = ::fdopen(fd, "w+b");
+  if (f == nullptr) {
+    error = utf8ToCp1252(pattern + ": " + std::strerror(errno));
+    ::close(fd);
+  }
+  return f;
+}
+
+}  // namespace
+
+bool copyFindings(PgConnection& connection, long long fileId, const std::vector<PgFinding>& findings) {
+  if (findings.empty()) return true;
+  std::string data;
+  const std::string id = std::to_string(fileId);
+  for (const PgFinding& f : findings) {
+    data += id;
+    tab(data);
+    appendFindingRow(data, f);
+  }
+  return connection.copyIn(kCopyFindings, data);
+}
+
+PgFinding pgFindingOf(const Finding& f) {
+  PgFinding row;
+  row.line = f.place.line;
+  if (f.place.recordType == kEadType)
+    row.record = "EAD";
+  else if (f.place.recordType > 0)
+    row.record = cformat("E%02d", f.place.recordType);
+  row.field = f.place.field;
+  row.code = std::string(f.code);
+  row.error = f.severity == Severity::Error;
+  row.message = f.message;
+  if (f.place.crz != 0) row.crz = f.place.crz;
+  if (f.place.coo != 0) row.coo = f.place.coo;
+  row.declaredCents = f.place.declared;
+  row.computedCents = f.place.computed;
+  if (f.place.lastCoo > f.place.coo) {
+    row.cooLast = f.place.lastCoo;
+    row.count = static_cast<std::int64_t>(f.place.lastCoo) - f.place.coo + 1;
+  }
+  return row;
+}
+
+PgFindingRows::PgFindingRows() = default;
+
+PgFindingRows::~PgFindingRows() {
+  if (spill_ != nullptr) std::fclose(spill_);
+}
+
+void PgFindingRows::onFinding(const Finding& finding) {
+  appendFindingRow(pending_, pgFindingOf(finding));
+  ++rows_;
+  if (pending_.size() < kKeptBytes || !spillError_.empty()) return;
+  if (spill_ == nullptr) spill_ = unnamedTemporaryFile(spillError_);
+  if (spill_ != nullptr && std::fwrite(pending_.data(), 1, pending_.size(), spill_) != pending_.size())
+    spillError_ = utf8ToCp1252(std::string("arquivo temporário dos achados: ") + std::strerror(errno));
+  pending_.clear();
+}
+
+bool PgFindingRows::copyTo(PgConnection& connection, long long fileId) {
+  if (!spillError_.empty()) return false;
+  if (rows_ == 0) return true;
+  if (spill_ != nullptr && (std::fflush(spill_) != 0 || std::fseek(spill_, 0, SEEK_SET) != 0)) {
+    spillError_ = utf8ToCp1252(std::string("arquivo temporário dos achados: ") + std::strerror(errno));
+    return false;
+  }
+  // Each row gets its arquivo_id in front as it is sent: rows end in a line feed
+  // and hold none (COPY escapes them).
+  const std::string id = std::to_string(fileId) + "\t";
+  bool rowStart = true, spillDone = spill_ == nullptr, pendingDone = false;
+  std::vector<char> block(1 << 16);
+  const auto withIds = [&](std::string& piece, std::string_view rows) {
+    for (std::size_t at = 0; at < rows.size();) {
+      if (rowStart) piece += id;
+      const std::size_t end = rows.find('\n', at);
+      const std::size_t stop = end == std::string_view::npos ? rows.size() : end + 1;
+      piece.append(rows.substr(at, stop - at));
+      rowStart = end != std::string_view::npos;
+      at = stop;
+    }
+  };
+  const bool copied = connection.copyIn(kCopyFindings, [&](std::string& piece) {
+    while (!spillDone) {
+      const std::size_t n = std::fread(block.data(), 1, block.size(), spill_);
+      if (n == 0) {
+        if (std::ferror(spill_) != 0)
+          spillError_ = utf8ToCp1252(std::string("arquivo temporário dos achados: ") + std::strerror(errno));
+        spillDone = true;
+        break;
+      }
+      withIds(piece, std::string_view(block.data(), n));
+      return spillError_.empty();
+    }
+    if (pendingDone || !spillError_.empty()) return false;
+    pendingDone = true;
+    withIds(piece, pending_);
+    return true;
+  });
+  return copied && spillError_.empty();
 }
 
 bool copyReconciliation(PgConnection& connection, long long fileId, const std::vector<PgReconciliationRow>& rows) {

@@ -6,12 +6,14 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "indicators/indicator.h"
 #include "pg/pg_connection.h"
+#include "validation/finding.h"
 
 namespace tavex {
 
@@ -26,6 +28,41 @@ struct PgFinding {
   std::optional<int> coo;
   std::optional<std::int64_t> declaredCents;
   std::optional<std::int64_t> computedCents;
+  // A finding for a range of COO numbers (consecutive missing ones): the last
+  // number (`coo` the first) and how many; nothing for any other finding.
+  std::optional<int> cooLast;
+  std::optional<std::int64_t> count;
+};
+
+// The row of a finding of the validation.
+PgFinding pgFindingOf(const Finding& finding);
+
+// The rows of tavex.achado of one file, made while its validation runs: each
+// finding becomes its COPY row as it comes, kept in an unnamed temporary file (in
+// $TMPDIR, else /tmp) once more than a megabyte of rows waits, so that memory stays
+// bounded whatever the number of findings. Consecutive missing COO numbers should
+// reach it as ranges (MissingCooRanges in front of it).
+class PgFindingRows : public FindingSink {
+ public:
+  PgFindingRows();
+  ~PgFindingRows() override;
+  PgFindingRows(const PgFindingRows&) = delete;
+  PgFindingRows& operator=(const PgFindingRows&) = delete;
+
+  void onFinding(const Finding& finding) override;
+  // COPY every row into tavex.achado for `fileId`. False when the server refused
+  // them (connection.error()) or the temporary file failed (`spillError()`).
+  bool copyTo(PgConnection& connection, long long fileId);
+  long long rows() const { return rows_; }
+  // Why the temporary file failed (cp1252), empty when it did not.
+  const std::string& spillError() const { return spillError_; }
+
+ private:
+  static constexpr std::size_t kKeptBytes = 1u << 20;
+  std::string pending_;  // rows not yet in the temporary file, each without arquivo_id
+  std::FILE* spill_ = nullptr;
+  std::string spillError_;
+  long long rows_ = 0;
 };
 
 struct PgReconciliationRow {

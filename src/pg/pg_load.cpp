@@ -237,7 +237,8 @@ struct PgFileLoad::State {
   }
 
   static constexpr const char* kFindingColumns =
-      "arquivo_id, linha, registro, campo, codigo, severidade, mensagem, crz, coo, valor_declarado, valor_calculado";
+      "arquivo_id, linha, registro, campo, codigo, severidade, mensagem, crz, coo, valor_declarado, valor_calculado, "
+      "coo_final, quantidade";
   static constexpr const char* kReconciliationColumns =
       "arquivo_id, crz, data, coo_inicial, coo_final, tipo, totalizador, declarado, calculado, diferenca, "
       "dentro_tolerancia";

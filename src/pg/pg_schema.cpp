@@ -183,6 +183,13 @@ SELECT f.serie_ecf, f.mf_adicional, f.modelo, f.crz_inicial, f.crz_final, f.redu
 FROM faixa f;
 )";
 
+// Step 5: a finding may stand for a range of consecutive missing COO numbers (the
+// log has one line per number): its last number and how many.
+const char* const kStep5 = R"(ALTER TABLE tavex.achado
+  ADD COLUMN coo_final integer,
+  ADD COLUMN quantidade bigint;
+)";
+
 PgSchemaResult failed(PgConnection& c, PgSchemaResult r) {
   if (c.sqlState() == "42501") {
     r.status = PgSchemaResult::Status::NoPermission;
@@ -305,7 +312,7 @@ const std::vector<PgColumn>& pgColumnsOf(int table) {
 
 bool applyPgSchemaSteps(PgConnection& connection, int fromVersion, int toVersion) {
   for (int step = fromVersion + 1; step <= toVersion; ++step) {
-    const std::string sql = step == 1 ? step1() : step == 2 ? kStep2 : step == 3 ? kStep3 : kStep4;
+    const std::string sql = step == 1 ? step1() : step == 2 ? kStep2 : step == 3 ? kStep3 : step == 4 ? kStep4 : kStep5;
     if (!connection.exec(sql)) return false;
   }
   if (fromVersion == 0) return connection.exec(cformat("INSERT INTO tavex.versao VALUES (%d)", toVersion));

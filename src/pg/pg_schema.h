@@ -22,7 +22,7 @@
 namespace tavex {
 
 // The version this program writes and reads.
-inline constexpr int kPgSchemaVersion = 4;
+inline constexpr int kPgSchemaVersion = 5;
 
 // How a field is stored: numbers as bigint (money in centavos, quantities as the
 // record holds them), dates as date, times as time, everything else (identifiers

@@ -307,9 +307,12 @@ class Page {
             "</p>\n<ol class=\"arquivos-ecf\">\n";
     for (std::size_t i : ecf.files)
       out_ += cformat("<li><a href=\"#arquivo-%zu\">", i + 1) + esc(files_[i].path) + "</a></li>\n";
-    for (std::size_t i : ecf.excluded)
-      out_ += cformat("<li class=\"deixado\"><a href=\"#arquivo-%zu\">", i + 1) + esc(files_[i].path) +
-              "</a> (deixado de lado: não passou na verificação de estrutura)</li>\n";
+    for (std::size_t k = 0; k < ecf.excluded.size(); ++k) {
+      const std::size_t i = ecf.excluded[k];
+      const bool why = k < ecf.excludedWhy.size() && !ecf.excludedWhy[k].empty();
+      out_ += cformat("<li class=\"deixado\"><a href=\"#arquivo-%zu\">", i + 1) + esc(files_[i].path) + "</a> (deixado de lado: " +
+              (why ? esc(ecf.excludedWhy[k]) : std::string("não passou na verificação de estrutura")) + ")</li>\n";
+    }
     out_ += "</ol>\n";
     if (!ecf.disagreeing.empty()) {
       std::string names;

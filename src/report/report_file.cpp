@@ -10,6 +10,7 @@
 #include "indicators/file_indicators.h"
 #include "printer/manufacturer_catalogue.h"
 #include "signature/signed_file.h"
+#include "validation/finding_ranges.h"
 
 namespace tavex::report {
 
@@ -191,9 +192,11 @@ ReportedFile validateForReport(const std::string& path, std::int64_t toleranceCe
   FileFacts facts;
   ValidationOptions options;
   options.continueAfterMissingRecords = continuing;
-  options.sinks.push_back(&collector);
+  MissingCooRanges ranges(collector);  // consecutive missing COO numbers as one finding each
+  options.sinks.push_back(&ranges);
   options.readTap = [&facts](std::string_view raw) { facts.add(raw); };
   IndicatorRun run = validateWithIndicators(notifier, path, toleranceCents, IndicatorSettings{}, options);
+  ranges.flush();
   std::string problem = cp1252ToUtf8(notifier.messages);
   if (!run.summary.ran && problem.empty()) problem = "a validação não terminou";
   return reportedFileOf(path, &run.summary, std::move(collector.findings), std::move(problem), false, catalogueDirectory,

@@ -21,6 +21,7 @@ struct FindingPlace {
   int field = 0;       // field number, when a field check made the finding
   int crz = 0;         // the Z reduction of a totals finding
   int coo = 0;         // the document of a document or totals finding
+  int lastCoo = 0;     // a finding for a range of COO numbers: the last one (`coo` the first)
   std::optional<std::int64_t> declared;  // centavos: the total the file declares
   std::optional<std::int64_t> computed;  // centavos: the sum of its documents
 };

@@ -32,6 +32,17 @@ std::string periodText(const PairIdentity& id) {
   return brazilianDate(id.periodStart).value_or(id.periodStart) + " a " + brazilianDate(id.periodEnd).value_or(id.periodEnd);
 }
 
+// Whether a record after E01 (E02..E21) names the ECF `id` names: its serial, MF
+// addition and model. A line of no known layout or EAD has nothing to say.
+bool ofTheEcf(std::string_view line, int type, const PairIdentity& id) {
+  if (type < 2 || type > 21) return true;
+  const RecordLayout* layout = layoutOf(type);
+  if (layout == nullptr) return true;
+  const RecordFields f(*layout, line);
+  return f[Common::NumeroFabricacao] == id.serial && f[Common::MfAdicional] == id.mfAdicional &&
+         trimRight(f[Common::Modelo]) == trimRight(id.model);
+}
+
 // The first structural or size finding of the run and the file it was about, and
 // the first field-format error (which turns the content checks off).
 class FirstFindings : public FindingSink {
@@ -102,6 +113,8 @@ class PairRun {
   bool structureHolds(StructureScanner& scanner, LineReader& reader, const PairIdentity& id);
   bool feedMf();
   bool feedMfd();
+  // Refuses the pair at a record (line `number` of `id`'s file) of another ECF than its E01's.
+  bool foreignRecord(std::string_view line, int number, const PairIdentity& id);
   // Whether an MFD line goes to the checks (documents of the part both files cover),
   // noting the lines the reconciliation cites.
   bool takesMfdLine(std::string_view line, int number);
@@ -183,6 +196,17 @@ bool PairRun::structureHolds(StructureScanner& scanner, LineReader& reader, cons
                         shown(id.path).c_str(), first.c_str()));
 }
 
+bool PairRun::foreignRecord(std::string_view line, int number, const PairIdentity& id) {
+  const int type = recordTypeOf(line);
+  if (ofTheEcf(line, type, id)) return false;
+  const RecordFields f(*layoutOf(type), line);
+  return !refuse(cformat("O arquivo %s tem registros de outra ECF: a linha %d (E%02d) é da ECF %s (MF adicional \"%s\", modelo %s) e o E01 dele, da ECF %s (MF adicional \"%s\", modelo %s)."_cp,
+                         shown(id.path).c_str(), number, type, std::string(trimRight(f[Common::NumeroFabricacao])).c_str(),
+                         std::string(f[Common::MfAdicional]).c_str(), std::string(trimRight(f[Common::Modelo])).c_str(),
+                         std::string(trimRight(id.serial)).c_str(), id.mfAdicional.c_str(),
+                         std::string(trimRight(id.model)).c_str()));
+}
+
 bool PairRun::feedMf() {
   first_.current = PairFile::Mf;
   StructureScanner scanner(run_, mfReader(), options_.continueAfterMissingRecords);
@@ -195,6 +219,7 @@ bool PairRun::feedMf() {
     const std::string_view line = stripLineEnd(raw);
     if (!scanner.feed(line)) break;
     ++number;
+    if (foreignRecord(line, number, result_.mf)) return false;
     const int type = recordTypeOf(line);
     if (type == kEadType) continue;  // the joint stream ends with the MFD's EAD
     if (number == 1) {
@@ -267,7 +292,8 @@ bool PairRun::feedMfd() {
   while (mfdReader().next(raw)) {
     const std::string_view line = stripLineEnd(raw);
     if (!scanner.feed(line)) break;
-    if (++number <= 2) continue;  // its E01 and E02 said what the MF's already say
+    if (foreignRecord(line, ++number, result_.mfd)) return false;
+    if (number <= 2) continue;  // its E01 and E02 said what the MF's already say
     if (takesMfdLine(line, number)) checkRecordLine(run_, line, number + offset_, CheckMode::Full);
   }
   return !readFailed(mfdReader(), result_.mfd.path) && structureHolds(scanner, mfdReader(), result_.mfd);

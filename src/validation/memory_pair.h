@@ -88,7 +88,8 @@ struct MemoryPair {
 // Reconciles the MF and the MFD among `first` and `second` (in either order).
 // Refused, through `notifier`, when a file cannot be read, when they are not one
 // MF and one MFD, are of different ECFs (E01 serial, MF addition or model; the
-// message names both serials), have periods that do not overlap, or when a file
+// message names both serials), when a record of either file names another ECF
+// than its E01 (the message gives the first such line), have periods that do not overlap, or when a file
 // fails its structural or size examination (the message gives its first finding).
 MemoryPair reconcileMemories(Notifier& notifier, const std::string& first, const std::string& second,
                              std::int64_t toleranceCents, const PairOptions& options = {});

@@ -11,6 +11,7 @@
 
 #include "cli/commands.h"
 #include "cli/ecf_groups.h"
+#include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 #include "generator.h"
 #include "support/cli_capture.h"
@@ -175,6 +176,66 @@ TEST(BatchMemoryPairs, APairRefusedSaysWhyAndTheBatchGoesOn) {
   pairs = json::parse(o.out)["ecfs"][0]["conciliacoes_mf_mfd"];
   ASSERT_EQ(pairs.size(), 1u);
   EXPECT_EQ(pairs[0]["conciliacao"]["linhas_fora_da_tolerancia"], 0) << pairs[0];
+}
+
+// An MFD whose records after E01 are all of another ECF is none of its E01's ECF:
+// left out of the group (its reductions count for no ECF) and its pair refused,
+// the first record of the other ECF named, in every form.
+TEST(BatchMemoryPairs, AFileWhoseRecordsNameAnotherEcfIsLeftOutAndItsPairRefused) {
+  TempDir dir;
+  const TwoMonths ecf;
+  std::vector<std::string> mfd = ecf.mfd;
+  const FieldLayout& serial = layoutOf(14)->field(2);
+  for (std::size_t i = 1; i < mfd.size(); ++i)
+    if (recordTypeOf(mfd[i]) != kEadType) mfd[i].replace(static_cast<std::size_t>(serial.start - 1), 20, "OUTRA000000000000099");
+  testing::writeFile(dir.file("mf.txt"), testing::joinLines(ecf.mf));
+  testing::writeFile(dir.file("mfd.txt"), testing::joinLines(mfd));
+
+  const Outcome o = validar({dir.path().string(), "--json"});
+  const json group = json::parse(o.out)["ecfs"][0];
+  EXPECT_EQ(group["deixados_de_lado"], json::array({dir.file("mfd.txt")})) << group;
+  ASSERT_EQ(group["conciliacoes_mf_mfd"].size(), 1u);
+  const std::string why = "mfd.txt tem registros de outra ECF: a linha 2 (E02) é da ECF OUTRA000000000000099";
+  EXPECT_NE(group["conciliacoes_mf_mfd"][0]["problema"].get<std::string>().find(why), std::string::npos) << group;
+  const std::vector<std::string> lines = pairLines(validar({dir.path().string()}).out);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find(why), std::string::npos) << lines[0];
+  const Outcome grouped = tavex::testing::runCaptured(runIndicios, {dir.path().string()});
+  EXPECT_NE(grouped.out.find("mfd.txt: deixado de lado (a linha 2 (E02) é da ECF OUTRA000000000000099)"), std::string::npos)
+      << grouped.out;
+}
+
+// Pairs are handed on one by one in the order of their groups, whatever the
+// number of them reconciled at once.
+TEST(BatchMemoryPairs, PairsAreHandedOnInOrderAsTheyAreReconciled) {
+  TempDir dir;
+  const TwoMonths ecf;
+  for (const char* name : {"mf_a.txt", "mf_b.txt", "mf_c.txt"}) testing::writeFile(dir.file(name), testing::joinLines(ecf.mf));
+  for (const char* name : {"mfd_a.txt", "mfd_b.txt"}) testing::writeFile(dir.file(name), testing::joinLines(ecf.mfd));
+  std::vector<FileFootprint> files;
+  for (const char* name : {"mf_a.txt", "mfd_a.txt", "mf_b.txt", "mfd_b.txt", "mf_c.txt"}) {
+    FileFootprint& f = files.emplace_back();
+    f.path = dir.file(name);
+    f.identified = true;
+    f.serial = "S";
+    f.kind = std::string(name).starts_with("mfd") ? FileKind::MFD : FileKind::MF;
+    f.periodStart = "20120102";
+    f.periodEnd = "20120210";
+  }
+  const std::vector<EcfGroup> groups = groupByEcf(files);
+  const std::atomic<bool> going{false};
+  for (unsigned jobs : {1u, 3u}) {
+    std::vector<std::string> handed;
+    streamGroupPairs(groups, files, 0, {}, jobs, going, [&](std::size_t g, BatchPair& pair) {
+      EXPECT_TRUE(pair.result.ran) << pair.refusal;
+      handed.push_back(std::to_string(g) + " " + files[pair.mf].path + " " + files[pair.mfd].path);
+    });
+    std::vector<std::string> expected;
+    for (const BatchPair& pair : memoryPairsOf(groups[0], files))
+      expected.push_back("0 " + files[pair.mf].path + " " + files[pair.mfd].path);
+    EXPECT_EQ(handed.size(), 6u);
+    EXPECT_EQ(handed, expected) << jobs;
+  }
 }
 
 // Once the batch is stopped no pair starts, and each says so.

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/commands.h"
 #include "cotepe/text.h"
 #include "support/cli_capture.h"
@@ -86,6 +88,41 @@ TEST(CliTolerance, AmbiguousAmountsAreRefusedAndTheToleranceUsedIsShown) {
 }
 
 // A TDM file as real ECFs write it, without the record types they had nothing for.
+// One COO changed leaves a long run of numbers missing: the log has a line for each
+// (its count of errors too), JSON and the report one finding for the run.
+TEST(CliValidar, ConsecutiveMissingCooNumbersAreOneFindingOutsideTheLog) {
+  TempDir dir;
+  auto lines = testing::sampleTdmFile();
+  for (std::string& line : lines)
+    if (line.starts_with("E16"))
+      line = testing::sampleRecord(16, {{"COO", "50"}, {"CRZ", "1"}, {"DENOMINACAO", "RZ"}, {"HORA_FINAL", "235000"}});
+  const std::string file = dir.file("ecf.txt");
+  testing::writeFile(file, testing::joinLines(lines));
+  const Outcome o = run({file, "--json"});
+  const nlohmann::json document = nlohmann::json::parse(o.out);
+  std::vector<nlohmann::json> missing;
+  for (const nlohmann::json& f : document["achados"])
+    if (f["codigo"] == "totais.coo_faltante") missing.push_back(f);
+  ASSERT_EQ(missing.size(), 1u) << document["achados"];
+  const int first = missing[0]["coo"], last = missing[0]["coo_final"], count = missing[0]["quantidade"];
+  EXPECT_EQ(last, 49);
+  EXPECT_EQ(count, last - first + 1);
+  EXPECT_EQ(missing[0]["mensagem"], cformat("Erro -> COOs faltantes de números %06d a 000049 (%d números).", first, count));
+  const std::string log = testing::readFile(file + ".log");
+  int logged = 0;
+  for (std::size_t at = 0; (at = log.find("COO faltante de numero", at)) != std::string::npos; ++at) ++logged;
+  EXPECT_EQ(logged, count);
+  EXPECT_GE(document["contagens"]["erros"].get<int>(), count);
+
+  const std::string report = dir.file("relatorio.html");
+  ASSERT_NE(tavex::testing::runCaptured(runRelatorio, {file, "--saida", report}).status, 2);
+  const std::string html = testing::readFile(report);
+  int shown = 0;
+  for (std::size_t at = 0; (at = html.find("data-codigo=\"totais.coo_faltante\"", at)) != std::string::npos; ++at) ++shown;
+  EXPECT_EQ(shown, 1);
+  EXPECT_NE(html.find(missing[0]["mensagem"].get<std::string>().substr(9)), std::string::npos);  // after "Erro -> "
+}
+
 TEST(CliValidar, ARealShapedFileExitsZeroOnlyWhenGoingOnPastMissingTypes) {
   TempDir dir;
   const std::string file = dir.file("ecf.txt");

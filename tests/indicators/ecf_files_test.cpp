@@ -133,7 +133,10 @@ TEST_F(EcfFilesTest, TwoEcfsFormTwoGroupsAndADamagedE01StaysAlone) {
   const auto all = quarter();
   auto other = reductionsOf(all, 1, 30);
   const FieldLayout& serial = fieldLayout(E01::NumeroFabricacao);
-  other[0].replace(static_cast<std::size_t>(serial.start - 1), 20, "XY000000000000000099");
+  auto relabelled = other;  // only its E01 names the other ECF: its records are still the first's
+  relabelled[0].replace(static_cast<std::size_t>(serial.start - 1), 20, "XY000000000000000099");
+  for (std::string& line : other)  // every record of another ECF (its serial is where E01's is)
+    if (!line.starts_with("EAD")) line.replace(static_cast<std::size_t>(serial.start - 1), 20, "XY000000000000000099");
   auto damaged = reductionsOf(all, 31, 60);
   const FieldLayout& start = fieldLayout(E01::DataInicial);
   damaged[0].replace(static_cast<std::size_t>(start.start - 1), 1, "X");  // E01 fails its formats
@@ -143,12 +146,15 @@ TEST_F(EcfFilesTest, TwoEcfsFormTwoGroupsAndADamagedE01StaysAlone) {
                              {"b.txt", other},
                              {"c.txt", damaged},
                              {"d.txt", broken},
-                             {"e.txt", damaged}});
+                             {"e.txt", damaged},
+                             {"f.txt", relabelled}});
   ASSERT_EQ(groups.size(), 4u);
   EXPECT_EQ(names(groups[0]), std::vector<std::string>{"a.txt"});
   EXPECT_EQ(groups[0].excluded.size(), 1u);  // d.txt: reported, the group goes on without it
   EXPECT_TRUE(groups[0].indicators.empty());
   EXPECT_EQ(names(groups[1]), std::vector<std::string>{"b.txt"});
+  ASSERT_EQ(groups[1].excluded.size(), 1u);  // f.txt
+  EXPECT_EQ(exclusionReason(footprints[groups[1].excluded[0]]), "a linha 2 (E02) é da ECF TX000000000000000001"_cp);
   EXPECT_FALSE(groups[2].known);
   EXPECT_FALSE(groups[3].known);  // two unknown ECFs are never one
   EXPECT_EQ(ecfCaption(groups[2]), "ECF desconhecida");

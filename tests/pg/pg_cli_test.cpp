@@ -37,7 +37,7 @@ TEST(CliExportarPg, LoadsFilesAndFoldersFoundByContentAndReportsEach) {
   Outcome o = run({dir.file("mfd.txt"), dir.file("pasta"), "--url", uri});
   EXPECT_EQ(o.status, cli::kOk) << o.err;
   EXPECT_EQ(o.err, "");
-  EXPECT_EQ(o.out, "Esquema tavex criado (vers\xC3\xA3o 4).\n" + dir.file("mfd.txt") +
+  EXPECT_EQ(o.out, "Esquema tavex criado (vers\xC3\xA3o 5).\n" + dir.file("mfd.txt") +
                        ": carregado (12 linhas, 12 registros, arquivo 1)\n" + dir.file("pasta/sub/tdm.dat") +
                        ": carregado (23 linhas, 23 registros, arquivo 2)\n");
   o = run({"--pular-existentes", dir.file("pasta"), "--url", uri});
@@ -138,6 +138,43 @@ TEST(CliExportarPg, ATotalsFindingKeepsTheFieldOfItsTotal) {
   EXPECT_EQ(o.status, cli::kFound) << o.err << o.out;
   EXPECT_EQ(pgRows(uri, "SELECT registro, campo, linha FROM tavex.achado WHERE codigo = 'totais.e13'"),
             (std::vector<std::string>{"E13|8|14"}));
+}
+
+// The findings reach the database as they come, past what is held in memory;
+// consecutive missing COO numbers are one row with the range while the log keeps a
+// line for each, and an item's net total carries its field and both amounts.
+TEST(CliExportarPg, ValidarStreamsTheFindingsWithMissingCooNumbersAsOneRange) {
+  struct Case {
+    std::string name;
+    int items;  // extra items whose net total disagrees
+    std::string query;
+    std::vector<std::string> rows;
+  };
+  const std::vector<Case> cases = {
+      {"faixa.txt", 0, "SELECT coo, coo_final, quantidade, count(*) OVER () FROM tavex.achado WHERE codigo = 'totais.coo_faltante'",
+       {"4|49|46|1"}},
+      {"itens.txt", 9000,
+       "SELECT count(*), min(campo), min(valor_declarado), min(valor_calculado) FROM tavex.achado WHERE codigo = 'item.total_liquido'",
+       {"9000|16|999|1000"}},
+  };
+  TempDir dir;
+  const std::string uri = PgServer::instance().newDatabase();
+  for (const Case& c : cases) {
+    auto lines = sampleTdmFile();
+    for (std::string& line : lines)
+      if (c.items == 0 && line.starts_with("E16")) line = sampleRecord(16, {{"COO", "50"}, {"CRZ", "1"}, {"DENOMINACAO", "RZ"}, {"HORA_FINAL", "235000"}});
+    const auto item = std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return l.starts_with("E15"); });
+    lines.insert(item + 1, static_cast<std::size_t>(c.items),
+                 sampleRecord(15, {{"COO", "1"}, {"CCF/CVC/CBP", "1"}, {"QTD", "1000"}, {"VL_UNIT", "1000"}, {"TOTAL_LIQUIDO", "999"}}));
+    writeFile(dir.file(c.name), joinLines(lines));
+    const Outcome o = run({dir.file(c.name), "--validar", "--url", uri});
+    EXPECT_EQ(o.status, cli::kFound) << o.err << o.out;
+    EXPECT_EQ(pgRows(uri, c.query + " AND arquivo_id = (SELECT id FROM tavex.arquivo WHERE nome = '" + c.name + "')"), c.rows);
+  }
+  const std::string log = readFile(dir.file("faixa.txt.log"));
+  std::size_t lines = 0;
+  for (std::size_t at = 0; (at = log.find("COO faltante de numero", at)) != std::string::npos; ++at) ++lines;
+  EXPECT_EQ(lines, 46u);
 }
 
 TEST(CliExportarPg, ValidarKeepsTheValidationCountsWithTheFile) {
@@ -265,7 +302,7 @@ TEST(CliExportarPg, AnOlderDatabaseGetsTheCoverageView) {
   }
   EXPECT_EQ(pgRows(uri, "SELECT to_regclass('tavex.cobertura_ecf')"), std::vector<std::string>{"<null>"});
   ASSERT_EQ(run({dir.file("ecf.txt"), "--url", uri}).status, cli::kOk);
-  EXPECT_EQ(pgRows(uri, "SELECT versao FROM tavex.versao"), std::vector<std::string>{"4"});
+  EXPECT_EQ(pgRows(uri, "SELECT versao FROM tavex.versao"), std::vector<std::string>{std::to_string(kPgSchemaVersion)});
   EXPECT_EQ(pgRows(uri, "SELECT crz_inicial, crz_final FROM tavex.cobertura_ecf"), std::vector<std::string>{"1|1"});
 }
 
@@ -375,7 +412,7 @@ TEST(CliExportarPg, TheReadmeQueriesAnswerOnAllTheExamplesLoadedTogether) {
                        "tdm_indicios.txt|TDM", "mf_valido.txt|MF"}));
   EXPECT_EQ(pgRows(uri, queries[3]),
             (std::vector<std::string>{
-                "totais.coo_faltante|erro|12|3", "carga.formato|erro|4|1", "totais.e13|erro|4|3",
+                "carga.formato|erro|4|1", "totais.coo_faltante|erro|4|3", "totais.e13|erro|4|3",
                 "campo.formato_numerico|erro|2|1",
                 "campo.formato_data|erro|1|1", "campo.formato_hora|erro|1|1", "cupom.bruto_itens|erro|1|1",
                 "cupom.liquido_itens|erro|1|1", "estrutura.e02_repetido|erro|1|1", "estrutura.ordem|erro|1|1",

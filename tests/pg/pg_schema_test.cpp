@@ -99,7 +99,7 @@ TEST(PgSchema, ANewerSchemaIsRefusedAndLeftAlone) {
   EXPECT_EQ(r.status, PgSchemaResult::Status::Newer);
   EXPECT_EQ(r.foundVersion, 7);
   EXPECT_EQ(r.message,
-            "O esquema tavex deste banco est\xE1 na vers\xE3o 7, mais nova que a vers\xE3o 4 que este programa "
+            "O esquema tavex deste banco est\xE1 na vers\xE3o 7, mais nova que a vers\xE3o 5 que este programa "
             "conhece.\nAtualize o Tavex para carregar arquivos neste banco.");
   EXPECT_EQ(pgRows(uri, "SELECT versao FROM tavex.versao"), std::vector<std::string>{"7"});
 }

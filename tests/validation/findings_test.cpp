@@ -6,6 +6,7 @@
 #include <set>
 
 #include "cotepe/text.h"
+#include "validation/finding_ranges.h"
 #include "validation_fixture.h"
 
 namespace tavex::testing {
@@ -173,6 +174,44 @@ TEST_F(ValidationTest, EverySinkReceivesTheSameFindingsInTheLogsOrder) {
     const std::size_t at = logText.find(line + "\r\n", from);
     ASSERT_NE(at, std::string::npos) << line;
     from = at + line.size();
+  }
+}
+
+// Consecutive missing COO numbers reach a reader of findings as data as one range;
+// a number missing alone, and every other finding, pass as the log has them.
+TEST(MissingCooRanges, ConsecutiveMissingNumbersBecomeOneRangeFinding) {
+  const auto missing = [](int coo) {
+    Finding f;
+    f.code = "totais.coo_faltante";
+    f.place.coo = coo;
+    f.message = cformat("Erro -> COO faltante de numero %06d.", coo);
+    return f;
+  };
+  Finding other;
+  other.code = "totais.e12";
+  other.message = "outro";
+  struct Case {
+    std::vector<Finding> given;
+    std::vector<std::string> passed;  // message [coo..lastCoo]
+  };
+  const std::vector<Case> cases = {
+      {{missing(2)}, {"Erro -> COO faltante de numero 000002. [2..0]"}},
+      {{missing(2), missing(3), missing(4)}, {"Erro -> COOs faltantes de números 000002 a 000004 (3 números). [2..4]"}},
+      {{missing(2), missing(3), missing(7), other},
+       {"Erro -> COOs faltantes de números 000002 a 000003 (2 números). [2..3]",
+        "Erro -> COO faltante de numero 000007. [7..0]", "outro [0..0]"}},
+      {{other, missing(5), missing(6)}, {"outro [0..0]", "Erro -> COOs faltantes de números 000005 a 000006 (2 números). [5..6]"}},
+  };
+  for (const Case& c : cases) {
+    FindingCollector kept;
+    MissingCooRanges ranges(kept);
+    for (const Finding& f : c.given) ranges.onFinding(f);
+    ranges.flush();
+    ranges.flush();  // nothing held twice
+    std::vector<std::string> passed;
+    for (const Finding& f : kept.findings)
+      passed.push_back(cp1252ToUtf8(f.message) + cformat(" [%d..%d]", f.place.coo, f.place.lastCoo));
+    EXPECT_EQ(passed, c.passed);
   }
 }
 

@@ -219,5 +219,39 @@ TEST_F(MemoryPairTest, PairsThatCannotBeReconciledAreRefused) {
   EXPECT_NE(text.find("mf.txt não começa por um registro E01"), std::string::npos) << text;
 }
 
+// A record after E01 that names another ECF than its E01 (serial, MF addition or
+// model) makes the files no pair of one ECF, in either file, wherever it stands.
+TEST_F(MemoryPairTest, RecordsOfAnotherEcfMakeThePairRefusedNamingTheLine) {
+  const Memories m = split(generatedTdm(2, 3));
+  struct Case {
+    bool inMfd;
+    int type;         // the first record of this type is changed
+    int field;        // 2 serial, 3 MF addition, 4 model
+    std::string value;
+  };
+  const std::vector<Case> cases = {
+      {true, 15, 2, "XY000000000000000099"}, {true, 21, 3, "B"},  {true, 2, 4, "OUTRO MODELO"},
+      {false, 12, 2, "XY000000000000000099"}, {false, 13, 4, "OUTRO MODELO"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> mf = m.mf, mfd = m.mfd;
+    std::vector<std::string>& changed = c.inMfd ? mfd : mf;
+    const auto it = std::find_if(changed.begin(), changed.end(), [&](const std::string& l) { return typeOf(l) == c.type; });
+    ASSERT_NE(it, changed.end()) << c.type;
+    const FieldLayout& field = layoutOf(c.type)->field(c.field);
+    std::string value = c.value;
+    value.resize(static_cast<std::size_t>(field.width), ' ');
+    it->replace(static_cast<std::size_t>(field.start - 1), value.size(), value);
+    ui.messages.clear();
+    EXPECT_FALSE(pair(mf, mfd).ran) << c.type;
+    ASSERT_FALSE(ui.messages.empty());
+    const std::string text = cp1252ToUtf8(ui.messages.back().text);
+    const std::string expected = cformat("%s tem registros de outra ECF: a linha %d (E%02d)", c.inMfd ? "mfd.txt" : "mf.txt",
+                                         static_cast<int>(it - changed.begin()) + 1, c.type);
+    EXPECT_NE(text.find(expected), std::string::npos) << text;
+    EXPECT_NE(text.find(std::string(trimRight(value))), std::string::npos) << text;
+  }
+}
+
 }  // namespace
 }  // namespace tavex::testing
