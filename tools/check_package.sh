@@ -78,13 +78,23 @@ mkdir -p "$work/home"
 started=$(cd "$work/home" && env -u XDG_DATA_HOME HOME="$work/home" QT_QPA_PLATFORM=offscreen \
   timeout 60 tavex --sair-apos-iniciar 2>/dev/null) || fail "a janela não abriu e fechou"
 user="$work/home/.local/share/tavex"
-[ "$started" = "tavex: pasta inicial $user" ] || fail "pasta inicial inesperada: $started"
+[ "$(head -n 1 <<<"$started")" = "tavex: pasta inicial $user" ] || fail "pasta inicial inesperada: $started"
 [ -e "$user/DATAREGIS/libecf_simulado.so" ] || fail "o ECF simulado não está na pasta do usuário"
 [ -d "$user/DATAREGIS/Arquivos de Trabalho" ] || fail "a janela não montou o catálogo do usuário"
 (cd "$user" && tavex-cli fabricantes | grep -q '^Fabricante: DATAREGIS') || fail "catálogo do usuário"
 [ "$(readlink -f "$user/DATAREGIS/libecf_simulado.so")" = "/usr/lib/$multiarch/tavex/libecf_simulado.so" ] \
   || fail "o ECF simulado do usuário não é o instalado"
 [ -e "$user/Manual_Tavex.pdf" ] || fail "o manual não está na pasta do usuário"
+
+echo "-- janela instalada numa cópia dos exemplos (sem o ECF simulado nem o manual)"
+cp -r /usr/share/tavex/exemplos "$work/home/tavex-exemplos"
+started=$(cd "$work/home/tavex-exemplos" && env -u XDG_DATA_HOME HOME="$work/home" QT_QPA_PLATFORM=offscreen \
+  timeout 60 tavex --sair-apos-iniciar 2>/dev/null) || fail "a janela não abriu e fechou na cópia dos exemplos"
+grep -qxF "tavex: pasta inicial $work/home/tavex-exemplos" <<<"$started" || fail "pasta inicial inesperada: $started"
+grep -qxF "tavex: manual /usr/share/doc/tavex/Manual_Tavex.pdf" <<<"$started" \
+  || fail "Ajuda não acha o manual instalado: $started"
+grep -qxF "tavex: biblioteca DATAREGIS/libecf_simulado.so: /usr/lib/$multiarch/tavex/libecf_simulado.so" <<<"$started" \
+  || fail "a janela não acha o ECF simulado instalado: $started"
 
 echo "-- remoção"
 files=$(dpkg -L tavex)

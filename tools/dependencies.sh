@@ -47,13 +47,19 @@ tavex_install_packages() {
   $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" || return 1
 }
 
-# tavex_build DIR [cmake options...]: configures DIR with the options (a folder
-# configured before takes the new options too) and builds it.
-tavex_build() {
+# tavex_configure DIR [cmake options...]: configures DIR with the options (a
+# folder configured before takes the new options too).
+tavex_configure() {
   local dir=$1
   shift
   local launcher=()
   command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
   cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null || return 1
-  cmake --build "$dir" || return 1
+}
+
+# tavex_build DIR [cmake options...]: configures DIR and builds all of it (the
+# programs, the example start folder, every test suite).
+tavex_build() {
+  tavex_configure "$@" || return 1
+  cmake --build "$1" || return 1
 }

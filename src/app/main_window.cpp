@@ -895,9 +895,21 @@ void MainWindow::runPrinterCommand(void (*command)(PrinterCommandContext&)) {
   show();
 }
 
-void MainWindow::openManual() {
+void MainWindow::useInstalledFiles(const std::filesystem::path& libraryFolder, const std::filesystem::path& manual) {
+  catalogue_.setLibraryFallback(libraryFolder);
+  installedManual_ = manual;
+}
+
+QString MainWindow::manualPath() const {
   // The manual lies in the start directory; the current one follows the commands.
-  const QString path = QDir(fromPath(model_.startDirectory)).absoluteFilePath("Manual_Tavex.pdf");
+  const QString own = QDir(fromPath(model_.startDirectory)).absoluteFilePath("Manual_Tavex.pdf");
+  if (QFileInfo::exists(own) || installedManual_.empty() || !QFileInfo::exists(fromPath(installedManual_.string())))
+    return own;
+  return fromPath(installedManual_.string());
+}
+
+void MainWindow::openManual() {
+  const QString path = manualPath();
   if (QFileInfo::exists(path) && openDocument(path)) return;
   ui_.showMessage(kManualNotOpened, "Erro!", Icon::Error);
 }

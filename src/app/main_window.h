@@ -61,6 +61,13 @@ class MainWindow : public QDialog {
   // no viewer) is reported in a message box when it ends.
   bool openInViewer(const QString& path);
 
+  // Where the installed program keeps what a start folder may lack: the folder of
+  // the simulated ECF library and the manual. Each is used when the start folder
+  // has no file of that name; empty paths (the default) for none.
+  void useInstalledFiles(const std::filesystem::path& libraryFolder, const std::filesystem::path& manual);
+  // The manual "Ajuda" opens: the start folder's Manual_Tavex.pdf, else the installed one.
+  QString manualPath() const;
+
   MainDialog& model() { return model_; }
   ManufacturerCatalogue& catalogue() { return catalogue_; }
   QPushButton* button(const QString& objectName) const;
@@ -162,6 +169,7 @@ class MainWindow : public QDialog {
   UserInterface& ui_;
   MainDialog model_;
   ManufacturerCatalogue catalogue_;
+  std::filesystem::path installedManual_;
   WorkerJob job_;
 
   QComboBox* manufacturers_ = nullptr;

@@ -26,7 +26,10 @@ using Args = std::vector<std::string>;
 
 struct Command {
   const char* name;
-  const char* synopsis;  // one line for the general help; the command prints its own --help
+  // The general help's lines for it: the first begins with the name; another form
+  // of the command follows on a line of its own, indented further ("\n    ...").
+  // The command prints its own --help.
+  const char* synopsis;
   int (*run)(const Args& args);
 };
 

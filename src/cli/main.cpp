@@ -14,7 +14,10 @@ namespace {
 const Command kCommands[] = {
     {"validar", "validar ARQUIVO|PASTA... [--tolerancia TEXTO] [--formato] [--continuar] [--json] [--jobs N] [--resumo CSV]",
      runValidar},
-    {"conciliar", "conciliar ARQUIVO [--tolerancia TEXTO] [--continuar] [--csv|--json]", runConciliar},
+    {"conciliar",
+     "conciliar ARQUIVO [--tolerancia TEXTO] [--continuar] [--csv|--json]\n"
+     "    conciliar MF MFD [--tolerancia TEXTO] [--continuar] [--csv|--json]",
+     runConciliar},
     {"relatorio", "relatorio ARQUIVO|PASTA... [--tolerancia TEXTO] [--continuar] --saida RELATORIO.html", runRelatorio},
     {"indicios", "indicios ARQUIVO|PASTA... [--limite-cancelamentos P] [--json|--csv] [--continuar]", runIndicios},
     {"efd", "efd ARQUIVO|PASTA... [--tolerancia TEXTO] [--continuar] [--json|--csv]", runEfd},
@@ -23,7 +26,7 @@ const Command kCommands[] = {
     {"exportar-mdb", "exportar-mdb ARQUIVO PASTA [--fabricante NOME]", runExportarMdb},
     {"separar", "separar ARQUIVO", runSeparar},
     {"assinatura", "assinatura ARQUIVO --fabricante NOME [--modelo NOME]", runAssinatura},
-    {"paf", "paf ARQUIVO --software-house NOME", runPaf},
+    {"paf", "paf ARQUIVO --software-house NOME\n    paf --listar", runPaf},
     {"assinar", "assinar ARQUIVO --chave-privada CHAVE.pem [--paf] [--substituir]", runAssinar},
     {"servir", "servir [PASTA] [--porta N] [--sem-navegador]", runServir},
     {"exportar-pg", "exportar-pg ARQUIVO|PASTA... [--url URL] [--pular-existentes] [--validar]", runExportarPg},

@@ -39,14 +39,30 @@ const ResultText kResultTexts[] = {
     {8, "Função não disponível neste modelo."_cp},
 };
 
+// Manufacturer files written for Windows may separate folders with "\".
+fs::path slashed(std::string libraryPath) {
+  std::replace(libraryPath.begin(), libraryPath.end(), '\\', '/');
+  return libraryPath;
+}
+
 }  // namespace
 
+fs::path manufacturerLibraryFile(const fs::path& startDirectory, const std::string& libraryPath,
+                                 const fs::path& fallbackFolder) {
+  const fs::path path = slashed(libraryPath);
+  if (path.empty()) return {};
+  const fs::path own = startDirectory / *path.begin() / path.filename();
+  std::error_code ec;
+  if (fallbackFolder.empty() || fs::exists(own, ec)) return own;
+  const fs::path installed = fallbackFolder / path.filename();
+  return fs::is_regular_file(installed, ec) ? installed : own;
+}
+
 std::shared_ptr<const ManufacturerLibrary> loadManufacturerLibrary(UserInterface& ui, const fs::path& startDirectory,
-                                                                    const std::string& libraryPathText) {
-  // Manufacturer files written for Windows may separate folders with "\".
-  std::string libraryPath = libraryPathText;
-  std::replace(libraryPath.begin(), libraryPath.end(), '\\', '/');
-  const fs::path path(libraryPath);
+                                                                    const std::string& libraryPathText,
+                                                                    const fs::path& fallbackFolder) {
+  const fs::path path = slashed(libraryPathText);
+  const std::string libraryPath = path.string();
   makeCurrent(startDirectory);
   if (!libraryPath.empty()) makeCurrent(*path.begin());  // the manufacturer's folder
 
@@ -55,8 +71,8 @@ std::shared_ptr<const ManufacturerLibrary> loadManufacturerLibrary(UserInterface
     return nullptr;
   }
 
-  // The file itself, in the manufacturer's folder: never a search of the system's paths.
-  const fs::path file = startDirectory / *path.begin() / path.filename();
+  // The file itself, by its full name: never a search of the system's paths.
+  const fs::path file = manufacturerLibraryFile(startDirectory, libraryPathText, fallbackFolder);
   auto library = DynamicLibrary::load(file);
   if (library == nullptr) {
     ui.showMessage("Erro! A biblioteca não foi localizada."_cp, "Erro!", Icon::Error);

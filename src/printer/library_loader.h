@@ -58,8 +58,18 @@ struct ManufacturerLibrary {
   NoArgs leBinarioMf = nullptr;               // optional
 };
 
+// The file loadManufacturerLibrary loads for `libraryPath`: the last component of
+// `libraryPath` in the manufacturer's folder under `startDirectory` when it is
+// there; otherwise, when `fallbackFolder` is given and holds a file of that name,
+// that one (an installed program keeps its simulated ECF in the package's library
+// folder, whatever folder it starts in); otherwise the manufacturer's folder's.
+std::filesystem::path manufacturerLibraryFile(const std::filesystem::path& startDirectory,
+                                              const std::string& libraryPath,
+                                              const std::filesystem::path& fallbackFolder = {});
+
 // Loads the library named by `libraryPath` ("MANUFACTURER/file", as the catalogue
-// forms it) from the manufacturer's folder under `startDirectory`:
+// forms it) from the manufacturer's folder under `startDirectory` (or from
+// `fallbackFolder`, see manufacturerLibraryFile):
 //  - makes `startDirectory` current, then the manufacturer's folder (the first
 //    component of `libraryPath`, where a backslash separates components as "/" does);
 //  - `libraryPath` empty or ending in "/": "Selecione FABRICANTE e MODELO primeiro."
@@ -73,7 +83,8 @@ struct ManufacturerLibrary {
 // All boxes carry the error icon.
 std::shared_ptr<const ManufacturerLibrary> loadManufacturerLibrary(UserInterface& ui,
                                                                     const std::filesystem::path& startDirectory,
-                                                                    const std::string& libraryPath);
+                                                                    const std::string& libraryPath,
+                                                                    const std::filesystem::path& fallbackFolder = {});
 
 // The text of a library result code ("" for 0 and for unknown codes).
 std::string libraryResultText(int code);

@@ -207,7 +207,7 @@ void ManufacturerCatalogue::selectPort(const std::string& portName, const std::s
 
 std::shared_ptr<const ManufacturerLibrary> ManufacturerCatalogue::loadManufacturerLibrary(UserInterface& ui) {
   loaded_.reset();
-  loaded_ = tavex::loadManufacturerLibrary(ui, startDirectory_, libraryPath_);
+  loaded_ = tavex::loadManufacturerLibrary(ui, startDirectory_, libraryPath_, libraryFallback_);
   return loaded_;
 }
 

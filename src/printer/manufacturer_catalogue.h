@@ -104,6 +104,14 @@ class ManufacturerCatalogue {
   std::optional<RsaPublicKey> rsaKeyOfSelection(UserInterface& ui, const std::string& manufacturerName,
                                                 const std::string& modelName);
 
+  // A folder where a library missing from its manufacturer's folder is looked for
+  // (the installed program's library folder); empty, the default, for none.
+  void setLibraryFallback(std::filesystem::path folder) { libraryFallback_ = std::move(folder); }
+  // The file the library of `manufacturer`'s `libraryFile` is loaded from.
+  std::filesystem::path libraryFileOf(const std::string& manufacturer, const std::string& libraryFile) const {
+    return manufacturerLibraryFile(startDirectory_, manufacturer + "/" + libraryFile, libraryFallback_);
+  }
+
   // Loads the library of the last model choice (see loadManufacturerLibrary) and
   // keeps it until unloadManufacturerLibrary; nothing after an error box.
   std::shared_ptr<const ManufacturerLibrary> loadManufacturerLibrary(UserInterface& ui);
@@ -125,6 +133,7 @@ class ManufacturerCatalogue {
   void setMdbDirectory(const std::string& manufacturerName);
 
   std::filesystem::path startDirectory_;
+  std::filesystem::path libraryFallback_;
   std::vector<ManufacturerEntry> entries_;
   std::string selectedManufacturer_;
   std::string selectedModel_;

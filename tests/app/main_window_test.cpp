@@ -177,6 +177,24 @@ TEST_F(MainWindowTest, AManualThatCannotBeOpenedIsReported) {
   EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{kManualNotOpened, kManualNotOpened}));
 }
 
+// A start folder without the manual (a copy of the installed examples) opens the
+// installed one; the folder's own copy comes first.
+TEST_F(MainWindowTest, AStartFolderWithoutTheManualOpensTheInstalledOne) {
+  TempDir installed;
+  writeFile(installed.file("Manual_Tavex.pdf"), "%PDF-1.4\n");
+  auto window = open(dir.path().string());
+  window->useInstalledFiles({}, installed.file("Manual_Tavex.pdf"));
+  QStringList opened;
+  window->openDocument = [&](const QString& path) { return opened << path, true; };
+  window->show();
+  QTest::mouseClick(window->button("ajuda"), Qt::LeftButton);
+  writeFile(dir.file("Manual_Tavex.pdf"), "%PDF-1.4\n");
+  QTest::mouseClick(window->button("ajuda"), Qt::LeftButton);
+  EXPECT_EQ(opened, (QStringList{app::fromPath(installed.file("Manual_Tavex.pdf")),
+                                 app::fromPath(dir.file("Manual_Tavex.pdf"))}));
+  EXPECT_TRUE(ui.messages.empty());
+}
+
 TEST_F(MainWindowTest, AModelGroupThatGreysTheCheckedKindMovesTheCheckToMf) {
   writeManufacturer(dir, "BEMATECH", {"MP-20 FI II"});
   auto window = open(dir.path().string());

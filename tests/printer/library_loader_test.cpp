@@ -71,6 +71,36 @@ TEST_F(LibraryLoading, FileNameIsTakenFromTheLastComponentInsideTheFolder) {
   EXPECT_EQ(ui.messages, (std::vector<ShownMessage>{kNoSelection}));
 }
 
+// A start folder that lacks a manufacturer's library (a copy of the installed
+// examples) takes it from the fallback folder; its own copy always comes first.
+TEST_F(LibraryLoading, ALibraryMissingFromItsFolderIsTakenFromTheFallbackFolder) {
+  TempDir copy;
+  fs::create_directories(copy.path() / "DATAREGIS");
+  const fs::path copyPath = fs::absolute(copy.path()), installed = testing::kStagedSimulator;
+  struct Case {
+    fs::path start, fallback;
+    std::string library;
+    fs::path loaded;  // empty: "not found"
+  } cases[] = {
+      {startPath(), installed, testing::kSimulatorLibrary, startPath() / testing::kSimulatorLibrary},
+      {copyPath, installed, testing::kSimulatorLibrary, installed / "libecf_simulado.so"},
+      {copyPath, installed, "DATAREGIS\\libecf_simulado.so", installed / "libecf_simulado.so"},
+      {copyPath, installed, "DATAREGIS/libm.so.6", {}},
+      {copyPath, {}, testing::kSimulatorLibrary, {}},
+  };
+  for (const Case& c : cases) {
+    ui.messages.clear();
+    const auto lib = loadManufacturerLibrary(ui, c.start, c.library, c.fallback);
+    EXPECT_EQ(lib ? lib->path : fs::path(), c.loaded) << c.start << " " << c.library;
+    EXPECT_EQ(ui.messages, lib ? std::vector<ShownMessage>{} : std::vector<ShownMessage>{kNotFound}) << c.library;
+    EXPECT_EQ(fs::current_path(), lib ? c.start / "DATAREGIS" : c.start);
+  }
+  ManufacturerCatalogue catalogue;
+  catalogue.loadCatalogue(ui, copyPath);
+  catalogue.setLibraryFallback(installed);
+  EXPECT_EQ(catalogue.libraryFileOf("DATAREGIS", "libecf_simulado.so"), installed / "libecf_simulado.so");
+}
+
 TEST_F(LibraryLoading, NoSelectionAsksForManufacturerAndModel) {
   EXPECT_FALSE(loadManufacturerLibrary(ui, startPath(), ""));
   EXPECT_FALSE(loadManufacturerLibrary(ui, startPath(), "DATAREGIS/"));
