@@ -47,7 +47,8 @@ std::string indicatorTable(const std::vector<Indicator>& indicators) {
   std::vector<std::vector<std::string>> rows = {
       {"Nível", "Código", "Linha", "CRZ", "COO", "Esperado", "Encontrado", "Frase"}};
   for (const Indicator& i : indicators)
-    rows.push_back({levelText(i.level), std::string(i.code), numberOrBlank(i.line), numberOrBlank(i.crz),
+    rows.push_back({levelText(i.level), std::string(i.code),
+                    numberOrBlank(i.line) + (i.count > 1 ? "-" + std::to_string(i.lastLine) : ""), numberOrBlank(i.crz),
                     numberOrBlank(i.coo), cp1252ToUtf8(i.expected), cp1252ToUtf8(i.found), cp1252ToUtf8(i.sentence)});
   std::vector<std::size_t> widths(rows[0].size(), 0);
   for (const auto& row : rows)
@@ -146,11 +147,13 @@ std::string ecfsJson(const std::vector<EcfGroup>& groups, const std::vector<File
     for (std::size_t i : group.files) {
       const FileFootprint& f = files[i];
       const std::string_view kind = fileKindRules(f.kind).name;
-      members.push_back({{"arquivo", visibleText(f.path)},
-                         {"tipo", kind.empty() ? json(nullptr) : json(std::string(kind))},
-                         {"crz_inicial", f.reductions.empty() ? json(nullptr) : json(f.firstCrz())},
-                         {"crz_final", f.reductions.empty() ? json(nullptr) : json(f.lastCrz())},
-                         {"periodo", periodOf(f)}});
+      json member = {{"arquivo", visibleText(f.path)},
+                   {"tipo", kind.empty() ? json(nullptr) : json(std::string(kind))},
+                   {"crz_inicial", f.reductions.empty() ? json(nullptr) : json(f.firstCrz())},
+                   {"crz_final", f.reductions.empty() ? json(nullptr) : json(f.lastCrz())},
+                   {"periodo", periodOf(f)}};
+    if (f.withoutEad) member["sem_ead"] = true;
+    members.push_back(std::move(member));
     }
     doc["arquivos"] = std::move(members);
     json left = json::array();
@@ -189,6 +192,7 @@ std::string ecfsTable(const std::vector<EcfGroup>& groups, const std::vector<Fil
       if (!f.reductions.empty()) out += cformat(": CRZ %06d a %06d", f.firstCrz(), f.lastCrz());
       const std::string period = periodOf(f);
       if (!period.empty()) out += ", " + period;
+      if (f.withoutEad) out += ", sem EAD";
       out += "\n";
     }
     for (std::size_t i : group.excluded)
