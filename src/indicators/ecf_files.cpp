@@ -290,7 +290,8 @@ class GroupRules {
       const FileFootprint& f = at(k);
       check(f, coo, f.e11Coo, 1, f.e11Line, 11, "O COO do E11", "capturado antes");
       check(f, cro, f.e11Cro, 1, f.e11Line, 11, "O CRO do E11", "capturado antes");
-      check(f, gt, f.e11Gt, 1, f.e11Line, 11, "O GT do E11", "capturado antes");
+      if (f.e11Gt != 0)  // a GT of zero is none known (files made without one)
+        check(f, gt, f.e11Gt, 1, f.e11Line, 11, "O GT do E11", "capturado antes");
       const auto raise = [&](Highest& highest, std::int64_t value) {
         if (value > highest.value) highest = {value, k, 0};
       };
