@@ -49,7 +49,9 @@ QVariant IndicatorsModel::data(const QModelIndex& index, int role) const {
     switch (column) {
       case LevelColumn: return QString::fromUtf8(alert ? "Alerta" : "Informação");
       case CodeColumn: return QString::fromLatin1(i.code.data(), static_cast<qsizetype>(i.code.size()));
-      case LineColumn: return i.line > 0 ? QVariant(i.line) : QVariant();
+      case LineColumn:
+        if (i.count > 1) return QString::fromUtf8("%1–%2").arg(i.line).arg(i.lastLine);
+        return i.line > 0 ? QVariant(i.line) : QVariant();
       case CrzColumn: return counter(i.crz);
       case CooColumn: return counter(i.coo);
       case ExpectedColumn: return fromCp1252(i.expected);
@@ -67,7 +69,13 @@ QVariant IndicatorsModel::data(const QModelIndex& index, int role) const {
       default: return data(index, Qt::DisplayRole);
     }
   }
-  if (role == Qt::ToolTipRole && column == MessageColumn) return fromCp1252(i.sentence);
+  if (role == Qt::ToolTipRole && column == MessageColumn) {
+    // The consequences of one cause: each of them behind the one row.
+    QString text = fromCp1252(i.sentence);
+    for (const Indicator& member : i.members)
+      text += QString::fromUtf8("\nLinha %1: ").arg(member.line) + fromCp1252(member.sentence);
+    return text;
+  }
   if (role == Qt::DecorationRole && column == LevelColumn)
     return QApplication::style()->standardIcon(alert ? QStyle::SP_MessageBoxWarning : QStyle::SP_MessageBoxInformation);
   if (role == Qt::ForegroundRole && alert && (column == LevelColumn || column == MessageColumn)) return QBrush(kErrorColour);

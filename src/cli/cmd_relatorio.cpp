@@ -70,7 +70,7 @@ std::vector<report::EcfSummary> ecfSummaries(const std::vector<EcfGroup>& groups
     }
     for (const Indicator& x : group.indicators) {
       if (x.code != "indicio.arquivos.divergencia") continue;
-      for (const std::string& name : {cp1252ToUtf8(x.expected), cp1252ToUtf8(x.found)})
+      for (const std::string& name : x.files)
         if (std::find(ecf.disagreeing.begin(), ecf.disagreeing.end(), name) == ecf.disagreeing.end())
           ecf.disagreeing.push_back(name);
     }

@@ -49,7 +49,8 @@ std::string indicatorTable(const std::vector<Indicator>& indicators) {
   std::vector<std::vector<std::string>> rows = {
       {"Nível", "Código", "Linha", "CRZ", "COO", "Esperado", "Encontrado", "Frase"}};
   for (const Indicator& i : indicators)
-    rows.push_back({levelText(i.level), std::string(i.code), numberOrBlank(i.line), numberOrBlank(i.crz),
+    rows.push_back({levelText(i.level), std::string(i.code),
+                    numberOrBlank(i.line) + (i.count > 1 ? "-" + std::to_string(i.lastLine) : ""), numberOrBlank(i.crz),
                     numberOrBlank(i.coo), visibleText(cp1252ToUtf8(i.expected)), visibleText(cp1252ToUtf8(i.found)),
                     visibleText(cp1252ToUtf8(i.sentence))});  // texts of the files, for a terminal
   std::vector<std::size_t> widths(rows[0].size(), 0);
@@ -184,6 +185,7 @@ std::string ecfJsonHead(const EcfGroup& group, const std::vector<FileFootprint>&
     member["crz_inicial"] = f.reductions.empty() ? json(nullptr) : json(f.firstCrz());
     member["crz_final"] = f.reductions.empty() ? json(nullptr) : json(f.lastCrz());
     member["periodo"] = periodOf(f);
+    if (f.withoutEad) member["sem_ead"] = true;
     members.push_back(std::move(member));
   }
   doc["arquivos"] = std::move(members);
@@ -233,6 +235,7 @@ std::string ecfsTable(const std::vector<EcfGroup>& groups, const std::vector<Fil
       if (!f.reductions.empty()) out += cformat(": CRZ %06d a %06d", f.firstCrz(), f.lastCrz());
       const std::string period = periodOf(f);
       if (!period.empty()) out += ", " + period;
+      if (f.withoutEad) out += ", sem EAD";
       out += "\n";
     }
     for (std::size_t i : group.excluded)

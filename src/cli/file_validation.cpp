@@ -109,7 +109,9 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   if (settings.sink != nullptr) options.sinks.push_back(settings.sink);
   options.logCreated = settings.logCreated;
   options.readTap = settings.readTap;
-  IndicatorCollector indicators(settings.indicators);
+  IndicatorSettings indicatorSettings = settings.indicators;
+  indicatorSettings.toleranceCents = settings.toleranceCents;
+  IndicatorCollector indicators(indicatorSettings);
   FootprintCollector footprints(path);
   RecordObservers observers;
   // TAVEX_SEM_INDICIOS: the run without them, for the benchmark that weighs their cost.
@@ -141,7 +143,7 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   std::vector<Indicator> found;
   if (withIndicators) found = indicators.finish();
   // A file whose structure failed never reached its totals: its group goes on without it.
-  FileFootprint gathered = footprints.finish(summary.ran && summary.reconciliation.has_value());
+  FileFootprint gathered = footprints.finish(summary);
   if (footprint != nullptr) *footprint = run != nullptr ? gathered : std::move(gathered);
   if (document != nullptr)
     document->complete(documentHead(outcome, settings, &summary),
@@ -294,18 +296,40 @@ json reconciliationJson(const Reconciliation& reconciliation) {
   return json::parse(text);
 }
 
+namespace {
+
+// One indicator; "arquivos" for one across files, and for the consequences of one
+// cause their count, the last line and each of them ("lista").
+json indicatorJson(const Indicator& i) {
+  json item = {{"codigo", std::string(i.code)},
+               {"nivel", std::string(indicatorLevelName(i.level))},
+               {"mensagem", cp1252ToUtf8(i.sentence)},
+               {"linha", orNull(i.line)},
+               {"registro", orNull(i.recordType)},
+               {"crz", orNull(i.crz)},
+               {"coo", orNull(i.coo)},
+               {"esperado", cp1252ToUtf8(i.expected)},
+               {"encontrado", cp1252ToUtf8(i.found)}};
+  if (!i.files.empty()) {
+    json files = json::array();
+    for (const std::string& path : i.files) files.push_back(visibleText(path));
+    item["arquivos"] = std::move(files);
+  }
+  if (i.count > 1) {
+    item["ocorrencias"] = i.count;
+    item["ultima_linha"] = orNull(i.lastLine);
+    json members = json::array();
+    for (const Indicator& member : i.members) members.push_back(indicatorJson(member));
+    item["lista"] = std::move(members);
+  }
+  return item;
+}
+
+}  // namespace
+
 std::string indicatorsJson(const std::vector<Indicator>& indicators) {
   json list = json::array();
-  for (const Indicator& i : indicators)
-    list.push_back({{"codigo", std::string(i.code)},
-                    {"nivel", std::string(indicatorLevelName(i.level))},
-                    {"mensagem", cp1252ToUtf8(i.sentence)},
-                    {"linha", orNull(i.line)},
-                    {"registro", orNull(i.recordType)},
-                    {"crz", orNull(i.crz)},
-                    {"coo", orNull(i.coo)},
-                    {"esperado", cp1252ToUtf8(i.expected)},
-                    {"encontrado", cp1252ToUtf8(i.found)}});
+  for (const Indicator& i : indicators) list.push_back(indicatorJson(i));
   std::string out;
   append(out, list);
   return out;

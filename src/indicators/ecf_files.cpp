@@ -5,6 +5,7 @@
 #include <tuple>
 #include <unordered_map>
 
+#include "cotepe/br_format.h"
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 #include "cotepe/visible_name.h"
@@ -50,19 +51,41 @@ bool fiscal(const FileFootprint& f) {
   return !f.reductions.empty() && !f.reductions.front().fromTape;
 }
 
-// The values of one reduction that two files must tell alike, named for the sentence.
-std::string differences(const FileFootprint::Reduction& a, const FileFootprint::Reduction& b) {
-  std::string out;
-  const auto add = [&](bool differ, const char* what) {
-    if (differ) out += (out.empty() ? "" : ", ") + std::string(what);
-  };
-  add(a.coo != b.coo, "COO");
-  add(a.cro != b.cro, "CRO");
-  add(a.movement != b.movement, "data do movimento");
-  add(a.issued != b.issued, "data de emissão"_cp);
-  add(a.gross != b.gross, "venda bruta");
-  add(a.totalizers != b.totalizers, "totalizadores (E13)");
-  return out;
+// What differs between two reads of one record: the names of the values (for the
+// sentence) and the first of them as each file tells it.
+struct Differences {
+  std::string names, first, second;
+  void add(bool differ, const char* what, std::string a, std::string b) {
+    if (!differ) return;
+    if (names.empty()) {
+      first = std::move(a);
+      second = std::move(b);
+    }
+    names += (names.empty() ? "" : ", ") + std::string(what);
+  }
+};
+
+std::string number(std::int64_t value) { return std::to_string(value); }
+
+Differences differences(const FileFootprint::Reduction& a, const FileFootprint::Reduction& b) {
+  Differences d;
+  d.add(a.coo != b.coo, "COO", number(a.coo), number(b.coo));
+  d.add(a.cro != b.cro, "CRO", number(a.cro), number(b.cro));
+  d.add(a.movement != b.movement, "data do movimento", a.movement, b.movement);
+  d.add(a.issued != b.issued, "data de emissão"_cp, a.issued, b.issued);
+  d.add(a.gross != b.gross, "venda bruta", brazilianMoney(a.gross), brazilianMoney(b.gross));
+  d.add(a.totalizers != b.totalizers, "totalizadores (E13)", "E13 do primeiro", "E13 diferentes");
+  return d;
+}
+
+Differences differences(const FileFootprint::Document& a, const FileFootprint::Document& b) {
+  Differences d;
+  d.add(a.type != b.type, "tipo de registro", cformat("E%02d", a.type), cformat("E%02d", b.type));
+  d.add(a.counter != b.counter, a.type == 14 ? "CCF" : "GNF", number(a.counter), number(b.counter));
+  d.add(a.date != b.date, "data", number(a.date), number(b.date));
+  d.add(a.total != b.total, "valor líquido"_cp, brazilianMoney(a.total), brazilianMoney(b.total));
+  d.add(a.cancelled != b.cancelled, "cancelamento", a.cancelled ? "S" : "N", b.cancelled ? "S" : "N");
+  return d;
 }
 
 class GroupRules {
@@ -72,12 +95,20 @@ class GroupRules {
   void run() {
     coverage();
     overlapsAndDisagreements();
+    documents();
+    daysWithoutDocuments();
     counters();
     sortAlertsFirst(group_.indicators);
   }
 
  private:
   const FileFootprint& at(std::size_t k) const { return files_[group_.files[k]]; }
+
+  void add(Indicator indicator, const FileFootprint& a, const FileFootprint* b = nullptr) {
+    indicator.files.push_back(a.path);
+    if (b != nullptr) indicator.files.push_back(b->path);
+    group_.indicators.push_back(std::move(indicator));
+  }
 
   void coverage() {
     int end = 0;
@@ -89,11 +120,12 @@ class GroupRules {
       if (end == 0 || first > end + 1) {
         if (end != 0) {
           group_.missing.emplace_back(end + 1, first - 1);
-          group_.indicators.push_back(indicator(
+          add(indicator(
               "indicio.arquivos.lacuna", f.reductions.front().line, f.reductions.front().fromTape ? 16 : 12, end + 1,
               cformat("%06d", end + 1), cformat("%06d", first),
               cformat("Faltam as reduções Z de CRZ %s entre %s (última: CRZ %06d) e %s (primeira: CRZ %06d): nenhum arquivo da ECF as tem."_cp,
-                      range(end + 1, first - 1).c_str(), name(at(reaching)).c_str(), end, name(f).c_str(), first)));
+                      range(end + 1, first - 1).c_str(), name(at(reaching)).c_str(), end, name(f).c_str(), first)),
+              at(reaching), &f);
         }
         group_.held.emplace_back(first, last);
       } else {
@@ -123,10 +155,10 @@ class GroupRules {
       Memory& m = memories[fiscal(f) ? 0 : 1];
       if (m.end != 0 && f.firstCrz() <= m.end) {
         const int from = f.firstCrz(), to = std::min(m.end, f.lastCrz());
-        group_.indicators.push_back(indicator(
-            "indicio.arquivos.sobreposicao", 0, 0, from, "", range(from, to),
-            cformat("%s e %s têm as mesmas reduções Z (CRZ %s)."_cp, name(at(m.reaching)).c_str(), name(f).c_str(),
-                    range(from, to).c_str())));
+        add(indicator("indicio.arquivos.sobreposicao", 0, 0, from, "", range(from, to),
+                      cformat("%s e %s têm as mesmas reduções Z (CRZ %s)."_cp, name(at(m.reaching)).c_str(),
+                              name(f).c_str(), range(from, to).c_str())),
+            at(m.reaching), &f);
       }
       if (fiscal(f))
         for (const FileFootprint::Reduction& r : f.reductions) {
@@ -142,12 +174,92 @@ class GroupRules {
 
   void disagreement(const FileFootprint& a, const FileFootprint::Reduction& ra, const FileFootprint& b,
                     const FileFootprint::Reduction& rb) {
-    const std::string differ = differences(ra, rb);
-    if (differ.empty()) return;
-    group_.indicators.push_back(indicator(
-        "indicio.arquivos.divergencia", rb.line, 12, rb.crz, name(a), name(b),
-        cformat("A redução Z de CRZ %06d difere entre %s (linha %d) e %s (linha %d): %s. A história da ECF foi reescrita em um deles."_cp,
-                rb.crz, name(a).c_str(), ra.line, name(b).c_str(), rb.line, differ.c_str())));
+    const Differences differ = differences(ra, rb);
+    if (differ.names.empty()) return;
+    add(indicator("indicio.arquivos.divergencia", rb.line, 12, rb.crz, differ.first, differ.second,
+                  cformat("A redução Z de CRZ %06d difere entre %s (linha %d) e %s (linha %d): %s. A história da ECF foi reescrita em um deles."_cp,
+                          rb.crz, name(a).c_str(), ra.line, name(b).c_str(), rb.line, differ.names.c_str())),
+        a, &b);
+  }
+
+  // Two reads of the detail memory holding the same COO must tell the document
+  // alike. Each COO against the first file holding it; the documents that differ
+  // between two files are one indicator, with each of them behind it.
+  void documents() {
+    std::unordered_map<std::int64_t, std::pair<std::size_t, std::size_t>> first;  // COO -> file, document
+    std::map<std::pair<std::size_t, std::size_t>, std::size_t> heads;            // files -> indicator
+    for (std::size_t k = 0; k < group_.files.size(); ++k) {
+      const FileFootprint& f = at(k);
+      for (std::size_t d = 0; d < f.documents.size(); ++d) {
+        const FileFootprint::Document& doc = f.documents[d];
+        if (doc.coo == 0) continue;
+        const auto [it, added] = first.try_emplace(doc.coo, k, d);
+        if (added || it->second.first == k) continue;
+        const FileFootprint& other = at(it->second.first);
+        const FileFootprint::Document& was = other.documents[it->second.second];
+        const Differences differ = differences(was, doc);
+        if (differ.names.empty()) continue;
+        Indicator one = indicator(
+            "indicio.arquivos.divergencia", doc.line, doc.type, 0, differ.first, differ.second,
+            cformat("O documento de COO %lld difere entre %s (linha %d) e %s (linha %d): %s. Uma das leituras da "
+                    "fita-detalhe foi alterada."_cp,
+                    static_cast<long long>(doc.coo), name(other).c_str(), was.line, name(f).c_str(), doc.line,
+                    differ.names.c_str()));
+        one.coo = doc.coo;
+        one.files = {other.path, f.path};
+        const auto [head, fresh] = heads.try_emplace({it->second.first, k}, group_.indicators.size());
+        if (fresh) {
+          group_.indicators.push_back(std::move(one));
+          continue;
+        }
+        Indicator& h = group_.indicators[head->second];
+        if (h.members.empty()) h.members.push_back(h);
+        h.lastLine = std::max(h.lastLine == 0 ? h.line : h.lastLine, one.line);
+        ++h.count;
+        h.sentence = cformat("%lld documentos diferem entre %s e %s; o primeiro: %s"_cp, static_cast<long long>(h.count),
+                             name(other).c_str(), name(f).c_str(), h.members.front().sentence.c_str());
+        h.members.push_back(std::move(one));
+      }
+    }
+  }
+
+  // A day of sales in the fiscal memory whose detail memory, read in another file,
+  // holds no document of it.
+  void daysWithoutDocuments() {
+    struct Held {
+      std::size_t file;
+      std::int64_t documents;
+    };
+    std::unordered_map<int, Held> tapeDays;  // CRZ -> the first tape file holding it, and its documents there
+    for (std::size_t k = 0; k < group_.files.size(); ++k) {
+      const FileFootprint& f = at(k);
+      if (f.reductions.empty() || fiscal(f)) continue;
+      std::vector<std::int64_t> counts(f.reductions.size(), 0);
+      for (const FileFootprint::Document& doc : f.documents) {
+        const auto it = std::lower_bound(f.reductions.begin(), f.reductions.end(), doc.coo,
+                                         [](const FileFootprint::Reduction& r, std::int64_t coo) { return r.coo < coo; });
+        if (it != f.reductions.end()) ++counts[static_cast<std::size_t>(it - f.reductions.begin())];
+      }
+      for (std::size_t r = 0; r < f.reductions.size(); ++r)
+        tapeDays.try_emplace(f.reductions[r].crz, Held{k, counts[r]});
+    }
+    if (tapeDays.empty()) return;
+    for (std::size_t k = 0; k < group_.files.size(); ++k) {
+      const FileFootprint& f = at(k);
+      if (!fiscal(f) || !f.documents.empty()) continue;  // a TDM answers for its own days
+      for (const FileFootprint::Reduction& r : f.reductions) {
+        const auto it = tapeDays.find(r.crz);
+        if (r.gross <= 0 || it == tapeDays.end() || it->second.documents != 0) continue;
+        const FileFootprint& tape = at(it->second.file);
+        Indicator one = indicator(
+            "indicio.z.sem_documentos", r.line, 12, r.crz, "documentos do dia", "nenhum",
+            cformat("Redução Z de CRZ %06d com venda bruta de R$ %s em %s e nenhum documento do dia na fita-detalhe "
+                    "de %s: os documentos do dia foram apagados."_cp,
+                    r.crz, brazilianMoney(r.gross).c_str(), name(f).c_str(), name(tape).c_str()));
+        one.coo = r.coo;
+        add(std::move(one), f, &tape);
+      }
+    }
   }
 
   // A counter of a later file (one that reaches further in CRZ) below what an
@@ -159,34 +271,43 @@ class GroupRules {
       int lastCrz = 0;       // the last CRZ of that file
     };
     Highest coo, cro, gt, reductionCoo;
+    const auto check = [&](const FileFootprint& f, Highest& highest, std::int64_t value, int from, int line, int type,
+                           const char* what, const char* earlier) {
+      if (from <= highest.lastCrz || value >= highest.value) return;
+      add(indicator("indicio.arquivos.contadores", line, type, 0, std::to_string(highest.value), std::to_string(value),
+                    cformat("%s de %s (%lld) é menor que o de %s, %s (%lld): o contador voltou."_cp, what,
+                            name(f).c_str(), static_cast<long long>(value), name(at(highest.file)).c_str(), earlier,
+                            static_cast<long long>(highest.value))),
+          at(highest.file), &f);
+    };
+    // The E11 holds the counters when the file was captured: captures in time order
+    // (date and hour, then CRZ), whatever reductions each file holds.
+    std::vector<std::size_t> captures;
+    for (std::size_t k = 0; k < group_.files.size(); ++k)
+      if (at(k).hasE11 && at(k).e11Stamp != 0) captures.push_back(k);
+    std::stable_sort(captures.begin(), captures.end(), [&](std::size_t a, std::size_t b) {
+      return std::pair(at(a).e11Stamp, at(a).e11Crz) < std::pair(at(b).e11Stamp, at(b).e11Crz);
+    });
+    for (std::size_t k : captures) {
+      const FileFootprint& f = at(k);
+      check(f, coo, f.e11Coo, 1, f.e11Line, 11, "O COO do E11", "capturado antes");
+      check(f, cro, f.e11Cro, 1, f.e11Line, 11, "O CRO do E11", "capturado antes");
+      if (f.e11Gt != 0)  // a GT of zero is none known (files made without one)
+        check(f, gt, f.e11Gt, 1, f.e11Line, 11, "O GT do E11", "capturado antes");
+      const auto raise = [&](Highest& highest, std::int64_t value) {
+        if (value > highest.value) highest = {value, k, 0};
+      };
+      raise(coo, f.e11Coo);
+      raise(cro, f.e11Cro);
+      raise(gt, f.e11Gt);
+    }
     for (std::size_t k = 0; k < group_.files.size(); ++k) {
       const FileFootprint& f = at(k);
-      const auto check = [&](Highest& highest, std::int64_t value, int from, int line, int type, const char* what) {
-        if (from <= highest.lastCrz || value >= highest.value) return;
-        group_.indicators.push_back(indicator(
-            "indicio.arquivos.contadores", line, type, 0, std::to_string(highest.value), std::to_string(value),
-            cformat("%s de %s (%lld) é menor que o de %s, anterior (%lld): o contador voltou."_cp, what, name(f).c_str(),
-                    static_cast<long long>(value), name(at(highest.file)).c_str(), static_cast<long long>(highest.value))));
-      };
-      if (f.hasE11) {
-        check(coo, f.e11Coo, f.lastCrz(), f.e11Line, 11, "O COO do E11");
-        check(cro, f.e11Cro, f.lastCrz(), f.e11Line, 11, "O CRO do E11");
-        check(gt, f.e11Gt, f.lastCrz(), f.e11Line, 11, "O GT do E11");
-      }
       if (fiscal(f)) {
         const FileFootprint::Reduction& r = f.reductions.front();
-        check(reductionCoo, r.coo, r.crz, r.line, 12, "O COO da primeira redução Z (E12)"_cp);
+        check(f, reductionCoo, r.coo, r.crz, r.line, 12, "O COO da primeira redução Z (E12)"_cp, "anterior");
+        if (f.reductions.back().coo > reductionCoo.value) reductionCoo = {f.reductions.back().coo, k, f.lastCrz()};
       }
-      // The highest values of this file count for the files after it.
-      const auto raise = [&](Highest& highest, std::int64_t value) {
-        if (value > highest.value) highest = {value, k, f.lastCrz()};
-      };
-      if (f.hasE11) {
-        raise(coo, f.e11Coo);
-        raise(cro, f.e11Cro);
-        raise(gt, f.e11Gt);
-      }
-      if (fiscal(f)) raise(reductionCoo, f.reductions.back().coo);
     }
   }
 
@@ -209,6 +330,7 @@ int FileFootprint::lastCrz() const {
 }
 
 void FootprintCollector::onRecord(const RecordLine& rec, bool fieldsPassed, const CheckState&) {
+  restarted_ = false;
   if (!fieldsPassed) return;
   FileFootprint& f = footprint_;
   const std::string_view line = rec.text;
@@ -234,6 +356,9 @@ void FootprintCollector::onRecord(const RecordLine& rec, bool fieldsPassed, cons
     case 11:
       f.hasE11 = true;
       f.e11Line = rec.number;
+      f.e11Crz = leadingInt(fieldOf(line, E11::Crz));
+      if (const std::int64_t date = leadingInt(fieldOf(line, E11::DataCaptura)); date != 0)
+        f.e11Stamp = date * 1000000 + leadingInt(fieldOf(line, E11::HoraCaptura));
       f.e11Coo = leadingInt(fieldOf(line, E11::Coo));
       f.e11Cro = leadingInt(fieldOf(line, E11::Cro));
       f.e11Gt = leadingInt(fieldOf(line, E11::Gt));
@@ -257,9 +382,27 @@ void FootprintCollector::onRecord(const RecordLine& rec, bool fieldsPassed, cons
         f.reductions[it->second].totalizers += digestOf(fieldOf(line, E13::Totalizador), fieldOf(line, E13::ValorAcumulado));
       break;
     }
+    case 14:
+      f.documents.push_back({leadingInt(fieldOf(line, E14::Coo)), leadingInt(fieldOf(line, E14::TotalLiquido)),
+                             static_cast<std::int32_t>(leadingInt(fieldOf(line, E14::DataInicio))),
+                             static_cast<std::int32_t>(leadingInt(fieldOf(line, E14::Contador))), rec.number, 14,
+                             fieldOf(line, E14::Cancelamento) == "S"});
+      break;
+    case 19:
+      f.documents.push_back({leadingInt(fieldOf(line, E19::Coo)), leadingInt(fieldOf(line, E19::TotalLiquido)),
+                             static_cast<std::int32_t>(leadingInt(fieldOf(line, E19::DataInicio))),
+                             static_cast<std::int32_t>(leadingInt(fieldOf(line, E19::Gnf))), rec.number, 19,
+                             fieldOf(line, E19::Cancelamento) == "S"});
+      break;
     case 16:
+      if (trimRight(fieldOf(line, E16::Denominacao)) != "RZ") {
+        f.documents.push_back({leadingInt(fieldOf(line, E16::Coo)), 0,
+                               static_cast<std::int32_t>(leadingInt(fieldOf(line, E16::DataFinal))),
+                               static_cast<std::int32_t>(leadingInt(fieldOf(line, E16::Gnf))), rec.number, 16, false});
+        break;
+      }
       // A detail memory's reductions are its E16 "RZ" documents.
-      if (trimRight(fieldOf(line, E16::Denominacao)) == "RZ" && (f.reductions.empty() || f.reductions.front().fromTape)) {
+      if (f.reductions.empty() || f.reductions.front().fromTape) {
         FileFootprint::Reduction r;
         r.crz = static_cast<int>(leadingInt(fieldOf(line, E16::Crz)));
         r.line = rec.number;
@@ -278,11 +421,21 @@ void FootprintCollector::onRestart() {
   fresh.path = std::move(footprint_.path);
   footprint_ = std::move(fresh);
   byCrz_.clear();
+  restarted_ = true;
 }
 
 FileFootprint FootprintCollector::finish(bool usable) {
   footprint_.usable = usable;
   return std::move(footprint_);
+}
+
+FileFootprint FootprintCollector::finish(const ValidationSummary& summary) {
+  // endsInEad is known when the run read every line in its one read: the structure
+  // did not stop it. A run that started over and never read the records again
+  // (too many findings, sizes wrong) holds only part of them.
+  const bool read = summary.ran && summary.endsInEad.has_value() && !restarted_;
+  footprint_.withoutEad = read && !*summary.endsInEad;
+  return finish(read || (summary.ran && summary.reconciliation.has_value()));
 }
 
 std::vector<EcfGroup> groupByEcf(const std::vector<FileFootprint>& files) {

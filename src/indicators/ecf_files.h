@@ -17,6 +17,7 @@
 #include "cotepe/file_kind.h"
 #include "indicators/indicator.h"
 #include "validation/record_observer.h"
+#include "validation/validate.h"
 
 namespace tavex {
 
@@ -27,7 +28,10 @@ struct FileFootprint {
   std::string serial, mfAdicional, model;
   FileKind kind = FileKind::None;
   std::string periodStart, periodEnd;  // E01 AAAAMMDD
-  bool usable = true;  // the validation read it to its end-of-file reports (false: structure failed)
+  // The validation read all its records (false: its structure failed before the
+  // end, and it is set aside). A file lacking only its EAD, or a record type, is read.
+  bool usable = true;
+  bool withoutEad = false;  // read, but its last record is no EAD (as `separar` cuts them)
   // The first record after E01 that names another ECF (serial, MF addition or
   // model), 0 when none, and the serial it names: such a file is no one ECF's.
   int foreignLine = 0;
@@ -46,7 +50,21 @@ struct FileFootprint {
 
   bool hasE11 = false;
   int e11Line = 0;
-  std::int64_t e11Coo = 0, e11Cro = 0, e11Gt = 0;
+  std::int64_t e11Coo = 0, e11Cro = 0, e11Gt = 0, e11Crz = 0;
+  std::int64_t e11Stamp = 0;  // capture date and hour, AAAAMMDDhhmmss; 0 when blank
+
+  // The detail memory's documents (E14, E16 but "RZ", E19) in file order, each in a
+  // few numbers: what another read of the same memory must tell alike.
+  struct Document {
+    std::int64_t coo = 0;
+    std::int64_t total = 0;    // net total; 0 for an E16
+    std::int32_t date = 0;     // AAAAMMDD
+    std::int32_t counter = 0;  // CCF of a coupon, GNF of a non-fiscal document
+    std::int32_t line = 0;
+    std::int8_t type = 0;  // 14, 16, 19
+    bool cancelled = false;
+  };
+  std::vector<Document> documents;
 
   // The CRZ range the file holds (its first and last reduction), 0/0 when none.
   int firstCrz() const;
@@ -62,9 +80,13 @@ class FootprintCollector : public RecordObserver {
   void onRestart() override;
   // The footprint; `usable` as the caller learned from the run.
   FileFootprint finish(bool usable);
+  // The footprint of the full run that gave `summary`: usable when every record
+  // was read (the structure held, or failed only for record types left out).
+  FileFootprint finish(const ValidationSummary& summary);
 
  private:
   FileFootprint footprint_;
+  bool restarted_ = false;  // the run started over and no record has come since
   std::unordered_map<int, std::size_t> byCrz_;  // the E12 of each CRZ seen (for its E13)
 };
 

@@ -9,7 +9,9 @@ namespace tavex {
 
 IndicatorRun validateWithIndicators(Notifier& notifier, const std::string& path, std::int64_t toleranceCents,
                                     const IndicatorSettings& settings, ValidationOptions options) {
-  IndicatorCollector collector(settings);
+  IndicatorSettings withTolerance = settings;
+  withTolerance.toleranceCents = toleranceCents;
+  IndicatorCollector collector(withTolerance);
   options.recordObserver = &collector;
   IndicatorRun run;
   run.summary = validateCotepeFile(notifier, path, toleranceCents, options);

@@ -33,6 +33,15 @@ struct Indicator {
   std::string expected;  // what the counters' rules expect there (a number, a date AAAAMMDD, a share)
   std::string found;     // what the file holds
   std::string sentence;  // what was seen and why it matters, for the auditor
+  // An indicator across files: the files concerned (paths as given, UTF-8), the
+  // earlier one first. Empty for an indicator of one file.
+  std::vector<std::string> files;
+  // The consequences of one cause shown as one indicator (the documents of one
+  // reduction dated off its day): how many, the line of the last one, and each of
+  // them. `count` 1 and `members` empty for a single indicator.
+  std::int64_t count = 1;
+  int lastLine = 0;
+  std::vector<Indicator> members;
 };
 
 // The table of codes: each code once, with its level and a line saying what it
@@ -54,6 +63,8 @@ struct IndicatorSettings {
   // indicio.cancelamentos: a reduction whose cancelled coupons exceed this share,
   // in hundredths of a percent (1000 = 10 %).
   std::int64_t cancellationLimitHundredths = 1000;
+  // indicio.gt.vendas: the difference in centavos still taken as equal.
+  std::int64_t toleranceCents = 0;
 };
 
 // A percentage typed by the user ("10", "12,5", "7.25") in hundredths of a

@@ -1,6 +1,7 @@
 #include "indicators/indicator_collector.h"
 
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <utility>
 
@@ -22,6 +23,10 @@ std::string day(std::int64_t date) {
   return text ? *text : std::to_string(date);
 }
 
+// A date and an hour (AAAAMMDD, hhmmss) as one number that orders as time does; 0
+// when the date is blank.
+std::int64_t stamp(std::int64_t date, std::int64_t hour) { return date == 0 ? 0 : date * 1000000 + hour; }
+
 // Hundredths of a percent as "12,50".
 std::string percent(std::int64_t hundredths) {
   return cformat("%lld,%02lld", static_cast<long long>(hundredths / 100), static_cast<long long>(hundredths % 100));
@@ -33,10 +38,15 @@ long long ll(std::int64_t value) { return static_cast<long long>(value); }
 
 void IndicatorCollector::add(std::string_view code, const RecordLine& rec, std::int64_t crz, std::int64_t coo,
                              std::string expected, std::string found, std::string sentence) {
+  add(code, rec.number, rec.type, crz, coo, std::move(expected), std::move(found), std::move(sentence));
+}
+
+void IndicatorCollector::add(std::string_view code, int line, int type, std::int64_t crz, std::int64_t coo,
+                             std::string expected, std::string found, std::string sentence) {
   Indicator indicator;
   indicator.code = code;
-  indicator.line = rec.number;
-  indicator.recordType = rec.type;
+  indicator.line = line;
+  indicator.recordType = type;
   indicator.crz = crz;
   indicator.coo = coo;
   indicator.expected = std::move(expected);
@@ -95,14 +105,21 @@ void IndicatorCollector::skipped(int type) {
     case 12:
       if (firstE12Line == 0) firstE12Skipped = true;
       lastE12Skipped = true;
+      e12Skipped = true;
       lastCrz = lastE12Cro = lastMovement = lastCoo[kE12] = {};
       break;
-    case 14: lastCoo[kE14] = lastCcf = {}; break;
+    case 14:
+      lastCoo[kE14] = lastCcf = {};
+      documentSkipped = true;
+      break;
     case 16:  // the GNF sequence starts again after the E16 before it
       e16Gnf.push_back(GnfDocument{lastCoo[kE16].value, 0, 0, 16});
       lastCoo[kE16] = {};
+      lastTapeCrz = lastTapeDate = {};
+      documentSkipped = true;
       break;
     case 19:
+      documentSkipped = true;
       lastCoo[kE19] = {};
       gnfGap = true;
       break;
@@ -115,12 +132,15 @@ void IndicatorCollector::onE01(const RecordLine& rec) {
   e01Line = rec.number;
   crzFirst = f.asInt(E01::CrzInicial);
   crzLast = f.asInt(E01::CrzFinal);
+  kind = fileKindOf(f[E01::ComandoGeracao]);
 }
 
 void IndicatorCollector::onE02(const RecordLine& rec) {
   FieldsOf<E02> f(rec.text);
   hasE02Gt = true;
   e02Gt = f.asInt(E02::Gt);
+  const std::int64_t when = stamp(f.asInt(E02::DataCadastro), f.asInt(E02::HoraCadastro));
+  if (e02Gt != 0 && when != 0) gtAnchors.push_back(GtAnchor{when, e02Gt, rec.number, 2});
 }
 
 void IndicatorCollector::onE04(const RecordLine& rec) {
@@ -133,6 +153,8 @@ void IndicatorCollector::onE04(const RecordLine& rec) {
                 user.c_str(), ll(gt), lastE04Gt.line, ll(lastE04Gt.value)));
   lastE04Gt = Last{gt, rec.number};
   raise(maxE04Gt, gt, rec.number);
+  const std::int64_t when = stamp(f.asInt(E04::DataCadastro), f.asInt(E04::HoraCadastro));
+  if (gt != 0 && when != 0) gtAnchors.push_back(GtAnchor{when, gt, rec.number, 4});
 }
 
 void IndicatorCollector::onE09(const RecordLine& rec) {
@@ -158,6 +180,8 @@ void IndicatorCollector::onE11(const RecordLine& rec) {
   e11Ccf = std::max({f.asInt(E11::Ccf), f.asInt(E11::Cvc), f.asInt(E11::Cbp)});
   // One comparison with the largest GT registered before (E02, or an E04 above it).
   const std::int64_t gt = f.asInt(E11::Gt);
+  e11Gt = gt;
+  e11Stamp = stamp(f.asInt(E11::DataCaptura), f.asInt(E11::HoraCaptura));
   const bool fromE04 = maxE04Gt.line != 0 && (!hasE02Gt || maxE04Gt.value > e02Gt);
   const std::int64_t registered = fromE04 ? maxE04Gt.value : e02Gt;
   if ((hasE02Gt || fromE04) && gt < registered) {
@@ -168,13 +192,16 @@ void IndicatorCollector::onE11(const RecordLine& rec) {
   }
 }
 
-bool IndicatorCollector::documentCoo(const RecordLine& rec, std::int64_t coo, const CheckState& state,
+bool IndicatorCollector::documentCoo(const RecordLine& rec, std::int64_t coo, std::int64_t crz, const CheckState& state,
                                      bool reductionPrint, const Reduction* coupons) {
   const int slot = rec.type == 12 ? kE12 : rec.type == 14 ? kE14 : rec.type == 16 ? kE16 : kE19;
   Last& last = lastCoo[slot];
   raise(maxCoo, coo, rec.number);
   if (last.line != 0 && coo <= last.value) {
-    add("indicio.coo.regressivo", rec, 0, coo, cformat("acima de %lld", ll(last.value)), number(coo),
+    // A reduction's COO that fell back may land on a document's, which comes later
+    // in the file: the document then repeats it.
+    if (rec.type == 12) fallenBack.emplace_back(coo, rec.number);
+    add("indicio.coo.regressivo", rec, crz, coo, cformat("acima de %lld", ll(last.value)), number(coo),
         cformat("COO %lld do E%02d não é maior que o do E%02d anterior, na linha %d (%lld): o COO cresce a cada "
                 "documento emitido."_cp,
                 ll(coo), rec.type, rec.type, last.line, ll(last.value)));
@@ -183,6 +210,16 @@ bool IndicatorCollector::documentCoo(const RecordLine& rec, std::int64_t coo, co
   }
   last = Last{coo, rec.number};
   if (coo == 0) return true;
+  if (rec.type != 12 && !fallenBack.empty()) {
+    const auto hit = std::find_if(fallenBack.begin(), fallenBack.end(), [&](const auto& e) { return e.first == coo; });
+    if (hit != fallenBack.end() && !reductionPrint) {
+      add("indicio.coo.repetido", rec, crz, coo, "COO único"_cp, number(coo),
+          cformat("COO %lld já foi usado pela redução Z da linha %d, cujo COO voltou: cada documento emitido recebe o "
+                  "seu próprio COO."_cp,
+                  ll(coo), hit->second));
+      return true;
+    }
+  }
   // Was it used before? The records before a coupon in the file that carry a COO
   // are the E12 and the coupons before it (which the rise above covers): for a
   // coupon, the reductions answer without a look into the validation's COO list.
@@ -199,7 +236,7 @@ bool IndicatorCollector::documentCoo(const RecordLine& rec, std::int64_t coo, co
     otherLine = other->headerLine;
   }
   const std::string where = otherLine != 0 ? cformat(", na linha %d", otherLine) : std::string(" antes no arquivo");
-  add("indicio.coo.repetido", rec, 0, coo, "COO único"_cp, number(coo),
+  add("indicio.coo.repetido", rec, crz, coo, "COO único"_cp, number(coo),
       cformat("COO %lld já foi usado por outro documento%s: cada documento emitido recebe o seu próprio COO."_cp,
               ll(coo), where.c_str()));
   return true;
@@ -270,9 +307,13 @@ void IndicatorCollector::onE12(const RecordLine& rec, const CheckState& state) {
                   day(movement).c_str(), day(issue).c_str()));
   }
 
-  const bool cooRose = documentCoo(rec, coo, state, false);
-  if (cooRose && (reductions.empty() || coo > reductions.back().coo))
-    reductions.push_back(Reduction{rec.number, crz, coo, movement, issue, 0, 0});
+  const bool cooRose = documentCoo(rec, coo, crz, state, false);
+  if (cooRose && (reductions.empty() || coo > reductions.back().coo)) {
+    Reduction r{rec.number, crz, coo, movement, issue, 0, 0};
+    r.issueStamp = stamp(issue, f.asInt(E12::HoraEmissao));
+    r.gross = f.asInt(E12::VendaBrutaDiaria);
+    reductions.push_back(r);
+  }
 }
 
 IndicatorCollector::Reduction* IndicatorCollector::reductionOf(std::int64_t coo) {
@@ -290,31 +331,84 @@ IndicatorCollector::Reduction* IndicatorCollector::reductionByCrz(std::int64_t c
   return any == reductions.end() ? nullptr : &*any;
 }
 
-void IndicatorCollector::documentDay(const RecordLine& rec, std::int64_t coo, std::int64_t date,
-                                     const Reduction* reduction) {
-  if (date == 0 || reduction == nullptr || reduction->movementDate == 0 || date == reduction->movementDate) return;
-  add("indicio.documento.fora_do_dia", rec, reduction->crz, coo, number(reduction->movementDate), number(date),
+void IndicatorCollector::documentDay(int line, int type, std::int64_t coo, std::int64_t date, Reduction* reduction) {
+  if (reduction == nullptr) return;
+  ++reduction->documents;
+  if (date == 0) return;
+  const Reduction* previous = reduction == reductions.data() ? nullptr : reduction - 1;
+  if (reduction->issueDate != 0 && date > reduction->issueDate) {
+    add("indicio.documento.apos_z", line, type, reduction->crz, coo, cformat("até %lld"_cp, ll(reduction->issueDate)),
+        number(date),
+        cformat("Documento de %s depois da emissão da redução Z que o fecha (CRZ %lld, linha %d, emitida em %s): o "
+                "documento é anterior à redução Z do seu dia; redução Z apagada ou com a data trocada."_cp,
+                day(date).c_str(), ll(reduction->crz), reduction->line, day(reduction->issueDate).c_str()));
+    return;
+  }
+  if (previous != nullptr && previous->movementDate != 0 && date < previous->movementDate) {
+    add("indicio.data.regressiva", line, type, reduction->crz, coo, cformat("%lld ou depois", ll(previous->movementDate)),
+        number(date),
+        cformat("Documento de %s na redução Z de CRZ %lld, antes do dia da redução Z anterior (CRZ %lld, %s): o "
+                "relógio do ECF voltou ou o documento foi posto noutro dia."_cp,
+                day(date).c_str(), ll(reduction->crz), ll(previous->crz), day(previous->movementDate).c_str()));
+    return;
+  }
+  if (reduction->movementDate == 0 || date == reduction->movementDate) return;
+  add("indicio.documento.fora_do_dia", line, type, reduction->crz, coo, number(reduction->movementDate), number(date),
       cformat("Documento de %s na redução Z do movimento de %s (CRZ %lld, linha %d): a redução Z fecha um só dia."_cp,
               day(date).c_str(), day(reduction->movementDate).c_str(), ll(reduction->crz), reduction->line));
 }
+
+bool IndicatorCollector::withoutE12() const { return firstE12Line == 0 && !e12Skipped; }
 
 void IndicatorCollector::onE14(const RecordLine& rec, const CheckState& state) {
   FieldsOf<E14> f(rec.text);
   const std::int64_t coo = f.asInt(E14::Coo), ccf = f.asInt(E14::Contador);
   raise(maxCcf, ccf, rec.number);
   Reduction* reduction = reductionOf(coo);
-  documentCoo(rec, coo, state, false, reduction);
+  const std::int64_t crz = reduction != nullptr ? reduction->crz : 0;
+  documentCoo(rec, coo, crz, state, false, reduction);
   if (lastCcf.line != 0 && ccf != lastCcf.value + 1)
-    add("indicio.ccf.sequencia", rec, 0, coo, number(lastCcf.value + 1), number(ccf),
+    add("indicio.ccf.sequencia", rec, crz, coo, number(lastCcf.value + 1), number(ccf),
         cformat(ccf > lastCcf.value + 1
                     ? "CCF %lld depois do CCF %lld do cupom da linha %d: cupons fiscais ausentes do arquivo."_cp
                     : "CCF %lld depois do CCF %lld do cupom da linha %d: o contador de cupons nunca se repete nem volta."_cp,
                 ll(ccf), ll(lastCcf.value), lastCcf.line));
   lastCcf = Last{ccf, rec.number};
-  documentDay(rec, coo, f.asInt(E14::DataInicio), reduction);
+  const std::int64_t date = f.asInt(E14::DataInicio);
+  const bool cancelled = f[E14::Cancelamento] == "S";
+  if (withoutE12()) {
+    tapeDocs.push_back(TapeDocument{coo, static_cast<std::int32_t>(date), rec.number, 14, cancelled});
+    return;
+  }
+  documentDay(rec.number, 14, coo, date, reduction);
   if (reduction != nullptr) {
     ++reduction->coupons;
-    if (f[E14::Cancelamento] == "S") ++reduction->cancelled;
+    if (cancelled) ++reduction->cancelled;
+  }
+}
+
+void IndicatorCollector::tapeReduction(const RecordLine& rec, std::int64_t crz, std::int64_t coo, std::int64_t date) {
+  if (lastTapeCrz.line != 0 && crz != lastTapeCrz.value + 1)
+    add("indicio.crz.sequencia", rec, crz, coo, number(lastTapeCrz.value + 1), number(crz),
+        cformat(crz > lastTapeCrz.value + 1
+                    ? "Redução Z de CRZ %lld na fita-detalhe depois da de CRZ %lld, na linha %d: faltam na fita %lld redução(ões) Z."_cp
+                    : "Redução Z de CRZ %lld na fita-detalhe depois da de CRZ %lld, na linha %d: o contador de reduções Z nunca se repete nem volta."_cp,
+                ll(crz), ll(lastTapeCrz.value), lastTapeCrz.line, ll(crz - lastTapeCrz.value - 1)));
+  lastTapeCrz = Last{crz, rec.number};
+  // In a file with E12 the reductions' own dates are judged there (a late reduction
+  // prints a later day than the next one's); the tape's dates, where it stands alone.
+  if (date != 0 && withoutE12()) {
+    if (lastTapeDate.line != 0 && date < lastTapeDate.value)
+      add("indicio.data.regressiva", rec, crz, coo, cformat("%lld ou depois", ll(lastTapeDate.value)), number(date),
+          cformat("Redução Z de CRZ %lld na fita-detalhe datada de %s, antes da anterior, na linha %d (%s): uma redução "
+                  "Z por dia, em ordem."_cp,
+                  ll(crz), day(date).c_str(), lastTapeDate.line, day(lastTapeDate.value).c_str()));
+    lastTapeDate = Last{date, rec.number};
+  }
+  if (tape.empty() || coo > tape.back().coo) {
+    Reduction r{rec.number, crz, coo, date, date, 0, 0};
+    r.type = 16;
+    tape.push_back(r);
   }
 }
 
@@ -324,12 +418,21 @@ void IndicatorCollector::onE16(const RecordLine& rec, const CheckState& state) {
   const bool reductionPrint = f[E16::Denominacao] == "RZ";
   raise(maxCrz, crz, rec.number);
   raise(maxGnf, gnf, rec.number);
-  documentCoo(rec, coo, state, reductionPrint);
+  Reduction* own = reductionPrint ? nullptr : reductionOf(coo);
+  documentCoo(rec, coo, reductionPrint ? crz : own != nullptr ? own->crz : 0, state, reductionPrint);
   if (gnf > 0) e16Gnf.push_back(GnfDocument{coo, gnf, rec.number, 16});
   const std::int64_t date = f.asInt(E16::DataFinal);
-  if (!reductionPrint) return documentDay(rec, coo, date, reductionOf(coo));
+  if (!reductionPrint) {
+    if (withoutE12())
+      tapeDocs.push_back(TapeDocument{coo, static_cast<std::int32_t>(date), rec.number, 16, false});
+    else
+      documentDay(rec.number, 16, coo, date, own);
+    return;
+  }
+  tapeReduction(rec, crz, coo, date);
   const Reduction* reduction = reductionByCrz(crz);
   if (date == 0 || reduction == nullptr || reduction->issueDate == 0 || date == reduction->issueDate) return;
+  printsOffTheirDay.insert(indicators_.size());  // set against its issue, not its day: a row of its own
   add("indicio.documento.fora_do_dia", rec, crz, coo, number(reduction->issueDate), number(date),
       cformat("Impressão da redução Z do CRZ %lld datada de %s, mas o E12 (linha %d) a dá emitida em %s."_cp, ll(crz),
               day(date).c_str(), reduction->line, day(reduction->issueDate).c_str()));
@@ -364,17 +467,151 @@ void IndicatorCollector::onE19(const RecordLine& rec, const CheckState& state) {
   FieldsOf<E19> f(rec.text);
   const std::int64_t coo = f.asInt(E19::Coo), gnf = f.asInt(E19::Gnf);
   raise(maxGnf, gnf, rec.number);
-  documentCoo(rec, coo, state, false);
+  Reduction* reduction = reductionOf(coo);
+  documentCoo(rec, coo, reduction != nullptr ? reduction->crz : 0, state, false);
   if (gnf > 0) {
     flushGnfBefore(coo);
     gnfStep(GnfDocument{coo, gnf, rec.number, 19});
     gnfGap = false;
   }
-  documentDay(rec, coo, f.asInt(E19::DataInicio), reductionOf(coo));
+  const std::int64_t date = f.asInt(E19::DataInicio);
+  if (withoutE12())
+    tapeDocs.push_back(TapeDocument{coo, static_cast<std::int32_t>(date), rec.number, 19, false});
+  else
+    documentDay(rec.number, 19, coo, date, reduction);
+}
+
+// A file without E12 (MFD, RZ): its E16 "RZ" stand for the reductions, and the
+// documents kept meanwhile are set against them.
+void IndicatorCollector::tapeDocuments() {
+  if (!withoutE12() || tape.empty()) return;
+  reductions = std::move(tape);
+  tape.clear();
+  for (const TapeDocument& doc : tapeDocs) {
+    Reduction* reduction = reductionOf(doc.coo);
+    documentDay(doc.line, doc.type, doc.coo, doc.date, reduction);
+    if (reduction != nullptr && doc.type == 14) {
+      ++reduction->coupons;
+      if (doc.cancelled) ++reduction->cancelled;
+    }
+  }
+  tapeDocs.clear();
+  tapeDocs.shrink_to_fit();
+  // The documents' own indicators, given before the reductions were known.
+  for (Indicator& i : indicators_)
+    if (i.crz == 0 && i.coo != 0 && (i.recordType == 14 || i.recordType == 16 || i.recordType == 19))
+      if (const Reduction* r = reductionOf(i.coo)) i.crz = r->crz;
+}
+
+void IndicatorCollector::grandTotals() {
+  if (reductions.empty() || e12Skipped || reductions.front().type != 12) return;
+  // The reductions in issue order, with the gross sales before each.
+  std::vector<std::int64_t> stamps, before = {0};
+  for (const Reduction& r : reductions) {
+    if (r.issueStamp == 0 || (!stamps.empty() && r.issueStamp < stamps.back())) return;  // no order to sum in
+    stamps.push_back(r.issueStamp);
+    before.push_back(before.back() + r.gross);
+  }
+  const auto issuedBefore = [&](std::int64_t when) {
+    return static_cast<std::size_t>(std::lower_bound(stamps.begin(), stamps.end(), when) - stamps.begin());
+  };
+  const Reduction& first = reductions.front();
+  const Reduction& last = reductions.back();
+  const bool closesLast = e11Line != 0 && e11Gt != 0 && e11Stamp != 0 && e11Crz == last.crz;
+  std::vector<GtAnchor> anchors = gtAnchors;
+  if (closesLast) anchors.push_back(GtAnchor{e11Stamp, e11Gt, e11Line, 11});
+  std::stable_sort(anchors.begin(), anchors.end(), [](const GtAnchor& a, const GtAnchor& b) { return a.stamp < b.stamp; });
+  // Sales after the last reduction, not yet reduced, may already be in the E11's GT.
+  const bool salesAfterLast = maxCoo.value > last.coo + kCaptureDocuments;
+  const GtAnchor* previous = nullptr;
+  for (const GtAnchor& a : anchors) {
+    if (a.stamp < first.issueStamp) {
+      previous = first.crz == 1 || a.stamp / 1000000 >= first.movementDate ? &a : nullptr;
+      continue;
+    }
+    if (a.stamp > last.issueStamp && !(closesLast && a.stamp <= e11Stamp)) continue;
+    if (previous != nullptr) {
+      const std::size_t from = issuedBefore(previous->stamp), to = issuedBefore(a.stamp);
+      const std::int64_t expected = previous->gt + (before[to] - before[from]);
+      const std::int64_t difference = a.gt - expected;
+      if (difference < -settings_.toleranceCents ||
+          (difference > settings_.toleranceCents && !(a.type == 11 && salesAfterLast)))
+        add("indicio.gt.vendas", a.line, a.type, 0, 0, number(expected), number(a.gt),
+            cformat("GT do E%02d (%lld) diferente do GT do E%02d da linha %d (%lld) somado à venda bruta das %zu "
+                    "redução(ões) Z entre eles (%lld): o grande total cresce exatamente pela venda bruta de cada "
+                    "redução Z."_cp,
+                    a.type, ll(a.gt), previous->type, previous->line, ll(previous->gt), to - from,
+                    ll(expected)));
+    }
+    previous = &a;
+  }
+}
+
+// The E11 that closes the file's last reduction: its counters above the file's last
+// documents (beyond what the capture itself issues) tell of documents not in the file.
+void IndicatorCollector::countersAfterLast() {
+  if (e11Line == 0 || e11Crz == 0 || e11Crz != maxCrz.value) return;
+  const bool documents = kind == FileKind::TDM;
+  const struct {
+    const char* name;
+    std::int64_t e11;
+    const Maximum& largest;
+    bool compared;
+  } counters[] = {{"COO", e11Coo, maxCoo, true}, {"CCF", e11Ccf, maxCcf, documents}, {"GNF", e11Gnf, maxGnf, documents}};
+  std::string above;
+  const char* firstName = nullptr;
+  std::int64_t expected = 0, found = 0;
+  for (const auto& c : counters) {
+    if (!c.compared || c.largest.value == 0 || c.e11 <= c.largest.value + kCaptureDocuments) continue;
+    above += cformat("%s%s %lld no E11, %lld no arquivo", above.empty() ? "" : "; ", c.name, ll(c.e11), ll(c.largest.value));
+    if (firstName == nullptr) {
+      firstName = c.name;
+      expected = c.largest.value + kCaptureDocuments;
+      found = c.e11;
+    }
+  }
+  if (firstName == nullptr) return;
+  add("indicio.contadores.apos_ultimo", e11Line, 11, e11Crz, 0, cformat("até %lld"_cp, ll(expected)), number(found),
+      cformat("Contadores do E11 acima do último documento do arquivo (%s): documentos emitidos depois da última "
+              "redução Z e antes da captura, que o arquivo não tem."_cp,
+              above.c_str()));
+}
+
+void IndicatorCollector::groupConsequences() {
+  std::vector<Indicator> out;
+  std::map<std::pair<std::string_view, std::int64_t>, std::size_t> heads;
+  for (std::size_t k = 0; k < indicators_.size(); ++k) {
+    Indicator& i = indicators_[k];
+    const bool groupable = !printsOffTheirDay.contains(k) && i.crz != 0 && (i.recordType == 14 || i.recordType == 16 || i.recordType == 19) &&
+                           (i.code == "indicio.documento.fora_do_dia" || i.code == "indicio.documento.apos_z" ||
+                            i.code == "indicio.data.regressiva");
+    if (!groupable) {
+      out.push_back(std::move(i));
+      continue;
+    }
+    const auto [it, added] = heads.try_emplace({i.code, i.crz}, out.size());
+    if (added) {
+      out.push_back(std::move(i));
+      continue;
+    }
+    Indicator& head = out[it->second];
+    if (head.members.empty()) head.members.push_back(head);
+    head.lastLine = std::max(head.lastLine == 0 ? head.line : head.lastLine, i.line);
+    head.line = std::min(head.line, i.line);
+    ++head.count;
+    head.members.push_back(std::move(i));
+  }
+  for (Indicator& head : out) {
+    if (head.count < 2) continue;
+    head.sentence = cformat("%lld documentos assim na redução Z de CRZ %lld, das linhas %d a %d; o primeiro: %s"_cp,
+                            ll(head.count), ll(head.crz), head.line, head.lastLine, head.members.front().sentence.c_str());
+  }
+  indicators_ = std::move(out);
 }
 
 void IndicatorCollector::endOfFile() {
   flushGnfBefore(INT64_MAX);
+  tapeDocuments();
 
   if (e01Line != 0 && firstE12Line != 0) {
     Indicator indicator;
@@ -423,13 +660,25 @@ void IndicatorCollector::endOfFile() {
     }
   }
 
+  countersAfterLast();
+  grandTotals();
+
+  // A day of sales must have left its documents in a file that holds the detail memory.
+  if (kind == FileKind::TDM && !documentSkipped)
+    for (const Reduction& r : reductions)
+      if (r.type == 12 && r.gross > 0 && r.documents == 0)
+        add("indicio.z.sem_documentos", r.line, 12, r.crz, r.coo, "documentos do dia", "nenhum",
+            cformat("Redução Z de CRZ %lld com venda bruta de R$ %s e nenhum documento do movimento de %s no arquivo: os "
+                    "documentos do dia foram apagados da fita-detalhe."_cp,
+                    ll(r.crz), brazilianMoney(r.gross).c_str(), day(r.movementDate).c_str()));
+
   for (const Reduction& r : reductions) {
     if (r.coupons == 0 || r.cancelled * 10000 <= settings_.cancellationLimitHundredths * r.coupons) continue;
-    const std::int64_t share = r.cancelled * 10000 / r.coupons;
+    const std::int64_t share = (r.cancelled * 20000 / r.coupons + 1) / 2;  // rounded to the hundredth
     Indicator indicator;
     indicator.code = "indicio.cancelamentos";
     indicator.line = r.line;
-    indicator.recordType = 12;
+    indicator.recordType = r.type;
     indicator.crz = r.crz;
     indicator.coo = r.coo;
     indicator.expected = cformat("até %s %%"_cp, percent(settings_.cancellationLimitHundredths).c_str());
@@ -446,6 +695,7 @@ std::vector<Indicator> IndicatorCollector::finish() {
   if (!finished_) {
     finished_ = true;
     endOfFile();
+    groupConsequences();
   }
   std::vector<Indicator> out = indicators_;
   sortAlertsFirst(out);

@@ -20,6 +20,17 @@
 // - CRO: a CRO of 0 (no intervention ever) needs no E09; the "no E09" alert is
 //   given once per CRO value, where the reductions take it up.
 // - Dates that are blank (the format allows them) take part in no date rule.
+// - The detail memory's own reductions are its E16 "RZ" (CRZ, COO, date). In a file
+//   without E12 (MFD, RZ) they stand for the reductions: the documents are kept as
+//   small rows (COO, date, line) until the end, then set against them.
+// - GT: the E02, E04 and E11 GTs, placed in time by their registration or capture
+//   date and hour, and the reductions by their issue. A GT registered before the
+//   file's first reduction starts the sum only when nothing can lie between it and
+//   that reduction (the first reduction is CRZ 1, or the GT was registered on its
+//   movement day); a GT after the file's last reduction only when the E11 closes
+//   that reduction (same CRZ). A GT of zero is no known GT (files made without).
+// - The counters a capture itself adds (the reading's own documents): up to
+//   kCaptureDocuments above the last document of the file.
 // - A repeated COO is looked for among the records before it in the file: for a
 //   coupon, the reductions (the coupons before it are covered by the rise within
 //   E14); for E12, E16 and E19, the validation's COO list, which stops growing at
@@ -27,9 +38,11 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "cotepe/file_kind.h"
 #include "indicators/indicator.h"
 #include "validation/record_observer.h"
 
@@ -37,6 +50,8 @@ namespace tavex {
 
 class IndicatorCollector : public RecordObserver {
  public:
+  static constexpr std::int64_t kCaptureDocuments = 2;
+
   explicit IndicatorCollector(IndicatorSettings settings = {}) : settings_(settings) {}
 
   void onRecord(const RecordLine& rec, bool fieldsPassed, const CheckState& state) override;
@@ -52,6 +67,23 @@ class IndicatorCollector : public RecordObserver {
     std::int64_t crz = 0, coo = 0;
     std::int64_t movementDate = 0, issueDate = 0;
     std::int64_t coupons = 0, cancelled = 0;
+    std::int64_t issueStamp = 0;  // AAAAMMDDhhmmss; 0: unknown
+    std::int64_t gross = 0;
+    std::int64_t documents = 0;  // documents of its day in the file (its print aside)
+    int type = 12;               // 16: an E16 "RZ" standing for it
+  };
+  // A document of a file without E12, kept until the tape's reductions are known.
+  struct TapeDocument {
+    std::int64_t coo = 0;
+    std::int32_t date = 0;
+    std::int32_t line = 0;
+    std::int8_t type = 0;
+    bool cancelled = false;
+  };
+  struct GtAnchor {
+    std::int64_t stamp = 0;  // AAAAMMDDhhmmss
+    std::int64_t gt = 0;
+    int line = 0, type = 0;
   };
   struct CroEvent {
     std::int64_t cro = 0;
@@ -84,17 +116,28 @@ class IndicatorCollector : public RecordObserver {
 
   void add(std::string_view code, const RecordLine& rec, std::int64_t crz, std::int64_t coo, std::string expected,
            std::string found, std::string sentence);
+  void add(std::string_view code, int line, int type, std::int64_t crz, std::int64_t coo, std::string expected,
+           std::string found, std::string sentence);
   void add(Indicator indicator);
   // COO rules every document record shares; false when the COO went back. For a
   // coupon (E14), `coupons` is the reduction of its COO.
-  bool documentCoo(const RecordLine& rec, std::int64_t coo, const CheckState& state, bool reductionPrint,
+  bool documentCoo(const RecordLine& rec, std::int64_t coo, std::int64_t crz, const CheckState& state, bool reductionPrint,
                    const Reduction* coupons = nullptr);
   void raise(Maximum& maximum, std::int64_t value, int line);
   // The reduction a document of COO `coo` belongs to, or nullptr.
   Reduction* reductionOf(std::int64_t coo);
   Reduction* reductionByCrz(std::int64_t crz);
-  // indicio.documento.fora_do_dia of a document of `coo` dated `date` in `reduction` (its own, or nullptr).
-  void documentDay(const RecordLine& rec, std::int64_t coo, std::int64_t date, const Reduction* reduction);
+  // The day rules of a document of `coo` dated `date` in `reduction` (its own, or
+  // nullptr): dated after the reduction's issue, before the previous reduction's
+  // day, or off its day. Counts it among the reduction's documents.
+  void documentDay(int line, int type, std::int64_t coo, std::int64_t date, Reduction* reduction);
+  void tapeReduction(const RecordLine& rec, std::int64_t crz, std::int64_t coo, std::int64_t date);
+  void tapeDocuments();
+  bool withoutE12() const;
+  void grandTotals();
+  void countersAfterLast();
+  // One indicator per cause: the documents of one reduction off its day, together.
+  void groupConsequences();
   void gnfStep(const GnfDocument& doc);
   void flushGnfBefore(std::int64_t coo);
   void endOfFile();
@@ -105,8 +148,11 @@ class IndicatorCollector : public RecordObserver {
   // E01 / E02 / E04 / E11.
   int e01Line = 0;
   std::int64_t crzFirst = 0, crzLast = 0;
+  FileKind kind = FileKind::None;
   bool hasE02Gt = false;
   std::int64_t e02Gt = 0;
+  std::vector<GtAnchor> gtAnchors;  // E02 and E04 with a GT and a date
+  std::int64_t e11Gt = 0, e11Stamp = 0;
   Last lastE04Gt;
   Maximum maxE04Gt;
   int e11Line = 0;
@@ -120,6 +166,15 @@ class IndicatorCollector : public RecordObserver {
   int firstE12Line = 0, lastE12Line = 0;
   bool firstE12Skipped = false, lastE12Skipped = false;  // the first / last E12 could not be read
   bool e09Skipped = false;                                // some E09 could not be read
+  bool e12Skipped = false;                                // some E12 could not be read
+  bool documentSkipped = false;                           // some E14, E16 or E19 could not be read
+  // E12 whose COO went back, by COO: a document with one of those COOs repeats it.
+  std::vector<std::pair<std::int64_t, int>> fallenBack;
+  // The detail memory's reductions (E16 "RZ") and, in a file without E12, its documents.
+  std::vector<Reduction> tape;
+  Last lastTapeCrz, lastTapeDate;
+  std::vector<TapeDocument> tapeDocs;
+  std::set<std::size_t> printsOffTheirDay;  // indicators of E16 "RZ" dated off their E12's issue
   std::int64_t firstCrz = 0, finalCrz = 0;
 
   // Documents.

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
+
+#include "cotepe/br_format.h"
 
 #include "cotepe/record_layout.h"
 #include "indicators/ecf_files.h"
@@ -24,7 +27,7 @@ class EcfFilesTest : public ::testing::Test {
       ValidationOptions options{kSampleToday};
       options.recordObserver = &collector;
       const ValidationSummary summary = validateCotepeFile(ui, dir.file(name), 0, options);
-      footprints.push_back(collector.finish(summary.ran && summary.reconciliation.has_value()));
+      footprints.push_back(collector.finish(summary));
     }
     return groupByEcf(footprints);
   }
@@ -52,6 +55,19 @@ class EcfFilesTest : public ::testing::Test {
   ScriptedUserInterface ui;
   std::vector<FileFootprint> footprints;
 };
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.size() - 1));  // CR
+  return lines;
+}
+std::size_t nthOf(const std::vector<std::string>& lines, int type, std::size_t skip) {
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (recordTypeOf(lines[i]) == type && skip-- == 0) return i;
+  return 0;
+}
+int lineNumberOf(const std::vector<std::string>&, std::size_t index) { return static_cast<int>(index) + 1; }
 
 TEST_F(EcfFilesTest, ThreeMonthsThatFollowEachOtherGiveNoIndicator) {
   const auto all = quarter();
@@ -158,6 +174,104 @@ TEST_F(EcfFilesTest, TwoEcfsFormTwoGroupsAndADamagedE01StaysAlone) {
   EXPECT_FALSE(groups[2].known);
   EXPECT_FALSE(groups[3].known);  // two unknown ECFs are never one
   EXPECT_EQ(ecfCaption(groups[2]), "ECF desconhecida");
+}
+
+template <class Field>
+void put(std::vector<std::string>& lines, int type, Field field, std::int64_t value, std::size_t skip = 0) {
+  for (std::string& line : lines)
+    if (recordTypeOf(line) == type && skip-- == 0) {
+      const FieldLayout& f = fieldLayout(field);
+      line.replace(static_cast<std::size_t>(f.start - 1), static_cast<std::size_t>(f.width),
+                   cformat("%0*lld", f.width, static_cast<long long>(value)));
+      return;
+    }
+}
+
+// The E11 of a read made when the reduction `crz` was the last one.
+void capturedAfter(std::vector<std::string>& lines, const std::vector<std::string>& all, int crz, std::int64_t date) {
+  for (const std::string& line : all)
+    if (recordTypeOf(line) == 12 && leadingInt(fieldOf(line, E12::Crz)) == crz) {
+      put(lines, 11, E11::Coo, leadingInt(fieldOf(line, E12::Coo)));
+      put(lines, 11, E11::Crz, crz);
+      put(lines, 11, E11::DataCaptura, date);
+    }
+}
+
+TEST_F(EcfFilesTest, CountersAreComparedInTheOrderOfTheirCaptures) {
+  const auto all = quarter();
+  auto january = reductionsOf(all, 1, 30), february = reductionsOf(all, 31, 60);
+  capturedAfter(january, all, 30, 20120131);
+  capturedAfter(february, all, 60, 20120301);
+  // January read again in April: its E11 holds April's counters.
+  auto again = reductionsOf(all, 1, 30);
+  put(again, 11, E11::DataCaptura, 20120410);
+  auto groups = group({{"jan.txt", january}, {"fev.txt", february}, {"jan_abril.txt", again}});
+  EXPECT_EQ(codes(groups[0]), std::vector<std::string>{"indicio.arquivos.sobreposicao"});
+  // A capture of May below April's is a counter gone back, whichever month it holds.
+  auto may = reductionsOf(all, 31, 60);
+  capturedAfter(may, all, 60, 20120510);
+  groups = group({{"jan_abril.txt", again}, {"maio.txt", may}});
+  ASSERT_EQ(codes(groups[0]), std::vector<std::string>{"indicio.arquivos.contadores"});
+  EXPECT_EQ(groups[0].indicators[0].files, (std::vector<std::string>{"jan_abril.txt", "maio.txt"}));
+}
+
+TEST_F(EcfFilesTest, FilesWithoutEadJoinTheirGroup) {
+  const auto all = quarter();
+  auto january = reductionsOf(all, 1, 30), march = reductionsOf(all, 61, 90);
+  january.pop_back();
+  march.pop_back();
+  const auto groups = group({{"janeiro.txt", january}, {"marco.txt", march}});
+  EXPECT_TRUE(groups[0].excluded.empty());
+  EXPECT_TRUE(footprints[0].withoutEad);
+  EXPECT_EQ(groups[0].missing, (std::vector<std::pair<int, int>>{{31, 60}}));
+}
+
+TEST_F(EcfFilesTest, TwoReadsOfOneDetailMemoryThatDisagree) {
+  GeneratorOptions options;
+  options.reductions = 4;
+  options.couponsPerReduction = 3;
+  const auto tdm = generatedLines(options);
+  auto copy = tdm;
+  put(copy, 14, E14::TotalLiquido, 777, 4);
+  put(copy, 14, E14::TotalLiquido, 778, 5);
+  auto groups = group({{"a.txt", tdm}, {"b.txt", tdm}});
+  EXPECT_EQ(codes(groups[0]), std::vector<std::string>{"indicio.arquivos.sobreposicao"});
+  groups = group({{"a.txt", tdm}, {"b.txt", copy}});
+  ASSERT_EQ(codes(groups[0]), (std::vector<std::string>{"indicio.arquivos.divergencia", "indicio.arquivos.sobreposicao"}));
+  const Indicator& differs = groups[0].indicators[0];
+  EXPECT_EQ(differs.count, 2);
+  EXPECT_EQ(differs.found, "7,77");
+  EXPECT_EQ(differs.expected, brazilianMoney(leadingInt(fieldOf(tdm[nthOf(tdm, 14, 4)], E14::TotalLiquido))));
+  EXPECT_EQ(differs.files, (std::vector<std::string>{"a.txt", "b.txt"}));
+}
+
+TEST_F(EcfFilesTest, ADayOfTheFiscalMemoryWithoutDocumentsInTheDetailMemory) {
+  GeneratorOptions options;
+  options.reductions = 4;
+  options.couponsPerReduction = 3;
+  std::ostringstream mfText, mfdText;
+  generateMemoryPair(mfText, mfdText, nullptr, options);
+  const auto mf = linesOf(mfText.str());
+  auto mfd = linesOf(mfdText.str());
+  auto groups = group({{"mf.txt", mf}, {"mfd.txt", mfd}});
+  EXPECT_TRUE(groups[0].indicators.empty()) << groups[0].indicators[0].sentence;
+  // The second day's documents gone from the detail memory.
+  const std::int64_t from = leadingInt(fieldOf(mf[nthOf(mf, 12, 0)], E12::Coo));
+  const std::int64_t to = leadingInt(fieldOf(mf[nthOf(mf, 12, 1)], E12::Coo));
+  std::erase_if(mfd, [&](const std::string& l) {
+    const int type = recordTypeOf(l);
+    const std::string_view coo = type == 14 ? fieldOf(l, E14::Coo) : type == 15 ? fieldOf(l, E15::Coo)
+                               : type == 19 ? fieldOf(l, E19::Coo) : type == 20 ? fieldOf(l, E20::Coo)
+                               : type == 21 ? fieldOf(l, E21::Coo) : std::string_view();
+    return !coo.empty() && leadingInt(coo) > from && leadingInt(coo) < to;
+  });
+  groups = group({{"mf.txt", mf}, {"mfd.txt", mfd}});
+  const auto found = codes(groups[0]);
+  ASSERT_EQ(std::count(found.begin(), found.end(), "indicio.z.sem_documentos"), 1);
+  const Indicator& day = *std::find_if(groups[0].indicators.begin(), groups[0].indicators.end(),
+                                       [](const Indicator& i) { return i.code == "indicio.z.sem_documentos"; });
+  EXPECT_EQ(day.crz, 2);
+  EXPECT_EQ(day.line, lineNumberOf(mf, nthOf(mf, 12, 1)));
 }
 
 }  // namespace

@@ -424,9 +424,11 @@ TEST(CliExportarPg, TheReadmeQueriesAnswerOnAllTheExamplesLoadedTogether) {
                                       "2012-01-01|CARTAO CREDITO|1982.2700000000000000"}));
   EXPECT_EQ(pgRows(uri, queries[5]),
             (std::vector<std::string>{
-                "mfd_sem_cupom.txt|alerta|indicio.ccf.sequencia|9|<null>|10|7|8",
-                "tdm_coo_faltante.txt|alerta|indicio.ccf.sequencia|31|<null>|3|2|3",
+                "mfd_sem_cupom.txt|alerta|indicio.ccf.sequencia|9|2|10|7|8",
+                "tdm_coo_faltante.txt|alerta|indicio.ccf.sequencia|31|1|3|2|3",
                 "tdm_indicios.txt|alerta|indicio.contadores.e11|12|<null>|<null>|28 ou mais|25",
+                "mfd_sem_cupom.txt|informacao|indicio.cancelamentos|38|1|6|at\xC3\xA9 10,00 %|25,00 %",
+                "rz_valido.txt|informacao|indicio.cancelamentos|38|2|10|at\xC3\xA9 10,00 %|25,00 %",
                 "tdm_indicios.txt|informacao|indicio.data.reducao_tardia|14|2|14|20120103|20120105",
                 "tdm_indicios.txt|informacao|indicio.cro.intervencao|15|3|21|1|2",
                 "tdm_indicios.txt|informacao|indicio.cancelamentos|16|4|28|at\xC3\xA9 10,00 %|20,00 %"}));
