@@ -100,6 +100,7 @@ struct WorkbenchServer::Impl {
   ServerOptions options;
   ServedFolder folder;
   ValidationPool pool;
+  SelectionCache selections;
   httplib::Server http;
   std::thread thread;
   std::string token;
@@ -244,7 +245,7 @@ void WorkbenchServer::Impl::routes() {
     query.code = req.get_param_value("codigo");
     query.search = utf8ToCp1252(req.get_param_value("busca"));
     query.causeFirst = req.get_param_value("causa") == "1";
-    sendJson(res, findingsPageJson(*r, query, std::min<std::size_t>(*page, 1u << 24), *perPage));
+    sendJson(res, findingsPageJson(*r, *selections.select(r, query), std::min<std::size_t>(*page, 1u << 24), *perPage));
   });
   http.Get("/api/achado", [this](const httplib::Request& req, httplib::Response& res) {
     const auto r = resultsOf(req, res);
