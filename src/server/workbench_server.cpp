@@ -103,6 +103,9 @@ struct WorkbenchServer::Impl {
   SelectionCache selections;
   httplib::Server http;
   std::thread thread;
+  // The same server on ::1 when it listens on 127.0.0.1 and the system has IPv6.
+  std::unique_ptr<httplib::Server> http6;
+  std::thread thread6;
   std::string token;
   int port = 0;
 
@@ -180,13 +183,24 @@ struct WorkbenchServer::Impl {
     return results;
   }
 
-  void routes();
+  // Its settings and routes, on the server of each address listened on.
+  void configure(httplib::Server& http);
+  void routes(httplib::Server& http);
   void upload(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader);
 };
 
-void WorkbenchServer::Impl::routes() {
+void WorkbenchServer::Impl::configure(httplib::Server& http) {
+  const unsigned threads = std::max(1u, options.requestThreads);
+  http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+  http.set_payload_max_length(static_cast<std::size_t>(options.uploadLimit));
+  http.set_keep_alive_max_count(100);
+  http.set_read_timeout(30, 0);
+  routes(http);
+}
+
+void WorkbenchServer::Impl::routes(httplib::Server& http) {
   http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) { return guard(req, res); });
-  const auto asset = [this](const char* path, std::string_view body, const char* type) {
+  const auto asset = [&http](const char* path, std::string_view body, const char* type) {
     http.Get(path, [body, type](const httplib::Request&, httplib::Response& res) {
       res.set_content(body.data() + 1, body.size() - 1, type);  // the embedded text opens with a line feed
     });
@@ -323,17 +337,20 @@ bool WorkbenchServer::start(std::string* problem) {
     if (problem) *problem = "a pasta " + visibleText(d.options.folder) + " não existe ou não é uma pasta";
     return false;
   }
-  const unsigned threads = std::max(1u, d.options.requestThreads);
-  d.http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-  d.http.set_payload_max_length(static_cast<std::size_t>(d.options.uploadLimit));
-  d.http.set_keep_alive_max_count(100);
-  d.http.set_read_timeout(30, 0);
-  d.routes();
+  d.configure(d.http);
   d.port = d.options.port == 0 ? d.http.bind_to_any_port(d.options.host)
                                : (d.http.bind_to_port(d.options.host, d.options.port) ? d.options.port : -1);
   if (d.port <= 0) {
     if (problem) *problem = "não foi possível escutar em " + d.options.host + ":" + std::to_string(d.options.port);
     return false;
+  }
+  if (d.options.host == "127.0.0.1") {
+    d.http6 = std::make_unique<httplib::Server>();
+    d.configure(*d.http6);
+    if (d.http6->bind_to_port("::1", d.port))
+      d.thread6 = std::thread([&d] { d.http6->listen_after_bind(); });
+    else
+      d.http6.reset();  // no IPv6 loopback here: 127.0.0.1 alone
   }
   d.thread = std::thread([&d] { d.http.listen_after_bind(); });
   return true;
@@ -344,6 +361,10 @@ void WorkbenchServer::stop() {
   if (!d.thread.joinable()) return;
   d.http.stop();
   d.thread.join();
+  if (d.http6) {
+    d.http6->stop();
+    d.thread6.join();
+  }
 }
 
 int WorkbenchServer::port() const { return impl_->port; }

@@ -52,7 +52,7 @@ try {
 
   // Keys: the next finding.
   const before = await page.textContent('#causa-achado');
-  await page.keyboard.press('ArrowDown');
+  await page.keyboard.press('F8');
   await page.waitForFunction(b => document.querySelector('#causa-achado').textContent !== b, before);
   check(await page.locator('#achados tr.selecionado').count() === 1, 'uma linha escolhida pelo teclado');
 
