@@ -93,7 +93,7 @@ struct WorkbenchServer::Impl {
   explicit Impl(ServerOptions o)
       : options(std::move(o)),
         folder(options.folder),
-        pool(options.validationThreads, options.keptFiles, options.queuedValidations) {
+        pool(options.validationThreads, options.keptFiles, options.queuedValidations, options.keptBytes) {
     token = options.token.empty() ? randomHex(24) : options.token;
   }
 

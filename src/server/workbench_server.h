@@ -30,7 +30,8 @@ struct ServerOptions {
   std::string token;                   // empty: a random one
   unsigned requestThreads = 8;
   unsigned validationThreads = 2;
-  std::size_t keptFiles = 8;           // validated files kept for the pages
+  std::size_t keptFiles = 8;           // validated files kept for the pages...
+  std::size_t keptBytes = std::size_t(256) << 20;  // ...in at most this memory (the newest always)
   std::size_t queuedValidations = 32;
   std::uintmax_t uploadLimit = 256u << 20;
   std::string version;                 // shown in the report
