@@ -210,7 +210,9 @@ void WorkbenchServer::Impl::routes(httplib::Server& http) {
   asset("/app.css", kWorkbenchStyle, "text/css; charset=utf-8");
 
   http.Get("/api/sessao", [this](const httplib::Request& req, httplib::Response& res) {
-    sendJson(res, {{"csrf", sessionOf(req)->csrf}, {"versao", options.version}, {"limite_envio", options.uploadLimit}});
+    const std::optional<Session> session = sessionOf(req);  // gone only if dropped since the guard let it in
+    if (!session) return sendError(res, 403, "Sessão encerrada: abra de novo o endereço com o token.");
+    sendJson(res, {{"csrf", session->csrf}, {"versao", options.version}, {"limite_envio", options.uploadLimit}});
   });
   http.Get("/api/arquivos", [this](const httplib::Request&, httplib::Response& res) {
     sendJson(res, fileListJson(folder.list(), pool));

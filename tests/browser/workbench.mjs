@@ -60,6 +60,11 @@ try {
   await page.fill('#busca', 'texto que nenhum achado tem');
   await page.waitForSelector('text=Nenhum achado.');
 
+  // A new validation with the tolerance typed, as the window's box.
+  await page.fill('#tolerancia', '0,05');
+  await page.click('#validar-de-novo');
+  await page.waitForSelector('#achados tbody tr');
+
   // Indicators, reconciliation and its chart, the report.
   await page.click('.abas >> text=Indícios');
   await page.waitForSelector('#indicios');

@@ -110,11 +110,13 @@ async function summaryOrValidate(name) {
   return api('/api/resumo?' + q({ nome: name }));
 }
 
-async function validate(name) {
+async function validate(name, tolerance) {
   const bar = el('progress', { id: 'progresso', max: '1', value: '0' });
   const cancel = el('button', { id: 'cancelar' }, 'Cancelar');
   show(el('h1', {}, name), el('p', {}, 'Validando… ', bar, ' ', cancel));
-  const { tarefa } = await post('/api/validar?' + q({ nome: name }));
+  const params = { nome: name };
+  if (tolerance) params.tolerancia = tolerance;
+  const { tarefa } = await post('/api/validar?' + q(params));
   cancel.addEventListener('click', () => post('/api/cancelar?' + q({ id: tarefa })).catch(() => {}));
   for (;;) {
     const t = await api('/api/tarefa?' + q({ id: tarefa }));
@@ -135,7 +137,22 @@ function summaryBlock(s) {
     el('p', {}, 'Contribuinte ', h.contribuinte, ' · CNPJ ', h.cnpj),
     el('p', {}, el('span', { class: s.erros ? 'erro' : '' }, s.erros + (s.erros === 1 ? ' erro' : ' erros')), ' · ',
       el('span', { class: s.avisos ? 'aviso' : '' }, s.avisos + (s.avisos === 1 ? ' aviso' : ' avisos')),
-      s.validado ? '' : ' · arquivo não validado por inteiro', s.mensagens ? ' · ' + s.mensagens : ''));
+      s.validado ? '' : ' · arquivo não validado por inteiro', s.mensagens ? ' · ' + s.mensagens : ''),
+    revalidateForm(s.nome));
+}
+
+// "Tolerância: R$" and a new validation of the file with it, as the window's box.
+function revalidateForm(name) {
+  const tolerance = el('input', { id: 'tolerancia', size: '8', placeholder: '0,00' });
+  const again = el('button', { id: 'validar-de-novo' }, 'Validar de novo');
+  again.addEventListener('click', async () => {
+    try {
+      await validate(name, tolerance.value.trim());
+      view.name = '';
+      await route();
+    } catch (e) { fail(e); route(); }
+  });
+  return el('p', {}, el('label', {}, 'Tolerância: R$ ', tolerance), ' ', again);
 }
 
 async function showFile(name, route) {
