@@ -363,7 +363,7 @@ document.addEventListener('keydown', e => {
   if (e.target.closest('input, select, textarea')) return;
   if (!document.getElementById('achados')) return;
   const row = view.rows[view.selected];
-  if (e.ctrlKey && e.key === 'c' && row && !String(window.getSelection())) {
+  if (e.ctrlKey && e.key === 'c' && row && navigator.clipboard && !String(window.getSelection())) {
     navigator.clipboard.writeText([row.gravidade, row.linha ?? '', row.registro, row.campo_nome ?? '', row.crz ?? '', row.coo ?? '', row.mensagem].join('\t'));
     status('Achado copiado.');
     return;
