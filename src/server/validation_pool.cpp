@@ -22,10 +22,21 @@ class KeptMessages : public Notifier {
   std::string text_;
 };
 
+std::size_t measure(const FileResults& r) {
+  const auto& run = r.run;
+  std::size_t n = sizeof(r) + run.findings.capacity() * sizeof(Finding) + static_cast<std::size_t>(r.index.lines()) / 32;
+  for (const Finding& f : run.findings) n += f.message.capacity();
+  for (const Indicator& i : run.indicators) n += sizeof(i) + i.sentence.capacity() + i.expected.size() + i.found.size();
+  if (run.reconciliation)
+    for (const ReductionReconciliation& z : run.reconciliation->reductions)
+      n += sizeof(z) + z.totals.capacity() * sizeof(ReconciledTotal);
+  return n;
+}
+
 }  // namespace
 
-ValidationPool::ValidationPool(unsigned workers, std::size_t keptResults, std::size_t maxQueued)
-    : keptResults_(std::max<std::size_t>(1, keptResults)), maxQueued_(maxQueued) {
+ValidationPool::ValidationPool(unsigned workers, std::size_t keptResults, std::size_t maxQueued, std::size_t keptBytes)
+    : keptResults_(std::max<std::size_t>(1, keptResults)), maxQueued_(maxQueued), keptBytes_(keptBytes) {
   for (unsigned i = 0; i < std::max(1u, workers); ++i) workers_.emplace_back([this] { work(); });
 }
 
@@ -151,6 +162,8 @@ void ValidationPool::run(const std::shared_ptr<Task>& task) {
   if (!results->run.summary.endsInEad.has_value() || results->index.lines() == 0)
     if (std::optional<LineIndex> whole = indexOfFile(task->path)) results->index = std::move(*whole);
 
+  results->bytes = measure(*results);
+
   std::lock_guard lock(mutex_);
   if (task->cancelled) {
     task->state = TaskState::Cancelled;
@@ -163,8 +176,16 @@ void ValidationPool::run(const std::shared_ptr<Task>& task) {
   }
   task->state = TaskState::Done;
   std::erase_if(kept_, [&](const auto& r) { return r->name == results->name; });
+  std::size_t total = results->bytes;
   kept_.push_front(std::move(results));
-  while (kept_.size() > keptResults_) kept_.pop_back();
+  auto it = std::next(kept_.begin());
+  std::size_t count = 1;
+  while (it != kept_.end() && count < keptResults_ && total + (*it)->bytes <= keptBytes_) {
+    total += (*it)->bytes;
+    ++it;
+    ++count;
+  }
+  kept_.erase(it, kept_.end());
 }
 
 }  // namespace tavex::server

@@ -2,7 +2,9 @@
 // taking tasks from a bounded queue, each task the window's own validation of one
 // file (MainDialog::validateNow), its progress the share of the file read so far.
 // The results of the last few files validated are kept for the pages to page
-// through; older ones are dropped, so memory is bounded by the number kept.
+// through, as many as `keptResults` and no more than `keptBytes` of them (the
+// newest is kept whatever its size); older ones are dropped, so memory stays
+// bounded whatever the number of files or of findings.
 //
 // Cancelling a queued task removes it; a running one is abandoned: it still writes
 // its whole log (as the window's cancelled validation does) but its results are
@@ -40,6 +42,7 @@ struct FileResults {
   LineIndex index;       // of the bytes the run read (the whole file when run.ran)
   std::string messages;  // UTF-8: what the validation said when it could not run
   double seconds = 0;
+  std::size_t bytes = 0;  // about the memory these results take
 };
 
 enum class TaskState { Queued, Running, Done, Cancelled, Failed };
@@ -53,7 +56,8 @@ struct TaskView {
 
 class ValidationPool {
  public:
-  ValidationPool(unsigned workers, std::size_t keptResults, std::size_t maxQueued);
+  ValidationPool(unsigned workers, std::size_t keptResults, std::size_t maxQueued,
+                 std::size_t keptBytes = std::size_t(256) << 20);
   ~ValidationPool();
   ValidationPool(const ValidationPool&) = delete;
   ValidationPool& operator=(const ValidationPool&) = delete;
@@ -89,7 +93,7 @@ class ValidationPool {
   std::deque<std::shared_ptr<Task>> queue_;
   std::map<std::uint64_t, std::shared_ptr<Task>> tasks_;
   std::list<std::shared_ptr<const FileResults>> kept_;  // most recent first
-  std::size_t keptResults_, maxQueued_;
+  std::size_t keptResults_, maxQueued_, keptBytes_;
   std::uint64_t nextId_ = 1;
   bool stopping_ = false;
   std::vector<std::thread> workers_;

@@ -84,8 +84,29 @@ Json findingJson(const FileResults& r, std::size_t index) {
           {"codigo", std::string(f.code)}};
 }
 
-Json findingsPageJson(const FileResults& r, const FindingQuery& query, std::size_t page, std::size_t perPage) {
-  const std::vector<std::size_t> kept = selectFindings(r.run.findings, query);
+SelectionCache::Selection SelectionCache::select(const std::shared_ptr<const FileResults>& results,
+                                                 const FindingQuery& query) {
+  const std::string key = std::to_string(query.severity) + '\n' + std::to_string(query.recordType) + '\n' +
+                          query.code + '\n' + (query.causeFirst ? "1" : "0") + '\n' + query.search;
+  {
+    std::lock_guard lock(mutex_);
+    std::erase_if(entries_, [](const Entry& e) { return e.results.expired(); });
+    for (auto it = entries_.begin(); it != entries_.end(); ++it)
+      if (it->key == key && it->results.lock() == results) {
+        entries_.splice(entries_.begin(), entries_, it);
+        return it->selection;
+      }
+  }
+  // Selected outside the lock: other pages go on meanwhile.
+  auto selection = std::make_shared<const std::vector<std::size_t>>(selectFindings(results->run.findings, query));
+  std::lock_guard lock(mutex_);
+  entries_.push_front({results, key, selection});
+  if (entries_.size() > kKept) entries_.pop_back();
+  return selection;
+}
+
+Json findingsPageJson(const FileResults& r, const std::vector<std::size_t>& kept, std::size_t page,
+                      std::size_t perPage) {
   perPage = std::clamp<std::size_t>(perPage, 1, 500);
   Json rows = Json::array();
   for (std::size_t i = page * perPage; i < kept.size() && i < (page + 1) * perPage; ++i)

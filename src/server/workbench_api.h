@@ -5,6 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <list>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -28,12 +31,34 @@ Json fileListJson(const std::vector<ListedFile>& files, const ValidationPool& po
 // "segundos", "cabecalho" (E01 and E02 as the log shows them).
 Json summaryJson(const FileResults& results);
 
-// Page `page` (from 0) of `perPage` rows of the findings `query` keeps: "total"
+// The findings a query keeps (selectFindings), made once per file and query and
+// kept for the next pages: paging a file of 100,000 findings then costs a page, not
+// a pass over all of them. Holds the last few selections, never the files' results
+// themselves. Thread-safe.
+class SelectionCache {
+ public:
+  using Selection = std::shared_ptr<const std::vector<std::size_t>>;
+  Selection select(const std::shared_ptr<const FileResults>& results, const FindingQuery& query);
+
+ private:
+  static constexpr std::size_t kKept = 16;
+  struct Entry {
+    std::weak_ptr<const FileResults> results;
+    std::string key;
+    Selection selection;
+  };
+  std::mutex mutex_;
+  std::list<Entry> entries_;  // most recent first
+};
+
+// Page `page` (from 0) of `perPage` rows of the findings `kept` (indices into the
+// file's findings, as SelectionCache answers them): "total"
 // (all the file's findings), "filtrados", "pagina", "por_pagina" and "linhas", each
 // with "indice" (its place among all the findings, for a link), "gravidade",
 // "linha", "registro", "campo", "campo_nome", "crz", "coo", "declarado",
 // "calculado", "diferenca" (R$ texts or null), "mensagem", "codigo".
-Json findingsPageJson(const FileResults& results, const FindingQuery& query, std::size_t page, std::size_t perPage);
+Json findingsPageJson(const FileResults& results, const std::vector<std::size_t>& kept, std::size_t page,
+                      std::size_t perPage);
 
 // Finding `index` as a row of the page above; null past the end.
 Json findingJson(const FileResults& results, std::size_t index);

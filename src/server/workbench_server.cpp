@@ -93,15 +93,19 @@ struct WorkbenchServer::Impl {
   explicit Impl(ServerOptions o)
       : options(std::move(o)),
         folder(options.folder),
-        pool(options.validationThreads, options.keptFiles, options.queuedValidations) {
+        pool(options.validationThreads, options.keptFiles, options.queuedValidations, options.keptBytes) {
     token = options.token.empty() ? randomHex(24) : options.token;
   }
 
   ServerOptions options;
   ServedFolder folder;
   ValidationPool pool;
+  SelectionCache selections;
   httplib::Server http;
   std::thread thread;
+  // The same server on ::1 when it listens on 127.0.0.1 and the system has IPv6.
+  std::unique_ptr<httplib::Server> http6;
+  std::thread thread6;
   std::string token;
   int port = 0;
 
@@ -179,13 +183,24 @@ struct WorkbenchServer::Impl {
     return results;
   }
 
-  void routes();
+  // Its settings and routes, on the server of each address listened on.
+  void configure(httplib::Server& http);
+  void routes(httplib::Server& http);
   void upload(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader);
 };
 
-void WorkbenchServer::Impl::routes() {
+void WorkbenchServer::Impl::configure(httplib::Server& http) {
+  const unsigned threads = std::max(1u, options.requestThreads);
+  http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+  http.set_payload_max_length(static_cast<std::size_t>(options.uploadLimit));
+  http.set_keep_alive_max_count(100);
+  http.set_read_timeout(30, 0);
+  routes(http);
+}
+
+void WorkbenchServer::Impl::routes(httplib::Server& http) {
   http.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) { return guard(req, res); });
-  const auto asset = [this](const char* path, std::string_view body, const char* type) {
+  const auto asset = [&http](const char* path, std::string_view body, const char* type) {
     http.Get(path, [body, type](const httplib::Request&, httplib::Response& res) {
       res.set_content(body.data() + 1, body.size() - 1, type);  // the embedded text opens with a line feed
     });
@@ -195,7 +210,9 @@ void WorkbenchServer::Impl::routes() {
   asset("/app.css", kWorkbenchStyle, "text/css; charset=utf-8");
 
   http.Get("/api/sessao", [this](const httplib::Request& req, httplib::Response& res) {
-    sendJson(res, {{"csrf", sessionOf(req)->csrf}, {"versao", options.version}, {"limite_envio", options.uploadLimit}});
+    const std::optional<Session> session = sessionOf(req);  // gone only if dropped since the guard let it in
+    if (!session) return sendError(res, 403, "Sessão encerrada: abra de novo o endereço com o token.");
+    sendJson(res, {{"csrf", session->csrf}, {"versao", options.version}, {"limite_envio", options.uploadLimit}});
   });
   http.Get("/api/arquivos", [this](const httplib::Request&, httplib::Response& res) {
     sendJson(res, fileListJson(folder.list(), pool));
@@ -244,7 +261,7 @@ void WorkbenchServer::Impl::routes() {
     query.code = req.get_param_value("codigo");
     query.search = utf8ToCp1252(req.get_param_value("busca"));
     query.causeFirst = req.get_param_value("causa") == "1";
-    sendJson(res, findingsPageJson(*r, query, std::min<std::size_t>(*page, 1u << 24), *perPage));
+    sendJson(res, findingsPageJson(*r, *selections.select(r, query), std::min<std::size_t>(*page, 1u << 24), *perPage));
   });
   http.Get("/api/achado", [this](const httplib::Request& req, httplib::Response& res) {
     const auto r = resultsOf(req, res);
@@ -322,17 +339,20 @@ bool WorkbenchServer::start(std::string* problem) {
     if (problem) *problem = "a pasta " + visibleText(d.options.folder) + " não existe ou não é uma pasta";
     return false;
   }
-  const unsigned threads = std::max(1u, d.options.requestThreads);
-  d.http.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
-  d.http.set_payload_max_length(static_cast<std::size_t>(d.options.uploadLimit));
-  d.http.set_keep_alive_max_count(100);
-  d.http.set_read_timeout(30, 0);
-  d.routes();
+  d.configure(d.http);
   d.port = d.options.port == 0 ? d.http.bind_to_any_port(d.options.host)
                                : (d.http.bind_to_port(d.options.host, d.options.port) ? d.options.port : -1);
   if (d.port <= 0) {
     if (problem) *problem = "não foi possível escutar em " + d.options.host + ":" + std::to_string(d.options.port);
     return false;
+  }
+  if (d.options.host == "127.0.0.1") {
+    d.http6 = std::make_unique<httplib::Server>();
+    d.configure(*d.http6);
+    if (d.http6->bind_to_port("::1", d.port))
+      d.thread6 = std::thread([&d] { d.http6->listen_after_bind(); });
+    else
+      d.http6.reset();  // no IPv6 loopback here: 127.0.0.1 alone
   }
   d.thread = std::thread([&d] { d.http.listen_after_bind(); });
   return true;
@@ -343,6 +363,10 @@ void WorkbenchServer::stop() {
   if (!d.thread.joinable()) return;
   d.http.stop();
   d.thread.join();
+  if (d.http6) {
+    d.http6->stop();
+    d.thread6.join();
+  }
 }
 
 int WorkbenchServer::port() const { return impl_->port; }

@@ -2,7 +2,8 @@
 // the program, its answers the JSON of workbench_api.h over the window's own
 // validation (validation_pool.h).
 //
-// Local mode: it listens on one loopback address. Whoever opens address() (which
+// Local mode: it listens on one loopback address (127.0.0.1, and then on ::1 too
+// with the same port when the system has it). Whoever opens address() (which
 // holds the random access token) gets a session cookie (HttpOnly, SameSite=Strict)
 // and is sent on without the token; every other request without a live session,
 // or naming another host than the server's own (a page of another site reaching
@@ -29,7 +30,8 @@ struct ServerOptions {
   std::string token;                   // empty: a random one
   unsigned requestThreads = 8;
   unsigned validationThreads = 2;
-  std::size_t keptFiles = 8;           // validated files kept for the pages
+  std::size_t keptFiles = 8;           // validated files kept for the pages...
+  std::size_t keptBytes = std::size_t(256) << 20;  // ...in at most this memory (the newest always)
   std::size_t queuedValidations = 32;
   std::uintmax_t uploadLimit = 256u << 20;
   std::string version;                 // shown in the report

@@ -52,13 +52,18 @@ try {
 
   // Keys: the next finding.
   const before = await page.textContent('#causa-achado');
-  await page.keyboard.press('ArrowDown');
+  await page.keyboard.press('F8');
   await page.waitForFunction(b => document.querySelector('#causa-achado').textContent !== b, before);
   check(await page.locator('#achados tr.selecionado').count() === 1, 'uma linha escolhida pelo teclado');
 
   // Filter on the server.
   await page.fill('#busca', 'texto que nenhum achado tem');
   await page.waitForSelector('text=Nenhum achado.');
+
+  // A new validation with the tolerance typed, as the window's box.
+  await page.fill('#tolerancia', '0,05');
+  await page.click('#validar-de-novo');
+  await page.waitForSelector('#achados tbody tr');
 
   // Indicators, reconciliation and its chart, the report.
   await page.click('.abas >> text=Indícios');

@@ -120,7 +120,7 @@ TEST_F(WorkbenchServer, ValidatedFilePagesMatchGoldenFile) {
       {"arquivos", bench.getJson("/api/arquivos")},
       {"resumo", summary},
       {"achados", findings},
-      {"so_erros_com_busca", bench.getJson("/api/achados?nome=sub/tdm.txt&gravidade=erro&busca=venda%20BRUTA%20di%C3%A1ria")},
+      {"so_erros_com_busca", bench.getJson("/api/achados?nome=sub/tdm.txt&gravidade=erro&busca=venda%20BRUTA%20DI%C3%81RIA")},
       {"so_avisos", bench.getJson("/api/achados?nome=sub/tdm.txt&gravidade=aviso")},
       {"achado_0", bench.getJson("/api/achado?nome=sub/tdm.txt&indice=0")},
       {"registro", bench.getJson("/api/registro?nome=sub/tdm.txt&linha=" + std::to_string(line))},
@@ -181,6 +181,18 @@ TEST(ValidationPool, CancelledTasksLeaveNoResults) {
   EXPECT_EQ(pool.results("b.txt"), nullptr);
   writeFile(dir.file("a.txt"), joinLines(sampleMfFile()));  // changed since: its results are no longer shown
   EXPECT_EQ(pool.results("a.txt"), nullptr);
+}
+
+TEST(ValidationPool, KeepsTheNewestResultsItsMemoryBudgetHolds) {
+  TempDir dir;
+  server::ValidationPool pool(1, 4, 4, 1);  // one byte: only the newest results stay
+  for (const char* name : {"a.txt", "b.txt"}) {
+    writeFile(dir.file(name), joinLines(sampleTdmFile()));
+    const auto id = pool.submit(name, dir.file(name), 0, false);
+    while (pool.task(*id)->state != server::TaskState::Done) std::this_thread::yield();
+  }
+  EXPECT_EQ(pool.results("a.txt"), nullptr);
+  EXPECT_NE(pool.results("b.txt"), nullptr);
 }
 
 }  // namespace

@@ -110,11 +110,13 @@ async function summaryOrValidate(name) {
   return api('/api/resumo?' + q({ nome: name }));
 }
 
-async function validate(name) {
+async function validate(name, tolerance) {
   const bar = el('progress', { id: 'progresso', max: '1', value: '0' });
   const cancel = el('button', { id: 'cancelar' }, 'Cancelar');
   show(el('h1', {}, name), el('p', {}, 'Validando… ', bar, ' ', cancel));
-  const { tarefa } = await post('/api/validar?' + q({ nome: name }));
+  const params = { nome: name };
+  if (tolerance) params.tolerancia = tolerance;
+  const { tarefa } = await post('/api/validar?' + q(params));
   cancel.addEventListener('click', () => post('/api/cancelar?' + q({ id: tarefa })).catch(() => {}));
   for (;;) {
     const t = await api('/api/tarefa?' + q({ id: tarefa }));
@@ -135,7 +137,22 @@ function summaryBlock(s) {
     el('p', {}, 'Contribuinte ', h.contribuinte, ' · CNPJ ', h.cnpj),
     el('p', {}, el('span', { class: s.erros ? 'erro' : '' }, s.erros + (s.erros === 1 ? ' erro' : ' erros')), ' · ',
       el('span', { class: s.avisos ? 'aviso' : '' }, s.avisos + (s.avisos === 1 ? ' aviso' : ' avisos')),
-      s.validado ? '' : ' · arquivo não validado por inteiro', s.mensagens ? ' · ' + s.mensagens : ''));
+      s.validado ? '' : ' · arquivo não validado por inteiro', s.mensagens ? ' · ' + s.mensagens : ''),
+    revalidateForm(s.nome));
+}
+
+// "Tolerância: R$" and a new validation of the file with it, as the window's box.
+function revalidateForm(name) {
+  const tolerance = el('input', { id: 'tolerancia', size: '8', placeholder: '0,00' });
+  const again = el('button', { id: 'validar-de-novo' }, 'Validar de novo');
+  again.addEventListener('click', async () => {
+    try {
+      await validate(name, tolerance.value.trim());
+      view.name = '';
+      await route();
+    } catch (e) { fail(e); route(); }
+  });
+  return el('p', {}, el('label', {}, 'Tolerância: R$ ', tolerance), ' ', again);
 }
 
 async function showFile(name, route) {
@@ -148,7 +165,7 @@ async function showFile(name, route) {
     view.name = name; view.page = 0; view.selected = -1;
     view.filters = { gravidade: '', registro: '', busca: '', causa: false };
   }
-  const record = el('div', { class: 'painel', id: 'registro' }, el('p', { class: 'ajuda' }, 'Escolha um achado para ver o registro (↑/↓ e Enter).'));
+  const record = el('div', { class: 'painel', id: 'registro' }, el('p', { class: 'ajuda' }, 'Escolha um achado para ver o registro (F8 e Shift+F8, ou ↑ e ↓).'));
   show(summaryBlock(s), tabs(name, 'achados'), filterBar(name),
     el('div', { class: 'lado' }, el('div', { class: 'painel', id: 'lista' }), record));
   await loadPage(name);
@@ -320,12 +337,40 @@ async function route() {
   }
 }
 
+// The window's keys: F8 / Shift+F8 (or ↓/↑, j/k) step through the findings, going on
+// to the next or previous page; PageDown/PageUp change page; Ctrl+F searches, Esc
+// clears the search; Ctrl+C with nothing selected copies the chosen finding.
+async function step(delta) {
+  const rows = document.querySelectorAll('#achados tbody tr');
+  const next = view.selected + delta;
+  if (next >= rows.length && !document.getElementById('proxima').disabled) {
+    view.page++;
+    await loadPage(view.name);
+    return selectRow(view.name, 0);
+  }
+  if (next < 0 && view.selected >= 0 && !document.getElementById('anterior').disabled) {
+    view.page--;
+    await loadPage(view.name);
+    return selectRow(view.name, document.querySelectorAll('#achados tbody tr').length - 1);
+  }
+  selectRow(view.name, Math.max(0, Math.min(next, rows.length - 1)));
+}
+
 document.addEventListener('keydown', e => {
-  if (e.ctrlKey && e.key === 'f' && document.getElementById('busca')) { e.preventDefault(); document.getElementById('busca').focus(); return; }
+  const search = document.getElementById('busca');
+  if (e.ctrlKey && e.key === 'f' && search) { e.preventDefault(); search.focus(); search.select(); return; }
+  if (e.key === 'Escape' && e.target === search) { search.value = ''; search.dispatchEvent(new Event('input')); search.blur(); return; }
   if (e.target.closest('input, select, textarea')) return;
   if (!document.getElementById('achados')) return;
-  if (e.key === 'ArrowDown' || e.key === 'j') { e.preventDefault(); selectRow(view.name, view.selected + 1); }
-  else if (e.key === 'ArrowUp' || e.key === 'k') { e.preventDefault(); selectRow(view.name, Math.max(0, view.selected - 1)); }
+  const row = view.rows[view.selected];
+  if (e.ctrlKey && e.key === 'c' && row && navigator.clipboard && !String(window.getSelection())) {
+    navigator.clipboard.writeText([row.gravidade, row.linha ?? '', row.registro, row.campo_nome ?? '', row.crz ?? '', row.coo ?? '', row.mensagem].join('\t'));
+    status('Achado copiado.');
+    return;
+  }
+  const down = (e.key === 'F8' && !e.shiftKey) || e.key === 'ArrowDown' || e.key === 'j';
+  const up = (e.key === 'F8' && e.shiftKey) || e.key === 'ArrowUp' || e.key === 'k';
+  if (down || up) { e.preventDefault(); step(down ? 1 : -1).catch(fail); }
   else if (e.key === 'PageDown' && !document.getElementById('proxima').disabled) document.getElementById('proxima').click();
   else if (e.key === 'PageUp' && !document.getElementById('anterior').disabled) document.getElementById('anterior').click();
 });
