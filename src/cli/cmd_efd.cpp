@@ -2,7 +2,9 @@
 // in the EFD ICMS/IPI. Every COTEPE file is validated as by "validar" (its log
 // written beside it); the EFD files are read meanwhile.
 #include <cstdio>
+#include <algorithm>
 #include <future>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -16,7 +18,6 @@
 #include "cotepe/file_discovery.h"
 #include "cotepe/text.h"
 #include "efd/efd_comparison.h"
-#include "validation/validate.h"
 
 namespace tavex::cli {
 
@@ -66,40 +67,40 @@ Inputs readInputs(const DiscoveredFiles& found, std::int64_t tolerance, bool con
     for (const std::string& path : found.efdFiles) files.push_back(readEfdFile(path));
     return files;
   });
+  ValidationSettings settings;
+  settings.toleranceCents = tolerance;
+  settings.continuing = continuing;
+  settings.keepFindings = false;
+  settings.efdEvidence = true;
   std::vector<std::string> logs;
   for (const std::string& file : found.files) logs.push_back(file + ".log");
   BatchInterrupt interrupt(logs);
+  std::vector<FileOutcome> outcomes(found.files.size());
+  std::vector<FileEvidence> evidence(found.files.size());
+  runOnPool(found.files.size(), std::max(1u, std::thread::hardware_concurrency()), interrupt.stopped(),
+            [&](std::size_t i) {
+              FileRun run;
+              ValidationSettings validation = settings;
+              validation.logCreated = [&interrupt, i] { interrupt.logCreated(i); };
+              interrupt.starting(i);
+              outcomes[i] = validateForBatch(found.files[i], validation, nullptr, &run);
+              interrupt.finished(i);
+              evidence[i] = std::move(run.evidence);
+            });
   for (std::size_t i = 0; i < found.files.size(); ++i) {
-    if (interrupt.stopped()) {
+    const FileOutcome& o = outcomes[i];
+    if (o.state == FileState::Interrupted) {
       in.problems.push_back(found.files[i] + ": interrompido");
-      continue;
+    } else if (o.state == FileState::NotValidated) {
+      in.problems.push_back(found.files[i] + ": " + o.problem);
+    } else {
+      if (!evidence[i].read)
+        in.problems.push_back(found.files[i] +
+                              cformat(": a validação parou antes dos registros (%d erro(s) de estrutura; veja o "
+                                      "log)%s",
+                                      o.errors, continuing ? "" : "; se faltam só tipos de registro, use --continuar"));
+      in.cotepe.push_back(std::move(evidence[i]));
     }
-    const std::string& path = found.files[i];
-    EvidenceCollector collector(path);
-    CollectingNotifier notifier;
-    ValidationOptions options;
-    options.continueAfterMissingRecords = continuing;
-    options.recordObserver = &collector;
-    options.logCreated = [&interrupt, i] { interrupt.logCreated(i); };
-    interrupt.starting(i);
-    const ValidationSummary summary = validateCotepeFile(notifier, path, tolerance, options);
-    interrupt.finished(i);
-    FileEvidence evidence = collector.finish();
-    if (!summary.ran) {
-      in.problems.push_back(path + ": " + cp1252ToUtf8(notifier.messages));
-      continue;
-    }
-    if (!summary.reconciliation) {
-      in.problems.push_back(
-          path + cformat(": a validação parou antes dos registros (%d erro(s) de estrutura; veja o log)%s", summary.errors,
-                         continuing ? "" : "; se faltam só tipos de registro, use --continuar"));
-      evidence = FileEvidence{};
-      evidence.path = path;
-      evidence.serial = std::string(trimRight(summary.header.serial));
-      if (evidence.serial.find('?') != std::string::npos) evidence.serial.clear();
-      evidence.read = false;
-    }
-    in.cotepe.push_back(std::move(evidence));
   }
   in.efd = efd.get();
   for (const EfdFile& f : in.efd)

@@ -15,6 +15,7 @@
 
 #include "cotepe/file_discovery.h"
 #include "cotepe/notifier.h"
+#include "efd/ecf_evidence.h"
 #include "indicators/ecf_files.h"
 #include "indicators/indicator.h"
 #include "report/audit_report.h"
@@ -37,6 +38,8 @@ struct ValidationSettings {
   bool keepFindings = true;
   // Sees the bytes of the run's read of the file (ValidationOptions::readTap).
   std::function<void(std::string_view)> readTap;
+  // FileRun::evidence gathers what the comparison with an EFD needs (a full run).
+  bool efdEvidence = false;
 };
 
 enum class FileState { Validated, NotValidated, Interrupted };
@@ -71,6 +74,9 @@ struct FileRun {
   report::FindingTally tally;
   std::vector<Indicator> indicators;  // of a full run that read the whole file
   FileFootprint footprint;            // what grouping by ECF needs, of a full run
+  // What the comparison with an EFD needs, with ValidationSettings::efdEvidence;
+  // `read` false (only the serial known) when the run stopped before the records.
+  FileEvidence evidence;
 };
 
 // A file's JSON document (as fileDocument writes it), made while its validation
