@@ -2,7 +2,9 @@
 // in the EFD ICMS/IPI. Every COTEPE file is validated as by "validar" (its log
 // written beside it); the EFD files are read meanwhile.
 #include <cstdio>
+#include <algorithm>
 #include <future>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -15,8 +17,9 @@
 #include "cotepe/br_format.h"
 #include "cotepe/file_discovery.h"
 #include "cotepe/text.h"
+#include "cotepe/visible_name.h"
+#include "export/table_csv.h"
 #include "efd/efd_comparison.h"
-#include "validation/validate.h"
 
 namespace tavex::cli {
 
@@ -66,40 +69,40 @@ Inputs readInputs(const DiscoveredFiles& found, std::int64_t tolerance, bool con
     for (const std::string& path : found.efdFiles) files.push_back(readEfdFile(path));
     return files;
   });
+  ValidationSettings settings;
+  settings.toleranceCents = tolerance;
+  settings.continuing = continuing;
+  settings.keepFindings = false;
+  settings.efdEvidence = true;
   std::vector<std::string> logs;
   for (const std::string& file : found.files) logs.push_back(file + ".log");
   BatchInterrupt interrupt(logs);
+  std::vector<FileOutcome> outcomes(found.files.size());
+  std::vector<FileEvidence> evidence(found.files.size());
+  runOnPool(found.files.size(), std::max(1u, std::thread::hardware_concurrency()), interrupt.stopped(),
+            [&](std::size_t i) {
+              FileRun run;
+              ValidationSettings validation = settings;
+              validation.logCreated = [&interrupt, i] { interrupt.logCreated(i); };
+              interrupt.starting(i);
+              outcomes[i] = validateForBatch(found.files[i], validation, nullptr, &run);
+              interrupt.finished(i);
+              evidence[i] = std::move(run.evidence);
+            });
   for (std::size_t i = 0; i < found.files.size(); ++i) {
-    if (interrupt.stopped()) {
+    const FileOutcome& o = outcomes[i];
+    if (o.state == FileState::Interrupted) {
       in.problems.push_back(found.files[i] + ": interrompido");
-      continue;
+    } else if (o.state == FileState::NotValidated) {
+      in.problems.push_back(found.files[i] + ": " + o.problem);
+    } else {
+      if (!evidence[i].read)
+        in.problems.push_back(found.files[i] +
+                              cformat(": a validação parou antes dos registros (%d erro(s) de estrutura; veja o "
+                                      "log)%s",
+                                      o.errors, continuing ? "" : "; se faltam só tipos de registro, use --continuar"));
+      in.cotepe.push_back(std::move(evidence[i]));
     }
-    const std::string& path = found.files[i];
-    EvidenceCollector collector(path);
-    CollectingNotifier notifier;
-    ValidationOptions options;
-    options.continueAfterMissingRecords = continuing;
-    options.recordObserver = &collector;
-    options.logCreated = [&interrupt, i] { interrupt.logCreated(i); };
-    interrupt.starting(i);
-    const ValidationSummary summary = validateCotepeFile(notifier, path, tolerance, options);
-    interrupt.finished(i);
-    FileEvidence evidence = collector.finish();
-    if (!summary.ran) {
-      in.problems.push_back(path + ": " + cp1252ToUtf8(notifier.messages));
-      continue;
-    }
-    if (!summary.reconciliation) {
-      in.problems.push_back(
-          path + cformat(": a validação parou antes dos registros (%d erro(s) de estrutura; veja o log)%s", summary.errors,
-                         continuing ? "" : "; se faltam só tipos de registro, use --continuar"));
-      evidence = FileEvidence{};
-      evidence.path = path;
-      evidence.serial = std::string(trimRight(summary.header.serial));
-      if (evidence.serial.find('?') != std::string::npos) evidence.serial.clear();
-      evidence.read = false;
-    }
-    in.cotepe.push_back(std::move(evidence));
   }
   in.efd = efd.get();
   for (const EfdFile& f : in.efd)
@@ -201,20 +204,18 @@ nlohmann::ordered_json jsonOf(const std::vector<EfdComparison>& comparisons) {
 }
 
 std::string csvOf(const std::vector<EfdComparison>& comparisons) {
-  std::string out =
-      "arquivo_efd;numero_fabricacao;codigo;nivel;crz;coo;data;declarado;registrado;linha_efd;arquivo_ecf;"
-      "linha_ecf;mensagem\r\n";
+  CsvTable table;
+  table.row({"arquivo_efd", "numero_fabricacao", "codigo", "nivel", "crz", "coo", "data", "declarado", "registrado",
+             "linha_efd", "arquivo_ecf", "linha_ecf", "mensagem"});
   const auto number = [](const std::optional<std::int64_t>& v) { return v ? std::to_string(*v) : std::string(); };
   const auto line = [](int v) { return v ? std::to_string(v) : std::string(); };
   for (const EfdComparison& c : comparisons)
     for (const EfdEcfComparison& e : c.ecfs)
       for (const EfdDivergence& d : e.divergences)
-        out += csvField(visibleText(c.efd->path)) + ";" + csvField(cp1252ToUtf8(e.serial)) + ";" +
-               std::string(efdCheckCode(d.check)) + ";" + csvField(levelName(d.level)) + ";" + number(d.crz) + ";" +
-               number(d.coo) + ";" + day(d.date) + ";" + d.declared + ";" + d.recorded + ";" + line(d.efdLine) + ";" +
-               csvField(visibleText(d.ecfFile)) + ";" + line(d.ecfLine) + ";" + csvField(cp1252ToUtf8(d.sentence)) +
-               "\r\n";
-  return out;
+        table.row({visibleCp1252(c.efd->path), e.serial, std::string(efdCheckCode(d.check)),
+                   std::string(indicatorLevelName(d.level)), number(d.crz), number(d.coo), day(d.date), d.declared,
+                   d.recorded, line(d.efdLine), visibleCp1252(d.ecfFile), line(d.ecfLine), d.sentence});
+  return table.text();
 }
 
 }  // namespace
@@ -245,7 +246,7 @@ int runEfd(const Args& args) {
   if (parsed->has("--json")) {
     printOut(jsonOf(comparisons).dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n");
   } else if (parsed->has("--csv")) {
-    printOut(csvOf(comparisons));  // csvField gives cp1252
+    printOut(csvOf(comparisons));  // cp1252, as every CSV of the program
   } else {
     printOut(tableOf(comparisons));
   }

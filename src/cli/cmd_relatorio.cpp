@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <atomic>
+#include <future>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -12,6 +13,7 @@
 #include "cli/work_pool.h"
 #include "cotepe/file_discovery.h"
 #include "cotepe/text.h"
+#include "efd/efd_comparison.h"
 #include "printer/manufacturer_catalogue.h"
 #include "report/report_file.h"
 #include "tavex_version.h"
@@ -35,7 +37,9 @@ const char* const kUsage =
     "arquivos que divergem, indícios entre arquivos) e, em cada ECF, pela conciliação\n"
     "de cada MFD com cada MF do seu período, como em \"conciliar MF MFD\" (os dois\n"
     "arquivos são lidos de novo). Para um PDF, imprima a página no navegador (veja os\n"
-    "EXEMPLOS de tavex-cli(1): man tavex-cli).\n"
+    "EXEMPLOS de tavex-cli(1): man tavex-cli). Arquivos da EFD ICMS/IPI dados com os\n"
+    "arquivos COTEPE (a primeira linha \"|0000|\") acrescentam a seção \"ECF × EFD\": por\n"
+    "ECF e mês, o escriturado ao lado do registrado e as divergências, como em \"efd\".\n"
     "  --tolerancia TEXTO  tolerância em reais (padrão 0): reais inteiros (0, 10, 1.000)\n"
     "                      ou com vírgula e dois centavos (0,05 = 5 centavos, 1.000,00)\n"
     "  --continuar         tipos de registro ausentes viram avisos; quando só eles\n"
@@ -48,9 +52,9 @@ const char* const kUsage =
     "  --saida ARQUIVO     o relatório a gravar (substituído se existir; nunca um\n"
     "                      dos arquivos relatados nem o log de um deles)\n"
     "\n"
-    "Saída: 0 sem erros, 1 com erros em algum arquivo ou algum total de um par MF ×\n"
-    "MFD acima da tolerância, 2 quando algum não pôde ser validado ou o relatório não\n"
-    "pôde ser gravado.\n";
+    "Saída: 0 sem erros, 1 com erros em algum arquivo, algum total de um par MF × MFD\n"
+    "acima da tolerância ou algum alerta da EFD, 2 quando algum arquivo não pôde ser\n"
+    "validado ou lido ou o relatório não pôde ser gravado.\n";
 
 // The report's summary by ECF: the groups of the validated files, with indices into
 // the report's files, and their MF × MFD pairs reconciled.
@@ -121,8 +125,16 @@ int runRelatorio(const Args& args) {
   options.version = kVersion;
   settings.reportFindingsPerGroup = options.findingsPerGroup;  // the rest is only counted
 
-  const DiscoveredFiles discovered = discoverCotepeFiles(parsed->positional);
+  const DiscoveredFiles discovered = discoverCotepeAndEfdFiles(parsed->positional);
+  // EFD files given with them are read while the COTEPE files are validated.
+  std::future<std::vector<EfdFile>> efdFiles = std::async(std::launch::async, [&discovered] {
+    std::vector<EfdFile> read;
+    for (const std::string& path : discovered.efdFiles) read.push_back(readEfdFile(path));
+    return read;
+  });
+  settings.efdEvidence = !discovered.efdFiles.empty();
   std::vector<std::string> inputs = discovered.files;
+  inputs.insert(inputs.end(), discovered.efdFiles.begin(), discovered.efdFiles.end());
   for (const DiscoveryProblem& p : discovered.problems) inputs.push_back(p.path);
   if (const std::string clash = outputClash(*output, inputs); !clash.empty()) {
     std::fprintf(stderr, "tavex-cli: %s\n", clash.c_str());
@@ -131,6 +143,8 @@ int runRelatorio(const Args& args) {
   std::vector<FileOutcome> outcomes(discovered.files.size());
   std::vector<report::ReportedFile> files(discovered.files.size());
   std::vector<FileFootprint> footprints(discovered.files.size());
+  std::vector<report::FileFacts> facts(discovered.files.size());  // size, hash, signature and line index
+  std::vector<FileEvidence> evidence(discovered.files.size());
   std::vector<std::string> logs;
   for (const std::string& file : discovered.files) logs.push_back(file + ".log");
   BatchInterrupt interrupt(std::move(logs));
@@ -138,19 +152,19 @@ int runRelatorio(const Args& args) {
             [&](std::size_t i) {
     const std::string& path = discovered.files[i];
     FileRun run;
-    report::FileFacts facts;  // size, hash, signature and line index from the validation's read
     ValidationSettings validation = settings;
     validation.logCreated = [&interrupt, i] { interrupt.logCreated(i); };
-    validation.readTap = [&facts](std::string_view raw) { facts.add(raw); };
+    validation.readTap = [&facts, i](std::string_view raw) { facts[i].add(raw); };
     interrupt.starting(i);
     outcomes[i] = validateForBatch(path, validation, nullptr, &run);
     interrupt.finished(i);
     const std::string problem = outcomes[i].state == FileState::Validated ? std::string() : outcomes[i].problem;
     files[i] = report::reportedFileOf(path, &run.summary, std::move(run.findings), problem, false, ".",
                                       options.findingsPerGroup, std::move(run.indicators), maker ? &*maker : nullptr,
-                                      &facts);
+                                      &facts[i]);
     files[i].tally = std::move(run.tally);
     footprints[i] = std::move(run.footprint);
+    evidence[i] = std::move(run.evidence);
   });
   // The MF × MFD pairs of each ECF, once every file had its own run.
   std::vector<FileFootprint> validated;
@@ -185,7 +199,33 @@ int runRelatorio(const Args& args) {
   const bool pairsOver = pairsOverTolerance(pairs);
   if (files.size() > 1) options.ecfs = ecfSummaries(groups, validated, std::move(pairs), fileOf);
 
-  int status = kOk;
+  // The ECFs against the EFD files, with the records their divergences cite.
+  const std::vector<EfdFile> efd = efdFiles.get();
+  bool efdUnread = false;
+  if (!efd.empty()) {
+    std::vector<FileEvidence> read;
+    for (std::size_t i = 0; i < evidence.size(); ++i)
+      if (outcomes[i].state == FileState::Validated) read.push_back(std::move(evidence[i]));
+    const std::vector<RecordedEcf> ecfs = gatherEcfs(std::move(read));
+    for (const EfdFile& f : efd) {
+      if (f.read) {
+        options.efd.push_back(compareWithEfd(f, ecfs, settings.toleranceCents));
+        continue;
+      }
+      std::fprintf(stderr, "tavex-cli: %s: %s\n", visibleText(f.path).c_str(), visibleText(cp1252ToUtf8(f.failure)).c_str());
+      efdUnread = true;
+    }
+    for (std::size_t i = 0; i < discovered.files.size(); ++i) {
+      std::vector<int> wanted;
+      for (const EfdComparison& c : options.efd)
+        for (const EfdEcfComparison& e : c.ecfs)
+          for (const EfdDivergence& d : e.divergences)
+            if (d.ecfLine > 0 && d.ecfFile == discovered.files[i]) wanted.push_back(d.ecfLine);
+      if (!wanted.empty()) files[i].records.merge(facts[i].linesOf(discovered.files[i], wanted));
+    }
+  }
+
+  int status = efdUnread ? kCannotRun : kOk;
   for (const FileOutcome& o : outcomes) {
     if (o.state != FileState::Validated) {
       std::fprintf(stderr, "tavex-cli: %s: %s\n", visibleText(o.path).c_str(), visibleText(o.problem).c_str());
@@ -195,6 +235,8 @@ int runRelatorio(const Args& args) {
     }
   }
   if (status == kOk && pairsOver) status = kFound;  // as conciliar MF MFD counts them
+  for (const EfdComparison& c : options.efd)
+    if (status == kOk && c.alerts() > 0) status = kFound;
   std::string notice;
   if (const std::string failure = report::writeAuditReport(*output, files, options, &notice); !failure.empty()) {
     std::fprintf(stderr, "tavex-cli: %s\n", visibleText(failure).c_str());

@@ -119,6 +119,8 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
   if (withObservers && (document != nullptr || run != nullptr) && std::getenv("TAVEX_SEM_INDICIOS") == nullptr)
     observers.add(indicators);
   if (withObservers && (run != nullptr || footprint != nullptr)) observers.add(footprints);
+  EvidenceCollector evidence(path);
+  if (withObservers && run != nullptr && settings.efdEvidence) observers.add(evidence);
   if (!observers.empty()) options.recordObserver = &observers;
   ValidationSummary summary = settings.formatOnly
                                   ? validateCotepeFileQuick(notifier, path, options)
@@ -154,6 +156,8 @@ FileOutcome validateForBatch(const std::string& path, const ValidationSettings& 
     if (capping) run->tally = std::move(capped.tally);
     run->indicators = std::move(found);
     run->footprint = std::move(gathered);
+    if (settings.efdEvidence)
+      run->evidence = evidence.finish(run->summary.ran && run->summary.reconciliation.has_value(), run->summary.header.serial);
   }
   return outcome;
 }

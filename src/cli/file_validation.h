@@ -15,6 +15,7 @@
 
 #include "cotepe/file_discovery.h"
 #include "cotepe/notifier.h"
+#include "efd/ecf_evidence.h"
 #include "indicators/ecf_files.h"
 #include "indicators/indicator.h"
 #include "report/audit_report.h"
@@ -39,6 +40,8 @@ struct ValidationSettings {
   std::function<void(std::string_view)> readTap;
   // Sees every finding of the run as the log does, besides the run's own sinks.
   FindingSink* sink = nullptr;
+  // FileRun::evidence gathers what the comparison with an EFD needs (a full run).
+  bool efdEvidence = false;
 };
 
 enum class FileState { Validated, NotValidated, Interrupted };
@@ -74,6 +77,9 @@ struct FileRun {
   report::FindingTally tally;
   std::vector<Indicator> indicators;  // of a full run that read the whole file
   FileFootprint footprint;            // what grouping by ECF needs, of a full run
+  // What the comparison with an EFD needs, with ValidationSettings::efdEvidence;
+  // `read` false (only the serial known) when the run stopped before the records.
+  FileEvidence evidence;
 };
 
 // A file's JSON document (as fileDocument writes it), made while its validation

@@ -62,6 +62,16 @@ void EvidenceCollector::onRestart() {
   evidence_ = std::move(fresh);
 }
 
+FileEvidence EvidenceCollector::finish(bool read, std::string_view serial) {
+  if (read) return finish();
+  FileEvidence out;
+  out.path = std::move(evidence_.path);
+  out.serial = std::string(trimRight(serial));
+  if (out.serial.find('?') != std::string::npos) out.serial.clear();
+  out.read = false;
+  return out;
+}
+
 bool RecordedEcf::detailCovers(const std::string& date) const {
   for (const auto& [start, end] : detailPeriods)
     if (date >= start && date <= end) return true;

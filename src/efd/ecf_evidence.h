@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cotepe/file_kind.h"
@@ -54,6 +55,9 @@ class EvidenceCollector : public RecordObserver {
   void onRecord(const RecordLine& rec, bool fieldsPassed, const CheckState& state) override;
   void onRestart() override;
   FileEvidence finish() { return std::move(evidence_); }
+  // The evidence of a run that read the file to its end when `read`; otherwise
+  // only the serial `serial` (the log header's, '?' when unknown) is kept.
+  FileEvidence finish(bool read, std::string_view serial);
 
  private:
   FileEvidence evidence_;

@@ -247,6 +247,7 @@ class Page {
             esc(options_.generatedAt) + "</span> pelo Tavex <span class=\"versao\">" + esc(options_.version) +
             "</span></p>\n</header>\n";
     if (files_.size() != 1) summaryTable();
+    if (!options_.efd.empty()) efdSection();
     for (std::size_t i = 0; i < files_.size(); ++i) {
       fileSection(i);
       spill();
@@ -327,6 +328,71 @@ class Page {
     }
     for (const BatchPair& pair : ecf.pairs) memoryPair(pair);
     out_ += "</div>\n";
+  }
+
+  // The ECFs against the taxpayer's EFD: per EFD and ECF, the months side by side,
+  // then the divergences, alerts first, each with its EFD line and ECF record.
+  void efdSection() {
+    out_ += "<section id=\"efd\">\n<h2>ECF × EFD</h2>\n";
+    for (const EfdComparison& c : options_.efd) {
+      const EfdFile& efd = *c.efd;
+      out_ += "<div class=\"efd\">\n<h3>EFD " + esc(efd.path) + "</h3>\n<p>CNPJ " + text(efd.cnpj) + ", " +
+              text(efd.name) + ", período " + date(efd.start) + " a " + date(efd.end) + "</p>\n";
+      if (!efd.problems.empty()) {
+        out_ += "<ul class=\"problemas-efd\">\n";
+        for (const EfdProblem& p : efd.problems)
+          out_ += "<li>" + (p.line ? "linha " + integer(p.line) + ": " : std::string()) + text(p.message) + "</li>\n";
+        out_ += "</ul>\n";
+      }
+      if (c.ecfs.empty())
+        out_ += "<p class=\"nota\">Nenhuma ECF dos arquivos tem movimento nesse período nem é declarada nele.</p>\n";
+      for (const EfdEcfComparison& e : c.ecfs) efdEcf(e);
+      out_ += "</div>\n";
+    }
+    out_ += "</section>\n";
+  }
+
+  void efdEcf(const EfdEcfComparison& e) {
+    out_ += "<div class=\"ecf\">\n<h4>ECF " + text(e.serial) +
+            (e.efdLine ? " (C400 na linha " + integer(e.efdLine) + " da EFD)" : std::string(" (sem C400 na EFD)")) +
+            "</h4>\n<table class=\"resumo\">\n<thead><tr><th>Mês</th><th class=\"n\">Reduções Z EFD</th>"
+            "<th class=\"n\">Reduções Z ECF</th><th class=\"n\">Venda bruta EFD</th><th class=\"n\">Venda bruta ECF</th>"
+            "<th class=\"n\">Diferença</th><th class=\"n\">Cupons EFD</th><th class=\"n\">Cupons ECF</th></tr></thead>\n<tbody>\n";
+    for (const EfdMonthSummary& m : e.months)
+      out_ += "<tr><td>" + m.month.substr(4, 2) + "/" + m.month.substr(0, 4) + "</td><td class=\"n\">" +
+              integer(m.reductionsDeclared) + "</td><td class=\"n\">" + integer(m.reductionsRecorded) +
+              "</td><td class=\"n\">" + brazilianMoney(m.grossDeclared) + "</td><td class=\"n\">" +
+              brazilianMoney(m.grossRecorded) + "</td><td class=\"n\">" +
+              brazilianMoney(m.grossDeclared - m.grossRecorded) + "</td><td class=\"n\">" +
+              integer(m.couponsDeclared) + "</td><td class=\"n\">" + integer(m.couponsRecorded) + "</td></tr>\n";
+    out_ += "</tbody>\n</table>\n";
+    if (e.divergences.empty()) {
+      out_ += "<p class=\"nota\">Nenhuma divergência: o que a ECF registrou foi escriturado.</p>\n</div>\n";
+      return;
+    }
+    out_ += "<ol class=\"lista\">\n";
+    for (const EfdDivergence& d : e.divergences) {
+      const bool alert = d.level == IndicatorLevel::Alerta;
+      out_ += std::string("<li class=\"indicio ") + (alert ? "alerta" : "informacao") + "\" data-codigo=\"" +
+              std::string(efdCheckCode(d.check)) + "\"><span class=\"sev\">" + (alert ? "ALERTA" : "INFORMAÇÃO") +
+              "</span> ";
+      std::string where;
+      if (d.efdLine) where += "EFD linha " + integer(d.efdLine);
+      if (!d.ecfFile.empty()) where += (where.empty() ? "" : ", ") + esc(d.ecfFile) + " linha " + integer(d.ecfLine);
+      if (!where.empty()) out_ += "<span class=\"onde\">" + where + ":</span> ";
+      out_ += "<span class=\"msg\">" + text(d.sentence) + "</span> <code>" + std::string(efdCheckCode(d.check)) + "</code>";
+      for (const ReportedFile& f : files_) {
+        if (d.ecfFile.empty() || f.path != d.ecfFile) continue;
+        if (const auto it = f.records.find(d.ecfLine); it != f.records.end()) {
+          out_ += "<pre class=\"registro\">";
+          text(out_, std::string_view(it->second).substr(0, 2000));
+          out_ += "</pre>";
+        }
+        break;
+      }
+      out_ += "</li>\n";
+    }
+    out_ += "</ol>\n</div>\n";
   }
 
   void fileSection(std::size_t index) {

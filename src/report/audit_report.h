@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "efd/efd_comparison.h"
 #include "indicators/indicator.h"
 #include "validation/finding.h"
 #include "validation/memory_pair.h"
@@ -100,6 +101,11 @@ struct ReportOptions {
   std::size_t findingsPerGroup = 100;
   // Several files: their ECFs, shown after the summary table (none: no such section).
   std::vector<EcfSummary> ecfs;
+  // The ECFs against EFD files given with them (section "ECF × EFD"; none: no such
+  // section). The EFD files they point to outlive the page's writing. A divergence's
+  // ECF record is shown when its file is one of the report's and its line one of
+  // that file's `records`.
+  std::vector<EfdComparison> efd;
 };
 
 // The lines (1-based) whose text the report shows for `findings`: those of the

@@ -50,6 +50,9 @@ const Example kExamples[] = {
     {"README.md", "../bin/tavex-cli assinatura tdm_valido.txt --fabricante DATAREGIS", 0, "Assinatura válida!"},
     {"README.md", "../bin/tavex-cli assinatura tdm_assinatura_adulterada.txt --fabricante DATAREGIS", 1, "Assinatura Inválida!"},
 
+    {"README.md", "tavex-cli efd exemplos/efd/ecf.txt exemplos/efd/efd_adulterada.txt", 1, "5 alerta(s), 0 informação(ões) em 1 EFD(s)."},
+
+    {"docs/manual.md", "tavex-cli efd efd/ecf.txt efd/efd_adulterada.txt", 1, "EFD_RZ_NAO_ESCRITURADA"},
     {"docs/manual.md", "tavex-cli indicios tdm_indicios.txt", 1, "4 indício(s): 1 alerta(s), 3 informação(ões)"},
     {"docs/manual.md", "tavex-cli validar tdm_valido.txt --tolerancia 0,05", 0, "0 erro(s) encontrado(s)."},
     {"docs/manual.md", "tavex-cli validar tdm_total_e13_divergente.txt --tolerancia 0,05", 1, "[ERR]"},
@@ -75,6 +78,7 @@ const Example kExamples[] = {
     {"docs/manual.md", "sha256sum tdm_valido.txt tdm_coo_faltante.txt > provas.sha256", 0, ""},
     {"docs/manual.md", "sha256sum -c provas.sha256", 0, "tdm_coo_faltante.txt: OK"},
 
+    {"docs/tavex-cli.1.md", "tavex-cli efd efd/ecf.txt efd/efd_adulterada.txt", 1, "EFD_CUPOM_VALOR"},
     {"docs/tavex-cli.1.md", "tavex-cli validar tdm_total_e13_divergente.txt --tolerancia 0,05", 1, "[ERR]"},
     {"docs/tavex-cli.1.md", "iconv -f CP1252 -t UTF-8 tdm_total_e13_divergente.txt.log | grep '^\\[ERR\\]'", 0, "[ERR] "},
     {"docs/tavex-cli.1.md", "tavex-cli validar formato_com_erros.txt --formato", 1, "[ERR]"},

@@ -223,6 +223,20 @@ TEST_F(EfdComparisonTest, OutputsKeepTheirShape) {
   }
 }
 
+TEST_F(EfdComparisonTest, ReportShowsEachDivergenceWithItsRecord) {
+  EfdText efd(january_);
+  efd.edit("C405", 4, 6, [](std::string v) { return plusCents(v, 100); });
+  testing::writeFile(dir_.file("efd.txt"), efd.text());
+  const testing::CliOutcome run = testing::runCaptured(
+      cli::runRelatorio, {dir_.file("tdm.txt"), dir_.file("efd.txt"), "--saida", dir_.file("r.html")});
+  EXPECT_EQ(run.status, 1) << run.err;
+  const std::string page = testing::readFile(dir_.file("r.html"));
+  EXPECT_NE(page.find("<h2>ECF × EFD</h2>"), std::string::npos);
+  const std::size_t item = page.find("data-codigo=\"EFD_VENDA_BRUTA\"");
+  ASSERT_NE(item, std::string::npos);
+  EXPECT_LT(page.find("<pre class=\"registro\">E12", item), page.find("</li>", item));  // the E12 shown under it
+}
+
 TEST(EfdReader, BadLinesAreSetAsideWithTheirLine) {
   const std::string head = "|0000|017|0|01012012|31012012|LOJA|11222333000181||SP|1|3550308|||A|1|\r\n";
   const std::string tail = "|9999|9|\r\n";
