@@ -1,11 +1,11 @@
 // tavex-cli efd: what the ECF's files recorded against what the taxpayer declared
 // in the EFD ICMS/IPI. Every COTEPE file is validated as by "validar" (its log
 // written beside it); the EFD files are read meanwhile.
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <future>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -18,8 +18,8 @@
 #include "cotepe/file_discovery.h"
 #include "cotepe/text.h"
 #include "cotepe/visible_name.h"
-#include "export/table_csv.h"
 #include "efd/efd_comparison.h"
+#include "export/table_csv.h"
 
 namespace tavex::cli {
 
