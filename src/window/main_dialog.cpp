@@ -157,9 +157,10 @@ bool MainDialog::takeResults(ValidationResults results) {
 std::optional<std::int64_t> MainDialog::toleranceOfRun(bool formatOnly) {
   if (formatOnly) return 0;
   const std::optional<std::int64_t> cents = strictToleranceCents(state.toleranceText);
-  if (!cents)
-    ui.showMessage("Tolerância inválida: \""_cp + state.toleranceText + "\". Escreva "_cp + utf8ToCp1252(kToleranceForms) + ".",
-                   "Erro!", Icon::Error);
+  if (!cents) {
+    const std::string forms = utf8ToCp1252(kToleranceForms);
+    ui.showMessage("Tolerância inválida: \""_cp + state.toleranceText + "\". Escreva " + forms + ".", "Erro!", Icon::Error);
+  }
   return cents;
 }
 
