@@ -58,6 +58,7 @@ ValidationLog::Creation ValidationLog::create(const std::string& path) {
   if (!file_->good()) {
     creationCause_ = creationCauseOf(path, file_->refusal() == OutputError::ReadOnly ? EACCES : file_->systemError());
     file_.reset();
+    dropEmptyName();
     ::close(lockFd_);
     lockFd_ = -1;
     return Creation::Failed;
@@ -72,14 +73,17 @@ void ValidationLog::close() {
     if (!result.ok()) reportWriteFailure(result.systemError);
     if (result.splitHardLink)
       notifier_.showMessage(hardLinkSplitMessage(path_), "Aviso", Icon::Warning);
-    // A failed run leaves no log it made: the empty file that held the name goes.
-    struct stat held {}, named {};
-    if (writeFailed_ && createdEmpty_ && ::fstat(lockFd_, &held) == 0 && held.st_size == 0 &&
-        ::lstat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev && held.st_ino == named.st_ino)
-      ::unlink(path_.c_str());
+    if (writeFailed_) dropEmptyName();
   }
   if (lockFd_ >= 0) ::close(lockFd_);
   lockFd_ = -1;
+}
+
+void ValidationLog::dropEmptyName() {
+  struct stat held {}, named {};
+  if (createdEmpty_ && ::fstat(lockFd_, &held) == 0 && held.st_size == 0 && ::lstat(path_.c_str(), &named) == 0 &&
+      held.st_dev == named.st_dev && held.st_ino == named.st_ino)
+    ::unlink(path_.c_str());
 }
 
 void ValidationLog::reportError(std::string_view text) {

@@ -75,6 +75,8 @@ class ValidationLog : public FindingSink {
   // log." and the cause on the next line); the run goes on.
   void write(std::string_view prefix, std::string_view text);
   void reportWriteFailure(int error);
+  // A run that leaves no log removes the empty file that held the name for it.
+  void dropEmptyName();
 
   Notifier& notifier_;
   std::string path_;
