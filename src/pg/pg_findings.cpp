@@ -69,47 +69,55 @@ constexpr const char* kCopyFindings =
 
 // A finding's row after its arquivo_id and the tab that follows it.
 void appendFindingRow(std::string& data, const PgFinding& f) {
-    data += std::to_string(f.line);
-    tab(data);
-    appendCopyText(data, pgTextOf(f.record));
-    tab(data);
-    optionalNumber(data, f.field > 0 ? std::optional<int>(f.field) : std::nullopt);
-    tab(data);
-    appendCopyText(data, pgTextOf(f.code));
-    tab(data);
-    data += f.error ? "erro" : "aviso";
-    tab(data);
-    std::string_view message = f.message;
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.remove_suffix(1);
-    appendCopyText(data, pgTextOf(message));
-    tab(data);
-    optionalNumber(data, f.crz);
-    tab(data);
-    optionalNumber(data, f.coo);
-    tab(data);
-    optionalNumber(data, f.declaredCents);
-    tab(data);
-    optionalNumber(data, f.computedCents);
-    tab(data);
-    optionalNumber(data, f.cooLast);
-    tab(data);
-    optionalNumber(data, f.count);
-    data += '\n';
+  data += std::to_string(f.line);
+  tab(data);
+  appendCopyText(data, pgTextOf(f.record));
+  tab(data);
+  optionalNumber(data, f.field > 0 ? std::optional<int>(f.field) : std::nullopt);
+  tab(data);
+  appendCopyText(data, pgTextOf(f.code));
+  tab(data);
+  data += f.error ? "erro" : "aviso";
+  tab(data);
+  std::string_view message = f.message;
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.remove_suffix(1);
+  appendCopyText(data, pgTextOf(message));
+  tab(data);
+  optionalNumber(data, f.crz);
+  tab(data);
+  optionalNumber(data, f.coo);
+  tab(data);
+  optionalNumber(data, f.declaredCents);
+  tab(data);
+  optionalNumber(data, f.computedCents);
+  tab(data);
+  optionalNumber(data, f.cooLast);
+  tab(data);
+  optionalNumber(data, f.count);
+  data += '\n';
+}
+
+// Why the temporary file of the findings failed (cp1252), in `dir` when known.
+std::string spillFailure(const std::string& dir) {
+  const std::string cause = std::strerror(errno);
+  return utf8ToCp1252("o arquivo temporário dos achados" + (dir.empty() ? std::string() : " em " + dir) +
+                      " não pôde ser gravado: " + cause);
 }
 
 // An unnamed temporary file in $TMPDIR (else /tmp), gone when closed.
 std::FILE* unnamedTemporaryFile(std::string& error) {
-  const char* dir = std::getenv("TMPDIR");
-  std::string pattern = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/tavex-achados-XXXXXX";
+  const char* tmpdir = std::getenv("TMPDIR");
+  const std::string dir = tmpdir != nullptr && *tmpdir != '\0' ? tmpdir : "/tmp";
+  std::string pattern = dir + "/tavex-achados-XXXXXX";
   const int fd = ::mkstemp(pattern.data());
   if (fd < 0) {
-    error = utf8ToCp1252(pattern.substr(0, pattern.size() - 6) + "…: " + std::strerror(errno));
+    error = spillFailure(dir);
     return nullptr;
   }
   ::unlink(pattern.c_str());
   std::FILE* f = ::fdopen(fd, "w+b");
   if (f == nullptr) {
-    error = utf8ToCp1252(pattern + ": " + std::strerror(errno));
+    error = spillFailure(dir);
     ::close(fd);
   }
   return f;
@@ -163,7 +171,7 @@ void PgFindingRows::onFinding(const Finding& finding) {
   if (pending_.size() < kKeptBytes || !spillError_.empty()) return;
   if (spill_ == nullptr) spill_ = unnamedTemporaryFile(spillError_);
   if (spill_ != nullptr && std::fwrite(pending_.data(), 1, pending_.size(), spill_) != pending_.size())
-    spillError_ = utf8ToCp1252(std::string("arquivo temporário dos achados: ") + std::strerror(errno));
+    spillError_ = spillFailure("");
   pending_.clear();
 }
 
@@ -171,7 +179,7 @@ bool PgFindingRows::copyTo(PgConnection& connection, long long fileId) {
   if (!spillError_.empty()) return false;
   if (rows_ == 0) return true;
   if (spill_ != nullptr && (std::fflush(spill_) != 0 || std::fseek(spill_, 0, SEEK_SET) != 0)) {
-    spillError_ = utf8ToCp1252(std::string("arquivo temporário dos achados: ") + std::strerror(errno));
+    spillError_ = spillFailure("");
     return false;
   }
   // Each row gets its arquivo_id in front as it is sent: rows end in a line feed
@@ -194,7 +202,7 @@ bool PgFindingRows::copyTo(PgConnection& connection, long long fileId) {
       const std::size_t n = std::fread(block.data(), 1, block.size(), spill_);
       if (n == 0) {
         if (std::ferror(spill_) != 0)
-          spillError_ = utf8ToCp1252(std::string("arquivo temporário dos achados: ") + std::strerror(errno));
+          spillError_ = spillFailure("");
         spillDone = true;
         break;
       }

@@ -731,7 +731,9 @@ class Page {
     if (p.line > 0) where += "linha " + integer(p.line);
     if (field != nullptr) where += (where.empty() ? "" : ", ") + cformat("campo %d (", p.field) + std::string(field->name) + ")";
     if (p.crz > 0) where += (where.empty() ? "" : ", ") + cformat("CRZ %d", p.crz);
-    if (p.coo > 0) where += (where.empty() ? "" : ", ") + cformat("COO %d", p.coo);
+    if (p.coo > 0)
+      where += (where.empty() ? "" : ", ") +
+               (p.lastCoo > p.coo ? cformat("COO %d a %d", p.coo, p.lastCoo) : cformat("COO %d", p.coo));
     if (!where.empty()) out_ += "<span class=\"onde\">" + where + ":</span> ";
     out_ += "<span class=\"msg\">";
     std::string message(trimRight(x.message));  // a message of several log lines reads as one

@@ -120,6 +120,7 @@ TEST(CliValidar, ConsecutiveMissingCooNumbersAreOneFindingOutsideTheLog) {
   int shown = 0;
   for (std::size_t at = 0; (at = html.find("data-codigo=\"totais.coo_faltante\"", at)) != std::string::npos; ++at) ++shown;
   EXPECT_EQ(shown, 1);
+  EXPECT_NE(html.find(cformat("<span class=\"onde\">COO %d a 49:</span>", first)), std::string::npos);
   EXPECT_NE(html.find(missing[0]["mensagem"].get<std::string>().substr(9)), std::string::npos);  // after "Erro -> "
 }
 
