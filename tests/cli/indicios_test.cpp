@@ -46,6 +46,21 @@ TEST_F(CliIndicios, TheExampleFileShowsItsIndicatorsAlertsFirst) {
   EXPECT_NE(run({file, "--limite-cancelamentos=19,5"}).out.find("indicio.cancelamentos"), std::string::npos);
 }
 
+// The clean examples are one ECF's reads (and two other ECFs'): side by side they
+// accuse each other of nothing, and the batch pairs the MF with the MFD without a
+// total over the tolerance.
+TEST_F(CliIndicios, TheCleanExamplesAccuseEachOtherOfNothing) {
+  for (const char* name : {"mf_valido.txt", "mfd_valido.txt", "tdm_valido.txt", "rz_valido.txt"}) example(name);
+  const auto o = run({dir.path().string(), "--json"});
+  EXPECT_EQ(o.status, kOk) << o.out;
+  for (const auto& ecf : nlohmann::json::parse(o.out)["ecfs"])
+    for (const auto& indicator : ecf["indicios"]) EXPECT_EQ(indicator["nivel"], "informacao") << indicator.dump();
+  const auto batch = tavex::testing::runCaptured(runValidar, {dir.path().string()});
+  EXPECT_EQ(batch.status, kOk) << batch.out;
+  EXPECT_NE(batch.out.find("2 redução(ões) Z comparada(s), 0 total(is) acima da tolerância"), std::string::npos)
+      << batch.out;
+}
+
 TEST_F(CliIndicios, JsonAndCsvCarryTheSameIndicators) {
   const std::string file = example("tdm_indicios.txt");
   const auto j = run({file, "--json"});

@@ -366,10 +366,10 @@ TEST(CliExportarPg, TwoProcessesLoadingTheSameFolderAtOnceLeaveEachFileOnce) {
             std::vector<std::string>{"t|t"});
 }
 
-// The ```sql blocks of the README's PostgreSQL section.
-std::vector<std::string> readmeQueries() {
-  const std::string readme = readFile(std::string(TAVEX_SOURCE_DIR) + "/README.md");
-  const std::size_t section = readme.find("## Shared database: PostgreSQL");
+// The ```sql blocks of a document's section (from its heading to the next of its level).
+std::vector<std::string> sqlBlocks(const char* document, const std::string& heading) {
+  const std::string readme = readFile(std::string(TAVEX_SOURCE_DIR) + "/" + document);
+  const std::size_t section = readme.find(heading);
   const std::size_t next = readme.find("\n## ", section + 1);
   const std::string text = readme.substr(section, next == std::string::npos ? std::string::npos : next - section);
   std::vector<std::string> queries;
@@ -390,14 +390,16 @@ TEST(CliExportarPg, TheReadmeQueriesAnswerOnAllTheExamplesLoadedTogether) {
   ASSERT_EQ(o.status, cli::kFound) << o.err;
   ASSERT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.arquivo"), std::vector<std::string>{"13"}) << o.out << o.err;
 
-  const std::vector<std::string> queries = readmeQueries();
+  const std::vector<std::string> queries = sqlBlocks("README.md", "## Shared database: PostgreSQL");
   ASSERT_EQ(queries.size(), 7u);
-  // Sales per day: reductions 1 and 2 once (not once per TDM file), 3 to 5 from the MF file;
-  // the pair of exemplos/uma_ecf is a second ECF with reductions 1 to 3.
+  EXPECT_EQ(sqlBlocks("docs/manual.md", "## Banco compartilhado: PostgreSQL"), queries);  // the guide shows them too
+  // Sales per day: the first ECF's reductions 1 and 2 once (not once per TDM file), 3 to 5
+  // from its MF file; tdm_indicios.txt is a second ECF (reductions 1 to 4), the pair of
+  // exemplos/uma_ecf a third (reductions 1 to 3).
   EXPECT_EQ(pgRows(uri, queries[0]),
-            (std::vector<std::string>{"2012-01-02|2|5517.1300000000000000", "2012-01-03|2|5140.4400000000000000",
-                                      "2012-01-04|2|2285.1900000000000000", "2012-01-05|1|0.00000000000000000000",
-                                      "2012-01-06|1|0.00000000000000000000"}));
+            (std::vector<std::string>{"2012-01-02|3|9087.6300000000000000", "2012-01-03|3|9417.5400000000000000",
+                                      "2012-01-04|3|11304.930000000000", "2012-01-05|2|6927.3200000000000000",
+                                      "2012-01-06|1|2854.5700000000000000"}));
   // Only the damaged item; the cancelled coupons of the clean files are left out.
   EXPECT_EQ(pgRows(uri, queries[1]), std::vector<std::string>{"tdm_item_divergente.txt|1|106806|106807"});
   std::vector<std::string> files;
@@ -407,21 +409,22 @@ TEST(CliExportarPg, TheReadmeQueriesAnswerOnAllTheExamplesLoadedTogether) {
   }
   EXPECT_EQ(files, (std::vector<std::string>{
                        "estrutura_com_erros.txt|TDM", "formato_com_erros.txt|TDM", "mfd_valido.txt|MFD",
-                       "rz_valido.txt|RZ", "tdm_assinatura_adulterada.txt|TDM", "tdm_coo_faltante.txt|TDM",
+                       "tdm_assinatura_adulterada.txt|TDM", "tdm_coo_faltante.txt|TDM",
                        "tdm_item_divergente.txt|TDM", "tdm_total_e13_divergente.txt|TDM", "tdm_valido.txt|TDM",
-                       "tdm_indicios.txt|TDM", "mf_valido.txt|MF"}));
+                       "mf_valido.txt|MF"}));
   EXPECT_EQ(pgRows(uri, queries[3]),
             (std::vector<std::string>{
-                "carga.formato|erro|4|1", "totais.coo_faltante|erro|4|3", "totais.e13|erro|4|3",
-                "campo.formato_numerico|erro|2|1",
+                "carga.formato|erro|4|1", "totais.e13|erro|4|3", "campo.formato_numerico|erro|2|1",
+                "totais.coo_faltante|erro|2|2",
                 "campo.formato_data|erro|1|1", "campo.formato_hora|erro|1|1", "cupom.bruto_itens|erro|1|1",
                 "cupom.liquido_itens|erro|1|1", "estrutura.e02_repetido|erro|1|1", "estrutura.ordem|erro|1|1",
                 "item.total_liquido|erro|1|1", "totais.e12|erro|1|1",
                 "totais.e18|erro|1|1"}));
-  // Payment means: reductions 1 and 2 once, 3 and 4 from the one file with their E18.
+  // Payment means: each ECF's reductions once, the pair's (MF + MFD: E12 and E18 in two
+  // files) included.
   EXPECT_EQ(pgRows(uri, queries[4]),
-            (std::vector<std::string>{"2012-01-01|DINHEIRO|14426.550000000000",
-                                      "2012-01-01|CARTAO CREDITO|1982.2700000000000000"}));
+            (std::vector<std::string>{"2012-01-01|DINHEIRO|25121.290000000000",
+                                      "2012-01-01|CARTAO CREDITO|6911.0200000000000000"}));
   EXPECT_EQ(pgRows(uri, queries[5]),
             (std::vector<std::string>{
                 "mfd_sem_cupom.txt|alerta|indicio.ccf.sequencia|9|2|10|7|8",
