@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "cotepe/br_format.h"
+#include "cotepe/line_reader.h"
 #include "cotepe/record_layout.h"
 #include "cotepe/text.h"
 #include "cotepe/visible_name.h"
@@ -78,13 +79,66 @@ Differences differences(const FileFootprint::Reduction& a, const FileFootprint::
   return d;
 }
 
-Differences differences(const FileFootprint::Document& a, const FileFootprint::Document& b) {
+// What two reads of the detail memory must tell alike of a document, from its line.
+struct DocumentValues {
+  int type = 0;
+  std::int64_t counter = 0, date = 0, total = 0;
+  bool cancelled = false;
+  bool known = false;  // the line could be read again
+};
+
+DocumentValues valuesOf(std::string_view line) {
+  DocumentValues v;
+  v.type = recordTypeOf(line);
+  v.known = true;
+  if (v.type == 14) {
+    v.counter = leadingInt(fieldOf(line, E14::Contador));
+    v.date = leadingInt(fieldOf(line, E14::DataInicio));
+    v.total = leadingInt(fieldOf(line, E14::TotalLiquido));
+    v.cancelled = fieldOf(line, E14::Cancelamento) == "S";
+  } else if (v.type == 19) {
+    v.counter = leadingInt(fieldOf(line, E19::Gnf));
+    v.date = leadingInt(fieldOf(line, E19::DataInicio));
+    v.total = leadingInt(fieldOf(line, E19::TotalLiquido));
+    v.cancelled = fieldOf(line, E19::Cancelamento) == "S";
+  } else if (v.type == 16) {
+    v.counter = leadingInt(fieldOf(line, E16::Gnf));
+    v.date = leadingInt(fieldOf(line, E16::DataFinal));
+  }
+  return v;
+}
+
+std::uint32_t digestOf(const DocumentValues& v) {
+  std::uint64_t h = 1469598103934665603u;
+  for (const std::int64_t n : {std::int64_t{v.type}, v.counter, v.date, v.total, std::int64_t{v.cancelled}})
+    for (int b = 0; b < 8; ++b) h = (h ^ ((static_cast<std::uint64_t>(n) >> (8 * b)) & 0xff)) * 1099511628211u;
+  return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
+
+// Reads the lines `wanted` names (numbers, 1-based) of `path` in one pass; those it
+// cannot read stay empty.
+void readLines(const std::string& path, std::map<int, std::string>& wanted) {
+  LineReader reader;
+  if (!reader.open(path)) return;
+  int number = 0;
+  auto next = wanted.begin();
+  std::string_view raw;
+  while (next != wanted.end() && reader.next(raw))
+    if (++number == next->first) (next++)->second = std::string(stripLineEnd(raw));
+}
+
+Differences differences(const DocumentValues& a, const DocumentValues& b) {
   Differences d;
+  if (!a.known || !b.known) {  // a file changed or gone since it was read
+    d.add(true, "documento", "", "");
+    return d;
+  }
   d.add(a.type != b.type, "tipo de registro", cformat("E%02d", a.type), cformat("E%02d", b.type));
   d.add(a.counter != b.counter, a.type == 14 ? "CCF" : "GNF", number(a.counter), number(b.counter));
   d.add(a.date != b.date, "data", number(a.date), number(b.date));
   d.add(a.total != b.total, "valor líquido"_cp, brazilianMoney(a.total), brazilianMoney(b.total));
   d.add(a.cancelled != b.cancelled, "cancelamento", a.cancelled ? "S" : "N", b.cancelled ? "S" : "N");
+  if (d.names.empty()) d.add(true, "documento", "", "");  // the digests differ, the lines read again do not
   return d;
 }
 
@@ -183,43 +237,60 @@ class GroupRules {
   }
 
   // Two reads of the detail memory holding the same COO must tell the document
-  // alike. Each COO against the first file holding it; the documents that differ
-  // between two files are one indicator, with each of them behind it.
+  // alike. Each COO against the first file holding it, by digest; the lines of the
+  // documents that differ are read again for their values. The documents that
+  // differ between two files are one indicator, with each of them behind it.
   void documents() {
-    std::unordered_map<std::int64_t, std::pair<std::size_t, std::size_t>> first;  // COO -> file, document
-    std::map<std::pair<std::size_t, std::size_t>, std::size_t> heads;            // files -> indicator
-    for (std::size_t k = 0; k < group_.files.size(); ++k) {
-      const FileFootprint& f = at(k);
-      for (std::size_t d = 0; d < f.documents.size(); ++d) {
-        const FileFootprint::Document& doc = f.documents[d];
+    struct Differing {
+      std::size_t was, now;  // positions in the group
+      int wasLine, nowLine;
+      std::int32_t coo;
+    };
+    std::vector<Differing> differing;
+    std::unordered_map<std::int32_t, std::pair<std::size_t, const FileFootprint::Document*>> first;
+    for (std::size_t k = 0; k < group_.files.size(); ++k)
+      for (const FileFootprint::Document& doc : at(k).documents) {
         if (doc.coo == 0) continue;
-        const auto [it, added] = first.try_emplace(doc.coo, k, d);
-        if (added || it->second.first == k) continue;
-        const FileFootprint& other = at(it->second.first);
-        const FileFootprint::Document& was = other.documents[it->second.second];
-        const Differences differ = differences(was, doc);
-        if (differ.names.empty()) continue;
-        Indicator one = indicator(
-            "indicio.arquivos.divergencia", doc.line, doc.type, 0, differ.first, differ.second,
-            cformat("O documento de COO %lld difere entre %s (linha %d) e %s (linha %d): %s. Uma das leituras da "
-                    "fita-detalhe foi alterada."_cp,
-                    static_cast<long long>(doc.coo), name(other).c_str(), was.line, name(f).c_str(), doc.line,
-                    differ.names.c_str()));
-        one.coo = doc.coo;
-        one.files = {other.path, f.path};
-        const auto [head, fresh] = heads.try_emplace({it->second.first, k}, group_.indicators.size());
-        if (fresh) {
-          group_.indicators.push_back(std::move(one));
-          continue;
-        }
-        Indicator& h = group_.indicators[head->second];
-        if (h.members.empty()) h.members.push_back(h);
-        h.lastLine = std::max(h.lastLine == 0 ? h.line : h.lastLine, one.line);
-        ++h.count;
-        h.sentence = cformat("%lld documentos diferem entre %s e %s; o primeiro: %s"_cp, static_cast<long long>(h.count),
-                             name(other).c_str(), name(f).c_str(), h.members.front().sentence.c_str());
-        h.members.push_back(std::move(one));
+        const auto [it, added] = first.try_emplace(doc.coo, k, &doc);
+        if (added || it->second.first == k || it->second.second->digest == doc.digest) continue;
+        differing.push_back({it->second.first, k, it->second.second->line, doc.line, doc.coo});
       }
+    if (differing.empty()) return;
+    std::map<std::size_t, std::map<int, std::string>> lines;  // position -> line number -> text
+    for (const Differing& d : differing) {
+      lines[d.was][d.wasLine];
+      lines[d.now][d.nowLine];
+    }
+    for (auto& [k, wanted] : lines) readLines(at(k).path, wanted);
+    const auto values = [&](std::size_t k, int line) {
+      const std::string& text = lines[k][line];
+      return text.empty() ? DocumentValues{} : valuesOf(text);
+    };
+    std::map<std::pair<std::size_t, std::size_t>, std::size_t> heads;  // files -> indicator
+    for (const Differing& d : differing) {
+      const FileFootprint &other = at(d.was), &f = at(d.now);
+      const DocumentValues was = values(d.was, d.wasLine), now = values(d.now, d.nowLine);
+      const Differences differ = differences(was, now);
+      Indicator one = indicator(
+          "indicio.arquivos.divergencia", d.nowLine, now.type, 0, differ.first, differ.second,
+          cformat("O documento de COO %d difere entre %s (linha %d) e %s (linha %d): %s. Uma das leituras da "
+                  "fita-detalhe foi alterada."_cp,
+                  static_cast<int>(d.coo), name(other).c_str(), d.wasLine, name(f).c_str(), d.nowLine,
+                  differ.names.c_str()));
+      one.coo = d.coo;
+      one.files = {other.path, f.path};
+      const auto [head, fresh] = heads.try_emplace({d.was, d.now}, group_.indicators.size());
+      if (fresh) {
+        group_.indicators.push_back(std::move(one));
+        continue;
+      }
+      Indicator& h = group_.indicators[head->second];
+      if (h.members.empty()) h.members.push_back(h);
+      h.lastLine = std::max(h.lastLine == 0 ? h.line : h.lastLine, one.line);
+      ++h.count;
+      h.sentence = cformat("%lld documentos diferem entre %s e %s; o primeiro: %s"_cp, static_cast<long long>(h.count),
+                           name(other).c_str(), name(f).c_str(), h.members.front().sentence.c_str());
+      h.members.push_back(std::move(one));
     }
   }
 
@@ -236,7 +307,7 @@ class GroupRules {
       if (f.reductions.empty() || fiscal(f)) continue;
       std::vector<std::int64_t> counts(f.reductions.size(), 0);
       for (const FileFootprint::Document& doc : f.documents) {
-        const auto it = std::lower_bound(f.reductions.begin(), f.reductions.end(), doc.coo,
+        const auto it = std::lower_bound(f.reductions.begin(), f.reductions.end(), std::int64_t{doc.coo},
                                          [](const FileFootprint::Reduction& r, std::int64_t coo) { return r.coo < coo; });
         if (it != f.reductions.end()) ++counts[static_cast<std::size_t>(it - f.reductions.begin())];
       }
@@ -383,22 +454,15 @@ void FootprintCollector::onRecord(const RecordLine& rec, bool fieldsPassed, cons
       break;
     }
     case 14:
-      f.documents.push_back({leadingInt(fieldOf(line, E14::Coo)), leadingInt(fieldOf(line, E14::TotalLiquido)),
-                             static_cast<std::int32_t>(leadingInt(fieldOf(line, E14::DataInicio))),
-                             static_cast<std::int32_t>(leadingInt(fieldOf(line, E14::Contador))), rec.number, 14,
-                             fieldOf(line, E14::Cancelamento) == "S"});
-      break;
     case 19:
-      f.documents.push_back({leadingInt(fieldOf(line, E19::Coo)), leadingInt(fieldOf(line, E19::TotalLiquido)),
-                             static_cast<std::int32_t>(leadingInt(fieldOf(line, E19::DataInicio))),
-                             static_cast<std::int32_t>(leadingInt(fieldOf(line, E19::Gnf))), rec.number, 19,
-                             fieldOf(line, E19::Cancelamento) == "S"});
+      f.documents.push_back({static_cast<std::int32_t>(leadingInt(rec.type == 14 ? fieldOf(line, E14::Coo)
+                                                                                 : fieldOf(line, E19::Coo))),
+                             digestOf(valuesOf(line)), rec.number});
       break;
     case 16:
       if (trimRight(fieldOf(line, E16::Denominacao)) != "RZ") {
-        f.documents.push_back({leadingInt(fieldOf(line, E16::Coo)), 0,
-                               static_cast<std::int32_t>(leadingInt(fieldOf(line, E16::DataFinal))),
-                               static_cast<std::int32_t>(leadingInt(fieldOf(line, E16::Gnf))), rec.number, 16, false});
+        f.documents.push_back(
+            {static_cast<std::int32_t>(leadingInt(fieldOf(line, E16::Coo))), digestOf(valuesOf(line)), rec.number});
         break;
       }
       // A detail memory's reductions are its E16 "RZ" documents.

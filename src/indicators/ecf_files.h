@@ -53,16 +53,14 @@ struct FileFootprint {
   std::int64_t e11Coo = 0, e11Cro = 0, e11Gt = 0, e11Crz = 0;
   std::int64_t e11Stamp = 0;  // capture date and hour, AAAAMMDDhhmmss; 0 when blank
 
-  // The detail memory's documents (E14, E16 but "RZ", E19) in file order, each in a
-  // few numbers: what another read of the same memory must tell alike.
+  // The detail memory's documents (E14, E16 but "RZ", E19) in file order, each as its
+  // COO, its line and a digest of what another read of the same memory must tell
+  // alike (type, CCF/GNF, date, net total, cancellation): twelve bytes a document.
+  // Where two reads differ, the two lines are read again to show the values.
   struct Document {
-    std::int64_t coo = 0;
-    std::int64_t total = 0;    // net total; 0 for an E16
-    std::int32_t date = 0;     // AAAAMMDD
-    std::int32_t counter = 0;  // CCF of a coupon, GNF of a non-fiscal document
+    std::int32_t coo = 0;  // six digits
+    std::uint32_t digest = 0;
     std::int32_t line = 0;
-    std::int8_t type = 0;  // 14, 16, 19
-    bool cancelled = false;
   };
   std::vector<Document> documents;
 

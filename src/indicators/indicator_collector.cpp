@@ -200,7 +200,10 @@ bool IndicatorCollector::documentCoo(const RecordLine& rec, std::int64_t coo, st
   if (last.line != 0 && coo <= last.value) {
     // A reduction's COO that fell back may land on a document's, which comes later
     // in the file: the document then repeats it.
-    if (rec.type == 12) fallenBack.emplace_back(coo, rec.number);
+    if (rec.type == 12) {
+      fallenBack.emplace_back(coo, rec.number);
+      fallenBackSorted = false;
+    }
     add("indicio.coo.regressivo", rec, crz, coo, cformat("acima de %lld", ll(last.value)), number(coo),
         cformat("COO %lld do E%02d não é maior que o do E%02d anterior, na linha %d (%lld): o COO cresce a cada "
                 "documento emitido."_cp,
@@ -211,8 +214,12 @@ bool IndicatorCollector::documentCoo(const RecordLine& rec, std::int64_t coo, st
   last = Last{coo, rec.number};
   if (coo == 0) return true;
   if (rec.type != 12 && !fallenBack.empty()) {
-    const auto hit = std::find_if(fallenBack.begin(), fallenBack.end(), [&](const auto& e) { return e.first == coo; });
-    if (hit != fallenBack.end() && !reductionPrint) {
+    if (!fallenBackSorted) {  // complete once the documents come (every E12 is before them)
+      std::sort(fallenBack.begin(), fallenBack.end());
+      fallenBackSorted = true;
+    }
+    const auto hit = std::lower_bound(fallenBack.begin(), fallenBack.end(), std::pair<std::int64_t, int>(coo, 0));
+    if (hit != fallenBack.end() && hit->first == coo && !reductionPrint) {
       add("indicio.coo.repetido", rec, crz, coo, "COO único"_cp, number(coo),
           cformat("COO %lld já foi usado pela redução Z da linha %d, cujo COO voltou: cada documento emitido recebe o "
                   "seu próprio COO."_cp,
@@ -447,6 +454,7 @@ void IndicatorCollector::gnfStep(const GnfDocument& doc) {
     indicator.line = doc.line;
     indicator.recordType = doc.type;
     indicator.coo = doc.coo;
+    if (const Reduction* r = reductionOf(doc.coo)) indicator.crz = r->crz;
     indicator.expected = number(lastGnf.value + 1);
     indicator.found = number(doc.gnf);
     indicator.sentence =

@@ -170,6 +170,7 @@ class IndicatorCollector : public RecordObserver {
   bool documentSkipped = false;                           // some E14, E16 or E19 could not be read
   // E12 whose COO went back, by COO: a document with one of those COOs repeats it.
   std::vector<std::pair<std::int64_t, int>> fallenBack;
+  bool fallenBackSorted = false;
   // The detail memory's reductions (E16 "RZ") and, in a file without E12, its documents.
   std::vector<Reduction> tape;
   Last lastTapeCrz, lastTapeDate;

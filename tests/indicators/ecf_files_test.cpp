@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 
 #include "cotepe/br_format.h"
@@ -23,7 +24,7 @@ class EcfFilesTest : public ::testing::Test {
     footprints.clear();
     for (const auto& [name, lines] : files) {
       writeFile(dir.file(name), joinLines(lines));
-      FootprintCollector collector(name);
+      FootprintCollector collector(dir.file(name));
       ValidationOptions options{kSampleToday};
       options.recordObserver = &collector;
       const ValidationSummary summary = validateCotepeFile(ui, dir.file(name), 0, options);
@@ -33,7 +34,7 @@ class EcfFilesTest : public ::testing::Test {
   }
   std::vector<std::string> names(const EcfGroup& g) const {
     std::vector<std::string> out;
-    for (std::size_t i : g.files) out.push_back(footprints[i].path);
+    for (std::size_t i : g.files) out.push_back(std::filesystem::path(footprints[i].path).filename().string());
     return out;
   }
   static std::vector<std::string> codes(const EcfGroup& g) {
@@ -212,7 +213,7 @@ TEST_F(EcfFilesTest, CountersAreComparedInTheOrderOfTheirCaptures) {
   capturedAfter(may, all, 60, 20120510);
   groups = group({{"jan_abril.txt", again}, {"maio.txt", may}});
   ASSERT_EQ(codes(groups[0]), std::vector<std::string>{"indicio.arquivos.contadores"});
-  EXPECT_EQ(groups[0].indicators[0].files, (std::vector<std::string>{"jan_abril.txt", "maio.txt"}));
+  EXPECT_EQ(groups[0].indicators[0].files, (std::vector<std::string>{dir.file("jan_abril.txt"), dir.file("maio.txt")}));
 }
 
 TEST_F(EcfFilesTest, FilesWithoutEadJoinTheirGroup) {
@@ -242,7 +243,7 @@ TEST_F(EcfFilesTest, TwoReadsOfOneDetailMemoryThatDisagree) {
   EXPECT_EQ(differs.count, 2);
   EXPECT_EQ(differs.found, "7,77");
   EXPECT_EQ(differs.expected, brazilianMoney(leadingInt(fieldOf(tdm[nthOf(tdm, 14, 4)], E14::TotalLiquido))));
-  EXPECT_EQ(differs.files, (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(differs.files, (std::vector<std::string>{dir.file("a.txt"), dir.file("b.txt")}));
 }
 
 TEST_F(EcfFilesTest, ADayOfTheFiscalMemoryWithoutDocumentsInTheDetailMemory) {
