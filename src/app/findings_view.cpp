@@ -127,22 +127,23 @@ QVariant FindingsModel::headerData(int section, Qt::Orientation orientation, int
 FindingsFilter::FindingsFilter(QObject* parent) : QSortFilterProxyModel(parent) {}
 
 void FindingsFilter::setSeverity(int severity) {
-  severity_ = severity;
+  query_.severity = severity;
   invalidateFilter();
 }
 
 void FindingsFilter::setRecordType(int type) {
-  recordType_ = type;
+  query_.recordType = type;
   invalidateFilter();
 }
 
 void FindingsFilter::setCode(const QString& code) {
   code_ = code;
+  query_.code = code.toStdString();
   invalidateFilter();
 }
 
 void FindingsFilter::setSearch(const QString& text) {
-  search_ = text;
+  query_.search = toCp1252(text);
   invalidateFilter();
 }
 
@@ -153,12 +154,7 @@ void FindingsFilter::setCauseFirst(bool causeFirst) {
 
 bool FindingsFilter::filterAcceptsRow(int sourceRow, const QModelIndex&) const {
   const auto* source = static_cast<const FindingsModel*>(sourceModel());
-  const Finding& f = source->finding(sourceRow);
-  if (severity_ == 0 && f.severity != Severity::Error) return false;
-  if (severity_ == 1 && f.severity != Severity::Warning) return false;
-  if (recordType_ != 0 && f.place.recordType != recordType_) return false;
-  if (!code_.isEmpty() && QLatin1StringView(f.code.data(), static_cast<qsizetype>(f.code.size())) != code_) return false;
-  return search_.isEmpty() || fromCp1252(f.message).contains(search_, Qt::CaseInsensitive);
+  return query_.accepts(source->finding(sourceRow));
 }
 
 bool FindingsFilter::lessThan(const QModelIndex& left, const QModelIndex& right) const {

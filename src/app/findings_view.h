@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "validation/finding.h"
+#include "window/finding_query.h"
 
 class QComboBox;
 class QFrame;
@@ -54,7 +55,8 @@ class FindingsModel : public QAbstractTableModel {
 };
 
 // Keeps the rows of one severity (or both), one record type (0: all), one code
-// (empty: all) and whose message contains the search text (ignoring case). With
+// (empty: all) and whose message contains the search text (ignoring case), as
+// FindingQuery decides. With
 // "cause first", the field-format findings come before the others, each group in
 // the table's order.
 class FindingsFilter : public QSortFilterProxyModel {
@@ -74,11 +76,9 @@ class FindingsFilter : public QSortFilterProxyModel {
   bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
 
  private:
-  int severity_ = -1;
-  int recordType_ = 0;
   QString code_;
-  QString search_;
   bool causeFirst_ = false;
+  FindingQuery query_;  // the same filter the browser workbench pages with
 };
 
 // Rows as text for the clipboard: tab-separated cells, or CSV (';', fields holding
