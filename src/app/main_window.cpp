@@ -41,6 +41,7 @@
 #include <QVBoxLayout>
 
 #include "app/about_dialog.h"
+#include "app/efd_view.h"
 #include "app/file_view.h"
 #include "app/findings_view.h"
 #include "app/indicators_view.h"
@@ -318,6 +319,7 @@ QGroupBox* MainWindow::buildCotepeGroup() {
                               model_.state.manufacturerName.empty() ? std::string() : catalogue_.mdbDirectory()};
     exportMdb(ui_, session);
   }));
+  put(addButton(cotepe, "Confrontar com EFD…", "confrontarEfd", [this] { confrontEfd(); }));
   cotepeLayout->addLayout(cotepeButtons);
   auto* toleranceLabel = new QLabel("Tolerancia: R$", cotepe);
   toleranceLabel->setAlignment(Qt::AlignCenter);
@@ -408,6 +410,9 @@ QTabWidget* MainWindow::buildResultTabs() {
   reconciliation_ = new ReconciliationPanel(tabs_);
   reconciliation_->setObjectName("conciliacao");
   tabs_->addTab(reconciliation_, utf8("Conciliação"));
+  efd_ = new EfdPanel(tabs_);
+  efd_->setObjectName("efd");
+  tabs_->addTab(efd_, efd_->tabTitle());
   record_ = new RecordPanel(tabs_);
   record_->setObjectName("registro");
   tabs_->addTab(record_, utf8("Registro"));
@@ -427,6 +432,12 @@ QTabWidget* MainWindow::buildResultTabs() {
   connect(reconciliation_, &ReconciliationPanel::causeRequested, this, [this] {
     tabs_->setCurrentWidget(findings_);
     findings_->showCauseFirst(true);
+  });
+  connect(efd_, &EfdPanel::recordActivated, this, [this](const std::string& path, int line) {
+    currentFinding_ = -1;
+    record_->showLine(path, line, nullptr);
+    record_->setNavigation(false, false);
+    showRecord();
   });
   auto* find = new QShortcut(QKeySequence::Find, this);
   connect(find, &QShortcut::activated, this, [this] {
@@ -804,6 +815,18 @@ void MainWindow::writeReport() {
                        kStatusShown);
   if (!openDocument(fromPath(*chosen)))
     ui_.showMessage("O relatório foi gravado, mas não foi possível abri-lo no navegador."_cp, "Aviso", Icon::Warning);
+}
+
+void MainWindow::confrontEfd() {
+  const std::string& cotepe = model_.lastValidatedPath.empty() ? model_.state.currentCotepePath : model_.lastValidatedPath;
+  const EfdWorkbench::Outcome outcome = efdWorkbench_.confront(job_, cotepe, model_.state.toleranceText);
+  if (outcome == EfdWorkbench::Outcome::Cancelled)
+    status_->showMessage(utf8("Confronto com a EFD interrompido: os resultados anteriores continuam na tela."), kStatusShown);
+  if (outcome != EfdWorkbench::Outcome::Shown) return;
+  efd_->setReview(&*efdWorkbench_.last);
+  tabs_->setTabText(tabs_->indexOf(efd_), efd_->tabTitle());
+  tabs_->setCurrentWidget(efd_);
+  efdWorkbench_.tellProblems();
 }
 
 void MainWindow::exportReconciliation() {

@@ -15,6 +15,7 @@
 #include "jobs/worker_job.h"
 #include "printer/manufacturer_catalogue.h"
 #include "printer/printer_worker.h"
+#include "window/efd_review.h"
 #include "window/main_dialog.h"
 
 class QButtonGroup;
@@ -33,6 +34,7 @@ class QToolButton;
 
 namespace tavex::app {
 
+class EfdPanel;
 class FileView;
 class FindingsPanel;
 class IndicatorsPanel;
@@ -84,6 +86,8 @@ class MainWindow : public QDialog {
   IndicatorsPanel* indicators() const { return indicators_; }
   RecordPanel* record() const { return record_; }
   ReconciliationPanel* reconciliation() const { return reconciliation_; }
+  EfdPanel* efd() const { return efd_; }  // "EFD": the last "Confrontar com EFD…"
+  EfdWorkbench& efdWorkbench() { return efdWorkbench_; }
   QRadioButton* kindChoice(int kind) const;
 
   // Shows outputText in the results box (built once, set in one go).
@@ -148,6 +152,9 @@ class MainWindow : public QDialog {
   void exportReconciliation();
   void saveLogAs();
   void printFindings();
+  // "Confrontar com EFD…": the validated file (else the open one) against the EFD
+  // files chosen, shown in "EFD" unless refused or cancelled.
+  void confrontEfd();
   void writeReport();  // "Gerar relatório…": the audit report of the validated file, opened
   void updateStatus();
   void showRecord();  // "Registro" in front, after it was filled
@@ -171,6 +178,7 @@ class MainWindow : public QDialog {
   ManufacturerCatalogue catalogue_;
   std::filesystem::path installedManual_;
   WorkerJob job_;
+  EfdWorkbench efdWorkbench_{ui_};
 
   QComboBox* manufacturers_ = nullptr;
   QComboBox* models_ = nullptr;
@@ -185,6 +193,7 @@ class MainWindow : public QDialog {
   IndicatorsPanel* indicators_ = nullptr;
   RecordPanel* record_ = nullptr;
   ReconciliationPanel* reconciliation_ = nullptr;
+  EfdPanel* efd_ = nullptr;
   LogHighlighter* highlighter_ = nullptr;
   int currentFinding_ = -1;
   QStatusBar* status_ = nullptr;

@@ -67,13 +67,26 @@ void QtUserInterface::rememberFolders(QSettings* settings, const QString& startD
 }
 
 std::optional<std::string> QtUserInterface::chooseOpenFile(const OpenFileRequest& request) {
+  const QStringList chosen = choose(request, false);
+  if (chosen.isEmpty()) return std::nullopt;
+  return toPath(chosen.first());
+}
+
+std::vector<std::string> QtUserInterface::chooseOpenFiles(const OpenFileRequest& request) {
+  std::vector<std::string> paths;
+  for (const QString& file : choose(request, true)) paths.push_back(toPath(file));
+  return paths;
+}
+
+QStringList QtUserInterface::choose(const OpenFileRequest& request, bool several) {
   QFileDialog dialog(owner_);
   dialog.setObjectName("seletorArquivo");
   if (request.save) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);  // asks before replacing an existing file
     dialog.setFileMode(QFileDialog::AnyFile);
   } else {
-    dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setFileMode(several ? QFileDialog::ExistingFiles
+                               : request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
   }
   if (!request.title.empty()) dialog.setWindowTitle(fromCp1252(request.title));
   dialog.setNameFilter(qtFilterOf(request.filter));
@@ -92,13 +105,13 @@ std::optional<std::string> QtUserInterface::chooseOpenFile(const OpenFileRequest
     if (!folder.isEmpty() && QFileInfo(folder).isDir()) dialog.setDirectory(folder);
   }
   if (!request.initialName.empty()) dialog.selectFile(fromCp1252(request.initialName));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  const QString chosen = dialog.selectedFiles().first();
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  const QStringList chosen = dialog.selectedFiles();
   if (settings_ != nullptr) {
-    settings_->setValue(key, QFileInfo(chosen).absolutePath());
+    settings_->setValue(key, QFileInfo(chosen.first()).absolutePath());
     settings_->sync();  // a read-only or broken settings file only forgets
   }
-  return toPath(chosen);
+  return chosen;
 }
 
 std::optional<std::string> QtUserInterface::chooseFolder(std::string_view title) {

@@ -19,6 +19,7 @@ class QtUserInterface : public UserInterface {
 
   void showMessage(std::string_view text, std::string_view title, Icon icon) override;
   std::optional<std::string> chooseOpenFile(const OpenFileRequest& request) override;
+  std::vector<std::string> chooseOpenFiles(const OpenFileRequest& request) override;
   std::optional<std::string> chooseFolder(std::string_view title) override;
   WorkerOutcome runWithProgress(WorkerJob& job, bool showPercentage) override;
   std::optional<PeriodAnswer> askPeriod(const PeriodDialogDescription& dialog) override;
@@ -33,6 +34,7 @@ class QtUserInterface : public UserInterface {
   void rememberFolders(QSettings* settings, const QString& startDirectory);
 
  private:
+  QStringList choose(const OpenFileRequest& request, bool several);
   QPointer<QWidget> owner_;
   QString suggested_;
   QSettings* settings_ = nullptr;

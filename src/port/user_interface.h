@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cotepe/notifier.h"
 #include "port/period_dialog.h"
@@ -34,6 +35,13 @@ class UserInterface : public Notifier {
 
   // A file chooser (to open, or to save when request.save); nothing when the user cancels.
   virtual std::optional<std::string> chooseOpenFile(const OpenFileRequest& request) = 0;
+
+  // A chooser of several existing files at once; none when the user cancels. An
+  // interface without one keeps this default: the one file chooseOpenFile gives.
+  virtual std::vector<std::string> chooseOpenFiles(const OpenFileRequest& request) {
+    if (std::optional<std::string> one = chooseOpenFile(request)) return {std::move(*one)};
+    return {};
+  }
 
   // A folder chooser; nothing when the user cancels.
   virtual std::optional<std::string> chooseFolder(std::string_view title) = 0;
