@@ -3,7 +3,9 @@
 // the ECF their E01 names (serial, MF addition, model) and, within a group, ordered
 // by the reductions they hold (CRZ) and their period; the group's indicators set
 // the files against each other: reductions missing between them, the same reduction
-// told two ways, files covering the same reductions, counters that go back.
+// or the same document (COO) told two ways, files covering the same reductions,
+// counters that go back (the E11s in the order of their captures), a day of the
+// fiscal memory with sales and no document in a detail memory holding its CRZ.
 //
 // What a file contributes is gathered while its validation reads it (a
 // FootprintCollector beside the checks); nothing is read again.
@@ -95,7 +97,8 @@ struct EcfGroup {
 };
 
 // The groups of `files`, known ECFs by serial, MF addition and model, then each
-// unknown file in a group of its own. Linear in the reductions held, plus the sort.
+// unknown file in a group of its own. Linear in the reductions and documents held,
+// plus the sort; reads again only the lines of documents two files tell apart.
 std::vector<EcfGroup> groupByEcf(const std::vector<FileFootprint>& files);
 
 // The reductions a group holds and those missing, for a reader (cp1252):
