@@ -3,7 +3,9 @@
 // the ECF their E01 names (serial, MF addition, model) and, within a group, ordered
 // by the reductions they hold (CRZ) and their period; the group's indicators set
 // the files against each other: reductions missing between them, the same reduction
-// told two ways, files covering the same reductions, counters that go back.
+// or the same document (COO) told two ways, files covering the same reductions,
+// counters that go back (the E11s in the order of their captures), a day of the
+// fiscal memory with sales and no document in a detail memory holding its CRZ.
 //
 // What a file contributes is gathered while its validation reads it (a
 // FootprintCollector beside the checks); nothing is read again.
@@ -100,9 +102,10 @@ struct EcfGroup {
 };
 
 // The groups of `files`, known ECFs by their E01's serial, MF addition and model,
-// then each unknown file in a group of its own. A file whose structure failed or
-// whose records name another ECF is left out of its E01's group (`excluded`).
-// Linear in the reductions held, plus the sort.
+// then each unknown file in a group of its own. A file whose records could not be
+// read or name another ECF is left out of its E01's group (`excluded`). Linear in
+// the reductions and documents held, plus the sort; reads again only the lines of
+// documents two files tell apart.
 std::vector<EcfGroup> groupByEcf(const std::vector<FileFootprint>& files);
 
 // The reductions a group holds and those missing, for a reader (cp1252):

@@ -395,7 +395,13 @@ void IndicatorCollector::onE14(const RecordLine& rec, const CheckState& state) {
 }
 
 void IndicatorCollector::tapeReduction(const RecordLine& rec, std::int64_t crz, std::int64_t coo, std::int64_t date) {
-  if (lastTapeCrz.line != 0 && crz != lastTapeCrz.value + 1)
+  // A reduction gone from both memories of a file is one gap: told once, by its E12.
+  const auto toldByE12 = [&] {
+    return std::any_of(indicators_.begin(), indicators_.end(), [&](const Indicator& i) {
+      return i.code == "indicio.crz.sequencia" && i.recordType == 12 && i.crz == crz;
+    });
+  };
+  if (lastTapeCrz.line != 0 && crz != lastTapeCrz.value + 1 && !toldByE12())
     add("indicio.crz.sequencia", rec, crz, coo, number(lastTapeCrz.value + 1), number(crz),
         cformat(crz > lastTapeCrz.value + 1
                     ? "Redução Z de CRZ %lld na fita-detalhe depois da de CRZ %lld, na linha %d: faltam na fita %lld redução(ões) Z."_cp

@@ -31,6 +31,14 @@
 //   that reduction (same CRZ). A GT of zero is no known GT (files made without).
 // - The counters a capture itself adds (the reading's own documents): up to
 //   kCaptureDocuments above the last document of the file.
+// - A document's day: after its reduction's issue is an alert (documento.apos_z),
+//   before the previous reduction's day too (data.regressiva), any other day only
+//   information (fora_do_dia: a coupon begun before midnight). The documents of
+//   one reduction that break the same rule become one indicator with each of them
+//   behind it; the print of a reduction (E16 "RZ") off its issue stays apart.
+// - A reduction with gross sales and no document at all (TDM only: the file must
+//   hold the detail memory) is z.sem_documentos; not judged once a document record
+//   could not be read.
 // - A repeated COO is looked for among the records before it in the file: for a
 //   coupon, the reductions (the coupons before it are covered by the rise within
 //   E14); for E12, E16 and E19, the validation's COO list, which stops growing at

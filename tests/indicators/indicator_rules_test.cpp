@@ -50,6 +50,9 @@ TEST_F(IndicatorTest, AMissingReductionBreaksTheCrzSequenceOnce) {
   EXPECT_EQ(hits[0].found, "4");
   EXPECT_EQ(hits[0].level, IndicatorLevel::Alerta);
   EXPECT_TRUE(withCode(indicators(generated(FileKind::TDM)), "indicio.crz.sequencia").empty());
+  // Its print gone from the detail memory too: still one gap.
+  lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(nth(lines, "E16", 2)));
+  EXPECT_EQ(withCode(indicators(lines), "indicio.crz.sequencia").size(), 1u);
 }
 
 TEST_F(IndicatorTest, TheE01PeriodMustNameTheFirstAndLastReduction) {
