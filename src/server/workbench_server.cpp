@@ -29,10 +29,11 @@ constexpr const char* kPagePolicy =
     "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; connect-src 'self'; "
     "form-action 'self'; frame-ancestors 'none'; base-uri 'none'";
 // The report is one self-contained page with its style and script inline; nothing
-// else, and nothing it shows may load anything.
+// else, and nothing it shows may load anything. Sandboxed, it runs in an origin of
+// its own: even a text that escaped its escaping could not reach the session.
 constexpr const char* kReportPolicy =
     "default-src 'none'; script-src 'unsafe-inline'; style-src 'unsafe-inline'; img-src data:; "
-    "frame-ancestors 'none'; base-uri 'none'; form-action 'none'";
+    "frame-ancestors 'none'; base-uri 'none'; form-action 'none'; sandbox allow-scripts allow-modals allow-downloads";
 
 std::string randomHex(std::size_t bytes) {
   std::random_device device;  // the kernel's random source

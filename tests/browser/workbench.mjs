@@ -72,6 +72,10 @@ try {
   await page.waitForSelector('#conciliacao');
   check(await page.locator('#grafico div').count() === 10, 'uma barra por redução Z');
   await snap(page, 'conciliacao');
+  const [shown] = await Promise.all([context.waitForEvent('page'), page.click('#abrir-relatorio')]);
+  await shown.waitForLoadState();
+  check((await shown.textContent('body')).includes('Relatório de auditoria'), 'relatório aberto numa aba');
+  await shown.close();
   const [download] = await Promise.all([page.waitForEvent('download'), page.click('#baixar-relatorio')]);
   check(download.suggestedFilename() === 'relatorio.html', 'relatório baixado');
 

@@ -133,6 +133,8 @@ TEST_F(WorkbenchServer, ValidatedFilePagesMatchGoldenFile) {
   EXPECT_NE(report->body.find("&lt;img src=x"), std::string::npos);
   EXPECT_EQ(report->body.find("<img src=x"), std::string::npos);
   EXPECT_NE(report->get_header_value("Content-Disposition").find("attachment"), std::string::npos);
+  EXPECT_EQ(report->get_header_value_count("Content-Security-Policy"), 1u);
+  EXPECT_NE(report->get_header_value("Content-Security-Policy").find("sandbox allow-scripts"), std::string::npos);
 }
 
 TEST_F(WorkbenchServer, UploadIsWrittenWholeOrNotAtAll) {

@@ -110,12 +110,13 @@ async function summaryOrValidate(name) {
   return api('/api/resumo?' + q({ nome: name }));
 }
 
-async function validate(name, tolerance) {
+async function validate(name, tolerance, formatOnly) {
   const bar = el('progress', { id: 'progresso', max: '1', value: '0' });
   const cancel = el('button', { id: 'cancelar' }, 'Cancelar');
   show(el('h1', {}, name), el('p', {}, 'Validando… ', bar, ' ', cancel));
   const params = { nome: name };
   if (tolerance) params.tolerancia = tolerance;
+  if (formatOnly) params.formato = '1';
   const { tarefa } = await post('/api/validar?' + q(params));
   cancel.addEventListener('click', () => post('/api/cancelar?' + q({ id: tarefa })).catch(() => {}));
   for (;;) {
@@ -137,7 +138,8 @@ function summaryBlock(s) {
     el('p', {}, 'Contribuinte ', h.contribuinte, ' · CNPJ ', h.cnpj),
     el('p', {}, el('span', { class: s.erros ? 'erro' : '' }, s.erros + (s.erros === 1 ? ' erro' : ' erros')), ' · ',
       el('span', { class: s.avisos ? 'aviso' : '' }, s.avisos + (s.avisos === 1 ? ' aviso' : ' avisos')),
-      s.validado ? '' : ' · arquivo não validado por inteiro', s.mensagens ? ' · ' + s.mensagens : ''),
+      s.formato ? ' · só o formato foi validado' : '', s.validado ? '' : ' · arquivo não validado por inteiro',
+      s.mensagens ? ' · ' + s.mensagens : ''),
     revalidateForm(s.nome));
 }
 
@@ -145,14 +147,17 @@ function summaryBlock(s) {
 function revalidateForm(name) {
   const tolerance = el('input', { id: 'tolerancia', size: '8', placeholder: '0,00' });
   const again = el('button', { id: 'validar-de-novo' }, 'Validar de novo');
-  again.addEventListener('click', async () => {
+  const format = el('button', { id: 'validar-formato' }, 'Validar só o formato');
+  const run = formatOnly => async () => {
     try {
-      await validate(name, tolerance.value.trim());
+      await validate(name, tolerance.value.trim(), formatOnly);
       view.name = '';
       await route();
     } catch (e) { fail(e); route(); }
-  });
-  return el('p', {}, el('label', {}, 'Tolerância: R$ ', tolerance), ' ', again);
+  };
+  again.addEventListener('click', run(false));
+  format.addEventListener('click', run(true));
+  return el('p', {}, el('label', {}, 'Tolerância: R$ ', tolerance), ' ', again, ' ', format);
 }
 
 async function showFile(name, route) {
