@@ -55,6 +55,7 @@ const char* const kUsage =
 // The report's summary by ECF: the groups of the validated files, with indices into
 // the report's files, and their MF × MFD pairs reconciled.
 std::vector<report::EcfSummary> ecfSummaries(const std::vector<EcfGroup>& groups,
+                                             const std::vector<FileFootprint>& footprints,
                                              std::vector<std::vector<BatchPair>> pairs,
                                              const std::vector<std::size_t>& fileOf) {
   std::vector<report::EcfSummary> out;
@@ -64,6 +65,8 @@ std::vector<report::EcfSummary> ecfSummaries(const std::vector<EcfGroup>& groups
     ecf.caption = cp1252ToUtf8(ecfCaption(group));
     ecf.coverage = group.known ? cp1252ToUtf8(coverageText(group)) : "";
     for (std::size_t i : group.files) ecf.files.push_back(fileOf[i]);
+    for (std::size_t i : group.files)
+      if (footprints[i].withoutEad) ecf.withoutEad.push_back(fileOf[i]);
     for (std::size_t i : group.excluded) ecf.excluded.push_back(fileOf[i]);
     for (const Indicator& x : group.indicators) {
       if (x.code != "indicio.arquivos.divergencia") continue;
@@ -180,7 +183,7 @@ int runRelatorio(const Args& args) {
   }
 
   const bool pairsOver = pairsOverTolerance(pairs);
-  if (files.size() > 1) options.ecfs = ecfSummaries(groups, std::move(pairs), fileOf);
+  if (files.size() > 1) options.ecfs = ecfSummaries(groups, validated, std::move(pairs), fileOf);
 
   int status = kOk;
   for (const FileOutcome& o : outcomes) {
