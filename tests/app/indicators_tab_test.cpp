@@ -14,7 +14,6 @@
 #include "app/qt_text.h"
 #include "app/record_view.h"
 #include "app_fixture.h"
-#include "cotepe/record_layout.h"
 #include "support/files.h"
 #include "support/generated_lines.h"
 #include "support/sample_files.h"
@@ -173,7 +172,7 @@ TEST_F(IndicatorsTab, TheDocumentsOfOneCauseAreOneRowWithEachBehindIt) {
   auto lines = generatedLines(options);
   for (std::string& line : lines)
     if (line.starts_with("E12") && leadingInt(fieldOf(line, E12::Crz)) == 2)
-      line.replace(static_cast<std::size_t>(fieldLayout(E12::DataMovimento).start - 1), 8, "20120104");
+      setField(line, E12::DataMovimento, 20120104);
   writeFile(dir.file("redatada.txt"), joinLines(lines));
   MainWindow window(ui, dir.path().string());
   ui.answer(dir.file("redatada.txt"));

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "cotepe/record_layout.h"
+#include "cotepe/text.h"
 #include "generator.h"
 
 namespace tavex::testing {
@@ -16,6 +18,15 @@ inline std::vector<std::string> generatedLines(const GeneratorOptions& options) 
   std::istringstream in(out.str());
   for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.size() - 1));  // CR
   return lines;
+}
+
+// Writes `value` into `field` of `line` as the generator does: zero-padded to the
+// field's width.
+template <class Field>
+void setField(std::string& line, Field field, std::int64_t value) {
+  const FieldLayout& f = fieldLayout(field);
+  line.replace(static_cast<std::size_t>(f.start - 1), static_cast<std::size_t>(f.width),
+               cformat("%0*lld", f.width, static_cast<long long>(value)));
 }
 
 }  // namespace tavex::testing
