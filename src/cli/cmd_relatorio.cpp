@@ -58,7 +58,8 @@ const char* const kUsage =
 
 // The report's summary by ECF: the groups of the validated files, with indices into
 // the report's files, and their MF × MFD pairs reconciled.
-std::vector<report::EcfSummary> ecfSummaries(const std::vector<EcfGroup>& groups, const std::vector<FileFootprint>& files,
+std::vector<report::EcfSummary> ecfSummaries(const std::vector<EcfGroup>& groups,
+                                             const std::vector<FileFootprint>& footprints,
                                              std::vector<std::vector<BatchPair>> pairs,
                                              const std::vector<std::size_t>& fileOf) {
   std::vector<report::EcfSummary> out;
@@ -68,9 +69,11 @@ std::vector<report::EcfSummary> ecfSummaries(const std::vector<EcfGroup>& groups
     ecf.caption = cp1252ToUtf8(ecfCaption(group));
     ecf.coverage = group.known ? cp1252ToUtf8(coverageText(group)) : "";
     for (std::size_t i : group.files) ecf.files.push_back(fileOf[i]);
+    for (std::size_t i : group.files)
+      if (footprints[i].withoutEad) ecf.withoutEad.push_back(fileOf[i]);
     for (std::size_t i : group.excluded) {
       ecf.excluded.push_back(fileOf[i]);
-      ecf.excludedWhy.push_back(cp1252ToUtf8(exclusionReason(files[i])));
+      ecf.excludedWhy.push_back(cp1252ToUtf8(exclusionReason(footprints[i])));
     }
     for (const Indicator& x : group.indicators) {
       if (x.code != "indicio.arquivos.divergencia") continue;

@@ -7,6 +7,7 @@
 
 #include "cotepe/br_format.h"
 #include "cotepe/text.h"
+#include "validation/money.h"
 #include "validation/record_check.h"
 
 namespace tavex {
@@ -524,7 +525,7 @@ void IndicatorCollector::grandTotals() {
   for (const Reduction& r : reductions) {
     if (r.issueStamp == 0 || (!stamps.empty() && r.issueStamp < stamps.back())) return;  // no order to sum in
     stamps.push_back(r.issueStamp);
-    before.push_back(before.back() + r.gross);
+    before.push_back(wrapAdd(before.back(), r.gross));
   }
   const auto issuedBefore = [&](std::int64_t when) {
     return static_cast<std::size_t>(std::lower_bound(stamps.begin(), stamps.end(), when) - stamps.begin());
@@ -546,10 +547,8 @@ void IndicatorCollector::grandTotals() {
     if (a.stamp > last.issueStamp && !(closesLast && a.stamp <= e11Stamp)) continue;
     if (previous != nullptr) {
       const std::size_t from = issuedBefore(previous->stamp), to = issuedBefore(a.stamp);
-      const std::int64_t expected = previous->gt + (before[to] - before[from]);
-      const std::int64_t difference = a.gt - expected;
-      if (difference < -settings_.toleranceCents ||
-          (difference > settings_.toleranceCents && !(a.type == 11 && salesAfterLast)))
+      const std::int64_t expected = wrapAdd(previous->gt, wrapSub(before[to], before[from]));
+      if (disagree(a.gt, expected, settings_.toleranceCents) && !(a.type == 11 && salesAfterLast && a.gt > expected))
         add("indicio.gt.vendas", a.line, a.type, 0, 0, number(expected), number(a.gt),
             cformat("GT do E%02d (%lld) diferente do GT do E%02d da linha %d (%lld) somado à venda bruta das %zu "
                     "redução(ões) Z entre eles (%lld): o grande total cresce exatamente pela venda bruta de cada "

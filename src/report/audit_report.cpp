@@ -306,8 +306,11 @@ class Page {
   void ecfSummary(const EcfSummary& ecf) {
     out_ += "<div class=\"ecf\">\n<h3>" + esc(ecf.caption) + "</h3>\n<p class=\"cobertura\">" + esc(ecf.coverage) +
             "</p>\n<ol class=\"arquivos-ecf\">\n";
-    for (std::size_t i : ecf.files)
-      out_ += cformat("<li><a href=\"#arquivo-%zu\">", i + 1) + esc(files_[i].path) + "</a></li>\n";
+    for (std::size_t i : ecf.files) {
+      const bool noEad = std::find(ecf.withoutEad.begin(), ecf.withoutEad.end(), i) != ecf.withoutEad.end();
+      out_ += cformat("<li><a href=\"#arquivo-%zu\">", i + 1) + esc(files_[i].path) + "</a>" +
+              (noEad ? " (sem EAD)" : "") + "</li>\n";
+    }
     for (std::size_t k = 0; k < ecf.excluded.size(); ++k) {
       const std::size_t i = ecf.excluded[k];
       const bool why = k < ecf.excludedWhy.size() && !ecf.excludedWhy[k].empty();

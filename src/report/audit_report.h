@@ -86,6 +86,7 @@ struct EcfSummary {
   std::vector<std::size_t> files;   // indices into the report's files, in CRZ and period order
   std::vector<std::size_t> excluded;  // its files left out (their structure failed, records of another ECF)
   std::vector<std::string> excludedWhy;  // beside `excluded`: why (empty: the structure failed)
+  std::vector<std::size_t> withoutEad;  // of `files`, those read without an EAD
   std::vector<std::string> disagreeing;  // files that tell a reduction another way than another file
   std::vector<Indicator> indicators;     // between its files, alerts first
   // Its MF × MFD pairs (indices into the report's files), each shown as a

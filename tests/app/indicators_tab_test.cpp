@@ -15,6 +15,7 @@
 #include "app/record_view.h"
 #include "app_fixture.h"
 #include "support/files.h"
+#include "support/generated_lines.h"
 #include "support/sample_files.h"
 #include "support/scripted_ui.h"
 
@@ -160,6 +161,30 @@ TEST_F(IndicatorsTab, ResultsOfAnotherFileAreMarkedAndACleanRunEmptiesTheTab) {
   EXPECT_EQ(table(*window)->model()->rowCount(), 0);
   EXPECT_EQ(origin->text(), QString::fromUtf8("Arquivo: %1").arg(app::fromPath(dir.file("outro.txt"))));
   EXPECT_TRUE(tabs->tabIcon(tab).isNull());
+}
+
+// A reduction redated: its documents off its day are one row, the lines it spans
+// in the "Linha" column and each document in the row's tooltip.
+TEST_F(IndicatorsTab, TheDocumentsOfOneCauseAreOneRowWithEachBehindIt) {
+  GeneratorOptions options;
+  options.reductions = 3;
+  options.couponsPerReduction = 3;
+  auto lines = generatedLines(options);
+  for (std::string& line : lines)
+    if (line.starts_with("E12") && leadingInt(fieldOf(line, E12::Crz)) == 2)
+      setField(line, E12::DataMovimento, 20120104);
+  writeFile(dir.file("redatada.txt"), joinLines(lines));
+  MainWindow window(ui, dir.path().string());
+  ui.answer(dir.file("redatada.txt"));
+  QTest::mouseClick(window.button("lerRegistroSalvo"), Qt::LeftButton);
+  QTest::mouseClick(window.button("validarArquivoTexto"), Qt::LeftButton);
+  QTableView* t = table(window);
+  int row = 0;
+  while (row < t->model()->rowCount() && cell(t, row, IndicatorsModel::CodeColumn) != "indicio.documento.fora_do_dia") ++row;
+  ASSERT_LT(row, t->model()->rowCount());
+  EXPECT_EQ(cell(t, row, IndicatorsModel::LineColumn), QString::fromUtf8("42–86"));
+  const QString tip = t->model()->index(row, IndicatorsModel::MessageColumn).data(Qt::ToolTipRole).toString();
+  EXPECT_EQ(tip.count(QString::fromUtf8("\nLinha ")), 4) << tip.toStdString();
 }
 
 }  // namespace

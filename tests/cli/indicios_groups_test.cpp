@@ -16,13 +16,6 @@
 namespace tavex::cli {
 namespace {
 
-template <class Field>
-void put(std::string& line, Field field, std::int64_t value) {
-  const FieldLayout& f = fieldLayout(field);
-  line.replace(static_cast<std::size_t>(f.start - 1), static_cast<std::size_t>(f.width),
-               cformat("%0*lld", f.width, static_cast<long long>(value)));
-}
-
 TEST(CliIndiciosGroups, TwoReadsThatDisagreeAsTableAndJson) {
   testing::TempDir dir;
   GeneratorOptions options;
@@ -32,8 +25,8 @@ TEST(CliIndiciosGroups, TwoReadsThatDisagreeAsTableAndJson) {
   auto other = read;
   std::size_t coupons = 0;
   for (std::string& line : other) {
-    if (line.starts_with("E14") && ++coupons >= 2 && coupons <= 3) put(line, E14::TotalLiquido, 100 * coupons);
-    if (line.starts_with("E12") && leadingInt(fieldOf(line, E12::Crz)) == 2) put(line, E12::DataMovimento, 20120104);
+    if (line.starts_with("E14") && ++coupons >= 2 && coupons <= 3) testing::setField(line, E14::TotalLiquido, 100 * coupons);
+    if (line.starts_with("E12") && leadingInt(fieldOf(line, E12::Crz)) == 2) testing::setField(line, E12::DataMovimento, 20120104);
   }
   testing::writeFile(dir.file("a.txt"), testing::joinLines(read));
   testing::writeFile(dir.file("b.txt"), testing::joinLines(other));

@@ -68,7 +68,6 @@ std::size_t nthOf(const std::vector<std::string>& lines, int type, std::size_t s
     if (recordTypeOf(lines[i]) == type && skip-- == 0) return i;
   return 0;
 }
-int lineNumberOf(const std::vector<std::string>&, std::size_t index) { return static_cast<int>(index) + 1; }
 
 TEST_F(EcfFilesTest, ThreeMonthsThatFollowEachOtherGiveNoIndicator) {
   const auto all = quarter();
@@ -179,13 +178,7 @@ TEST_F(EcfFilesTest, TwoEcfsFormTwoGroupsAndADamagedE01StaysAlone) {
 
 template <class Field>
 void put(std::vector<std::string>& lines, int type, Field field, std::int64_t value, std::size_t skip = 0) {
-  for (std::string& line : lines)
-    if (recordTypeOf(line) == type && skip-- == 0) {
-      const FieldLayout& f = fieldLayout(field);
-      line.replace(static_cast<std::size_t>(f.start - 1), static_cast<std::size_t>(f.width),
-                   cformat("%0*lld", f.width, static_cast<long long>(value)));
-      return;
-    }
+  setField(lines[nthOf(lines, type, skip)], field, value);
 }
 
 // The E11 of a read made when the reduction `crz` was the last one.
@@ -272,7 +265,7 @@ TEST_F(EcfFilesTest, ADayOfTheFiscalMemoryWithoutDocumentsInTheDetailMemory) {
   const Indicator& day = *std::find_if(groups[0].indicators.begin(), groups[0].indicators.end(),
                                        [](const Indicator& i) { return i.code == "indicio.z.sem_documentos"; });
   EXPECT_EQ(day.crz, 2);
-  EXPECT_EQ(day.line, lineNumberOf(mf, nthOf(mf, 12, 1)));
+  EXPECT_EQ(day.line, static_cast<int>(nthOf(mf, 12, 1)) + 1);
 }
 
 }  // namespace

@@ -12,12 +12,6 @@ template <class Field>
 std::int64_t get(const std::string& line, Field field) {
   return leadingInt(fieldOf(line, field));
 }
-template <class Field>
-void put(std::string& line, Field field, std::int64_t value) {
-  const FieldLayout& f = fieldLayout(field);
-  line.replace(static_cast<std::size_t>(f.start - 1), static_cast<std::size_t>(f.width),
-               cformat("%0*lld", f.width, static_cast<long long>(value)));
-}
 int lineOf(std::size_t index) { return static_cast<int>(index) + 1; }
 std::size_t nthOf(const std::vector<std::string>& lines, const char* type, std::size_t skip = 0) {
   for (std::size_t i = 0; i < lines.size(); ++i)
@@ -54,7 +48,7 @@ const std::vector<Damage>& damages() {
        [](Lines& l) {
          std::string& e11 = l[nthOf(l, "E11")];
          const std::int64_t gt = get(e11, E11::Gt);
-         put(e11, E11::Gt, gt + 500);
+         setField(e11, E11::Gt, gt + 500);
          return Expected{lineOf(nthOf(l, "E11")), std::to_string(gt), std::to_string(gt + 500)};
        }},
       {"dia sem documentos", "indicio.z.sem_documentos", made(FileKind::TDM),
@@ -71,13 +65,13 @@ const std::vector<Damage>& damages() {
       {"cupom depois da redução Z", "indicio.documento.apos_z", made(FileKind::TDM),
        [](Lines& l) {
          const std::size_t coupon = nthOf(l, "E14", 9);  // second day, issued 03/01
-         put(l[coupon], E14::DataInicio, 20120105);
+         setField(l[coupon], E14::DataInicio, 20120105);
          return Expected{lineOf(coupon), "até 20120103"_cp, "20120105"};
        }},
       {"COO da redução Z volta sobre um cupom", "indicio.coo.repetido", made(FileKind::TDM),
        [](Lines& l) {
          const std::size_t coupon = nthOf(l, "E14", 10);
-         put(l[nthOf(l, "E12", 2)], E12::Coo, get(l[coupon], E14::Coo));
+         setField(l[nthOf(l, "E12", 2)], E12::Coo, get(l[coupon], E14::Coo));
          return Expected{lineOf(coupon), "COO único"_cp, std::to_string(get(l[coupon], E14::Coo))};
        }},
       {"redução Z ausente da fita", "indicio.crz.sequencia", made(FileKind::MFD),
@@ -89,7 +83,7 @@ const std::vector<Damage>& damages() {
       {"redução Z da fita antes da anterior", "indicio.data.regressiva", made(FileKind::MFD),
        [](Lines& l) {
          const std::size_t fourth = nthOf(l, "E16", 3);
-         put(l[fourth], E16::DataFinal, 20120102);
+         setField(l[fourth], E16::DataFinal, 20120102);
          return Expected{lineOf(fourth), "20120104 ou depois", "20120102"};
        }},
       {"cancelamentos na fita, arredondados", "indicio.cancelamentos", made(FileKind::MFD, 6),
@@ -101,12 +95,12 @@ const std::vector<Damage>& damages() {
        [](Lines& l) {
          std::string& e11 = l[nthOf(l, "E11")];
          const std::int64_t coo = get(e11, E11::Coo);
-         put(e11, E11::Coo, coo + 5);
+         setField(e11, E11::Coo, coo + 5);
          return Expected{lineOf(nthOf(l, "E11")), std::string("até "_cp) + std::to_string(coo + 2), std::to_string(coo + 5)};
        }},
       {"redução Z com a data trocada: uma linha", "indicio.documento.fora_do_dia", made(FileKind::TDM),
        [](Lines& l) {
-         put(l[nthOf(l, "E12", 1)], E12::DataMovimento, 20120104);
+         setField(l[nthOf(l, "E12", 1)], E12::DataMovimento, 20120104);
          // the second day's 8 coupons and its non-fiscal document
          return Expected{lineOf(nthOf(l, "E14", 8)), "20120104", "20120103", 9};
        }},

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "cotepe/record_layout.h"
+#include "cotepe/text.h"
 #include "generator.h"
 
 namespace tavex::testing {
@@ -21,6 +23,15 @@ inline std::vector<std::string> generatedLines(const GeneratorOptions& options) 
   std::ostringstream out;
   generateCotepe(out, options);
   return linesOf(out.str());
+}
+
+// Writes `value` into `field` of `line` as the generator does: zero-padded to the
+// field's width.
+template <class Field>
+void setField(std::string& line, Field field, std::int64_t value) {
+  const FieldLayout& f = fieldLayout(field);
+  line.replace(static_cast<std::size_t>(f.start - 1), static_cast<std::size_t>(f.width),
+               cformat("%0*lld", f.width, static_cast<long long>(value)));
 }
 
 }  // namespace tavex::testing
