@@ -101,7 +101,7 @@ TEST(EfdWorkbench, RefusesOrStopsWithoutLosingTheLastReview) {
   };
   const std::vector<Case> cases = {
       {"shown", x.ecf, "0,00", {x.tampered}, false, EfdWorkbench::Outcome::Shown, ""},
-      {"ECF chosen with the EFD", "", "0", {x.ecf}, false, EfdWorkbench::Outcome::NotRun, "Nenhum dos arquivos"},
+      {"only a COTEPE file chosen", "", "0", {x.ecf}, false, EfdWorkbench::Outcome::NotRun, "Nenhum dos arquivos"},
       {"chooser cancelled", x.ecf, "0", {std::nullopt}, false, EfdWorkbench::Outcome::NotRun, ""},
       {"no ECF", "", "0", {x.honest}, false, EfdWorkbench::Outcome::NotRun, "Abra ou valide"},
       {"bad tolerance", x.ecf, "0,5", {}, false, EfdWorkbench::Outcome::NotRun, "Tolerância inválida"},
@@ -117,7 +117,9 @@ TEST(EfdWorkbench, RefusesOrStopsWithoutLosingTheLastReview) {
                                         : testing::runJobToEnd();
     EXPECT_EQ(bench.confront(job, c.cotepe, c.tolerance), c.outcome) << c.name;
     ASSERT_EQ(ui.messages.size(), c.message.empty() ? 0u : 1u) << c.name;
-    if (!c.message.empty()) EXPECT_TRUE(ui.messages[0].text.starts_with(utf8ToCp1252(c.message))) << c.name;
+    if (!c.message.empty()) {
+      EXPECT_TRUE(ui.messages[0].text.starts_with(utf8ToCp1252(c.message))) << c.name;
+    }
     // The first review stays through every refusal and cancellation.
     ASSERT_TRUE(bench.last) << c.name;
     EXPECT_EQ(bench.last->efdFiles.at(0)->path, x.tampered) << c.name;
