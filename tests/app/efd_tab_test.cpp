@@ -51,6 +51,9 @@ TEST_F(WindowTest, EfdTabListsFiltersAndOpensTheEcfRecordOfEachDivergence) {
   EXPECT_EQ(tab->summary()->item(0, 1)->text(), app::fromCp1252(review.comparisons[0].ecfs[0].serial));
   QTableView* table = tab->table();
   ASSERT_EQ(table->model()->rowCount(), all);
+  if (const QByteArray folder = qgetenv("TAVEX_SCREENSHOTS"); !folder.isEmpty()) {
+    EXPECT_TRUE(window.grab().save(QString::fromUtf8(folder) + "/aba_efd.png"));
+  }
 
   // The level filter, by keyboard, then the search.
   auto* level = tab->findChild<QComboBox*>("filtroNivelEfd");
