@@ -186,10 +186,7 @@ EfdPanel::EfdPanel(QWidget* parent)
   table_->setObjectName("tabelaEfd");
   setUpResultTable(table_, filter_, EfdRowsModel::LevelColumn);
   table_->setColumnWidth(EfdRowsModel::LevelColumn, 110);
-  table_->setColumnWidth(EfdRowsModel::CodeColumn, 190);
-  table_->setColumnWidth(EfdRowsModel::CrzColumn, 50);
-  table_->setColumnWidth(EfdRowsModel::CooColumn, 60);
-  table_->setColumnWidth(EfdRowsModel::EfdLineColumn, 70);
+  table_->setColumnWidth(EfdRowsModel::SerialColumn, 150);
   auto* side = new QSplitter(Qt::Vertical, sides);
   side->setChildrenCollapsible(false);
   efdLine_ = new QPlainTextEdit(side);
@@ -245,6 +242,14 @@ void EfdPanel::setReview(const EfdReview* review) {
     problems_->setText(lines.join('\n'));
     problems_->setVisible(!lines.isEmpty());
   }
+  // The ECF column only when the rows speak of more than one; the short columns as wide as their values.
+  bool severalEcfs = false;
+  if (review != nullptr)
+    for (const EfdRow& row : review->rows)
+      severalEcfs = severalEcfs || review->ecf(row).serial != review->ecf(review->rows.front()).serial;
+  table_->setColumnHidden(EfdRowsModel::SerialColumn, !severalEcfs);
+  for (int column = EfdRowsModel::CodeColumn; column < EfdRowsModel::MessageColumn; ++column)
+    if (column != EfdRowsModel::SerialColumn) table_->resizeColumnToContents(column);
   if (filter_->rowCount() > 0)
     table_->selectionModel()->setCurrentIndex(filter_->index(0, 0),
                                               QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);

@@ -819,7 +819,9 @@ void MainWindow::writeReport() {
 
 void MainWindow::confrontEfd() {
   const std::string& cotepe = model_.lastValidatedPath.empty() ? model_.state.currentCotepePath : model_.lastValidatedPath;
-  const EfdWorkbench::Outcome outcome = efdWorkbench_.confront(job_, cotepe, model_.state.toleranceText);
+  // The validated file's log is written again as its validation wrote it.
+  const EfdWorkbench::Outcome outcome = efdWorkbench_.confront(
+      job_, cotepe, model_.state.toleranceText, model_.lastValidatedPath.empty() ? std::nullopt : model_.lastToleranceCents);
   if (outcome == EfdWorkbench::Outcome::Cancelled)
     status_->showMessage(utf8("Confronto com a EFD interrompido: os resultados anteriores continuam na tela."), kStatusShown);
   if (outcome != EfdWorkbench::Outcome::Shown) return;

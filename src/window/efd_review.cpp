@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 
@@ -32,10 +33,9 @@ class ProblemNotifier : public Notifier {
   std::string file_;
 };
 
-// The texts of `lines` (ascending, each > 0) of the file at `path`, read once in
-// blocks; a line longer than kEfdLineShown keeps its start and "…". Lines the file
-// does not have stay empty.
-std::map<int, std::string> linesOf(const std::string& path, const std::vector<int>& lines) {
+}  // namespace
+
+std::map<int, std::string> readLinesOf(const std::string& path, const std::vector<int>& lines) {
   std::map<int, std::string> texts;
   if (lines.empty()) return texts;
   std::ifstream in(path, std::ios::binary);
@@ -76,8 +76,6 @@ std::map<int, std::string> linesOf(const std::string& path, const std::vector<in
   return texts;
 }
 
-}  // namespace
-
 std::size_t EfdReview::alerts() const {
   return static_cast<std::size_t>(std::count_if(rows.begin(), rows.end(), [this](const EfdRow& r) {
     return divergence(r).level == IndicatorLevel::Alerta;
@@ -101,7 +99,8 @@ std::vector<std::size_t> selectEfdRows(const EfdReview& review, const EfdRowQuer
 }
 
 std::optional<EfdReview> reviewEfd(const std::vector<std::string>& cotepe, const std::vector<std::string>& efd,
-                                   std::int64_t toleranceCents, WorkerControl* control) {
+                                   std::int64_t toleranceCents, WorkerControl* control,
+                                   std::optional<std::int64_t> logToleranceCents) {
   EfdReview review;
   review.cotepeFiles = cotepe;
   review.toleranceCents = toleranceCents;
@@ -119,8 +118,21 @@ std::optional<EfdReview> reviewEfd(const std::vector<std::string>& cotepe, const
     EvidenceCollector collector(path);
     ValidationOptions options;
     options.recordObserver = &collector;
+    if (control != nullptr) {
+      // The progress moves within a big file too, as its first read goes.
+      std::error_code ec;
+      const double size = static_cast<double>(std::filesystem::file_size(path, ec));
+      double seen = 0;
+      int shown = -1;
+      options.readTap = [&, size](std::string_view bytes) mutable {
+        seen += static_cast<double>(bytes.size());
+        const int percent = static_cast<int>((static_cast<double>(done) + (size > 0 ? std::min(seen / size, 1.0) : 0)) *
+                                             100 / static_cast<double>(std::max<std::size_t>(steps, 1)));
+        if (percent != shown) control->setProgress(shown = percent);
+      };
+    }
     const std::size_t told = review.problems.size();
-    const ValidationSummary summary = validateCotepeFile(notifier, path, toleranceCents, options);
+    const ValidationSummary summary = validateCotepeFile(notifier, path, logToleranceCents.value_or(toleranceCents), options);
     if (summary.ran) {
       FileEvidence gathered = collector.finish(summary.reconciliation.has_value(), summary.header.serial);
       if (!gathered.read)
@@ -156,7 +168,7 @@ std::optional<EfdReview> reviewEfd(const std::vector<std::string>& cotepe, const
       }
     std::sort(wanted.begin(), wanted.end());
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
-    const std::map<int, std::string> texts = linesOf(review.comparisons[c].efd->path, wanted);
+    const std::map<int, std::string> texts = readLinesOf(review.comparisons[c].efd->path, wanted);
     for (std::size_t r = first; r < review.rows.size(); ++r) {
       const auto it = texts.find(review.divergence(review.rows[r]).efdLine);
       review.efdLineTexts.push_back(it == texts.end() ? std::string() : it->second);
@@ -166,7 +178,8 @@ std::optional<EfdReview> reviewEfd(const std::vector<std::string>& cotepe, const
 }
 
 EfdWorkbench::Outcome EfdWorkbench::confront(WorkerJob& job, const std::string& cotepeFile,
-                                             const std::string& toleranceText) {
+                                             const std::string& toleranceText,
+                                             std::optional<std::int64_t> logToleranceCents) {
   const std::optional<std::int64_t> tolerance = strictToleranceCents(toleranceText);
   if (!tolerance) {
     ui_.showMessage("Tolerância inválida: \""_cp + toleranceText + "\". Escreva "_cp + utf8ToCp1252(kToleranceForms) + ".",
@@ -198,7 +211,7 @@ EfdWorkbench::Outcome EfdWorkbench::confront(WorkerJob& job, const std::string& 
   std::optional<EfdReview> review;
   const std::int64_t cents = *tolerance;
   const WorkerOutcome outcome = runOnWorker(ui_, job, [&](WorkerContext& context) {
-    review = reviewEfd(cotepe, efd, cents, &context);
+    review = reviewEfd(cotepe, efd, cents, &context, logToleranceCents);
     if (review) context.finish(0);  // a cancelled run just returns
   }, true);
   if (outcome == WorkerOutcome::Cancelled) return Outcome::Cancelled;

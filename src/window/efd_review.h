@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,13 +60,21 @@ struct EfdRowQuery {
 // The indices of the rows `query` accepts, in the review's order.
 std::vector<std::size_t> selectEfdRows(const EfdReview& review, const EfdRowQuery& query);
 
-// The comparison itself, safe on any thread: `cotepe` validated within
-// `toleranceCents` (their messages and unreadable files become problems), `efd`
-// read, each EFD read compared. `control` (may be null) gets the progress, by
-// file; a cancellation asked is seen between two files: nothing then (the files
-// already validated keep their logs).
+// The comparison itself, safe on any thread: `cotepe` validated (their messages
+// and unreadable files become problems) within `logToleranceCents` (the tolerance
+// their logs were written with before, so a log is written again the same;
+// nothing: `toleranceCents`), `efd` read, each EFD read compared within
+// `toleranceCents`. `control` (may be null) gets the progress, by file; a
+// cancellation asked is seen between two files: nothing then (the files already
+// validated keep their logs).
 std::optional<EfdReview> reviewEfd(const std::vector<std::string>& cotepe, const std::vector<std::string>& efd,
-                                   std::int64_t toleranceCents, WorkerControl* control = nullptr);
+                                   std::int64_t toleranceCents, WorkerControl* control = nullptr,
+                                   std::optional<std::int64_t> logToleranceCents = std::nullopt);
+
+// The texts of `lines` (ascending, each > 0) of the file at `path`, read once and
+// only up to the last of them: each without its line end, a line longer than
+// kEfdLineShown cut there and ended with "…" (cp1252). Lines the file lacks are absent.
+std::map<int, std::string> readLinesOf(const std::string& path, const std::vector<int>& lines);
 
 // The window's side: the chooser, the tolerance, the worker, the last review.
 class EfdWorkbench {
@@ -82,8 +91,10 @@ class EfdWorkbench {
   // review. NotRun: the chooser
   // cancelled, no EFD or no COTEPE file among the files, a tolerance refused (each
   // but the first with a message), or a worker that could not start; Cancelled:
-  // the user stopped it. Either way the previous review stays.
-  Outcome confront(WorkerJob& job, const std::string& cotepeFile, const std::string& toleranceText);
+  // the user stopped it. Either way the previous review stays. `logToleranceCents`:
+  // the tolerance `cotepeFile` was last validated with, its log written again with it.
+  Outcome confront(WorkerJob& job, const std::string& cotepeFile, const std::string& toleranceText,
+                   std::optional<std::int64_t> logToleranceCents = std::nullopt);
   // The problems of `last` (files or lines that could not be read), the first ten
   // in one message; nothing when it has none. Told once the new review is shown.
   void tellProblems();

@@ -98,7 +98,7 @@ class Workbench : public WindowTest {
 TEST_F(Workbench, ValidationFillsAchadosAndKeepsSaidaInFront) {
   auto window = validated(brokenCro());
   QTabWidget* tabs = window->tabs();
-  ASSERT_EQ(tabs->count(), 5);
+  ASSERT_EQ(tabs->count(), 6);
   EXPECT_EQ(tabs->tabText(0), QString::fromUtf8("Saída"));
   EXPECT_EQ(tabs->currentWidget(), window->output());
   EXPECT_EQ(window->output()->currentWidget(), window->results());

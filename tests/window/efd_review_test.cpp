@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 
 #include "cotepe/text.h"
 #include "support/files.h"
@@ -89,6 +90,26 @@ TEST(EfdReview, RowsFollowTheLevelAndTheSearchIgnoringCase) {
   EXPECT_EQ(selectEfdRows(*review, {0, ""}).size(), alerts);
 }
 
+TEST(EfdReview, EfdLinesAreReadWithoutTheirEndsAndCutWhenLong) {
+  TempDir dir;
+  const std::string longLine(3u << 20, 'x');  // across the read's blocks
+  struct Case {
+    std::string text;
+    std::vector<int> lines;
+    std::map<int, std::string> expected;
+  };
+  const std::vector<Case> cases = {
+      {"|0000|\r\n|C400|\n|C405|", {1, 2, 3}, {{1, "|0000|"}, {2, "|C400|"}, {3, "|C405|"}}},
+      {longLine + "\r\n|C405|1|\r\n", {1, 2}, {{1, std::string(kEfdLineShown, 'x') + "\x85"}, {2, "|C405|1|"}}},
+      {"a\nb\n", {2, 7}, {{2, "b"}}},
+      {"", {1}, {}},
+  };
+  for (const Case& c : cases) {
+    testing::writeFile(dir.file("efd.txt"), c.text);
+    EXPECT_EQ(readLinesOf(dir.file("efd.txt"), c.lines), c.expected) << c.text.substr(0, 20);
+  }
+}
+
 TEST(EfdWorkbench, RefusesOrStopsWithoutLosingTheLastReview) {
   Example x;
   struct Case {
@@ -101,7 +122,7 @@ TEST(EfdWorkbench, RefusesOrStopsWithoutLosingTheLastReview) {
   };
   const std::vector<Case> cases = {
       {"shown", x.ecf, "0,00", {x.tampered}, false, EfdWorkbench::Outcome::Shown, ""},
-      {"ECF chosen with the EFD", "", "0", {x.ecf}, false, EfdWorkbench::Outcome::NotRun, "Nenhum dos arquivos"},
+      {"only a COTEPE file chosen", "", "0", {x.ecf}, false, EfdWorkbench::Outcome::NotRun, "Nenhum dos arquivos"},
       {"chooser cancelled", x.ecf, "0", {std::nullopt}, false, EfdWorkbench::Outcome::NotRun, ""},
       {"no ECF", "", "0", {x.honest}, false, EfdWorkbench::Outcome::NotRun, "Abra ou valide"},
       {"bad tolerance", x.ecf, "0,5", {}, false, EfdWorkbench::Outcome::NotRun, "Tolerância inválida"},
@@ -117,11 +138,27 @@ TEST(EfdWorkbench, RefusesOrStopsWithoutLosingTheLastReview) {
                                         : testing::runJobToEnd();
     EXPECT_EQ(bench.confront(job, c.cotepe, c.tolerance), c.outcome) << c.name;
     ASSERT_EQ(ui.messages.size(), c.message.empty() ? 0u : 1u) << c.name;
-    if (!c.message.empty()) EXPECT_TRUE(ui.messages[0].text.starts_with(utf8ToCp1252(c.message))) << c.name;
+    if (!c.message.empty()) {
+      EXPECT_TRUE(ui.messages[0].text.starts_with(utf8ToCp1252(c.message))) << c.name;
+    }
     // The first review stays through every refusal and cancellation.
     ASSERT_TRUE(bench.last) << c.name;
     EXPECT_EQ(bench.last->efdFiles.at(0)->path, x.tampered) << c.name;
   }
+  // An EFD line that cannot be read is a problem of the review, told once it is shown.
+  std::string text = testing::readFile(x.honest);
+  text.insert(text.find("|C405|"), "|C405|31022012|\r\n");
+  testing::writeFile(x.honest, text);
+  ui.messages.clear();
+  ui.answer(x.honest);
+  ui.progressHandler = testing::runJobToEnd();
+  ASSERT_EQ(bench.confront(job, x.ecf, "0"), EfdWorkbench::Outcome::Shown);
+  ASSERT_EQ(bench.last->problems.size(), 1u);
+  EXPECT_TRUE(bench.last->problems[0].starts_with(x.honest + ", linha ")) << bench.last->problems[0];
+  EXPECT_TRUE(ui.messages.empty());
+  bench.tellProblems();
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_NE(ui.messages[0].text.find(bench.last->problems[0]), std::string::npos);
 }
 
 }  // namespace
