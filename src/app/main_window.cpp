@@ -37,6 +37,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextDocument>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -61,6 +62,7 @@
 #include "report/report_file.h"
 #include "tavex_version.h"
 #include "validation/tolerance.h"
+#include "window/indicator_display.h"
 
 namespace tavex::app {
 
@@ -74,6 +76,17 @@ const char* const kManualNotOpened =
 bool isFindingLine(const QString& text) { return text.startsWith("[ERR] ") || text.startsWith("[AVISO] "); }
 
 constexpr int kStatusShown = 30000;  // ms a "written to" note stays in the status bar
+// Characters of a log "Saída" takes in before the window shows the results, then
+// in each later turn of the event loop (about 2,500 and 1,000 lines).
+constexpr qsizetype kFirstLogPiece = 256 * 1024;
+constexpr qsizetype kLogPiece = 96 * 1024;
+
+// Where a piece of `text` from `from` of about `size` characters ends: after a line end.
+qsizetype pieceEnd(const QString& text, qsizetype from, qsizetype size) {
+  if (text.size() - from <= size) return text.size();
+  const qsizetype newline = text.indexOf('\n', from + size);
+  return newline < 0 ? text.size() : newline + 1;
+}
 
 bool sameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
@@ -374,6 +387,7 @@ QTabWidget* MainWindow::buildResultTabs() {
   results_ = new QPlainTextEdit(this);
   results_->setObjectName("resultados");
   results_->setReadOnly(true);
+  results_->setUndoRedoEnabled(false);  // a long log goes in by pieces: no history of them
   // Reached and read with the keyboard like every pane; Tab goes on to the next one.
   results_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   results_->setFocusPolicy(Qt::StrongFocus);
@@ -570,7 +584,24 @@ void MainWindow::updateOrigins() {
   mark(record_, record_->origin(), record_->shownPath());
 }
 
+void MainWindow::stopLoadingLog() {
+  if (logPieces_ != nullptr) logPieces_->stop();
+  pendingLog_.clear();
+  logLoaded_ = 0;
+}
+
+void MainWindow::appendLogPiece() {
+  if (!loadingLog()) return stopLoadingLog();
+  const qsizetype end = pieceEnd(pendingLog_, logLoaded_, kLogPiece);
+  QTextCursor cursor(results_->document());
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(pendingLog_.mid(logLoaded_, end - logLoaded_));
+  logLoaded_ = end;
+  if (!loadingLog()) stopLoadingLog();
+}
+
 void MainWindow::showOutput() {
+  stopLoadingLog();
   highlighter_->setActive(false);  // a printer's text is not a log
   results_->setPlainText(fromCp1252(model_.state.outputText));
   output_->setCurrentWidget(results_);
@@ -579,6 +610,7 @@ void MainWindow::showOutput() {
 
 void MainWindow::showFile() {
   if (model_.shownFile.pieces.empty()) return showOutput();
+  stopLoadingLog();
   highlighter_->setActive(false);
   results_->clear();
   fileView_->showFile(&model_.shownFile);
@@ -587,8 +619,23 @@ void MainWindow::showFile() {
 }
 
 void MainWindow::showValidation() {
+  stopLoadingLog();
   highlighter_->setActive(false);
-  results_->setPlainText(fromCp1252(model_.state.outputText));
+  // The log's first piece now, the rest from the event loop: a log of a hundred
+  // thousand findings never holds the window still while it goes in.
+  pendingLog_ = fromCp1252(model_.state.outputText);
+  logLoaded_ = pieceEnd(pendingLog_, 0, kFirstLogPiece);
+  results_->setPlainText(logLoaded_ == pendingLog_.size() ? pendingLog_ : pendingLog_.left(logLoaded_));
+  if (loadingLog()) {
+    if (logPieces_ == nullptr) {
+      logPieces_ = new QTimer(this);
+      logPieces_->setInterval(0);
+      connect(logPieces_, &QTimer::timeout, this, &MainWindow::appendLogPiece);
+    }
+    logPieces_->start();
+  } else {
+    stopLoadingLog();
+  }
   output_->setCurrentWidget(results_);
   fileView_->showFile(nullptr);
   // The first finding after the header, at the top of the view.
@@ -650,8 +697,18 @@ void MainWindow::openLine(int line) {
 void MainWindow::openIndicator(int index) {
   const auto& all = model_.lastIndicators;
   if (index < 0 || index >= static_cast<int>(all.size())) return;
-  // An indicator of the whole file (no line) has no record to show.
-  if (const int line = all[static_cast<std::size_t>(index)].line; line > 0) showValidatedLine(line);
+  // Its record with the field it questions highlighted and its sentence over them;
+  // an indicator of the whole file (no line) has only its sentence.
+  const Indicator& indicator = all[static_cast<std::size_t>(index)];
+  currentFinding_ = -1;
+  const QString sentence = fromCp1252(indicator.sentence);
+  if (indicator.line > 0)
+    record_->showLine(model_.lastValidatedPath, indicator.line, indicatorField(indicator), sentence,
+                      indicator.level != IndicatorLevel::Alerta);
+  else
+    record_->showNoRecord(utf8("Este indício é do arquivo inteiro: não aponta um registro."), sentence);
+  record_->setNavigation(false, false);
+  showRecord();
 }
 
 void MainWindow::showValidatedLine(int line) {
@@ -774,8 +831,10 @@ void MainWindow::writeReport() {
 
 void MainWindow::exportReconciliation() {
   if (!model_.lastReconciliation) return;
-  const auto chosen = ui_.chooseOpenFile(OpenFileRequest{"*.csv", "conciliacao.csv", "Arquivos CSV (*.csv)|*.csv||", false,
-                                                         true, "Salvar conciliação em CSV"_cp});
+  // Named after the validated file, so the tables of several files never take one name.
+  const std::string name = std::filesystem::path(model_.lastValidatedPath).stem().string() + "_conciliacao.csv";
+  const auto chosen = ui_.chooseOpenFile(OpenFileRequest{"*.csv", name, "Arquivos CSV (*.csv)|*.csv||", false, true,
+                                                         "Salvar conciliação em CSV"_cp});
   if (!chosen || refusedAsInput(*chosen, true)) return;
   const std::string csv = reconciliationCsv(*model_.lastReconciliation);
   if (const std::string failure = saveWhole(*chosen, QByteArray::fromStdString(csv)); !failure.empty()) {

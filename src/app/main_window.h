@@ -29,6 +29,7 @@ class QSettings;
 class QStackedWidget;
 class QStatusBar;
 class QTabWidget;
+class QTimer;
 class QToolButton;
 
 namespace tavex::app {
@@ -87,6 +88,9 @@ class MainWindow : public QDialog {
   // first one in view), the findings in "Achados", the indicators in "Indícios",
   // the reductions in "Conciliação".
   void showValidation();
+  // Whether "Saída" is still taking in the last validation's log: a long log goes
+  // in a piece at a time, the window repainting and answering between pieces.
+  bool loadingLog() const { return logLoaded_ < pendingLog_.size(); }
   // "Registro" at finding `index` of the last validation, or at `line` of the
   // validated file when no finding is given.
   void openFinding(int index);
@@ -143,6 +147,8 @@ class MainWindow : public QDialog {
   void printFindings();
   void writeReport();  // "Gerar relatório…": the audit report of the validated file, opened
   void updateStatus();
+  void appendLogPiece();  // the next piece of pendingLog_ into "Saída"
+  void stopLoadingLog();
   void showRecord();  // "Registro" in front, after it was filled
   void showValidatedLine(int line);  // "Registro" at `line` of the validated file, no finding in it
   // Each result tab names the file its results come from, marked when it is not the open one.
@@ -174,6 +180,9 @@ class MainWindow : public QDialog {
   ReconciliationPanel* reconciliation_ = nullptr;
   LogHighlighter* highlighter_ = nullptr;
   int currentFinding_ = -1;
+  QString pendingLog_;         // the log being shown in "Saída"
+  qsizetype logLoaded_ = 0;    // how much of it is there
+  QTimer* logPieces_ = nullptr;
   QStatusBar* status_ = nullptr;
   QWidget* commands_ = nullptr;
   QToolButton* collapse_ = nullptr;

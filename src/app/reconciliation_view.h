@@ -30,6 +30,10 @@ class OriginBar;
 QString money(std::int64_t cents);
 // AAAAMMDD as DD/MM/AAAA; anything else as it is.
 QString dayOf(const std::string& date);
+// Whether the computed sum of `total` is a fact: a format error that switched the
+// content checks off left the documents' sums short, and a short sum is neither
+// held to the tolerance, nor highlighted, nor charted.
+bool sumIsFact(const Reconciliation& reconciliation, const ReconciledTotal& total);
 // The table as CSV (cp1252, ';', CR LF): one line per total.
 std::string reconciliationCsv(const Reconciliation& reconciliation);
 
@@ -64,6 +68,8 @@ class ReconciliationPanel : public QWidget {
  private:
   void drawChart();        // the bars of the chosen grouping
   void showDaysFrom(int first);
+  void fitLabels();  // the day or month labels across when they fit, upright when not
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
   OriginBar* origin_;
   QLabel* empty_;
@@ -80,6 +86,7 @@ class ReconciliationPanel : public QWidget {
   std::vector<ReductionReconciliation> shown_;  // what the rows show, for their totals
   std::vector<std::pair<QString, int>> months_;  // "MM/AAAA" and the index of its first day in shown_
   QString incompleteText_;                       // why the sums are incomplete; empty when they are not
+  Reconciliation header_;                        // the shown reconciliation without its reductions
 };
 
 }  // namespace tavex::app

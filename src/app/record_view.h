@@ -42,9 +42,13 @@ class RecordPanel : public QWidget {
 
   // Shows line `line` of `path`, with `finding` (may be null) highlighted.
   void showLine(const std::string& path, int line, const Finding* finding);
+  // The same for what is no finding (an indicator): field `field` (0: none)
+  // highlighted, in amber when `warning`, and `message` under the heading.
+  void showLine(const std::string& path, int line, int field, const QString& message, bool warning);
   // No record to show (a finding of the whole file, or none): `heading`, and the
   // finding's message when there is one.
   void showNoRecord(const QString& heading, const Finding* finding);
+  void showNoRecord(const QString& heading, const QString& message);
   // Enables "anterior / próximo achado".
   void setNavigation(bool previous, bool next);
   // Beside a list: the field table without positions and widths, no lines around.

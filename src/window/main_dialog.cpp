@@ -140,7 +140,10 @@ void MainDialog::takeResults(ValidationResults results) {
   lastIndicators = std::move(results.indicators);
   lastValidatedPath = std::move(results.path);
   lastValidationRan = results.ran;
-  showLogInOutput();
+  if (results.logText && state.currentCotepePath == lastValidatedPath)
+    state.outputText = std::move(*results.logText);
+  else
+    showLogInOutput();
 }
 
 void MainDialog::noteSpeed(const std::string& path, double seconds) {
@@ -195,6 +198,8 @@ bool MainDialog::runValidationFromWindow(WorkerJob& job, bool formatOnly, const 
     const auto started = std::chrono::steady_clock::now();
     results = validateNow(notifier, path, tolerance, formatOnly, options);
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    // The log of a long run is long too: read here, not on the window's thread.
+    if (std::string bytes; readWhole(path + ".log", bytes)) results.logText = numberedPieces(bytes, false);
     context.finish(0);
   }, false);
   // A cancelled run was waited for (it stops only at its end): its results are dropped.

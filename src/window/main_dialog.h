@@ -110,6 +110,7 @@ class MainDialog {
     std::optional<Reconciliation> reconciliation;
     std::vector<Indicator> indicators;
     bool ran = false;
+    std::optional<std::string> logText;  // the log as outputText shows it, when read with the results
   };
   static ValidationResults validateNow(Notifier& notifier, std::string path, std::int64_t tolerance, bool formatOnly,
                                        const ValidationOptions& options);
