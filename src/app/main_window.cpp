@@ -40,6 +40,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <chrono>
 
 #include "app/about_dialog.h"
 #include "app/file_view.h"
@@ -76,16 +77,20 @@ const char* const kManualNotOpened =
 bool isFindingLine(const QString& text) { return text.startsWith("[ERR] ") || text.startsWith("[AVISO] "); }
 
 constexpr int kStatusShown = 30000;  // ms a "written to" note stays in the status bar
-// Characters of a log "Saída" takes in before the window shows the results, then
-// in each later turn of the event loop (about 2,500 and 1,000 lines).
-constexpr qsizetype kFirstLogPiece = 256 * 1024;
-constexpr qsizetype kLogPiece = 96 * 1024;
+// Bytes of a log "Saída" takes in before the window shows the results (about
+// 2,500 lines), then in pieces of about 300 lines for as long as one turn of the
+// event loop may take.
+constexpr std::size_t kFirstLogPiece = 256 * 1024;
+constexpr std::size_t kLogPiece = 32 * 1024;
+constexpr auto kLogTurn = std::chrono::milliseconds(40);
+// Findings from which the result tabs are filled one per turn of the event loop.
+constexpr std::size_t kFindingsAtOnce = 20000;
 
-// Where a piece of `text` from `from` of about `size` characters ends: after a line end.
-qsizetype pieceEnd(const QString& text, qsizetype from, qsizetype size) {
+// Where a piece of `text` from `from` of about `size` bytes ends: after a line end.
+std::size_t pieceEnd(const std::string& text, std::size_t from, std::size_t size) {
   if (text.size() - from <= size) return text.size();
-  const qsizetype newline = text.indexOf('\n', from + size);
-  return newline < 0 ? text.size() : newline + 1;
+  const std::size_t newline = text.find('\n', from + size);
+  return newline == std::string::npos ? text.size() : newline + 1;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -591,12 +596,14 @@ void MainWindow::stopLoadingLog() {
 }
 
 void MainWindow::appendLogPiece() {
-  if (!loadingLog()) return stopLoadingLog();
-  const qsizetype end = pieceEnd(pendingLog_, logLoaded_, kLogPiece);
+  const auto started = std::chrono::steady_clock::now();
   QTextCursor cursor(results_->document());
   cursor.movePosition(QTextCursor::End);
-  cursor.insertText(pendingLog_.mid(logLoaded_, end - logLoaded_));
-  logLoaded_ = end;
+  while (loadingLog() && std::chrono::steady_clock::now() - started < kLogTurn) {
+    const std::size_t end = pieceEnd(pendingLog_, logLoaded_, kLogPiece);
+    cursor.insertText(fromCp1252(std::string_view(pendingLog_).substr(logLoaded_, end - logLoaded_)));
+    logLoaded_ = end;
+  }
   if (!loadingLog()) stopLoadingLog();
 }
 
@@ -623,9 +630,9 @@ void MainWindow::showValidation() {
   highlighter_->setActive(false);
   // The log's first piece now, the rest from the event loop: a log of a hundred
   // thousand findings never holds the window still while it goes in.
-  pendingLog_ = fromCp1252(model_.state.outputText);
+  pendingLog_ = model_.state.outputText;
   logLoaded_ = pieceEnd(pendingLog_, 0, kFirstLogPiece);
-  results_->setPlainText(logLoaded_ == pendingLog_.size() ? pendingLog_ : pendingLog_.left(logLoaded_));
+  results_->setPlainText(fromCp1252(std::string_view(pendingLog_).substr(0, logLoaded_)));
   if (loadingLog()) {
     if (logPieces_ == nullptr) {
       logPieces_ = new QTimer(this);
@@ -647,19 +654,48 @@ void MainWindow::showValidation() {
   }
   highlighter_->setActive(true);  // coloured now, not at the next event
   currentFinding_ = -1;
-  // A run that could not read the file has no counts to show in the tab's title.
-  findings_->setFindings(&model_.lastFindings, model_.lastValidationRan ? model_.lastValidatedPath : std::string());
-  tabs_->setTabText(tabs_->indexOf(findings_), findings_->tabTitle());
-  const auto& reconciliation = model_.lastReconciliation;
-  findings_->setCauseNotice(reconciliation && !reconciliation->complete
-                                ? fromCp1252(switchedOffNotice(*reconciliation)) + "."
-                                : QString());
-  indicators_->setIndicators(&model_.lastIndicators, model_.lastValidatedPath);
-  tabs_->setTabText(tabs_->indexOf(indicators_), indicators_->tabTitle());
-  reconciliation_->setReconciliation(model_.lastReconciliation);
   record_->setNavigation(false, !model_.lastFindings.empty());
   findings_->setLogActions(!model_.lastValidatedPath.empty() && model_.lastValidatedPath == model_.state.currentCotepePath);
   tabs_->setCurrentWidget(output_);
+  // The tabs of a flood of findings are filled one per turn of the event loop, the
+  // window repainting between them; a later validation drops what is left.
+  const std::uint64_t run = ++shownRun_;
+  const std::vector<std::function<void()>> fills = {
+      [this] {
+        // A run that could not read the file has no counts to show in the tab's title.
+        findings_->setFindings(&model_.lastFindings, model_.lastValidationRan ? model_.lastValidatedPath : std::string());
+        tabs_->setTabText(tabs_->indexOf(findings_), findings_->tabTitle());
+        const auto& reconciliation = model_.lastReconciliation;
+        findings_->setCauseNotice(reconciliation && !reconciliation->complete
+                                      ? fromCp1252(switchedOffNotice(*reconciliation)) + "."
+                                      : QString());
+      },
+      [this] {
+        indicators_->setIndicators(&model_.lastIndicators, model_.lastValidatedPath);
+        tabs_->setTabText(tabs_->indexOf(indicators_), indicators_->tabTitle());
+      },
+      [this] { reconciliation_->setReconciliation(model_.lastReconciliation); }};
+  if (model_.lastFindings.size() < kFindingsAtOnce) {
+    tabsPending_ = 0;
+    for (const auto& fill : fills) fill();
+    return;
+  }
+  // Until they are filled the tables hold nothing: the results they pointed at are the new ones now.
+  findings_->setFindings(nullptr);
+  indicators_->setIndicators(nullptr);
+  tabsPending_ = fills.size();
+  for (QWidget* tab : {static_cast<QWidget*>(findings_), static_cast<QWidget*>(indicators_)})
+    tabs_->setTabText(tabs_->indexOf(tab), tabs_->tabText(tabs_->indexOf(tab)).section(' ', 0, 0) + utf8(" (carregando…)"));
+  fillLater(run, fills, 0);
+}
+
+void MainWindow::fillLater(std::uint64_t run, std::vector<std::function<void()>> fills, std::size_t next) {
+  QTimer::singleShot(0, this, [this, run, fills = std::move(fills), next]() mutable {
+    if (run != shownRun_) return;
+    fills[next]();
+    --tabsPending_;
+    if (next + 1 < fills.size()) fillLater(run, std::move(fills), next + 1);
+  });
 }
 
 void MainWindow::validate(bool formatOnly) {

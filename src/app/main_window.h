@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "jobs/worker_job.h"
 #include "printer/manufacturer_catalogue.h"
@@ -88,9 +89,10 @@ class MainWindow : public QDialog {
   // first one in view), the findings in "Achados", the indicators in "Indícios",
   // the reductions in "Conciliação".
   void showValidation();
-  // Whether "Saída" is still taking in the last validation's log: a long log goes
-  // in a piece at a time, the window repainting and answering between pieces.
-  bool loadingLog() const { return logLoaded_ < pendingLog_.size(); }
+  // Whether the window is still taking in the last validation's results: a long
+  // log goes into "Saída" a piece at a time, and the tabs of a flood of findings
+  // one at a time, the window repainting and answering in between.
+  bool loadingResults() const { return loadingLog() || tabsPending_ > 0; }
   // "Registro" at finding `index` of the last validation, or at `line` of the
   // validated file when no finding is given.
   void openFinding(int index);
@@ -147,6 +149,9 @@ class MainWindow : public QDialog {
   void printFindings();
   void writeReport();  // "Gerar relatório…": the audit report of the validated file, opened
   void updateStatus();
+  bool loadingLog() const { return logLoaded_ < pendingLog_.size(); }
+  // fills[next] in the next turn of the event loop, then the rest one per turn, unless another run is shown by then.
+  void fillLater(std::uint64_t run, std::vector<std::function<void()>> fills, std::size_t next);
   void appendLogPiece();  // the next piece of pendingLog_ into "Saída"
   void stopLoadingLog();
   void showRecord();  // "Registro" in front, after it was filled
@@ -180,9 +185,11 @@ class MainWindow : public QDialog {
   ReconciliationPanel* reconciliation_ = nullptr;
   LogHighlighter* highlighter_ = nullptr;
   int currentFinding_ = -1;
-  QString pendingLog_;         // the log being shown in "Saída"
-  qsizetype logLoaded_ = 0;    // how much of it is there
+  std::string pendingLog_;     // the log being shown in "Saída" (cp1252)
+  std::size_t logLoaded_ = 0;  // how much of it is there
   QTimer* logPieces_ = nullptr;
+  std::uint64_t shownRun_ = 0;  // the validations shown, so a late fill knows it is stale
+  std::size_t tabsPending_ = 0;  // result tabs still to be filled
   QStatusBar* status_ = nullptr;
   QWidget* commands_ = nullptr;
   QToolButton* collapse_ = nullptr;

@@ -36,6 +36,7 @@ std::uint64_t magnitude(std::int64_t cents) {
 }
 
 constexpr int kLineRole = Qt::UserRole + 1;  // the line of the record declaring a row's total
+constexpr std::size_t kOpenedAtOnce = 50;    // reductions opened on their totals over the tolerance
 
 // A reduction's row (its date, CRZ and E12) or, with `under`, a total under it.
 // A total whose sum is no fact (sumIsFact of `shown`) has its computed sum and
@@ -210,9 +211,7 @@ ReconciliationPanel::ReconciliationPanel(QWidget* parent) : QWidget(parent), ori
   connect(table_, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* row) {
     const auto i = static_cast<std::size_t>(row->data(0, Qt::UserRole).toULongLong());
     if (row->parent() != nullptr || row->childCount() > 0 || i >= shown_.size()) return;
-    const ReductionReconciliation& reduction = shown_[i];
-    for (const ReconciledTotal& total : reduction.totals)
-      if (&total != grossSales(reduction)) fill(new QTreeWidgetItem(row), reduction, &total, true, header_, incompleteText_);
+    row->addChildren(totalsUnder(shown_[i]));
   });
   connect(table_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* row) {
     if (const int line = row->data(0, kLineRole).toInt(); line > 0) emit lineActivated(line);
@@ -295,7 +294,13 @@ void ReconciliationPanel::setReconciliation(const std::optional<Reconciliation>&
       row->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     bool rowOver = false;
     for (const ReconciledTotal& total : reduction.totals) rowOver = rowOver || (!total.withinTolerance && sumIsFact(header_, total));
-    if (rowOver) expand.push_back(row);
+    // The first reductions with a total over the tolerance open on their totals; a
+    // file full of them is a list to walk, not a tree to unfold whole.
+    if (rowOver && expand.size() < kOpenedAtOnce) {
+      // Made before the row is in the tree: no signal for every cell of its totals.
+      row->addChildren(totalsUnder(reduction));
+      expand.push_back(row);
+    }
     rows << row;
     const QString month = reduction.date.size() == 8 ? fromCp1252(reduction.date.substr(4, 2) + "/" + reduction.date.substr(0, 4))
                                                      : utf8("sem data");
@@ -307,6 +312,17 @@ void ReconciliationPanel::setReconciliation(const std::optional<Reconciliation>&
   const QSignalBlocker block(grouping_);
   grouping_->setCurrentIndex(shown_.size() > 2 * kDaysShown ? 1 : 0);
   drawChart();
+}
+
+QList<QTreeWidgetItem*> ReconciliationPanel::totalsUnder(const ReductionReconciliation& reduction) const {
+  QList<QTreeWidgetItem*> under;
+  for (const ReconciledTotal& total : reduction.totals) {
+    if (&total == grossSales(reduction)) continue;
+    auto* item = new QTreeWidgetItem;
+    fill(item, reduction, &total, true, header_, incompleteText_);
+    under << item;
+  }
+  return under;
 }
 
 void ReconciliationPanel::drawChart() {

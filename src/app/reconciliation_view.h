@@ -5,6 +5,7 @@
 // error left the sums incomplete, a banner says so and the sums are shown as such.
 #pragma once
 
+#include <QList>
 #include <QWidget>
 #include <cstdint>
 #include <optional>
@@ -21,6 +22,7 @@ class QLabel;
 class QPushButton;
 class QScrollBar;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace tavex::app {
 
@@ -69,6 +71,8 @@ class ReconciliationPanel : public QWidget {
   void drawChart();        // the bars of the chosen grouping
   void showDaysFrom(int first);
   void fitLabels();  // the day or month labels across when they fit, upright when not
+  // The rows of a reduction's totals under its own (E13, E17, E18), not yet in the tree.
+  QList<QTreeWidgetItem*> totalsUnder(const ReductionReconciliation& reduction) const;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
   OriginBar* origin_;

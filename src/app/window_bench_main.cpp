@@ -146,7 +146,7 @@ int main(int argc, char** argv) {
     lastTick = clicked;
     ticker.start();
     const double click = clickToResults(path);
-    while (window.loadingLog()) QApplication::processEvents();
+    while (window.loadingResults()) QApplication::processEvents();
     const double whole = std::chrono::duration<double>(std::chrono::steady_clock::now() - clicked).count();
     ticker.stop();
     const double target = clean ? 3 * viaCli + 0.1 : 1.5 * viaCli + 0.3;

@@ -164,7 +164,7 @@ void MainDialog::runValidation(bool formatOnly, const ValidationOptions& options
 bool MainDialog::validationLooksLong() const {
   std::error_code ec;
   const auto size = std::filesystem::file_size(state.currentCotepePath, ec);
-  const double bytesPerSecond = validationBytesPerSecond > 0 ? validationBytesPerSecond / 4 : 40e6;
+  const double bytesPerSecond = validationBytesPerSecond > 0 ? validationBytesPerSecond / 16 : 40e6;
   return !ec && static_cast<double>(size) / bytesPerSecond > 0.5;
 }
 

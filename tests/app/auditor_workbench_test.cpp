@@ -485,12 +485,12 @@ TEST_F(AuditorWorkbench, AFloodOfFindingsLoadsWhileTheWindowAnswers) {
     if (line.starts_with("E15") && line.size() > 222) line[222] = line[222] == '1' ? '2' : '1';
   auto window = shown(lines);
   ASSERT_GT(window->model().lastFindings.size(), 5000u);
-  EXPECT_TRUE(window->loadingLog());
+  EXPECT_TRUE(window->loadingResults());
   const int achados = window->tabs()->indexOf(window->findings());
   QTest::mouseClick(window->tabs()->tabBar(), Qt::LeftButton, {}, window->tabs()->tabBar()->tabRect(achados).center());
   EXPECT_EQ(window->tabs()->currentIndex(), achados);
   EXPECT_EQ(window->findings()->table()->model()->rowCount(), static_cast<int>(window->model().lastFindings.size()));
-  QTRY_VERIFY_WITH_TIMEOUT(!window->loadingLog(), 60000);
+  QTRY_VERIFY_WITH_TIMEOUT(!window->loadingResults(), 60000);
   QPlainTextEdit whole;  // the log as it reads when shown in one go
   whole.setPlainText(app::fromCp1252(window->model().state.outputText));
   EXPECT_EQ(window->results()->toPlainText(), whole.toPlainText());
