@@ -478,19 +478,21 @@ TEST_F(AuditorWorkbench, FindingsAndIndicatorsReadWholeAtCommonScreenSizes) {
 TEST_F(AuditorWorkbench, AFloodOfFindingsLoadsWhileTheWindowAnswers) {
   std::ostringstream generated;
   GeneratorOptions options;
-  options.targetBytes = 2000000;
+  options.targetBytes = 6000000;
   generateCotepe(generated, options);
   std::vector<std::string> lines = linesOf(generated.str());
   for (std::string& line : lines)  // a finding on every item: its net total one cent off
     if (line.starts_with("E15") && line.size() > 222) line[222] = line[222] == '1' ? '2' : '1';
   auto window = shown(lines);
-  ASSERT_GT(window->model().lastFindings.size(), 5000u);
+  ASSERT_GT(window->model().lastFindings.size(), 20000u);
   EXPECT_TRUE(window->loadingResults());
   const int achados = window->tabs()->indexOf(window->findings());
+  EXPECT_TRUE(window->tabs()->tabText(achados).contains(QString::fromUtf8("carregando"))) << window->tabs()->tabText(achados).toStdString();
   QTest::mouseClick(window->tabs()->tabBar(), Qt::LeftButton, {}, window->tabs()->tabBar()->tabRect(achados).center());
   EXPECT_EQ(window->tabs()->currentIndex(), achados);
-  EXPECT_EQ(window->findings()->table()->model()->rowCount(), static_cast<int>(window->model().lastFindings.size()));
   QTRY_VERIFY_WITH_TIMEOUT(!window->loadingResults(), 60000);
+  EXPECT_EQ(window->findings()->table()->model()->rowCount(), static_cast<int>(window->model().lastFindings.size()));
+  EXPECT_FALSE(window->tabs()->tabText(achados).contains(QString::fromUtf8("carregando")));
   QPlainTextEdit whole;  // the log as it reads when shown in one go
   whole.setPlainText(app::fromCp1252(window->model().state.outputText));
   EXPECT_EQ(window->results()->toPlainText(), whole.toPlainText());
