@@ -420,13 +420,15 @@ void ReconciliationPanel::fitLabels() {
   int widest = 0;
   for (const QString& label : labels) widest = std::max(widest, metrics.horizontalAdvance(label));
   const QRectF plot = chart_->chart()->plotArea();
-  const double room = (plot.width() > 0 ? plot.width() : chart_->width() - 80.0) / shown;
+  // The plot's width once the chart is laid out at its size; the view's, less the values' axis, before.
+  const double width = plot.width() > chart_->width() / 2 ? plot.width() : chart_->width() - 80.0;
+  const double room = width / shown;
   const int angle = widest + metrics.averageCharWidth() * 2 <= room ? 0 : -90;
   if (axisX_->labelsAngle() != angle) axisX_->setLabelsAngle(angle);
 }
 
 bool ReconciliationPanel::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == chart_ && event->type() == QEvent::Resize) fitLabels();
+  if (watched == chart_ && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) fitLabels();
   return QWidget::eventFilter(watched, event);
 }
 
