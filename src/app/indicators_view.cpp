@@ -17,6 +17,7 @@
 #include "app/record_view.h"
 #include "app/qt_text.h"
 #include "app/result_table.h"
+#include "window/indicator_display.h"
 
 namespace tavex::app {
 
@@ -54,8 +55,8 @@ QVariant IndicatorsModel::data(const QModelIndex& index, int role) const {
         return i.line > 0 ? QVariant(i.line) : QVariant();
       case CrzColumn: return counter(i.crz);
       case CooColumn: return counter(i.coo);
-      case ExpectedColumn: return fromCp1252(i.expected);
-      case FoundColumn: return fromCp1252(i.found);
+      case ExpectedColumn: return fromCp1252(auditorValue(i, i.expected));
+      case FoundColumn: return fromCp1252(auditorValue(i, i.found));
       case MessageColumn: return fromCp1252(i.sentence);
       default: return {};
     }
@@ -76,6 +77,7 @@ QVariant IndicatorsModel::data(const QModelIndex& index, int role) const {
       text += QString::fromUtf8("\nLinha %1: ").arg(member.line) + fromCp1252(member.sentence);
     return text;
   }
+  if (role == Qt::ToolTipRole && column == LevelColumn) return QString::fromLatin1(i.code.data(), static_cast<qsizetype>(i.code.size()));
   if (role == Qt::DecorationRole && column == LevelColumn)
     return QApplication::style()->standardIcon(alert ? QStyle::SP_MessageBoxWarning : QStyle::SP_MessageBoxInformation);
   if (role == Qt::ForegroundRole && alert && (column == LevelColumn || column == MessageColumn)) return QBrush(kErrorColour);
@@ -124,13 +126,15 @@ IndicatorsPanel::IndicatorsPanel(QWidget* parent)
   table_ = new QTableView(split);
   table_->setObjectName("tabelaIndicios");
   setUpResultTable(table_, filter_, IndicatorsModel::LevelColumn);
-  table_->setColumnWidth(IndicatorsModel::LevelColumn, 115);
-  table_->setColumnWidth(IndicatorsModel::CodeColumn, 200);
-  table_->setColumnWidth(IndicatorsModel::LineColumn, 60);
-  table_->setColumnWidth(IndicatorsModel::CrzColumn, 50);
-  table_->setColumnWidth(IndicatorsModel::CooColumn, 60);
-  table_->setColumnWidth(IndicatorsModel::ExpectedColumn, 85);
-  table_->setColumnWidth(IndicatorsModel::FoundColumn, 85);
+  table_->setColumnWidth(IndicatorsModel::LevelColumn, 105);
+  table_->setColumnWidth(IndicatorsModel::LineColumn, 50);
+  table_->setColumnWidth(IndicatorsModel::CrzColumn, 44);
+  table_->setColumnWidth(IndicatorsModel::CooColumn, 54);
+  table_->setColumnWidth(IndicatorsModel::ExpectedColumn, 95);
+  table_->setColumnWidth(IndicatorsModel::FoundColumn, 95);
+  // The code is for the documentation and the JSON: the level's tooltip names it.
+  table_->setColumnHidden(IndicatorsModel::CodeColumn, true);
+  fitMessageColumn(table_, IndicatorsModel::MessageColumn, IndicatorsModel::LineColumn, 2);
   detail_ = new RecordPanel(split);
   detail_->setObjectName("detalheIndicio");
   detail_->setCompact(true);
@@ -139,6 +143,8 @@ IndicatorsPanel::IndicatorsPanel(QWidget* parent)
   detail_->findChild<QPushButton*>("proximoAchado")->setText(QString::fromUtf8("Próximo indício"));
   split->addWidget(table_);
   split->addWidget(detail_);
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 2);
   split->setSizes({600, 400});
   layout->addWidget(split, 1);
 
@@ -147,6 +153,8 @@ IndicatorsPanel::IndicatorsPanel(QWidget* parent)
   connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { showSelected(); });
   connect(detail_, &RecordPanel::previousFinding, this, [this] { step(-1); });
   connect(detail_, &RecordPanel::nextFinding, this, [this] { step(1); });
+  // A filter that leaves fewer rows moves no current row: the way on is checked again.
+  followRowCount(filter_, this, [this] { showSelected(); });
   showSelected();
 }
 
@@ -168,9 +176,9 @@ void IndicatorsPanel::showSelected() {
   }
   const Indicator& i = model_->indicator(filter_->mapToSource(current).row());
   if (i.line > 0 && !path_.empty())
-    detail_->showLine(path_, i.line, nullptr);
+    detail_->showLine(path_, i.line, indicatorField(i), fromCp1252(i.sentence), !isAlert(i));
   else
-    detail_->showNoRecord(QString::fromUtf8("Este indício é do arquivo inteiro: não aponta um registro."), nullptr);
+    detail_->showNoRecord(QString::fromUtf8("Este indício é do arquivo inteiro: não aponta um registro."), fromCp1252(i.sentence));
   detail_->setNavigation(current.row() > 0, current.row() + 1 < filter_->rowCount());
 }
 

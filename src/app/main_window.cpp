@@ -37,8 +37,10 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTextDocument>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <chrono>
 
 #include "app/about_dialog.h"
 #include "app/efd_view.h"
@@ -62,6 +64,7 @@
 #include "report/report_file.h"
 #include "tavex_version.h"
 #include "validation/tolerance.h"
+#include "window/indicator_display.h"
 
 namespace tavex::app {
 
@@ -75,6 +78,21 @@ const char* const kManualNotOpened =
 bool isFindingLine(const QString& text) { return text.startsWith("[ERR] ") || text.startsWith("[AVISO] "); }
 
 constexpr int kStatusShown = 30000;  // ms a "written to" note stays in the status bar
+// Bytes of a log "Saída" takes in before the window shows the results (about
+// 2,500 lines), then in pieces of about 300 lines for as long as one turn of the
+// event loop may take.
+constexpr std::size_t kFirstLogPiece = 256 * 1024;
+constexpr std::size_t kLogPiece = 32 * 1024;
+constexpr auto kLogTurn = std::chrono::milliseconds(40);
+// Findings from which the result tabs are filled one per turn of the event loop.
+constexpr std::size_t kFindingsAtOnce = 20000;
+
+// Where a piece of `text` from `from` of about `size` bytes ends: after a line end.
+std::size_t pieceEnd(const std::string& text, std::size_t from, std::size_t size) {
+  if (text.size() - from <= size) return text.size();
+  const std::size_t newline = text.find('\n', from + size);
+  return newline == std::string::npos ? text.size() : newline + 1;
+}
 
 bool sameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
@@ -373,6 +391,7 @@ QTabWidget* MainWindow::buildResultTabs() {
   results_ = new QPlainTextEdit(this);
   results_->setObjectName("resultados");
   results_->setReadOnly(true);
+  results_->setUndoRedoEnabled(false);  // a long log goes in by pieces: no history of them
   // Reached and read with the keyboard like every pane; Tab goes on to the next one.
   results_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   results_->setFocusPolicy(Qt::StrongFocus);
@@ -594,7 +613,26 @@ void MainWindow::updateOrigins() {
   mark(record_, record_->origin(), record_->shownPath(), QString());
 }
 
+void MainWindow::stopLoadingLog() {
+  if (logPieces_ != nullptr) logPieces_->stop();
+  pendingLog_.clear();
+  logLoaded_ = 0;
+}
+
+void MainWindow::appendLogPiece() {
+  const auto started = std::chrono::steady_clock::now();
+  QTextCursor cursor(results_->document());
+  cursor.movePosition(QTextCursor::End);
+  while (loadingLog() && std::chrono::steady_clock::now() - started < kLogTurn) {
+    const std::size_t end = pieceEnd(pendingLog_, logLoaded_, kLogPiece);
+    cursor.insertText(fromCp1252(std::string_view(pendingLog_).substr(logLoaded_, end - logLoaded_)));
+    logLoaded_ = end;
+  }
+  if (!loadingLog()) stopLoadingLog();
+}
+
 void MainWindow::showOutput() {
+  stopLoadingLog();
   highlighter_->setActive(false);  // a printer's text is not a log
   results_->setPlainText(fromCp1252(model_.state.outputText));
   output_->setCurrentWidget(results_);
@@ -603,6 +641,7 @@ void MainWindow::showOutput() {
 
 void MainWindow::showFile() {
   if (model_.shownFile.pieces.empty()) return showOutput();
+  stopLoadingLog();
   highlighter_->setActive(false);
   results_->clear();
   fileView_->showFile(&model_.shownFile);
@@ -611,8 +650,23 @@ void MainWindow::showFile() {
 }
 
 void MainWindow::showValidation() {
+  stopLoadingLog();
   highlighter_->setActive(false);
-  results_->setPlainText(fromCp1252(model_.state.outputText));
+  // The log's first piece now, the rest from the event loop: a log of a hundred
+  // thousand findings never holds the window still while it goes in.
+  pendingLog_ = model_.state.outputText;
+  logLoaded_ = pieceEnd(pendingLog_, 0, kFirstLogPiece);
+  results_->setPlainText(fromCp1252(std::string_view(pendingLog_).substr(0, logLoaded_)));
+  if (loadingLog()) {
+    if (logPieces_ == nullptr) {
+      logPieces_ = new QTimer(this);
+      logPieces_->setInterval(0);
+      connect(logPieces_, &QTimer::timeout, this, &MainWindow::appendLogPiece);
+    }
+    logPieces_->start();
+  } else {
+    stopLoadingLog();
+  }
   output_->setCurrentWidget(results_);
   fileView_->showFile(nullptr);
   // The first finding after the header, at the top of the view.
@@ -624,22 +678,51 @@ void MainWindow::showValidation() {
   }
   highlighter_->setActive(true);  // coloured now, not at the next event
   currentFinding_ = -1;
-  // A run that could not read the file has no counts to show in the tab's title.
-  findings_->setFindings(&model_.lastFindings, model_.lastValidationRan ? model_.lastValidatedPath : std::string());
-  tabs_->setTabText(tabs_->indexOf(findings_), findings_->tabTitle());
-  const auto& reconciliation = model_.lastReconciliation;
-  findings_->setCauseNotice(reconciliation && !reconciliation->complete
-                                ? fromCp1252(switchedOffNotice(*reconciliation)) + "."
-                                : QString());
-  indicators_->setIndicators(&model_.lastIndicators, model_.lastValidatedPath);
-  tabs_->setTabText(tabs_->indexOf(indicators_), indicators_->tabTitle());
-  reconciliation_->setReconciliation(model_.lastReconciliation);
   // "Registro" showed a record of the results just replaced: it starts over, and
   // "Próximo achado" goes to the first of the new findings.
   record_->clear();
   record_->setNavigation(false, !model_.lastFindings.empty());
   findings_->setLogActions(!model_.lastValidatedPath.empty() && model_.lastValidatedPath == model_.state.currentCotepePath);
   tabs_->setCurrentWidget(output_);
+  // The tabs of a flood of findings are filled one per turn of the event loop, the
+  // window repainting between them; a later validation drops what is left.
+  const std::uint64_t run = ++shownRun_;
+  const std::vector<std::function<void()>> fills = {
+      [this] {
+        // A run that could not read the file has no counts to show in the tab's title.
+        findings_->setFindings(&model_.lastFindings, model_.lastValidationRan ? model_.lastValidatedPath : std::string());
+        tabs_->setTabText(tabs_->indexOf(findings_), findings_->tabTitle());
+        const auto& reconciliation = model_.lastReconciliation;
+        findings_->setCauseNotice(reconciliation && !reconciliation->complete
+                                      ? fromCp1252(switchedOffNotice(*reconciliation)) + "."
+                                      : QString());
+      },
+      [this] {
+        indicators_->setIndicators(&model_.lastIndicators, model_.lastValidatedPath);
+        tabs_->setTabText(tabs_->indexOf(indicators_), indicators_->tabTitle());
+      },
+      [this] { reconciliation_->setReconciliation(model_.lastReconciliation); }};
+  if (model_.lastFindings.size() < kFindingsAtOnce) {
+    tabsPending_ = 0;
+    for (const auto& fill : fills) fill();
+    return;
+  }
+  // Until they are filled the tables hold nothing: the results they pointed at are the new ones now.
+  findings_->setFindings(nullptr);
+  indicators_->setIndicators(nullptr);
+  tabsPending_ = fills.size();
+  for (QWidget* tab : {static_cast<QWidget*>(findings_), static_cast<QWidget*>(indicators_)})
+    tabs_->setTabText(tabs_->indexOf(tab), tabs_->tabText(tabs_->indexOf(tab)).section(' ', 0, 0) + utf8(" (carregando…)"));
+  fillLater(run, fills, 0);
+}
+
+void MainWindow::fillLater(std::uint64_t run, std::vector<std::function<void()>> fills, std::size_t next) {
+  QTimer::singleShot(0, this, [this, run, fills = std::move(fills), next]() mutable {
+    if (run != shownRun_) return;
+    fills[next]();
+    --tabsPending_;
+    if (next + 1 < fills.size()) fillLater(run, std::move(fills), next + 1);
+  });
 }
 
 void MainWindow::validate(bool formatOnly) {
@@ -683,8 +766,18 @@ void MainWindow::openLine(int line) {
 void MainWindow::openIndicator(int index) {
   const auto& all = model_.lastIndicators;
   if (index < 0 || index >= static_cast<int>(all.size())) return;
-  // An indicator of the whole file (no line) has no record to show.
-  if (const int line = all[static_cast<std::size_t>(index)].line; line > 0) showValidatedLine(line);
+  // Its record with the field it questions highlighted and its sentence over them;
+  // an indicator of the whole file (no line) has only its sentence.
+  const Indicator& indicator = all[static_cast<std::size_t>(index)];
+  currentFinding_ = -1;
+  const QString sentence = fromCp1252(indicator.sentence);
+  if (indicator.line > 0)
+    record_->showLine(model_.lastValidatedPath, indicator.line, indicatorField(indicator), sentence,
+                      indicator.level != IndicatorLevel::Alerta);
+  else
+    record_->showNoRecord(utf8("Este indício é do arquivo inteiro: não aponta um registro."), sentence);
+  record_->setNavigation(false, false);
+  showRecord();
 }
 
 void MainWindow::showValidatedLine(int line) {
@@ -833,8 +926,10 @@ void MainWindow::confrontEfd() {
 
 void MainWindow::exportReconciliation() {
   if (!model_.lastReconciliation) return;
-  const auto chosen = ui_.chooseOpenFile(OpenFileRequest{"*.csv", "conciliacao.csv", "Arquivos CSV (*.csv)|*.csv||", false,
-                                                         true, "Salvar conciliação em CSV"_cp});
+  // Named after the validated file, so the tables of several files never take one name.
+  const std::string name = std::filesystem::path(model_.lastValidatedPath).stem().string() + "_conciliacao.csv";
+  const auto chosen = ui_.chooseOpenFile(OpenFileRequest{"*.csv", name, "Arquivos CSV (*.csv)|*.csv||", false, true,
+                                                         "Salvar conciliação em CSV"_cp});
   if (!chosen || refusedAsInput(*chosen, true)) return;
   const std::string csv = reconciliationCsv(*model_.lastReconciliation);
   if (const std::string failure = saveWhole(*chosen, QByteArray::fromStdString(csv)); !failure.empty()) {

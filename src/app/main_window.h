@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "jobs/worker_job.h"
 #include "printer/manufacturer_catalogue.h"
@@ -30,6 +31,7 @@ class QSettings;
 class QStackedWidget;
 class QStatusBar;
 class QTabWidget;
+class QTimer;
 class QToolButton;
 
 namespace tavex::app {
@@ -98,6 +100,10 @@ class MainWindow : public QDialog {
   // first one in view), the findings in "Achados", the indicators in "Indícios",
   // the reductions in "Conciliação".
   void showValidation();
+  // Whether the window is still taking in the last validation's results: a long
+  // log goes into "Saída" a piece at a time, and the tabs of a flood of findings
+  // one at a time, the window repainting and answering in between.
+  bool loadingResults() const { return loadingLog() || tabsPending_ > 0; }
   // "Registro" at finding `index` of the last validation, or at `line` of the
   // validated file when no finding is given.
   void openFinding(int index);
@@ -157,6 +163,11 @@ class MainWindow : public QDialog {
   void confrontEfd();
   void writeReport();  // "Gerar relatório…": the audit report of the validated file, opened
   void updateStatus();
+  bool loadingLog() const { return logLoaded_ < pendingLog_.size(); }
+  // fills[next] in the next turn of the event loop, then the rest one per turn, unless another run is shown by then.
+  void fillLater(std::uint64_t run, std::vector<std::function<void()>> fills, std::size_t next);
+  void appendLogPiece();  // the next piece of pendingLog_ into "Saída"
+  void stopLoadingLog();
   void showRecord();  // "Registro" in front, after it was filled
   void showValidatedLine(int line);  // "Registro" at `line` of the validated file, no finding in it
   // Runs `open`, the model's reading of a chosen file, and shows the file it read;
@@ -196,6 +207,11 @@ class MainWindow : public QDialog {
   EfdPanel* efd_ = nullptr;
   LogHighlighter* highlighter_ = nullptr;
   int currentFinding_ = -1;
+  std::string pendingLog_;     // the log being shown in "Saída" (cp1252)
+  std::size_t logLoaded_ = 0;  // how much of it is there
+  QTimer* logPieces_ = nullptr;
+  std::uint64_t shownRun_ = 0;  // the validations shown, so a late fill knows it is stale
+  std::size_t tabsPending_ = 0;  // result tabs still to be filled
   QStatusBar* status_ = nullptr;
   QWidget* commands_ = nullptr;
   QToolButton* collapse_ = nullptr;

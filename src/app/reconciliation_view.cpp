@@ -37,12 +37,14 @@ std::uint64_t magnitude(std::int64_t cents) {
 }
 
 constexpr int kLineRole = Qt::UserRole + 1;  // the line of the record declaring a row's total
+constexpr std::size_t kOpenedAtOnce = 50;    // reductions opened on their totals over the tolerance
 
 // A reduction's row (its date, CRZ and E12) or, with `under`, a total under it.
-// With `incomplete` (why the sums are short), the computed sums and differences
-// are greyed and say so.
+// A total whose sum is no fact (sumIsFact of `shown`) has its computed sum and
+// difference greyed, saying why (`incomplete`), and is never marked over the tolerance.
 void fill(QTreeWidgetItem* item, const ReductionReconciliation& reduction, const ReconciledTotal* total, bool under,
-          const QString& incomplete) {
+          const Reconciliation& shown, const QString& incomplete) {
+  const bool fact = total == nullptr || sumIsFact(shown, *total);
   QStringList cells;
   if (under)
     cells << QString() << QString();
@@ -56,9 +58,9 @@ void fill(QTreeWidgetItem* item, const ReductionReconciliation& reduction, const
   }
   for (int column = 0; column < cells.size(); ++column) item->setText(column, cells[column]);
   for (int column = 3; column < 6; ++column) item->setTextAlignment(column, Qt::AlignRight | Qt::AlignVCenter);
-  if (total != nullptr && !total->withinTolerance)
+  if (total != nullptr && !total->withinTolerance && fact)
     for (int column = 0; column < 6; ++column) item->setBackground(column, kOverTolerance);
-  if (total != nullptr && !incomplete.isEmpty())
+  if (!fact)
     for (int column = 4; column < 6; ++column) {
       item->setForeground(column, QColor(0x70, 0x70, 0x70));
       QFont italic = item->font(column);
@@ -74,7 +76,32 @@ const ReconciledTotal* grossSales(const ReductionReconciliation& reduction) {
                                                                                             : nullptr;
 }
 
+// Numbers as an auditor lists them: "12", "12 e 14", "12 a 29, 31 e 40".
+QString linesAsRanges(std::vector<int> lines) {
+  std::sort(lines.begin(), lines.end());
+  lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+  QStringList ranges;
+  for (std::size_t i = 0; i < lines.size();) {
+    std::size_t end = i;
+    while (end + 1 < lines.size() && lines[end + 1] == lines[end] + 1) ++end;
+    if (end > i + 1)
+      ranges << utf8("%1 a %2").arg(lines[i]).arg(lines[end]);
+    else
+      for (std::size_t n = i; n <= end; ++n) ranges << QString::number(lines[n]);
+    i = end + 1;
+  }
+  if (ranges.size() < 2) return ranges.join(QString());
+  const QString last = ranges.takeLast();
+  return ranges.join(", ") + " e " + last;
+}
+
 }  // namespace
+
+bool sumIsFact(const Reconciliation& reconciliation, const ReconciledTotal&) {
+  // The documents of every reduction follow its declaring records in the file, and
+  // their sums stopped at the format error: no computed sum of the run is whole.
+  return reconciliation.complete;
+}
 
 QString money(std::int64_t cents) { return QString::fromStdString(brazilianMoney(cents)); }
 
@@ -124,7 +151,9 @@ ReconciliationPanel::ReconciliationPanel(QWidget* parent) : QWidget(parent), ori
   bar->addWidget(empty_, 1);
   bar->addWidget(export_);
 
-  auto* split = new QSplitter(Qt::Horizontal, this);
+  // The chart under the table, across the tab's whole width: a month of days, or
+  // the months of years, each with its label whole.
+  auto* split = new QSplitter(Qt::Vertical, this);
   split->setObjectName("divisaoConciliacao");
   split->setChildrenCollapsible(false);
   table_ = new QTreeWidget(split);
@@ -173,18 +202,17 @@ ReconciliationPanel::ReconciliationPanel(QWidget* parent) : QWidget(parent), ori
   chartLayout->addWidget(scroll_);
   split->addWidget(table_);
   split->addWidget(chartBox);
-  split->setStretchFactor(0, 3);
-  split->setStretchFactor(1, 2);
-  split->setSizes({640, 320});
+  split->setStretchFactor(0, 2);
+  split->setStretchFactor(1, 3);
+  split->setSizes({200, 300});
+  chart_->installEventFilter(this);
   layout->addWidget(split, 1);
   table_->setVisible(false);
   chart_->parentWidget()->setVisible(false);
   connect(table_, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* row) {
     const auto i = static_cast<std::size_t>(row->data(0, Qt::UserRole).toULongLong());
     if (row->parent() != nullptr || row->childCount() > 0 || i >= shown_.size()) return;
-    const ReductionReconciliation& reduction = shown_[i];
-    for (const ReconciledTotal& total : reduction.totals)
-      if (&total != grossSales(reduction)) fill(new QTreeWidgetItem(row), reduction, &total, true, incompleteText_);
+    row->addChildren(totalsUnder(shown_[i]));
   });
   connect(table_, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* row) {
     if (const int line = row->data(0, kLineRole).toInt(); line > 0) emit lineActivated(line);
@@ -198,12 +226,37 @@ void ReconciliationPanel::setReconciliation(const std::optional<Reconciliation>&
   table_->clear();
   shown_.clear();
   months_.clear();
+  header_ = Reconciliation{};
+  if (reconciliation) {
+    header_.toleranceCents = reconciliation->toleranceCents;
+    header_.complete = reconciliation->complete;
+    header_.switchedOffAtLine = reconciliation->switchedOffAtLine;
+  }
   const bool any = reconciliation && !reconciliation->reductions.empty();
   incompleteText_ = reconciliation && !reconciliation->complete ? fromCp1252(switchedOffNotice(*reconciliation)) + "."
                                                                   : QString();
-  incomplete_->setText(incompleteText_.isEmpty()
-                           ? QString()
-                           : incompleteText_ + utf8(" Os valores calculados a partir dessa linha não são fatos."));
+  // Which rows that makes no facts, by the lines that declare their totals.
+  std::vector<int> unsure;
+  std::size_t over = 0, facts = 0, unchecked = 0;
+  if (reconciliation)
+    for (const ReductionReconciliation& r : reconciliation->reductions)
+      for (const ReconciledTotal& t : r.totals) {
+        if (!sumIsFact(*reconciliation, t)) {
+          ++unchecked;
+          unsure.push_back(t.line > 0 ? t.line : r.line);
+          continue;
+        }
+        ++facts;
+        over += t.withinTolerance ? 0 : 1;
+      }
+  unsure.erase(std::remove(unsure.begin(), unsure.end(), 0), unsure.end());
+  QString affected;
+  if (!unsure.empty())
+    affected = utf8(unsure.size() == 1 ? " A soma calculada do total da linha %1 não é fato: não é conferida com a tolerância."
+                                       : " As somas calculadas dos totais das linhas %1 não são fatos: não são conferidas com a "
+                                         "tolerância.")
+                   .arg(linesAsRanges(unsure));
+  incomplete_->setText(incompleteText_.isEmpty() ? QString() : incompleteText_ + affected);
   incomplete_->setVisible(!incompleteText_.isEmpty());
   causeFirst_->setVisible(!incompleteText_.isEmpty());
   table_->setVisible(any);
@@ -215,12 +268,17 @@ void ReconciliationPanel::setReconciliation(const std::optional<Reconciliation>&
     drawChart();
     return;
   }
-  const std::size_t over = reconciliation->rowsOverTolerance();
-  empty_->setText((incompleteText_.isEmpty() ? QString() : utf8("Somas incompletas. ")) +
-                  (over == 0 ? utf8("Todos os totais estão dentro da tolerância de R$ %1.").arg(money(reconciliation->toleranceCents))
-                             : utf8("%1 total(is) fora da tolerância de R$ %2, em destaque.")
-                                   .arg(over)
-                                   .arg(money(reconciliation->toleranceCents))));
+  // Only the rows whose sums are facts are held to the tolerance.
+  const QString tolerance = money(reconciliation->toleranceCents);
+  QStringList summary;
+  if (!incompleteText_.isEmpty()) summary << utf8("Somas incompletas.");
+  if (unchecked > 0) summary << utf8("%1 total(is) sem soma completa, não conferido(s).").arg(unchecked);
+  if (over > 0)
+    summary << utf8("%1 total(is) fora da tolerância de R$ %2, em destaque.").arg(over).arg(tolerance);
+  else if (facts > 0)
+    summary << utf8(unchecked > 0 ? "Os demais estão dentro da tolerância de R$ %1." : "Todos os totais estão dentro da tolerância de R$ %1.")
+                   .arg(tolerance);
+  empty_->setText(summary.join(' '));
 
   shown_ = reconciliation->reductions;
   QList<QTreeWidgetItem*> rows;
@@ -230,14 +288,20 @@ void ReconciliationPanel::setReconciliation(const std::optional<Reconciliation>&
     const ReductionReconciliation& reduction = shown_[i];
     auto* row = new QTreeWidgetItem;
     row->setData(0, Qt::UserRole, static_cast<qulonglong>(i));
-    fill(row, reduction, grossSales(reduction), false, incompleteText_);
+    fill(row, reduction, grossSales(reduction), false, header_, incompleteText_);
     if (row->data(0, kLineRole).toInt() == 0) row->setData(0, kLineRole, reduction.line);
     // The totals under a reduction are made when it is first opened.
     if (reduction.totals.size() > (grossSales(reduction) != nullptr ? 1u : 0u))
       row->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     bool rowOver = false;
-    for (const ReconciledTotal& total : reduction.totals) rowOver = rowOver || !total.withinTolerance;
-    if (rowOver) expand.push_back(row);
+    for (const ReconciledTotal& total : reduction.totals) rowOver = rowOver || (!total.withinTolerance && sumIsFact(header_, total));
+    // The first reductions with a total over the tolerance open on their totals; a
+    // file full of them is a list to walk, not a tree to unfold whole.
+    if (rowOver && expand.size() < kOpenedAtOnce) {
+      // Made before the row is in the tree: no signal for every cell of its totals.
+      row->addChildren(totalsUnder(reduction));
+      expand.push_back(row);
+    }
     rows << row;
     const QString month = reduction.date.size() == 8 ? fromCp1252(reduction.date.substr(4, 2) + "/" + reduction.date.substr(0, 4))
                                                      : utf8("sem data");
@@ -249,6 +313,17 @@ void ReconciliationPanel::setReconciliation(const std::optional<Reconciliation>&
   const QSignalBlocker block(grouping_);
   grouping_->setCurrentIndex(shown_.size() > 2 * kDaysShown ? 1 : 0);
   drawChart();
+}
+
+QList<QTreeWidgetItem*> ReconciliationPanel::totalsUnder(const ReductionReconciliation& reduction) const {
+  QList<QTreeWidgetItem*> under;
+  for (const ReconciledTotal& total : reduction.totals) {
+    if (&total == grossSales(reduction)) continue;
+    auto* item = new QTreeWidgetItem;
+    fill(item, reduction, &total, true, header_, incompleteText_);
+    under << item;
+  }
+  return under;
 }
 
 void ReconciliationPanel::drawChart() {
@@ -270,10 +345,10 @@ void ReconciliationPanel::drawChart() {
   QStringList labels;
   QSet<QString> used;
   double low = 0, high = 0;
-  const auto largestOf = [](const ReductionReconciliation& reduction) {
+  const auto largestOf = [this](const ReductionReconciliation& reduction) {
     std::int64_t largest = 0;
     for (const ReconciledTotal& total : reduction.totals)
-      if (magnitude(total.difference) > magnitude(largest)) largest = total.difference;
+      if (sumIsFact(header_, total) && magnitude(total.difference) > magnitude(largest)) largest = total.difference;
     return largest;
   };
   const auto add = [&](const QString& label, std::int64_t largest) {
@@ -303,7 +378,7 @@ void ReconciliationPanel::drawChart() {
   chart->addSeries(series);
   axisX_ = new QBarCategoryAxis;
   axisX_->append(labels);
-  axisX_->setLabelsAngle(labels.size() > 12 ? -90 : 0);
+  fitLabels();
   auto* y = new QValueAxis;
   y->setRange(low, high > low ? high : low + 1.0);
   y->applyNiceNumbers();
@@ -333,6 +408,29 @@ void ReconciliationPanel::drawChart() {
     scroll_->show();
     showDaysFrom(scroll_->value());
   }
+}
+
+void ReconciliationPanel::fitLabels() {
+  if (axisX_ == nullptr) return;
+  const QStringList labels = axisX_->categories();
+  const int shown = grouping_->currentIndex() == 0 ? std::min(kDaysShown, static_cast<int>(labels.size()))
+                                                   : static_cast<int>(labels.size());
+  if (shown == 0) return;
+  // Across when the widest label fits its bar's room, else turned upright.
+  const QFontMetrics metrics(axisX_->labelsFont());
+  int widest = 0;
+  for (const QString& label : labels) widest = std::max(widest, metrics.horizontalAdvance(label));
+  const QRectF plot = chart_->chart()->plotArea();
+  // The plot's width once the chart is laid out at its size; the view's, less the values' axis, before.
+  const double width = plot.width() > chart_->width() / 2 ? plot.width() : chart_->width() - 80.0;
+  const double room = width / shown;
+  const int angle = widest + metrics.averageCharWidth() * 2 <= room ? 0 : -90;
+  if (axisX_->labelsAngle() != angle) axisX_->setLabelsAngle(angle);
+}
+
+bool ReconciliationPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == chart_ && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) fitLabels();
+  return QWidget::eventFilter(watched, event);
 }
 
 void ReconciliationPanel::showDaysFrom(int first) {

@@ -5,6 +5,7 @@
 // error left the sums incomplete, a banner says so and the sums are shown as such.
 #pragma once
 
+#include <QList>
 #include <QWidget>
 #include <cstdint>
 #include <optional>
@@ -21,6 +22,7 @@ class QLabel;
 class QPushButton;
 class QScrollBar;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace tavex::app {
 
@@ -30,6 +32,10 @@ class OriginBar;
 QString money(std::int64_t cents);
 // AAAAMMDD as DD/MM/AAAA; anything else as it is.
 QString dayOf(const std::string& date);
+// Whether the computed sum of `total` is a fact: a format error that switched the
+// content checks off left the documents' sums short, and a short sum is neither
+// held to the tolerance, nor highlighted, nor charted.
+bool sumIsFact(const Reconciliation& reconciliation, const ReconciledTotal& total);
 // The table as CSV (CsvTable: cp1252, ';', CR LF, names quoted when they must
 // be): one line per total.
 std::string reconciliationCsv(const Reconciliation& reconciliation);
@@ -65,6 +71,10 @@ class ReconciliationPanel : public QWidget {
  private:
   void drawChart();        // the bars of the chosen grouping
   void showDaysFrom(int first);
+  void fitLabels();  // the day or month labels across when they fit, upright when not
+  // The rows of a reduction's totals under its own (E13, E17, E18), not yet in the tree.
+  QList<QTreeWidgetItem*> totalsUnder(const ReductionReconciliation& reduction) const;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
   OriginBar* origin_;
   QLabel* empty_;
@@ -81,6 +91,7 @@ class ReconciliationPanel : public QWidget {
   std::vector<ReductionReconciliation> shown_;  // what the rows show, for their totals
   std::vector<std::pair<QString, int>> months_;  // "MM/AAAA" and the index of its first day in shown_
   QString incompleteText_;                       // why the sums are incomplete; empty when they are not
+  Reconciliation header_;                        // the shown reconciliation without its reductions
 };
 
 }  // namespace tavex::app

@@ -136,12 +136,16 @@ void RecordPanel::setNavigation(bool previous, bool next) {
 }
 
 void RecordPanel::showNoRecord(const QString& heading, const Finding* finding) {
+  showNoRecord(heading, finding != nullptr ? fromCp1252(finding->message) : QString());
+}
+
+void RecordPanel::showNoRecord(const QString& heading, const QString& message) {
   shownPath_.clear();
   fields_->setRowCount(0);
   context_->clear();
   highlightedRow_ = -1;
   heading_->setText(heading);
-  message_->setText(finding != nullptr ? fromCp1252(finding->message) : QString());
+  message_->setText(message);
 }
 
 void RecordPanel::clear() {
@@ -150,11 +154,16 @@ void RecordPanel::clear() {
 }
 
 void RecordPanel::showLine(const std::string& path, int line, const Finding* finding) {
+  if (finding == nullptr) return showLine(path, line, 0, QString(), false);
+  showLine(path, line, finding->place.field, fromCp1252(finding->message), finding->severity == Severity::Warning);
+}
+
+void RecordPanel::showLine(const std::string& path, int line, int field, const QString& message, bool warning) {
   shownPath_ = path;
   fields_->setRowCount(0);
   context_->clear();
   highlightedRow_ = -1;
-  message_->setText(finding != nullptr ? fromCp1252(finding->message) : QString());
+  message_->setText(message);
   if (line < 1) {
     heading_->setText(utf8("Este achado é do arquivo inteiro: não aponta um registro."));
     return;
@@ -168,8 +177,7 @@ void RecordPanel::showLine(const std::string& path, int line, const Finding* fin
                           .arg(line));
     return;
   }
-  const QColor colour = finding != nullptr && finding->severity == Severity::Warning ? QColor(255, 232, 190)
-                                                                                     : QColor(255, 205, 205);
+  const QColor colour = warning ? QColor(255, 232, 190) : QColor(255, 205, 205);
   const LineIndex* index = indexOf(path);
   const auto context = index != nullptr ? readLineContext(*index, path, line, kAround) : std::nullopt;
   if (!context || !context->found) {
@@ -190,19 +198,21 @@ void RecordPanel::showLine(const std::string& path, int line, const Finding* fin
   if (layout != nullptr) {
     fields_->setRowCount(static_cast<int>(layout->fields.size()));
     int row = 0;
-    for (const FieldLayout& field : layout->fields) {
-      const std::size_t start = static_cast<std::size_t>(field.start - 1);
-      const std::string value = start < text.size() ? text.substr(start, static_cast<std::size_t>(field.width)) : std::string();
-      const QStringList cells = {QString::number(field.number), QString::fromLatin1(field.name.data(), static_cast<qsizetype>(field.name.size())),
-                                 QString::number(field.start), QString::number(field.width), visibleBlanks(fromCp1252(value)),
-                                 fromCp1252(interpretedValue(*layout, field.number, text))};
-      const bool failed = finding != nullptr && finding->place.field == field.number;
+    for (const FieldLayout& fieldLayout : layout->fields) {
+      const std::size_t start = static_cast<std::size_t>(fieldLayout.start - 1);
+      const std::string value =
+          start < text.size() ? text.substr(start, static_cast<std::size_t>(fieldLayout.width)) : std::string();
+      const QStringList cells = {QString::number(fieldLayout.number),
+                                 QString::fromLatin1(fieldLayout.name.data(), static_cast<qsizetype>(fieldLayout.name.size())),
+                                 QString::number(fieldLayout.start), QString::number(fieldLayout.width),
+                                 visibleBlanks(fromCp1252(value)), fromCp1252(interpretedValue(*layout, fieldLayout.number, text))};
+      const bool failed = field > 0 && field == fieldLayout.number;
       for (int column = 0; column < cells.size(); ++column) {
         auto* item = new QTableWidgetItem(cells[column]);
         item->setToolTip(cells[column]);  // a value wider than its column reads whole
         if (failed) {
           item->setBackground(colour);
-          item->setForeground(finding->severity == Severity::Warning ? kWarningColour : kErrorColour);
+          item->setForeground(warning ? kWarningColour : kErrorColour);
           QFont bold = item->font();
           bold.setBold(true);
           item->setFont(bold);

@@ -40,9 +40,13 @@ class RecordPanel : public QWidget {
   void setValidatedFile(ValidatedFile* file) { validated_ = file; }
   // Nothing shown: the hint that tells how to show a record.
   void clear();
+  // The same for what is no finding (an indicator): field `field` (0: none)
+  // highlighted, in amber when `warning`, and `message` under the heading.
+  void showLine(const std::string& path, int line, int field, const QString& message, bool warning);
   // No record to show (a finding of the whole file, or none): `heading`, and the
   // finding's message when there is one.
   void showNoRecord(const QString& heading, const Finding* finding);
+  void showNoRecord(const QString& heading, const QString& message);
   // Enables "anterior / próximo achado".
   void setNavigation(bool previous, bool next);
   // Beside a list: the field table without positions and widths, no lines around.

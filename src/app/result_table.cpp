@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QSortFilterProxyModel>
 #include <QTableView>
+#include <algorithm>
 #include <utility>
 
 namespace tavex::app {
@@ -35,7 +36,58 @@ class EnterOpensRow : public QObject {
   std::function<void(int)> open_;
 };
 
+// Gives the message column the room the other columns leave, whenever the table
+// or a column changes its width.
+class MessageColumnFitter : public QObject {
+ public:
+  MessageColumnFitter(QTableView* table, int column) : QObject(table), table_(table), column_(column) {
+    table->viewport()->installEventFilter(this);
+    connect(table->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section) {
+      if (section != column_) fit();
+    });
+  }
+
+  void fit() {
+    QHeaderView* header = table_->horizontalHeader();
+    int others = 0;
+    for (int section = 0; section < header->count(); ++section)
+      if (section != column_ && !header->isSectionHidden(section)) others += header->sectionSize(section);
+    const int minimum = table_->fontMetrics().averageCharWidth() * 40;
+    header->resizeSection(column_, std::max(minimum, table_->viewport()->width() - others));
+  }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == table_->viewport() && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) fit();
+    return false;
+  }
+
+ private:
+  QTableView* table_;
+  int column_;
+};
+
 }  // namespace
+
+void fitMessageColumn(QTableView* table, int column, int after, int lines) {
+  QHeaderView* header = table->horizontalHeader();
+  header->setStretchLastSection(false);
+  header->moveSection(header->visualIndex(column), header->visualIndex(after) + 1);
+  if (lines > 1) {
+    table->setWordWrap(true);
+    table->setTextElideMode(Qt::ElideRight);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().lineSpacing() * lines + 6);
+  }
+  auto* fitter = new MessageColumnFitter(table, column);
+  fitter->fit();
+}
+
+void followRowCount(QAbstractItemModel* rows, QObject* context, std::function<void()> changed) {
+  QObject::connect(rows, &QAbstractItemModel::rowsInserted, context, changed);
+  QObject::connect(rows, &QAbstractItemModel::rowsRemoved, context, changed);
+  QObject::connect(rows, &QAbstractItemModel::modelReset, context, changed);
+  QObject::connect(rows, &QAbstractItemModel::layoutChanged, context, changed);
+}
 
 QString plural(int n, const char* one, const char* many) {
   return QString::number(n) + " " + QString::fromUtf8(n == 1 ? one : many);

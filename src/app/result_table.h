@@ -29,6 +29,16 @@ void setUpResultTable(QTableView* table, QSortFilterProxyModel* rows, int sortCo
 // not go on to the window once the row has taken the focus elsewhere.
 void openRowsOf(QTableView* table, std::function<void(int sourceRow)> open);
 
+// Keeps the message column `column` of `table` in view at any width: shown right
+// after the columns before `after` (its visual place), as wide as the room the
+// other shown columns leave and never narrower than a readable minimum; with
+// `lines` over 1 the rows are that many lines high and the message wraps in them.
+void fitMessageColumn(QTableView* table, int column, int after, int lines);
+
+// Calls `changed` whenever `rows` gains or loses rows (a filter narrowed or widened),
+// while `context` lives.
+void followRowCount(QAbstractItemModel* rows, QObject* context, std::function<void()> changed);
+
 // The rows `rows` shows now (filtered and sorted), with the headers of its source
 // model, as an HTML table to print.
 QString printableTable(const QSortFilterProxyModel* rows);

@@ -4,14 +4,19 @@
 //  2. "Validar Arquivo Texto" from the click until the results are painted,
 //     beside tavex-cli validar of the same file run as a process, for the clean
 //     file and for the same file with a finding on every item (about 129,000):
-//     target at most 3 x the CLI plus 0.1 s clean, under 1 s with the findings;
+//     target at most 3 x the CLI plus 0.1 s clean, and at most 1.5 x the CLI plus
+//     0.3 s with the findings (the ratio printed); with the findings, also the time
+//     until the whole log is in "Saída" and the longest the window went without
+//     answering (a 10 ms timer's largest gap) from the click until then;
 //     then where the window's time goes (validation, log, tables, chart);
 //  3. 100,000 findings into "Achados" (target: under 1 s).
 #include <QApplication>
 #include <QScrollBar>
 #include <QTableView>
+#include <QTimer>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -124,15 +129,33 @@ int main(int argc, char** argv) {
       out << line << '\n';
     }
   }
+  // The window's stillness: the largest gap between two ticks of a 10 ms timer.
+  QTimer ticker;
+  ticker.setInterval(10);
+  auto lastTick = std::chrono::steady_clock::now();
+  double stillest = 0;
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    const auto now = std::chrono::steady_clock::now();
+    stillest = std::max(stillest, std::chrono::duration<double>(now - lastTick).count());
+    lastTick = now;
+  });
   for (const auto& [label, path, clean] : {std::tuple{"limpo", file, true}, std::tuple{"um achado por item", flood, false}}) {
     const double viaCli = cliSeconds(path);
+    const auto clicked = std::chrono::steady_clock::now();
+    stillest = 0;
+    lastTick = clicked;
+    ticker.start();
     const double click = clickToResults(path);
-    const double target = clean ? 3 * viaCli + 0.1 : 1.0;
-    std::printf("Validar Arquivo Texto (%s): clique até os resultados %.3f s%s; tavex-cli validar %.3f s "
-                "(meta: <= %.3f s) %s; %zu achados, %zu reduções\n",
-                label, click, behindDialog ? " (com o diálogo de progresso)" : "", viaCli, target,
+    while (window.loadingResults()) QApplication::processEvents();
+    const double whole = std::chrono::duration<double>(std::chrono::steady_clock::now() - clicked).count();
+    ticker.stop();
+    const double target = clean ? 3 * viaCli + 0.1 : 1.5 * viaCli + 0.3;
+    std::printf("Validar Arquivo Texto (%s): clique até os resultados %.3f s%s; tavex-cli validar %.3f s; "
+                "razão %.2f (meta: <= %.3f s) %s; %zu achados, %zu reduções\n",
+                label, click, behindDialog ? " (com o diálogo de progresso)" : "", viaCli, click / viaCli, target,
                 click <= target ? "ok" : "ACIMA DA META", window.model().lastFindings.size(),
                 window.model().lastReconciliation ? window.model().lastReconciliation->reductions.size() : std::size_t{0});
+    std::printf("  log inteiro na Saída %.3f s depois do clique; maior parada da janela %.3f s\n", whole, stillest);
     // Where the window's time goes.
     const double model = seconds([&] { window.model().runValidation(false); });
     const double log = seconds([&] { window.showValidation(); });

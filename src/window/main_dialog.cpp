@@ -150,7 +150,10 @@ bool MainDialog::takeResults(ValidationResults results) {
   lastValidationRan = results.ran;
   lastValidatedFile = std::move(results.file);
   lastToleranceCents = results.toleranceCents;
-  showLogInOutput();
+  if (results.logText && state.currentCotepePath == lastValidatedPath)
+    state.outputText = std::move(*results.logText);
+  else
+    showLogInOutput();
   return true;
 }
 
@@ -183,7 +186,7 @@ WindowValidation MainDialog::runValidation(bool formatOnly, const ValidationOpti
 bool MainDialog::validationLooksLong() const {
   std::error_code ec;
   const auto size = std::filesystem::file_size(state.currentCotepePath, ec);
-  const double bytesPerSecond = validationBytesPerSecond > 0 ? validationBytesPerSecond / 4 : 40e6;
+  const double bytesPerSecond = validationBytesPerSecond > 0 ? validationBytesPerSecond / 16 : 40e6;
   return !ec && static_cast<double>(size) / bytesPerSecond > 0.5;
 }
 
@@ -216,6 +219,8 @@ WindowValidation MainDialog::runValidationFromWindow(WorkerJob& job, bool format
     const auto started = std::chrono::steady_clock::now();
     results = validateNow(notifier, path, tolerance, formatOnly, options);
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    // The log of a long run is long too: read here, not on the window's thread.
+    if (std::string bytes; readWhole(path + ".log", bytes)) results.logText = numberedPieces(bytes, false);
     context.finish(0);
   }, false);
   // A cancelled run was waited for (it stops only at its end): its results are dropped.

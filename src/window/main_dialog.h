@@ -89,8 +89,8 @@ class MainDialog {
   WindowValidation runValidationFromWindow(WorkerJob& job, bool formatOnly, const ValidationOptions& options = {});
   // Whether validating the current file is expected to take over half a second, from
   // its size and the speed of this window's last validation of a file over a
-  // megabyte, taken four times slower (a file full of findings reads slower than a
-  // clean one); before the first, 40 MB a second.
+  // megabyte, taken sixteen times slower (a file with a finding on every item reads
+  // ten times slower than a clean one); before the first, 40 MB a second.
   bool validationLooksLong() const;
 
   // The bytes per second the last validation (of a file over a megabyte) read; 0 before it.
@@ -131,6 +131,7 @@ class MainDialog {
     std::vector<Indicator> indicators;
     bool ran = false;
     ValidationSummary summary;  // the run's counts and header
+    std::optional<std::string> logText;  // the log as outputText shows it, when read with the results
   };
   // The window's validation of `path` (full, with the indicators, or format-only),
   // its messages through `notifier`; safe on any thread.

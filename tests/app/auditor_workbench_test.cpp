@@ -5,10 +5,15 @@
 #include <QAction>
 #include <QBarCategoryAxis>
 #include <QBarSet>
+#include <QChartView>
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
 #include <QFrame>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
+#include <QHeaderView>
+#include <QTreeWidgetItemIterator>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -22,7 +27,9 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <fstream>
 #include <set>
+#include <sstream>
 #include <QLineEdit>
 
 #include "app/findings_view.h"
@@ -33,6 +40,7 @@
 #include "app/record_view.h"
 #include "app/result_table.h"
 #include "app_fixture.h"
+#include "generator.h"
 #include "support/files.h"
 #include "support/sample_files.h"
 #include "support/scripted_ui.h"
@@ -83,7 +91,7 @@ class AuditorWorkbench : public WindowTest {
   }
   static QTableView* table(MainWindow& w) { return w.findings()->table(); }
   static void clickRow(QTableView* t, int row) {
-    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualRect(t->model()->index(row, 1)).center());
+    QTest::mouseClick(t->viewport(), Qt::LeftButton, {}, t->visualRect(t->model()->index(row, 0)).center());
   }
   // Where a widget lies in its window.
   static QRect placeOf(QWidget* w) { return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size()); }
@@ -272,6 +280,14 @@ TEST_F(AuditorWorkbench, AFormatErrorIsShownAsTheCauseAndTheReconciliationAsInco
   ASSERT_NE(day, nullptr);
   EXPECT_TRUE(day->font(4).italic());  // the computed sum is not shown as a fact
   EXPECT_TRUE(day->toolTip(4).startsWith("Soma incompleta."));
+  // Sums that are no facts are neither counted, nor highlighted, nor charted; the banner names their lines.
+  EXPECT_FALSE(panel->emptyNote()->text().contains(QString::fromUtf8("fora da tolerância")))
+      << panel->emptyNote()->text().toStdString();
+  EXPECT_TRUE(panel->incompleteNote()->text().contains(QString::fromUtf8("totais das linhas 12 e 13 não são fatos")))
+      << panel->incompleteNote()->text().toStdString();
+  panel->table()->expandAll();
+  for (QTreeWidgetItemIterator row(panel->table()); *row; ++row) EXPECT_EQ((*row)->background(5).style(), Qt::NoBrush);
+  for (int bar = 0; bar < panel->bars()->count(); ++bar) EXPECT_EQ(panel->bars()->at(bar), 0.0);
   // Its own "Mostrar a causa primeiro" leads to the format error in "Achados".
   ASSERT_FALSE(window->findings()->filter()->causeFirst());
   QTest::mouseClick(panel->findChild<QPushButton*>("mostrarCausaConciliacao"), Qt::LeftButton);
@@ -396,6 +412,121 @@ TEST_F(AuditorWorkbench, AnIndicatorShowsItsRecordBesideTheList) {
   QTest::mouseClick(detail->findChild<QPushButton*>("proximoAchado"), Qt::LeftButton);  // "Próximo indício"
   EXPECT_TRUE(detail->heading()->text().startsWith("Linha 14: E12")) << detail->heading()->text().toStdString();
   EXPECT_EQ(window->tabs()->currentWidget(), window->indicators());
+}
+
+// At the screen sizes auditors use, the message of every row is in view (wrapped
+// in "Indícios"), the current row's sentence whole beside the list, the values as
+// an auditor writes them and the questioned field highlighted, here and in "Registro".
+TEST_F(AuditorWorkbench, FindingsAndIndicatorsReadWholeAtCommonScreenSizes) {
+  std::vector<std::string> lines = linesOf(readFile(std::string(TAVEX_SOURCE_DIR) + "/exemplos/tdm_indicios.txt"));
+  lines[2].pop_back();  // and a finding: the E03 one character short
+  for (const QSize size : {QSize(1024, 768), QSize(1366, 768)}) {
+    auto window = shown(lines, size);
+    const struct {
+      QWidget* tab;
+      QTableView* table;
+      int message;
+      app::RecordPanel* detail;
+    } views[] = {{window->findings(), window->findings()->table(), FindingsModel::MessageColumn, window->findings()->detail()},
+                 {window->indicators(), window->indicators()->table(), app::IndicatorsModel::MessageColumn,
+                  window->indicators()->detail()}};
+    for (const auto& v : views) {
+      QTest::mouseClick(window->tabs()->tabBar(), Qt::LeftButton, {},
+                        window->tabs()->tabBar()->tabRect(window->tabs()->indexOf(v.tab)).center());
+      ASSERT_GT(v.table->model()->rowCount(), 0);
+      clickRow(v.table, 0);
+      const QHeaderView* header = v.table->horizontalHeader();
+      const int left = header->sectionViewportPosition(v.message), width = header->sectionSize(v.message);
+      EXPECT_GE(left, 0) << size.width();
+      EXPECT_LE(left + width, v.table->viewport()->width()) << size.width();
+      EXPECT_GE(width, 200) << size.width();
+      const QString message = v.table->model()->index(0, v.message).data().toString();
+      EXPECT_EQ(v.detail->findChild<QLabel*>("registroMensagem")->text(), message) << size.width();
+    }
+  }
+  auto window = shown(lines);
+  QTableView* t = window->indicators()->table();
+  window->tabs()->setCurrentWidget(window->indicators());
+  EXPECT_TRUE(t->isColumnHidden(app::IndicatorsModel::CodeColumn));
+  int dated = -1;
+  for (int r = 0; r < t->model()->rowCount() && dated < 0; ++r)
+    if (t->model()->index(r, app::IndicatorsModel::FoundColumn).data().toString().contains('/')) dated = r;
+  ASSERT_GE(dated, 0) << "a date shown as DD/MM/AAAA";
+  EXPECT_TRUE(t->model()->index(dated, app::IndicatorsModel::FoundColumn).data().toString().contains(
+      QRegularExpression("^\\d\\d/\\d\\d/\\d{4}$")));
+  clickRow(t, dated);
+  EXPECT_GE(window->indicators()->detail()->highlightedRow(), 0);
+  QTest::keyClick(t, Qt::Key_Return);
+  ASSERT_EQ(window->tabs()->currentWidget(), window->record());
+  EXPECT_EQ(window->record()->highlightedRow(), window->indicators()->detail()->highlightedRow());
+  EXPECT_EQ(window->record()->findChild<QLabel*>("registroMensagem")->text().toStdString(),
+            t->model()->index(dated, app::IndicatorsModel::MessageColumn).data().toString().toStdString());
+
+  // One row left by the filter: no way on from it.
+  window->tabs()->setCurrentWidget(window->indicators());
+  auto* level = window->indicators()->findChild<QComboBox*>("filtroNivel");
+  QPushButton* next = window->indicators()->detail()->findChild<QPushButton*>("proximoAchado");
+  for (int choice = 1; choice < level->count() && t->model()->rowCount() != 1; ++choice) {
+    level->setFocus();
+    QTest::keyClick(level, Qt::Key_Down);
+  }
+  ASSERT_EQ(t->model()->rowCount(), 1);
+  EXPECT_FALSE(next->isEnabled());
+}
+
+// A flood of findings: the window shows the first results at once and takes in the
+// rest of the log while it repaints and answers clicks.
+TEST_F(AuditorWorkbench, AFloodOfFindingsLoadsWhileTheWindowAnswers) {
+  std::ostringstream generated;
+  GeneratorOptions options;
+  options.targetBytes = 6000000;
+  generateCotepe(generated, options);
+  std::vector<std::string> lines = linesOf(generated.str());
+  for (std::string& line : lines)  // a finding on every item: its net total one cent off
+    if (line.starts_with("E15") && line.size() > 222) line[222] = line[222] == '1' ? '2' : '1';
+  auto window = shown(lines);
+  ASSERT_GT(window->model().lastFindings.size(), 20000u);
+  EXPECT_TRUE(window->loadingResults());
+  const int achados = window->tabs()->indexOf(window->findings());
+  EXPECT_TRUE(window->tabs()->tabText(achados).contains(QString::fromUtf8("carregando"))) << window->tabs()->tabText(achados).toStdString();
+  QTest::mouseClick(window->tabs()->tabBar(), Qt::LeftButton, {}, window->tabs()->tabBar()->tabRect(achados).center());
+  EXPECT_EQ(window->tabs()->currentIndex(), achados);
+  QTRY_VERIFY_WITH_TIMEOUT(!window->loadingResults(), 60000);
+  EXPECT_EQ(window->findings()->table()->model()->rowCount(), static_cast<int>(window->model().lastFindings.size()));
+  EXPECT_FALSE(window->tabs()->tabText(achados).contains(QString::fromUtf8("carregando")));
+  QPlainTextEdit whole;  // the log as it reads when shown in one go
+  whole.setPlainText(app::fromCp1252(window->model().state.outputText));
+  EXPECT_EQ(window->results()->toPlainText(), whole.toPlainText());
+}
+
+// The chart's labels are whole at the common widths: every day and month reads as it is.
+TEST_F(AuditorWorkbench, ChartLabelsAreWholeAtCommonWidths) {
+  Reconciliation year;
+  for (int day = 0; day < 365; ++day) {
+    ReductionReconciliation r;
+    r.crz = day + 1;
+    r.date = cformat("2012%02d%02d", day / 31 + 1, day % 31 + 1);
+    r.totals.push_back({TotalKind::GrossSales, "", 12, 100, 100 - day, day, day == 0});
+    year.reductions.push_back(r);
+  }
+  for (const QSize size : {QSize(1366, 768), QSize(1920, 1080)}) {
+    auto window = shown(sampleTdmFile(), size);
+    app::ReconciliationPanel* panel = window->reconciliation();
+    panel->setReconciliation(year);
+    window->tabs()->setCurrentWidget(panel);
+    for (int grouping : {0, 1}) {
+      panel->grouping()->setCurrentIndex(grouping);
+      QApplication::processEvents();
+      QStringList drawn;
+      for (QGraphicsItem* item : panel->chart()->scene()->items())
+        if (auto* text = dynamic_cast<QGraphicsTextItem*>(item); text != nullptr && text->isVisible())
+          drawn << text->toPlainText();
+      const QStringList shown = grouping == 0 ? panel->days()->categories().mid(0, app::ReconciliationPanel::kDaysShown)
+                                              : panel->days()->categories();
+      for (const QString& label : shown)
+        EXPECT_TRUE(drawn.contains(label)) << size.width() << " " << label.toStdString() << " " << drawn.join('|').toStdString();
+    }
+  }
 }
 
 }  // namespace

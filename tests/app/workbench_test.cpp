@@ -19,6 +19,7 @@
 #include <QTextLayout>
 #include <QTreeWidget>
 #include <chrono>
+#include <map>
 
 #include "app/file_view.h"
 #include "app/findings_view.h"
@@ -522,16 +523,21 @@ TEST_F(Workbench, OutputsAreChosenWithSaveChoosersAndTheStatusBarSaysWhereTheyWe
       {window->findings()->findChild<QPushButton*>("salvarLog"), dir.file("copia.log")},
       {window->findings()->findChild<QPushButton*>("gerarRelatorio"), dir.file("relatorio.html")},
       {window->reconciliation()->exportButton(), dir.file("conciliacao.csv")}};
+  // Each proposes a name of its own made from the validated file's.
+  const std::map<QString, std::string> proposed = {
+      {"salvarLog", "ecf.txt.log"}, {"gerarRelatorio", "ecf_relatorio.html"}, {"exportarConciliacao", "ecf_conciliacao.csv"}};
   for (const auto& [button, path] : outputs) {
     ASSERT_TRUE(button->isEnabled());
     ui.answer(path);
-    button->click();
+    if (!button->isVisible()) window->tabs()->setCurrentWidget(button->parentWidget());
+    QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_TRUE(std::filesystem::is_regular_file(path)) << path;
     EXPECT_TRUE(window->statusBar()->currentMessage().contains(app::fromPath(path)))
         << window->statusBar()->currentMessage().toStdString();
     ASSERT_FALSE(ui.openRequests.empty());
     EXPECT_TRUE(ui.openRequests.back().save) << path;
     EXPECT_EQ(ui.openRequests.back().title.rfind("Salvar", 0), 0u) << ui.openRequests.back().title;
+    EXPECT_EQ(ui.openRequests.back().initialName, proposed.at(button->objectName()));
   }
   EXPECT_TRUE(ui.messages.empty());
 
