@@ -115,13 +115,30 @@ class EfdComparisonTest : public ::testing::Test {
 };
 
 TEST_F(EfdComparisonTest, HonestDeclarationRaisesNoAlert) {
-  const nlohmann::json doc = compare(january_);
+  // A second ECF of the taxpayer (another serial), declared in the same EFD.
+  std::string other = tdm_;
+  for (std::size_t at = 0; at < other.size();) {
+    if (other[at] == 'E') other.replace(at + 3, 20, "TX000000000000000077");
+    at = other.find('\n', at) + 1;
+    if (at == 0) break;
+  }
+  testing::writeFile(dir_.file("tdm2.txt"), other);
+  EfdText both(january_), second(honestEfdFiles(other)[0].text);
+  const std::size_t from = second.nth("C400", 0), end = both.nth("C990", 0);
+  both.lines.insert(both.lines.begin() + static_cast<std::ptrdiff_t>(end), second.lines.begin() + static_cast<std::ptrdiff_t>(from),
+                    second.lines.begin() + static_cast<std::ptrdiff_t>(second.nth("C990", 0)));
+  const nlohmann::json doc = compare(both.text(), {"tdm.txt", "tdm2.txt"});
   EXPECT_TRUE(alerts(doc).empty()) << doc.dump(1);
-  const auto& month = doc["efd"][0]["ecfs"][0]["resumo"]["meses"][0];
-  EXPECT_EQ(month["reducoes_declaradas"], 12);
-  EXPECT_EQ(month["reducoes_registradas"], 12);
-  EXPECT_EQ(month["venda_bruta_declarada"], month["venda_bruta_registrada"]);
-  EXPECT_EQ(month["cupons_declarados"], month["cupons_registrados"]);
+  ASSERT_EQ(doc["efd"][0]["ecfs"].size(), 2u);
+  for (const auto& ecf : doc["efd"][0]["ecfs"]) {
+    const auto& month = ecf["resumo"]["meses"][0];
+    EXPECT_EQ(month["reducoes_declaradas"], 12);
+    EXPECT_EQ(month["reducoes_registradas"], 12);
+    EXPECT_EQ(month["venda_bruta_declarada"], month["venda_bruta_registrada"]);
+    EXPECT_EQ(month["cupons_declarados"], month["cupons_registrados"]);
+  }
+  // February: the ECF's files run into it.
+  EXPECT_TRUE(alerts(compare(honestEfdFiles(tdm_)[1].text)).empty());
 }
 
 TEST_F(EfdComparisonTest, EachTamperingRaisesItsOwnAlertOnce) {

@@ -43,7 +43,7 @@ ReportedFile validatedFile() {
   return f;
 }
 
-const ReportOptions kOptions{"01/02/2024 10:00", "9.99", 100, {}};
+const ReportOptions kOptions{"01/02/2024 10:00", "9.99", 100, {}, {}};
 
 TEST(AuditReport, EverythingFromAFileIsShownAsTextNeverAsMarkup) {
   const std::string hostile = "<script>document.title='x'</script>\"'&\x01\x1b\x7f\x81\xe9";  // cp1252
@@ -94,7 +94,7 @@ TEST(AuditReport, FindingsAreGroupedByFamilyAndRecordAndCappedPerGroup) {
   f.findings.push_back(finding(Severity::Error, "totais.e12", 2, 12, 0, "total"));
   f.errors = 252;
   f.warnings = 1;
-  const std::string html = auditReportHtml({f}, {kOptions.generatedAt, kOptions.version, 100, {}});
+  const std::string html = auditReportHtml({f}, {kOptions.generatedAt, kOptions.version, 100, {}, {}});
 
   EXPECT_EQ(count(html, "<li class=\"achado"), 103u);
   EXPECT_NE(html.find("data-omitidos=\"150\">e mais 150 achados deste tipo"), std::string::npos);
@@ -138,7 +138,7 @@ TEST(AuditReport, FindingsKeptPerGroupWithTheirCountsGiveTheSamePage) {
   ReportedFile capped = whole;
   capped.findings = sink.kept;
   capped.tally = sink.tally;
-  const ReportOptions options{kOptions.generatedAt, kOptions.version, 5, {}};
+  const ReportOptions options{kOptions.generatedAt, kOptions.version, 5, {}, {}};
   const std::string html = auditReportHtml({capped}, options);
   EXPECT_EQ(html, auditReportHtml({whole}, options));
   EXPECT_NE(html.find("<h3>Achados (259)</h3>"), std::string::npos);
