@@ -1,0 +1,83 @@
+#pragma once
+
+// The operating system under the core and the command line: files by descriptor,
+// their status, locks, renames. One implementation per system: platform_posix.cpp
+// (Linux) and platform_windows.cpp (wide-character Windows APIs; paths are UTF-8
+// here and converted there). Failures answer -1 or false and leave the reason in
+// errno, with the POSIX codes on every system.
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// The Windows runtime has no code for a file replaced under its name.
+#ifndef ESTALE
+#define ESTALE 116
+#endif
+
+namespace tavex::platform {
+
+// How openFile opens a path (bits of one value).
+enum OpenFlags : unsigned {
+  kRead = 1u,            // read only
+  kWrite = 2u,           // write only
+  kReadWrite = 3u,       // both
+  kCreate = 4u,          // created when missing (0666 less the umask on POSIX)
+  kExclusive = 8u,       // with kCreate: fails with EEXIST when the name exists
+  kAppend = 16u,         // every write at the end
+  kNoFollow = 32u,       // a link (a reparse point on Windows) as the last name fails with ELOOP
+  kNonBlocking = 64u,    // a pipe without its other end does not hold the open
+  kDirectory = 128u,     // the path must be a folder (ENOTDIR otherwise)
+};
+
+// Opens `path` (UTF-8); the descriptor is not inherited by child processes.
+// Answers the descriptor or -1 (errno set).
+int openFile(const std::string& path, unsigned flags);
+// Closes a descriptor of openFile; answers 0 or -1 (errno set).
+int closeFile(int fd);
+// Writes some of `size` bytes; answers how many, or -1 (errno set).
+std::int64_t writeFile(int fd, const char* data, std::size_t size);
+// Clears kNonBlocking of an open descriptor.
+void clearNonBlocking(int fd);
+// Forces the written bytes of `fd` to the device; 0 or -1 (errno set).
+int syncFile(int fd);
+
+// What the system tells of a file. `device` and `inode` together name it.
+struct FileInfo {
+  bool regular = false;
+  bool directory = false;
+  bool link = false;  // a symbolic link (a reparse point on Windows), not followed
+  std::uint64_t size = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::uint64_t links = 0;    // hard links to it
+  std::int64_t modified = 0;  // seconds since 1970
+  unsigned mode = 0;          // permission bits (07777 on POSIX; 0444 or 0666 on Windows)
+  unsigned owner = 0;
+  unsigned group = 0;
+};
+
+// The status of `path` itself (a link is not followed); false and errno when it fails.
+bool pathInfo(const std::string& path, FileInfo& info);
+// The status of an open descriptor; false and errno when it fails.
+bool descriptorInfo(int fd, FileInfo& info);
+// Whether this process may write `path` (the effective user's right); false and
+// errno when not.
+bool mayWrite(const std::string& path);
+
+// Gives `fd` the owner, group and permission bits of `like` as far as this
+// process may. Answers 0, or the errno of setting the permission bits.
+int copyOwnerAndMode(int fd, const FileInfo& like);
+
+enum class LockResult { Locked, Busy, Unavailable };
+// An exclusive lock on the whole of `fd`, without waiting; it lasts until the
+// last descriptor of the open file is closed.
+LockResult lockExclusive(int fd);
+
+// Removes a file; 0 or -1 (errno set).
+int removeFile(const std::string& path);
+// Renames `from` to `to`, replacing `to` at once when it exists; 0 or -1 (errno set).
+int renameFile(const std::string& from, const std::string& to);
+
+}  // namespace tavex::platform

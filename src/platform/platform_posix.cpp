@@ -1,0 +1,92 @@
+// The platform layer on Linux (and other POSIX systems).
+#include "platform/platform.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+namespace tavex::platform {
+
+namespace {
+
+void fill(const struct stat& st, FileInfo& info) {
+  info.regular = S_ISREG(st.st_mode);
+  info.directory = S_ISDIR(st.st_mode);
+  info.link = S_ISLNK(st.st_mode);
+  info.size = static_cast<std::uint64_t>(st.st_size);
+  info.device = static_cast<std::uint64_t>(st.st_dev);
+  info.inode = static_cast<std::uint64_t>(st.st_ino);
+  info.links = static_cast<std::uint64_t>(st.st_nlink);
+  info.modified = static_cast<std::int64_t>(st.st_mtime);
+  info.mode = static_cast<unsigned>(st.st_mode & 07777);
+  info.owner = static_cast<unsigned>(st.st_uid);
+  info.group = static_cast<unsigned>(st.st_gid);
+}
+
+}  // namespace
+
+int openFile(const std::string& path, unsigned flags) {
+  int mode = O_CLOEXEC;
+  switch (flags & kReadWrite) {
+    case kWrite: mode |= O_WRONLY; break;
+    case kReadWrite: mode |= O_RDWR; break;
+    default: mode |= O_RDONLY; break;
+  }
+  if (flags & kCreate) mode |= O_CREAT;
+  if (flags & kExclusive) mode |= O_EXCL;
+  if (flags & kAppend) mode |= O_APPEND;
+  if (flags & kNoFollow) mode |= O_NOFOLLOW;
+  if (flags & kNonBlocking) mode |= O_NONBLOCK;
+  if (flags & kDirectory) mode |= O_DIRECTORY;
+  return ::open(path.c_str(), mode, 0666);
+}
+
+int closeFile(int fd) { return ::close(fd); }
+
+std::int64_t writeFile(int fd, const char* data, std::size_t size) { return ::write(fd, data, size); }
+
+void clearNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK); }
+
+int syncFile(int fd) { return ::fsync(fd); }
+
+bool pathInfo(const std::string& path, FileInfo& info) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return false;
+  fill(st, info);
+  return true;
+}
+
+bool descriptorInfo(int fd, FileInfo& info) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
+  fill(st, info);
+  return true;
+}
+
+bool mayWrite(const std::string& path) { return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0; }
+
+int copyOwnerAndMode(int fd, const FileInfo& like) {
+  // Owner and group first: giving them away clears the set-id bits the mode restores.
+  if (::fchown(fd, like.owner, like.group) != 0 && ::fchown(fd, static_cast<uid_t>(-1), like.group) != 0) {
+    // Not permitted: the file stays this user's, as any file this user writes.
+  }
+  return ::fchmod(fd, like.mode & 07777) != 0 ? errno : 0;
+}
+
+LockResult lockExclusive(int fd) {
+  while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    return errno == EWOULDBLOCK ? LockResult::Busy : LockResult::Unavailable;
+  }
+  return LockResult::Locked;
+}
+
+int removeFile(const std::string& path) { return ::unlink(path.c_str()); }
+
+int renameFile(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()); }
+
+}  // namespace tavex::platform

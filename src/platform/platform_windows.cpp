@@ -1,0 +1,208 @@
+// The platform layer on Windows: wide-character file APIs behind C runtime
+// descriptors (the rest of the program reads and writes those as on Linux).
+#include "platform/platform.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+
+#include <cerrno>
+#include <string>
+
+namespace tavex::platform {
+
+namespace {
+
+std::wstring widePath(const std::string& path) {
+  if (path.empty()) return {};
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
+  return wide;
+}
+
+int errnoOf(DWORD error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME: return ENOENT;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return EEXIST;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return EACCES;
+    case ERROR_WRITE_PROTECT: return EROFS;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+    case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
+    case ERROR_DIRECTORY: return ENOTDIR;
+    case ERROR_TOO_MANY_OPEN_FILES: return EMFILE;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY: return ENOMEM;
+    case ERROR_INVALID_NAME: return EINVAL;
+    default: return EIO;
+  }
+}
+
+void failWith(DWORD error) { errno = errnoOf(error); }
+
+HANDLE handleOf(int fd) { return reinterpret_cast<HANDLE>(::_get_osfhandle(fd)); }
+
+std::int64_t unixSeconds(const FILETIME& time) {
+  const std::uint64_t ticks = (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  return static_cast<std::int64_t>(ticks / 10000000u) - 11644473600LL;
+}
+
+bool fill(HANDLE handle, FileInfo& info) {
+  BY_HANDLE_FILE_INFORMATION data{};
+  if (!::GetFileInformationByHandle(handle, &data)) {
+    failWith(::GetLastError());
+    return false;
+  }
+  const DWORD attributes = data.dwFileAttributes;
+  info.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  info.directory = !info.link && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  info.regular = !info.link && !info.directory && ::GetFileType(handle) == FILE_TYPE_DISK;
+  info.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  info.device = data.dwVolumeSerialNumber;
+  info.inode = (static_cast<std::uint64_t>(data.nFileIndexHigh) << 32) | data.nFileIndexLow;
+  info.links = data.nNumberOfLinks;
+  info.modified = unixSeconds(data.ftLastWriteTime);
+  info.mode = (attributes & FILE_ATTRIBUTE_READONLY) ? 0444u : 0666u;
+  return true;
+}
+
+}  // namespace
+
+int openFile(const std::string& path, unsigned flags) {
+  DWORD access = 0;
+  if ((flags & kReadWrite) != kWrite) access |= GENERIC_READ;
+  if (flags & kWrite) access |= (flags & kAppend) ? FILE_APPEND_DATA : GENERIC_WRITE;
+  DWORD disposition = OPEN_EXISTING;
+  if ((flags & kCreate) && (flags & kExclusive))
+    disposition = CREATE_NEW;
+  else if (flags & kCreate)
+    disposition = OPEN_ALWAYS;
+  DWORD attributes = FILE_ATTRIBUTE_NORMAL;
+  if (flags & kNoFollow) attributes |= FILE_FLAG_OPEN_REPARSE_POINT;
+  if (flags & kDirectory) attributes |= FILE_FLAG_BACKUP_SEMANTICS;
+  // Others may read, write, rename and remove the file meanwhile, as on Linux.
+  const HANDLE handle = ::CreateFileW(widePath(path).c_str(), access,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      disposition, attributes, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = ::GetLastError();
+    failWith(error);
+    // A folder opened as a file.
+    if (error == ERROR_ACCESS_DENIED && !(flags & kDirectory)) {
+      const DWORD found = ::GetFileAttributesW(widePath(path).c_str());
+      if (found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_DIRECTORY)) errno = EISDIR;
+    }
+    return -1;
+  }
+  FileInfo info;
+  if ((flags & (kNoFollow | kDirectory)) && fill(handle, info)) {
+    if ((flags & kNoFollow) && info.link) {
+      ::CloseHandle(handle);
+      errno = ELOOP;
+      return -1;
+    }
+    if ((flags & kDirectory) && !info.directory) {
+      ::CloseHandle(handle);
+      errno = ENOTDIR;
+      return -1;
+    }
+  }
+  int mode = _O_BINARY | _O_NOINHERIT;
+  if ((flags & kReadWrite) == kRead) mode |= _O_RDONLY;
+  if (flags & kAppend) mode |= _O_APPEND;
+  const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), mode);
+  if (fd < 0) {
+    ::CloseHandle(handle);
+    errno = EMFILE;
+  }
+  return fd;
+}
+
+int closeFile(int fd) { return ::_close(fd); }
+
+std::int64_t writeFile(int fd, const char* data, std::size_t size) {
+  const unsigned chunk = size > (1u << 30) ? (1u << 30) : static_cast<unsigned>(size);
+  return ::_write(fd, data, chunk);
+}
+
+void clearNonBlocking(int) {}
+
+int syncFile(int fd) {
+  if (::FlushFileBuffers(handleOf(fd))) return 0;
+  failWith(::GetLastError());
+  return -1;
+}
+
+bool pathInfo(const std::string& path, FileInfo& info) {
+  const HANDLE handle = ::CreateFileW(widePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    failWith(::GetLastError());
+    return false;
+  }
+  const bool known = fill(handle, info);
+  ::CloseHandle(handle);
+  return known;
+}
+
+bool descriptorInfo(int fd, FileInfo& info) {
+  const HANDLE handle = handleOf(fd);
+  if (handle == INVALID_HANDLE_VALUE) {
+    errno = EBADF;
+    return false;
+  }
+  return fill(handle, info);
+}
+
+bool mayWrite(const std::string& path) {
+  const DWORD attributes = ::GetFileAttributesW(widePath(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    failWith(::GetLastError());
+    return false;
+  }
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    errno = EACCES;
+    return false;
+  }
+  return true;
+}
+
+int copyOwnerAndMode(int, const FileInfo&) {
+  // A new file takes the folder's permissions; a read-only target is refused before.
+  return 0;
+}
+
+LockResult lockExclusive(int fd) {
+  OVERLAPPED whole{};
+  if (::LockFileEx(handleOf(fd), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole))
+    return LockResult::Locked;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? LockResult::Busy : LockResult::Unavailable;
+}
+
+int removeFile(const std::string& path) {
+  if (::DeleteFileW(widePath(path).c_str())) return 0;
+  failWith(::GetLastError());
+  return -1;
+}
+
+int renameFile(const std::string& from, const std::string& to) {
+  if (::MoveFileExW(widePath(from).c_str(), widePath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return 0;
+  failWith(::GetLastError());
+  return -1;
+}
+
+}  // namespace tavex::platform
