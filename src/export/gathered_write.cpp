@@ -45,7 +45,7 @@ bool GatheredText::write(int fd, Chain& chain, std::span<const char* const> sour
     }
     iovec* iov = iovecs_.data();
     while (count > 0) {
-      const ssize_t n = ::writev(fd, iov, static_cast<int>(count));
+      const std::int64_t n = platform::writeGathered(fd, iov, static_cast<int>(count));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         const int failure = n < 0 ? errno : EIO;

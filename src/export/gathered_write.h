@@ -7,7 +7,6 @@
 // Used by one thread; the chains and the pieces belong to one GatheredText.
 #pragma once
 
-#include <sys/uio.h>
 
 #include <array>
 #include <cstddef>
@@ -19,6 +18,7 @@
 #include <vector>
 
 #include "cotepe/file_access.h"
+#include "platform/platform.h"
 
 namespace tavex {
 

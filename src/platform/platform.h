@@ -9,7 +9,18 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
+
+#ifdef _WIN32
+// The parts of one gathered write, as POSIX names them.
+struct iovec {
+  void* iov_base;
+  std::size_t iov_len;
+};
+#else
+#include <sys/uio.h>
+#endif
 
 // The Windows runtime has no code for a file replaced under its name.
 #ifndef ESTALE
@@ -38,6 +49,15 @@ int openFile(const std::string& path, unsigned flags);
 int closeFile(int fd);
 // Writes some of `size` bytes; answers how many, or -1 (errno set).
 std::int64_t writeFile(int fd, const char* data, std::size_t size);
+// Writes the parts in order, as one write where the system has it; answers the
+// bytes written, or -1 (errno set).
+std::int64_t writeGathered(int fd, const iovec* parts, int count);
+// Reads up to `size` bytes at `offset` without moving the descriptor's position;
+// answers how many, or -1 (errno set).
+std::int64_t readAt(int fd, void* to, std::size_t size, std::uint64_t offset);
+// Reads a line with its end into *buffer (grown with malloc as needed), as POSIX
+// getline; answers its length, or -1 at the end or on an error.
+std::int64_t readLine(char** buffer, std::size_t* capacity, std::FILE* f);
 // Clears kNonBlocking of an open descriptor.
 void clearNonBlocking(int fd);
 // Forces the written bytes of `fd` to the device; 0 or -1 (errno set).
@@ -60,6 +80,8 @@ struct FileInfo {
 
 // The status of `path` itself (a link is not followed); false and errno when it fails.
 bool pathInfo(const std::string& path, FileInfo& info);
+// The status of what `path` names, links followed; false and errno when it fails.
+bool targetInfo(const std::string& path, FileInfo& info);
 // The status of an open descriptor; false and errno when it fails.
 bool descriptorInfo(int fd, FileInfo& info);
 // Whether this process may write `path` (the effective user's right); false and
@@ -79,5 +101,29 @@ LockResult lockExclusive(int fd);
 int removeFile(const std::string& path);
 // Renames `from` to `to`, replacing `to` at once when it exists; 0 or -1 (errno set).
 int renameFile(const std::string& from, const std::string& to);
+
+// A shared library of a printer's manufacturer, loaded by path (never searched in
+// the system's folders). loadLibrary answers nullptr and the reason when it fails.
+void* loadLibrary(const std::string& path, std::string* error);
+void* librarySymbol(void* library, const char* name);
+void unloadLibrary(void* library);
+
+// Holds back the interruptions of the user (SIGINT, SIGTERM, SIGHUP and SIGQUIT;
+// Ctrl-C, Ctrl-Break and closing the console on Windows) while it lives.
+class HeldInterruptions {
+ public:
+  HeldInterruptions();
+  ~HeldInterruptions();
+  HeldInterruptions(const HeldInterruptions&) = delete;
+  HeldInterruptions& operator=(const HeldInterruptions&) = delete;
+  // Whether one came (and waits).
+  bool came() const;
+  // Takes every one that came (it will not end the process): true when there was one.
+  bool take();
+
+ private:
+  struct State;
+  State* state_;
+};
 
 }  // namespace tavex::platform

@@ -1,13 +1,17 @@
 // The platform layer on Linux (and other POSIX systems).
 #include "platform/platform.h"
 
+#include <dlfcn.h>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 
 namespace tavex::platform {
 
@@ -49,6 +53,14 @@ int closeFile(int fd) { return ::close(fd); }
 
 std::int64_t writeFile(int fd, const char* data, std::size_t size) { return ::write(fd, data, size); }
 
+std::int64_t writeGathered(int fd, const iovec* parts, int count) { return ::writev(fd, parts, count); }
+
+std::int64_t readAt(int fd, void* to, std::size_t size, std::uint64_t offset) {
+  return ::pread(fd, to, size, static_cast<off_t>(offset));
+}
+
+std::int64_t readLine(char** buffer, std::size_t* capacity, std::FILE* f) { return ::getline(buffer, capacity, f); }
+
 void clearNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK); }
 
 int syncFile(int fd) { return ::fsync(fd); }
@@ -56,6 +68,13 @@ int syncFile(int fd) { return ::fsync(fd); }
 bool pathInfo(const std::string& path, FileInfo& info) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return false;
+  fill(st, info);
+  return true;
+}
+
+bool targetInfo(const std::string& path, FileInfo& info) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
   fill(st, info);
   return true;
 }
@@ -88,5 +107,55 @@ LockResult lockExclusive(int fd) {
 int removeFile(const std::string& path) { return ::unlink(path.c_str()); }
 
 int renameFile(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()); }
+
+void* loadLibrary(const std::string& path, std::string* error) {
+  // dlopen searches the system's paths for a name without "/"; an explicit "./" stops that.
+  std::string explicitPath = path;
+  if (explicitPath.find('/') == std::string::npos) explicitPath = "./" + explicitPath;
+  void* handle = ::dlopen(explicitPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle == nullptr && error != nullptr) {
+    const char* why = ::dlerror();
+    *error = why != nullptr ? why : "dlopen failed";
+  }
+  return handle;
+}
+
+void* librarySymbol(void* library, const char* name) {
+  ::dlerror();
+  return ::dlsym(library, name);
+}
+
+void unloadLibrary(void* library) { ::dlclose(library); }
+
+struct HeldInterruptions::State {
+  sigset_t held{};
+  sigset_t previous{};
+};
+
+HeldInterruptions::HeldInterruptions() : state_(new State) {
+  sigemptyset(&state_->held);
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&state_->held, s);
+  ::pthread_sigmask(SIG_BLOCK, &state_->held, &state_->previous);
+}
+
+HeldInterruptions::~HeldInterruptions() {
+  ::pthread_sigmask(SIG_SETMASK, &state_->previous, nullptr);
+  delete state_;
+}
+
+bool HeldInterruptions::came() const {
+  sigset_t waiting;
+  if (::sigpending(&waiting) != 0) return false;
+  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+    if (sigismember(&waiting, s) == 1) return true;
+  return false;
+}
+
+bool HeldInterruptions::take() {
+  bool came = false;
+  const timespec now{};
+  while (::sigtimedwait(&state_->held, nullptr, &now) > 0) came = true;
+  return came;
+}
 
 }  // namespace tavex::platform

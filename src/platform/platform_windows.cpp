@@ -9,7 +9,9 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 
 namespace tavex::platform {
@@ -136,6 +138,56 @@ std::int64_t writeFile(int fd, const char* data, std::size_t size) {
   return ::_write(fd, data, chunk);
 }
 
+std::int64_t writeGathered(int fd, const iovec* parts, int count) {
+  std::int64_t total = 0;
+  for (int i = 0; i < count; ++i) {
+    const char* data = static_cast<const char*>(parts[i].iov_base);
+    for (std::size_t at = 0; at < parts[i].iov_len;) {
+      const std::int64_t n = writeFile(fd, data + at, parts[i].iov_len - at);
+      if (n <= 0) return total > 0 ? total : n;
+      at += static_cast<std::size_t>(n);
+      total += n;
+    }
+  }
+  return total;
+}
+
+std::int64_t readAt(int fd, void* to, std::size_t size, std::uint64_t offset) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  const DWORD wanted = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+  DWORD got = 0;
+  if (::ReadFile(handleOf(fd), to, wanted, &got, &at)) return got;
+  const DWORD error = ::GetLastError();
+  if (error == ERROR_HANDLE_EOF) return 0;
+  failWith(error);
+  return -1;
+}
+
+std::int64_t readLine(char** buffer, std::size_t* capacity, std::FILE* f) {
+  std::size_t length = 0;
+  for (;;) {
+    const int c = std::getc(f);
+    if (c == EOF) break;
+    if (*buffer == nullptr || length + 2 > *capacity) {
+      const std::size_t grown = *capacity < 120 ? 120 : *capacity * 2;
+      char* bigger = static_cast<char*>(std::realloc(*buffer, grown));
+      if (bigger == nullptr) {
+        errno = ENOMEM;
+        return -1;
+      }
+      *buffer = bigger;
+      *capacity = grown;
+    }
+    (*buffer)[length++] = static_cast<char>(c);
+    if (c == '\n') break;
+  }
+  if (length == 0) return -1;
+  (*buffer)[length] = '\0';
+  return static_cast<std::int64_t>(length);
+}
+
 void clearNonBlocking(int) {}
 
 int syncFile(int fd) {
@@ -144,10 +196,12 @@ int syncFile(int fd) {
   return -1;
 }
 
-bool pathInfo(const std::string& path, FileInfo& info) {
+namespace {
+
+bool infoOfPath(const std::string& path, FileInfo& info, DWORD flags) {
   const HANDLE handle = ::CreateFileW(widePath(path).c_str(), FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                                      flags | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     failWith(::GetLastError());
     return false;
@@ -156,6 +210,12 @@ bool pathInfo(const std::string& path, FileInfo& info) {
   ::CloseHandle(handle);
   return known;
 }
+
+}  // namespace
+
+bool pathInfo(const std::string& path, FileInfo& info) { return infoOfPath(path, info, FILE_FLAG_OPEN_REPARSE_POINT); }
+
+bool targetInfo(const std::string& path, FileInfo& info) { return infoOfPath(path, info, 0); }
 
 bool descriptorInfo(int fd, FileInfo& info) {
   const HANDLE handle = handleOf(fd);
@@ -204,5 +264,48 @@ int renameFile(const std::string& from, const std::string& to) {
   failWith(::GetLastError());
   return -1;
 }
+
+void* loadLibrary(const std::string& path, std::string* error) {
+  // Only the named file: the folder of the library first for its own dependencies,
+  // never the current folder or PATH for the library itself.
+  const HMODULE module = ::LoadLibraryExW(widePath(path).c_str(), nullptr,
+                                          LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_DEFAULT_DIRS);
+  if (module == nullptr && error != nullptr) *error = "LoadLibrary: erro " + std::to_string(::GetLastError());
+  return reinterpret_cast<void*>(module);
+}
+
+void* librarySymbol(void* library, const char* name) {
+  return reinterpret_cast<void*>(::GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void unloadLibrary(void* library) { ::FreeLibrary(static_cast<HMODULE>(library)); }
+
+namespace {
+
+std::atomic<int> heldCount{0};
+std::atomic<bool> interrupted{false};
+
+BOOL WINAPI holdInterruption(DWORD) {
+  if (heldCount.load() == 0) return FALSE;  // the default: the process ends
+  interrupted = true;
+  return TRUE;
+}
+
+}  // namespace
+
+struct HeldInterruptions::State {};
+
+HeldInterruptions::HeldInterruptions() : state_(nullptr) {
+  if (heldCount.fetch_add(1) == 0) ::SetConsoleCtrlHandler(holdInterruption, TRUE);
+}
+
+HeldInterruptions::~HeldInterruptions() {
+  if (heldCount.fetch_sub(1) == 1) ::SetConsoleCtrlHandler(holdInterruption, FALSE);
+  if (interrupted.exchange(false)) std::_Exit(130);  // delivered now, as the unblocked signal would be
+}
+
+bool HeldInterruptions::came() const { return interrupted.load(); }
+
+bool HeldInterruptions::take() { return interrupted.exchange(false); }
 
 }  // namespace tavex::platform
