@@ -1,6 +1,5 @@
 #include "export/gathered_write.h"
 
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,10 +8,8 @@
 namespace tavex {
 
 BlockMemory allocateBlock(std::size_t size) {
-  constexpr std::size_t kHugePage = 2u << 20;
-  char* p = static_cast<char*>(std::aligned_alloc(kHugePage, size));
+  char* p = platform::allocateBlock(size);
   if (p == nullptr) throw std::bad_alloc();
-  ::madvise(p, size, MADV_HUGEPAGE);  // a hint only: refused, the block works all the same
   return BlockMemory(p);
 }
 

@@ -23,7 +23,7 @@
 namespace tavex {
 
 struct FreeBlockMemory {
-  void operator()(char* p) const { std::free(p); }
+  void operator()(char* p) const { platform::freeBlock(p); }
 };
 using BlockMemory = std::unique_ptr<char[], FreeBlockMemory>;
 

@@ -22,9 +22,12 @@ struct iovec {
 #include <sys/uio.h>
 #endif
 
-// The Windows runtime has no code for a file replaced under its name.
+// Codes the Windows runtime lacks (a file replaced under its name, a disk quota).
 #ifndef ESTALE
 #define ESTALE 116
+#endif
+#ifndef EDQUOT
+#define EDQUOT 122
 #endif
 
 namespace tavex::platform {
@@ -58,6 +61,10 @@ std::int64_t readAt(int fd, void* to, std::size_t size, std::uint64_t offset);
 // Reads a line with its end into *buffer (grown with malloc as needed), as POSIX
 // getline; answers its length, or -1 at the end or on an error.
 std::int64_t readLine(char** buffer, std::size_t* capacity, std::FILE* f);
+// Creates a new file whose name is `name` with the six X before its last
+// `suffixLength` characters replaced (mkstemps), exclusively; `name` becomes its
+// name. Answers the descriptor (read and write) or -1 (errno set).
+int createTempFile(std::string& name, int suffixLength);
 // Clears kNonBlocking of an open descriptor.
 void clearNonBlocking(int fd);
 // Forces the written bytes of `fd` to the device; 0 or -1 (errno set).
@@ -101,6 +108,11 @@ LockResult lockExclusive(int fd);
 int removeFile(const std::string& path);
 // Renames `from` to `to`, replacing `to` at once when it exists; 0 or -1 (errno set).
 int renameFile(const std::string& from, const std::string& to);
+
+// A block of `size` bytes aligned to 2 MiB, offered to the system as huge pages
+// where it has them; nullptr when there is no memory. Freed by freeBlock.
+char* allocateBlock(std::size_t size);
+void freeBlock(char* block);
 
 // A shared library of a printer's manufacturer, loaded by path (never searched in
 // the system's folders). loadLibrary answers nullptr and the reason when it fails.

@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <sys/mman.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -61,6 +63,8 @@ std::int64_t readAt(int fd, void* to, std::size_t size, std::uint64_t offset) {
 
 std::int64_t readLine(char** buffer, std::size_t* capacity, std::FILE* f) { return ::getline(buffer, capacity, f); }
 
+int createTempFile(std::string& name, int suffixLength) { return ::mkostemps(name.data(), suffixLength, O_CLOEXEC); }
+
 void clearNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK); }
 
 int syncFile(int fd) { return ::fsync(fd); }
@@ -107,6 +111,15 @@ LockResult lockExclusive(int fd) {
 int removeFile(const std::string& path) { return ::unlink(path.c_str()); }
 
 int renameFile(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()); }
+
+char* allocateBlock(std::size_t size) {
+  constexpr std::size_t kHugePage = 2u << 20;
+  char* p = static_cast<char*>(std::aligned_alloc(kHugePage, size));
+  if (p != nullptr) ::madvise(p, size, MADV_HUGEPAGE);  // a hint only: refused, the block works all the same
+  return p;
+}
+
+void freeBlock(char* block) { std::free(block); }
 
 void* loadLibrary(const std::string& path, std::string* error) {
   // dlopen searches the system's paths for a name without "/"; an explicit "./" stops that.

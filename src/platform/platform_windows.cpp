@@ -8,10 +8,12 @@
 #include <windows.h>
 #include <fcntl.h>
 #include <io.h>
+#include <malloc.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <random>
 #include <string>
 
 namespace tavex::platform {
@@ -188,6 +190,24 @@ std::int64_t readLine(char** buffer, std::size_t* capacity, std::FILE* f) {
   return static_cast<std::int64_t>(length);
 }
 
+int createTempFile(std::string& name, int suffixLength) {
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  const std::size_t end = name.size() - static_cast<std::size_t>(suffixLength);
+  if (suffixLength < 0 || end < 6 || name.compare(end - 6, 6, "XXXXXX") != 0) {
+    errno = EINVAL;
+    return -1;
+  }
+  std::random_device seed;
+  std::mt19937 pick(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    for (std::size_t i = end - 6; i < end; ++i) name[i] = kLetters[pick() % (sizeof kLetters - 1)];
+    const int fd = openFile(name, kReadWrite | kCreate | kExclusive | kNoFollow);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
 void clearNonBlocking(int) {}
 
 int syncFile(int fd) {
@@ -264,6 +284,10 @@ int renameFile(const std::string& from, const std::string& to) {
   failWith(::GetLastError());
   return -1;
 }
+
+char* allocateBlock(std::size_t size) { return static_cast<char*>(::_aligned_malloc(size, 2u << 20)); }
+
+void freeBlock(char* block) { ::_aligned_free(block); }
 
 void* loadLibrary(const std::string& path, std::string* error) {
   // Only the named file: the folder of the library first for its own dependencies,

@@ -150,6 +150,8 @@ log "Dependências prontas em $((SECONDS - start)) s"
 start=$SECONDS
 launcher=()
 command -v ccache >/dev/null 2>&1 && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+# A changed toolchain file changes the compilers' flags: configured anew.
+[ "$root/tools/windows/mingw-w64-x86_64.cmake" -nt "$root/build-windows/CMakeCache.txt" ] && rm -f "$root/build-windows/CMakeCache.txt"
 cmake -S "$root" -B "$root/build-windows" -G Ninja "${launcher[@]}" \
   -DCMAKE_TOOLCHAIN_FILE="$root/tools/windows/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DTAVEX_WERROR=ON -DTAVEX_FUZZ=OFF -DTAVEX_BUILD_TESTS=OFF >/dev/null
