@@ -109,6 +109,13 @@ int removeFile(const std::string& path);
 // Renames `from` to `to`, replacing `to` at once when it exists; 0 or -1 (errno set).
 int renameFile(const std::string& from, const std::string& to);
 
+// Creates the folder `path` (0777 less the umask on POSIX); 0 or -1 (errno set).
+int makeFolder(const std::string& path);
+// A file with no name in `folder` (or one removed at once where the system cannot
+// make such a file), read and write, gone when closed; -1 (errno set) when it
+// cannot be made.
+int namelessTempFile(const std::string& folder);
+
 // A block of `size` bytes aligned to 2 MiB, offered to the system as huge pages
 // where it has them; nullptr when there is no memory. Freed by freeBlock.
 char* allocateBlock(std::size_t size);
@@ -119,6 +126,29 @@ void freeBlock(char* block);
 void* loadLibrary(const std::string& path, std::string* error);
 void* librarySymbol(void* library, const char* name);
 void unloadLibrary(void* library);
+
+// Calls `handler` when the user interrupts, until destroyed (then the previous
+// handling is back): SIGINT only (Ctrl-C on Windows), or with `allStops` SIGINT,
+// SIGTERM and SIGHUP (Ctrl-C, Ctrl-Break and closing the console), one handler
+// call at a time. On POSIX the handler runs as a signal handler, so it may only do
+// what one may; on Windows it runs on the console's own thread.
+class InterruptHook {
+ public:
+  using Handler = void (*)(int signal);
+  InterruptHook(bool allStops, Handler handler);
+  ~InterruptHook();
+  InterruptHook(const InterruptHook&) = delete;
+  InterruptHook& operator=(const InterruptHook&) = delete;
+
+ private:
+  struct State;
+  State* state_;
+};
+// From a handler: ends the process as `signal` would have without the handler
+// (on POSIX as the handler returns).
+void endAsInterrupted(int signal);
+// A write past the file-size limit fails (EFBIG) instead of ending the process.
+void ignoreFileSizeLimit();
 
 // Holds back the interruptions of the user (SIGINT, SIGTERM, SIGHUP and SIGQUIT;
 // Ctrl-C, Ctrl-Break and closing the console on Windows) while it lives.

@@ -112,6 +112,18 @@ int removeFile(const std::string& path) { return ::unlink(path.c_str()); }
 
 int renameFile(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()); }
 
+int makeFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777); }
+
+int namelessTempFile(const std::string& folder) {
+  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {  // no O_TMPFILE here
+    std::string name = folder + "/tavex-json-XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(name.c_str());
+  }
+  return fd;
+}
+
 char* allocateBlock(std::size_t size) {
   constexpr std::size_t kHugePage = 2u << 20;
   char* p = static_cast<char*>(std::aligned_alloc(kHugePage, size));
@@ -139,6 +151,46 @@ void* librarySymbol(void* library, const char* name) {
 }
 
 void unloadLibrary(void* library) { ::dlclose(library); }
+
+namespace {
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kStops = 3;
+
+}  // namespace
+
+struct InterruptHook::State {
+  int count = 1;
+  struct sigaction previous[kStops] {};
+  bool installed[kStops] = {};
+};
+
+InterruptHook::InterruptHook(bool allStops, Handler handler) : state_(new State) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  state_->count = allStops ? kStops : 1;
+  if (allStops)
+    for (const int s : kStopSignals) sigaddset(&action.sa_mask, s);  // one handler at a time
+  for (int i = 0; i < state_->count; ++i)
+    state_->installed[i] = ::sigaction(kStopSignals[i], &action, &state_->previous[i]) == 0;
+}
+
+InterruptHook::~InterruptHook() {
+  for (int i = 0; i < state_->count; ++i)
+    if (state_->installed[i]) ::sigaction(kStopSignals[i], &state_->previous[i], nullptr);
+  delete state_;
+}
+
+void endAsInterrupted(int signal) {
+  struct sigaction usual {};
+  usual.sa_handler = SIG_DFL;
+  sigemptyset(&usual.sa_mask);
+  ::sigaction(signal, &usual, nullptr);
+  ::raise(signal);  // delivered as the handler returns
+}
+
+void ignoreFileSizeLimit() { ::signal(SIGXFSZ, SIG_IGN); }
 
 struct HeldInterruptions::State {
   sigset_t held{};

@@ -11,6 +11,9 @@
 #include <malloc.h>
 
 #include <atomic>
+#include <csignal>
+#include <mutex>
+#include <vector>
 #include <cerrno>
 #include <cstdlib>
 #include <random>
@@ -285,6 +288,20 @@ int renameFile(const std::string& from, const std::string& to) {
   return -1;
 }
 
+int makeFolder(const std::string& path) {
+  if (::CreateDirectoryW(widePath(path).c_str(), nullptr)) return 0;
+  failWith(::GetLastError());
+  return -1;
+}
+
+int namelessTempFile(const std::string& folder) {
+  std::string name = folder + "/tavex-json-XXXXXX";
+  const int fd = createTempFile(name, 0);
+  // Removed while open (others share the deletion): the name goes now, the data at the close.
+  if (fd >= 0) removeFile(name);
+  return fd;
+}
+
 char* allocateBlock(std::size_t size) { return static_cast<char*>(::_aligned_malloc(size, 2u << 20)); }
 
 void freeBlock(char* block) { ::_aligned_free(block); }
@@ -316,6 +333,55 @@ BOOL WINAPI holdInterruption(DWORD) {
 }
 
 }  // namespace
+
+namespace {
+
+// The hooks installed, the latest last; the console's thread calls that one.
+std::mutex hooksMutex;
+std::vector<std::pair<bool, InterruptHook::Handler>> hooks;
+std::mutex handlerRunning;  // one handler call at a time
+
+BOOL WINAPI callHook(DWORD event) {
+  InterruptHook::Handler handler = nullptr;
+  {
+    const std::lock_guard<std::mutex> lock(hooksMutex);
+    for (auto it = hooks.rbegin(); it != hooks.rend() && handler == nullptr; ++it)
+      if (it->first || event == CTRL_C_EVENT) handler = it->second;
+  }
+  if (handler == nullptr) return FALSE;
+  const std::lock_guard<std::mutex> once(handlerRunning);
+  handler(event == CTRL_C_EVENT ? SIGINT : SIGTERM);
+  return TRUE;
+}
+
+}  // namespace
+
+struct InterruptHook::State {
+  std::pair<bool, Handler> hook;
+};
+
+InterruptHook::InterruptHook(bool allStops, Handler handler) : state_(new State{{allStops, handler}}) {
+  const std::lock_guard<std::mutex> lock(hooksMutex);
+  if (hooks.empty()) ::SetConsoleCtrlHandler(callHook, TRUE);
+  hooks.push_back(state_->hook);
+}
+
+InterruptHook::~InterruptHook() {
+  {
+    const std::lock_guard<std::mutex> lock(hooksMutex);
+    for (auto it = hooks.rbegin(); it != hooks.rend(); ++it)
+      if (*it == state_->hook) {
+        hooks.erase(std::next(it).base());
+        break;
+      }
+    if (hooks.empty()) ::SetConsoleCtrlHandler(callHook, FALSE);
+  }
+  delete state_;
+}
+
+void endAsInterrupted(int) { ::ExitProcess(STATUS_CONTROL_C_EXIT); }
+
+void ignoreFileSizeLimit() {}
 
 struct HeldInterruptions::State {};
 
