@@ -10,6 +10,7 @@
 #include <io.h>
 #include <malloc.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <mutex>
@@ -74,7 +75,10 @@ bool fill(HANDLE handle, FileInfo& info) {
   const DWORD attributes = data.dwFileAttributes;
   info.link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   info.directory = !info.link && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  info.regular = !info.link && !info.directory && ::GetFileType(handle) == FILE_TYPE_DISK;
+  // A handle opened for its attributes only may not know its type: devices and pipes
+  // say theirs.
+  const DWORD type = ::GetFileType(handle);
+  info.regular = !info.link && !info.directory && type != FILE_TYPE_CHAR && type != FILE_TYPE_PIPE;
   info.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   info.device = data.dwVolumeSerialNumber;
   info.inode = (static_cast<std::uint64_t>(data.nFileIndexHigh) << 32) | data.nFileIndexLow;
@@ -268,8 +272,12 @@ int copyOwnerAndMode(int, const FileInfo&) {
 }
 
 LockResult lockExclusive(int fd) {
-  OVERLAPPED whole{};
-  if (::LockFileEx(handleOf(fd), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole))
+  // Windows locks bytes against every other reader and writer: one byte far past any
+  // data is locked, so the lock says "taken" and keeps nobody from the contents.
+  OVERLAPPED past{};
+  past.Offset = 0xFFFFFFFEu;
+  past.OffsetHigh = 0x7FFFFFFFu;
+  if (::LockFileEx(handleOf(fd), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &past))
     return LockResult::Locked;
   const DWORD error = ::GetLastError();
   return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING ? LockResult::Busy : LockResult::Unavailable;
@@ -281,10 +289,64 @@ int removeFile(const std::string& path) {
   return -1;
 }
 
+namespace {
+
+// Renames over a target another handle holds open (the log a run keeps locked), as
+// POSIX does: FileRenameInfoEx with POSIX semantics (Windows 10 and later).
+bool renameOverOpenFile(const std::wstring& from, const std::wstring& to) {
+  const HANDLE handle = ::CreateFileW(from.c_str(), DELETE | SYNCHRONIZE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const DWORD length = ::GetFullPathNameW(to.c_str(), 0, nullptr, nullptr);
+  std::wstring full(length, L'\0');
+  const DWORD written = ::GetFullPathNameW(to.c_str(), length, full.data(), nullptr);
+  full.resize(written);
+  full = L"\\??\\" + full;
+  struct Rename {
+    DWORD flags;
+    HANDLE root;
+    DWORD nameBytes;
+    WCHAR name[1];
+  };
+  std::vector<unsigned char> buffer(sizeof(Rename) + full.size() * sizeof(WCHAR));
+  Rename* info = reinterpret_cast<Rename*>(buffer.data());
+  info->flags = 0x1 | 0x2;  // replace if it exists, POSIX semantics
+  info->root = nullptr;
+  info->nameBytes = static_cast<DWORD>(full.size() * sizeof(WCHAR));
+  std::copy(full.begin(), full.end(), info->name);
+  const bool renamed = ::SetFileInformationByHandle(handle, static_cast<FILE_INFO_BY_HANDLE_CLASS>(22), info,
+                                                    static_cast<DWORD>(buffer.size())) != 0;
+  ::CloseHandle(handle);
+  return renamed;
+}
+
+}  // namespace
+
 int renameFile(const std::string& from, const std::string& to) {
-  if (::MoveFileExW(widePath(from).c_str(), widePath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return 0;
-  failWith(::GetLastError());
+  const std::wstring source = widePath(from), target = widePath(to);
+  if (renameOverOpenFile(source, target)) return 0;
+  if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+  DWORD error = ::GetLastError();
+  // A target held open (shared for deletion) cannot be replaced, but it can be moved
+  // aside: the new file takes the name, the old one goes when its last handle closes.
+  if (error == ERROR_ACCESS_DENIED) {
+    for (int index = 0; index < 64; ++index) {
+      const std::wstring aside = target + L".tavex-old-" + std::to_wstring(index);
+      if (!::MoveFileExW(target.c_str(), aside.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        if (::GetLastError() == ERROR_ALREADY_EXISTS || ::GetLastError() == ERROR_FILE_EXISTS) continue;
+        break;
+      }
+      if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileW(aside.c_str());
+        return 0;
+      }
+      error = ::GetLastError();
+      ::MoveFileExW(aside.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);  // the old file back
+      break;
+    }
+  }
+  failWith(error);
   return -1;
 }
 
