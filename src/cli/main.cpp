@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
   // Past a file-size limit a write must fail and be reported (exit 2), not kill
   // the process halfway through a file.
   tavex::platform::ignoreFileSizeLimit();
+  tavex::platform::prepareStandardStreams();
   Args args(argv + 1, argv + argc);
   if (args.empty()) {
     printGeneralHelp(stderr);

@@ -147,6 +147,9 @@ class InterruptHook {
 // From a handler: ends the process as `signal` would have without the handler
 // (on POSIX as the handler returns).
 void endAsInterrupted(int signal);
+// Standard output and error as the program writes them: the same bytes on every
+// system (no CR added on Windows, where the console shows UTF-8).
+void prepareStandardStreams();
 // A write past the file-size limit fails (EFBIG) instead of ending the process.
 void ignoreFileSizeLimit();
 

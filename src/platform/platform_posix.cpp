@@ -190,6 +190,8 @@ void endAsInterrupted(int signal) {
   ::raise(signal);  // delivered as the handler returns
 }
 
+void prepareStandardStreams() {}
+
 void ignoreFileSizeLimit() { ::signal(SIGXFSZ, SIG_IGN); }
 
 struct HeldInterruptions::State {

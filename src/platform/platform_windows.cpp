@@ -443,6 +443,12 @@ InterruptHook::~InterruptHook() {
 
 void endAsInterrupted(int) { ::ExitProcess(STATUS_CONTROL_C_EXIT); }
 
+void prepareStandardStreams() {
+  ::_setmode(::_fileno(stdout), _O_BINARY);
+  ::_setmode(::_fileno(stderr), _O_BINARY);
+  ::SetConsoleOutputCP(CP_UTF8);
+}
+
 void ignoreFileSizeLimit() {}
 
 struct HeldInterruptions::State {};
