@@ -32,4 +32,7 @@ set(CMAKE_CXX_FLAGS_INIT "-D__USE_MINGW_ANSI_STDIO=1 -D_POSIX_THREAD_SAFE_FUNCTI
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++ -Wl,-Bstatic,--whole-archive -lwinpthread -Wl,--no-whole-archive")
 # Run the cross-built test programs under Wine when CTest asks.
-set(CMAKE_CROSSCOMPILING_EMULATOR wine64)
+find_program(TAVEX_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(TAVEX_WINE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${TAVEX_WINE})
+endif()
