@@ -14,6 +14,7 @@
 #include "cotepe/text.h"
 #include "printer/manufacturer_catalogue.h"
 #include "validation/tolerance.h"
+#include "platform/platform.h"
 
 namespace tavex::cli {
 
@@ -125,7 +126,7 @@ bool OutputFolder::prepare(const std::string& path) {
   }
   int error = 0;
   for (auto it = missing.rbegin(); it != missing.rend() && error == 0; ++it) {
-    if (::mkdir(it->c_str(), 0777) == 0)
+    if (platform::makeFolder(*it) == 0)
       created_.push_back(*it);
     else if (errno != EEXIST)
       error = errno;
@@ -214,17 +215,17 @@ std::string outputClash(const std::string& output, const std::vector<std::string
 std::string unreadableReason(const std::string& path) {
   int error = 0;
   // O_NONBLOCK: a pipe without a writer must not hold the open.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  const int fd = platform::openFile(path, platform::kRead | platform::kNonBlocking);
   if (fd < 0) {
     error = errno;
   } else {
-    struct stat st {};
+    platform::FileInfo st;
     char byte = 0;
-    if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode))
+    if (platform::descriptorInfo(fd, st) && st.directory)
       error = EISDIR;
-    else if (S_ISREG(st.st_mode) && ::read(fd, &byte, 1) < 0)
+    else if (st.regular && ::read(fd, &byte, 1) < 0)
       error = errno;
-    ::close(fd);
+    platform::closeFile(fd);
   }
   switch (error) {
     case 0: return {};

@@ -18,6 +18,7 @@
 #include "cotepe/text.h"
 #include "indicators/indicator_collector.h"
 #include "validation/finding_ranges.h"
+#include "platform/platform.h"
 
 namespace tavex::cli {
 
@@ -409,12 +410,7 @@ namespace {
 // A file with no name in `folder`, gone when closed; nullptr (errno set) when it
 // cannot be made.
 std::FILE* namelessFileIn(const std::string& folder) {
-  int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {  // no O_TMPFILE here
-    std::string name = folder + "/tavex-json-XXXXXX";
-    fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd >= 0) ::unlink(name.c_str());
-  }
+  const int fd = platform::namelessTempFile(folder);
   if (fd < 0) return nullptr;
   std::FILE* file = ::fdopen(fd, "w+b");
   if (file == nullptr) ::close(fd);

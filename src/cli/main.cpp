@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cotepe/text.h"
 #include "tavex_version.h"
+#include "platform/platform.h"
 
 namespace tavex::cli {
 
@@ -47,7 +48,8 @@ int main(int argc, char** argv) {
   using namespace tavex::cli;
   // Past a file-size limit a write must fail and be reported (exit 2), not kill
   // the process halfway through a file.
-  std::signal(SIGXFSZ, SIG_IGN);
+  tavex::platform::ignoreFileSizeLimit();
+  tavex::platform::prepareStandardStreams();
   Args args(argv + 1, argv + argc);
   if (args.empty()) {
     printGeneralHelp(stderr);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -11,6 +12,7 @@
 #include "cli/commands.h"
 #include "cotepe/text.h"
 #include "jobs/worker_job.h"
+#include "platform/platform.h"
 
 namespace tavex {
 
@@ -69,10 +71,7 @@ WorkerOutcome TerminalUserInterface::runWithProgress(WorkerJob& job, bool showPe
   if (!job.start()) return WorkerOutcome::NotStarted;
   const bool terminal = ::isatty(STDERR_FILENO) == 1;
   interrupted = 0;
-  struct sigaction action {}, previous{};
-  action.sa_handler = onInterrupt;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, &previous);
+  auto hook = std::make_unique<platform::InterruptHook>(false, onInterrupt);
   WorkerOutcome outcome = WorkerOutcome::Finished;
   // The end wakes the wait at once; Ctrl-C is looked at between two waits.
   constexpr auto kCheck = std::chrono::milliseconds(10);
@@ -90,7 +89,7 @@ WorkerOutcome TerminalUserInterface::runWithProgress(WorkerJob& job, bool showPe
     }
     job.waitUntilFinished(kCheck);
   }
-  sigaction(SIGINT, &previous, nullptr);
+  hook.reset();
   if (terminal) clearBar();
   return outcome;
 }

@@ -1,10 +1,9 @@
 #include "cli/work_pool.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <system_error>
+
+#include "platform/platform.h"
 
 namespace tavex::cli {
 
@@ -14,8 +13,6 @@ ThreadStarter& threadStarter() {
   static ThreadStarter starter;
   return starter;
 }
-
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 std::atomic<bool> g_stopBatch{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
@@ -31,15 +28,10 @@ extern "C" void stopBatchOnSignal(int signal) {
       if (logs->states[i].load() != State::Idle) {
         // A log being made is written beside its name, which holds the previous
         // log (left whole) or the empty file the run made to hold the name.
-        struct stat st {};
-        if (::lstat(logs->paths[i].c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
-          ::unlink(logs->paths[i].c_str());
+        platform::FileInfo st;
+        if (platform::pathInfo(logs->paths[i], st) && st.regular && st.size == 0) platform::removeFile(logs->paths[i]);
       }
-  struct sigaction usual {};
-  usual.sa_handler = SIG_DFL;
-  sigemptyset(&usual.sa_mask);
-  ::sigaction(signal, &usual, nullptr);
-  ::raise(signal);  // delivered as the handler returns
+  platform::endAsInterrupted(signal);
 }
 
 }  // namespace
@@ -73,21 +65,15 @@ void runOnPool(std::size_t count, unsigned threads, const std::atomic<bool>& sto
 }
 
 BatchInterrupt::BatchInterrupt(std::vector<std::string> logPaths) {
-  static_assert(std::size(kStopSignals) == kSignals);
   logs_.paths = std::move(logPaths);
   logs_.states = std::make_unique<std::atomic<LogState>[]>(logs_.paths.size());
   g_stopBatch.store(false);
   g_batchLogs.store(&logs_);
-  struct sigaction action {};
-  action.sa_handler = stopBatchOnSignal;
-  sigemptyset(&action.sa_mask);
-  for (const int s : kStopSignals) sigaddset(&action.sa_mask, s);  // one handler at a time
-  for (int i = 0; i < kSignals; ++i) installed_[i] = ::sigaction(kStopSignals[i], &action, &previous_[i]) == 0;
+  hook_ = std::make_unique<platform::InterruptHook>(true, stopBatchOnSignal);
 }
 
 BatchInterrupt::~BatchInterrupt() {
-  for (int i = 0; i < kSignals; ++i)
-    if (installed_[i]) ::sigaction(kStopSignals[i], &previous_[i], nullptr);
+  hook_.reset();
   g_batchLogs.store(nullptr);
 }
 

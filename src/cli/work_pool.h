@@ -3,7 +3,6 @@
 // finish and starts no other.
 #pragma once
 
-#include <signal.h>
 
 #include <atomic>
 #include <cstddef>
@@ -12,6 +11,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "platform/platform.h"
 
 namespace tavex::cli {
 
@@ -58,10 +59,8 @@ class BatchInterrupt {
   };
 
  private:
-  static constexpr int kSignals = 3;
   Logs logs_;
-  struct sigaction previous_[kSignals] {};
-  bool installed_[kSignals] = {};
+  std::unique_ptr<platform::InterruptHook> hook_;
 };
 
 }  // namespace tavex::cli

@@ -9,6 +9,7 @@
 
 #include "cotepe/line_reader.h"
 #include "cotepe/record_layout.h"
+#include "platform/platform.h"
 
 namespace tavex {
 
@@ -37,7 +38,7 @@ std::map<int, std::string> LineIndex::linesOf(const std::string& path, const std
       line = markLine;
     }
     ssize_t n = 0;
-    while (line <= w && (n = ::getline(&buffer, &capacity, f)) >= 0) ++line;
+    while (line <= w && (n = platform::readLine(&buffer, &capacity, f)) >= 0) ++line;
     if (n < 0) break;
     found[w] = std::string(stripLineEnd(std::string_view(buffer, static_cast<std::size_t>(n))));
   }

@@ -110,7 +110,11 @@ std::string cp1252ToUtf8(std::string_view cp1252);
 
 // printf into a std::string, with the C library's formatting rules (the formats are
 // part of the output: "%02.2d", "% 06.6d", "%.15s" ...).
+#ifdef _WIN32
+std::string cformat(const char* format, ...) __attribute__((format(gnu_printf, 1, 2)));  // the C99 printf
+#else
 std::string cformat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+#endif
 
 // "1 erro", "0 erros", "2 erros": the count and the word that agrees with it.
 std::string countOf(long long n, const char* one, const char* many);

@@ -239,7 +239,7 @@ class Splitter {
   // A temporary file of its own beside the input, created exclusively.
   bool createTemp() {
     std::string name = directory_ + kTempTemplate;
-    const int fd = ::mkostemps(name.data(), kTempSuffixLength, O_CLOEXEC);
+    const int fd = platform::createTempFile(name, kTempSuffixLength);
     if (fd < 0) {
       systemError_ = errno;
       return false;
@@ -526,7 +526,7 @@ class Splitter {
     side_ += "\r\n";
     if (!tempContent_) {
       closeTemp();
-      const int fd = tempPath_.empty() ? -1 : ::open(tempPath_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+      const int fd = tempPath_.empty() ? -1 : platform::openFile(tempPath_, platform::kRead | platform::kNoFollow);
       if (fd >= 0) {
         std::string content;
         std::vector<char> block(1 << 16);

@@ -1,6 +1,5 @@
 #include "export/gathered_write.h"
 
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,10 +8,8 @@
 namespace tavex {
 
 BlockMemory allocateBlock(std::size_t size) {
-  constexpr std::size_t kHugePage = 2u << 20;
-  char* p = static_cast<char*>(std::aligned_alloc(kHugePage, size));
+  char* p = platform::allocateBlock(size);
   if (p == nullptr) throw std::bad_alloc();
-  ::madvise(p, size, MADV_HUGEPAGE);  // a hint only: refused, the block works all the same
   return BlockMemory(p);
 }
 
@@ -45,7 +42,7 @@ bool GatheredText::write(int fd, Chain& chain, std::span<const char* const> sour
     }
     iovec* iov = iovecs_.data();
     while (count > 0) {
-      const ssize_t n = ::writev(fd, iov, static_cast<int>(count));
+      const std::int64_t n = platform::writeGathered(fd, iov, static_cast<int>(count));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) {
         const int failure = n < 0 ? errno : EIO;

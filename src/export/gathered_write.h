@@ -7,7 +7,6 @@
 // Used by one thread; the chains and the pieces belong to one GatheredText.
 #pragma once
 
-#include <sys/uio.h>
 
 #include <array>
 #include <cstddef>
@@ -19,11 +18,12 @@
 #include <vector>
 
 #include "cotepe/file_access.h"
+#include "platform/platform.h"
 
 namespace tavex {
 
 struct FreeBlockMemory {
-  void operator()(char* p) const { std::free(p); }
+  void operator()(char* p) const { platform::freeBlock(p); }
 };
 using BlockMemory = std::unique_ptr<char[], FreeBlockMemory>;
 

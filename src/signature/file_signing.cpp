@@ -1,8 +1,5 @@
 #include "signature/file_signing.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <tomcrypt.h>
 
@@ -15,6 +12,7 @@
 #include "cotepe/br_format.h"
 #include "cotepe/file_access.h"
 #include "cotepe/text.h"
+#include "platform/platform.h"
 #include "signature/ead_signing.h"
 
 namespace tavex {
@@ -28,7 +26,7 @@ class Descriptor {
  public:
   explicit Descriptor(int fd = -1) : fd_(fd) {}
   ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0) platform::closeFile(fd_);
   }
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
@@ -37,7 +35,7 @@ class Descriptor {
   bool close() {
     const int fd = fd_;
     fd_ = -1;
-    return ::close(fd) == 0;
+    return platform::closeFile(fd) == 0;
   }
 
  private:
@@ -47,7 +45,7 @@ class Descriptor {
 // pread of exactly `size` bytes at `offset`; false (errno set) otherwise.
 bool readExactly(int fd, char* to, std::size_t size, std::uint64_t offset) {
   while (size > 0) {
-    const ssize_t got = ::pread(fd, to, size, static_cast<off_t>(offset));
+    const std::int64_t got = platform::readAt(fd, to, size, offset);
     if (got < 0 && errno == EINTR) continue;
     if (got <= 0) {
       if (got == 0) errno = EIO;  // the file shrank while read
@@ -79,38 +77,7 @@ bool beginsWith(int fd, std::uint64_t size, std::uint64_t offset, std::string_vi
 
 // Holds back SIGINT, SIGTERM, SIGHUP and SIGQUIT while the signing runs, so that
 // the file is either signed or left as it was, and the run says which.
-class HeldSignals {
- public:
-  HeldSignals() {
-    sigemptyset(&held_);
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&held_, s);
-    ::pthread_sigmask(SIG_BLOCK, &held_, &previous_);
-  }
-  ~HeldSignals() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
-  HeldSignals(const HeldSignals&) = delete;
-  HeldSignals& operator=(const HeldSignals&) = delete;
-
-  // Whether a held signal came (and waits).
-  bool came() const {
-    sigset_t waiting;
-    if (::sigpending(&waiting) != 0) return false;
-    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-      if (sigismember(&waiting, s) == 1) return true;
-    return false;
-  }
-  // Takes every held signal that came (it will not end the process): true when
-  // there was one.
-  bool take() {
-    bool came = false;
-    const timespec now{};
-    while (::sigtimedwait(&held_, nullptr, &now) > 0) came = true;
-    return came;
-  }
-
- private:
-  sigset_t held_{};
-  sigset_t previous_{};
-};
+using HeldSignals = platform::HeldInterruptions;
 
 // Copies the first `length` bytes of `in` to `out` while hashing them, then writes
 // `extra` (hashed too); false (errno set) when a read fails. Stops early, with
@@ -148,11 +115,11 @@ PrivateKeyFile readPrivateKeyFile(const std::string& path) {
   errno = 0;
   const InputFile in = openInputFile(path);
   if (in.fd < 0) {
-    struct stat st {};
+    platform::FileInfo st;
     const int error = errno;
     if (in.notRegular)
       file.notRegular = true;
-    else if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    else if (platform::targetInfo(path, st) && st.directory)
       file.readErrno = EISDIR;
     else
       file.readErrno = error != 0 ? error : ENOENT;
@@ -170,22 +137,22 @@ PrivateKeyFile readPrivateKeyFile(const std::string& path) {
 }
 
 SigningResult signFileInPlace(const std::string& path, const RsaPrivateKey& key, const SigningOptions& options) {
-  struct stat named {};
-  if (::lstat(path.c_str(), &named) != 0) return failure(SigningStatus::CannotOpen, errno);
-  if (S_ISLNK(named.st_mode)) return failure(SigningStatus::Symlink);
+  platform::FileInfo named;
+  if (!platform::pathInfo(path, named)) return failure(SigningStatus::CannotOpen, errno);
+  if (named.link) return failure(SigningStatus::Symlink);
   const InputFile opened = openInputFile(path);
   if (opened.fd < 0) {
-    if (opened.notRegular || S_ISDIR(named.st_mode)) return failure(SigningStatus::NotRegular);
+    if (opened.notRegular || named.directory) return failure(SigningStatus::NotRegular);
     return failure(SigningStatus::CannotOpen, errno);
   }
   Descriptor in(opened.fd);
-  struct stat st {};
-  if (::fstat(in.get(), &st) != 0) return failure(SigningStatus::ReadFailed, errno);
-  if (st.st_dev != named.st_dev || st.st_ino != named.st_ino) return failure(SigningStatus::Symlink);
+  platform::FileInfo st;
+  if (!platform::descriptorInfo(in.get(), st)) return failure(SigningStatus::ReadFailed, errno);
+  if (st.device != named.device || st.inode != named.inode) return failure(SigningStatus::Symlink);
   if (FileLock::lockDescriptor(in.get()) == FileLock::Result::Busy) return failure(SigningStatus::InUse);
   const std::uint64_t size = opened.size;
-  if (struct stat keyFile {}; !options.keyPath.empty() && ::stat(options.keyPath.c_str(), &keyFile) == 0 &&
-                              keyFile.st_dev == st.st_dev && keyFile.st_ino == st.st_ino)
+  if (platform::FileInfo keyFile; !options.keyPath.empty() && platform::targetInfo(options.keyPath, keyFile) &&
+                                  keyFile.device == st.device && keyFile.inode == st.inode)
     return failure(SigningStatus::IsTheKey);
 
   if (!options.paf && !beginsWith(in.get(), size, 0, "E01")) return failure(SigningStatus::NotCotepe);
@@ -211,8 +178,8 @@ SigningResult signFileInPlace(const std::string& path, const RsaPrivateKey& key,
     default: return failure(SigningStatus::NotRegular);
   }
   // The writer replaces what the name holds now: it must be the file read.
-  struct stat now {};
-  if (::lstat(path.c_str(), &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino)
+  platform::FileInfo now;
+  if (!platform::pathInfo(path, now) || now.device != st.device || now.inode != st.inode)
     return failure(SigningStatus::Symlink);
   Md5Digest digest{};
   if (!copyHashing(in.get(), out, signedLength, ending, digest, held))

@@ -1,12 +1,10 @@
 #include "validation/validation_log.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 
 #include "cotepe/file_access.h"
 #include "cotepe/text.h"
+#include "platform/platform.h"
 
 namespace tavex {
 
@@ -15,8 +13,8 @@ namespace {
 // The line under "Problemas ao criar o arquivo de log.": a log refused for want of
 // permission that has no write bit is read-only, for anyone.
 std::string creationCauseOf(const std::string& path, int error) {
-  struct stat st {};
-  if ((error == EACCES || error == EPERM) && ::lstat(path.c_str(), &st) == 0 && (st.st_mode & 0222) == 0)
+  platform::FileInfo st;
+  if ((error == EACCES || error == EPERM) && platform::pathInfo(path, st) && (st.mode & 0222) == 0)
     return "Motivo: o arquivo de log é somente leitura."_cp;
   return reasonLine(error);
 }
@@ -40,17 +38,17 @@ ValidationLog::Creation ValidationLog::create(const std::string& path) {
       default: creationCause_ = creationCauseOf(path, out.systemError); return Creation::Failed;
     }
     if (FileLock::lockDescriptor(out.fd) == FileLock::Result::Busy) {
-      ::close(out.fd);
+      platform::closeFile(out.fd);
       return Creation::Busy;
     }
-    struct stat held {}, named {};
-    if (::fstat(out.fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-        held.st_ino == named.st_ino) {
+    platform::FileInfo held, named;
+    if (platform::descriptorInfo(out.fd, held) && platform::pathInfo(path, named) && held.device == named.device &&
+        held.inode == named.inode) {
       lockFd_ = out.fd;
-      createdEmpty_ = held.st_size == 0;
+      createdEmpty_ = held.size == 0;
       break;
     }
-    ::close(out.fd);
+    platform::closeFile(out.fd);
     if (attempt == 3) return Creation::Busy;
   }
   path_ = path;
@@ -59,7 +57,7 @@ ValidationLog::Creation ValidationLog::create(const std::string& path) {
     creationCause_ = creationCauseOf(path, file_->refusal() == OutputError::ReadOnly ? EACCES : file_->systemError());
     file_.reset();
     dropEmptyName();
-    ::close(lockFd_);
+    platform::closeFile(lockFd_);
     lockFd_ = -1;
     return Creation::Failed;
   }
@@ -75,15 +73,16 @@ void ValidationLog::close() {
       notifier_.showMessage(hardLinkSplitMessage(path_), "Aviso", Icon::Warning);
     if (writeFailed_) dropEmptyName();
   }
-  if (lockFd_ >= 0) ::close(lockFd_);
+  if (lockFd_ >= 0) platform::closeFile(lockFd_);
   lockFd_ = -1;
 }
 
 void ValidationLog::dropEmptyName() {
-  struct stat held {}, named {};
-  if (createdEmpty_ && ::fstat(lockFd_, &held) == 0 && held.st_size == 0 && ::lstat(path_.c_str(), &named) == 0 &&
-      held.st_dev == named.st_dev && held.st_ino == named.st_ino)
-    ::unlink(path_.c_str());
+  // A failed run leaves no log it made: the empty file that held the name goes.
+  platform::FileInfo held, named;
+  if (createdEmpty_ && platform::descriptorInfo(lockFd_, held) && held.size == 0 && platform::pathInfo(path_, named) &&
+      held.device == named.device && held.inode == named.inode)
+    platform::removeFile(path_);
 }
 
 void ValidationLog::reportError(std::string_view text) {
