@@ -525,7 +525,7 @@ TEST_F(Workbench, OutputsAreChosenWithSaveChoosersAndTheStatusBarSaysWhereTheyWe
       {window->reconciliation()->exportButton(), dir.file("conciliacao.csv")}};
   // Each proposes a name of its own made from the validated file's.
   const std::map<QString, std::string> proposed = {
-      {"salvarLog", "ecf.txt.log"}, {"gerarRelatorio", "ecf_relatorio.html"}, {"exportarConciliacao", "ecf_conciliacao.csv"}};
+      {"salvarLog", "ecf_validacao.log"}, {"gerarRelatorio", "ecf_relatorio.html"}, {"exportarConciliacao", "ecf_conciliacao.csv"}};
   for (const auto& [button, path] : outputs) {
     ASSERT_TRUE(button->isEnabled());
     ui.answer(path);

@@ -21,7 +21,7 @@ TEST(CliCsvTables, EveryTableMatchesItsGoldenFile) {
   };
   const std::string divergent = example("tdm_total_e13_divergente.txt", "tdm_total_e13_divergente.txt"),
                     broken = example("estrutura_com_erros.txt", "estrutura_com_erros.txt"),
-                    quoted = example("tdm_valido.txt", "com;ponto e \"aspas\".txt");
+                    quoted = example("tdm_indicios.txt", "com;ponto e \"aspas\".txt");
   testing::writeSampleMemoriesWithPaymentOff(dir.file("mf.txt"), dir.file("mfd.txt"));
   const struct {
     int (*command)(const Args&);

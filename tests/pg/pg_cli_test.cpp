@@ -388,18 +388,19 @@ TEST(CliExportarPg, TheReadmeQueriesAnswerOnAllTheExamplesLoadedTogether) {
   const std::string uri = PgServer::instance().newDatabase();
   const Outcome o = run({dir.file("exemplos"), "--validar", "--url", uri});
   ASSERT_EQ(o.status, cli::kFound) << o.err;
-  ASSERT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.arquivo"), std::vector<std::string>{"13"}) << o.out << o.err;
+  ASSERT_EQ(pgRows(uri, "SELECT count(*) FROM tavex.arquivo"), std::vector<std::string>{"14"}) << o.out << o.err;
 
   const std::vector<std::string> queries = sqlBlocks("README.md", "## Shared database: PostgreSQL");
   ASSERT_EQ(queries.size(), 7u);
   EXPECT_EQ(sqlBlocks("docs/manual.md", "## Banco compartilhado: PostgreSQL"), queries);  // the guide shows them too
   // Sales per day: the first ECF's reductions 1 and 2 once (not once per TDM file), 3 to 5
   // from its MF file; tdm_indicios.txt is a second ECF (reductions 1 to 4), the pair of
-  // exemplos/uma_ecf a third (reductions 1 to 3).
+  // exemplos/uma_ecf a third (reductions 1 to 3), exemplos/efd/ecf.txt a fourth (reductions 1 to 8).
   EXPECT_EQ(pgRows(uri, queries[0]),
-            (std::vector<std::string>{"2012-01-02|3|9087.6300000000000000", "2012-01-03|3|9417.5400000000000000",
-                                      "2012-01-04|3|11304.930000000000", "2012-01-05|2|6927.3200000000000000",
-                                      "2012-01-06|1|2854.5700000000000000"}));
+            (std::vector<std::string>{"2012-01-02|4|12402.450000000000", "2012-01-03|4|11898.120000000000",
+                                      "2012-01-04|4|14080.720000000000", "2012-01-05|3|10280.330000000000",
+                                      "2012-01-06|2|4215.5200000000000000", "2012-01-07|1|3623.9400000000000000",
+                                      "2012-01-08|1|2886.0800000000000000", "2012-01-09|1|4096.0500000000000000"}));
   // Only the damaged item; the cancelled coupons of the clean files are left out.
   EXPECT_EQ(pgRows(uri, queries[1]), std::vector<std::string>{"tdm_item_divergente.txt|1|106806|106807"});
   std::vector<std::string> files;
@@ -423,13 +424,15 @@ TEST(CliExportarPg, TheReadmeQueriesAnswerOnAllTheExamplesLoadedTogether) {
   // Payment means: each ECF's reductions once, the pair's (MF + MFD: E12 and E18 in two
   // files) included.
   EXPECT_EQ(pgRows(uri, queries[4]),
-            (std::vector<std::string>{"2012-01-01|DINHEIRO|25121.290000000000",
-                                      "2012-01-01|CARTAO CREDITO|6911.0200000000000000"}));
+            (std::vector<std::string>{"2012-01-01|DINHEIRO|43163.250000000000",
+                                      "2012-01-01|CARTAO CREDITO|14748.450000000000"}));
   EXPECT_EQ(pgRows(uri, queries[5]),
             (std::vector<std::string>{
                 "mfd_sem_cupom.txt|alerta|indicio.ccf.sequencia|9|2|10|7|8",
                 "tdm_coo_faltante.txt|alerta|indicio.ccf.sequencia|31|1|3|2|3",
                 "tdm_indicios.txt|alerta|indicio.contadores.e11|12|<null>|<null>|28 ou mais|25",
+                "ecf.txt|informacao|indicio.cancelamentos|13|2|12|at\xC3\xA9 10,00 %|25,00 %",
+                "ecf.txt|informacao|indicio.cancelamentos|16|5|30|at\xC3\xA9 10,00 %|25,00 %",
                 "mfd_sem_cupom.txt|informacao|indicio.cancelamentos|38|1|6|at\xC3\xA9 10,00 %|25,00 %",
                 "rz_valido.txt|informacao|indicio.cancelamentos|38|2|10|at\xC3\xA9 10,00 %|25,00 %",
                 "tdm_indicios.txt|informacao|indicio.data.reducao_tardia|14|2|14|20120103|20120105",
