@@ -40,8 +40,9 @@ class EnterOpensRow : public QObject {
 // or a column changes its width.
 class MessageColumnFitter : public QObject {
  public:
-  MessageColumnFitter(QTableView* table, int column) : QObject(table), table_(table), column_(column) {
-    table->viewport()->installEventFilter(this);
+  MessageColumnFitter(QTableView* table, int column)
+      : QObject(table), table_(table), viewport_(table->viewport()), column_(column) {
+    viewport_->installEventFilter(this);
     connect(table->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section) {
       if (section != column_) fit();
     });
@@ -53,17 +54,20 @@ class MessageColumnFitter : public QObject {
     for (int section = 0; section < header->count(); ++section)
       if (section != column_ && !header->isSectionHidden(section)) others += header->sectionSize(section);
     const int minimum = table_->fontMetrics().averageCharWidth() * 40;
-    header->resizeSection(column_, std::max(minimum, table_->viewport()->width() - others));
+    header->resizeSection(column_, std::max(minimum, viewport_->width() - others));
   }
 
  protected:
+  // The viewport is compared by the pointer kept: while the table is being
+  // destroyed it still sends events, and it is no QTableView any more.
   bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == table_->viewport() && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) fit();
+    if (watched == viewport_ && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) fit();
     return false;
   }
 
  private:
   QTableView* table_;
+  QWidget* viewport_;
   int column_;
 };
 
