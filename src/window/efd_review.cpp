@@ -122,9 +122,7 @@ std::optional<EfdReview> reviewEfd(const std::vector<std::string>& cotepe, const
       // The progress moves within a big file too, as its first read goes.
       std::error_code ec;
       const double size = static_cast<double>(std::filesystem::file_size(path, ec));
-      double seen = 0;
-      int shown = -1;
-      options.readTap = [&, size](std::string_view bytes) mutable {
+      options.readTap = [&, size, seen = 0.0, shown = -1](std::string_view bytes) mutable {
         seen += static_cast<double>(bytes.size());
         const int percent = static_cast<int>((static_cast<double>(done) + (size > 0 ? std::min(seen / size, 1.0) : 0)) *
                                              100 / static_cast<double>(std::max<std::size_t>(steps, 1)));

@@ -53,7 +53,8 @@ TEST_F(CliIndicios, TheCleanExamplesAccuseEachOtherOfNothing) {
   for (const char* name : {"mf_valido.txt", "mfd_valido.txt", "tdm_valido.txt", "rz_valido.txt"}) example(name);
   const auto o = run({dir.path().string(), "--json"});
   EXPECT_EQ(o.status, kOk) << o.out;
-  for (const auto& ecf : nlohmann::json::parse(o.out)["ecfs"])
+  const nlohmann::json doc = nlohmann::json::parse(o.out);
+  for (const auto& ecf : doc["ecfs"])
     for (const auto& indicator : ecf["indicios"]) EXPECT_EQ(indicator["nivel"], "informacao") << indicator.dump();
   const auto batch = tavex::testing::runCaptured(runValidar, {dir.path().string()});
   EXPECT_EQ(batch.status, kOk) << batch.out;

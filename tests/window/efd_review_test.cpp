@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -49,9 +50,9 @@ TEST(EfdReview, HonestEfdRaisesNothingAndEachDivergenceKeepsItsEfdLine) {
     std::vector<std::string> all{""};
     const std::string text = testing::readFile(x.tampered);
     for (std::size_t at = 0; at < text.size();) {
-      const std::size_t lf = text.find('\n', at);
+      const std::size_t lf = std::min(text.find('\n', at), text.size());
       all.push_back(text.substr(at, lf - at - (lf > at && text[lf - 1] == '\r' ? 1 : 0)));
-      at = lf == std::string::npos ? text.size() : lf + 1;
+      at = lf + 1;
     }
     return all;
   }();
