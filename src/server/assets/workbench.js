@@ -329,7 +329,17 @@ function parseRoute() {
 
 function fail(e) { status(e.message || String(e)); }
 
+// Each change of address starts a render; one that was overtaken by a later one
+// while it waited for the server may have drawn over it, so the page is drawn
+// again for the address it has now.
+let renders = 0;
 async function route() {
+  const mine = ++renders;
+  await render();
+  if (mine !== renders) await render();
+}
+
+async function render() {
   const r = parseRoute();
   try {
     if (r.list) await showList();
